@@ -1,0 +1,33 @@
+// Reading and writing whole files. Every file the program rewrites goes
+// through WriteFileAtomic: a temporary file beside the target, then a
+// rename, so a failed write never leaves half a file or loses the old one.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace lw {
+
+// The whole file as bytes; throws Error naming the file (missing,
+// unreadable, a directory, or larger than maxBytes).
+std::string ReadWholeFile(const std::filesystem::path& file,
+                          uint64_t maxBytes = uint64_t(1) << 31);
+
+void WriteFileAtomic(const std::filesystem::path& file, const std::string& bytes);
+
+// What tells that a file changed on disk: nanosecond time, size and inode
+// together, so two rewrites within one second still differ.
+struct FileStamp {
+    bool exists = false;
+    int64_t mtimeNs = 0;
+    uint64_t size = 0;
+    uint64_t inode = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp StampOf(const std::filesystem::path& file);
+
+bool IsRegularFile(const std::filesystem::path& p);
+bool IsDirectory(const std::filesystem::path& p);
+
+} // namespace lw

@@ -1,0 +1,98 @@
+#include "PathResolver.h"
+
+#include "FileIO.h"
+#include "StrUtils.h"
+
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace lw {
+
+namespace {
+
+std::vector<std::string> splitParts(std::string_view rel)
+{
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char c : rel) {
+        if (c == '\\' || c == '/') {
+            parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    parts.push_back(cur);
+    return parts;
+}
+
+} // namespace
+
+std::string FindNameNoCase(const fs::path& dir, std::string_view name)
+{
+    std::error_code ec;
+    if (fs::exists(dir / std::string(name), ec)) return std::string(name);
+    fs::directory_iterator it(dir, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const std::string entry = it->path().filename().string();
+        if (EqualsNoCase(entry, name)) return entry;
+    }
+    return {};
+}
+
+fs::path ResolvePath(const fs::path& base, std::string_view rel)
+{
+    const bool absolute = !rel.empty() && (rel.front() == '/' || rel.front() == '\\');
+    fs::path cur = absolute ? fs::path("/") : base;
+    bool exists = true;
+    for (const std::string& part : splitParts(rel)) {
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            cur = cur.parent_path();
+            continue;
+        }
+        if (exists) {
+            const std::string found = FindNameNoCase(cur, part);
+            if (!found.empty()) {
+                cur /= found;
+                continue;
+            }
+            exists = false;
+        }
+        cur /= part;
+    }
+    return cur;
+}
+
+bool FileExistsAt(const fs::path& base, std::string_view rel)
+{
+    return IsRegularFile(ResolvePath(base, rel));
+}
+
+bool DirExistsAt(const fs::path& base, std::string_view rel)
+{
+    return IsDirectory(ResolvePath(base, rel));
+}
+
+std::string AsDirPath(const fs::path& dir)
+{
+    std::error_code ec;
+    fs::path abs = fs::absolute(dir, ec);
+    if (ec) abs = dir;
+    std::string s = abs.lexically_normal().string();
+    if (s.empty() || s.back() != '/') s += '/';
+    return s;
+}
+
+std::string RelativeEntry(const fs::path& dir, const fs::path& file)
+{
+    std::error_code ec;
+    const fs::path absDir = fs::absolute(dir, ec).lexically_normal();
+    const fs::path absFile = fs::absolute(file, ec).lexically_normal();
+    fs::path rel = absFile.lexically_relative(absDir);
+    if (rel.empty()) return ToBackslashes(absFile.string());
+    return ToBackslashes(rel.string());
+}
+
+} // namespace lw

@@ -1,0 +1,39 @@
+// Text helpers of the string files and the main window: quoting, character
+// search, the code page 850 <-> Windows-1252 byte tables and path helpers.
+// Everything here works on bytes; conversion to Unicode lives in TextCodec.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lw {
+
+// 1-based position of the first byte of text that is one of chars, 0 if none.
+int CharsPos(std::string_view text, std::string_view chars);
+
+// q (or nothing when q is 0), text with TAB, LF, CR, '"' and '\' escaped, q.
+std::string QuoteStr(std::string_view text, char q);
+std::string UnquoteStr(std::string_view text, char q);
+
+// File name of path without directory and extension; either slash separates.
+std::string FileBaseName(std::string_view path);
+std::string ToBackslashes(std::string_view text);
+std::string ToSlashes(std::string_view text);
+
+// Byte-wise conversions of string-file text between code page 850 (the
+// game's) and Windows-1252.
+std::string DosToWin(std::string_view text);
+std::string WinToDos(std::string_view text);
+
+// Removes bytes 0x00..0x20 from both ends.
+std::string TrimControl(std::string_view text);
+
+// ASCII-only lower case (letters A to Z).
+std::string AsciiLower(std::string_view text);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+
+// The characters an FM short name must not hold.
+inline constexpr std::string_view ForbiddenNameChars = "\t /\\:*?\"<>|";
+
+} // namespace lw

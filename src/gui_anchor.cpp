@@ -1,0 +1,2 @@
+// The gui library always has at least this translation unit.
+namespace lw { void GuiAnchor() {} }
