@@ -1,0 +1,5 @@
+# The icons, the hinting edit and the folder chooser.
+target_sources(gui PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/Icons.cpp
+  ${PROJECT_SOURCE_DIR}/data/icons/icons.qrc
+)
