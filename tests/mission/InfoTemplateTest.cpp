@@ -1,0 +1,197 @@
+#include "mission/InfoTemplate.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string Date = "Tuesday, 8 December 2026";
+
+// Splits at CR LF; a bare CR or LF anywhere is a failure of its own.
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            EXPECT_EQ(start, text.size()) << "text after the last CR LF";
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    for (const std::string& line : lines)
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+    return lines;
+}
+
+} // namespace
+
+TEST(InfoTemplate, EmptyProjectLayout)
+{
+    const std::string text = lw::MakeInfoText("", "", "", "", "", Date);
+    ASSERT_TRUE(text.ends_with("(This info file was created using Lanternwright.)\r\n\r\n"));
+    const auto lines = Lines(text);
+    ASSERT_EQ(lines.size(), 67u);
+    auto line = [&](int n) { return lines[n - 1]; };
+
+    const std::string rule(83, '=');
+    for (int n : {1, 3, 17, 46, 53})
+        EXPECT_EQ(line(n), rule) << "line " << n;
+    for (int n : {4, 12, 14, 16, 18, 20, 32, 35, 37, 39, 41, 45, 47, 49, 52, 54, 56, 58, 62, 65, 67})
+        EXPECT_EQ(line(n), "") << "line " << n;
+
+    EXPECT_EQ(line(2), " " + Date);
+    EXPECT_EQ(line(5), "Title                   : ");
+    EXPECT_EQ(line(10), "Date of Release         : " + Date);
+    EXPECT_EQ(line(22), "Level Name              : ");
+    EXPECT_EQ(line(23), "File Name               : ");
+    EXPECT_EQ(line(19), "* Playing Information *");
+    EXPECT_EQ(line(34), " Total length/Size      : ");
+    EXPECT_EQ(line(40), "* Construction *");
+    EXPECT_EQ(line(50), "Quillhaven ready. Do not unzip -- Place in fan mission folder and install using");
+    EXPECT_EQ(line(51), "Quillhaven 4.2 or later.");
+    EXPECT_EQ(line(57), "This mission copyright by ");
+    EXPECT_EQ(line(60), "kept intact. You may not include this level in any map pack without my permission.");
+    EXPECT_EQ(line(63), "This level was not made and is not supported by Looking Glass Studios, Eidos Interactive,");
+    EXPECT_EQ(line(64), "or Ion Storm.");
+    EXPECT_EQ(line(66), "       (This info file was created using Lanternwright.)");
+}
+
+// Every label is padded to its column and followed by ": ".
+TEST(InfoTemplate, LabelPadding)
+{
+    const auto lines = Lines(lw::MakeInfoText("", "", "", "", "", ""));
+    ASSERT_EQ(lines.size(), 67u);
+    int labels = 0;
+    for (int n = 5; n <= 44; ++n) {
+        const std::string& l = lines[n - 1];
+        if (l.empty() || l[0] == '*' || l[0] == '=')
+            continue;
+        const size_t column = n <= 38 ? 24 : 16;
+        ASSERT_GT(l.size(), column + 1) << "line " << n;
+        EXPECT_EQ(l.substr(column), ": ") << "line " << n << ": " << l;
+        ++labels;
+    }
+    EXPECT_EQ(labels, 27);
+}
+
+TEST(InfoTemplate, ValuesGoInAsTheyAre)
+{
+    // One mission: its long title and file name.
+    auto lines = Lines(lw::MakeInfoText("Die Bank – Teil 1", "bank.zip", "Thief 2: The Metal Age",
+                                        "The Bank", "miss20.mis", Date));
+    ASSERT_EQ(lines.size(), 67u);
+    EXPECT_EQ(lines[4], "Title                   : Die Bank – Teil 1");
+    EXPECT_EQ(lines[5], "Filename                : bank.zip");
+    EXPECT_EQ(lines[20], "Game                    : Thief 2: The Metal Age");
+    EXPECT_EQ(lines[21], "Level Name              : The Bank");
+    EXPECT_EQ(lines[22], "File Name               : miss20.mis");
+
+    // Several missions; format characters in a value stay literal.
+    lines = Lines(lw::MakeInfoText("100% %s", "a%d.zip", "Thief: The Dark Project",
+                                   "Vault, Crypt, Tower", "miss20.mis, miss21.mis, miss22.mis", "%s"));
+    ASSERT_EQ(lines.size(), 67u);
+    EXPECT_EQ(lines[1], " %s");
+    EXPECT_EQ(lines[4], "Title                   : 100% %s");
+    EXPECT_EQ(lines[5], "Filename                : a%d.zip");
+    EXPECT_EQ(lines[9], "Date of Release         : %s");
+    EXPECT_EQ(lines[21], "Level Name              : Vault, Crypt, Tower");
+    EXPECT_EQ(lines[22], "File Name               : miss20.mis, miss21.mis, miss22.mis");
+}
+
+TEST(InfoTemplate, TodayDateOnBothLines)
+{
+    const auto lines = Lines(lw::MakeInfoText("T", "t.zip", "G", "L", "F"));
+    ASSERT_EQ(lines.size(), 67u);
+    const std::string date = lines[1].substr(1);
+    EXPECT_FALSE(date.empty());
+    EXPECT_EQ(lines[9], "Date of Release         : " + date);
+    EXPECT_EQ(date, lw::TodayLongDate());
+}
+
+TEST(LongDate, EnglishWhenTheLocaleHasNone)
+{
+    const lw::CivilDate d{2026, 12, 8};
+    for (const char* name : {"", "C", "POSIX", "C.UTF-8", "xx_QQ.UTF-8", "xx_QQ"})
+        EXPECT_EQ(lw::LongDate(d, name), "Tuesday, 8 December 2026") << name;
+    // The weekday comes from the date itself.
+    EXPECT_EQ(lw::LongDate({2000, 2, 29}, "C"), "Tuesday, 29 February 2000");
+    EXPECT_EQ(lw::LongDate({1999, 1, 1}, "C"), "Friday, 1 January 1999");
+}
+
+TEST(LongDate, PatternsByLanguageAndTerritory)
+{
+    const lw::CivilDate d{2026, 12, 8};
+    auto fmt = [&](const char* locale, const char* wd, const char* mon) {
+        return lw::FormatLongDate(lw::LongDatePattern(locale), d, wd, mon);
+    };
+    EXPECT_EQ(fmt("de_DE.UTF-8", "Dienstag", "Dezember"), "Dienstag, 8. Dezember 2026");
+    EXPECT_EQ(fmt("de_AT.UTF-8@euro", "Dienstag", "Dezember"), "Dienstag, 8. Dezember 2026");
+    EXPECT_EQ(fmt("en_US.UTF-8", "Tuesday", "December"), "Tuesday, December 8, 2026");
+    EXPECT_EQ(fmt("en_GB.UTF-8", "Tuesday", "December"), "Tuesday, 8 December 2026");
+    EXPECT_EQ(fmt("fr_FR", "mardi", "décembre"), "mardi 8 décembre 2026");
+    EXPECT_EQ(fmt("es_ES.UTF-8", "martes", "diciembre"), "martes, 8 de diciembre de 2026");
+    EXPECT_EQ(fmt("it_IT", "martedì", "dicembre"), "martedì 8 dicembre 2026");
+    // A language without its own pattern still gets a long date.
+    EXPECT_EQ(fmt("eo", "mardo", "decembro"), "mardo, 8 decembro 2026");
+    // Unknown conversions are kept as they are.
+    EXPECT_EQ(lw::FormatLongDate("%Q %d%", d, "", ""), "%Q 8%");
+}
+
+namespace {
+bool Installed(const char* name)
+{
+    locale_t loc = newlocale(LC_TIME_MASK, name, nullptr);
+    if (loc != nullptr)
+        freelocale(loc);
+    return loc != nullptr;
+}
+} // namespace
+
+// These use the system's locales when they are installed.
+TEST(LongDate, InstalledLocaleGivesItsNames)
+{
+    if (!Installed("de_DE.UTF-8"))
+        GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    EXPECT_EQ(lw::LongDate({2026, 12, 8}, "de_DE.UTF-8"), "Dienstag, 8. Dezember 2026");
+    EXPECT_EQ(lw::LongDate({2026, 12, 8}, "de_DE"), "Dienstag, 8. Dezember 2026");
+}
+
+TEST(LongDate, EightBitLocaleComesOutAsUtf8)
+{
+    if (!Installed("fr_FR.ISO-8859-1"))
+        GTEST_SKIP() << "fr_FR.ISO-8859-1 is not installed";
+    EXPECT_EQ(lw::LongDate({2026, 12, 8}, "fr_FR.ISO-8859-1"), "mardi 8 d\xc3\xa9""cembre 2026");
+}
+
+TEST(LongDate, UserLocaleOrder)
+{
+    const auto keep = [](const char* var) {
+        const char* v = std::getenv(var);
+        return std::pair<std::string, bool>(v ? v : "", v != nullptr);
+    };
+    const auto all = keep("LC_ALL"), time = keep("LC_TIME"), lang = keep("LANG");
+
+    setenv("LC_ALL", "", 1);
+    setenv("LC_TIME", "fr_FR.UTF-8", 1);
+    setenv("LANG", "de_DE.UTF-8", 1);
+    EXPECT_EQ(lw::UserTimeLocaleName(), "fr_FR.UTF-8");  // empty LC_ALL does not count
+    setenv("LC_ALL", "it_IT.UTF-8", 1);
+    EXPECT_EQ(lw::UserTimeLocaleName(), "it_IT.UTF-8");
+    unsetenv("LC_ALL");
+    unsetenv("LC_TIME");
+    EXPECT_EQ(lw::UserTimeLocaleName(), "de_DE.UTF-8");
+    unsetenv("LANG");
+    EXPECT_EQ(lw::UserTimeLocaleName(), "");
+
+    for (auto [var, v] : {std::pair{"LC_ALL", all}, {"LC_TIME", time}, {"LANG", lang}}) {
+        if (v.second)
+            setenv(var, v.first.c_str(), 1);
+    }
+}
