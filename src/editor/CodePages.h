@@ -1,0 +1,27 @@
+// The Windows code pages that RTF text arrives in, as the reader needs them.
+#pragma once
+
+namespace lw {
+
+// Bytes 0x80..0xFF of a single-byte code page (437, 850, 874, 1250 to 1258,
+// 10000), or nullptr for a code page without a table here.
+const char16_t* CodePageHighHalf(int codePage);
+
+// The code page that an RTF \fcharset value stands for; 0 when the charset
+// names no code page of its own (ANSI default, symbol fonts).
+int CodePageOfCharset(int charset);
+
+// The character a byte stands for in codePage. Code pages without a table
+// read as Windows-1252; unassigned bytes give the C1 control of that value.
+char32_t DecodeByte(int codePage, unsigned char byte);
+
+// Double-byte code pages (932, 936, 949, 950, 10001): whether a byte starts
+// a two-byte character, and the character of a pair (U+FFFD when the
+// platform cannot convert it).
+bool IsDoubleByteCodePage(int codePage);
+bool IsLeadByte(int codePage, unsigned char byte);
+char32_t DecodeDoubleByte(int codePage, unsigned char lead, unsigned char trail);
+// A byte of such a code page that stands alone (half-width katakana).
+char32_t DecodeDoubleByteSingle(int codePage, unsigned char byte);
+
+} // namespace lw

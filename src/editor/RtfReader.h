@@ -1,0 +1,30 @@
+// Rich Text Format -> RichDocument. The reader takes what real info files
+// hold (WordPad, Word, LibreOffice and hand-written files) and keeps the
+// text, the character and paragraph formats the editor shows, hyperlink
+// text, table cells (tab-separated) and pictures. It never fails on damaged
+// RTF: truncated files, unbalanced braces and oversized numbers give what
+// could be read. The one failure is content that is not RTF at all.
+#pragma once
+
+#include "RichDocument.h"
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+namespace lw {
+
+struct RtfReadLimits {
+    // Groups nested deeper than this read as part of the group around them.
+    int maxDepth = 1000;
+    // A picture larger than this keeps its place and size but not its bytes.
+    size_t maxPictureBytes = size_t(32) << 20;
+};
+
+// Bytes that begin with "{\rtf" (after an optional UTF-8 byte-order mark).
+bool LooksLikeRtf(std::string_view bytes);
+
+// nullopt when the bytes are not RTF, so the caller can read them as text.
+std::optional<RichDocument> ReadRtf(std::string_view bytes, const RtfReadLimits& limits = {});
+
+} // namespace lw

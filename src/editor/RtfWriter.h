@@ -1,0 +1,21 @@
+// RichDocument -> Rich Text Format, in the subset that WordPad, Word and
+// LibreOffice all read back as written: a font and a colour table, the
+// character formats the editor sets, paragraph alignment, text outside
+// ASCII as \'hh (Windows-1252) or \u, and pictures as \pict. No byte-order
+// mark.
+#pragma once
+
+#include "RichDocument.h"
+
+#include <string>
+
+namespace lw {
+
+struct RtfWriteOptions {
+    // The face of runs that name none; it becomes font 0 of the table.
+    std::string defaultFace = "Arial";
+};
+
+std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options = {});
+
+} // namespace lw

@@ -1,0 +1,20 @@
+# RTF reading and writing, the document model and plain text: no Qt.
+target_sources(core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/CodePages.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CodePageTables.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RichDocument.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RtfReader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RtfWriter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/InfoConvert.cpp
+)
+
+# Benchmarks build only when asked for, so the normal build stays lean.
+option(LW_BUILD_BENCH "Build the benchmarks" OFF)
+if(LW_BUILD_BENCH)
+  add_executable(rtf_bench ${PROJECT_SOURCE_DIR}/bench/rtf_bench.cpp)
+  target_link_libraries(rtf_bench PRIVATE core)
+endif()
+if(LW_BUILD_BENCH)
+  add_executable(rtf_totext ${PROJECT_SOURCE_DIR}/bench/rtf_totext.cpp)
+  target_link_libraries(rtf_totext PRIVATE core)
+endif()
