@@ -41,21 +41,62 @@ std::string FindNameNoCase(const fs::path& dir, std::string_view name)
     return {};
 }
 
+namespace {
+
+// Every entry of dir whose name equals name without regard to case, an
+// exact match first.
+std::vector<std::string> namesNoCase(const fs::path& dir, const std::string& name)
+{
+    std::vector<std::string> found;
+    std::error_code ec;
+    if (fs::exists(dir / name, ec)) found.push_back(name);
+    fs::directory_iterator it(dir, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const std::string entry = it->path().filename().string();
+        if (entry != name && EqualsNoCase(entry, name)) found.push_back(entry);
+    }
+    return found;
+}
+
+// Depth-first over the spellings that exist, so "Strings" beside "strings"
+// still leads to the file that is really there.
+bool resolveExisting(const fs::path& cur, const std::vector<std::string>& parts, size_t i, fs::path& out)
+{
+    if (i == parts.size()) {
+        out = cur;
+        return true;
+    }
+    const std::string& part = parts[i];
+    if (part.empty() || part == ".") return resolveExisting(cur, parts, i + 1, out);
+    if (part == "..") return resolveExisting(cur.parent_path(), parts, i + 1, out);
+    for (const std::string& name : namesNoCase(cur, part))
+        if (resolveExisting(cur / name, parts, i + 1, out)) return true;
+    return false;
+}
+
+} // namespace
+
 fs::path ResolvePath(const fs::path& base, std::string_view rel)
 {
     const bool absolute = !rel.empty() && (rel.front() == '/' || rel.front() == '\\');
-    fs::path cur = absolute ? fs::path("/") : base;
+    const fs::path start = absolute ? fs::path("/") : base;
+    const std::vector<std::string> parts = splitParts(rel);
+    fs::path found;
+    if (resolveExisting(start, parts, 0, found)) return found;
+
+    // Not there: keep the directories that exist, then the given names.
+    fs::path cur = start;
     bool exists = true;
-    for (const std::string& part : splitParts(rel)) {
+    for (const std::string& part : parts) {
         if (part.empty() || part == ".") continue;
         if (part == "..") {
             cur = cur.parent_path();
             continue;
         }
         if (exists) {
-            const std::string found = FindNameNoCase(cur, part);
-            if (!found.empty()) {
-                cur /= found;
+            const std::string name = FindNameNoCase(cur, part);
+            if (!name.empty()) {
+                cur /= name;
                 continue;
             }
             exists = false;
