@@ -1,0 +1,272 @@
+// The mission table, its chain and the mission string files.
+#include "Project.h"
+
+#include "components/CfgFiles.h"
+#include "components/Errors.h"
+#include "components/PathResolver.h"
+#include "components/StrUtils.h"
+#include "components/TextCodec.h"
+
+#include <cerrno>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace lw {
+
+namespace {
+
+std::string key(const char* fmt, int n)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, fmt, n);
+    return buf;
+}
+
+// The string files' directories may be missing; create them, reusing any
+// that exist in another letter case.
+void makeParentDirs(const std::string& fullPath)
+{
+    const fs::path dir = fs::path(fullPath).parent_path();
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (!fs::is_directory(dir)) ThrowFileError("create the directory", dir.string(), ec ? ec.value() : ENOTDIR);
+}
+
+} // namespace
+
+FileText FileText::FromFile(std::string bytes)
+{
+    FileText t;
+    t.text_ = Cp850ToUtf8(bytes);
+    t.bytes_ = std::move(bytes);
+    t.fromFile_ = true;
+    return t;
+}
+
+FileText FileText::FromUser(std::string utf8)
+{
+    FileText t;
+    t.text_ = std::move(utf8);
+    return t;
+}
+
+std::string FileText::FileBytes() const { return fromFile_ ? bytes_ : Utf8ToCp850(text_); }
+
+void Project::SetMissCount(int count)
+{
+    if (count < 0) count = 0;
+    count = (count + 3) / 4 * 4;
+    if (count == MissCount) return;
+    const bool wasEmpty = Missions.empty();
+    Missions.resize(size_t(count) + 1);
+    if (wasEmpty) {
+        Missions[0] = TMissInfo{};
+        Missions[0].Flags = mfEnd;
+    }
+    for (int i = MissCount + 1; i <= count; ++i) Missions[size_t(i)] = TMissInfo{};
+    MissCount = count;
+}
+
+void Project::ClearMissions()
+{
+    CurMiss = 0;
+    for (int i = 1; i <= MissCount; ++i) Missions[size_t(i)] = TMissInfo{};
+}
+
+TMissFlags Project::readFlagsOf(TCfgFile& file, int n)
+{
+    const std::string value = file.ReadString(key("miss_%d", n), "@");
+    if (value == "@") return 0;
+    return ParseMissFlags(value) & TMissFlags(~(mfSkip | mfEnd));
+}
+
+void Project::AddMission(int n)
+{
+    if (n < 1 || n > MaxMissionNumber) return;
+    if (n > MissCount) SetMissCount(n);
+    {
+        TCfgFile flags = TCfgFile::StringFile(FullPath(FMInfo.MissFlagFile));
+        Missions[size_t(n)].Flags = readFlagsOf(flags, n);
+    }
+    TMissInfo& m = Missions[size_t(n)];
+    m.Next = 0;
+
+    int i = n + 1;
+    while (i <= MissCount && !InPlay(i)) ++i;
+    if (i <= MissCount) {
+        if (i != n + 1) m.Next = i;
+    } else {
+        m.Flags |= mfEnd;
+        FMInfo.LastMiss = n;
+    }
+
+    bool below = false;
+    for (int j = n - 1; j >= 1; --j) {
+        TMissInfo& mj = Missions[size_t(j)];
+        if (mj.Next == i) mj.Next = n;
+        if (InPlay(j)) {
+            mj.Flags &= TMissFlags(~mfEnd);
+            mj.Next = (j + 1 == n) ? 0 : n;
+            below = true;
+            break;
+        }
+    }
+    if (!below) {
+        FMInfo.FirstMiss = n;
+        if (n > 1) Missions[1].Next = n;
+    }
+
+    for (int k = 0; k < LangCount; ++k) {
+        if (FMInfo.TitleFiles[size_t(k)].empty()) continue;
+        TCfgFile titles = TCfgFile::StringFile(FullPath(FMInfo.TitleFiles[size_t(k)]));
+        m.LongNames[size_t(k)] = FileText::FromFile(titles.ReadString(key("title_%d", n), ""));
+        m.ShortNames[size_t(k)] = FileText::FromFile(titles.ReadString(key("short_%d", n), ""));
+    }
+}
+
+void Project::RemoveMission(int n)
+{
+    if (n < 1 || n > MissCount) return;
+    TMissInfo& m = Missions[size_t(n)];
+    const bool wasInPlay = InPlay(n);
+    const int s = m.Next != 0 ? m.Next : ((m.Flags & mfEnd) ? 0 : n + 1);
+    int prev = 0;
+    for (int j = n - 1; j >= 1; --j) {
+        TMissInfo& mj = Missions[size_t(j)];
+        if (mj.Next == n) mj.Next = s;
+        if (InPlay(j)) {
+            if (j + 1 == n) mj.Next = s;
+            if (m.Flags & mfEnd) mj.Flags |= mfEnd;
+            prev = j;
+            break;
+        }
+    }
+    m = TMissInfo{};
+    // Neither the mission flag file nor Info may name a removed mission, so
+    // the ends of the chain move to the neighbouring missions in play.
+    if (!wasInPlay) return;
+    if (FMInfo.FirstMiss == n) {
+        int first = s;
+        while (first >= 1 && first <= MissCount && !InPlay(first)) ++first;
+        FMInfo.FirstMiss = first <= MissCount ? first : 0;
+    }
+    if (FMInfo.LastMiss == n) FMInfo.LastMiss = prev;
+    if (FMInfo.FirstMiss == 0 || FMInfo.LastMiss == 0) FMInfo.FirstMiss = FMInfo.LastMiss = 0;
+}
+
+void Project::ReadMissFlags()
+{
+    FMInfo.FirstMiss = FMInfo.LastMiss = 0;
+    ClearMissions();
+    TCfgFile file = TCfgFile::StringFile(FullPath(FMInfo.MissFlagFile));
+    int n = 1;
+    std::string value = file.ReadString(key("miss_%d", n), "@");
+    while (value != "@" && n <= MaxMissionNumber) {
+        if (n > MissCount) SetMissCount(n);
+        const TMissFlags flags = ParseMissFlags(value);
+        bool stop = false;
+        if (!(flags & mfSkip) && FileExistsAt(FMInfo.FMDir, key("miss%d.mis", n))) {
+            Missions[size_t(n)].Flags = flags;
+            Files.push_back(key("miss%d.mis", n));
+            if (FMInfo.FirstMiss == 0) FMInfo.FirstMiss = n;
+            if (n > FMInfo.LastMiss) FMInfo.LastMiss = n;
+            stop = flags & mfEnd;
+        }
+        // A link that does not point forward, or past the last mission
+        // number, would loop or leave the table: it is not followed.
+        const std::string nextText = file.ReadString(key("miss_%d_next", n), "");
+        long next = 0;
+        if (!nextText.empty() && nextText.size() < 10 && nextText.find_first_not_of("0123456789") == std::string::npos)
+            next = std::stol(nextText);
+        if (next > n + 1 && next <= MaxMissionNumber) {
+            Missions[size_t(n)].Next = int(next);
+            n = int(next);
+        } else {
+            Missions[size_t(n)].Next = 0;
+            ++n;
+        }
+        if (stop) break;
+        value = file.ReadString(key("miss_%d", n), "@");
+    }
+}
+
+void Project::ReadTitles(const std::string& path, int lang, bool readFMKeys)
+{
+    if (lang < 0 || lang >= LangCount) return;
+    TCfgFile file = TCfgFile::StringFile(FullPath(path));
+    if (readFMKeys) {
+        const std::string title = file.ReadString("title_0", "");
+        if (!title.empty()) FMInfo.Names[size_t(lang)] = FileText::FromFile(title);
+        const std::string shortName = file.ReadString("short_0", "");
+        if (!shortName.empty()) FMInfo.ShortName = FileText::FromFile(shortName);
+    }
+    for (int n = 1; n <= MissCount;) {
+        TMissInfo& m = Missions[size_t(n)];
+        if (InPlay(n)) {
+            m.LongNames[size_t(lang)] = FileText::FromFile(file.ReadString(key("title_%d", n), ""));
+            m.ShortNames[size_t(lang)] = FileText::FromFile(file.ReadString(key("short_%d", n), ""));
+            if (m.Flags & mfEnd) break;
+        }
+        n = m.Next > n ? m.Next : n + 1;
+    }
+}
+
+std::vector<int> Project::Chain() const
+{
+    std::vector<int> chain;
+    if (FMInfo.FirstMiss < 1) return chain;
+    for (int n = FMInfo.FirstMiss; n >= 1 && n <= MissCount;) {
+        const TMissInfo& m = Missions[size_t(n)];
+        if (InPlay(n)) chain.push_back(n);
+        if (n == FMInfo.LastMiss || (m.Flags & mfEnd)) break;
+        n = m.Next > n ? m.Next : n + 1;
+    }
+    return chain;
+}
+
+void Project::WriteMissFlags(const std::string& fullPath)
+{
+    makeParentDirs(fullPath);
+    TCfgFile file = TCfgFile::StringFile(fullPath);
+    file.SetDeferred(true);
+    if (FMInfo.FirstMiss == 0) {
+        file.WriteString("miss_1", "skip");
+    } else {
+        for (int n = 1; n <= FMInfo.FirstMiss; ++n) {
+            file.WriteString(key("miss_%d", n), "skip");
+            file.DeleteKey(key("miss_%d_next", n));
+        }
+        for (int n = FMInfo.FirstMiss; n >= 1 && n <= MissCount;) {
+            const TMissInfo& m = Missions[size_t(n)];
+            file.WriteString(key("miss_%d", n), FormatMissFlags(m.Flags));
+            if (n == FMInfo.LastMiss || (m.Flags & mfEnd)) break;
+            n = m.Next > n ? m.Next : n + 1;
+        }
+    }
+    file.SetDeferred(false);
+}
+
+void Project::WriteTitles(const std::string& fullPath, int lang)
+{
+    if (lang < 0 || lang >= LangCount) return;
+    makeParentDirs(fullPath);
+    TCfgFile file = TCfgFile::StringFile(fullPath);
+    file.SetDeferred(true);
+    const auto pick = [&](const LocalText& names) -> const FileText& {
+        const FileText& own = names[size_t(lang)];
+        if (!own.empty() || FMInfo.Language < 0 || FMInfo.Language >= LangCount) return own;
+        return names[size_t(FMInfo.Language)];
+    };
+    const FileText& title = pick(FMInfo.Names);
+    if (!title.empty()) file.WriteString("title_0", title.FileBytes());
+    file.WriteString("short_0", FMInfo.ShortName.FileBytes());
+    for (int n : Chain()) {
+        const TMissInfo& m = Missions[size_t(n)];
+        file.WriteString(key("title_%d", n), pick(m.LongNames).FileBytes());
+        file.WriteString(key("short_%d", n), pick(m.ShortNames).FileBytes());
+    }
+    file.SetDeferred(false);
+}
+
+} // namespace lw

@@ -1,0 +1,376 @@
+#include "Project.h"
+
+#include "ListFile.h"
+#include "components/CfgFiles.h"
+#include "components/Errors.h"
+#include "components/PathResolver.h"
+#include "components/Questions.h"
+#include "components/StrUtils.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace lw {
+
+namespace {
+
+std::string missFileName(int n) { return "miss" + std::to_string(n) + ".mis"; }
+
+bool hasDirPart(const std::string& entry) { return entry.find_first_of("\\/") != std::string::npos; }
+
+std::string extensionOf(const std::string& entry)
+{
+    const size_t dot = entry.rfind('.');
+    const size_t bs = entry.find_last_of("\\/");
+    if (dot == std::string::npos || (bs != std::string::npos && dot < bs)) return {};
+    return AsciiLower(entry.substr(dot));
+}
+
+std::string fileNamePart(const std::string& entry)
+{
+    const size_t bs = entry.find_last_of("\\/");
+    return bs == std::string::npos ? entry : entry.substr(bs + 1);
+}
+
+bool listHolds(const std::vector<std::string>& files, const std::string& entry)
+{
+    return std::any_of(files.begin(), files.end(), [&](const std::string& f) { return EqualsNoCase(f, entry); });
+}
+
+} // namespace
+
+bool CleanShortName(std::string& text)
+{
+    std::string cleaned;
+    for (char c : text)
+        if (ForbiddenNameChars.find(c) == std::string_view::npos) cleaned += c;
+    const bool changed = cleaned.size() != text.size();
+    text = std::move(cleaned);
+    return changed;
+}
+
+Project::Project()
+{
+    SetMissCount(20);
+}
+
+std::string Project::FullPath(const std::string& entry) const
+{
+    return ResolvePath(FMInfo.FMDir, entry).string();
+}
+
+std::string Project::StringsDir() const
+{
+    return FMInfo.Game == GameThief2x ? "t2x\\strings\\" : "strings\\";
+}
+
+void Project::New(const CreateEntries& e)
+{
+    // Each project starts from a cleared record: names and titles paths of
+    // an earlier project would otherwise be listed in the new directory.
+    FMInfo = TFMInfo{};
+    FMInfo.FMDir = AsDirPath(e.dir);
+    FMInfo.Game = e.game;
+    FMInfo.Language = (e.language >= 0 && e.language < LangCount) ? e.language : 0;
+    FMInfo.Names[size_t(FMInfo.Language)] = FileText::FromUser(e.name);
+    FMInfo.ShortName = FileText::FromUser(e.shortName);
+    FMInfo.MissFlagFile = StringsDir() + "missflag.str";
+
+    std::string rel;
+    int lang = 0;
+    FindStringFile(FMInfo.FMDir, StringsDir(), "titles.str", rel, lang);
+    if (rel.empty())
+        FMInfo.TitleFiles[0].clear();
+    else
+        FMInfo.TitleFiles[size_t(lang < 0 ? FMInfo.Language : lang)] = rel;
+
+    FMInfo.InfoFile = FindInfoFile(FMInfo.FMDir, FMInfo.ShortName.Text());
+    FMInfo.InfoRank = FMInfo.InfoFile.empty() ? 0 : InfoFileRank(FMInfo.InfoFile, FMInfo.ShortName.Text());
+
+    Files.clear();
+    if (!FMInfo.InfoFile.empty()) Files.push_back(FMInfo.InfoFile);
+    Files.push_back(FMInfo.MissFlagFile);
+    ReadMissFlags();
+    for (int k = 0; k < LangCount; ++k) {
+        const std::string& path = FMInfo.TitleFiles[size_t(k)];
+        if (path.empty()) continue;
+        Files.push_back(path);
+        ReadTitles(path, k, true);
+    }
+    if (ViewLang < 0) ViewLang = FMInfo.Language;
+    CurMiss = 0;
+}
+
+bool Project::Open(const std::string& listFile, Questions& questions)
+{
+    Files.clear();
+    ClearMissions();
+    Files = ReadListFile(listFile);
+
+    auto resetRecord = [&](const std::string& dir) {
+        FMInfo.FMDir = dir;
+        FMInfo.Game = -1;
+        FMInfo.Language = -1;
+        FMInfo.ShortName = FileText::FromUser(FileBaseName(listFile));
+        FMInfo.MissFlagFile.clear();
+        FMInfo.Names = LocalText{};
+        FMInfo.TitleFiles = LocalString{};
+        FMInfo.InfoFile.clear();
+        FMInfo.InfoRank = 0;
+    };
+    resetRecord(AsDirPath(fs::path(listFile).parent_path()));
+
+    auto fail = [&] {
+        Files.clear();
+        CurMiss = 0;
+        return false;
+    };
+
+    std::set<int> missions;
+    bool askedFolder = false;
+    bool rescan = true;
+    while (rescan) {
+        rescan = false;
+        missions.clear();
+        for (size_t i = Files.size(); i-- > 0;) {
+            const std::string entry = CleanListEntry(Files[i]);
+            if (entry.empty()) {
+                Files.erase(Files.begin() + long(i));
+                continue;
+            }
+            if (!FileExistsAt(FMInfo.FMDir, entry)) {
+                if (askedFolder) {
+                    questions.ShowMessage(MessageKind::Error, "Lanternwright", FilesNotFoundMessage);
+                    return fail();
+                }
+                askedFolder = true;
+                const auto folder = questions.ChooseFolder({MissFolderTitle, MissFolderText, FMInfo.FMDir});
+                if (!folder) {
+                    questions.ShowMessage(MessageKind::Error, "Lanternwright", FilesNotFoundMessage);
+                    return fail();
+                }
+                // What the first pass gathered belonged to the wrong folder.
+                resetRecord(AsDirPath(*folder));
+                rescan = true;
+                break;
+            }
+            // The game's names ignore case, and so does this recognition:
+            // a list written as "Strings\MissFlag.str" must not make a
+            // second flag file entry.
+            int lang = -1;
+            if (EqualsNoCase(entry, "t2x\\strings\\missflag.str")) {
+                FMInfo.MissFlagFile = entry;
+                FMInfo.Game = GameThief2x;
+            } else if (EqualsNoCase(entry, "strings\\missflag.str")) {
+                FMInfo.MissFlagFile = entry;
+            } else if (EqualsNoCase(fileNamePart(entry), "titles.str")) {
+                if (IsStringFilePath("t2x\\strings\\", entry, lang)) {
+                    FMInfo.Game = GameThief2x;
+                } else if (!IsStringFilePath("strings\\", entry, lang)) {
+                    lang = -1;
+                }
+                if (lang >= 0) {
+                    FMInfo.TitleFiles[size_t(lang)] = entry;
+                    if (FMInfo.Language < 0) FMInfo.Language = lang;
+                }
+            }
+            const int rank = InfoFileRank(entry, FMInfo.ShortName.Text());
+            if (rank > FMInfo.InfoRank) {
+                FMInfo.InfoFile = entry;
+                FMInfo.InfoRank = rank;
+            }
+            if (const int n = MissNumber(entry)) missions.insert(n);
+            Files[i] = entry;
+        }
+    }
+
+    if (FMInfo.Game < 0) {
+        FMInfo.Game = DetectGame(FMInfo.FMDir);
+        if (FMInfo.Game < 0) {
+            const int game = questions.ChooseGame();
+            if (game < 0 || game >= GameCount) return fail();
+            FMInfo.Game = game;
+        }
+    }
+    if (FMInfo.MissFlagFile.empty()) {
+        FMInfo.MissFlagFile = StringsDir() + "missflag.str";
+        Files.push_back(FMInfo.MissFlagFile);
+    }
+    if (FMInfo.Language < 0) FMInfo.Language = 0;
+
+    if (missions.empty()) {
+        FMInfo.FirstMiss = FMInfo.LastMiss = 0;
+    } else {
+        TCfgFile flags = TCfgFile::StringFile(FullPath(FMInfo.MissFlagFile));
+        const std::vector<int> sorted(missions.begin(), missions.end());
+        const int last = sorted.back();
+        FMInfo.LastMiss = last;
+        SetMissCount(last);
+        ClearMissions();
+        Missions[size_t(last)].Flags = readFlagsOf(flags, last) | mfEnd;
+        for (size_t i = sorted.size() - 1; i-- > 0;) {
+            const int n = sorted[i];
+            Missions[size_t(n)].Flags = readFlagsOf(flags, n);
+            if (sorted[i + 1] != n + 1) Missions[size_t(n)].Next = sorted[i + 1];
+        }
+        FMInfo.FirstMiss = sorted.front();
+    }
+    for (int k = 0; k < LangCount; ++k)
+        if (!FMInfo.TitleFiles[size_t(k)].empty()) ReadTitles(FMInfo.TitleFiles[size_t(k)], k, true);
+    if (ViewLang < 0) ViewLang = FMInfo.Language;
+    CurMiss = 0;
+    return true;
+}
+
+void Project::WriteStringFiles()
+{
+    if (!FMInfo.MissFlagFile.empty()) WriteMissFlags(FullPath(FMInfo.MissFlagFile));
+    for (int k = 0; k < LangCount; ++k)
+        if (!FMInfo.TitleFiles[size_t(k)].empty()) WriteTitles(FullPath(FMInfo.TitleFiles[size_t(k)]), k);
+}
+
+void Project::SaveListFile(const std::string& path) const { WriteListFile(path, Files); }
+
+void Project::AddFiles(const std::vector<std::string>& paths)
+{
+    for (const std::string& path : paths) {
+        const std::string entry = RelativeEntry(FMInfo.FMDir, path);
+        if (listHolds(Files, entry)) continue;
+        Files.push_back(entry);
+        if (extensionOf(entry) == ".mis" && !hasDirPart(entry))
+            if (const int n = MissNumber(entry)) AddMission(n);
+        int lang = -1;
+        if (EqualsNoCase(fileNamePart(entry), "titles.str") && IsStringFilePath("strings\\", entry, lang) && lang >= 0) {
+            FMInfo.TitleFiles[size_t(lang)] = entry;
+            ReadTitles(entry, lang, false);
+        }
+        const int rank = InfoFileRank(entry, FMInfo.ShortName.Text());
+        if (rank > FMInfo.InfoRank) {
+            FMInfo.InfoFile = entry;
+            FMInfo.InfoRank = rank;
+        }
+    }
+}
+
+void Project::RemoveFiles(std::vector<int> selected)
+{
+    std::sort(selected.begin(), selected.end());
+    selected.erase(std::unique(selected.begin(), selected.end()), selected.end());
+    for (auto it = selected.rbegin(); it != selected.rend(); ++it) {
+        const int i = *it;
+        if (i < 0 || size_t(i) >= Files.size()) continue;
+        const std::string entry = Files[size_t(i)];
+        if (extensionOf(entry) == ".mis" && !hasDirPart(entry))
+            if (const int n = MissNumber(entry); n && n <= MissCount) RemoveMission(n);
+        if (entry == FMInfo.InfoFile) {
+            FMInfo.InfoFile.clear();
+            FMInfo.InfoRank = 0;
+        }
+        Files.erase(Files.begin() + i);
+    }
+    CurMiss = 0;
+}
+
+SelectionView Project::Select(const std::vector<int>& selected)
+{
+    SelectionView view;
+    CurMiss = 0;
+    if (selected.size() == 1 && selected[0] >= 0 && size_t(selected[0]) < Files.size()) {
+        const std::string& entry = Files[size_t(selected[0])];
+        const std::string ext = extensionOf(entry);
+        if (ext == ".mis" && !hasDirPart(entry)) {
+            if (const int n = MissNumber(entry)) {
+                if (n > MissCount) AddMission(n);
+                CurMiss = n;
+                view.showMissBox = true;
+            }
+        } else {
+            view.showInfoButton = ext == ".txt" || ext == ".rtf";
+        }
+        view.removeEnabled = true;
+    } else {
+        view.removeEnabled = !selected.empty();
+    }
+    return view;
+}
+
+void Project::InfoFileSaved(const std::string& fullPath)
+{
+    const std::string entry = RelativeEntry(FMInfo.FMDir, fullPath);
+    if (entry == FMInfo.InfoFile) return;
+    if (!listHolds(Files, entry)) Files.push_back(entry);
+    const int rank = InfoFileRank(entry, FMInfo.ShortName.Text());
+    if (rank > FMInfo.InfoRank) {
+        FMInfo.InfoFile = entry;
+        FMInfo.InfoRank = rank;
+    }
+}
+
+bool Project::EnsureTitleFile(int lang)
+{
+    if (lang < 0 || lang >= LangCount || !FMInfo.TitleFiles[size_t(lang)].empty()) return false;
+    FMInfo.TitleFiles[size_t(lang)] = StringsDir() + LangDirs[size_t(lang)] + "titles.str";
+    Files.push_back(FMInfo.TitleFiles[size_t(lang)]);
+    return true;
+}
+
+bool Project::SetFMName(const std::string& text)
+{
+    if (ViewLang < 0 || ViewLang >= LangCount) return false;
+    FMInfo.Names[size_t(ViewLang)] = FileText::FromUser(text);
+    return EnsureTitleFile(ViewLang);
+}
+
+bool Project::SetMissName(bool shortName, const std::string& text)
+{
+    if (CurMiss == 0 || CurMiss > MissCount || ViewLang < 0 || ViewLang >= LangCount) return false;
+    TMissInfo& m = Missions[size_t(CurMiss)];
+    (shortName ? m.ShortNames : m.LongNames)[size_t(ViewLang)] = FileText::FromUser(text);
+    return EnsureTitleFile(ViewLang);
+}
+
+void Project::SetShortName(const std::string& text) { FMInfo.ShortName = FileText::FromUser(text); }
+
+void Project::SetMissFlag(int tag, bool checked)
+{
+    if (CurMiss == 0 || CurMiss > MissCount || tag < 0 || tag > 7) return;
+    const auto bit = TMissFlags(1u << tag);
+    TMissInfo& m = Missions[size_t(CurMiss)];
+    if (checked) m.Flags |= bit;
+    else m.Flags &= TMissFlags(~bit);
+}
+
+std::pair<std::string, std::string> Project::InfoMissionTexts() const
+{
+    const int first = FMInfo.FirstMiss, last = FMInfo.LastMiss;
+    const size_t lang = size_t(std::clamp(FMInfo.Language, 0, LangCount - 1));
+    std::string names, files;
+    if (first == last) {
+        if (first >= 1 && first <= MissCount) {
+            names = Missions[size_t(first)].LongNames[lang].Text();
+            files = missFileName(first);
+        }
+        return {names, files};
+    }
+    if (first < 1 || first > MissCount) return {names, files};
+    names = Missions[size_t(first)].ShortNames[lang].Text();
+    files = missFileName(first);
+    const TMissInfo* cur = &Missions[size_t(first)];
+    int n = first;
+    for (;;) {
+        if (n == last || (cur->Flags & mfEnd)) break;
+        n = cur->Next > n ? cur->Next : n + 1;
+        if (n > MissCount) break;
+        cur = &Missions[size_t(n)];
+        if (!(cur->Flags & mfSkip)) {
+            names += ", " + cur->ShortNames[lang].Text();
+            files += ", " + missFileName(n);
+        }
+    }
+    return {names, files};
+}
+
+} // namespace lw

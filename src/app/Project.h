@@ -1,0 +1,131 @@
+// The one project the program holds: the project record, the mission table
+// and its chain, and the file list, with every command that changes them.
+// The main window only shows this state and forwards the user's actions.
+#pragma once
+
+#include "mission/CreateFMRules.h"
+#include "mission/FMUtils.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lw {
+
+class Questions;
+class TCfgFile;
+
+// A name as the author sees it (UTF-8) together with the bytes a string
+// file held for it. A name nobody edited is written back as those bytes,
+// whatever code page they were in; an edited one is converted.
+class FileText {
+public:
+    FileText() = default;
+    static FileText FromFile(std::string bytes);
+    static FileText FromUser(std::string utf8);
+    const std::string& Text() const { return text_; }
+    std::string FileBytes() const;
+    bool empty() const { return text_.empty() && bytes_.empty(); }
+    bool operator==(const FileText&) const = default;
+
+private:
+    std::string text_;
+    std::string bytes_;
+    bool fromFile_ = false;
+};
+using LocalText = std::array<FileText, LangCount>;
+
+struct TFMInfo {
+    std::string FMDir;  // absolute, ends with "/"; empty before the first project
+    int Game = 0;
+    int Language = 0;
+    FileText ShortName;
+    LocalText Names;
+    int FirstMiss = 0;
+    int LastMiss = 0;
+    std::string MissFlagFile;
+    LocalString TitleFiles;
+    std::string InfoFile;
+    int InfoRank = 0;
+};
+
+struct TMissInfo {
+    LocalText LongNames;
+    LocalText ShortNames;
+    TMissFlags Flags = mfSkip;
+    int Next = 0;
+};
+
+// What selecting entries of the file list shows.
+struct SelectionView {
+    bool showMissBox = false;
+    bool showInfoButton = false;
+    bool removeEnabled = false;
+};
+
+inline constexpr const char* FilesNotFoundMessage = "The files in this mission list can't be found";
+inline constexpr const char* MissFolderTitle = "Where Is This Mission?";
+inline constexpr const char* MissFolderText = "Please select the directory where this mission's files are.";
+
+class Project {
+public:
+    Project();
+
+    TFMInfo FMInfo;
+    std::vector<TMissInfo> Missions;  // slots 0..MissCount
+    int MissCount = 0;
+    int CurMiss = 0;
+    int ViewLang = -1;
+    std::vector<std::string> Files;   // the file list
+
+    // The mission table and its string files.
+    void SetMissCount(int count);
+    void ClearMissions();
+    void AddMission(int n);
+    void RemoveMission(int n);
+    void ReadMissFlags();
+    void ReadTitles(const std::string& path, int lang, bool readFMKeys);
+    void WriteMissFlags(const std::string& fullPath);
+    void WriteTitles(const std::string& fullPath, int lang);
+    // The missions in play, in play order, from FirstMiss.
+    std::vector<int> Chain() const;
+    bool InPlay(int n) const { return n >= 1 && n <= MissCount && !(Missions[size_t(n)].Flags & mfSkip); }
+
+    // New: fill the project from the new fan mission dialog's entries.
+    void New(const CreateEntries& entries);
+    // Open: rebuild the project from a list file; false when it failed (the
+    // file list is then empty). Throws Error when the list cannot be read.
+    bool Open(const std::string& listFile, Questions& questions);
+    // Save and Zip write the string files first.
+    void WriteStringFiles();
+    void SaveListFile(const std::string& path) const;
+    void AddFiles(const std::vector<std::string>& paths);
+    void RemoveFiles(std::vector<int> selected);
+    SelectionView Select(const std::vector<int>& selected);
+    // A file the editor has saved joins the list (and may become the info file).
+    void InfoFileSaved(const std::string& fullPath);
+
+    // The edits of the main window. Each returns true when the file list
+    // grew (a titles file joined it).
+    bool SetFMName(const std::string& text);
+    bool SetMissName(bool shortName, const std::string& text);
+    void SetShortName(const std::string& text);
+    void SetMissFlag(int tag, bool checked);
+    bool EnsureTitleFile(int lang);
+
+    // The level names and mission file names of the chain, as Info lists them.
+    std::pair<std::string, std::string> InfoMissionTexts() const;
+
+    // Where a listed path lies on this file system.
+    std::string FullPath(const std::string& entry) const;
+    std::string StringsDir() const;
+
+private:
+    TMissFlags readFlagsOf(TCfgFile& file, int n);
+};
+
+// Removes the characters an FM short name must not hold; true when any was.
+bool CleanShortName(std::string& text);
+
+} // namespace lw
