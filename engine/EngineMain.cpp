@@ -1,0 +1,465 @@
+// The zip engine library: one call adds files to an archive, reporting to
+// the caller's callback on the calling thread. Files are read and deflated
+// by worker threads ahead of the writer; libzip writes the archive into a
+// temporary file beside it and renames that over the archive only when the
+// whole archive is written, so a failed or cancelled run changes nothing.
+#include "ZipRecords.h"
+
+#include "Pipeline.h"
+#include "Deflater.h"
+#include "SpecScan.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <utime.h>
+#include <zip.h>
+#include <zlib.h>
+
+#define ZIPENG_API extern "C" __attribute__((visibility("default")))
+
+namespace zipeng {
+namespace {
+
+constexpr int EngineVersion = 180;
+constexpr int EngineBuild = 18000;
+constexpr uint64_t PieceSize = uint64_t(4) << 20;       // a large file is deflated in pieces of this size
+constexpr uint64_t WholeLimit = uint64_t(6) << 20;      // ... unless it is no larger than this
+constexpr uint64_t ProgressStep = uint64_t(256) << 10;  // bytes between progress reports within a piece
+constexpr uint64_t MaxBytesInFlight = uint64_t(48) << 20;
+
+std::string lower(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
+struct Chosen {
+    const ScanItem* item = nullptr;
+    zip_int64_t replaceIndex = -1;  // -1: a new entry
+    bool store = false;
+    size_t firstPiece = 0, endPiece = 0;
+};
+
+class Run;
+
+struct Source {
+    Run* run = nullptr;
+    size_t order = 0;          // position in the run's chosen list
+    zip_error_t error{};
+    bool opened = false;
+    bool done = false;
+    bool pieceHeld = false;
+    bool progressSent = false;
+    size_t cur = 0;
+    size_t offset = 0;         // read position in the current piece's data
+    uint64_t reported = 0;     // uncompressed bytes of the current piece reported
+    uint32_t crc = 0;
+    uint64_t compSize = 0;
+};
+
+class Run {
+public:
+    explicit Run(ZipExecParams& p) : prm_(p) {}
+
+    int Execute();
+    zip_int64_t SourceCall(Source& s, void* data, zip_uint64_t len, zip_source_cmd_t cmd);
+
+private:
+    int call(int action, int err, int64_t size, std::string_view text);
+    void message(int err, const std::string& text) { call(zaMessage, err, 0, text); }
+    bool isStored(const ScanItem& it) const;
+    bool collect(std::vector<ScanItem>& items);
+    int fail(zip_t* za, int code, const std::string& text);
+    zip_int64_t read(Source& s, uint8_t* data, uint64_t len);
+
+    ZipExecParams& prm_;
+    bool aborted_ = false;
+    bool sourceFailed_ = false;
+    std::vector<std::string> suffixes_;
+    std::vector<Chosen> chosen_;
+    std::unique_ptr<Pipeline> pipeline_;
+};
+
+int Run::call(int action, int err, int64_t size, std::string_view text)
+{
+    if (!prm_.callback) return 0;
+    ZipCallbackRecord rec{};
+    rec.callerRef = prm_.callerRef;
+    rec.isZipOperation = 1;
+    rec.actionCode = action;
+    rec.errorCode = err;
+    rec.size = size;
+    const size_t n = std::min(text.size(), sizeof rec.text - 1);
+    std::memcpy(rec.text, text.data(), n);
+    const int answer = prm_.callback(&rec);
+    if (answer == -1) aborted_ = true;
+    return answer;
+}
+
+bool Run::isStored(const ScanItem& it) const
+{
+    if (prm_.compressionLevel <= 0 || it.size == 0) return true;
+    const std::string name = lower(it.entry);
+    for (const std::string& suf : suffixes_)
+        if (name.size() >= suf.size() && name.compare(name.size() - suf.size(), suf.size(), suf) == 0)
+            return true;
+    return false;
+}
+
+bool Run::collect(std::vector<ScanItem>& items)
+{
+    std::vector<ScanSpec> specs;
+    for (int i = 0; i < prm_.specCount; ++i) {
+        const ZipFileSpecEntry& e = prm_.specArray[i];
+        if (!e.fileSpec || !*e.fileSpec) continue;
+        ScanSpec s;
+        s.spec = e.fileSpec;
+        if (e.rootDir) s.rootDir = e.rootDir;
+        s.recurse = e.recurseFlag != 0;
+        if (e.encryptFlag) {
+            if (e.password && *e.password) s.password = e.password;
+            else if (prm_.password && *prm_.password) s.password = prm_.password;
+        }
+        specs.push_back(std::move(s));
+    }
+    ScanOptions opts;
+    opts.junkDirs = prm_.junkDirsFlag != 0;
+    opts.hiddenFiles = prm_.hiddenFilesFlag != 0;
+    opts.dirEntries = prm_.noDirEntriesFlag == 0;
+    opts.fromDate = prm_.fromDateFlag != 0;
+    if (opts.fromDate) opts.since = ParseFromDate(prm_.fromDate);
+    for (int i = 0; i < prm_.excludeCount && prm_.excludeArray; ++i)
+        if (prm_.excludeArray[i]) opts.excludes.emplace_back(prm_.excludeArray[i]);
+    std::vector<ScanProblem> problems;
+    const bool ok = ScanSpecs(specs, opts, items, problems);
+    for (const ScanProblem& p : problems) message(p.code, p.text);
+    return ok;
+}
+
+int Run::fail(zip_t* za, int code, const std::string& text)
+{
+    if (pipeline_) pipeline_->Stop();
+    if (za) zip_discard(za);
+    message(code, text);
+    return -1;
+}
+
+int Run::Execute()
+{
+    if (prm_.closingMarker != ZIPENG_CLOSING_MARKER || !prm_.archiveName || !*prm_.archiveName ||
+        prm_.specCount < 0 || (prm_.specCount > 0 && !prm_.specArray)) {
+        message(zeParams, "Invalid command record");
+        return -1;
+    }
+    if (prm_.storeSuffixes) {
+        std::string cur;
+        for (const char* p = prm_.storeSuffixes;; ++p) {
+            if (*p == 0 || *p == ':' || *p == ';' || *p == ',') {
+                if (!cur.empty()) suffixes_.push_back(lower(cur));
+                cur.clear();
+                if (*p == 0) break;
+            } else {
+                cur += *p;
+            }
+        }
+    }
+
+    std::vector<ScanItem> items;
+    if (!collect(items)) return -1;
+
+    const std::string archive = prm_.archiveName;
+    int zerr = 0;
+    zip_t* za = zip_open(archive.c_str(), ZIP_CREATE, &zerr);
+    if (!za) {
+        zip_error_t ze;
+        zip_error_init_with_code(&ze, zerr);
+        const std::string why = zip_error_strerror(&ze);
+        zip_error_fini(&ze);
+        message(zeCreate, "Cannot open archive \"" + archive + "\": " + why);
+        return -1;
+    }
+
+    // What to add: update and freshen look at what the archive holds.
+    const bool update = prm_.updateFlag != 0;
+    const bool freshen = prm_.freshenFlag != 0 && !update;
+    time_t latest = 0;
+    const zip_int64_t existing = zip_get_num_entries(za, 0);
+    for (zip_int64_t i = 0; i < existing; ++i) {
+        zip_stat_t st;
+        if (zip_stat_index(za, zip_uint64_t(i), 0, &st) == 0 && (st.valid & ZIP_STAT_MTIME))
+            latest = std::max(latest, st.mtime);
+    }
+    std::vector<Chosen> replaced, added;
+    for (const ScanItem& it : items) {
+        const zip_int64_t at = zip_name_locate(za, it.entry.c_str(), ZIP_FL_NOCASE);
+        if (it.dirOnly) {
+            if (at < 0 && !freshen && zip_dir_add(za, it.entry.c_str(), ZIP_FL_ENC_UTF_8) < 0)
+                return fail(za, zeCreate, std::string("Cannot add \"") + it.entry + "\": " + zip_strerror(za));
+            continue;
+        }
+        if (at >= 0 && (update || freshen)) {
+            zip_stat_t st;
+            if (zip_stat_index(za, zip_uint64_t(at), 0, &st) == 0 && (st.valid & ZIP_STAT_MTIME) &&
+                (it.mtime & ~time_t(1)) <= st.mtime)
+                continue;  // the archive's copy is as new
+        }
+        if (at < 0 && freshen) continue;
+        Chosen c;
+        c.item = &it;
+        c.replaceIndex = at;
+        c.store = isStored(it);
+        (at >= 0 ? replaced : added).push_back(c);
+    }
+    // libzip writes entries in index order: replaced entries keep their
+    // places, new ones follow. Pieces are made in that order.
+    std::sort(replaced.begin(), replaced.end(),
+              [](const Chosen& a, const Chosen& b) { return a.replaceIndex < b.replaceIndex; });
+    chosen_ = std::move(replaced);
+    chosen_.insert(chosen_.end(), added.begin(), added.end());
+
+    if (chosen_.empty()) {
+        const bool dirsAdded = zip_get_num_entries(za, 0) > existing;
+        if (!dirsAdded) {
+            zip_discard(za);
+            message(zeNothing, "Nothing to do for \"" + archive + "\"");
+            return 0;
+        }
+    }
+
+    uint64_t totalBytes = 0;
+    std::vector<Piece> pieces;
+    for (Chosen& c : chosen_) {
+        const ScanItem& it = *c.item;
+        totalBytes += it.size;
+        latest = std::max(latest, it.mtime);
+        c.firstPiece = pieces.size();
+        const uint64_t step = it.size <= WholeLimit ? std::max<uint64_t>(it.size, 1) : PieceSize;
+        for (uint64_t off = 0; off < it.size; off += step) {
+            Piece p;
+            p.path = it.path.string();
+            p.offset = off;
+            p.length = std::min(step, it.size - off);
+            p.last = off + p.length >= it.size;
+            p.deflate = !c.store;
+            pieces.push_back(std::move(p));
+        }
+        c.endPiece = pieces.size();
+    }
+
+    call(zaFileCount, 0, int64_t(chosen_.size()), "");
+    call(zaByteCount, 0, int64_t(totalBytes), "");
+    if (aborted_) {
+        zip_discard(za);
+        message(zeAbort, "Aborted");
+        call(zaBatchEnd, 0, 0, "");
+        return 0;
+    }
+
+    std::vector<std::unique_ptr<Source>> sources;
+    for (size_t i = 0; i < chosen_.size(); ++i) {
+        const Chosen& c = chosen_[i];
+        auto s = std::make_unique<Source>();
+        s->run = this;
+        s->order = i;
+        zip_error_init(&s->error);
+        zip_source_t* src = zip_source_function(
+            za,
+            [](void* ud, void* data, zip_uint64_t len, zip_source_cmd_t cmd) -> zip_int64_t {
+                Source* s = static_cast<Source*>(ud);
+                return s->run->SourceCall(*s, data, len, cmd);
+            },
+            s.get());
+        if (!src) return fail(za, zeMemory, std::string("Cannot add \"") + c.item->entry + "\": " + zip_strerror(za));
+        zip_int64_t idx = c.replaceIndex;
+        if (idx >= 0) {
+            if (zip_file_replace(za, zip_uint64_t(idx), src, ZIP_FL_ENC_UTF_8) < 0) idx = -1;
+        } else {
+            idx = zip_file_add(za, c.item->entry.c_str(), src, ZIP_FL_ENC_UTF_8);
+        }
+        if (idx < 0) {
+            zip_source_free(src);
+            return fail(za, zeCreate, std::string("Cannot add \"") + c.item->entry + "\": " + zip_strerror(za));
+        }
+        const auto at = zip_uint64_t(idx);
+        zip_set_file_compression(za, at, c.store ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
+        zip_file_set_mtime(za, at, c.item->mtime, 0);
+        if (!c.item->password.empty() &&
+            zip_file_set_encryption(za, at, ZIP_EM_AES_256, c.item->password.c_str()) < 0)
+            return fail(za, zeCreate, std::string("Cannot encrypt \"") + c.item->entry + "\": " + zip_strerror(za));
+        sources.push_back(std::move(s));
+    }
+    if (prm_.archiveComment && *prm_.archiveComment)
+        zip_set_archive_comment(za, prm_.archiveComment, zip_uint16_t(std::min<size_t>(std::strlen(prm_.archiveComment), 0xFFFF)));
+
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    pipeline_ = std::make_unique<Pipeline>(std::move(pieces), DeflateLevelFor(prm_.compressionLevel),
+                                           threads, size_t(threads) * 4, MaxBytesInFlight);
+    const int closed = zip_close(za);
+    pipeline_->Stop();
+    if (closed < 0) {
+        const std::string why = zip_strerror(za);
+        zip_discard(za);
+        if (aborted_) message(zeAbort, "Aborted; \"" + archive + "\" is unchanged");
+        else if (!sourceFailed_) message(zeWrite, "Cannot write \"" + archive + "\": " + why);
+        call(zaBatchEnd, 0, 0, "");
+        return aborted_ ? 0 : -1;
+    }
+
+    if (prm_.latestTimeFlag && latest > 0) {
+        struct utimbuf ut {latest, latest};
+        ::utime(archive.c_str(), &ut);
+    }
+    if (prm_.moveFlag)
+        for (const Chosen& c : chosen_) ::unlink(c.item->path.c_str());
+    call(zaBatchEnd, 0, 0, "");
+    return int(std::min<size_t>(chosen_.size(), 0x7FFFFFFF));
+}
+
+zip_int64_t Run::read(Source& s, uint8_t* data, uint64_t len)
+{
+    const Chosen& c = chosen_[s.order];
+    uint64_t total = 0;
+    while (total < len && s.cur < c.endPiece) {
+        if (!s.pieceHeld) {
+            if (!pipeline_->Wait(s.cur, [this] { return call(zaTick, 0, 0, "") != -1; })) {
+                zip_error_set(&s.error, ZIP_ER_CANCELLED, 0);
+                return -1;
+            }
+            const Piece& p = pipeline_->At(s.cur);
+            if (!p.error.empty()) {
+                sourceFailed_ = true;
+                message(zeOpen, p.error);
+                zip_error_set(&s.error, ZIP_ER_READ, EIO);
+                return -1;
+            }
+            s.crc = uint32_t(crc32_combine(s.crc, p.crc, z_off_t(p.length)));
+            s.compSize += p.data.size();
+            s.pieceHeld = true;
+            s.offset = 0;
+            s.reported = 0;
+        }
+        const Piece& p = pipeline_->At(s.cur);
+        const size_t n = size_t(std::min<uint64_t>(len - total, p.data.size() - s.offset));
+        std::memcpy(data + total, p.data.data() + s.offset, n);
+        s.offset += n;
+        total += n;
+        const bool pieceDone = s.offset == p.data.size();
+        const uint64_t target = pieceDone ? p.length : p.length * s.offset / p.data.size();
+        if (target > s.reported && (pieceDone || target - s.reported >= ProgressStep)) {
+            const int64_t step = int64_t(target - s.reported);
+            s.reported = target;
+            s.progressSent = true;
+            if (call(zaItemBytes, 0, step, "") == -1) {
+                zip_error_set(&s.error, ZIP_ER_CANCELLED, 0);
+                return -1;
+            }
+        }
+        if (pieceDone) {
+            pipeline_->Release(s.cur);
+            ++s.cur;
+            s.pieceHeld = false;
+        }
+    }
+    if (total == 0 && s.cur >= c.endPiece && !s.done) {
+        s.done = true;
+        if (!s.progressSent && call(zaItemBytes, 0, 0, "") == -1) {
+            zip_error_set(&s.error, ZIP_ER_CANCELLED, 0);
+            return -1;
+        }
+        if (prm_.verboseFlag) {
+            const ScanItem& it = *c.item;
+            std::string how = "stored";
+            if (!c.store && it.size > 0)
+                how = "deflated " + std::to_string(100 - int(s.compSize * 100 / it.size)) + "%";
+            message(0, "  adding: " + it.entry + " (" + how + ")");
+        }
+    }
+    return zip_int64_t(total);
+}
+
+zip_int64_t Run::SourceCall(Source& s, void* data, zip_uint64_t len, zip_source_cmd_t cmd)
+{
+    const Chosen& c = chosen_[s.order];
+    switch (cmd) {
+    case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+    case ZIP_SOURCE_OPEN:
+        if (s.opened) {  // the pieces are gone once read
+            zip_error_set(&s.error, ZIP_ER_INTERNAL, 0);
+            return -1;
+        }
+        s.opened = true;
+        s.cur = c.firstPiece;
+        if (call(zaItemStart, 0, int64_t(c.item->size), c.item->entry) == -1) {
+            zip_error_set(&s.error, ZIP_ER_CANCELLED, 0);
+            return -1;
+        }
+        return 0;
+    case ZIP_SOURCE_READ:
+        if (aborted_) {
+            zip_error_set(&s.error, ZIP_ER_CANCELLED, 0);
+            return -1;
+        }
+        return read(s, static_cast<uint8_t*>(data), len);
+    case ZIP_SOURCE_CLOSE:
+        return 0;
+    case ZIP_SOURCE_STAT: {
+        if (len < sizeof(zip_stat_t)) {
+            zip_error_set(&s.error, ZIP_ER_INVAL, 0);
+            return -1;
+        }
+        auto* st = static_cast<zip_stat_t*>(data);
+        zip_stat_init(st);
+        st->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME | ZIP_STAT_COMP_METHOD;
+        st->size = c.item->size;
+        st->mtime = c.item->mtime;
+        st->comp_method = c.store ? ZIP_CM_STORE : ZIP_CM_DEFLATE;
+        if (s.done) {
+            st->valid |= ZIP_STAT_CRC | ZIP_STAT_COMP_SIZE;
+            st->crc = s.crc;
+            st->comp_size = s.compSize;
+        }
+        return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&s.error, data, len);
+    case ZIP_SOURCE_FREE:
+        zip_error_fini(&s.error);
+        return 0;
+    default:
+        zip_error_set(&s.error, ZIP_ER_OPNOTSUPP, 0);
+        return -1;
+    }
+}
+
+} // namespace
+} // namespace zipeng
+
+ZIPENG_API int ZipEngExec(ZipExecParams* params)
+{
+    if (!params) return -1;
+    try {
+        zipeng::Run run(*params);
+        return run.Execute();
+    } catch (const std::bad_alloc&) {
+        return -2;
+    } catch (...) {
+        return -3;
+    }
+}
+
+ZIPENG_API int GetZipEngVersion(void)
+{
+    return zipeng::EngineVersion;
+}
+
+ZIPENG_API int GetZipEngPrivVersion(void)
+{
+    return zipeng::EngineBuild;
+}

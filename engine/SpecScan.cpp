@@ -1,0 +1,262 @@
+#include "SpecScan.h"
+
+#include "components/FileIO.h"
+#include "components/PathResolver.h"
+#include "components/StrUtils.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace fs = std::filesystem;
+
+namespace zipeng {
+
+namespace {
+
+bool hasWild(std::string_view s)
+{
+    return s.find_first_of("*?") != std::string_view::npos;
+}
+
+char lowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+bool wild(const char* p, const char* s)
+{
+    // Iterative matcher with one backtrack point: linear in practice and
+    // free of recursion on hostile patterns.
+    const char* star = nullptr;
+    const char* resume = nullptr;
+    while (*s) {
+        if (*p == '*') {
+            star = p++;
+            resume = s;
+        } else if (*p == '?' || (*p && lowerAscii(*p) == lowerAscii(*s))) {
+            ++p;
+            ++s;
+        } else if (star) {
+            p = star + 1;
+            s = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (*p == '*') ++p;
+    return *p == 0;
+}
+
+std::string stripSlashes(std::string s)
+{
+    while (s.size() > 1 && s.back() == '/') s.pop_back();
+    return s;
+}
+
+struct Scanner {
+    const ScanOptions& opts;
+    std::vector<ScanItem>& items;
+    std::vector<ScanProblem>& problems;
+    std::unordered_set<std::string> seenPaths;
+    std::unordered_map<std::string, std::string> seenNames;  // lower-case name -> name
+    std::unordered_set<std::string> seenDirs;
+    bool failed = false;
+
+    void fatal(int code, std::string text)
+    {
+        problems.push_back({code, std::move(text)});
+        failed = true;
+    }
+
+    bool excluded(const std::string& entry) const
+    {
+        for (const std::string& ex : opts.excludes) {
+            const std::string pat = lw::ToSlashes(ex);
+            const bool byPath = pat.find('/') != std::string::npos;
+            const std::string name = byPath ? entry : fs::path(entry).filename().string();
+            if (wild(pat.c_str(), name.c_str())) return true;
+        }
+        return false;
+    }
+
+    void addDirs(const std::string& entry)
+    {
+        size_t pos = 0;
+        while ((pos = entry.find('/', pos)) != std::string::npos) {
+            const std::string dir = entry.substr(0, ++pos);
+            if (!seenDirs.insert(lw::AsciiLower(dir)).second) continue;
+            ScanItem it;
+            it.entry = dir;
+            it.dirOnly = true;
+            items.push_back(std::move(it));
+        }
+    }
+
+    void addFile(const fs::path& file, const fs::path& root, const ScanSpec& spec)
+    {
+        if (failed) return;
+        const fs::path norm = file.lexically_normal();
+        if (!seenPaths.insert(norm.string()).second) return;  // listed twice: once is enough
+        struct stat st {};
+        if (::stat(norm.c_str(), &st) != 0) {
+            fatal(18, "Cannot read \"" + norm.string() + "\": " + std::strerror(errno));
+            return;
+        }
+        if (opts.fromDate && st.st_mtime < opts.since) return;
+        const int fd = ::open(norm.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            fatal(18, "Cannot read \"" + norm.string() + "\": " + std::strerror(errno));
+            return;
+        }
+        ::close(fd);
+
+        std::string entry;
+        if (opts.junkDirs) {
+            entry = norm.filename().string();
+        } else {
+            entry = SafeEntryName(norm.lexically_relative(root));
+            if (entry.empty()) entry = SafeEntryName(norm);
+        }
+        if (entry.empty()) entry = norm.filename().string();
+        if (excluded(entry)) return;
+
+        const std::string key = lw::AsciiLower(entry);
+        auto [at, fresh] = seenNames.emplace(key, entry);
+        if (!fresh) {
+            fatal(19, "Two files would be stored under names that differ only in letter case: \"" +
+                          at->second + "\" and \"" + entry + "\" (\"" + norm.string() + "\")");
+            return;
+        }
+        if (opts.dirEntries) addDirs(entry);
+        ScanItem it;
+        it.path = norm;
+        it.entry = entry;
+        it.size = uint64_t(st.st_size);
+        it.mtime = st.st_mtime;
+        it.password = spec.password;
+        items.push_back(std::move(it));
+    }
+
+    void addMatches(const fs::path& dir, const std::string& pattern, const fs::path& root,
+                    const ScanSpec& spec, int depth)
+    {
+        if (failed || depth > 64) return;
+        std::vector<fs::directory_entry> entries;
+        std::error_code ec;
+        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+            entries.push_back(*it);
+        std::sort(entries.begin(), entries.end(),
+                  [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
+        std::vector<fs::path> subdirs;
+        for (const auto& e : entries) {
+            const std::string name = e.path().filename().string();
+            if (!opts.hiddenFiles && !name.empty() && name[0] == '.') continue;
+            std::error_code ec2;
+            if (e.is_directory(ec2)) {
+                if (spec.recurse && !e.is_symlink(ec2)) subdirs.push_back(e.path());
+            } else if (e.is_regular_file(ec2) && WildMatch(pattern, name)) {
+                addFile(e.path(), root, spec);
+            }
+        }
+        for (const fs::path& sub : subdirs) addMatches(sub, pattern, root, spec, depth + 1);
+    }
+
+    void scan(const ScanSpec& spec)
+    {
+        const fs::path root = spec.rootDir.empty()
+                                  ? fs::current_path()
+                                  : fs::path(stripSlashes(spec.rootDir)).lexically_normal();
+        const std::string text = lw::ToSlashes(spec.spec);
+        const size_t cut = text.rfind('/');
+        const std::string dirPart = cut == std::string::npos ? std::string() : text.substr(0, cut);
+        const std::string namePart = cut == std::string::npos ? text : text.substr(cut + 1);
+        if (hasWild(namePart) && !hasWild(dirPart)) {
+            const fs::path dir = dirPart.empty() && cut == std::string::npos
+                                     ? root
+                                     : lw::ResolvePath(root, cut == 0 ? "/" : dirPart);
+            const size_t before = items.size();
+            if (lw::IsDirectory(dir)) addMatches(dir, namePart, root, spec, 0);
+            if (!failed && items.size() == before)
+                problems.push_back({0, "Nothing matches \"" + spec.spec + "\""});
+            return;
+        }
+        const fs::path found = lw::ResolvePath(root, text);
+        if (lw::IsRegularFile(found)) {
+            addFile(found, root, spec);
+        } else if (lw::IsDirectory(found)) {
+            addMatches(found, "*", root, spec, 0);
+        } else {
+            fatal(18, "Cannot find \"" + spec.spec + "\" (looked for \"" + found.string() + "\")");
+        }
+    }
+};
+
+} // namespace
+
+bool WildMatch(std::string_view pattern, std::string_view name)
+{
+    std::string p(pattern);
+    if (p == "*.*") p = "*";
+    return wild(p.c_str(), std::string(name).c_str());
+}
+
+std::string SafeEntryName(const fs::path& rel)
+{
+    // Leading "..", the root and empty parts are dropped, so an entry never
+    // leaves the directory the archive is unpacked into.
+    std::string out;
+    bool leading = true;
+    for (const fs::path& part : rel.lexically_normal()) {
+        const std::string s = part.string();
+        if (s.empty() || s == "/" || s == ".") continue;
+        if (s == "..") {
+            if (leading) continue;
+            const size_t cut = out.rfind('/', out.size() >= 2 ? out.size() - 2 : 0);
+            out = cut == std::string::npos ? std::string() : out.substr(0, cut + 1);
+            continue;
+        }
+        leading = false;
+        std::string clean;  // "\\" and ":" would split the name or make a drive on Windows
+        for (char c : s) clean += (c == '\\' || c == ':') ? '_' : c;
+        out += clean;
+        out += '/';
+    }
+    if (!out.empty()) out.pop_back();
+    return out;
+}
+
+time_t ParseFromDate(const char* text8)
+{
+    char buf[9];
+    std::memcpy(buf, text8, 8);
+    buf[8] = 0;
+    int mm = 0, dd = 0, yy = 0;
+    if (std::sscanf(buf, "%d %d %d", &mm, &dd, &yy) != 3) return 0;
+    if (mm < 1 || mm > 12 || dd < 1 || dd > 31 || yy < 0) return 0;
+    struct tm t {};
+    t.tm_year = (yy < 80 ? 2000 + yy : 1900 + yy) - 1900;
+    t.tm_mon = mm - 1;
+    t.tm_mday = dd;
+    t.tm_isdst = -1;
+    return mktime(&t);
+}
+
+bool ScanSpecs(const std::vector<ScanSpec>& specs, const ScanOptions& opts,
+               std::vector<ScanItem>& items, std::vector<ScanProblem>& problems)
+{
+    Scanner sc{opts, items, problems, {}, {}, {}, false};
+    for (const ScanSpec& spec : specs) {
+        sc.scan(spec);
+        if (sc.failed) return false;
+    }
+    return true;
+}
+
+} // namespace zipeng
