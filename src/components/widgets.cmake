@@ -3,3 +3,6 @@ target_sources(gui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/Icons.cpp
   ${PROJECT_SOURCE_DIR}/data/icons/icons.qrc
 )
+target_sources(core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/FolderOptions.cpp
+)
