@@ -10,7 +10,7 @@ void RichDocument::AppendText(std::string_view text, const CharFormat& format, c
         runs.back().text.append(text);
         return;
     }
-    Run r;
+    TextRun r;
     r.text.assign(text);
     r.format = format;
     r.link = link;
@@ -19,7 +19,7 @@ void RichDocument::AppendText(std::string_view text, const CharFormat& format, c
 
 void RichDocument::AppendPicture(std::shared_ptr<const Picture> picture, const CharFormat& format)
 {
-    Run r;
+    TextRun r;
     r.format = format;
     r.picture = std::move(picture);
     Last().runs.push_back(std::move(r));

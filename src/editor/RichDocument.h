@@ -47,7 +47,7 @@ struct Picture {
 
 // Text runs hold UTF-8; '\t' is a tab and '\v' a line break inside the
 // paragraph. A picture run holds no text.
-struct Run {
+struct TextRun {
     std::string text;
     CharFormat format;
     std::string link;                        // hyperlink target, if any
@@ -57,7 +57,7 @@ struct Run {
 
 struct Paragraph {
     ParaAlign align = ParaAlign::Left;
-    std::vector<Run> runs;
+    std::vector<TextRun> runs;
     bool Empty() const { return runs.empty(); }
 };
 

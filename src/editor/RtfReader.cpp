@@ -389,8 +389,8 @@ void Reader::controlSymbol(char c, size_t& i)
         int hi = i + 1 < in_.size() ? hexValue(in_[i + 1]) : -1;
         int lo = i + 2 < in_.size() ? hexValue(in_[i + 2]) : -1;
         if (hi < 0) return;
-        if (lo < 0) { ++i; lo = 0; std::swap(hi, lo); }
-        else i += 2;
+        if (lo < 0) { ++i; return; }  // a cut-off escape stands for nothing
+        i += 2;
         if (skipping()) return;
         if (st_.dest == Dest::Pict) return;
         emitByte(static_cast<unsigned char>(hi * 16 + lo));

@@ -176,7 +176,10 @@ std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options)
             const bool link = !r.link.empty() && !r.IsPicture();
             if (link) {
                 out += "{\\field{\\*\\fldinst{HYPERLINK \"";
-                appendText(out, r.link);
+                // A quote would end the field's argument: escape it as a URL does.
+                std::string target;
+                for (char c : r.link) target += c == '"' ? std::string("%22") : std::string(1, c);
+                appendText(out, target);
                 out += "\"}}{\\fldrslt";
             }
             out += '{';
@@ -184,7 +187,7 @@ std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options)
             if (r.IsPicture()) {
                 appendPicture(out, *r.picture);
             } else {
-                out += ' ';
+                if (!props.empty()) out += ' ';
                 appendText(out, r.text);
             }
             out += '}';

@@ -1,0 +1,134 @@
+#include "components/FileIO.h"
+#include "editor/InfoConvert.h"
+#include "editor/RtfReader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+#include <unistd.h>
+
+namespace lw {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(PlainTextDocument, EveryKindOfLineBreakIsOneParagraphBreak)
+{
+    const auto doc = PlainTextDocument("a\r\nb\nc\rd\r\n\r\ne\n");
+    ASSERT_EQ(doc.paragraphs.size(), 7u);
+    EXPECT_EQ(PlainTextOf(doc), "a\nb\nc\nd\n\ne\n");
+    EXPECT_EQ(PlainTextDocument("").paragraphs.size(), 1u);
+}
+
+TEST(PlainTextDocument, DecodesByTheOneRule)
+{
+    EXPECT_EQ(PlainTextOf(PlainTextDocument("caf\xE9")), "café");                // Windows-1252
+    EXPECT_EQ(PlainTextOf(PlainTextDocument("caf\xC3\xA9")), "café");            // UTF-8
+    EXPECT_EQ(PlainTextOf(PlainTextDocument(std::string("\xFF\xFE" "a\0\r\0\n\0b\0", 10))), "a\nb");  // UTF-16 LE
+    EXPECT_EQ(PlainTextOf(PlainTextDocument(std::string("\xFE\xFF\0a\0\n\0b", 8))), "a\nb");          // UTF-16 BE
+}
+
+TEST(PlainTextFileBytes, Windows1252WhenItFitsElseUtf8WithMarkAndCrLf)
+{
+    EXPECT_EQ(PlainTextFileBytes(PlainTextDocument("café\n€")), "caf\xE9\r\n\x80");
+    EXPECT_EQ(PlainTextFileBytes(PlainTextDocument("Łódź\nx")), "\xEF\xBB\xBF\xC5\x81\xC3\xB3\x64\xC5\xBA\r\nx");
+}
+
+TEST(SavesAsPlainText, OnlyTheTxtExtensionInAnyCase)
+{
+    EXPECT_TRUE(SavesAsPlainText("/fm/fminfo.txt"));
+    EXPECT_TRUE(SavesAsPlainText("C:\\FM\\FMINFO.TXT"));
+    EXPECT_TRUE(SavesAsPlainText("notes.Txt"));
+    EXPECT_FALSE(SavesAsPlainText("fminfo.rtf"));
+    EXPECT_FALSE(SavesAsPlainText("fminfo"));
+    EXPECT_FALSE(SavesAsPlainText("fminfo.doc"));
+    EXPECT_FALSE(SavesAsPlainText("dir.txt/fminfo"));
+    EXPECT_FALSE(SavesAsPlainText("fminfo.txt.bak"));
+}
+
+int lines(const std::string& s) { return int(std::count(s.begin(), s.end(), '\n')); }
+
+class ConvertInfoFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() / ("lw-convert-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    std::string path(const char* name) const { return (dir_ / name).string(); }
+    int convert(const std::string& in, const std::string& outFile)
+    {
+        out_.str("");
+        err_.str("");
+        return ConvertInfoFile(in, outFile, out_, err_);
+    }
+    fs::path dir_;
+    std::ostringstream out_, err_;
+};
+
+TEST_F(ConvertInfoFileTest, RtfToTextAndBack)
+{
+    WriteFileAtomic(path("in.rtf"), "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Caf\\'e9 {\\b bold}\\par second\\par}");
+    ASSERT_EQ(convert(path("in.rtf"), path("out.TXT")), 0) << err_.str();
+    EXPECT_EQ(ReadWholeFile(path("out.TXT")), "Caf\xE9 bold\r\nsecond");
+    EXPECT_TRUE(err_.str().empty());
+
+    ASSERT_EQ(convert(path("out.TXT"), path("again.rtf")), 0) << err_.str();
+    const std::string rtf = ReadWholeFile(path("again.rtf"));
+    EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u);  // no byte-order mark
+    auto doc = ReadRtf(rtf);
+    ASSERT_TRUE(doc.has_value());
+    EXPECT_EQ(PlainTextOf(*doc), "Café bold\nsecond");
+    // Text from a .txt file gets the fixed-pitch face.
+    EXPECT_EQ(doc->paragraphs[0].runs[0].format.face, "Courier New");
+
+    // Any extension but .txt gives RTF; formatting survives RTF to RTF.
+    ASSERT_EQ(convert(path("in.rtf"), path("copy")), 0);
+    auto copy = ReadRtf(ReadWholeFile(path("copy")));
+    ASSERT_TRUE(copy.has_value());
+    EXPECT_TRUE(copy->paragraphs[0].runs.at(1).format.bold);
+}
+
+TEST_F(ConvertInfoFileTest, ContentDecidesNotTheName)
+{
+    WriteFileAtomic(path("looks.txt"), "{\\rtf1 {\\b formatted}}");
+    ASSERT_EQ(convert(path("looks.txt"), "-"), 0);
+    EXPECT_EQ(out_.str(), "formatted\n");
+    WriteFileAtomic(path("plain.rtf"), "not rtf\r\n\xE9t\xE9");
+    ASSERT_EQ(convert(path("plain.rtf"), "-"), 0);
+    EXPECT_EQ(out_.str(), "not rtf\nété\n");
+}
+
+TEST_F(ConvertInfoFileTest, StandardOutputIsUtf8)
+{
+    WriteFileAtomic(path("u.rtf"), "{\\rtf1 \\u321?\\'f3d\\u378?\\par}");
+    ASSERT_EQ(convert(path("u.rtf"), "-"), 0);
+    EXPECT_EQ(out_.str(), "Łódź\n");
+}
+
+TEST_F(ConvertInfoFileTest, FailuresGiveOneLineAndNonZero)
+{
+    EXPECT_NE(convert(path("missing.rtf"), path("x.txt")), 0);
+    EXPECT_NE(err_.str().find("missing.rtf"), std::string::npos);
+    EXPECT_EQ(lines(err_.str()), 1);
+    EXPECT_FALSE(fs::exists(path("x.txt")));
+
+    EXPECT_NE(convert(dir_.string(), path("x.txt")), 0);  // a directory is unreadable
+
+    WriteFileAtomic(path("ok.rtf"), "{\\rtf1 x}");
+    EXPECT_NE(convert(path("ok.rtf"), path("no-such-dir/out.rtf")), 0);
+    EXPECT_NE(err_.str().find("out.rtf"), std::string::npos);
+    EXPECT_EQ(lines(err_.str()), 1);
+
+    EXPECT_NE(convert("", "-"), 0);
+}
+
+} // namespace
+} // namespace lw

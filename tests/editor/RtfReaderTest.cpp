@@ -1,0 +1,338 @@
+#include "components/FileIO.h"
+#include "editor/InfoConvert.h"
+#include "editor/RtfReader.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+namespace lw {
+namespace {
+
+RichDocument read(std::string_view rtf)
+{
+    auto doc = ReadRtf(rtf);
+    EXPECT_TRUE(doc.has_value());
+    return doc ? std::move(*doc) : RichDocument{};
+}
+
+std::string textOf(std::string_view rtf) { return PlainTextOf(read(rtf)); }
+
+// The run holding the first occurrence of needle.
+const TextRun* runWith(const RichDocument& doc, std::string_view needle)
+{
+    for (const auto& p : doc.paragraphs)
+        for (const auto& r : p.runs)
+            if (r.text.find(needle) != std::string::npos) return &r;
+    return nullptr;
+}
+
+std::string fixture(const char* name) { return ReadWholeFile(std::string(LW_FIXTURES) + "/rtf/" + name); }
+
+TEST(RtfReader, OnlyContentStartingWithTheRtfHeaderIsRtf)
+{
+    EXPECT_FALSE(ReadRtf("Hello {\\rtf1 x}").has_value());
+    EXPECT_FALSE(ReadRtf("").has_value());
+    EXPECT_FALSE(ReadRtf(" {\\rtf1 x}").has_value());
+    EXPECT_FALSE(ReadRtf("{\\rt").has_value());
+    EXPECT_EQ(textOf("{\\rtf1 x}"), "x");
+    EXPECT_EQ(textOf("\xEF\xBB\xBF{\\rtf1 x}"), "x");
+}
+
+TEST(RtfReader, ParagraphsLinesTabsAndTheTrailingBreak)
+{
+    EXPECT_EQ(textOf("{\\rtf1 a\\par b\\par}"), "a\nb");
+    EXPECT_EQ(textOf("{\\rtf1 a\\par b}"), "a\nb");
+    EXPECT_EQ(textOf("{\\rtf1 a\\par\\par}"), "a\n");
+    EXPECT_EQ(textOf("{\\rtf1 a\\line b\\tab c}"), "a\nb\tc");
+    EXPECT_EQ(read("{\\rtf1 a\\line b}").paragraphs.size(), 1u);
+    EXPECT_EQ(textOf("{\\rtf1 a\\\nb}"), "a\nb");  // backslash-newline is \par
+    EXPECT_EQ(textOf("{\\rtf1 a\r\nb}"), "ab");     // bare line ends are not text
+    EXPECT_EQ(textOf("{\\rtf1 }"), "");
+}
+
+TEST(RtfReader, CharacterFormatsFollowGroupsAndPlain)
+{
+    const auto doc = read("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\froman Times New Roman;}}"
+                          "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
+                          "\\f0\\fs20 n {\\b b {\\i bi}} {\\ul u\\ulnone x} {\\strike s} "
+                          "{\\f1\\fs36 big} {\\cf1 red} {\\highlight2 hi} {\\b\\plain p} \\b on\\b0 off}");
+    const TextRun* r = runWith(doc, "n ");
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->format.face, "Arial");
+    EXPECT_EQ(r->format.halfPoints, 20);
+    EXPECT_FALSE(r->format.bold);
+    EXPECT_TRUE(runWith(doc, "b ")->format.bold);
+    EXPECT_TRUE(runWith(doc, "bi")->format.bold && runWith(doc, "bi")->format.italic);
+    EXPECT_TRUE(runWith(doc, "u")->format.underline);
+    EXPECT_FALSE(runWith(doc, "x")->format.underline);
+    EXPECT_TRUE(runWith(doc, "s")->format.strike);
+    EXPECT_EQ(runWith(doc, "big")->format.face, "Times New Roman");
+    EXPECT_EQ(runWith(doc, "big")->format.halfPoints, 36);
+    EXPECT_EQ(runWith(doc, "red")->format.color, RgbColor::Rgb(0xFF0000));
+    EXPECT_TRUE(runWith(doc, "red")->format.background.automatic);
+    EXPECT_EQ(runWith(doc, "hi")->format.background, RgbColor::Rgb(0x0000FF));
+    EXPECT_FALSE(runWith(doc, "p")->format.bold);
+    EXPECT_EQ(runWith(doc, "p")->format.halfPoints, 0);
+    EXPECT_TRUE(runWith(doc, "on")->format.bold);
+    EXPECT_FALSE(runWith(doc, "off")->format.bold);
+    EXPECT_EQ(PlainTextOf(doc), "n b bi ux s big red hi p onoff");
+}
+
+TEST(RtfReader, ParagraphAlignmentBelongsToTheParagraphItEnds)
+{
+    const auto doc = read("{\\rtf1\\qc centre\\par\\pard left\\par\\qr right\\par\\pard\\qj just}");
+    ASSERT_EQ(doc.paragraphs.size(), 4u);
+    EXPECT_EQ(doc.paragraphs[0].align, ParaAlign::Center);
+    EXPECT_EQ(doc.paragraphs[1].align, ParaAlign::Left);
+    EXPECT_EQ(doc.paragraphs[2].align, ParaAlign::Right);
+    EXPECT_EQ(doc.paragraphs[3].align, ParaAlign::Justify);
+}
+
+TEST(RtfReader, CodePagesOfTheDocumentAndOfFonts)
+{
+    EXPECT_EQ(textOf("{\\rtf1\\ansi caf\\'e9 \\'80 \\'93q\\'94}"), "café € “q”");
+    EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1250 \\'b3\\'b9\\'9f}"), "łąź");
+    EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1251 \\'c0\\'e1\\'e2}"), "Абв");
+    EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1253 \\'e1\\'e2}"), "αβ");
+    EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1254 \\'f0\\'fe}"), "ğş");
+    EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1255 \\'e0}"), "א");
+    EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1256 \\'c7}"), "ا");
+    EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1257 \\'e0}"), "ą");
+    EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1258 \\'d2}"), "\xCC\x89");  // combining hook above
+    EXPECT_EQ(textOf("{\\rtf1\\pc \\'82\\'c9}"), "é╔");
+    EXPECT_EQ(textOf("{\\rtf1\\pca \\'82\\'d5}"), "éı");
+    // A font's character set overrides the document's code page.
+    EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset238 Arial CE;}"
+                     "{\\f2\\fcharset204 Arial Cyr;}}\\f0\\'e8 \\f1\\'e8 \\f2\\'e8}"),
+              "è č и");
+    // Literal 8-bit bytes follow the same rule.
+    EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1250 \xb3}"), "ł");
+}
+
+TEST(RtfReader, UnicodeEscapesSkipTheirFallback)
+{
+    EXPECT_EQ(textOf("{\\rtf1 \\u9786?x}"), "☺x");
+    EXPECT_EQ(textOf("{\\rtf1 \\u-3913?}"), "\xEF\x82\xB7");  // negative: + 65536
+    EXPECT_EQ(textOf("{\\rtf1 \\uc2\\u8364\\'80\\'80x}"), "€x");
+    EXPECT_EQ(textOf("{\\rtf1 \\uc0\\u8364 x}"), "€x");
+    EXPECT_EQ(textOf("{\\rtf1 \\uc1{\\uc3 \\u8364 abc}\\u8364 ab}"), "€€b");
+    EXPECT_EQ(textOf("{\\rtf1 \\u-10179?\\u-8694?}"), "😊");  // surrogate pair
+    EXPECT_EQ(textOf("{\\rtf1 \\u8364{}x}"), "€x");  // a brace ends the fallback
+}
+
+TEST(RtfReader, SpecialCharactersAndSymbols)
+{
+    EXPECT_EQ(textOf("{\\rtf1 \\emdash\\endash\\bullet\\lquote\\rquote\\ldblquote\\rdblquote}"), "—–•‘’“”");
+    EXPECT_EQ(textOf("{\\rtf1 a\\~b\\-c\\_d \\{\\}\\\\}"), "a\xC2\xA0" "bc\xE2\x80\x91" "d {}\\");
+}
+
+TEST(RtfReader, DestinationsThatAreNotBodyTextAreSkipped)
+{
+    EXPECT_EQ(textOf("{\\rtf1{\\*\\unknowndest junk {nested junk}}{\\*\\generator Riched20;}"
+                     "{\\info{\\title T}{\\author A}}{\\stylesheet{\\s0 Normal;}}"
+                     "{\\header H\\par}{\\footer F}body{\\footnote note}\\par}"),
+              "body");
+    // Unknown control words without \* are ignored, their group's text kept.
+    EXPECT_EQ(textOf("{\\rtf1{\\madeupword kept}}"), "kept");
+    // \upr holds an ANSI and a Unicode version: only the Unicode one is read.
+    EXPECT_EQ(textOf("{\\rtf1{\\upr{ansi?}{\\*\\ud{uni\\u9731?}}}}"), "uni☃");
+    EXPECT_EQ(textOf("{\\rtf1{\\listtext 1.\\tab}item}"), "item");
+}
+
+TEST(RtfReader, HyperlinkFieldsGiveTheirResultWithTheTarget)
+{
+    const auto doc = read("{\\rtf1 See {\\field{\\*\\fldinst{HYPERLINK \"https://example.org/a\"}}"
+                          "{\\fldrslt{\\ul\\cf1 the page}}} now. {\\field{\\*\\fldinst PAGE}{\\fldrslt 7}}}");
+    EXPECT_EQ(PlainTextOf(doc), "See the page now. 7");
+    const TextRun* r = runWith(doc, "the page");
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->link, "https://example.org/a");
+    EXPECT_TRUE(runWith(doc, "now")->link.empty());
+    EXPECT_TRUE(runWith(doc, "7")->link.empty());
+}
+
+TEST(RtfReader, TableCellsAreTabSeparatedRowsAreParagraphs)
+{
+    EXPECT_EQ(textOf("{\\rtf1\\trowd\\cellx1000\\cellx2000\\intbl a\\cell b\\cell\\row"
+                     "\\trowd\\cellx1000\\cellx2000\\intbl c\\cell d\\cell\\row\\pard after}"),
+              "a\tb\nc\td\nafter");
+}
+
+TEST(RtfReader, PicturesKeepTheirBytesKindAndSize)
+{
+    const auto doc = read("{\\rtf1 x{\\pict\\pngblip\\picw4\\pich3\\picwgoal600\\pichgoal450\n"
+                          "89504e47 0d0a1a0a}y{\\pict\\jpegblip\\picscalex50\\picscaley200\\picwgoal100\\pichgoal100 "
+                          "ffd8}{\\pict\\wmetafile8\\picw2540\\pich1270 0100}"
+                          "{\\*\\shppict{\\pict\\emfblip\\picwgoal20\\pichgoal30 01}}{\\nonshppict{\\pict\\wmetafile8 02}}}");
+    ASSERT_EQ(doc.paragraphs.size(), 1u);
+    const auto& runs = doc.paragraphs[0].runs;
+    ASSERT_EQ(runs.size(), 6u);
+    ASSERT_TRUE(runs[1].IsPicture());
+    const Picture& png = *runs[1].picture;
+    EXPECT_EQ(png.kind, PictureKind::Png);
+    EXPECT_EQ(png.data, std::string("\x89PNG\r\n\x1a\n", 8));
+    EXPECT_EQ(png.widthTwips, 600);
+    EXPECT_EQ(png.heightTwips, 450);
+    EXPECT_EQ(runs[2].text, "y");
+    const Picture& jpg = *runs[3].picture;
+    EXPECT_EQ(jpg.kind, PictureKind::Jpeg);
+    EXPECT_EQ(jpg.widthTwips, 50);
+    EXPECT_EQ(jpg.heightTwips, 200);
+    const Picture& wmf = *runs[4].picture;
+    EXPECT_EQ(wmf.kind, PictureKind::Wmf);
+    EXPECT_EQ(wmf.widthTwips, 1440);  // hundredths of a millimetre
+    EXPECT_EQ(wmf.heightTwips, 720);
+    EXPECT_EQ(runs[5].picture->kind, PictureKind::Emf);  // the alternative is skipped
+    EXPECT_EQ(PlainTextOf(doc), "xy");
+}
+
+TEST(RtfReader, BinaryDataIsTakenByCountNotParsed)
+{
+    const std::string bin = "{\\rtf1 a{\\pict\\pngblip\\picwgoal10\\pichgoal10\\bin4 {}\\x}b{\\*\\foo\\bin3 }}}}c}";
+    const auto doc = read(bin);
+    EXPECT_EQ(PlainTextOf(doc), "abc");
+    EXPECT_EQ(doc.paragraphs[0].runs[1].picture->data, "{}\\x");
+}
+
+TEST(RtfReader, DoubleByteCodePages)
+{
+    // Shift-JIS; the second byte of a pair may come as a plain character.
+    EXPECT_EQ(textOf("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset128 MS Gothic;}}\\f0\\'83\\'6f\\'81[\\'83W}"), "バージ");
+    EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg936 \\'d6\\'d0\\'ce\\'c4}"), "中文");
+}
+
+TEST(RtfReader, FixturesOfVariedOriginKeepTheirText)
+{
+    struct Case { const char* file; const char* text; };
+    const Case cases[] = {
+        {"wordpad_cp1252.rtf",
+         "The Lantern Keeper\nA mission for Thief 2. Naïve café – red and blue and marked.\n"
+         "Łódź is in Poland, Русский is Russian.\nSmiley ☺ and euro €, gone.\nTabs:\tone\ttwo\nnext line\n"},
+        {"word_cp1250.rtf",
+         "Złota Latarnia\nCytat: „cudzysłów” i kursywa, czerwony.\nStrona: strona misji\nPierwszy punkt\n"
+         "Poziom\tŁup\nEkspert\t2500\n\nOstatni akapit ☃"},
+        {"libreoffice_writer.rtf",
+         "The Lantern Keeper\nAuthor: Garrett Flamand\n"
+         "Crème brûlée, naïve café, Łódź, Ελληνικά, Русский, 日本語 — “quotes” €5.\n"
+         "Underlined and struck and red and marked.\nVisit the mission page for updates.\n"
+         "Difficulty\tLoot\nExpert\t2500\nPicture: \nLast paragraph."},
+        {"handwritten.rtf",
+         "Hello bold and italic world.\nEscapes: \\ { } \xC2\xA0nbspopt and a tab:\tend.\nCentered red\n"
+         "Line one\nline two\nRight, à la carte"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        EXPECT_EQ(textOf(fixture(c.file)), c.text);
+    }
+    // Formats and pictures of the WordPad file.
+    const auto doc = read(fixture("wordpad_cp1252.rtf"));
+    EXPECT_EQ(doc.paragraphs[0].align, ParaAlign::Center);
+    EXPECT_TRUE(runWith(doc, "Lantern")->format.bold);
+    EXPECT_EQ(runWith(doc, "Lantern")->format.halfPoints, 32);
+    EXPECT_EQ(runWith(doc, "Lantern")->format.face, "Calibri");
+    EXPECT_EQ(runWith(doc, "Łódź")->format.face, "Arial CE");
+    EXPECT_EQ(runWith(doc, "blue")->format.color, RgbColor::Rgb(0x004DBB));
+    EXPECT_EQ(doc.paragraphs[3].align, ParaAlign::Right);
+    const TextRun& pic = doc.paragraphs[5].runs.at(0);
+    ASSERT_TRUE(pic.IsPicture());
+    EXPECT_EQ(pic.picture->kind, PictureKind::Png);
+    int w = 0, h = 0;
+    EXPECT_TRUE(PictureDimensions(*pic.picture, w, h));
+    EXPECT_EQ(w, 4);
+    EXPECT_EQ(h, 3);
+    // The Word file's link and its picture from the \shppict alternative.
+    const auto word = read(fixture("word_cp1250.rtf"));
+    EXPECT_EQ(runWith(word, "strona misji")->link, "https://example.org/misja");
+    EXPECT_EQ(runWith(word, "Złota")->format.halfPoints, 28);
+    EXPECT_EQ(word.paragraphs[1].align, ParaAlign::Justify);
+    EXPECT_EQ(word.paragraphs[6].runs.at(0).picture->kind, PictureKind::Png);
+}
+
+// Damaged and hostile input: each reads soundly, in bounded time and memory.
+TEST(RtfReaderBadInput, TruncatedAndUnbalancedFilesKeepWhatWasRead)
+{
+    EXPECT_EQ(textOf("{\\rtf1 abc {\\b def"), "abc def");
+    EXPECT_EQ(textOf("{\\rtf1 abc\\"), "abc");
+    EXPECT_EQ(textOf("{\\rtf1 abc\\'e"), "abc");
+    EXPECT_EQ(textOf("{\\rtf1 a}}}} ignored"), "a");
+    EXPECT_EQ(textOf("{\\rtf1 a{\\pict\\pngblip 89504"), "a");
+    EXPECT_EQ(textOf("{\\rtf1{\\fonttbl{\\f0 Arial"), "");
+}
+
+TEST(RtfReaderBadInput, DeepNestingIsBounded)
+{
+    std::string deep = "{\\rtf1 ";
+    for (int i = 0; i < 100000; ++i) deep += "{\\b ";
+    deep += "deep";
+    for (int i = 0; i < 100000; ++i) deep += "}";
+    deep += " after}";
+    EXPECT_EQ(textOf(deep), "deep after");
+    std::string open = "{\\rtf1 x";
+    for (int i = 0; i < 100000; ++i) open += "{";
+    EXPECT_EQ(textOf(open), "x");
+}
+
+TEST(RtfReaderBadInput, HugeNumbersAndClaimsAreClamped)
+{
+    EXPECT_EQ(textOf("{\\rtf1 a{\\pict\\pngblip\\bin99999999999999 xyz}"), "a");
+    const auto doc = read("{\\rtf1\\fs99999999999999999999 \\f-99999999999\\cf2147483648 x"
+                          "{\\uc99999999999\\u65 abcdefghijklmnopqrstu}y\\u99999999999 \\u-99999999999 "
+                          "{\\pict\\pngblip\\picwgoal99999999999\\pichgoal-5\\picscalex99999999 00}}");
+    EXPECT_EQ(PlainTextOf(doc), "xAqrstuy\xF4\x8F\xBF\xBF");
+    const TextRun* r = runWith(doc, "x");
+    ASSERT_NE(r, nullptr);
+    EXPECT_GT(r->format.halfPoints, 0);
+    EXPECT_LE(r->format.halfPoints, 3276);
+    for (const auto& p : doc.paragraphs)
+        for (const auto& run : p.runs)
+            if (run.IsPicture()) {
+                EXPECT_LE(run.picture->widthTwips, 31680);
+                EXPECT_GE(run.picture->heightTwips, 0);
+            }
+}
+
+TEST(RtfReaderBadInput, OversizedPicturesKeepTheirPlaceButNotTheirBytes)
+{
+    RtfReadLimits limits;
+    limits.maxPictureBytes = 1000;
+    std::string rtf = "{\\rtf1 a{\\pict\\pngblip\\picwgoal100\\pichgoal100 ";
+    rtf.append(4000, 'f');
+    rtf += "}b}";
+    auto doc = ReadRtf(rtf, limits);
+    ASSERT_TRUE(doc.has_value());
+    ASSERT_EQ(doc->paragraphs[0].runs.size(), 3u);
+    EXPECT_TRUE(doc->paragraphs[0].runs[1].picture->data.empty());
+    EXPECT_EQ(doc->paragraphs[0].runs[1].picture->widthTwips, 100);
+
+    // A 50 MB picture with the normal limits: read within the bound.
+    std::string big = "{\\rtf1 a{\\pict\\pngblip ";
+    big.append(size_t(100) << 20, '0');
+    big += "}b}";
+    auto bigDoc = ReadRtf(big);
+    ASSERT_TRUE(bigDoc.has_value());
+    EXPECT_EQ(PlainTextOf(*bigDoc), "ab");
+    for (const auto& r : bigDoc->paragraphs[0].runs) {
+        if (r.IsPicture()) EXPECT_LE(r.picture->data.size(), RtfReadLimits{}.maxPictureBytes);
+    }
+}
+
+TEST(RtfReaderBadInput, BinaryGarbageFallsBackToPlainTextOrReadsSoundly)
+{
+    std::string garbage;
+    uint32_t x = 12345;
+    for (int i = 0; i < 200000; ++i) {
+        x = x * 1103515245 + 12345;
+        garbage += char(x >> 16);
+    }
+    bool wasRtf = true;
+    const auto doc = LoadInfoDocument(garbage, &wasRtf);
+    EXPECT_FALSE(wasRtf);
+    EXPECT_FALSE(PlainTextOf(doc).empty());
+    // The same garbage behind an RTF header is read as RTF without failing.
+    EXPECT_TRUE(ReadRtf("{\\rtf1 " + garbage).has_value());
+}
+
+} // namespace
+} // namespace lw

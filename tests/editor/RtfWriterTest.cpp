@@ -1,0 +1,267 @@
+#include "components/FileIO.h"
+#include "editor/RtfReader.h"
+#include "editor/RtfWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace lw {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A 4 x 3 red PNG.
+std::string redPng()
+{
+    const std::string hex = "89504e470d0a1a0a0000000d49484452000000040000000308020000003b9639910000001049444154"
+                            "789c63f8cfc000470c383900f5310bf5357bfb820000000049454e44ae426082";
+    std::string out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) out += char(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return out;
+}
+
+const std::string kPng = redPng();
+
+CharFormat fmt(std::string face, int halfPoints)
+{
+    CharFormat f;
+    f.face = std::move(face);
+    f.halfPoints = halfPoints;
+    return f;
+}
+
+// A document with every format the editor sets, text in several scripts,
+// a link and two pictures.
+RichDocument sample()
+{
+    RichDocument doc;
+    doc.Last().align = ParaAlign::Center;
+    CharFormat title = fmt("Arial", 32);
+    title.bold = true;
+    doc.AppendText("The Lantern Keeper", title);
+    doc.NewParagraph(ParaAlign::Justify);
+    doc.AppendText("Plain {braces} \\ backslash, tab\there, break\vafter; ", fmt("Times New Roman", 24));
+    CharFormat styled = fmt("Courier New", 20);
+    styled.italic = styled.underline = styled.strike = true;
+    styled.color = RgbColor::Rgb(0xCC2200);
+    styled.background = RgbColor::Rgb(0xFFFF00);
+    doc.AppendText("styled", styled);
+    doc.NewParagraph(ParaAlign::Right);
+    doc.AppendText("Café €5 Łódź Ελληνικά Русский 日本語 😊", fmt("Arial", 24));
+    doc.NewParagraph();
+    doc.AppendText("See ", fmt("Arial", 24));
+    doc.AppendText("the page", fmt("Arial", 24), "https://example.org/fm?a=1&b=2");
+    doc.AppendText(".", fmt("Arial", 24));
+    doc.NewParagraph();
+    auto png = std::make_shared<Picture>();
+    png->kind = PictureKind::Png;
+    png->data = kPng;
+    png->widthTwips = 600;
+    png->heightTwips = 450;
+    doc.AppendPicture(png, fmt("Arial", 24));
+    auto jpg = std::make_shared<Picture>();
+    jpg->kind = PictureKind::Jpeg;
+    jpg->data = std::string("\xFF\xD8\xFF\xE0\0\x10JFIF", 10);
+    jpg->widthTwips = 300;
+    jpg->heightTwips = 150;
+    doc.AppendPicture(jpg, fmt("Arial", 24));
+    doc.NewParagraph();
+    doc.NewParagraph();
+    doc.AppendText("after an empty paragraph", fmt("Arial", 24));
+    return doc;
+}
+
+void expectSameDocument(const RichDocument& a, const RichDocument& b)
+{
+    ASSERT_EQ(a.paragraphs.size(), b.paragraphs.size());
+    for (size_t p = 0; p < a.paragraphs.size(); ++p) {
+        SCOPED_TRACE("paragraph " + std::to_string(p));
+        EXPECT_EQ(a.paragraphs[p].align, b.paragraphs[p].align);
+        const auto& ra = a.paragraphs[p].runs;
+        const auto& rb = b.paragraphs[p].runs;
+        ASSERT_EQ(ra.size(), rb.size());
+        for (size_t r = 0; r < ra.size(); ++r) {
+            EXPECT_EQ(ra[r].text, rb[r].text);
+            EXPECT_TRUE(ra[r].format == rb[r].format) << "run " << r << ": " << ra[r].text;
+            EXPECT_EQ(ra[r].link, rb[r].link);
+            ASSERT_EQ(ra[r].IsPicture(), rb[r].IsPicture());
+            if (ra[r].IsPicture()) {
+                EXPECT_EQ(ra[r].picture->kind, rb[r].picture->kind);
+                EXPECT_EQ(ra[r].picture->data, rb[r].picture->data);
+                EXPECT_EQ(ra[r].picture->widthTwips, rb[r].picture->widthTwips);
+                EXPECT_EQ(ra[r].picture->heightTwips, rb[r].picture->heightTwips);
+            }
+        }
+    }
+}
+
+TEST(RtfWriter, OurReaderReadsBackWhatWeWrite)
+{
+    const RichDocument doc = sample();
+    const std::string rtf = WriteRtf(doc);
+    auto back = ReadRtf(rtf);
+    ASSERT_TRUE(back.has_value());
+    expectSameDocument(doc, *back);
+    // Writing what was read gives the same bytes again.
+    EXPECT_EQ(WriteRtf(*back), rtf);
+}
+
+TEST(RtfWriter, EmptyAndTrailingEmptyParagraphsSurvive)
+{
+    for (int paragraphs : {1, 2, 3}) {
+        RichDocument doc;
+        doc.AppendText("x", fmt("Arial", 24));
+        for (int i = 1; i < paragraphs; ++i) doc.NewParagraph();
+        auto back = ReadRtf(WriteRtf(doc));
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(back->paragraphs.size(), size_t(paragraphs));
+    }
+    auto empty = ReadRtf(WriteRtf(RichDocument{}));
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_EQ(empty->paragraphs.size(), 1u);
+    EXPECT_TRUE(empty->paragraphs[0].Empty());
+}
+
+TEST(RtfWriter, OutputIsSevenBitWithoutByteOrderMark)
+{
+    const std::string rtf = WriteRtf(sample());
+    EXPECT_EQ(rtf.rfind("{\\rtf1\\ansi\\ansicpg1252", 0), 0u);
+    for (unsigned char c : rtf) ASSERT_LT(c, 0x80);
+    EXPECT_NE(rtf.find("Caf\\'e9 \\'805"), std::string::npos);            // Windows-1252 as \'hh
+    EXPECT_NE(rtf.find("\\u321?\\'f3d\\u378?"), std::string::npos);       // others as \u
+    EXPECT_NE(rtf.find("\\u-10179?\\u-8694?"), std::string::npos);        // beyond the BMP: surrogates
+    EXPECT_NE(rtf.find("{\\pict\\pngblip\\picw4\\pich3\\picwgoal600\\pichgoal450"), std::string::npos);
+    EXPECT_NE(rtf.find("\\jpegblip"), std::string::npos);
+    EXPECT_NE(rtf.find("{\\colortbl ;\\red204\\green34\\blue0;\\red255\\green255\\blue0;}"), std::string::npos);
+    EXPECT_NE(rtf.find("{\\f0\\fnil\\fcharset0 Arial;}"), std::string::npos);
+}
+
+TEST(RtfWriter, QuotesInLinkTargetsAreEscaped)
+{
+    RichDocument doc;
+    doc.AppendText("q", CharFormat{}, "https://example.org/?q=\"x\"");
+    auto back = ReadRtf(WriteRtf(doc));
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->paragraphs[0].runs.at(0).link, "https://example.org/?q=%22x%22");
+}
+
+TEST(RtfWriter, DefaultFaceIsFontZero)
+{
+    RichDocument doc;
+    doc.AppendText("x", CharFormat{});
+    RtfWriteOptions options;
+    options.defaultFace = "Courier New";
+    auto back = ReadRtf(WriteRtf(doc, options));
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->paragraphs[0].runs[0].format.face, "Courier New");
+}
+
+// LibreOffice as the oracle of what another program makes of our RTF.
+std::string run(const std::string& command)
+{
+    std::string out;
+    FILE* p = ::popen(command.c_str(), "r");
+    if (!p) return out;
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
+    ::pclose(p);
+    return out;
+}
+
+bool haveLibreOffice() { return std::system("command -v soffice >/dev/null 2>&1") == 0; }
+
+std::string normalise(std::string s)
+{
+    if (s.rfind("\xEF\xBB\xBF", 0) == 0) s.erase(0, 3);
+    std::string out;
+    for (char c : s)
+        if (c != '\r') out += c;
+    while (!out.empty() && out.back() == '\n') out.pop_back();
+    return out;
+}
+
+class LibreOfficeInterop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!haveLibreOffice()) GTEST_SKIP() << "LibreOffice (soffice) is not installed: interoperability not checked";
+        dir_ = fs::temp_directory_path() / ("lw-rtf-interop-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        if (!dir_.empty()) fs::remove_all(dir_, ec);
+    }
+    std::string soffice(const std::string& args)
+    {
+        return run("cd '" + dir_.string() + "' && HOME='" + dir_.string() + "' timeout 180 soffice --headless " + args +
+                   " 2>/dev/null");
+    }
+    fs::path dir_;
+};
+
+TEST_F(LibreOfficeInterop, ReadsOurTextAsWritten)
+{
+    const RichDocument doc = sample();
+    WriteFileAtomic(dir_ / "ours.rtf", WriteRtf(doc));
+    std::string expected = PlainTextOf(doc);
+    EXPECT_EQ(normalise(soffice("--cat ours.rtf")), expected);
+}
+
+TEST_F(LibreOfficeInterop, ReadsOurFormatsAndPictures)
+{
+    WriteFileAtomic(dir_ / "ours.rtf", WriteRtf(sample()));
+    soffice("--convert-to odt ours.rtf");
+    ASSERT_TRUE(fs::exists(dir_ / "ours.odt"));
+    // LibreOffice's own RTF of our file, read back by us: the same text,
+    // formats and picture bytes.
+    soffice("--convert-to rtf:\"Rich Text Format\" --outdir back ours.odt");
+    const std::string theirs = ReadWholeFile(dir_ / "back" / "ours.rtf");
+    auto back = ReadRtf(theirs);
+    ASSERT_TRUE(back.has_value());
+    const RichDocument doc = sample();
+    EXPECT_EQ(PlainTextOf(*back), PlainTextOf(doc));
+    auto find = [](const RichDocument& d, std::string_view needle) -> const lw::TextRun* {
+        for (const auto& p : d.paragraphs)
+            for (const auto& r : p.runs)
+                if (r.text.find(needle) != std::string::npos) return &r;
+        return nullptr;
+    };
+    const lw::TextRun* title = find(*back, "Lantern");
+    ASSERT_NE(title, nullptr);
+    EXPECT_TRUE(title->format.bold);
+    EXPECT_EQ(title->format.halfPoints, 32);
+    EXPECT_EQ(title->format.face, "Arial");
+    const lw::TextRun* styled = find(*back, "styled");
+    ASSERT_NE(styled, nullptr);
+    EXPECT_TRUE(styled->format.italic);
+    EXPECT_TRUE(styled->format.underline);
+    EXPECT_TRUE(styled->format.strike);
+    EXPECT_EQ(styled->format.color, RgbColor::Rgb(0xCC2200));
+    EXPECT_EQ(styled->format.background, RgbColor::Rgb(0xFFFF00));
+    EXPECT_EQ(styled->format.face, "Courier New");
+    EXPECT_EQ(find(*back, "the page")->link, "https://example.org/fm?a=1&b=2");
+    ASSERT_GE(back->paragraphs.size(), 3u);
+    EXPECT_EQ(back->paragraphs[0].align, ParaAlign::Center);
+    EXPECT_EQ(back->paragraphs[1].align, ParaAlign::Justify);
+    EXPECT_EQ(back->paragraphs[2].align, ParaAlign::Right);
+    bool pngFound = false;
+    for (const auto& p : back->paragraphs)
+        for (const auto& r : p.runs)
+            if (r.IsPicture() && r.picture->kind == PictureKind::Png) {
+                int w = 0, h = 0;
+                pngFound = PictureDimensions(*r.picture, w, h) && w == 4 && h == 3;
+            }
+    EXPECT_TRUE(pngFound);
+}
+
+} // namespace
+} // namespace lw
