@@ -1,0 +1,239 @@
+#include "ZLibLoad.h"
+
+#include <dlfcn.h>
+#include <filesystem>
+#include <link.h>
+#include <unistd.h>
+
+#ifndef LW_ENGINE_LIBDIR
+#define LW_ENGINE_LIBDIR "../lib/lanternwright"
+#endif
+
+namespace fs = std::filesystem;
+
+namespace lw {
+
+namespace {
+
+std::string fallbackText(int ident, const std::string* arg, bool numeric)
+{
+    std::string s = "ZipArchiver [ " + std::to_string(ident) + " ]";
+    if (arg) s += (numeric ? " ," : ", ") + *arg;
+    return s;
+}
+
+std::string buildText(int ident, const std::string* arg, bool numeric)
+{
+    const std::string text = ZipResourceText(ident);
+    if (text.empty()) return fallbackText(ident, arg, numeric);
+    return arg ? FormatZipText(text, *arg) : text;
+}
+
+std::string numberText(int ident, long long n)
+{
+    const std::string arg = std::to_string(n);
+    return buildText(ident, &arg, true);
+}
+
+bool fileExists(const std::string& p)
+{
+    std::error_code ec;
+    return fs::is_regular_file(p, ec);
+}
+
+struct EntryNames {
+    const char* exec;
+    const char* version;
+    const char* build;
+};
+
+EntryNames entryNames(int kind)
+{
+    if (kind == zlkZip) return {"ZipEngExec", "GetZipEngVersion", "GetZipEngPrivVersion"};
+    return {"UnzEngExec", "GetUnzEngVersion", "GetUnzEngPrivVersion"};
+}
+
+} // namespace
+
+EZipArchiver::EZipArchiver(int ident, int displayMsg)
+    : std::runtime_error(buildText(ident, nullptr, false)), ident_(ident), display_(displayMsg)
+{
+}
+
+EZipArchiver::EZipArchiver(int ident, long long numArg)
+    : std::runtime_error(numberText(ident, numArg)), ident_(ident), display_(1),
+      numArg_(std::to_string(numArg))
+{
+}
+
+EZipArchiver::EZipArchiver(int ident, const std::string& strArg)
+    : std::runtime_error(buildText(ident, &strArg, false)), ident_(ident), display_(1), strArg_(strArg)
+{
+}
+
+std::string ZipResourceText(int)
+{
+    return {};
+}
+
+std::string FormatZipText(const std::string& text, const std::string& arg)
+{
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] == '%' && (text[i + 1] == 's' || text[i + 1] == 'd'))
+            return text.substr(0, i) + arg + text.substr(i + 2);
+    }
+    return text + arg;
+}
+
+TZipLibLoader::TZipLibLoader(ZipLoaderHost* owner, int kind)
+    : owner_(owner), kind_(kind), path_(FileName(kind))
+{
+}
+
+TZipLibLoader::~TZipLibLoader()
+{
+    if (handle_) dlclose(handle_);
+}
+
+std::string TZipLibLoader::FileName(int kind)
+{
+    return kind == zlkZip ? "libzipeng.so" : "libunzeng.so";
+}
+
+std::string TZipLibLoader::Join(const std::string& dir, const std::string& name)
+{
+    if (dir.empty()) return name;
+    if (dir.back() == ':') return dir + name;
+    const bool dirSep = dir.back() == '/';
+    const bool nameSep = !name.empty() && name.front() == '/';
+    if (dirSep && nameSep) return dir + name.substr(1);
+    if (dirSep || nameSep) return dir + name;
+    return dir + "/" + name;
+}
+
+std::string TZipLibLoader::ProgramDir()
+{
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) return ".";
+    return exe.parent_path().string();
+}
+
+void TZipLibLoader::clear()
+{
+    handle_ = nullptr;
+    exec_ = nullptr;
+    versionFn_ = nullptr;
+    buildFn_ = nullptr;
+    version_ = 0;
+    build_ = 0;
+}
+
+int TZipLibLoader::Require(int minVersion, bool byProgram)
+{
+    const int v = LoadLib(byProgram ? UseProgram : UseOperation);
+    if (minVersion > v) {
+        UnloadLib(UseExec | UseOperation | UseProgram);
+        throw EZipArchiver(10651, path_);
+    }
+    return v;
+}
+
+void TZipLibLoader::Release(bool byProgram)
+{
+    UnloadLib(byProgram ? UseProgram : UseOperation);
+}
+
+int TZipLibLoader::Execute(ZipExecParams* params)
+{
+    LoadLib(UseExec);
+    int result = -1;
+    try {
+        if (exec_) result = exec_(params);
+    } catch (...) {
+        UnloadLib(UseExec);
+        throw;
+    }
+    UnloadLib(UseExec);
+    return result;
+}
+
+int TZipLibLoader::LoadLib(unsigned bits)
+{
+    mask_ = (mask_ | bits) & 7;
+    if (handle_) return version_;
+    version_ = 0;
+    const std::string name = FileName(kind_);
+    const std::string dir = owner_ ? owner_->LoaderDirectory() : std::string();
+    std::string candidate;
+    if (!dir.empty()) {
+        candidate = Join(dir, name);
+        if (dir.front() == '.') candidate = Join(ProgramDir(), candidate);
+        if (!fileExists(candidate)) candidate.clear();
+    }
+    if (candidate.empty()) {
+        // The platform's search, led by the places this program installs
+        // its engine: beside the program, then its private library folder.
+        const std::string progDir = ProgramDir();
+        for (const std::string& c : {Join(progDir, name), Join(Join(progDir, LW_ENGINE_LIBDIR), name)}) {
+            if (fileExists(c)) {
+                candidate = c;
+                break;
+            }
+        }
+    }
+    if (candidate.empty()) candidate = name;
+    LoadFile(candidate, true);
+    if (handle_ && owner_ && owner_->LoaderVerbose()) owner_->LoaderReport(10652, "loaded ", path_);
+    return version_;
+}
+
+int TZipLibLoader::LoadFile(const std::string& path, bool raise)
+{
+    if (handle_) dlclose(handle_);
+    clear();
+    void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!h) {
+        mask_ = 0;
+        path_ = path;
+        if (raise) throw EZipArchiver(10650, path);
+        return 0;
+    }
+    handle_ = h;
+    const EntryNames names = entryNames(kind_);
+    exec_ = reinterpret_cast<ZipEngExecFn>(dlsym(h, names.exec));
+    versionFn_ = reinterpret_cast<ZipEngVersionFn>(dlsym(h, names.version));
+    buildFn_ = reinterpret_cast<ZipEngVersionFn>(dlsym(h, names.build));
+    path_ = path;
+    link_map* map = nullptr;
+    if (dlinfo(h, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name && *map->l_name) {
+        std::error_code ec;
+        const fs::path full = fs::canonical(map->l_name, ec);
+        path_ = ec ? std::string(map->l_name) : full.string();
+    }
+    if (exec_ && versionFn_) version_ = versionFn_();
+    if (buildFn_) build_ = buildFn_();
+    if (version_ >= MinVersion && version_ <= MaxVersion) return build_;
+    dlclose(h);
+    clear();
+    mask_ = 0;
+    if (raise) throw EZipArchiver(10651, path_);
+    return 0;
+}
+
+int TZipLibLoader::UnloadLib(unsigned bits)
+{
+    mask_ = mask_ & ~bits & 7;
+    if (mask_ == 0 && handle_) {
+        if (owner_ && owner_->LoaderVerbose()) owner_->LoaderReport(10653, "unloaded ", path_);
+        dlclose(handle_);
+        handle_ = nullptr;
+    }
+    if (!handle_) {
+        clear();
+        mask_ = 0;
+    }
+    return version_;
+}
+
+} // namespace lw

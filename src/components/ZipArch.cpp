@@ -1,0 +1,789 @@
+#include "ZipArch.h"
+
+#include "Questions.h"
+#include "TextCodec.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace lw {
+
+namespace {
+
+constexpr const char* StoreSuffixTexts[] = {
+    "gif", "png", "z", "zip", "zoo", "arc", "lzh", "arj", "taz", "tgz",
+    "lha", "rar", "ace", "cab", "gz", "gzip", "jar", "exe"};
+
+constexpr uint32_t SigEnd = 0x06054B50;
+constexpr uint32_t SigCentral = 0x02014B50;
+constexpr uint32_t SigLocal = 0x04034B50;
+constexpr uint32_t SigSplit = 0x08074B50;
+constexpr uint32_t SigEnd64 = 0x06064B50;
+constexpr uint32_t SigLocator64 = 0x07064B50;
+
+uint16_t get16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint32_t get32(const uint8_t* p) { return uint32_t(get16(p)) | (uint32_t(get16(p + 2)) << 16); }
+uint64_t get64(const uint8_t* p) { return uint64_t(get32(p)) | (uint64_t(get32(p + 4)) << 32); }
+
+// Reads exactly n bytes at off; false on a short read.
+bool readAt(int fd, uint64_t off, void* buf, size_t n)
+{
+    size_t done = 0;
+    while (done < n) {
+        const ssize_t r = ::pread(fd, static_cast<char*>(buf) + done, n - done, off_t(off + done));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        done += size_t(r);
+    }
+    return true;
+}
+
+std::string upperExt(const std::string& name)
+{
+    std::string ext = fs::path(name).extension().string();
+    for (char& c : ext)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return ext;
+}
+
+// "mm dd yy" of a date counted in days from 30 Dec 1899.
+std::string fromDateText(double date)
+{
+    long long days = static_cast<long long>(date) + 693594 - 719162 + 719468;  // to days since 0000-03-01
+    const long long era = (days >= 0 ? days : days - 146096) / 146097;
+    const long long doe = days - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    const long long d = doy - (153 * mp + 2) / 5 + 1;
+    const long long m = mp < 10 ? mp + 3 : mp - 9;
+    const long long y = yoe + era * 400 + (m <= 2 ? 1 : 0);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%02lld %02lld %02lld", m, d, ((y % 100) + 100) % 100);
+    return buf;
+}
+
+// Entry names and comments as the program's UTF-8 text.
+std::string entryText(const std::string& raw, const ZipDirEntry& e, CodePageOpts cp)
+{
+    if (e.Flag & 0x0800) return raw;  // flagged UTF-8
+    const bool oem = cp == cpOEM || (cp == cpAuto && e.HostVersionNo == 0) || e.HostVersionNo == 6 ||
+                     (e.HostVersionNo == 11 && e.MadeByVersion == 50);
+    if (oem) return Cp850ToUtf8(raw);
+    return IsValidUtf8(raw) ? raw : Cp1252ToUtf8(raw);
+}
+
+extern "C" int zipArchCallback(ZipCallbackRecord* rec)
+{
+    if (!rec || !rec->callerRef) return -1;
+    return static_cast<TZipArchiver*>(rec->callerRef)->HandleCallback(*rec);
+}
+
+} // namespace
+
+AddStoreExts DefaultStoreSuffixes()
+{
+    AddStoreExts s;
+    for (int i = assGIF; i <= assJAR; ++i) s.Include(AddStoreSuffixEnum(i));
+    return s;
+}
+
+TZipArchiver::TZipArchiver()
+    : addStoreSuffixes_(DefaultStoreSuffixes()), zipEng_(std::make_unique<TZipEng>(static_cast<ZipLoaderHost*>(this))),
+      unzEng_(std::make_unique<TUnzEng>(static_cast<ZipLoaderHost*>(this)))
+{
+}
+
+TZipArchiver::~TZipArchiver()
+{
+    destroying_ = true;
+}
+
+void TZipArchiver::SetZipFileName(const std::string& v)
+{
+    zipFileName_ = v;
+    List();
+}
+
+void TZipArchiver::SetDLLDirectory(const std::string& v)
+{
+    if (v == dllDirectory_) return;
+    std::string d = v;
+    if (!d.empty() && (d.back() == '/' || d.back() == '\\')) d.pop_back();
+    dllDirectory_ = d;
+}
+
+void TZipArchiver::SetExtAddStoreSuffixes(const std::string& v)
+{
+    if (v.empty()) {
+        extAddStoreSuffixes_.clear();
+        addStoreSuffixes_.Exclude(assEXT);
+        return;
+    }
+    // Empty items (leading or doubled separators) are skipped.
+    std::string out, item;
+    auto flush = [&] {
+        std::string t;
+        for (char c : item)
+            if (c != ' ' && c != '\t') t += c;
+        if (!t.empty() && t != ".") out += (t.front() == '.' ? "" : ".") + t + ":";
+        item.clear();
+    };
+    for (char c : v) {
+        if (c == ',' || c == ';' || c == ':') flush();
+        else item += c;
+    }
+    flush();
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    extAddStoreSuffixes_ = out;
+    if (out.empty()) addStoreSuffixes_.Exclude(assEXT);
+    else addStoreSuffixes_.Include(assEXT);
+}
+
+std::string TZipArchiver::StoreSuffixList() const
+{
+    std::string s;
+    for (int i = assGIF; i <= assEXE; ++i)
+        if (addStoreSuffixes_.Has(AddStoreSuffixEnum(i))) s += std::string(".") + StoreSuffixTexts[i] + ":";
+    if (addStoreSuffixes_.Has(assEXT)) s += extAddStoreSuffixes_;
+    if (!s.empty()) s.pop_back();
+    return s;
+}
+
+int TZipArchiver::Percent(uint64_t done, uint64_t total)
+{
+    if (total == 0 || done == 0) return 0;
+    if (total < 214748) return int(done * 100 / total);
+    return int(done / (total / 100));
+}
+
+std::string TZipArchiver::ZipLoadStr(int ident, const std::string& def)
+{
+    std::string s = ZipResourceText(ident);
+    if (OnZipStr) OnZipStr(this, ident, s);
+    return s.empty() ? def : s;
+}
+
+void TZipArchiver::ReportText(int errCode, const std::string& text)
+{
+    if (OnMessage) OnMessage(this, errCode, text);
+}
+
+void TZipArchiver::ShowZipMessage(int ident, const std::string& suffix)
+{
+    const std::string looked = ZipLoadStr(ident);
+    const std::string text = looked.empty()
+                                 ? MissingTextPrefix + std::to_string(ident) + " " + suffix
+                                 : looked + suffix;
+    message_ = text;
+    errCode_ = ident;
+    if (!unattended_ && questions_) questions_->ShowMessage(MessageKind::Error, MessageCaption, text);
+    ReportText(0, text);
+}
+
+void TZipArchiver::ShowExceptionError(const EZipArchiver& e)
+{
+    errCode_ = e.Ident();
+    const std::string looked = ZipLoadStr(e.Ident());
+    const std::string& arg = !e.StrArg().empty() ? e.StrArg() : e.NumArg();
+    std::string text;
+    if (!looked.empty()) {
+        text = arg.empty() ? looked : FormatZipText(looked, arg);
+    } else {
+        // The argument is kept: without it "10650" would not say which file.
+        text = MissingTextPrefix + std::to_string(e.Ident());
+        if (!arg.empty()) text += " " + arg;
+    }
+    message_ = text;
+    if (e.DisplayMsg() == 1 && !unattended_ && questions_)
+        questions_->ShowMessage(MessageKind::Error, MessageCaption, text);
+    ReportText(e.Ident(), text);
+}
+
+void TZipArchiver::LoaderReport(int ident, const std::string& defaultText, const std::string& path)
+{
+    const std::string text = ZipLoadStr(ident, defaultText) + path;
+    message_ = text;
+    ReportText(0, text);
+}
+
+int TZipArchiver::Extract()
+{
+    if (Busy()) return -255;
+    ShowZipMessage(10101, "extraction is not supported by this program");
+    return errCode_;
+}
+
+int TZipArchiver::AddToArchive()
+{
+    if (Busy()) return -255;
+    addBusy_ = true;
+    struct Clear {
+        bool& flag;
+        ~Clear() { flag = false; }
+    } clearBusy{addBusy_};
+
+    successCnt_ = 0;
+    if (fSpecArgs_.empty()) {
+        if (addOptions_.Has(AddUpdate)) addOptions_.Exclude(AddUpdate).Include(AddFreshen);
+        if (addOptions_.Has(AddFreshen)) {
+            fSpecArgs_.push_back("*.*");
+        } else {
+            ShowZipMessage(10301);
+            return errCode_;
+        }
+    }
+    if (addOptions_.Has(AddDiskSpanErase)) {
+        addOptions_.Include(AddDiskSpan);
+        spanOptions_.Include(spWipeFiles);
+    }
+    if (zipFileName_.empty()) {
+        ShowZipMessage(10102);
+        return errCode_;
+    }
+    if (unattended_ && addOptions_.Has(AddEncrypt) && password_.empty()) {
+        ShowZipMessage(10302);
+        return errCode_;
+    }
+    if (addOptions_.Has(AddDiskSpan)) {
+        if (addOptions_.Has(AddFreshen) || addOptions_.Has(AddUpdate)) ShowZipMessage(10303);
+        else if (upperExt(zipFileName_) == ".EXE") ShowZipMessage(11041);
+        else ShowZipMessage(10101, "writing an archive across several disks is not supported by this program");
+        return errCode_;
+    }
+    if (zipBusy_) return errCode_;
+    std::error_code ec;
+    if (upperExt(zipFileName_) == ".EXE" && sfxOffset_ == 0 && !fs::exists(zipFileName_, ec)) {
+        ShowZipMessage(10804);
+        return errCode_;
+    }
+    int version = 0;
+    try {
+        version = zipEng_->Require(ZIPENG_INTERFACE_VERSION, false);
+    } catch (const EZipArchiver& e) {
+        ShowExceptionError(e);
+        return errCode_;
+    }
+    if (version == 0) return errCode_;
+
+    zipBusy_ = true;
+    cancel_ = false;
+    try {
+        // The record's strings live here until the engine returns.
+        ZipExecParams rec{};
+        const std::string password = password_.substr(0, 81);
+        const std::string suffixes = StoreSuffixList();
+        const std::string archive = zipFileName_;
+        const std::string tempDir = tempDir_;
+        const std::string comment = zipComment_;
+        std::string root;
+        if (!rootDir_.empty()) {
+            root = fs::absolute(rootDir_, ec).string();
+            if (ec) root = rootDir_;
+        }
+        const AddOpts o = addOptions_;
+        auto flag = [](bool b) { return b ? -1 : 0; };
+        rec.ownerWindow = unattended_ ? 0 : ownerWindow_;
+        rec.callerRef = this;
+        rec.interfaceVersion = ZIPENG_INTERFACE_VERSION;
+        rec.callback = zipArchCallback;
+        rec.traceFlag = flag(trace_);
+        rec.password = password.empty() ? nullptr : password.c_str();
+        rec.storeSuffixes = suffixes.empty() ? nullptr : suffixes.c_str();
+        rec.encryptFlag = flag(o.Has(AddEncrypt));
+        rec.hiddenFilesFlag = flag(o.Has(AddHiddenFiles));
+        rec.volumeLabelFlag = flag(o.Has(AddVolume));
+        rec.noDirEntriesFlag = o.Has(AddSeparateDirs) ? 0 : -1;
+        rec.fromDateFlag = flag(o.Has(AddFromDate));
+        rec.verboseFlag = flag(verbose_ || trace_);
+        rec.quietFlag = -1;
+        rec.compressionLevel = addCompLevel_;
+        rec.junkDirsFlag = o.Has(AddDirNames) ? 0 : -1;
+        rec.recurseFlag = o.Has(AddRecurseDirs) ? 0xFFFF : 0;
+        rec.growFlag = o.Has(AddSafe) ? 0 : -1;
+        rec.forceDosFlag = flag(o.Has(AddForceDOS));
+        rec.moveFlag = flag(o.Has(AddMove));
+        rec.updateFlag = flag(o.Has(AddUpdate));
+        rec.freshenFlag = o.Has(AddUpdate) ? 0 : flag(o.Has(AddFreshen));
+        rec.latestTimeFlag = flag(o.Has(AddZipTime));
+        const std::string date = fromDateText(addFrom_);
+        std::memcpy(rec.fromDate, date.data(), std::min<size_t>(8, date.size()));
+        rec.archiveName = archive.c_str();
+        rec.tempDir = tempDir.empty() ? nullptr : tempDir.c_str();
+        rec.archiveComment = comment.empty() ? nullptr : comment.c_str();
+        rec.archiveOnly = o.Has(AddArchiveOnly) ? 1 : 0;
+        rec.resetArchive = o.Has(AddResetArchive) ? 1 : 0;
+        rec.recycleFlag = howToDelete_ == htdAllowUndo ? -1 : 0;
+        rec.codePage = codePage_ == cpOEM ? 2 : 0;
+        rec.closingMarker = ZIPENG_CLOSING_MARKER;
+
+        if (o.Has(AddForceDest)) {
+            const fs::path dir = fs::absolute(archive, ec).parent_path();
+            fs::create_directories(dir, ec);
+            if (!fs::is_directory(dir, ec)) throw EZipArchiver(10308, dir.string());
+        }
+
+        // One spec record per line; the texts are kept beside them.
+        std::vector<std::string> specTexts, specPasswords;
+        specTexts.reserve(fSpecArgs_.size());
+        specPasswords.reserve(fSpecArgs_.size());
+        std::vector<ZipFileSpecEntry> specs(fSpecArgs_.size());
+        for (size_t i = 0; i < fSpecArgs_.size(); ++i) {
+            std::string line = fSpecArgs_[i];
+            ZipFileSpecEntry& e = specs[i];
+            e.recurseFlag = rec.recurseFlag;
+            if (!line.empty() && line.front() == '>') {
+                e.recurseFlag = 0xFFFF;
+                line.erase(0, 1);
+            } else if (!line.empty() && line.front() == '|') {
+                e.recurseFlag = 0;
+                line.erase(0, 1);
+            }
+            e.encryptFlag = rec.encryptFlag;
+            std::string pw = password;
+            const size_t lt = line.find('<');
+            if (lt != std::string::npos) {
+                e.encryptFlag = 0xFFFF;
+                pw.clear();
+                if (lt + 1 >= line.size() || line[lt + 1] == ' ') e.encryptFlag = 0;
+                else pw = line.substr(lt + 1);
+                line.erase(lt);
+            }
+            specPasswords.push_back(pw);
+            e.rootDir = root.empty() ? nullptr : root.c_str();
+            const size_t b = line.find_first_not_of(" \t");
+            const size_t end = line.find_last_not_of(" \t");
+            specTexts.push_back(b == std::string::npos ? std::string() : line.substr(b, end - b + 1));
+        }
+        for (size_t i = 0; i < specs.size(); ++i) {
+            specs[i].fileSpec = specTexts[i].c_str();
+            specs[i].password = specPasswords[i].empty() ? nullptr : specPasswords[i].c_str();
+        }
+        rec.specCount = int32_t(specs.size());
+        rec.specArray = specs.data();
+        std::vector<const char*> excl;
+        for (const std::string& x : fSpecArgsExcl_) excl.push_back(x.c_str());
+        rec.excludeCount = int32_t(excl.size());
+        rec.excludeArray = excl.empty() ? nullptr : excl.data();
+
+        eventErr_.clear();
+        clearProgress();
+        const int result = zipEng_->Execute(&rec);
+        if (result < 0) {
+            successCnt_ = 0;
+            // The engine's last words say what failed (a file it could not read...).
+            const std::string why = message_.empty() ? std::string() : ": " + message_;
+            ShowZipMessage(10101, "fatal Dll error" + why);
+        } else {
+            successCnt_ = result;
+        }
+    } catch (const EZipArchiver& e) {
+        ShowExceptionError(e);
+    } catch (const std::bad_alloc&) {
+        ShowZipMessage(10103);
+    } catch (const std::exception& e) {
+        ShowZipMessage(10101, e.what());
+    } catch (...) {
+        ShowZipMessage(10101);
+    }
+
+    fSpecArgs_.clear();
+    fSpecArgsExcl_.clear();
+    zipEng_->Release(false);
+    cancel_ = false;
+    zipBusy_ = false;
+    if (successCnt_ > 0) List();
+    return errCode_;
+}
+
+void TZipArchiver::clearProgress()
+{
+    itemName_.clear();
+    itemSize_ = itemDone_ = totalSize_ = totalDone_ = 0;
+}
+
+int TZipArchiver::HandleCallback(ZipCallbackRecord& rec)
+{
+    if (destroying_) return -1;
+    const int action = rec.actionCode & 0xFF;
+    std::string text(rec.text, strnlen(rec.text, sizeof rec.text));
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    // Entry names are shown the way the file list writes paths; messages
+    // keep their text, since they name files of this system.
+    if (action != zaMessage) std::replace(text.begin(), text.end(), '/', '\\');
+    try {
+        dispatch(action, rec, text);
+    } catch (const std::exception& e) {
+        if (eventErr_.empty()) eventErr_ = " #" + std::to_string(action) + " \"" + e.what() + "\"";
+        cancel_ = true;
+    } catch (...) {
+        if (eventErr_.empty()) eventErr_ = " #" + std::to_string(action) + " \"unknown exception\"";
+        cancel_ = true;
+    }
+    if (OnAfterCallback) {
+        CallBackInfo info{this, action, rec.errorCode, text, rec.size};
+        bool abort = cancel_;
+        try {
+            OnAfterCallback(info, abort);
+        } catch (...) {
+            abort = true;
+        }
+        if (abort) cancel_ = true;
+    } else if (ProcessMessages) {
+        try {
+            ProcessMessages();
+        } catch (...) {
+            cancel_ = true;
+        }
+    }
+    return cancel_ ? -1 : 0;
+}
+
+void TZipArchiver::dispatch(int action, ZipCallbackRecord& rec, const std::string& text)
+{
+    const uint64_t size = rec.size < 0 ? 0 : uint64_t(rec.size);
+    switch (action) {
+    case zaTick:
+        if (OnTick) OnTick(this);
+        break;
+    case zaItemStart:
+        itemName_ = text;
+        itemSize_ = size;
+        itemDone_ = 0;
+        if (OnProgress) OnProgress(this, ptItemStart, text, size);
+        if (OnItemProgress) OnItemProgress(this, text, size, 0);
+        break;
+    case zaItemBytes:
+        itemDone_ += size;
+        totalDone_ += size;
+        if (OnProgress) OnProgress(this, ptItemBytes, std::string(), size);
+        if (OnItemProgress) OnItemProgress(this, itemName_, itemSize_, Percent(itemDone_, itemSize_));
+        if (OnTotalProgress) OnTotalProgress(this, totalSize_, Percent(totalDone_, totalSize_));
+        break;
+    case zaBatchEnd:
+        clearProgress();
+        if (OnProgress) OnProgress(this, ptBatchEnd, std::string(), 0);
+        if (OnItemProgress) OnItemProgress(this, std::string(), 0, -1);
+        if (OnTotalProgress) OnTotalProgress(this, 0, -1);
+        break;
+    case zaMessage:
+        message_ = text;
+        if (rec.errorCode != 0) {
+            errCode_ = rec.errorCode & 0xFF;
+            fullErrCode_ = rec.errorCode;
+            if (errCode_ == zeAbort && !eventErr_.empty()) message_ = "Exception in Event " + eventErr_;
+        }
+        ReportText(rec.errorCode, message_);
+        break;
+    case zaFileCount:
+        if (OnProgress) OnProgress(this, ptBatchFileCount, std::string(), size);
+        break;
+    case zaByteCount:
+        totalSize_ = size;
+        totalDone_ = 0;
+        itemName_.clear();
+        itemSize_ = 0;
+        if (OnProgress) OnProgress(this, ptBatchByteCount, std::string(), size);
+        break;
+    case zaNewName:
+        if (OnSetNewName) {
+            std::string name = text;
+            bool changed = false;
+            OnSetNewName(this, name, changed);
+            if (changed) {
+                const size_t n = std::min(name.size(), sizeof rec.text - 1);
+                std::memcpy(rec.text, name.data(), n);
+                rec.text[n] = 0;
+                rec.errorCode = 1;
+            } else {
+                rec.errorCode = 0;
+            }
+        }
+        break;
+    case zaPassword: {
+        const bool confirm = rec.errorCode & 1;
+        std::string pw;
+        unsigned repeat = unsigned(std::min<uint64_t>(size, 15));
+        PasswordButton button = pwbCancel;
+        if (OnPasswordError) {
+            OnPasswordError(this, rec.isZipOperation != 0, pw, text, repeat, button);
+            if (!pw.empty()) button = pwbOk;
+        } else {
+            // No password dialog in this program: asked unattended or not,
+            // the answer is "none", and the user is told.
+            ShowZipMessage(confirm ? 10151 : 10150, unattended_ ? std::string() : text);
+        }
+        if (button == pwbOk && !pw.empty()) {
+            pw = pw.substr(0, 80);
+            std::memcpy(rec.text, pw.c_str(), pw.size() + 1);
+            rec.errorCode = 1;
+            rec.size = std::min(repeat, 15u);
+        } else {
+            rec.errorCode = 0;
+            rec.size = 0;
+            if (button == pwbCancelAll) rec.actionCode = 0;
+            if (button == pwbAbort) cancel_ = true;
+        }
+        break;
+    }
+    case zaCrcError:
+        rec.errorCode = 2;
+        break;
+    case zaSkipped:
+        if (rec.errorCode != 0) {
+            errCode_ = rec.errorCode & 0xFF;
+            fullErrCode_ = rec.errorCode;
+        }
+        break;
+    case zaComment:
+        if (OnFileComment) {
+            std::string comment(rec.text + 256, strnlen(rec.text + 256, 256));
+            bool changed = false;
+            OnFileComment(this, text, comment, changed);
+            if (changed) {
+                comment = comment.substr(0, 511);
+                std::memcpy(rec.text, comment.c_str(), comment.size() + 1);
+                rec.size = int64_t(comment.size());
+            }
+            rec.errorCode = changed ? 1 : 0;
+        }
+        break;
+    case zaStreamSize:
+        // No stream operations: a resize request cannot be met.
+        rec.errorCode = 1;
+        rec.size = 0;
+        break;
+    case zaExtraField:
+        if (OnFileExtra) {
+            std::string data;
+            if (rec.dataPointer && size > 0) data.assign(static_cast<const char*>(rec.dataPointer), size_t(size));
+            bool changed = false;
+            OnFileExtra(this, text, data, changed);
+            if (changed) {
+                // Only data that fits the text area can travel back.
+                const size_t n = std::min(data.size(), sizeof rec.text);
+                std::memcpy(rec.text, data.data(), n);
+                rec.size = int64_t(n);
+                rec.errorCode = -1;
+            }
+        }
+        break;
+    case zaExtraStart: {
+        itemName_ = ZipLoadStr(11400 + rec.errorCode, text);
+        itemSize_ = size;
+        itemDone_ = 0;
+        if (OnProgress) OnProgress(this, ptExtraStart, text, size);
+        break;
+    }
+    case zaExtraBytes:
+        itemDone_ += size;
+        if (OnProgress) OnProgress(this, ptExtraBytes, OnItemProgress ? itemName_ : std::string(), size);
+        if (OnItemProgress) OnItemProgress(this, itemName_, itemSize_, Percent(itemDone_, itemSize_));
+        break;
+    default:
+        break;
+    }
+}
+
+void TZipArchiver::List()
+{
+    dir_.clear();
+    sfxOffset_ = 0;
+    cdOffset_ = 0;
+    zipComment_.clear();
+    isSpanned_ = false;
+    dirOnlyCount_ = 0;
+    errCode_ = 0;
+    std::error_code ec;
+    if (zipFileName_.empty() || !fs::is_regular_file(zipFileName_, ec)) {
+        if (OnDirUpdate) OnDirUpdate(this);
+        return;
+    }
+    const int fd = ::open(zipFileName_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        ShowExceptionError(EZipArchiver(11001, zipFileName_));
+        if (OnDirUpdate) OnDirUpdate(this);
+        return;
+    }
+    struct stat st {};
+    ::fstat(fd, &st);
+    try {
+        readDirectory(fd, uint64_t(st.st_size));
+    } catch (const EZipArchiver& e) {
+        ShowExceptionError(e);
+    } catch (const std::bad_alloc&) {
+        ShowZipMessage(10103);
+    } catch (const std::exception& e) {
+        ShowZipMessage(10202, e.what());
+    }
+    ::close(fd);
+    if (OnDirUpdate) OnDirUpdate(this);
+}
+
+void TZipArchiver::readDirectory(int fd, uint64_t fileSize)
+{
+    // Finding the end record.
+    uint8_t head[8] = {};
+    if (fileSize >= 8 && readAt(fd, 0, head, 8) && get32(head) == SigSplit && get32(head + 4) == SigLocal)
+        isSpanned_ = true;
+    std::vector<uint8_t> tail;
+    uint64_t endPos = 0;
+    bool found = false;
+    if (fileSize >= 22) {
+        tail.resize(22);
+        if (!readAt(fd, fileSize - 22, tail.data(), 22)) throw EZipArchiver(11001, zipFileName_);
+        if (get32(tail.data()) == SigEnd) {
+            endPos = fileSize - 22;
+            found = true;
+        } else {
+            const size_t n = size_t(std::min<uint64_t>(fileSize, 65557));
+            tail.resize(n);
+            if (!readAt(fd, fileSize - n, tail.data(), n)) throw EZipArchiver(11001, zipFileName_);
+            for (size_t i = n - 23 + 1; i-- > 0;) {
+                if (get32(tail.data() + i) == SigEnd) {
+                    endPos = fileSize - n + i;
+                    found = true;
+                    break;
+                }
+            }
+        }
+    }
+    if (!found) {
+        // No end record: a part of a disk set, or no archive at all.
+        const std::string ext = upperExt(zipFileName_);
+        if (ext.size() == 4 && ext[1] == 'Z' && std::isdigit((unsigned char)ext[2]) && std::isdigit((unsigned char)ext[3]))
+            throw EZipArchiver(11038, (long long)std::stoi(ext.substr(2)));
+        if (fileSize >= 4 && (get32(head) == SigLocal || get32(head) == SigSplit))
+            throw EZipArchiver(11037, zipFileName_);
+        throw EZipArchiver(11036, zipFileName_);
+    }
+    uint8_t end[22];
+    if (!readAt(fd, endPos, end, 22)) throw EZipArchiver(11001, zipFileName_);
+    const uint16_t thisDisk = get16(end + 4);
+    const uint16_t cdDisk = get16(end + 6);
+    uint64_t entries = get16(end + 10);
+    uint64_t cdSize = get32(end + 12);
+    uint64_t cdOffset = get32(end + 16);
+    const uint16_t commentLen = get16(end + 20);
+    const uint64_t afterEnd = endPos + 22 + commentLen;
+    const uint64_t commentAvail = std::min<uint64_t>(commentLen, fileSize - endPos - 22);
+    zipComment_.resize(size_t(commentAvail));
+    if (commentAvail && !readAt(fd, endPos + 22, zipComment_.data(), size_t(commentAvail)))
+        throw EZipArchiver(11001, zipFileName_);
+    if (afterEnd < fileSize) {
+        const uint64_t extra = fileSize - afterEnd;
+        bool padding = extra <= 512 && fileSize % 512 == 0;
+        if (padding) {
+            std::vector<uint8_t> rest(static_cast<size_t>(extra));
+            padding = readAt(fd, afterEnd, rest.data(), rest.size()) &&
+                      std::all_of(rest.begin(), rest.end(), [](uint8_t b) { return b == 0; });
+        }
+        if (!padding) ShowZipMessage(10204);
+    }
+
+    // The central directory: where it must be, whatever the record says.
+    uint64_t dataEnd = endPos;
+    if (endPos >= 20) {
+        uint8_t loc[20];
+        if (readAt(fd, endPos - 20, loc, 20) && get32(loc) == SigLocator64) {
+            const uint64_t recPos = get64(loc + 8);
+            uint8_t z64[56];
+            if (recPos < endPos && readAt(fd, recPos, z64, 56) && get32(z64) == SigEnd64) {
+                entries = get64(z64 + 32);
+                cdSize = get64(z64 + 40);
+                cdOffset = get64(z64 + 48);
+                dataEnd = recPos;
+            }
+        }
+    }
+    if (thisDisk != cdDisk) throw EZipArchiver(11038, (long long)cdDisk + 1);
+    if (cdSize > dataEnd) throw EZipArchiver(10201, zipFileName_);
+    const uint64_t start = dataEnd - cdSize;
+    if (start != cdOffset) ShowZipMessage(10203);
+    cdOffset_ = start;
+
+    std::vector<uint8_t> cd(size_t(dataEnd - start));
+    if (!cd.empty() && !readAt(fd, start, cd.data(), cd.size())) throw EZipArchiver(10201, zipFileName_);
+    uint64_t firstOffset = fileSize;
+    size_t pos = 0;
+    auto take = [&](size_t n, int err) {
+        if (cd.size() - pos < n) throw EZipArchiver(err, zipFileName_);
+        const size_t at = pos;
+        pos += n;
+        return at;
+    };
+    for (uint64_t i = 0; i < entries; ++i) {
+        const uint8_t* h = cd.data() + take(46, 11013);
+        if (get32(h) != SigCentral) throw EZipArchiver(11015, zipFileName_);
+        ZipDirEntry e;
+        e.MadeByVersion = h[4];
+        e.HostVersionNo = h[5];
+        e.VersionNeeded = get16(h + 6);
+        e.Flag = get16(h + 8);
+        e.CompressionMethod = get16(h + 10);
+        e.DateTime = get32(h + 12);
+        e.CRC32 = get32(h + 16);
+        e.CompressedSize = get32(h + 20);
+        e.UncompressedSize = get32(h + 24);
+        e.FileNameLength = get16(h + 28);
+        e.ExtraFieldLength = get16(h + 30);
+        e.FileCommentLen = get16(h + 32);
+        e.StartOnDisk = get16(h + 34);
+        e.IntFileAttrib = get16(h + 36);
+        e.ExtFileAttrib = get32(h + 38);
+        e.RelOffLocalHdr = get32(h + 42);
+        e.IsEncrypted = e.Flag & 1;
+        const size_t nameAt = take(e.FileNameLength, 11017);
+        const std::string rawName(reinterpret_cast<const char*>(cd.data() + nameAt), e.FileNameLength);
+        const size_t extraAt = take(e.ExtraFieldLength, 10201);
+        e.ExtraField.assign(reinterpret_cast<const char*>(cd.data() + extraAt), e.ExtraFieldLength);
+        const size_t commentAt = take(e.FileCommentLen, 11022);
+        const std::string rawComment(reinterpret_cast<const char*>(cd.data() + commentAt), e.FileCommentLen);
+
+        e.UncompressedSize64 = e.UncompressedSize;
+        e.CompressedSize64 = e.CompressedSize;
+        e.RelOffLocalHdr64 = e.RelOffLocalHdr;
+        for (size_t x = 0; x + 4 <= e.ExtraField.size();) {
+            const auto* p = reinterpret_cast<const uint8_t*>(e.ExtraField.data() + x);
+            const uint16_t id = get16(p), len = get16(p + 2);
+            if (x + 4 + len > e.ExtraField.size()) break;
+            if (id == 0x0001) {
+                size_t q = 4;
+                auto next = [&](uint64_t& v) {
+                    if (q + 8 <= size_t(4 + len)) {
+                        v = get64(p + q);
+                        q += 8;
+                    }
+                };
+                if (e.UncompressedSize == 0xFFFFFFFF) next(e.UncompressedSize64);
+                if (e.CompressedSize == 0xFFFFFFFF) next(e.CompressedSize64);
+                if (e.RelOffLocalHdr == 0xFFFFFFFF) next(e.RelOffLocalHdr64);
+            }
+            x += 4 + len;
+        }
+
+        std::string name = entryText(rawName, e, codePage_);
+        std::replace(name.begin(), name.end(), '/', '\\');
+        e.EntryName = name;
+        e.EntryComment = entryText(rawComment, e, codePage_);
+        firstOffset = std::min(firstOffset, e.RelOffLocalHdr64);
+        if (!name.empty() && name.back() == '\\' && !useDirOnlyEntries_) {
+            ++dirOnlyCount_;
+            continue;
+        }
+        dir_.push_back(std::move(e));
+        if (OnNewName) OnNewName(this, int(i + 1), dir_.back());
+    }
+    sfxOffset_ = fileSize == 22 ? 0 : firstOffset;
+}
+
+} // namespace lw
