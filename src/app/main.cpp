@@ -1,7 +1,122 @@
+// Program start: the command-line modes that need no window, then the
+// windows in their order (main window, editor, new fan mission dialog).
+#include "app/FMmain.h"
+#include "app/GuiQuestions.h"
+#include "app/Packaging.h"
+#include "app/Project.h"
+#include "mission/CreateFM.h"
+#include "mission/FMUtils.h"
+#include "mission/UserLang.h"
+#include "editor/InfoConvert.h"
+
 #include <QApplication>
+#include <QFileInfo>
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
+#ifndef LW_VERSION
+#define LW_VERSION "0"
+#endif
+
+namespace {
+
+const char* kUsage =
+    "Usage: lanternwright [LISTFILE]\n"
+    "       lanternwright --pack LISTFILE [--output ZIPFILE]\n"
+    "       lanternwright --convert INPUT OUTPUT\n"
+    "Packages a Thief fan mission: keeps its file list, mission names and flags,\n"
+    "writes the game's string files and packs everything into one zip archive.\n"
+    "\n"
+    "  LISTFILE                 open this list file (.lst) in the window\n"
+    "  --pack LISTFILE          write the string files and pack every listed file,\n"
+    "                           asking nothing; the archive is the FM directory's\n"
+    "                           short name + \".zip\" unless --output names it\n"
+    "  --output ZIPFILE         where --pack writes the archive\n"
+    "  --convert INPUT OUTPUT   turn an info file into plain text (OUTPUT ends in\n"
+    "                           .txt) or RTF (any other name); \"-\" as OUTPUT writes\n"
+    "                           the text to standard output\n"
+    "  --help                   show this help and exit\n"
+    "  --version                show the version and exit\n";
+
+} // namespace
 
 int main(int argc, char** argv)
 {
+    std::string listFile, packList, output, convertIn, convertOut;
+    bool pack = false, convert = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= argc) {
+                std::cerr << "lanternwright: " << arg << " needs a value (see --help)\n";
+                std::exit(2);
+            }
+            into = argv[++i];
+        };
+        if (arg == "--pack") {
+            pack = true;
+            value(packList);
+            continue;
+        }
+        if (arg == "--output" || arg == "-o") {
+            value(output);
+            continue;
+        }
+        if (arg == "--convert") {
+            convert = true;
+            value(convertIn);
+            value(convertOut);
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (arg == "--version") {
+            std::cout << "lanternwright " << LW_VERSION << "\n";
+            return 0;
+        }
+        if (arg.size() > 1 && arg[0] == '-') {
+            std::cerr << "lanternwright: unknown option " << arg << " (see --help)\n";
+            return 2;
+        }
+        if (!listFile.empty()) {
+            std::cerr << "lanternwright: only one list file can be opened\n";
+            return 2;
+        }
+        listFile = arg;
+    }
+
+    // The language tag ranks info files; it is known before any window.
+    lw::SetUserLangTag(lw::LangTagFromEnvironment([](const char* v) { return std::getenv(v); }));
+
+    // The command-line modes need no display.
+    if (convert) return lw::ConvertInfoFile(convertIn, convertOut, std::cout, std::cerr);
+    if (pack) return lw::RunPack(packList, output, std::cout, std::cerr, ::isatty(STDERR_FILENO) != 0);
+    if (!output.empty()) {
+        std::cerr << "lanternwright: --output goes with --pack (see --help)\n";
+        return 2;
+    }
+
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("lanternwright"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Lanternwright"));
+    QApplication::setApplicationVersion(QStringLiteral(LW_VERSION));
+
+    lw::Project project;
+    lw::QtQuestions questions;
+    lw::TMainForm mainForm(questions, project);
+    questions.SetParent(&mainForm);
+    lw::TCreateDialog createDialog(questions, &mainForm);
+    mainForm.SetCreateDialog(&createDialog);
+
+    mainForm.show();
+    if (!listFile.empty()) mainForm.OpenListFile(QFileInfo(QString::fromLocal8Bit(listFile.c_str())).absoluteFilePath());
+    const int rc = app.exec();
+    lw::SetUserLangTag({});
+    return rc;
 }

@@ -1,0 +1,542 @@
+#include "FMmain.h"
+
+#include "app/GuiQuestions.h"
+#include "app/Packaging.h"
+#include "app/ZipDlg.h"
+#include "components/Hintctrl.h"
+#include "components/Icons.h"
+#include "components/StrUtils.h"
+#include "mission/CreateFM.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QStatusBar>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace lw {
+
+namespace {
+
+struct BusyGuard {
+    bool& flag;
+    explicit BusyGuard(bool& f) : flag(f) { flag = true; }
+    ~BusyGuard() { flag = false; }
+};
+
+QGroupBox* makeBox(const QString& title)
+{
+    return new QGroupBox(title);
+}
+
+QLabel* buddyLabel(const QString& text, QWidget* buddy)
+{
+    auto* label = new QLabel(text);
+    label->setBuddy(buddy);
+    return label;
+}
+
+} // namespace
+
+TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
+    : QMainWindow(parent)
+    , questions_(questions)
+    , project_(project)
+{
+    setWindowTitle(QApplication::applicationDisplayName());
+    setWindowIcon(LoadIcon(QStringLiteral("lanternwright")));
+
+    MainToolBar = new QToolBar(tr("Commands"));
+    MainToolBar->setMovable(false);
+    MainToolBar->setFloatable(false);
+    MainToolBar->setIconSize(QSize(32, 32));
+    MainToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    MainToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(MainToolBar);
+
+    auto addCommand = [&](const char* icon, const QString& caption, const QString& hint, const QString& keys) {
+        QAction* a = MainToolBar->addAction(LoadIcon(QString::fromLatin1(icon)), caption);
+        a->setToolTip(QStringLiteral("%1 (%2)").arg(hint, keys));
+        a->setStatusTip(hint);
+        return a;
+    };
+    CreateButton = addCommand("new", tr("New"), tr("Start a new fan mission"), QStringLiteral("Ctrl+N"));
+    OpenButton = addCommand("open", tr("Open"), tr("Open a file list"), QStringLiteral("Ctrl+O"));
+    SaveButton = addCommand("save", tr("Save"), tr("Save the file list"), QStringLiteral("Ctrl+S"));
+    MainToolBar->addSeparator();
+    FMInfoButton = addCommand("info", tr("Info"), tr("Edit the mission info"), QStringLiteral("Ctrl+I"));
+
+    LangMenu = new QMenu(this);
+    LangGroup = new QActionGroup(this);
+    LangGroup->setExclusive(true);
+    static const char* flags[] = {"flag-en", "flag-fr", "flag-de", "flag-it", "flag-es"};
+    for (int i = 0; i < LangCount; ++i) {
+        QAction* item = LangMenu->addAction(LoadIcon(QString::fromLatin1(flags[i])), QString::fromUtf8(LangNames[size_t(i)]));
+        item->setCheckable(true);
+        item->setData(i);
+        LangGroup->addAction(item);
+        connect(item, &QAction::triggered, this, [this, i] { guarded([&] { LangMenuClick(i); }); });
+    }
+    connect(LangMenu, &QMenu::aboutToShow, this, &TMainForm::LangMenuPopup);
+    LangButton = new QToolButton;
+    LangButton->setText(tr("Lang"));
+    LangButton->setToolTip(tr("Change the String Language"));
+    LangButton->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    LangButton->setIconSize(QSize(32, 32));
+    LangButton->setPopupMode(QToolButton::InstantPopup);
+    LangButton->setMenu(LangMenu);
+    LangButton->setIcon(LoadIcon(QStringLiteral("flag-en")));
+    MainToolBar->addWidget(LangButton);
+    MainToolBar->addSeparator();
+    ZipButton = addCommand("zip", tr("Zip"), tr("Zip-up the FM files"), QStringLiteral("Ctrl+D"));
+
+    connect(CreateButton, &QAction::triggered, this, [this] { guarded([&] { CreateButtonClick(); }); });
+    connect(OpenButton, &QAction::triggered, this, [this] { guarded([&] { OpenButtonClick(); }); });
+    connect(SaveButton, &QAction::triggered, this, [this] { guarded([&] { SaveButtonClick(); }); });
+    connect(ZipButton, &QAction::triggered, this, [this] { guarded([&] { ZipButtonClick(); }); });
+
+    ConfigureFMZipper(FMZipper);
+    FMZipper.SetQuestions(&questions_);
+    FMZipper.OnProgress = [this](TZipArchiver*, ProgressType kind, const std::string& name, uint64_t size) {
+        FMZipperProgress(kind, name, size);
+    };
+    // Keeps the progress window painting between the engine's callbacks and
+    // lets its Cancel button stop the run.
+    FMZipper.OnAfterCallback = [this](CallBackInfo&, bool& abort) {
+        QCoreApplication::processEvents();
+        if (FProgress && FProgress->Cancelled()) abort = true;
+    };
+
+    // The file list on the left, the boxes of the selected entry on the right.
+    FileListBox = new QListWidget;
+    FileListBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    FileListBox->setMinimumWidth(322);
+    FileListBox->setToolTip(tr("The files of the fan mission: exactly what Zip packs"));
+    connect(FileListBox, &QListWidget::itemSelectionChanged, this, [this] { guarded([&] { FileListBoxClick(); }); });
+
+    AddFileButton = new QPushButton(LoadIcon(QStringLiteral("add")), tr("&Add Files"));
+    RemFileButton = new QPushButton(LoadIcon(QStringLiteral("remove")), tr("&Remove Files"));
+    connect(AddFileButton, &QPushButton::clicked, this, [this] { guarded([&] { AddFileButtonClick(); }); });
+    connect(RemFileButton, &QPushButton::clicked, this, [this] { guarded([&] { RemFileButtonClick(); }); });
+
+    FMInfoBox = makeBox(tr("Fan Mission"));
+    FMName = new THEdit;
+    FMShortName = new THEdit;
+    auto* fmLayout = new QVBoxLayout(FMInfoBox);
+    fmLayout->addWidget(buddyLabel(tr("FM &Name"), FMName));
+    fmLayout->addWidget(FMName);
+    fmLayout->addWidget(buddyLabel(tr("&File Name"), FMShortName));
+    fmLayout->addWidget(FMShortName);
+    connect(FMName, &QLineEdit::textChanged, this, [this] { guarded([&] { FMNameChange(); }); });
+    connect(FMShortName, &QLineEdit::textChanged, this, [this] { guarded([&] { FMShortNameChange(); }); });
+
+    MissInfoBox = makeBox(tr("Mission"));
+    MissName = new THEdit;
+    MissShortName = new THEdit;
+    BriefingCheck = new QCheckBox(tr("No &Briefing Movie"));
+    CutsceneCheck = new QCheckBox(tr("&Cutscene Movie"));
+    LoadoutCheck = new QCheckBox(tr("No Loadout &Screen"));
+    BriefingCheck->setProperty("tag", 1);
+    LoadoutCheck->setProperty("tag", 2);
+    CutsceneCheck->setProperty("tag", 3);
+    auto* missLayout = new QVBoxLayout(MissInfoBox);
+    missLayout->addWidget(buddyLabel(tr("&Long Name"), MissName));
+    missLayout->addWidget(MissName);
+    missLayout->addWidget(buddyLabel(tr("S&hort Name"), MissShortName));
+    missLayout->addWidget(MissShortName);
+    missLayout->addWidget(BriefingCheck);
+    missLayout->addWidget(LoadoutCheck);
+    missLayout->addWidget(CutsceneCheck);
+    for (THEdit* e : {MissName, MissShortName})
+        connect(e, &QLineEdit::textChanged, this, [this, e] { guarded([&] { MissNameChange(e); }); });
+    for (QCheckBox* c : {BriefingCheck, CutsceneCheck, LoadoutCheck})
+        connect(c, &QCheckBox::clicked, this, [this, c] { guarded([&] { MissFlagCheckClick(c); }); });
+
+    InfoButton = new QPushButton(LoadIcon(QStringLiteral("edit")), tr("&Edit File"));
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(AddFileButton);
+    right->addWidget(RemFileButton);
+    right->addSpacing(8);
+    right->addWidget(FMInfoBox);
+    right->addWidget(MissInfoBox);
+    right->addWidget(InfoButton);
+    right->addStretch();
+
+    auto* listPanel = new QFrame;
+    listPanel->setFrameShape(QFrame::StyledPanel);
+    listPanel->setFrameShadow(QFrame::Sunken);
+    auto* listLayout = new QVBoxLayout(listPanel);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    FileListBox->setFrameShape(QFrame::NoFrame);
+    listLayout->addWidget(FileListBox);
+
+    auto* central = new QWidget;
+    auto* main = new QHBoxLayout(central);
+    main->addWidget(listPanel, 1);
+    main->addLayout(right);
+    setCentralWidget(central);
+
+    statusLabel_ = new QLabel;
+    statusBar()->addWidget(statusLabel_, 1);
+    statusBar()->setSizeGripEnabled(false);
+
+    // Keys are seen before any control (the edits included) acts on them.
+    qApp->installEventFilter(this);
+
+    project_.CurMiss = 0;
+    project_.ViewLang = -1;
+    showNoProject();
+    resize(QSize(513, 474 + 54).expandedTo(sizeHint()));
+    setFixedSize(size());
+}
+
+TMainForm::~TMainForm()
+{
+    qApp->removeEventFilter(this);
+    delete FProgress;
+}
+
+void TMainForm::guarded(const std::function<void()>& command)
+{
+    try {
+        command();
+    } catch (const std::exception& e) {
+        questions_.ShowMessage(MessageKind::Error, "Lanternwright", e.what());
+    }
+}
+
+bool TMainForm::formKeyDown(int key, Qt::KeyboardModifiers mods)
+{
+    if ((mods & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier)) != Qt::ControlModifier)
+        return false;
+    QAction* item = nullptr;
+    switch (key) {
+    case Qt::Key_N: item = CreateButton; break;
+    case Qt::Key_O: item = OpenButton; break;
+    case Qt::Key_S: item = SaveButton; break;
+    case Qt::Key_I: item = FMInfoButton; break;
+    case Qt::Key_D: item = ZipButton; break;
+    default: return false;
+    }
+    if (item->isEnabled() && !FProgress) item->trigger();
+    return true;
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+        return QMainWindow::eventFilter(watched, event);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this)
+        return QMainWindow::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Claim our keys so no edit box takes them as its own.
+        const auto mods = key->modifiers();
+        if ((mods & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier)) == Qt::ControlModifier
+            && (key->key() == Qt::Key_N || key->key() == Qt::Key_O || key->key() == Qt::Key_S
+                || key->key() == Qt::Key_I || key->key() == Qt::Key_D)) {
+            event->accept();
+            return true;
+        }
+        return false;
+    }
+    return formKeyDown(key->key(), key->modifiers()) || QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (FProgress) {  // the archive is being written
+        event->ignore();
+        return;
+    }
+    FBusy = true;  // for good: nothing may change the project while windows go
+    QMainWindow::closeEvent(event);
+}
+
+QString TMainForm::viewText(const FileText& t) const { return QString::fromStdString(t.Text()); }
+
+std::vector<int> TMainForm::selectedRows() const
+{
+    std::vector<int> rows;
+    for (int i = 0; i < FileListBox->count(); ++i)
+        if (FileListBox->item(i)->isSelected()) rows.push_back(i);
+    return rows;
+}
+
+void TMainForm::fillFileList()
+{
+    FileListBox->clear();
+    appendListEntries(0);
+}
+
+void TMainForm::appendListEntries(size_t from)
+{
+    for (size_t i = from; i < project_.Files.size(); ++i)
+        FileListBox->addItem(QString::fromStdString(project_.Files[i]));
+}
+
+void TMainForm::setLangImage()
+{
+    static const char* flags[] = {"flag-en", "flag-fr", "flag-de", "flag-it", "flag-es"};
+    const int v = project_.ViewLang;
+    if (v >= 0 && v < LangCount) LangButton->setIcon(LoadIcon(QString::fromLatin1(flags[v])));
+}
+
+void TMainForm::showProject()
+{
+    setLangImage();
+    FMName->setText(viewText(project_.FMInfo.Names[size_t(project_.ViewLang)]));
+    FMShortName->setText(viewText(project_.FMInfo.ShortName));
+    FMInfoBox->show();
+    MissInfoBox->hide();
+    for (QAction* a : {SaveButton, FMInfoButton, ZipButton}) a->setEnabled(true);
+    AddFileButton->setEnabled(true);
+    LangButton->setEnabled(true);
+    RemFileButton->setEnabled(!FileListBox->selectedItems().isEmpty());
+    setWindowTitle(QStringLiteral("%1 \u2014 %2")
+                       .arg(QString::fromStdString(project_.FMInfo.FMDir), QApplication::applicationDisplayName()));
+    const int game = project_.FMInfo.Game;
+    statusLabel_->setText(QStringLiteral("%1  \u00b7  %2")
+                                 .arg(game >= 0 && game < GameCount ? QString::fromUtf8(GameNames[size_t(game)]) : QString(),
+                                      QString::fromStdString(project_.FMInfo.FMDir)));
+}
+
+void TMainForm::showNoProject()
+{
+    FileListBox->clear();
+    FMInfoBox->hide();
+    MissInfoBox->hide();
+    InfoButton->hide();
+    for (QAction* a : {SaveButton, FMInfoButton, ZipButton}) a->setEnabled(false);
+    AddFileButton->setEnabled(false);
+    LangButton->setEnabled(false);
+    RemFileButton->setEnabled(false);
+    setWindowTitle(QApplication::applicationDisplayName());
+    statusLabel_->setText(tr("Start a new fan mission with New (Ctrl+N) or open a file list with Open (Ctrl+O)."));
+}
+
+void TMainForm::CreateButtonClick()
+{
+    if (!createDialog_ || questions_.ExecDialog(*createDialog_) != QDialog::Accepted) return;
+    BusyGuard busy(FBusy);
+    project_.New(createDialog_->Entries());
+    fillFileList();
+    showProject();
+}
+
+bool TMainForm::OpenListFile(const QString& path)
+{
+    bool ok = false;
+    guarded([&] {
+        BusyGuard busy(FBusy);
+        try {
+            ok = project_.Open(path.toStdString(), questions_);
+        } catch (...) {
+            showNoProject();
+            throw;
+        }
+        if (!ok) {
+            showNoProject();
+            return;
+        }
+        fillFileList();
+        showProject();
+    });
+    return ok;
+}
+
+void TMainForm::OpenButtonClick()
+{
+    if (openDir_.isEmpty()) openDir_ = QString::fromStdString(project_.FMInfo.FMDir);
+    FileRequest req{"Open File List", "File List|*.lst|Text File|*.txt|Any File|*.*", openDir_.toStdString(), "", "", false};
+    const auto file = questions_.ChooseOpenFile(req);
+    if (!file) return;
+    OpenListFile(QString::fromStdString(*file));
+}
+
+void TMainForm::SaveButtonClick()
+{
+    project_.WriteStringFiles();
+    if (saveDir_.isEmpty()) saveDir_ = QString::fromStdString(project_.FMInfo.FMDir);
+    FileRequest req{"Save List File", "File List|*.lst|Text File|*.txt|Any File|*.*", saveDir_.toStdString(), "", "", true};
+    const auto file = questions_.ChooseSaveFile(req);
+    if (!file) return;
+    project_.SaveListFile(*file);
+}
+
+void TMainForm::AddFileButtonClick()
+{
+    FileRequest req{"Add Files", "", project_.FMInfo.FMDir, "", "", false};
+    const std::vector<std::string> files = questions_.ChooseOpenFiles(req);
+    if (files.empty()) return;
+    const size_t before = project_.Files.size();
+    {
+        BusyGuard busy(FBusy);
+        project_.AddFiles(files);
+        appendListEntries(before);
+    }
+}
+
+void TMainForm::RemFileButtonClick()
+{
+    {
+        BusyGuard busy(FBusy);
+        project_.RemoveFiles(selectedRows());
+        fillFileList();
+    }
+    RemFileButton->setEnabled(false);
+    MissInfoBox->hide();
+    InfoButton->hide();
+}
+
+void TMainForm::FileListBoxClick()
+{
+    if (FBusy) return;
+    BusyGuard busy(FBusy);
+    const SelectionView view = project_.Select(selectedRows());
+    RemFileButton->setEnabled(view.removeEnabled);
+    InfoButton->setVisible(view.showInfoButton);
+    if (view.showMissBox) showMissionBox();
+    else MissInfoBox->hide();
+}
+
+void TMainForm::showMissionBox()
+{
+    const TMissInfo& m = project_.Missions[size_t(project_.CurMiss)];
+    BriefingCheck->setChecked(m.Flags & mfNoBriefing);
+    LoadoutCheck->setChecked(m.Flags & mfNoLoadout);
+    CutsceneCheck->setChecked(m.Flags & mfCutscene);
+    MissName->setText(viewText(m.LongNames[size_t(project_.ViewLang)]));
+    MissShortName->setText(viewText(m.ShortNames[size_t(project_.ViewLang)]));
+    MissInfoBox->show();
+}
+
+void TMainForm::LangMenuPopup()
+{
+    const int v = project_.ViewLang;
+    if (v >= 0 && v < LangCount) LangGroup->actions()[v]->setChecked(true);
+}
+
+void TMainForm::LangMenuClick(int lang)
+{
+    if (lang < 0 || lang >= LangCount) return;
+    project_.ViewLang = lang;
+    LangGroup->actions()[lang]->setChecked(true);
+    setLangImage();
+    BusyGuard busy(FBusy);
+    FMName->setText(viewText(project_.FMInfo.Names[size_t(lang)]));
+    if (project_.CurMiss != 0) {
+        const TMissInfo& m = project_.Missions[size_t(project_.CurMiss)];
+        MissName->setText(viewText(m.LongNames[size_t(lang)]));
+        MissShortName->setText(viewText(m.ShortNames[size_t(lang)]));
+    }
+}
+
+void TMainForm::FMNameChange()
+{
+    if (FBusy) return;
+    const size_t before = project_.Files.size();
+    if (project_.SetFMName(FMName->text().toStdString())) {
+        BusyGuard busy(FBusy);
+        appendListEntries(before);
+    }
+}
+
+void TMainForm::FMShortNameChange()
+{
+    if (FBusy) return;
+    std::string text = FMShortName->text().toStdString();
+    if (CleanShortName(text)) {
+        questions_.Beep();
+        const int cursor = FMShortName->cursorPosition();
+        const int removed = FMShortName->text().size() - QString::fromStdString(text).size();
+        FMShortName->setText(QString::fromStdString(text));  // raises this handler again
+        FMShortName->setCursorPosition(qMax(0, cursor - removed));
+        return;
+    }
+    project_.SetShortName(text);
+}
+
+void TMainForm::MissNameChange(THEdit* sender)
+{
+    if (FBusy || project_.CurMiss == 0) return;
+    const size_t before = project_.Files.size();
+    if (project_.SetMissName(sender == MissShortName, sender->text().toStdString())) {
+        BusyGuard busy(FBusy);
+        appendListEntries(before);
+    }
+}
+
+void TMainForm::MissFlagCheckClick(QCheckBox* sender)
+{
+    if (FBusy) return;
+    project_.SetMissFlag(sender->property("tag").toInt(), sender->isChecked());
+}
+
+void TMainForm::ZipButtonClick()
+{
+    project_.WriteStringFiles();
+    const std::string shortName = project_.FMInfo.ShortName.Text();
+    FileRequest req{"", "Zip Archives|*.zip", project_.FMInfo.FMDir, shortName.empty() ? "" : shortName + ".zip", "zip", true};
+    const auto file = questions_.ChooseSaveFile(req);
+    if (!file) return;
+    ShowZipProgress();
+    try {
+        PackProject(FMZipper, project_, *file);
+    } catch (...) {
+        HideZipProgress();
+        throw;
+    }
+    HideZipProgress();
+}
+
+void TMainForm::FMZipperProgress(ProgressType kind, const std::string& fileName, uint64_t size)
+{
+    if (!FProgress) return;
+    switch (kind) {
+    case ptBatchFileCount: FProgress->SetTotalFiles(size); break;
+    case ptBatchByteCount: FProgress->SetTotalSize(size); break;
+    case ptItemStart: FProgress->StartItem(QString::fromStdString(fileName), size); break;
+    case ptItemBytes: FProgress->StepItem(size); break;
+    case ptBatchEnd: FProgress->Finish(); break;
+    case ptExtraStart:
+    case ptExtraBytes: break;
+    }
+}
+
+void TMainForm::ShowZipProgress()
+{
+    FProgress = new TZipProgress(this);
+    centralWidget()->setEnabled(false);
+    MainToolBar->setEnabled(false);
+    FProgress->show();
+    FProgress->raise();
+    QCoreApplication::processEvents();
+}
+
+void TMainForm::HideZipProgress()
+{
+    if (!FProgress) return;
+    FProgress->hide();
+    centralWidget()->setEnabled(true);
+    MainToolBar->setEnabled(true);
+    delete FProgress;
+    FProgress = nullptr;
+}
+
+} // namespace lw

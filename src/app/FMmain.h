@@ -1,0 +1,113 @@
+// The main window: the toolbar of commands, the file list and the name and
+// flag boxes. It shows the project and hands every action to it.
+#pragma once
+
+#include "app/Project.h"
+#include "components/ZipArch.h"
+
+#include <QMainWindow>
+#include <functional>
+
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QToolBar;
+class QToolButton;
+
+namespace lw {
+
+class GuiQuestions;
+class TCreateDialog;
+class THEdit;
+class TZipProgress;
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    TMainForm(GuiQuestions& questions, Project& project, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    void SetCreateDialog(TCreateDialog* dialog) { createDialog_ = dialog; }
+    // Opens a list file as Open does, without its file dialog.
+    bool OpenListFile(const QString& path);
+
+    QToolBar* MainToolBar;
+    QAction* CreateButton;
+    QAction* OpenButton;
+    QAction* SaveButton;
+    QAction* FMInfoButton;
+    QAction* ZipButton;
+    QToolButton* LangButton;
+    QMenu* LangMenu;
+    QActionGroup* LangGroup;
+    QListWidget* FileListBox;
+    QPushButton* AddFileButton;
+    QPushButton* RemFileButton;
+    QGroupBox* FMInfoBox;
+    THEdit* FMName;
+    THEdit* FMShortName;
+    QGroupBox* MissInfoBox;
+    THEdit* MissName;
+    THEdit* MissShortName;
+    QCheckBox* BriefingCheck;
+    QCheckBox* CutsceneCheck;
+    QCheckBox* LoadoutCheck;
+    QPushButton* InfoButton;
+
+    void CreateButtonClick();
+    void OpenButtonClick();
+    void SaveButtonClick();
+    void AddFileButtonClick();
+    void RemFileButtonClick();
+    void FileListBoxClick();
+    void LangMenuPopup();
+    void LangMenuClick(int lang);
+    void FMNameChange();
+    void FMShortNameChange();
+    void MissNameChange(THEdit* sender);
+    void MissFlagCheckClick(QCheckBox* sender);
+    void ZipButtonClick();
+    void FMZipperProgress(ProgressType kind, const std::string& fileName, uint64_t size);
+    void ShowZipProgress();
+    void HideZipProgress();
+
+    TZipArchiver FMZipper;
+    TZipProgress* Progress() const { return FProgress; }
+
+    bool Busy() const { return FBusy; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Runs a command; an error it raises is shown, as the top-level handler
+    // of a desktop program does, and the command ends.
+    void guarded(const std::function<void()>& command);
+    bool formKeyDown(int key, Qt::KeyboardModifiers mods);
+    void fillFileList();
+    void appendListEntries(size_t from);
+    void showProject();
+    void showNoProject();
+    void showMissionBox();
+    void setLangImage();
+    QString viewText(const FileText& t) const;
+    std::vector<int> selectedRows() const;
+
+    GuiQuestions& questions_;
+    Project& project_;
+    TCreateDialog* createDialog_ = nullptr;
+    bool FBusy = false;
+    TZipProgress* FProgress = nullptr;
+    QLabel* statusLabel_ = nullptr;
+    QString openDir_;  // the initial directory of the list dialogs
+    QString saveDir_;
+};
+
+} // namespace lw

@@ -1,0 +1,190 @@
+#include "Packaging.h"
+
+#include "Project.h"
+#include "components/Questions.h"
+#include "components/ZipArch.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <random>
+
+namespace fs = std::filesystem;
+
+namespace lw {
+
+void ConfigureFMZipper(TZipArchiver& z)
+{
+    z.SetAddCompLevel(9);
+    z.SetAddOptions({AddDirNames, AddUpdate, AddZipTime, AddHiddenFiles});
+    z.SetAddStoreSuffixes(DefaultStoreSuffixes());
+    z.SetHowToDelete(htdFinal);
+    z.SetUnattended(false);
+    z.SetVerbose(false);
+    z.SetTrace(false);
+    z.SetSpanOptions({});
+    z.SetKeepFreeOnDisk1(0);
+    z.SetKeepFreeOnAllDisks(0);
+}
+
+bool PackProject(TZipArchiver& z, const Project& project, const std::string& zipPath)
+{
+    // The engine would update an archive that exists; a name that does not
+    // exist yet makes it write a new one.
+    const fs::path target(zipPath);
+    std::random_device rd;
+    fs::path temp;
+    do {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".%08x.part", unsigned(rd()));
+        temp = target.parent_path() / ("." + target.filename().string() + suffix);
+    } while (fs::exists(temp));
+
+    z.FSpecArgs().clear();
+    z.SetZipFileName(temp.string());
+    z.SetRootDir(project.FMInfo.FMDir);
+    z.SetFSpecArgs(project.Files);
+    z.AddToArchive();
+    const bool made = z.ErrCode() == 0 && fs::is_regular_file(temp);
+    if (!made) {
+        std::error_code ec;
+        fs::remove(temp, ec);
+        return false;
+    }
+    std::error_code ec;
+    fs::rename(temp, target, ec);
+    if (ec) {
+        fs::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
+
+std::string SizeText(uint64_t n, char decimalPoint)
+{
+    char buf[64];
+    if (n < 512) {
+        std::snprintf(buf, sizeof buf, "%lluB", static_cast<unsigned long long>(n));
+        return buf;
+    }
+    double v = double(n) / 1024;
+    const char* unit = "KB";
+    if (v >= 512) {
+        v /= 1024;
+        unit = "MB";
+        if (v >= 512) {
+            v /= 1024;
+            unit = "GB";
+        }
+    }
+    std::snprintf(buf, sizeof buf, "%.2f%s", v, unit);
+    std::string s = buf;
+    if (const size_t dot = s.find('.'); dot != std::string::npos) s[dot] = decimalPoint;
+    return s;
+}
+
+namespace {
+
+// Asks nothing: a question the packer cannot answer is an error, and the
+// messages it would have shown become the reason.
+class NoQuestions : public Questions {
+public:
+    std::string lastMessage;
+    bool askedFolder = false, askedGame = false;
+    std::optional<std::string> ChooseFolder(const FolderRequest&) override
+    {
+        askedFolder = true;
+        return std::nullopt;
+    }
+    std::optional<std::string> ChooseOpenFile(const FileRequest&) override { return std::nullopt; }
+    std::vector<std::string> ChooseOpenFiles(const FileRequest&) override { return {}; }
+    std::optional<std::string> ChooseSaveFile(const FileRequest&) override { return std::nullopt; }
+    int ChooseGame() override
+    {
+        askedGame = true;
+        return -1;
+    }
+    void ShowMessage(MessageKind, const std::string&, const std::string& text) override { lastMessage = text; }
+    Answer AskYesNoCancel(const std::string&, const std::string&) override { return Answer::Cancel; }
+    void Beep() override {}
+};
+
+std::string oneLine(std::string s)
+{
+    for (char& c : s)
+        if (c == '\n' || c == '\r') c = ' ';
+    return s;
+}
+
+} // namespace
+
+int RunPack(const std::string& listFile, const std::string& output, std::ostream& out, std::ostream& err,
+            bool showProgress)
+{
+    Project project;
+    NoQuestions none;
+    try {
+        if (!project.Open(fs::absolute(listFile).string(), none)) {
+            if (none.askedGame)
+                err << "lanternwright: cannot tell the game of " << listFile
+                    << ": neither the list nor the directory names it\n";
+            else
+                err << "lanternwright: " << listFile << ": a listed file is missing in "
+                    << fs::absolute(listFile).parent_path().string() << "\n";
+            return 1;
+        }
+        project.WriteStringFiles();
+    } catch (const std::exception& e) {
+        err << "lanternwright: " << oneLine(e.what()) << "\n";
+        return 1;
+    }
+
+    std::string zipPath = output;
+    if (zipPath.empty()) zipPath = project.FMInfo.FMDir + project.FMInfo.ShortName.Text() + ".zip";
+    zipPath = fs::absolute(zipPath).string();
+
+    TZipArchiver z;
+    ConfigureFMZipper(z);
+    z.SetUnattended(true);
+    std::string lastMessage;
+    z.OnMessage = [&](TZipArchiver*, int code, const std::string& text) {
+        if (code != 0 || lastMessage.empty()) lastMessage = text;
+    };
+    uint64_t total = 0, done = 0;
+    int files = 0, fileNo = 0;
+    std::string current;
+    int lastShown = -1;
+    auto draw = [&] {
+        const int pct = TZipArchiver::Percent(done, total);
+        if (pct == lastShown) return;
+        lastShown = pct;
+        err << "\r[" << std::string(size_t(pct / 4), '#') << std::string(size_t(25 - pct / 4), ' ') << "] " << pct
+            << "% " << fileNo << "/" << files << " " << current.substr(0, 40) << "\x1b[K" << std::flush;
+    };
+    z.OnProgress = [&](TZipArchiver*, ProgressType kind, const std::string& name, uint64_t size) {
+        switch (kind) {
+        case ptBatchFileCount: files = int(size); break;
+        case ptBatchByteCount: total = size; done = 0; break;
+        case ptItemStart: ++fileNo; current = name; break;
+        case ptItemBytes: done += size; break;
+        default: break;
+        }
+        if (showProgress) draw();
+    };
+    try {
+        const bool made = PackProject(z, project, zipPath);
+        if (showProgress) err << "\r\x1b[K" << std::flush;
+        if (!made) {
+            err << "lanternwright: " << (lastMessage.empty() ? "the archive could not be made" : oneLine(lastMessage))
+                << "\n";
+            return 1;
+        }
+    } catch (const std::exception& e) {
+        err << "lanternwright: " << oneLine(e.what()) << "\n";
+        return 1;
+    }
+    out << zipPath << ": " << project.Files.size() << " files, " << SizeText(fs::file_size(zipPath)) << "\n";
+    return 0;
+}
+
+} // namespace lw

@@ -1,0 +1,34 @@
+// Packing the project into one zip archive: the settings the program gives
+// the zip archiver, the run itself, byte counts for people, and the
+// command-line packer for authors who script their builds.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+namespace lw {
+
+class Project;
+class TZipArchiver;
+
+// Level 9, directory names kept, update, archive time from the newest
+// file, hidden files, the default store suffixes, final deletion.
+void ConfigureFMZipper(TZipArchiver& zipper);
+
+// Packs every listed file, in list order, under its path relative to the FM
+// directory. The archive is made anew: it is written under a temporary name
+// and renamed over zipPath only when complete, so a failed or cancelled
+// run leaves an earlier archive as it was. True when the archive was made.
+bool PackProject(TZipArchiver& zipper, const Project& project, const std::string& zipPath);
+
+// "511B", "0.50KB", "0.95MB", "1.20GB": each step divides by 1024 once the
+// value reaches 512.
+std::string SizeText(uint64_t bytes, char decimalPoint = '.');
+
+// lanternwright --pack LISTFILE [--output ZIPFILE]: 0 on success, else a
+// one-line reason on err and a non-zero result.
+int RunPack(const std::string& listFile, const std::string& output, std::ostream& out, std::ostream& err,
+            bool showProgress);
+
+} // namespace lw

@@ -1,0 +1,102 @@
+#include "GuiQuestions.h"
+
+#include "components/FoldrDlg.h"
+#include "mission/GameTypeDlg.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace lw {
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+QString startPath(const FileRequest& req)
+{
+    if (req.fileName.empty()) return q(req.initialDir);
+    if (req.initialDir.empty()) return q(req.fileName);
+    return QDir(q(req.initialDir)).filePath(q(req.fileName));
+}
+
+} // namespace
+
+QString QtFilter(const std::string& filter)
+{
+    const QStringList parts = q(filter).split('|');
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        out << QStringLiteral("%1 (%2)").arg(parts[i], QString(parts[i + 1]).replace(';', ' '));
+    return out.join(QStringLiteral(";;"));
+}
+
+std::optional<std::string> QtQuestions::ChooseFolder(const FolderRequest& req)
+{
+    TFolderDialog dialog(parent_);
+    dialog.SetTitle(q(req.title));
+    dialog.SetText(q(req.text));
+    dialog.SetDirectory(q(req.startDir));
+    if (!dialog.Execute()) return std::nullopt;
+    return dialog.Directory().toStdString();
+}
+
+std::optional<std::string> QtQuestions::ChooseOpenFile(const FileRequest& req)
+{
+    const QString file = QFileDialog::getOpenFileName(parent_, q(req.title), startPath(req), QtFilter(req.filter));
+    if (file.isEmpty()) return std::nullopt;
+    return file.toStdString();
+}
+
+std::vector<std::string> QtQuestions::ChooseOpenFiles(const FileRequest& req)
+{
+    std::vector<std::string> out;
+    for (const QString& f : QFileDialog::getOpenFileNames(parent_, q(req.title), startPath(req), QtFilter(req.filter)))
+        out.push_back(f.toStdString());
+    return out;
+}
+
+std::optional<std::string> QtQuestions::ChooseSaveFile(const FileRequest& req)
+{
+    QFileDialog dialog(parent_, q(req.title), q(req.initialDir), QtFilter(req.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(q(req.defaultExt));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !req.overwritePrompt);
+    if (!req.fileName.empty()) dialog.selectFile(q(req.fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
+
+int QtQuestions::ChooseGame()
+{
+    TGameTypeDialog dialog(parent_);
+    if (dialog.exec() != QDialog::Accepted) return -1;
+    return dialog.SelectedGame();
+}
+
+void QtQuestions::ShowMessage(MessageKind kind, const std::string& caption, const std::string& text)
+{
+    switch (kind) {
+    case MessageKind::Information: QMessageBox::information(parent_, q(caption), q(text)); break;
+    case MessageKind::Warning: QMessageBox::warning(parent_, q(caption), q(text)); break;
+    case MessageKind::Error: QMessageBox::critical(parent_, q(caption), q(text)); break;
+    }
+}
+
+Answer QtQuestions::AskYesNoCancel(const std::string& caption, const std::string& text)
+{
+    const auto b = QMessageBox::question(parent_, q(caption), q(text),
+                                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    if (b == QMessageBox::Yes) return Answer::Yes;
+    if (b == QMessageBox::No) return Answer::No;
+    return Answer::Cancel;
+}
+
+void QtQuestions::Beep() { QApplication::beep(); }
+
+int QtQuestions::ExecDialog(QDialog& dialog) { return dialog.exec(); }
+
+} // namespace lw

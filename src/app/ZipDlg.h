@@ -1,0 +1,51 @@
+// The small window that shows a zip run: the files and bytes of the whole
+// run, and the file being added.
+#pragma once
+
+#include <QDialog>
+
+#include <cstdint>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace lw {
+
+class TZipProgress : public QDialog {
+    Q_OBJECT
+public:
+    explicit TZipProgress(QWidget* parent = nullptr);
+
+    QLabel* TotalText;
+    QLabel* ItemText;
+    QProgressBar* ItemProgress;
+    QProgressBar* TotalProgress;
+    QPushButton* CancelButton;
+
+    // The user asked to stop the run.
+    bool Cancelled() const { return cancelled_; }
+
+    void SetTotalFiles(uint64_t count);
+    void SetTotalSize(uint64_t bytes);
+    void StartItem(const QString& fileName, uint64_t bytes);
+    void StepItem(uint64_t bytes);
+    void Finish();
+
+    uint64_t FileCount() const { return FFileCount; }
+    uint64_t TotalSize() const { return FTotalSize; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;  // stays until the run ends
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // Progress bars count in ints; large runs are shown in scaled units.
+    static int scaled(uint64_t v, uint64_t max);
+    uint64_t FFileCount = 0;
+    uint64_t FTotalSize = 0;
+    uint64_t itemSize_ = 0, itemDone_ = 0, totalDone_ = 0;
+    bool cancelled_ = false;
+};
+
+} // namespace lw

@@ -1,0 +1,49 @@
+// The "Create New Fan Mission" dialog: the FM directory, the game, the
+// language and the FM's names. One instance lives for the whole run, so each
+// New starts from what was typed the time before.
+#pragma once
+
+#include "mission/CreateFMRules.h"
+
+#include <QDialog>
+
+class QButtonGroup;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace lw {
+
+class GuiQuestions;
+
+class TCreateDialog : public QDialog {
+    Q_OBJECT
+public:
+    TCreateDialog(GuiQuestions& questions, QWidget* parent = nullptr);
+
+    // What the main window reads after OK.
+    CreateEntries Entries() const;
+
+    QLineEdit* FMDirEdit;
+    QPushButton* FMDirButton;
+    QButtonGroup* GameType;
+    QComboBox* LangSelect;
+    QLineEdit* NameEdit;
+    QLineEdit* ShortNameEdit;
+    QPushButton* OkButton;
+    QPushButton* CancelButton;
+
+    void SetGame(int game);
+    int Game() const;
+
+    void FMDirButtonClick();
+
+protected:
+    void done(int result) override;  // validates before closing with OK
+
+private:
+    GuiQuestions& questions_;
+};
+
+} // namespace lw

@@ -1,0 +1,225 @@
+// The main window end to end: scripted answers stand in for the user.
+#include "app/FMmain.h"
+#include "components/Hintctrl.h"
+#include "mission/CreateFM.h"
+#include "support/ScriptedGuiQuestions.h"
+#include "support/TempDir.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+using namespace lw;
+using lw::test::ScriptedGuiQuestions;
+using lw::test::TempDir;
+
+namespace {
+
+QStringList listed(const TMainForm& w)
+{
+    QStringList out;
+    for (int i = 0; i < w.FileListBox->count(); ++i) out << w.FileListBox->item(i)->text();
+    return out;
+}
+
+// A window with its new-mission dialog, as the program makes them.
+struct Fixture {
+    ScriptedGuiQuestions q;
+    Project project;
+    TMainForm form{q, project};
+    TCreateDialog create{q, &form};
+    Fixture() { form.SetCreateDialog(&create); }
+
+    // New through the dialog: the folder button picks dir, then the names.
+    void newProject(const std::string& dir, const QString& name, const QString& shortName, int lang = 0)
+    {
+        q.core.folders.push_back(dir);
+        q.dialogs.push_back([=](QDialog& d) {
+            auto& c = static_cast<TCreateDialog&>(d);
+            c.FMDirButton->click();
+            c.NameEdit->setText(name);
+            c.ShortNameEdit->setText(shortName);
+            c.LangSelect->setCurrentIndex(lang);
+            c.accept();
+        });
+        form.CreateButton->trigger();
+    }
+};
+
+} // namespace
+
+class MainFormTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startsWithOnlyNewAndOpen();
+    void shortcutsFollowTheButtons();
+    void newListsTheStringAndInfoFiles();
+    void newDialogRefusesWithoutWords();
+    void thief2xSubdirectoryIsCorrected();
+    void editsGoToTheProject();
+    void saveWritesStringFilesEvenWhenCancelled();
+};
+
+void MainFormTest::startsWithOnlyNewAndOpen()
+{
+    Fixture f;
+    QVERIFY(f.form.CreateButton->isEnabled());
+    QVERIFY(f.form.OpenButton->isEnabled());
+    for (QAction* a : {f.form.SaveButton, f.form.FMInfoButton, f.form.ZipButton}) QVERIFY(!a->isEnabled());
+    QVERIFY(!f.form.LangButton->isEnabled());
+    QVERIFY(!f.form.AddFileButton->isEnabled());
+    QVERIFY(!f.form.RemFileButton->isEnabled());
+    QVERIFY(f.form.FMInfoBox->isHidden());
+    QVERIFY(f.form.MissInfoBox->isHidden());
+    QVERIFY(f.form.InfoButton->isHidden());
+}
+
+void MainFormTest::shortcutsFollowTheButtons()
+{
+    Fixture f;
+    f.form.show();
+    // Before a project Ctrl+S and Ctrl+D do nothing; Ctrl+O asks for a list
+    // even while an edit box has the focus.
+    QTest::keyClick(f.form.FileListBox, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(f.form.FileListBox, Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(f.q.core.fileRequests.size(), size_t(0));
+    QTest::keyClick(f.form.FMName, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(f.q.core.fileRequests.size(), size_t(1));
+    QCOMPARE(f.q.core.fileRequests[0].title, std::string("Open File List"));
+    QCOMPARE(f.form.FMName->text(), QString());  // the key typed nothing
+    QTest::keyClick(f.form.FMShortName, Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(f.q.dialogsRun, 1);
+}
+
+void MainFormTest::newListsTheStringAndInfoFiles()
+{
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("fminfo.txt", "info");
+    t.write("strings/english/titles.str", "title_0:\"The Bell\"\r\n");
+    Fixture f;
+    f.newProject(t.path().string(), "Typed", "bell");
+    QCOMPARE(listed(f.form),
+             QStringList({"fminfo.txt", "strings\\missflag.str", "strings\\english\\titles.str"}));
+    QCOMPARE(f.project.FMInfo.Game, GameThief2);
+    QCOMPARE(f.project.FMInfo.FMDir, t.dir());
+    QCOMPARE(f.form.FMName->text(), QString("The Bell"));
+    QCOMPARE(f.form.FMShortName->text(), QString("bell"));
+    for (QAction* a : {f.form.SaveButton, f.form.FMInfoButton, f.form.ZipButton}) QVERIFY(a->isEnabled());
+    QVERIFY(f.form.LangButton->isEnabled());
+    QVERIFY(f.form.AddFileButton->isEnabled());
+    QVERIFY(!f.form.FMInfoBox->isHidden());
+    QVERIFY(f.form.MissInfoBox->isHidden());
+}
+
+void MainFormTest::newDialogRefusesWithoutWords()
+{
+    TempDir t;  // no marker file: no game
+    Fixture f;
+    int attempts = 0;
+    f.q.core.folders.push_back(t.path().string() + "/");
+    f.q.dialogs.push_back([&](QDialog& d) {
+        auto& c = static_cast<TCreateDialog&>(d);
+        c.show();
+        c.FMDirButton->click();
+        QCOMPARE(c.Game(), -1);
+        c.ShortNameEdit->setText("my fm");
+        c.accept();
+        ++attempts;
+        QCOMPARE(c.result(), int(QDialog::Rejected));
+        QVERIFY(c.GameType->button(0)->hasFocus() || !c.isActiveWindow());
+        c.GameType->button(1)->setChecked(true);
+        c.accept();
+        QCOMPARE(c.result(), int(QDialog::Rejected));  // the blank in the short name
+        c.ShortNameEdit->setText("  myfm  ");
+        c.FMDirEdit->setText("  " + QString::fromStdString(t.path().string()) + "  ");
+        c.accept();
+        QCOMPARE(c.FMDirEdit->text(), QString::fromStdString(t.dir()));
+        QCOMPARE(c.ShortNameEdit->text(), QString("myfm"));
+    });
+    f.form.CreateButton->trigger();
+    QCOMPARE(attempts, 1);
+    QVERIFY(f.q.core.messages.empty());
+    QCOMPARE(f.project.FMInfo.Game, GameThief2);
+    QCOMPARE(f.project.FMInfo.ShortName.Text(), std::string("myfm"));
+}
+
+void MainFormTest::thief2xSubdirectoryIsCorrected()
+{
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("t2x/t2x.gam");
+    Fixture f;
+    f.newProject((t.path() / "t2x").string(), "X", "x");
+    QCOMPARE(f.q.core.messages,
+             std::vector<std::string>{"Use the base game directory for T2X fan missions, not the T2X directory."});
+    QCOMPARE(f.project.FMInfo.FMDir, t.dir());
+    QCOMPARE(f.project.FMInfo.Game, GameThief2x);
+    QCOMPARE(listed(f.form), QStringList({"t2x\\strings\\missflag.str"}));
+}
+
+void MainFormTest::editsGoToTheProject()
+{
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("miss1.mis");
+    t.write("strings/missflag.str", "miss_1:\"end\"\r\n");
+    t.write("strings/english/titles.str", "title_1:\"First\"\r\nshort_1:\"1st\"\r\n");
+    Fixture f;
+    f.newProject(t.path().string(), "Bell", "bell");
+    QCOMPARE(listed(f.form), QStringList({"strings\\missflag.str", "miss1.mis", "strings\\english\\titles.str"}));
+
+    // Forbidden characters vanish with a beep.
+    f.form.FMShortName->setText("be ll");
+    QCOMPARE(f.form.FMShortName->text(), QString("bell"));
+    QCOMPARE(f.q.core.beeps, 1);
+    QCOMPARE(f.project.FMInfo.ShortName.Text(), std::string("bell"));
+
+    // Selecting the mission shows its names; typing in German adds a titles file.
+    f.form.FileListBox->item(1)->setSelected(true);
+    QVERIFY(!f.form.MissInfoBox->isHidden());
+    QCOMPARE(f.form.MissName->text(), QString("First"));
+    QVERIFY(f.form.RemFileButton->isEnabled());
+    f.form.LangMenuClick(2);
+    QCOMPARE(f.form.MissName->text(), QString());
+    QCOMPARE(listed(f.form).size(), 3);  // switching the language types nothing
+    f.form.MissName->setText("Erste");
+    QCOMPARE(listed(f.form).last(), QString("strings\\german\\titles.str"));
+    QCOMPARE(f.project.Missions[1].LongNames[2].Text(), std::string("Erste"));
+    f.form.CutsceneCheck->click();
+    QCOMPARE(int(f.project.Missions[1].Flags), int(mfEnd | mfCutscene));
+
+    // Removing the mission hides its box.
+    f.form.RemFileButton->click();
+    QVERIFY(f.form.MissInfoBox->isHidden());
+    QVERIFY(!f.form.RemFileButton->isEnabled());
+    QVERIFY(f.project.Chain().empty());
+}
+
+void MainFormTest::saveWritesStringFilesEvenWhenCancelled()
+{
+    TempDir t;
+    t.write("thief.exe");
+    Fixture f;
+    f.newProject(t.path().string(), "Bell", "bell");
+    f.form.FMName->setText("The Bell");  // the first name typed brings a titles file
+    f.form.SaveButton->trigger();    // the list dialog is cancelled
+    QVERIFY(t.exists("strings/missflag.str"));
+    QVERIFY(t.exists("strings/english/titles.str"));
+    QCOMPARE(QString::fromStdString(t.read("strings/english/titles.str")),
+             QString("title_0:\"The Bell\"\r\nshort_0:\"bell\"\r\n\r\n"));
+    f.q.core.saveFiles.push_back(t / "bell.lst");
+    f.form.SaveButton->trigger();
+    QCOMPARE(QString::fromStdString(t.read("bell.lst")),
+             QString("strings\\missflag.str\r\nstrings\\english\\titles.str\r\n"));
+}
+
+QTEST_MAIN(MainFormTest)
+#include "MainFormTest.moc"

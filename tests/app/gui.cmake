@@ -1,0 +1,1 @@
+lw_gui_test(app_gui_tests MainFormTest.cpp)
