@@ -17,6 +17,9 @@ public:
     // Runs a dialog modally and returns its result (QDialog::Accepted or
     // Rejected).
     virtual int ExecDialog(QDialog& dialog) = 0;
+    // A whole number between min and max; nothing when cancelled.
+    virtual std::optional<int> AskNumber(const std::string& caption, const std::string& label, int value, int min,
+                                         int max) = 0;
 };
 
 // The real dialogs, parented to a window.
@@ -34,6 +37,8 @@ public:
     Answer AskYesNoCancel(const std::string& caption, const std::string& text) override;
     void Beep() override;
     int ExecDialog(QDialog& dialog) override;
+    std::optional<int> AskNumber(const std::string& caption, const std::string& label, int value, int min,
+                                 int max) override;
 
 private:
     QWidget* parent_;

@@ -1,11 +1,13 @@
 #include "GuiQuestions.h"
 
 #include "components/FoldrDlg.h"
+#include "components/StrUtils.h"
 #include "mission/GameTypeDlg.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -64,6 +66,15 @@ std::optional<std::string> QtQuestions::ChooseSaveFile(const FileRequest& req)
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(q(req.defaultExt));
+    // The file type chosen sets the extension added to a name typed without one.
+    const QStringList parts = q(req.filter).split('|');
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, parts](const QString& chosen) {
+        for (int i = 0; i + 1 < parts.size(); i += 2)
+            if (chosen.startsWith(parts[i] + " (")) {
+                dialog.setDefaultSuffix(QString::fromStdString(FilterDefaultExt(parts[i + 1].toStdString())));
+                return;
+            }
+    });
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !req.overwritePrompt);
     if (!req.fileName.empty()) dialog.selectFile(q(req.fileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
@@ -98,5 +109,14 @@ Answer QtQuestions::AskYesNoCancel(const std::string& caption, const std::string
 void QtQuestions::Beep() { QApplication::beep(); }
 
 int QtQuestions::ExecDialog(QDialog& dialog) { return dialog.exec(); }
+
+std::optional<int> QtQuestions::AskNumber(const std::string& caption, const std::string& label, int value, int min,
+                                          int max)
+{
+    bool ok = false;
+    const int n = QInputDialog::getInt(parent_, q(caption), q(label), value, min, max, 1, &ok);
+    if (!ok) return std::nullopt;
+    return n;
+}
 
 } // namespace lw

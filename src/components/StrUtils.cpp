@@ -167,4 +167,13 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix)
     return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
+std::string FilterDefaultExt(std::string_view pattern)
+{
+    pattern = pattern.substr(0, pattern.find(';'));
+    const size_t dot = pattern.find('.');
+    if (dot == std::string_view::npos) return {};
+    const std::string_view ext = pattern.substr(dot + 1);
+    return ext == "*" ? std::string() : std::string(ext);
+}
+
 } // namespace lw

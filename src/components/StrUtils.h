@@ -33,6 +33,11 @@ std::string AsciiLower(std::string_view text);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 
+// The default extension a save dialog's filter entry gives: its pattern
+// ("*.rtf", "*.txt;*.text") cut at the first ";", what follows the first
+// "."; "*" means none. So "*.rtf" gives "rtf" and "*.*" gives "".
+std::string FilterDefaultExt(std::string_view pattern);
+
 // The characters an FM short name must not hold.
 inline constexpr std::string_view ForbiddenNameChars = "\t /\\:*?\"<>|";
 

@@ -38,6 +38,10 @@ TEST(StrUtils, CharsPosAndPaths)
     EXPECT_EQ(FileBaseName("/home/me/thief2/bell.lst"), "bell");
     EXPECT_EQ(FileBaseName("c:\\x\\my.fm.lst"), "my.fm");
     EXPECT_EQ(ToBackslashes("strings/english/titles.str"), "strings\\english\\titles.str");
+    EXPECT_EQ(FilterDefaultExt("*.rtf"), "rtf");
+    EXPECT_EQ(FilterDefaultExt("*.txt;*.text"), "txt");
+    EXPECT_EQ(FilterDefaultExt("*.*"), "");
+    EXPECT_EQ(FilterDefaultExt("*"), "");
 }
 
 TEST(StrUtils, CodePageTablesFollowThePublishedCodePages)

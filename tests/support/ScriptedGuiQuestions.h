@@ -19,6 +19,7 @@ public:
     // returns; the dialog's result is what ExecDialog answers.
     std::deque<std::function<void(QDialog&)>> dialogs;
     int dialogsRun = 0;
+    std::deque<std::optional<int>> numbers;
 
     std::optional<std::string> ChooseFolder(const FolderRequest& r) override { return core.ChooseFolder(r); }
     std::optional<std::string> ChooseOpenFile(const FileRequest& r) override { return core.ChooseOpenFile(r); }
@@ -28,6 +29,13 @@ public:
     void ShowMessage(MessageKind k, const std::string& c, const std::string& t) override { core.ShowMessage(k, c, t); }
     Answer AskYesNoCancel(const std::string& c, const std::string& t) override { return core.AskYesNoCancel(c, t); }
     void Beep() override { core.Beep(); }
+    std::optional<int> AskNumber(const std::string&, const std::string&, int, int, int) override
+    {
+        if (numbers.empty()) return std::nullopt;
+        auto n = numbers.front();
+        numbers.pop_front();
+        return n;
+    }
     int ExecDialog(QDialog& dialog) override
     {
         ++dialogsRun;
