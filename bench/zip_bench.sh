@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# Packs an FM-like corpus of more than 200 MB with our packer, Info-ZIP
+# "zip -9 -r" and 7-Zip "7z a -tzip -mx=9" in one run and prints wall time,
+# archive size and peak memory for each, with ratios against zip -9. Then
+# packs the corpus plus a 1 GB file with our packer alone to show that its
+# memory stays bounded (skip with --no-big). Everything lands in bench/out/.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(dirname "$here")"
+out="$here/out"
+corpus="$out/fm"
+big=1
+for arg in "$@"; do
+  case "$arg" in
+    --no-big) big=0 ;;
+    --regen) rm -rf "$corpus" "$out/big" ;;
+    *) echo "usage: $0 [--no-big] [--regen]" >&2; exit 2 ;;
+  esac
+done
+
+need=(espeak-ng zip unzip p7zip-full time bc imagemagick python3 cmake g++ libzip-dev libdeflate-dev zlib1g-dev)
+missing=()
+for p in "${need[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Our packer: the program's own --pack when it has one (LW_BENCH_DRIVER=1
+# forces the driver), else the driver bench/zippack. A small script runs it,
+# so that /usr/bin/time measures it like the others.
+mkdir -p "$out"
+lock=/tmp/lw-build.lock
+flock "$lock" cmake -S "$root" -B "$root/build-bench" -DCMAKE_BUILD_TYPE=Release \
+  -DLW_BUILD_TESTS=OFF -DLW_BUILD_BENCH=ON >/dev/null
+flock "$lock" cmake --build "$root/build-bench" -j2 --target zippack zipeng >/dev/null
+use_driver() {
+  printf '#!/bin/sh\nexec "%s" "$1" "$2"\n' "$root/build-bench/bin/zippack" > "$out/pack.sh"
+  packer="bench/zippack"
+}
+if [ -z "${LW_BENCH_DRIVER:-}" ] && [ -x "$root/build/bin/lanternwright" ] &&
+   grep -aq -- "--pack" "$root/build/bin/lanternwright"; then
+  printf '#!/bin/sh\nexec "%s" --pack "$1" --output "$2"\n' "$root/build/bin/lanternwright" > "$out/pack.sh"
+  packer="lanternwright --pack"
+else
+  use_driver
+fi
+chmod +x "$out/pack.sh"
+
+mkdir -p "$out"
+if [ ! -f "$corpus/.complete" ]; then
+  echo "Making the corpus in $corpus ..."
+  rm -rf "$corpus"
+  mkdir -p "$corpus/snd/english" "$corpus/fam/stone" "$corpus/fam/wood" "$corpus/obj/txt16" "$corpus/intrface"
+  python3 "$here/make_corpus.py" "$corpus"
+  # Speech: espeak-ng reads generated lines in a few voices.
+  i=0
+  for voice in en en-us en-gb-x-rp fr de; do
+    for n in $(seq 1 18); do
+      i=$((i + 1))
+      words=$(python3 "$here/make_corpus.py" --words "$i")
+      espeak-ng -v "$voice" -s $((140 + n * 3)) -w "$corpus/snd/english/line$(printf %03d $i).wav" "$words" 2>/dev/null
+    done
+  done
+  # Textures: palettized PCX as the game uses, and PNG.
+  convert -seed 11 -size 4096x3072 plasma:fractal -colors 256 -type Palette \
+    -crop 256x256 +repage "$corpus/fam/stone/tex%03d.pcx"
+  convert -seed 12 -size 4096x2048 plasma:fractal -blur 0x1 -colors 256 -type Palette \
+    -crop 512x512 +repage "$corpus/fam/wood/plank%02d.pcx"
+  convert -seed 13 -size 4096x2048 plasma:fractal -crop 256x256 +repage "$corpus/obj/txt16/skin%03d.png"
+  convert -seed 14 -size 640x480 gradient:navy-black -font DejaVu-Sans -pointsize 40 -fill white \
+    -annotate +40+240 "Lanternwright" "$corpus/intrface/main.pcx" 2>/dev/null || true
+  : > "$corpus/thief2.exe"   # the FM lives in a Thief 2 directory
+  touch "$corpus/.complete"
+fi
+
+list="$corpus/fmfiles.lst"
+(cd "$corpus" && find . -type f ! -name fmfiles.lst ! -name .complete | sed 's|^\./||; s|/|\\|g' | sort) > "$list"
+files=$(wc -l < "$list")
+bytes=$(cd "$corpus" && find . -type f ! -name fmfiles.lst ! -name .complete -printf '%s\n' | awk '{s+=$1} END {print s}')
+echo "Corpus: $files files, $((bytes / 1048576)) MB; $(nproc) cores"
+
+# measure NAME ZIP COMMAND...: runs the command under /usr/bin/time -v.
+declare -A wall size mem
+measure() {
+  local name="$1" zipfile="$2"
+  shift 2
+  rm -f "$zipfile"
+  if ! /usr/bin/time -v -o "$out/$name.time" "$@" >"$out/$name.log" 2>&1; then
+    echo "$name failed:" >&2
+    tail -5 "$out/$name.log" >&2
+    return 1
+  fi
+  wall[$name]=$(awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,t,":"); s=0; for(i=1;i<=n;i++) s=s*60+t[i]; print s}' "$out/$name.time")
+  mem[$name]=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$out/$name.time")
+  size[$name]=$(stat -c %s "$zipfile")
+  printf '%-10s wall %8.2f s   archive %12d bytes   peak memory %7.1f MB\n' \
+    "$name" "${wall[$name]}" "${size[$name]}" "$(echo "${mem[$name]} / 1024" | bc -l)"
+}
+
+sync
+echo "Packer: $packer"
+if ! measure ours "$out/ours.zip" "$out/pack.sh" "$list" "$out/ours.zip"; then
+  [ "$packer" = "bench/zippack" ] && exit 1
+  echo "falling back to the driver" >&2
+  use_driver
+  measure ours "$out/ours.zip" "$out/pack.sh" "$list" "$out/ours.zip"
+fi
+measure zip9 "$out/zip9.zip" bash -c "cd '$corpus' && zip -9 -r -q '$out/zip9.zip' . -x fmfiles.lst -x .complete"
+measure 7z "$out/7z.zip" bash -c "cd '$corpus' && 7z a -tzip -mx=9 -bd '$out/7z.zip' . -x!fmfiles.lst -x!.complete"
+
+unzip -tq "$out/ours.zip" >/dev/null && echo "ours.zip: unzip -t passes"
+echo
+printf 'ours / zip -9:  wall %.3f (target <= 0.25)   size %.4f (target <= 1)   peak %.1f MB (target < 300)\n' \
+  "$(echo "${wall[ours]} / ${wall[zip9]}" | bc -l)" "$(echo "${size[ours]} / ${size[zip9]}" | bc -l)" \
+  "$(echo "${mem[ours]} / 1024" | bc -l)"
+printf 'ours / 7z:      wall %.3f   size %.4f\n' \
+  "$(echo "${wall[ours]} / ${wall[7z]}" | bc -l)" "$(echo "${size[ours]} / ${size[7z]}" | bc -l)"
+
+if [ "$big" = 1 ]; then
+  mkdir -p "$corpus/movies"
+  [ -f "$out/big/intro.avi" ] || { mkdir -p "$out/big"; python3 "$here/make_corpus.py" "$corpus" --big "$out/big/intro.avi"; }
+  ln -sf "$out/big/intro.avi" "$corpus/movies/intro.avi"
+  biglist="$corpus/fmfiles_big.lst"
+  { cat "$list"; echo 'movies\intro.avi'; } > "$biglist"
+  echo
+  echo "With a 1 GB file in the list:"
+  measure ours_big "$out/ours_big.zip" "$out/pack.sh" "$biglist" "$out/ours_big.zip"
+  unzip -tq "$out/ours_big.zip" >/dev/null && echo "ours_big.zip: unzip -t passes"
+  rm -f "$corpus/movies/intro.avi" "$biglist"
+  rmdir "$corpus/movies" 2>/dev/null || true
+fi

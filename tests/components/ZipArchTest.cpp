@@ -1,0 +1,573 @@
+// The archiver component over the real engine (and, where the command record
+// itself is the subject, over a stand-in engine that reports what it got).
+#include "ZipTestSupport.h"
+
+#include "components/Questions.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace lw {
+namespace {
+
+using ziptest::ArchiveNames;
+using ziptest::Packer;
+using ziptest::ReadArchive;
+using ziptest::ReadFile;
+using ziptest::ScratchDir;
+using ziptest::SomeBytes;
+using ziptest::WriteFile;
+
+std::string fakeDir(int version)
+{
+    return TZipLibLoader::ProgramDir() + "/fakeeng/v" + std::to_string(version);
+}
+
+struct Boxes : Questions {
+    std::vector<std::string> shown;
+    std::optional<std::string> ChooseFolder(const FolderRequest&) override { return {}; }
+    std::optional<std::string> ChooseOpenFile(const FileRequest&) override { return {}; }
+    std::vector<std::string> ChooseOpenFiles(const FileRequest&) override { return {}; }
+    std::optional<std::string> ChooseSaveFile(const FileRequest&) override { return {}; }
+    int ChooseGame() override { return -1; }
+    void ShowMessage(MessageKind, const std::string&, const std::string& text) override { shown.push_back(text); }
+    Answer AskYesNoCancel(const std::string&, const std::string&) override { return Answer::Cancel; }
+    void Beep() override {}
+};
+
+std::string missingText(int n, const std::string& suffix = "")
+{
+    return std::string(TZipArchiver::MissingTextPrefix) + std::to_string(n) + " " + suffix;
+}
+
+TEST(ZipArchProperties, StoreSuffixes)
+{
+    TZipArchiver z;
+    EXPECT_EQ(z.StoreSuffixList(),
+              ".gif:.png:.z:.zip:.zoo:.arc:.lzh:.arj:.taz:.tgz:.lha:.rar:.ace:.cab:.gz:.gzip:.jar");
+    z.SetExtAddStoreSuffixes("Dat;.BIN");
+    EXPECT_EQ(z.ExtAddStoreSuffixes(), ".dat:.bin:");
+    EXPECT_TRUE(z.AddStoreSuffixes().Has(assEXT));
+    EXPECT_EQ(z.StoreSuffixList().substr(z.StoreSuffixList().size() - 14), ".jar:.dat:.bin");
+    z.SetExtAddStoreSuffixes(",mis,,gam:");  // empty items are skipped
+    EXPECT_EQ(z.ExtAddStoreSuffixes(), ".mis:.gam:");
+    z.SetExtAddStoreSuffixes("");
+    EXPECT_EQ(z.ExtAddStoreSuffixes(), "");
+    EXPECT_FALSE(z.AddStoreSuffixes().Has(assEXT));
+    z.SetAddStoreSuffixes({assEXE});
+    EXPECT_EQ(z.StoreSuffixList(), ".exe");
+    z.SetAddStoreSuffixes({});
+    EXPECT_EQ(z.StoreSuffixList(), "");
+}
+
+TEST(ZipArchProperties, SettersThatAdjustTheirValue)
+{
+    TZipArchiver z;
+    z.SetPasswordReqCount(40);
+    EXPECT_EQ(z.PasswordReqCount(), 15u);
+    z.SetPasswordReqCount(3);
+    EXPECT_EQ(z.PasswordReqCount(), 3u);
+    z.SetDLLDirectory("/opt/engines/");
+    EXPECT_EQ(z.DLLDirectory(), "/opt/engines");
+    z.SetVersionInfo("9.99");
+    EXPECT_EQ(z.VersionInfo(), "1.73");
+}
+
+TEST(ZipArchProperties, Percentages)
+{
+    EXPECT_EQ(TZipArchiver::Percent(0, 100), 0);
+    EXPECT_EQ(TZipArchiver::Percent(5, 0), 0);
+    EXPECT_EQ(TZipArchiver::Percent(50, 200), 25);
+    EXPECT_EQ(TZipArchiver::Percent(214747, 214747), 100);
+    // From 214748 on the total is divided first, so that nothing overflows.
+    EXPECT_EQ(TZipArchiver::Percent(2147480, 2147480), 100);
+    EXPECT_EQ(TZipArchiver::Percent(uint64_t(3) << 40, uint64_t(4) << 40), 75);
+}
+
+TEST(ZipArchAdd, EmptySpecListWithUpdateFreshensEverything)
+{
+    ScratchDir dir;
+    Packer p;
+    p.zip.SetVerbose(true);
+    p.zip.SetZipFileName((dir / "a.zip").string());
+    p.zip.SetRootDir(dir.Path().string());
+    p.zip.AddToArchive();
+    EXPECT_FALSE(p.zip.AddOptions().Has(AddUpdate));
+    EXPECT_TRUE(p.zip.AddOptions().Has(AddFreshen));
+    // The engine was loaded and called with "*.*", which freshens nothing here.
+    EXPECT_TRUE(p.HasMessage("loaded ")) << p.AllMessages();
+    EXPECT_TRUE(p.HasMessage("Nothing to do")) << p.AllMessages();
+    EXPECT_TRUE(p.zip.FSpecArgs().empty());
+    EXPECT_FALSE(fs::exists(dir / "a.zip"));
+}
+
+TEST(ZipArchAdd, EmptySpecListWithoutOptionsIsMessage10301)
+{
+    ScratchDir dir;
+    Packer p;
+    Boxes boxes;
+    p.zip.SetQuestions(&boxes);
+    p.zip.SetVerbose(true);
+    p.zip.SetAddOptions({AddDirNames});
+    p.zip.SetZipFileName((dir / "a.zip").string());
+    EXPECT_EQ(p.zip.AddToArchive(), 10301);
+    EXPECT_EQ(boxes.shown, std::vector<std::string>{missingText(10301)});
+    EXPECT_FALSE(p.HasMessage("loaded ")) << "the engine was loaded";
+    EXPECT_TRUE(p.zip.FSpecArgs().empty());
+
+    // Unattended: no box, the message still reaches OnMessage.
+    boxes.shown.clear();
+    p.messages.clear();
+    p.zip.SetUnattended(true);
+    EXPECT_EQ(p.zip.AddToArchive(), 10301);
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(p.HasMessage("10301"));
+}
+
+TEST(ZipArchAdd, EarlyEndsKeepTheSpecs)
+{
+    Packer p;
+    p.zip.FSpecArgs() = {"a.txt"};
+    EXPECT_EQ(p.zip.AddToArchive(), 10102);  // no archive name
+    EXPECT_EQ(p.zip.FSpecArgs(), std::vector<std::string>{"a.txt"});
+
+    ScratchDir dir;
+    p.zip.SetZipFileName((dir / "a.zip").string());
+    p.zip.SetAddOptions({AddDirNames, AddDiskSpan});
+    EXPECT_EQ(p.zip.AddToArchive(), 10101);
+    EXPECT_TRUE(p.HasMessage("several disks is not supported")) << p.AllMessages();
+    p.zip.SetAddOptions({AddDiskSpan, AddUpdate});
+    EXPECT_EQ(p.zip.AddToArchive(), 10303);
+    EXPECT_EQ(p.zip.FSpecArgs(), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(p.zip.Extract(), 10101);
+    EXPECT_TRUE(p.HasMessage("extraction is not supported"));
+}
+
+TEST(ZipArchAdd, SpecLineSyntaxReachesTheEngine)
+{
+    ScratchDir dir;
+    Packer p;
+    p.zip.SetDLLDirectory(fakeDir(180));
+    p.zip.SetZipFileName((dir / "a.zip").string());
+    p.zip.SetRootDir(dir.Path().string());
+    p.zip.SetPassword("secret");
+    p.zip.SetAddOptions({AddDirNames, AddUpdate, AddFreshen, AddRecurseDirs});
+    p.zip.FSpecArgs() = {"  plain.txt  ", ">deep\\*.*", "|flat\\*.str<", "own<pw1", "none< x"};
+    EXPECT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    const std::string root = "root=\"" + dir.Path().string() + "\"";
+    EXPECT_TRUE(p.HasMessage("spec \"plain.txt\" recurse=65535 encrypt=0 password=\"secret\" " + root)) << p.AllMessages();
+    EXPECT_TRUE(p.HasMessage("spec \"deep\\*.*\" recurse=65535 encrypt=0")) << p.AllMessages();
+    EXPECT_TRUE(p.HasMessage("spec \"flat\\*.str\" recurse=0 encrypt=0 password=null")) << p.AllMessages();
+    EXPECT_TRUE(p.HasMessage("spec \"own\" recurse=65535 encrypt=65535 password=\"pw1\"")) << p.AllMessages();
+    EXPECT_TRUE(p.HasMessage("spec \"none\" recurse=65535 encrypt=0 password=null")) << p.AllMessages();
+    // Update wins over freshen; the main window's other settings as flags.
+    EXPECT_TRUE(p.HasMessage("record level=9 junkDirs=0 update=-1 freshen=0 hidden=0 latest=0 recycle=0 marker=7 "
+                             "suffixes=\".gif:.png"))
+        << p.AllMessages();
+    EXPECT_EQ(p.zip.SuccessCnt(), 5);
+    EXPECT_TRUE(p.zip.FSpecArgs().empty());
+}
+
+TEST(ZipArchAdd, EngineVersion160IsRefused)
+{
+    ScratchDir dir;
+    Packer p;
+    p.zip.SetDLLDirectory(fakeDir(160));
+    p.zip.SetZipFileName((dir / "a.zip").string());
+    p.zip.FSpecArgs() = {"a.txt"};
+    EXPECT_EQ(p.zip.AddToArchive(), 10651);
+    EXPECT_TRUE(p.HasMessage(missingText(10651, fakeDir(160) + "/libzipeng.so"))) << p.AllMessages();
+    EXPECT_FALSE(p.zip.ZipEngine().Loaded());
+}
+
+TEST(ZipArchAdd, PacksFilesUnderTheirListedPathsWithProgressInOrder)
+{
+    ScratchDir dir;
+    const fs::path fm = dir / "fm";
+    WriteFile(fm / "miss20.mis", SomeBytes(300000, 1));
+    WriteFile(fm / "Strings/English/titles.str", "title_20: \"The Vault\"\n");
+    WriteFile(fm / "fam/stone.png", SomeBytes(5000, 2));
+    WriteFile(fm / "empty.txt", "");
+    WriteFile(fm / "Über.txt", "umlaut");
+
+    Packer p;
+    std::vector<std::pair<ProgressType, uint64_t>> events;
+    std::vector<std::string> started;
+    p.zip.OnProgress = [&](TZipArchiver*, ProgressType t, const std::string& name, uint64_t size) {
+        events.emplace_back(t, size);
+        if (t == ptItemStart) started.push_back(name);
+    };
+    int lastTotalPercent = -2;
+    p.zip.OnTotalProgress = [&](TZipArchiver*, uint64_t, int pc) { lastTotalPercent = pc; };
+    int dirUpdates = 0;
+    p.zip.OnDirUpdate = [&](TZipArchiver*) { ++dirUpdates; };
+    const std::string zipName = (dir / "out.zip").string();
+    p.zip.FSpecArgs().clear();
+    p.zip.SetZipFileName(zipName);
+    EXPECT_EQ(dirUpdates, 1);
+    p.zip.SetRootDir(fm.string() + "/");
+    p.zip.FSpecArgs() = {"miss20.mis", "strings\\english\\TITLES.STR", "FAM\\Stone.png", "empty.txt", "Über.txt"};
+    EXPECT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    EXPECT_EQ(p.zip.SuccessCnt(), 5);
+
+    // Entries in list order, named as they are on disk, "/" separated.
+    const std::vector<std::string> names = {"miss20.mis", "Strings/English/titles.str", "fam/stone.png", "empty.txt", "Über.txt"};
+    EXPECT_EQ(ArchiveNames(zipName), names);
+    std::string err;
+    auto entries = ReadArchive(zipName, &err);
+    EXPECT_EQ(err, "");
+    for (const std::string& n : names) EXPECT_EQ(entries[n].bytes, ReadFile(fm / n)) << n;
+    EXPECT_EQ(entries["fam/stone.png"].method, 0);
+    EXPECT_EQ(entries["miss20.mis"].method, 8);
+
+    // Counts first, each file started and stepped, the end last.
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ(events[0], std::make_pair(ptBatchFileCount, uint64_t(5)));
+    const uint64_t total = 300000 + 22 + 5000 + 0 + 6;
+    EXPECT_EQ(events[1], std::make_pair(ptBatchByteCount, total));
+    EXPECT_EQ(events.back().first, ptBatchEnd);
+    uint64_t stepped = 0;
+    for (size_t i = 2; i + 1 < events.size(); ++i) {
+        if (events[i].first == ptItemStart) {
+            EXPECT_EQ(events[i + 1].first, ptItemBytes) << i;
+        }
+        if (events[i].first == ptItemBytes) stepped += events[i].second;
+    }
+    EXPECT_EQ(stepped, total);
+    EXPECT_EQ(started, (std::vector<std::string>{"miss20.mis", "Strings\\English\\titles.str", "fam\\stone.png",
+                                                 "empty.txt", "Über.txt"}));
+    EXPECT_EQ(lastTotalPercent, -1);
+
+    // The directory was read back.
+    EXPECT_EQ(dirUpdates, 2);
+    ASSERT_EQ(p.zip.Count(), 5);
+    EXPECT_EQ(p.zip.DirEntry(1).EntryName, "Strings\\English\\titles.str");
+    EXPECT_EQ(p.zip.DirEntry(4).EntryName, "Über.txt");
+    EXPECT_TRUE(p.zip.DirEntry(4).Flag & 0x0800) << "non-ASCII name without the UTF-8 flag";
+    EXPECT_FALSE(p.zip.DirEntry(0).Flag & 0x0800);
+    EXPECT_FALSE(p.zip.DirEntry(0).IsEncrypted);
+    EXPECT_EQ(p.zip.SFXOffset(), 0u);
+    EXPECT_FALSE(p.zip.ZipEngine().Loaded());
+    EXPECT_TRUE(p.zip.FSpecArgs().empty());
+}
+
+TEST(ZipArchAdd, LargeFilesArePackedInPiecesThatJoinIntoOneStream)
+{
+    ScratchDir dir;
+    const std::string big = SomeBytes((13 << 20) + 12345, 7);
+    WriteFile(dir / "fm/big.mis", big);
+    WriteFile(dir / "fm/after.txt", "after");
+    Packer p;
+    uint64_t steps = 0;
+    p.zip.OnProgress = [&](TZipArchiver*, ProgressType t, const std::string&, uint64_t) { steps += t == ptItemBytes; };
+    p.zip.SetZipFileName((dir / "big.zip").string());
+    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.FSpecArgs() = {"big.mis", "after.txt"};
+    ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    std::string err;
+    auto entries = ReadArchive(dir / "big.zip", &err);
+    EXPECT_EQ(err, "");
+    EXPECT_TRUE(entries["big.mis"].bytes == big);
+    EXPECT_EQ(entries["after.txt"].bytes, "after");
+    EXPECT_GT(steps, 8u) << "a 13 MB file should move the bar more than a few times";
+}
+
+TEST(ZipArchAdd, EntriesNeverLeaveTheArchiveRoot)
+{
+    ScratchDir dir;
+    WriteFile(dir / "fm/in.txt", "in");
+    WriteFile(dir / "shared/snd/out.wav", "outside");
+    WriteFile(dir / "abs/file.txt", "absolute");
+    Packer p;
+    p.zip.SetZipFileName((dir / "fm/pack.zip").string());
+    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.FSpecArgs() = {"in.txt", "..\\shared\\snd\\out.wav", (dir / "abs/file.txt").string()};
+    ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    const auto names = ArchiveNames(dir / "fm/pack.zip");
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_EQ(names[0], "in.txt");
+    EXPECT_EQ(names[1], "shared/snd/out.wav");
+    EXPECT_EQ(names[2], "abs/file.txt");  // its path from the root without the leading ".."
+    for (const std::string& n : names) {
+        EXPECT_NE(n.front(), '/');
+        EXPECT_EQ(n.find(".."), std::string::npos);
+        EXPECT_EQ(n.find(':'), std::string::npos);
+    }
+}
+
+TEST(ZipArchAdd, NamesThatDifferOnlyInCaseEndTheRun)
+{
+    ScratchDir dir;
+    WriteFile(dir / "fm/readme.txt", "one");
+    WriteFile(dir / "fm/README.TXT", "two");
+    Packer p;
+    p.zip.SetZipFileName((dir / "x.zip").string());
+    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.FSpecArgs() = {"readme.txt", "README.TXT", "readme.txt"};
+    EXPECT_EQ(p.zip.AddToArchive(), 10101);
+    EXPECT_TRUE(p.HasMessage("differ only in letter case")) << p.AllMessages();
+    EXPECT_FALSE(fs::exists(dir / "x.zip"));
+
+    // The same file listed twice is stored once.
+    p.zip.FSpecArgs() = {"readme.txt", "./readme.txt"};
+    EXPECT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    EXPECT_EQ(ArchiveNames(dir / "x.zip"), std::vector<std::string>{"readme.txt"});
+}
+
+TEST(ZipArchAdd, UnreadableFileEndsTheRunAndKeepsTheOldArchive)
+{
+    ScratchDir dir;
+    WriteFile(dir / "fm/a.txt", "a");
+    const fs::path zipName = dir / "fm.zip";
+    Packer p;
+    Boxes boxes;
+    p.zip.SetQuestions(&boxes);
+    p.zip.SetZipFileName(zipName.string());
+    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.FSpecArgs() = {"a.txt"};
+    ASSERT_EQ(p.zip.AddToArchive(), 0);
+    const std::string before = ReadFile(zipName);
+
+    WriteFile(dir / "fm/b.txt", "b");
+    p.zip.SetAddOptions({AddDirNames});  // replace, not update: the archive would change
+    p.zip.FSpecArgs() = {"b.txt", "missions\\gone.mis"};
+    EXPECT_EQ(p.zip.AddToArchive(), 10101);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(boxes.shown[0].find("missions\\gone.mis"), std::string::npos) << boxes.shown[0];
+    EXPECT_EQ(ReadFile(zipName), before);
+    EXPECT_EQ(ziptest::Listing(dir.Path()), (std::vector<std::string>{"fm", "fm.zip"}));
+}
+
+TEST(ZipArchAdd, ExceptionInOnProgressAbortsTheRun)
+{
+    ScratchDir dir;
+    WriteFile(dir / "fm/a.mis", SomeBytes(200000, 3));
+    WriteFile(dir / "fm/b.mis", SomeBytes(200000, 4));
+    Packer p;
+    int calls = 0;
+    p.zip.OnProgress = [&](TZipArchiver*, ProgressType t, const std::string&, uint64_t) {
+        ++calls;
+        if (t == ptItemStart) throw std::runtime_error("boom");
+    };
+    p.zip.SetZipFileName((dir / "out.zip").string());
+    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.FSpecArgs() = {"a.mis", "b.mis"};
+    EXPECT_EQ(p.zip.AddToArchive(), 9);
+    EXPECT_EQ(p.zip.Message(), "Exception in Event  #1 \"boom\"");
+    EXPECT_TRUE(p.HasMessage("Exception in Event  #1 \"boom\"")) << p.AllMessages();
+    EXPECT_EQ(p.zip.SuccessCnt(), 0);
+    EXPECT_FALSE(fs::exists(dir / "out.zip"));
+    EXPECT_EQ(ziptest::Listing(dir.Path()), std::vector<std::string>{"fm"});
+    EXPECT_FALSE(p.zip.Busy());
+    EXPECT_FALSE(p.zip.ZipEngine().Loaded());
+}
+
+TEST(ZipArchAdd, CancelFromOnAfterCallbackLeavesNothingBehind)
+{
+    ScratchDir dir;
+    WriteFile(dir / "fm/a.mis", SomeBytes(9 << 20, 5));
+    const fs::path zipName = dir / "out.zip";
+    WriteFile(zipName, "");  // not an archive yet: must survive as it is
+    fs::remove(zipName);
+    Packer p;
+    int afterCalls = 0;
+    int nested = 0;
+    p.zip.OnAfterCallback = [&](CallBackInfo& info, bool& abort) {
+        ++afterCalls;
+        nested = info.Component->AddToArchive();  // busy: refused at once
+        if (info.ActionCode == zaItemBytes) abort = true;
+    };
+    p.zip.SetZipFileName(zipName.string());
+    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.FSpecArgs() = {"a.mis"};
+    EXPECT_EQ(p.zip.AddToArchive(), 9) << p.AllMessages();
+    EXPECT_EQ(nested, -255);
+    EXPECT_GT(afterCalls, 2);
+    EXPECT_EQ(ziptest::Listing(dir.Path()), std::vector<std::string>{"fm"});
+}
+
+TEST(ZipArchAdd, EachRunLoadsAndFreesTheEngine)
+{
+    ScratchDir dir;
+    WriteFile(dir / "fm/a.txt", "a");
+    Packer p;
+    p.zip.SetVerbose(true);
+    p.zip.SetZipFileName((dir / "out.zip").string());
+    p.zip.SetRootDir((dir / "fm").string());
+    for (int run = 0; run < 2; ++run) {
+        p.zip.FSpecArgs() = {"a.txt"};
+        p.zip.AddToArchive();
+    }
+    int loaded = 0, unloaded = 0;
+    for (const auto& m : p.messages) {
+        loaded += m.second.rfind("loaded ", 0) == 0;
+        unloaded += m.second.rfind("unloaded ", 0) == 0;
+    }
+    EXPECT_EQ(loaded, 2) << p.AllMessages();
+    EXPECT_EQ(unloaded, 2);
+    EXPECT_TRUE(p.HasMessage("unloaded " + TZipLibLoader::ProgramDir() + "/libzipeng.so"));
+    EXPECT_TRUE(p.HasMessage("adding: a.txt"));
+    EXPECT_FALSE(p.zip.ZipEngine().Loaded());
+}
+
+TEST(ZipArchAdd, ExtraStoreSuffixesAndUpdate)
+{
+    ScratchDir dir;
+    WriteFile(dir / "fm/sky.DAT", SomeBytes(4000, 8));
+    WriteFile(dir / "fm/notes.txt", SomeBytes(4000, 9));
+    Packer p;
+    p.zip.SetExtAddStoreSuffixes("dat");
+    const fs::path zipName = dir / "out.zip";
+    p.zip.SetZipFileName(zipName.string());
+    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.FSpecArgs() = {"sky.dat", "notes.txt"};
+    ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    auto entries = ReadArchive(zipName);
+    EXPECT_EQ(entries["sky.DAT"].method, 0);
+    EXPECT_EQ(entries["notes.txt"].method, 8);
+
+    // Update adds what is new and leaves what did not change.
+    WriteFile(dir / "fm/new.txt", "new");
+    p.zip.FSpecArgs() = {"sky.dat", "notes.txt", "new.txt"};
+    ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    EXPECT_EQ(p.zip.SuccessCnt(), 1);
+    EXPECT_EQ(ArchiveNames(zipName), (std::vector<std::string>{"sky.DAT", "notes.txt", "new.txt"}));
+}
+
+// --- Reading the directory of damaged archives ---
+
+class ZipArchDirectory : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WriteFile(dir / "fm/one.txt", SomeBytes(3000, 11));
+        WriteFile(dir / "fm/two.txt", SomeBytes(3000, 12));
+        Packer p;
+        p.zip.SetZipFileName(good.string());
+        p.zip.SetRootDir((dir / "fm").string());
+        p.zip.FSpecArgs() = {"one.txt", "two.txt"};
+        ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+        bytes = ReadFile(good);
+    }
+
+    // Reads name as the archive and returns the numbers reported.
+    std::vector<int> numbersFor(const std::string& content, Packer& p)
+    {
+        const fs::path bad = dir / "bad.zip";
+        WriteFile(bad, content);
+        p.zip.SetUnattended(true);
+        p.zip.SetZipFileName(bad.string());
+        std::vector<int> numbers;
+        for (const auto& [code, text] : p.messages) {
+            const size_t at = text.find("Missing String ID is: ");
+            if (at != std::string::npos) numbers.push_back(std::stoi(text.substr(at + 22)));
+        }
+        return numbers;
+    }
+
+    size_t endRecord() const { return bytes.size() - 22; }
+
+    ScratchDir dir;
+    fs::path good = dir / "good.zip";
+    std::string bytes;
+};
+
+TEST_F(ZipArchDirectory, MissingArchiveIsAnEmptyList)
+{
+    Packer p;
+    int updates = 0;
+    p.zip.OnDirUpdate = [&](TZipArchiver*) { ++updates; };
+    p.zip.SetZipFileName((dir / "nothing.zip").string());
+    EXPECT_EQ(p.zip.Count(), 0);
+    EXPECT_EQ(updates, 1);
+    EXPECT_EQ(p.zip.ErrCode(), 0);
+}
+
+TEST_F(ZipArchDirectory, GoodArchiveListsItsEntries)
+{
+    Packer p;
+    std::vector<int> seq;
+    p.zip.OnNewName = [&](TZipArchiver*, int n, const ZipDirEntry&) { seq.push_back(n); };
+    p.zip.SetZipFileName(good.string());
+    ASSERT_EQ(p.zip.Count(), 2);
+    EXPECT_EQ(seq, (std::vector<int>{1, 2}));
+    EXPECT_EQ(p.zip.DirEntry(0).EntryName, "one.txt");
+    EXPECT_EQ(p.zip.DirEntry(1).UncompressedSize, 3000u);
+    EXPECT_EQ(p.zip.ErrCode(), 0);
+    EXPECT_TRUE(p.messages.empty()) << p.AllMessages();
+}
+
+TEST_F(ZipArchDirectory, TruncatedAndGarbageFilesHaveNoEndRecord)
+{
+    Packer p1;
+    EXPECT_EQ(numbersFor(bytes.substr(0, bytes.size() / 2), p1), std::vector<int>{11037});
+    EXPECT_EQ(p1.zip.Count(), 0);
+    Packer p2;
+    EXPECT_EQ(numbersFor(SomeBytes(100000, 13), p2), std::vector<int>{11036});
+    Packer p3;
+    EXPECT_EQ(numbersFor("PK", p3), std::vector<int>{11036});
+    Packer p4;
+    EXPECT_EQ(numbersFor(std::string(22, '\0'), p4), std::vector<int>{11036});
+}
+
+TEST_F(ZipArchDirectory, WrongOffsetIsReportedAndTheComputedOneUsed)
+{
+    // Data before the archive moves everything; the recorded offset is stale.
+    Packer p;
+    EXPECT_EQ(numbersFor(std::string(1000, 'x') + bytes, p), std::vector<int>{10203});
+    ASSERT_EQ(p.zip.Count(), 2);
+    EXPECT_EQ(p.zip.DirEntry(1).EntryName, "two.txt");
+    EXPECT_EQ(p.zip.ErrCode(), 10203);
+}
+
+TEST_F(ZipArchDirectory, DamagedCentralDirectoryFields)
+{
+    std::string s = bytes;
+    // A central directory larger than the file.
+    s[endRecord() + 12] = char(0xFF);
+    s[endRecord() + 15] = char(0x7F);
+    Packer p1;
+    EXPECT_EQ(numbersFor(s, p1), std::vector<int>{10201});
+
+    // More entries than there are headers.
+    s = bytes;
+    s[endRecord() + 10] = 3;
+    Packer p2;
+    const auto n2 = numbersFor(s, p2);
+    ASSERT_EQ(n2.size(), 1u);
+    EXPECT_TRUE(n2[0] == 11013 || n2[0] == 11015) << n2[0];
+
+    // A header signature destroyed.
+    s = bytes;
+    const size_t cd = s.find("PK\x01\x02");
+    ASSERT_NE(cd, std::string::npos);
+    s[cd + 2] = 9;
+    Packer p3;
+    // The end record's offset no longer matches nothing else; only the header is bad.
+    EXPECT_EQ(numbersFor(s, p3), std::vector<int>{11015});
+
+    // A name that runs past the directory.
+    s = bytes;
+    const size_t second = s.find("PK\x01\x02", cd + 4);
+    s[second + 28] = char(0xF0);
+    Packer p4;
+    EXPECT_EQ(numbersFor(s, p4), std::vector<int>{11017});
+}
+
+TEST_F(ZipArchDirectory, DataAfterTheEnd)
+{
+    Packer p;
+    EXPECT_EQ(numbersFor(bytes + "trailing", p), std::vector<int>{10204});
+    EXPECT_EQ(p.zip.Count(), 2);
+    // Zero padding up to a 512-byte boundary is not worth a word.
+    std::string padded = bytes + std::string(512 - bytes.size() % 512, '\0');
+    Packer p2;
+    EXPECT_TRUE(numbersFor(padded, p2).empty());
+}
+
+} // namespace
+} // namespace lw
