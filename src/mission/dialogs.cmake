@@ -2,3 +2,6 @@
 target_sources(core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/InfoTemplate.cpp
 )
+target_sources(gui PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/GameTypeDlg.cpp
+)
