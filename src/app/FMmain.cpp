@@ -6,6 +6,8 @@
 #include "components/Hintctrl.h"
 #include "components/Icons.h"
 #include "components/StrUtils.h"
+#include "editor/Editor.h"
+#include "mission/InfoTemplate.h"
 #include "mission/CreateFM.h"
 
 #include <QAction>
@@ -26,6 +28,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace lw {
 
@@ -107,6 +111,7 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
     connect(OpenButton, &QAction::triggered, this, [this] { guarded([&] { OpenButtonClick(); }); });
     connect(SaveButton, &QAction::triggered, this, [this] { guarded([&] { SaveButtonClick(); }); });
     connect(ZipButton, &QAction::triggered, this, [this] { guarded([&] { ZipButtonClick(); }); });
+    connect(FMInfoButton, &QAction::triggered, this, [this] { guarded([&] { FMInfoButtonClick(); }); });
 
     ConfigureFMZipper(FMZipper);
     FMZipper.SetQuestions(&questions_);
@@ -166,6 +171,8 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
         connect(c, &QCheckBox::clicked, this, [this, c] { guarded([&] { MissFlagCheckClick(c); }); });
 
     InfoButton = new QPushButton(LoadIcon(QStringLiteral("edit")), tr("&Edit File"));
+    InfoButton->setToolTip(tr("Edit this file in the editor window"));
+    connect(InfoButton, &QPushButton::clicked, this, [this] { guarded([&] { InfoButtonClick(); }); });
 
     auto* right = new QVBoxLayout;
     right->addWidget(AddFileButton);
@@ -258,12 +265,36 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     return formKeyDown(key->key(), key->modifiers()) || QMainWindow::eventFilter(watched, event);
 }
 
+void TMainForm::SetEditor(TEditorForm* editor)
+{
+    editor_ = editor;
+    if (editor_)
+        editor_->OnSaveFile = [this](QObject* sender, const QString& name) {
+            guarded([&] { InfoFileSaved(sender, name); });
+        };
+}
+
+bool TMainForm::editorVisible() const { return editor_ && editor_->isVisible(); }
+
+// New, Open and closing drop the editor's changes without a question.
+void TMainForm::cancelEditor()
+{
+    if (editorVisible()) editor_->CancelClick();
+}
+
+// Save and Zip write the text being edited first.
+void TMainForm::saveEditor()
+{
+    if (editorVisible()) editor_->SaveClick();
+}
+
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     if (FProgress) {  // the archive is being written
         event->ignore();
         return;
     }
+    cancelEditor();
     FBusy = true;  // for good: nothing may change the project while windows go
     QMainWindow::closeEvent(event);
 }
@@ -334,6 +365,7 @@ void TMainForm::CreateButtonClick()
 {
     if (!createDialog_ || questions_.ExecDialog(*createDialog_) != QDialog::Accepted) return;
     BusyGuard busy(FBusy);
+    cancelEditor();
     project_.New(createDialog_->Entries());
     fillFileList();
     showProject();
@@ -344,6 +376,7 @@ bool TMainForm::OpenListFile(const QString& path)
     bool ok = false;
     guarded([&] {
         BusyGuard busy(FBusy);
+        cancelEditor();
         try {
             ok = project_.Open(path.toStdString(), questions_);
         } catch (...) {
@@ -371,6 +404,7 @@ void TMainForm::OpenButtonClick()
 
 void TMainForm::SaveButtonClick()
 {
+    saveEditor();
     project_.WriteStringFiles();
     if (saveDir_.isEmpty()) saveDir_ = QString::fromStdString(project_.FMInfo.FMDir);
     FileRequest req{"Save List File", "File List|*.lst|Text File|*.txt|Any File|*.*", saveDir_.toStdString(), "", "", true};
@@ -490,6 +524,7 @@ void TMainForm::MissFlagCheckClick(QCheckBox* sender)
 
 void TMainForm::ZipButtonClick()
 {
+    saveEditor();
     project_.WriteStringFiles();
     const std::string shortName = project_.FMInfo.ShortName.Text();
     FileRequest req{"", "Zip Archives|*.zip", project_.FMInfo.FMDir, shortName.empty() ? "" : shortName + ".zip", "zip", true};
@@ -503,6 +538,55 @@ void TMainForm::ZipButtonClick()
         throw;
     }
     HideZipProgress();
+}
+
+void TMainForm::FMInfoButtonClick()
+{
+    if (!editor_) return;
+    if (editorVisible()) {
+        editor_->close();  // may ask whether to save; the user may refuse
+        if (editor_->isVisible()) return;
+    }
+    const TFMInfo& fm = project_.FMInfo;
+    if (!fm.InfoFile.empty()) {
+        editor_->LoadFile(QString::fromStdString(project_.FullPath(fm.InfoFile)));
+    } else {
+        const auto [levels, files] = project_.InfoMissionTexts();
+        const int lang = std::clamp(fm.Language, 0, LangCount - 1);
+        const char* game = fm.Game >= 0 && fm.Game < GameCount ? GameNames[size_t(fm.Game)] : "";
+        const std::string text =
+            MakeInfoText(fm.Names[size_t(lang)].Text(), fm.ShortName.Text() + ".zip", game, levels, files);
+        editor_->NewText(QString::fromStdString(text));
+        editor_->SetFileName(QString::fromStdString(fm.FMDir + "fminfo.txt"));
+    }
+    editor_->show();
+    editor_->raise();
+    editor_->activateWindow();
+}
+
+void TMainForm::InfoButtonClick()
+{
+    if (!editor_) return;
+    const std::vector<int> rows = selectedRows();
+    if (rows.empty()) return;
+    if (editorVisible()) {
+        editor_->close();
+        if (editor_->isVisible()) return;
+    }
+    int row = FileListBox->currentRow();
+    if (row < 0 || !FileListBox->item(row)->isSelected()) row = rows.front();
+    editor_->LoadFile(QString::fromStdString(project_.FullPath(project_.Files[size_t(row)])));
+    editor_->show();
+    editor_->raise();
+    editor_->activateWindow();
+}
+
+void TMainForm::InfoFileSaved(QObject*, const QString& name)
+{
+    const size_t before = project_.Files.size();
+    project_.InfoFileSaved(name.toStdString());
+    BusyGuard busy(FBusy);
+    appendListEntries(before);
 }
 
 void TMainForm::FMZipperProgress(ProgressType kind, const std::string& fileName, uint64_t size)

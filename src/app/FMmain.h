@@ -24,6 +24,7 @@ namespace lw {
 
 class GuiQuestions;
 class TCreateDialog;
+class TEditorForm;
 class THEdit;
 class TZipProgress;
 
@@ -34,6 +35,8 @@ public:
     ~TMainForm() override;
 
     void SetCreateDialog(TCreateDialog* dialog) { createDialog_ = dialog; }
+    // The editor window; its saves come back through InfoFileSaved.
+    void SetEditor(TEditorForm* editor);
     // Opens a list file as Open does, without its file dialog.
     bool OpenListFile(const QString& path);
 
@@ -73,6 +76,9 @@ public:
     void MissNameChange(THEdit* sender);
     void MissFlagCheckClick(QCheckBox* sender);
     void ZipButtonClick();
+    void FMInfoButtonClick();
+    void InfoButtonClick();
+    void InfoFileSaved(QObject* sender, const QString& name);
     void FMZipperProgress(ProgressType kind, const std::string& fileName, uint64_t size);
     void ShowZipProgress();
     void HideZipProgress();
@@ -91,6 +97,9 @@ private:
     // of a desktop program does, and the command ends.
     void guarded(const std::function<void()>& command);
     bool formKeyDown(int key, Qt::KeyboardModifiers mods);
+    bool editorVisible() const;
+    void cancelEditor();
+    void saveEditor();
     void fillFileList();
     void appendListEntries(size_t from);
     void showProject();
@@ -103,6 +112,7 @@ private:
     GuiQuestions& questions_;
     Project& project_;
     TCreateDialog* createDialog_ = nullptr;
+    TEditorForm* editor_ = nullptr;
     bool FBusy = false;
     TZipProgress* FProgress = nullptr;
     QLabel* statusLabel_ = nullptr;

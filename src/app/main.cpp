@@ -7,6 +7,7 @@
 #include "mission/CreateFM.h"
 #include "mission/FMUtils.h"
 #include "mission/UserLang.h"
+#include "editor/Editor.h"
 #include "editor/InfoConvert.h"
 
 #include <QApplication>
@@ -111,6 +112,8 @@ int main(int argc, char** argv)
     lw::QtQuestions questions;
     lw::TMainForm mainForm(questions, project);
     questions.SetParent(&mainForm);
+    lw::TEditorForm editor(questions);
+    mainForm.SetEditor(&editor);
     lw::TCreateDialog createDialog(questions, &mainForm);
     mainForm.SetCreateDialog(&createDialog);
 

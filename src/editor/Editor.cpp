@@ -1,0 +1,460 @@
+#include "Editor.h"
+
+#include "app/GuiQuestions.h"
+#include "components/FileIO.h"
+#include "components/Icons.h"
+#include "editor/OLERichEdit.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace lw {
+
+namespace {
+
+constexpr int kSizes[] = {8, 9, 10, 11, 12, 14, 18, 24, 36, 48, 72};
+
+QString extensionOf(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const int dot = name.lastIndexOf('.');
+    return dot < 0 ? QString() : name.mid(dot).toLower();
+}
+
+} // namespace
+
+TEditorForm::TEditorForm(GuiQuestions& questions, QWidget* parent)
+    : QMainWindow(parent, Qt::Window)
+    , questions_(questions)
+{
+    setWindowIcon(LoadIcon(QStringLiteral("lanternwright")));
+    resize(628, 428);
+
+    EditText = new TOLEEdit;
+    EditText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    EditText->setTabChangesFocus(false);
+    QFont controlFont(QStringLiteral("Arial"));
+    controlFont.setPixelSize(16);
+    EditText->setFont(controlFont);
+    setCentralWidget(EditText);
+
+    auto makeBar = [&](const QString& title) {
+        auto* bar = new QToolBar(title);
+        bar->setMovable(false);
+        bar->setFloatable(false);
+        bar->setIconSize(QSize(24, 24));
+        bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        bar->setContextMenuPolicy(Qt::PreventContextMenu);
+        addToolBar(bar);
+        return bar;
+    };
+    EditBar = makeBar(tr("Edit"));
+    auto add = [](QToolBar* bar, const char* icon, const QString& caption, bool checkable = false) {
+        QAction* a = bar->addAction(LoadIcon(QString::fromLatin1(icon)), caption);
+        a->setCheckable(checkable);
+        return a;
+    };
+    SaveButton = add(EditBar, "ed-save", tr("Save"));
+    CancelButton = add(EditBar, "ed-cancel", tr("Cancel"));
+    EditBar->addSeparator();
+    UndoButton = add(EditBar, "ed-undo", tr("Undo"));
+    RedoButton = add(EditBar, "ed-redo", tr("Redo"));
+    CutButton = add(EditBar, "ed-cut", tr("Cut"));
+    CopyButton = add(EditBar, "ed-copy", tr("Copy"));
+    PasteButton = add(EditBar, "ed-paste", tr("Paste"));
+    EditBar->addSeparator();
+    // The formatting buttons stand in a second row.
+    addToolBarBreak();
+    FormatBar = makeBar(tr("Format"));
+
+    FontMenu = new QMenu(this);
+    SizeMenu = new QMenu(this);
+    auto dropDown = [&](const char* icon, const QString& caption, QMenu* menu) {
+        auto* b = new QToolButton;
+        b->setIcon(LoadIcon(QString::fromLatin1(icon)));
+        b->setText(caption);
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        b->setIconSize(QSize(24, 24));
+        b->setPopupMode(QToolButton::InstantPopup);
+        b->setMenu(menu);
+        b->setAutoRaise(true);
+        FormatBar->addWidget(b);
+        return b;
+    };
+    FontButton = dropDown("ed-font", tr("Font"), FontMenu);
+    SizeButton = dropDown("ed-size", tr("Size"), SizeMenu);
+    BoldButton = add(FormatBar, "ed-bold", tr("Bold"), true);
+    ItalicButton = add(FormatBar, "ed-italic", tr("Italic"), true);
+    ULineButton = add(FormatBar, "ed-uline", tr("ULine"), true);
+    FormatBar->addSeparator();
+    LeftButton = add(FormatBar, "ed-left", tr("Left"), true);
+    CenterButton = add(FormatBar, "ed-center", tr("Center"), true);
+    RightButton = add(FormatBar, "ed-right", tr("Right"), true);
+    FormatBar->addSeparator();
+    alignGroup_ = new QActionGroup(this);
+    alignGroup_->setExclusive(true);
+    for (QAction* a : {LeftButton, CenterButton, RightButton}) alignGroup_->addAction(a);
+    LeftButton->setChecked(true);
+    BoldButton->setToolTip(tr("Bold (Ctrl+B)"));
+    ItalicButton->setToolTip(tr("Italic (Ctrl+I)"));
+    ULineButton->setToolTip(tr("Underline (Ctrl+U)"));
+    LeftButton->setToolTip(tr("Align left (Ctrl+L)"));
+    CenterButton->setToolTip(tr("Centre (Ctrl+E)"));
+    RightButton->setToolTip(tr("Align right (Ctrl+R)"));
+    SaveButton->setToolTip(tr("Save and close (Ctrl+S)"));
+    CancelButton->setToolTip(tr("Close without saving"));
+
+    TextMenu = new QMenu(this);
+    UndoTextMenu = TextMenu->addAction(tr("Undo"));
+    RedoTextMenu = TextMenu->addAction(tr("Redo"));
+    TextMenu->addSeparator();
+    CutTextMenu = TextMenu->addAction(tr("Cut"));
+    CopyTextMenu = TextMenu->addAction(tr("Copy"));
+    PasteTextMenu = TextMenu->addAction(tr("Paste"));
+    ClearTextMenu = TextMenu->addAction(tr("Delete"));
+    EditText->SetPopupMenu(TextMenu);
+
+    auto* sizes = new QActionGroup(this);
+    for (int size : kSizes) {
+        QAction* item = SizeMenu->addAction(QString::number(size));
+        item->setCheckable(true);
+        item->setData(size);
+        sizes->addAction(item);
+        connect(item, &QAction::triggered, this, [this, size] { FontSizeClick(size); });
+    }
+    SizeMenu->addSeparator();
+    SelectSizeMenu = SizeMenu->addAction(tr("Other..."));
+    connect(SelectSizeMenu, &QAction::triggered, this, [this] {
+        const int current = std::abs(EditText->SelAttributes().Size());
+        if (const auto size = questions_.AskNumber("Font Size", "Size in points:", current > 0 ? current : 12, 1, 1638))
+            FontSizeClick(*size);
+    });
+
+    connect(SaveButton, &QAction::triggered, this, &TEditorForm::SaveClick);
+    connect(CancelButton, &QAction::triggered, this, &TEditorForm::CancelClick);
+    for (QAction* a : {UndoButton, UndoTextMenu}) connect(a, &QAction::triggered, EditText, [this] { EditText->Undo(); });
+    for (QAction* a : {RedoButton, RedoTextMenu}) connect(a, &QAction::triggered, EditText, [this] { EditText->Redo(); });
+    for (QAction* a : {CutButton, CutTextMenu}) connect(a, &QAction::triggered, EditText, [this] { EditText->CutToClipboard(); });
+    for (QAction* a : {CopyButton, CopyTextMenu})
+        connect(a, &QAction::triggered, EditText, [this] { EditText->CopyToClipboard(); });
+    for (QAction* a : {PasteButton, PasteTextMenu})
+        connect(a, &QAction::triggered, EditText, [this] { EditText->PasteFromClipboard(); });
+    connect(ClearTextMenu, &QAction::triggered, EditText, [this] { EditText->ClearSelection(); });
+    connect(BoldButton, &QAction::triggered, this, [this](bool on) { setStyleFlag(fsBold, on); });
+    connect(ItalicButton, &QAction::triggered, this, [this](bool on) { setStyleFlag(fsItalic, on); });
+    connect(ULineButton, &QAction::triggered, this, [this](bool on) { setStyleFlag(fsUnderline, on); });
+    connect(LeftButton, &QAction::triggered, this, [this] {
+        if (!FUpdating) EditText->Paragraph().SetAlignment(taLeftJustify);
+    });
+    connect(CenterButton, &QAction::triggered, this, [this] {
+        if (!FUpdating) EditText->Paragraph().SetAlignment(taCenter);
+    });
+    connect(RightButton, &QAction::triggered, this, [this] {
+        if (!FUpdating) EditText->Paragraph().SetAlignment(taRightJustify);
+    });
+
+    EditText->OnChange = [this](QObject*) { EditTextChange(); };
+    EditText->OnSelectionChange = [this](QObject*) { SelectionChange(); };
+    EditText->installEventFilter(this);
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &TEditorForm::UpdatePasteButtons);
+
+    FillFontMenu();
+    ResetEditor(EditorFont::Proportional);
+    EditTextChange();
+    UpdatePasteButtons();
+}
+
+TEditorForm::~TEditorForm() = default;
+
+void TEditorForm::FillFontMenu()
+{
+    QStringList families = QFontDatabase::families();
+    std::sort(families.begin(), families.end(),
+              [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
+    FontMenu->clear();
+    auto* group = new QActionGroup(FontMenu);
+    for (const QString& family : families) {
+        QAction* item = FontMenu->addAction(family.left(32));
+        item->setCheckable(true);
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, [this, item] {
+            if (FUpdating) return;
+            EditText->SelAttributes().SetName(item->text());
+            item->setChecked(true);
+            FontButton->setToolTip(QStringLiteral("%1: %2").arg(FontButton->text(), item->text()));
+        });
+    }
+}
+
+void TEditorForm::ResetEditor(EditorFont font)
+{
+    EditText->Clear();
+    QFont f;
+    if (font == EditorFont::Proportional) {
+        f = QFont(QStringLiteral("Arial"));
+        f.setPointSize(12);
+    } else {
+        f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    }
+    EditText->DefAttributes().Assign(f);
+    EditText->DefAttributes().SetColor(QColor());      // the window's text colour
+    EditText->DefAttributes().SetBackColor(QColor());  // the window's colour
+    SelectionChange();
+}
+
+void TEditorForm::SetFileName(const QString& path)
+{
+    FFileName = path;
+    setWindowTitle(QStringLiteral("%1 - %2").arg(QFileInfo(path).fileName(), tr("Editing")));
+}
+
+void TEditorForm::LoadFile(const QString& path)
+{
+    ResetEditor(extensionOf(path) == QLatin1String(".txt") ? EditorFont::FixedPitch : EditorFont::Proportional);
+    EditText->Lines().LoadFromFile(path);
+    EditText->SetSelStart(0);
+    EditText->SetSelLength(0);
+    EditText->SetModified(false);
+    SetFileName(path);
+    EditTextChange();
+}
+
+void TEditorForm::NewText(const QString& text)
+{
+    ResetEditor(EditorFont::FixedPitch);
+    EditText->Lines().SetText(text);
+    EditText->SetSelStart(0);
+    EditText->SetSelLength(0);
+    EditText->SetModified(true);
+    EditTextChange();
+}
+
+void TEditorForm::writeTo(const QString& path)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (extensionOf(path) == QLatin1String(".txt")) {
+        EditText->SetPlainText(true);
+        try {
+            EditText->Lines().SaveToStream(buffer);
+        } catch (...) {
+            EditText->SetPlainText(false);
+            throw;
+        }
+        EditText->SetPlainText(false);
+    } else {
+        EditText->Lines().SaveToStream(buffer);
+    }
+    WriteFileAtomic(path.toStdString(), buffer.data().toStdString());
+}
+
+bool TEditorForm::SaveFile()
+{
+    if (FFileName.isEmpty() || !QFileInfo(FFileName).isFile()) {
+        // Start where the author saved last, else in the file's own folder.
+        QString dir = lastSaveDir_;
+        if (dir.isEmpty() && !FFileName.isEmpty()) dir = QFileInfo(FFileName).absolutePath();
+        FileRequest req{"", "Rich Text|*.rtf|Text Files|*.txt|Any File|*.*", dir.toStdString(), "", "rtf", true};
+        const auto chosen = questions_.ChooseSaveFile(req);
+        if (!chosen) return false;
+        FFileName = QString::fromStdString(*chosen);
+        lastSaveDir_ = QFileInfo(FFileName).absolutePath();
+    }
+    writeTo(FFileName);
+    if (OnSaveFile) OnSaveFile(this, FFileName);
+    return true;
+}
+
+void TEditorForm::SaveClick()
+{
+    if (EditText->Modified() && !SaveFile()) return;
+    ResetEditor(EditorFont::Proportional);
+    EditText->SetModified(false);
+    close();
+}
+
+void TEditorForm::CancelClick()
+{
+    ResetEditor(EditorFont::Proportional);
+    EditText->SetModified(false);
+    close();
+}
+
+void TEditorForm::closeEvent(QCloseEvent* event)
+{
+    if (!EditText->Modified()) {
+        event->accept();
+        return;
+    }
+    switch (questions_.AskYesNoCancel("Lanternwright", "Save changes before closing?")) {
+    case Answer::Cancel: event->ignore(); return;
+    case Answer::Yes:
+        try {
+            if (!SaveFile()) {
+                event->ignore();
+                return;
+            }
+        } catch (const std::exception& e) {
+            questions_.ShowMessage(MessageKind::Error, "Lanternwright", e.what());
+            event->ignore();
+            return;
+        }
+        break;
+    case Answer::No: break;
+    }
+    ResetEditor(EditorFont::Proportional);
+    EditText->SetModified(false);
+    event->accept();
+}
+
+void TEditorForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    EditText->setFocus();
+    UpdatePasteButtons();
+}
+
+void TEditorForm::CheckMenuCaption(QMenu* menu, const QString& text)
+{
+    bool found = false;
+    for (QAction* item : menu->actions()) {
+        if (!item->isCheckable()) continue;
+        const bool match = !found && item->text() == text;
+        item->setChecked(match);
+        found = found || match;
+    }
+}
+
+void TEditorForm::SelectionChange()
+{
+    FUpdating = true;
+    struct Clear {
+        bool& f;
+        ~Clear() { f = false; }
+    } clear{FUpdating};
+    const TFontStyles style = EditText->SelAttributes().Style();
+    BoldButton->setChecked(style & fsBold);
+    ItalicButton->setChecked(style & fsItalic);
+    ULineButton->setChecked(style & fsUnderline);
+    switch (EditText->Paragraph().Alignment()) {
+    case taLeftJustify: LeftButton->setChecked(true); break;
+    case taRightJustify: RightButton->setChecked(true); break;
+    case taCenter: CenterButton->setChecked(true); break;
+    default:
+        // Justified text: none of the three is down.
+        alignGroup_->setExclusive(false);
+        for (QAction* a : {LeftButton, CenterButton, RightButton}) a->setChecked(false);
+        alignGroup_->setExclusive(true);
+    }
+    const int size = std::abs(EditText->SelAttributes().Size());
+    const QString name = EditText->SelAttributes().Name();
+    CheckMenuCaption(FontMenu, name);
+    CheckMenuCaption(SizeMenu, QString::number(size));
+    FontButton->setToolTip(QStringLiteral("%1: %2").arg(FontButton->text(), name));
+    SizeButton->setToolTip(QStringLiteral("%1: %2").arg(SizeButton->text()).arg(size));
+    const bool sel = EditText->SelLength() > 0;
+    for (QAction* a : {CutButton, CopyButton, CutTextMenu, CopyTextMenu, ClearTextMenu}) a->setEnabled(sel);
+}
+
+void TEditorForm::setStyleFlag(unsigned flag, bool on)
+{
+    if (FUpdating) return;
+    TFontStyles style = EditText->SelAttributes().Style();
+    style = on ? (style | flag) : (style & ~flag);
+    EditText->SelAttributes().SetStyle(style);
+}
+
+void TEditorForm::FontSizeClick(int points)
+{
+    if (FUpdating) return;
+    EditText->SelAttributes().SetSize(points);
+    CheckMenuCaption(SizeMenu, QString::number(points));
+    SizeButton->setToolTip(QStringLiteral("%1: %2").arg(SizeButton->text()).arg(points));
+}
+
+void TEditorForm::EditTextChange()
+{
+    UndoButton->setEnabled(EditText->CanUndo());
+    RedoButton->setEnabled(EditText->CanRedo());
+    UndoTextMenu->setEnabled(UndoButton->isEnabled());
+    RedoTextMenu->setEnabled(RedoButton->isEnabled());
+}
+
+void TEditorForm::UpdatePasteButtons()
+{
+    bool can = false;
+    if (const QMimeData* data = QApplication::clipboard()->mimeData())
+        for (const QString& format : data->formats())
+            if (EditText->CanPaste(format)) {
+                can = true;
+                break;
+            }
+    PasteButton->setEnabled(can);
+    PasteTextMenu->setEnabled(can);
+}
+
+bool TEditorForm::FormKeyDown(int key, Qt::KeyboardModifiers mods)
+{
+    if ((mods & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier)) != Qt::ControlModifier)
+        return false;
+    switch (key) {
+    case Qt::Key_S:
+        if (SaveButton->isEnabled()) SaveButton->trigger();
+        return true;
+    case Qt::Key_B:
+        if (BoldButton->isEnabled()) BoldButton->trigger();  // flips its state, then acts
+        return true;
+    case Qt::Key_I:
+        if (ItalicButton->isEnabled()) ItalicButton->trigger();
+        return true;
+    case Qt::Key_U:
+        if (ULineButton->isEnabled()) ULineButton->trigger();
+        return true;
+    case Qt::Key_L:
+        if (LeftButton->isEnabled()) LeftButton->trigger();
+        return true;
+    case Qt::Key_E:
+        if (CenterButton->isEnabled()) CenterButton->trigger();
+        return true;
+    case Qt::Key_R:
+        if (RightButton->isEnabled()) RightButton->trigger();
+        return true;
+    default: return false;
+    }
+}
+
+bool TEditorForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == EditText && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (event->type() == QEvent::ShortcutOverride) {
+            // Our shortcuts are not the text's: Ctrl+I would type a tab.
+            const int k = key->key();
+            if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier
+                && (k == Qt::Key_S || k == Qt::Key_B || k == Qt::Key_I || k == Qt::Key_U || k == Qt::Key_L
+                    || k == Qt::Key_E || k == Qt::Key_R)) {
+                event->accept();
+                return true;
+            }
+            return false;
+        }
+        if (FormKeyDown(key->key(), key->modifiers())) return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace lw

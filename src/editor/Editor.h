@@ -1,0 +1,99 @@
+// The editor window: shows and edits the FM's info file, or any text or
+// rich-text file of the FM, and saves it as RTF or plain text by the file
+// name's extension. After each save it tells the main window which file it
+// wrote, so the file can join the file list.
+#pragma once
+
+#include <QMainWindow>
+
+#include <functional>
+
+class QAction;
+class QActionGroup;
+class QMenu;
+class QToolBar;
+class QToolButton;
+
+namespace lw {
+
+class GuiQuestions;
+class TOLEEdit;
+
+class TEditorForm : public QMainWindow {
+    Q_OBJECT
+public:
+    TEditorForm(GuiQuestions& questions, QWidget* parent = nullptr);
+    ~TEditorForm() override;
+
+    // Loads a file (RTF, or plain text when it is not RTF); throws Error.
+    void LoadFile(const QString& path);
+    // A new, unsaved text in the fixed-pitch font, marked modified.
+    void NewText(const QString& text);
+    void SetFileName(const QString& path);
+    QString FileName() const { return FFileName; }
+    // Writes the text to FFileName, asking for a name when no file of that
+    // name exists; false when the user cancels.
+    bool SaveFile();
+
+    void SaveClick();
+    void CancelClick();
+
+    // Raised after every save with the full path written.
+    std::function<void(QObject* sender, const QString& name)> OnSaveFile;
+
+    QToolBar* EditBar;
+    QToolBar* FormatBar;
+    QAction* SaveButton;
+    QAction* CancelButton;
+    QAction* UndoButton;
+    QAction* RedoButton;
+    QAction* CutButton;
+    QAction* CopyButton;
+    QAction* PasteButton;
+    QToolButton* FontButton;
+    QToolButton* SizeButton;
+    QAction* BoldButton;
+    QAction* ItalicButton;
+    QAction* ULineButton;
+    QAction* LeftButton;
+    QAction* CenterButton;
+    QAction* RightButton;
+    TOLEEdit* EditText;
+    QMenu* TextMenu;
+    QAction* UndoTextMenu;
+    QAction* RedoTextMenu;
+    QAction* CutTextMenu;
+    QAction* CopyTextMenu;
+    QAction* PasteTextMenu;
+    QAction* ClearTextMenu;
+    QMenu* FontMenu;
+    QMenu* SizeMenu;
+    QAction* SelectSizeMenu;
+
+    void SelectionChange();
+    void UpdatePasteButtons();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    enum class EditorFont { Proportional, FixedPitch };
+    void ResetEditor(EditorFont font);
+    void FillFontMenu();
+    static void CheckMenuCaption(QMenu* menu, const QString& text);
+    void EditTextChange();
+    bool FormKeyDown(int key, Qt::KeyboardModifiers mods);
+    void setStyleFlag(unsigned flag, bool on);
+    void FontSizeClick(int points);
+    void writeTo(const QString& path);
+
+    GuiQuestions& questions_;
+    QString FFileName;
+    QString lastSaveDir_;
+    bool FUpdating = false;
+    QActionGroup* alignGroup_;
+};
+
+} // namespace lw

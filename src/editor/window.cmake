@@ -1,0 +1,2 @@
+# The editor window.
+target_sources(gui PRIVATE ${CMAKE_CURRENT_LIST_DIR}/Editor.cpp)

@@ -1,0 +1,272 @@
+// The editor window, alone and with the main window's Info and Edit File.
+#include "app/FMmain.h"
+#include "editor/Editor.h"
+#include "editor/OLERichEdit.h"
+#include "mission/CreateFM.h"
+#include "support/ScriptedGuiQuestions.h"
+#include "support/TempDir.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QToolButton>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTextCursor>
+
+using namespace lw;
+using lw::test::ScriptedGuiQuestions;
+using lw::test::TempDir;
+
+namespace {
+
+std::string head(const std::string& s, size_t n = 5) { return s.substr(0, n); }
+
+// A main window with its editor and a new project on dir.
+struct Program {
+    ScriptedGuiQuestions q;
+    Project project;
+    TMainForm form{q, project};
+    TEditorForm editor{q};
+    TCreateDialog create{q, &form};
+    explicit Program(const TempDir& dir)
+    {
+        form.SetCreateDialog(&create);
+        form.SetEditor(&editor);
+        q.dialogs.push_back([&](QDialog& d) {
+            auto& c = static_cast<TCreateDialog&>(d);
+            c.FMDirEdit->setText(QString::fromStdString(dir.path().string()));
+            c.SetGame(GameThief2);
+            c.NameEdit->setText("The Bell");
+            c.ShortNameEdit->setText("bell");
+            c.accept();
+        });
+        form.CreateButton->trigger();
+    }
+};
+
+} // namespace
+
+class EditorTest : public QObject {
+    Q_OBJECT
+private slots:
+    void savesPlainTextOnlyForTxt();
+    void cancelledSaveDialogWritesNothing();
+    void closingAsksAboutUnsavedChanges();
+    void shortcutsFormatWithoutTyping();
+    void sizeMenuChecksOnlyListedSizes();
+    void infoBuildsTheTemplateAndSavingListsIt();
+    void infoOpensTheInfoFileAndEditFileOthers();
+    void secondInfoAsksFirst();
+};
+
+void EditorTest::savesPlainTextOnlyForTxt()
+{
+    TempDir t;
+    ScriptedGuiQuestions q;
+    TEditorForm editor(q);
+    QStringList saved;
+    editor.OnSaveFile = [&](QObject*, const QString& name) { saved << name; };
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"a.txt", true}, {"b.TXT", true}, {"c.rtf", false}, {"d.doc", false}, {"noext", false}};
+    for (const auto& [name, plain] : cases) {
+        editor.NewText("Caf\u00e9 line one\r\nline two\r\n");
+        editor.SetFileName(QString::fromStdString(t / "fminfo.txt"));  // not on disk: asks
+        q.core.saveFiles.push_back(t / name);
+        QVERIFY(editor.SaveFile());
+        const std::string bytes = t.read(name);
+        if (plain)
+            QCOMPARE(bytes, std::string("Caf\xE9 line one\r\nline two\r\n"));
+        else
+            QCOMPARE(head(bytes), std::string("{\\rtf"));
+    }
+    QCOMPARE(saved.size(), 5);
+    QCOMPARE(q.core.fileRequests.front().filter, std::string("Rich Text|*.rtf|Text Files|*.txt|Any File|*.*"));
+    QCOMPARE(q.core.fileRequests.front().defaultExt, std::string("rtf"));
+    // A file that exists is written over without asking.
+    const size_t asked = q.core.fileRequests.size();
+    editor.SetFileName(QString::fromStdString(t / "a.txt"));
+    QVERIFY(editor.SaveFile());
+    QCOMPARE(q.core.fileRequests.size(), asked);
+}
+
+void EditorTest::cancelledSaveDialogWritesNothing()
+{
+    TempDir t;
+    ScriptedGuiQuestions q;
+    TEditorForm editor(q);
+    bool raised = false;
+    editor.OnSaveFile = [&](QObject*, const QString&) { raised = true; };
+    editor.NewText("text");
+    editor.SetFileName(QString::fromStdString(t / "fminfo.txt"));
+    editor.show();
+    editor.SaveClick();  // the dialog is cancelled
+    QVERIFY(editor.isVisible());
+    QVERIFY(editor.EditText->Modified());
+    QVERIFY(!raised);
+    QVERIFY(!t.exists("fminfo.txt"));
+    QCOMPARE(editor.windowTitle(), QString("fminfo.txt - Editing"));
+}
+
+void EditorTest::closingAsksAboutUnsavedChanges()
+{
+    TempDir t;
+    ScriptedGuiQuestions q;
+    TEditorForm editor(q);
+    editor.NewText("keep me");
+    editor.SetFileName(QString::fromStdString(t / "fminfo.txt"));
+    editor.show();
+    q.core.answers.push_back(Answer::Cancel);
+    editor.close();
+    QVERIFY(editor.isVisible());
+    QCOMPARE(editor.EditText->toPlainText(), QString("keep me\n"));
+
+    q.core.answers.push_back(Answer::Yes);
+    q.core.saveFiles.push_back(t / "fminfo.txt");
+    editor.close();
+    QVERIFY(!editor.isVisible());
+    QCOMPARE(t.read("fminfo.txt"), std::string("keep me\r\n"));
+    QCOMPARE(editor.EditText->toPlainText(), QString());  // a hidden editor holds no text
+
+    editor.NewText("drop me");
+    editor.show();
+    q.core.answers.push_back(Answer::No);
+    editor.close();
+    QVERIFY(!editor.isVisible());
+    QCOMPARE(t.read("fminfo.txt"), std::string("keep me\r\n"));
+    QCOMPARE(q.core.questions.size(), size_t(3));
+    QCOMPARE(q.core.questions[0], std::string("Save changes before closing?"));
+
+    // An unmodified text closes without a question.
+    editor.NewText("x");
+    editor.EditText->SetModified(false);
+    editor.show();
+    editor.close();
+    QCOMPARE(q.core.questions.size(), size_t(3));
+}
+
+void EditorTest::shortcutsFormatWithoutTyping()
+{
+    ScriptedGuiQuestions q;
+    TEditorForm editor(q);
+    editor.LoadFile(QString(LW_FIXTURES) + "/rtf/wordpad_cp1252.rtf");
+    editor.show();
+    const QString before = editor.EditText->toPlainText();
+    editor.EditText->SetSelStart(0);
+    editor.EditText->SetSelLength(4);
+    const bool wasBold = editor.EditText->SelAttributes().Style() & fsBold;
+    QTest::keyClick(editor.EditText, Qt::Key_B, Qt::ControlModifier);
+    QCOMPARE(bool(editor.EditText->SelAttributes().Style() & fsBold), !wasBold);
+    QCOMPARE(editor.BoldButton->isChecked(), !wasBold);
+    QTest::keyClick(editor.EditText, Qt::Key_I, Qt::ControlModifier);  // would type a tab
+    QTest::keyClick(editor.EditText, Qt::Key_E, Qt::ControlModifier);
+    QCOMPARE(editor.EditText->Paragraph().Alignment(), int(taCenter));
+    QVERIFY(editor.CenterButton->isChecked());
+    QCOMPARE(editor.EditText->toPlainText(), before);
+    QVERIFY(editor.EditText->SelAttributes().Style() & fsItalic);
+}
+
+void EditorTest::sizeMenuChecksOnlyListedSizes()
+{
+    ScriptedGuiQuestions q;
+    TEditorForm editor(q);
+    editor.NewText("sized text");
+    editor.EditText->selectAll();
+    auto checked = [&] {
+        QStringList out;
+        for (QAction* a : editor.SizeMenu->actions())
+            if (a->isChecked()) out << a->text();
+        return out;
+    };
+    q.numbers.push_back(13);
+    editor.SelectSizeMenu->trigger();  // "Other..."
+    QCOMPARE(editor.EditText->SelAttributes().Size(), 13);
+    editor.SelectionChange();
+    QCOMPARE(checked(), QStringList());
+    QCOMPARE(editor.SizeButton->toolTip(), QString("Size: 13"));
+    editor.SizeMenu->actions()[4]->trigger();  // 12
+    editor.SizeMenu->actions()[0]->trigger();  // 8
+    editor.SelectionChange();
+    QCOMPARE(checked(), QStringList({"8"}));
+}
+
+void EditorTest::infoBuildsTheTemplateAndSavingListsIt()
+{
+    TempDir t;
+    t.write("thief2.exe");
+    Program p(t);
+    p.form.FMInfoButton->trigger();
+    QVERIFY(p.editor.isVisible());
+    QVERIFY(p.editor.EditText->Modified());
+    QCOMPARE(p.editor.windowTitle(), QString("fminfo.txt - Editing"));
+    QVERIFY(p.editor.EditText->toPlainText().contains("Title                   : The Bell"));
+    QVERIFY(p.editor.EditText->toPlainText().contains("Filename                : bell.zip"));
+    QVERIFY(p.editor.EditText->toPlainText().contains("Game                    : Thief 2: The Metal Age"));
+    QVERIFY(!t.exists("fminfo.txt"));
+
+    // Cancelling leaves nothing behind.
+    p.editor.CancelClick();
+    QVERIFY(!t.exists("fminfo.txt"));
+    QCOMPARE(p.project.FMInfo.InfoFile, std::string());
+
+    // Saved as fminfo.txt through the dialog, it joins the list as the info file.
+    p.form.FMInfoButton->trigger();
+    p.q.core.saveFiles.push_back(t / "fminfo.txt");
+    p.editor.SaveClick();
+    QVERIFY(!p.editor.isVisible());
+    QCOMPARE(p.project.FMInfo.InfoFile, std::string("fminfo.txt"));
+    QCOMPARE(p.form.FileListBox->item(p.form.FileListBox->count() - 1)->text(), QString("fminfo.txt"));
+    QVERIFY(t.read("fminfo.txt").find("Title                   : The Bell\r\n") != std::string::npos);
+}
+
+void EditorTest::infoOpensTheInfoFileAndEditFileOthers()
+{
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("fminfo.rtf", "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Existing {\\b info}\\par}");
+    t.write("readme.txt", "Read me\r\n");
+    Program p(t);
+    p.form.FMInfoButton->trigger();
+    QVERIFY(p.editor.isVisible());
+    QVERIFY(!p.editor.EditText->Modified());
+    QCOMPARE(p.editor.EditText->toPlainText(), QString("Existing info"));
+    QCOMPARE(p.editor.windowTitle(), QString("fminfo.rtf - Editing"));
+
+    // Edit File loads another listed text file; an edit saved back stays RTF or text by name.
+    p.editor.CancelClick();
+    p.q.core.openFileLists.push_back({t / "readme.txt"});
+    p.form.AddFileButton->click();
+    p.form.FileListBox->clearSelection();
+    p.form.FileListBox->item(p.form.FileListBox->count() - 1)->setSelected(true);
+    p.form.FileListBox->setCurrentRow(p.form.FileListBox->count() - 1);
+    QVERIFY(p.form.InfoButton->isVisibleTo(&p.form));
+    p.form.InfoButton->click();
+    QCOMPARE(p.editor.EditText->toPlainText(), QString("Read me\n"));
+    p.editor.EditText->textCursor().insertText("New: ");
+    p.form.SaveButton->trigger();  // the editor's text is written first
+    QCOMPARE(t.read("readme.txt"), std::string("New: Read me\r\n"));
+    QVERIFY(!p.editor.isVisible());
+}
+
+void EditorTest::secondInfoAsksFirst()
+{
+    TempDir t;
+    t.write("thief.exe");
+    Program p(t);
+    p.form.FMInfoButton->trigger();
+    p.editor.EditText->textCursor().insertText("My notes ");
+    const QString text = p.editor.EditText->toPlainText();
+    p.q.core.answers.push_back(Answer::Cancel);
+    p.form.FMInfoButton->trigger();
+    QCOMPARE(p.q.core.questions, std::vector<std::string>{"Save changes before closing?"});
+    QVERIFY(p.editor.isVisible());
+    QCOMPARE(p.editor.EditText->toPlainText(), text);
+    // New drops the changes without asking.
+    p.q.dialogs.push_back([](QDialog& d) { d.reject(); });
+    p.form.CreateButton->trigger();
+    QVERIFY(p.editor.isVisible());  // the dialog was cancelled: nothing changes
+}
+
+QTEST_MAIN(EditorTest)
+#include "EditorTest.moc"

@@ -1,0 +1,1 @@
+lw_gui_test(editor_window_tests EditorTest.cpp)
