@@ -4,6 +4,9 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <filesystem>
+#include <locale.h>
+#include <stdlib.h>
 #include <string>
 #include <vector>
 
@@ -145,6 +148,7 @@ TEST(LongDate, PatternsByLanguageAndTerritory)
 }
 
 namespace {
+
 bool Installed(const char* name)
 {
     locale_t loc = newlocale(LC_TIME_MASK, name, nullptr);
@@ -152,21 +156,60 @@ bool Installed(const char* name)
         freelocale(loc);
     return loc != nullptr;
 }
+
+// Makes the test locales available: installed already, or compiled from
+// the system's locale sources into a private directory. All are made before
+// LOCPATH is set, because glibc remembers a locale it once failed to find.
+bool HaveLocale(const std::string& name)
+{
+    struct Private {
+        std::string dir;
+        Private()
+        {
+            const std::pair<const char*, const char*> wanted[] = {{"de_DE", "UTF-8"},
+                                                                  {"fr_FR", "ISO-8859-1"}};
+            char tmpl[] = "/tmp/lw-locales-XXXXXX";
+            if (const char* made = mkdtemp(tmpl))
+                dir = made;
+            if (dir.empty())
+                return;
+            bool any = false;
+            for (auto [input, charset] : wanted) {
+                const std::string name = std::string(input) + "." + charset;
+                if (Installed(name.c_str()))
+                    continue;
+                const std::string cmd = "localedef -i " + std::string(input) + " -f " + charset +
+                                        " " + dir + "/" + name + " >/dev/null 2>&1";
+                any = std::system(cmd.c_str()) == 0 || any;
+            }
+            if (any)
+                setenv("LOCPATH", dir.c_str(), 1);
+        }
+        ~Private()
+        {
+            std::error_code ec;
+            if (!dir.empty())
+                std::filesystem::remove_all(dir, ec);
+        }
+    };
+    static const Private locales;
+    return Installed(name.c_str());
+}
+
 } // namespace
 
-// These use the system's locales when they are installed.
 TEST(LongDate, InstalledLocaleGivesItsNames)
 {
-    if (!Installed("de_DE.UTF-8"))
-        GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    if (!HaveLocale("de_DE.UTF-8"))
+        GTEST_SKIP() << "no German locale on this system";
     EXPECT_EQ(lw::LongDate({2026, 12, 8}, "de_DE.UTF-8"), "Dienstag, 8. Dezember 2026");
     EXPECT_EQ(lw::LongDate({2026, 12, 8}, "de_DE"), "Dienstag, 8. Dezember 2026");
 }
 
 TEST(LongDate, EightBitLocaleComesOutAsUtf8)
 {
-    if (!Installed("fr_FR.ISO-8859-1"))
-        GTEST_SKIP() << "fr_FR.ISO-8859-1 is not installed";
+    if (!HaveLocale("fr_FR.ISO-8859-1"))
+        GTEST_SKIP() << "no French locale on this system";
     EXPECT_EQ(lw::LongDate({2026, 12, 8}, "fr_FR.ISO-8859-1"), "mardi 8 d\xc3\xa9""cembre 2026");
 }
 
