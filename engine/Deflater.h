@@ -12,7 +12,7 @@ struct libdeflate_compressor;
 
 namespace zipeng {
 
-// The libdeflate level used for a zip compression level 1..9.
+// The libdeflate level used for a zip compression level 1..9 (0 stores).
 int DeflateLevelFor(int zipLevel);
 
 // Compresses len bytes into out (replacing its contents). When last is

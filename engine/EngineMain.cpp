@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -43,6 +44,93 @@ struct Chosen {
     zip_int64_t replaceIndex = -1;  // -1: a new entry
     bool store = false;
     size_t firstPiece = 0, endPiece = 0;
+};
+
+// The file libzip writes: the archive itself, or a copy in the temporary
+// directory that is moved over the archive when the run succeeds. Whatever
+// is not committed is removed.
+class WorkCopy {
+public:
+    explicit WorkCopy(std::string target) : target_(std::move(target)), path_(target_) {}
+    ~WorkCopy()
+    {
+        if (path_ != target_) ::unlink(path_.c_str());
+    }
+    const std::string& Path() const { return path_; }
+
+    std::string Prepare(const std::string& dir)
+    {
+        std::string name = dir;
+        if (name.back() != '/') name += '/';
+        name += "lwzipXXXXXX";
+        const int fd = ::mkstemp(name.data());
+        if (fd < 0) return "Cannot create a temporary file in \"" + dir + "\": " + std::strerror(errno);
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+        ::close(fd);
+        path_ = name;
+        if (::access(target_.c_str(), F_OK) != 0) {
+            ::unlink(path_.c_str());  // libzip starts a new archive
+            return {};
+        }
+        return copy(target_, path_);
+    }
+
+    // Moves the finished copy over the archive; an error text when it fails.
+    std::string Commit()
+    {
+        if (path_ == target_) return {};
+        if (::rename(path_.c_str(), target_.c_str()) == 0) {
+            path_ = target_;
+            return {};
+        }
+        if (errno != EXDEV) return "Cannot write \"" + target_ + "\": " + std::strerror(errno);
+        // Another file system: copy beside the archive, then rename.
+        std::string beside = target_ + ".lwXXXXXX";
+        const int fd = ::mkstemp(beside.data());
+        if (fd < 0) return "Cannot write \"" + target_ + "\": " + std::strerror(errno);
+        ::close(fd);
+        std::string err = copy(path_, beside);
+        if (err.empty() && ::rename(beside.c_str(), target_.c_str()) != 0)
+            err = "Cannot write \"" + target_ + "\": " + std::strerror(errno);
+        if (!err.empty()) ::unlink(beside.c_str());
+        return err;
+    }
+
+private:
+    static std::string copy(const std::string& from, const std::string& to)
+    {
+        const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+        if (in < 0) return "Cannot read \"" + from + "\": " + std::strerror(errno);
+        const int out = ::open(to.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (out < 0) {
+            ::close(in);
+            return "Cannot write \"" + to + "\": " + std::strerror(errno);
+        }
+        std::vector<char> buf(1 << 20);
+        std::string err;
+        for (;;) {
+            const ssize_t n = ::read(in, buf.data(), buf.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                err = "Cannot read \"" + from + "\": " + std::strerror(errno);
+                break;
+            }
+            if (n == 0) break;
+            if (::write(out, buf.data(), size_t(n)) != n) {
+                err = "Cannot write \"" + to + "\": " + std::strerror(errno);
+                break;
+            }
+        }
+        if (err.empty() && ::fsync(out) != 0) err = "Cannot write \"" + to + "\": " + std::strerror(errno);
+        ::close(in);
+        ::close(out);
+        return err;
+    }
+
+    std::string target_;
+    std::string path_;
 };
 
 class Run;
@@ -133,6 +221,7 @@ bool Run::collect(std::vector<ScanItem>& items)
     opts.dirEntries = prm_.noDirEntriesFlag == 0;
     opts.fromDate = prm_.fromDateFlag != 0;
     if (opts.fromDate) opts.since = ParseFromDate(prm_.fromDate);
+    opts.skipPath = prm_.archiveName;
     for (int i = 0; i < prm_.excludeCount && prm_.excludeArray; ++i)
         if (prm_.excludeArray[i]) opts.excludes.emplace_back(prm_.excludeArray[i]);
     std::vector<ScanProblem> problems;
@@ -173,8 +262,18 @@ int Run::Execute()
     if (!collect(items)) return -1;
 
     const std::string archive = prm_.archiveName;
+    // With a temporary directory the archive is built there (from a copy of
+    // the old one when updating) and moved into place once complete.
+    WorkCopy work(archive);
+    if (prm_.tempDir && *prm_.tempDir) {
+        const std::string err = work.Prepare(prm_.tempDir);
+        if (!err.empty()) {
+            message(zeTemp, err);
+            return -1;
+        }
+    }
     int zerr = 0;
-    zip_t* za = zip_open(archive.c_str(), ZIP_CREATE, &zerr);
+    zip_t* za = zip_open(work.Path().c_str(), ZIP_CREATE, &zerr);
     if (!za) {
         zip_error_t ze;
         zip_error_init_with_code(&ze, zerr);
@@ -310,6 +409,12 @@ int Run::Execute()
         return aborted_ ? 0 : -1;
     }
 
+    const std::string moved = work.Commit();
+    if (!moved.empty()) {
+        message(zeWrite, moved);
+        call(zaBatchEnd, 0, 0, "");
+        return -1;
+    }
     if (prm_.latestTimeFlag && latest > 0) {
         struct utimbuf ut {latest, latest};
         ::utime(archive.c_str(), &ut);

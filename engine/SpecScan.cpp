@@ -104,6 +104,8 @@ struct Scanner {
         if (failed) return;
         const fs::path norm = file.lexically_normal();
         if (!seenPaths.insert(norm.string()).second) return;  // listed twice: once is enough
+        std::error_code ec;
+        if (!opts.skipPath.empty() && fs::equivalent(norm, opts.skipPath, ec)) return;
         struct stat st {};
         if (::stat(norm.c_str(), &st) != 0) {
             fatal(18, "Cannot read \"" + norm.string() + "\": " + std::strerror(errno));

@@ -35,6 +35,7 @@ struct ScanOptions {
     bool fromDate = false;
     time_t since = 0;
     std::vector<std::string> excludes;
+    std::filesystem::path skipPath;  // the archive itself is never added to itself
 };
 
 struct ScanProblem {

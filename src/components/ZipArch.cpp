@@ -376,12 +376,13 @@ int TZipArchiver::AddToArchive()
         rec.excludeArray = excl.empty() ? nullptr : excl.data();
 
         eventErr_.clear();
+        engineError_.clear();
         clearProgress();
         const int result = zipEng_->Execute(&rec);
         if (result < 0) {
             successCnt_ = 0;
-            // The engine's last words say what failed (a file it could not read...).
-            const std::string why = message_.empty() ? std::string() : ": " + message_;
+            // The engine's error says what failed (a file it could not read...).
+            const std::string why = engineError_.empty() ? std::string() : ": " + engineError_;
             ShowZipMessage(10101, "fatal Dll error" + why);
         } else {
             successCnt_ = result;
@@ -481,6 +482,7 @@ void TZipArchiver::dispatch(int action, ZipCallbackRecord& rec, const std::strin
             errCode_ = rec.errorCode & 0xFF;
             fullErrCode_ = rec.errorCode;
             if (errCode_ == zeAbort && !eventErr_.empty()) message_ = "Exception in Event " + eventErr_;
+            engineError_ = message_;
         }
         ReportText(rec.errorCode, message_);
         break;

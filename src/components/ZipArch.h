@@ -318,6 +318,7 @@ private:
     bool unzBusy_ = false;
     bool destroying_ = false;
     std::string eventErr_;
+    std::string engineError_;  // the engine's last error message of this run
     // Progress counters.
     std::string itemName_;
     uint64_t itemSize_ = 0, itemDone_ = 0;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <stdexcept>
 
@@ -436,6 +437,63 @@ TEST(ZipArchAdd, ExtraStoreSuffixesAndUpdate)
     ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
     EXPECT_EQ(p.zip.SuccessCnt(), 1);
     EXPECT_EQ(ArchiveNames(zipName), (std::vector<std::string>{"sky.DAT", "notes.txt", "new.txt"}));
+}
+
+TEST(ZipArchAdd, FreshenReplacesNewerFilesAndNeverTheArchiveItself)
+{
+    ScratchDir dir;
+    WriteFile(dir / "a.txt", "old a");
+    WriteFile(dir / "b.txt", "old b");
+    const fs::path zipName = dir / "fm.zip";
+    Packer p;
+    p.zip.SetZipFileName(zipName.string());
+    p.zip.SetRootDir(dir.Path().string());
+    p.zip.FSpecArgs() = {"a.txt", "b.txt"};
+    ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+
+    WriteFile(dir / "a.txt", "new a");
+    fs::last_write_time(dir / "a.txt", fs::last_write_time(dir / "a.txt") + std::chrono::seconds(10));
+    WriteFile(dir / "c.txt", "not in the archive");
+    // An empty list with update: freshen everything ("*.*") in the root,
+    // where the archive itself lies too.
+    ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    EXPECT_EQ(p.zip.SuccessCnt(), 1);
+    EXPECT_TRUE(p.zip.AddOptions().Has(AddFreshen));
+    auto entries = ReadArchive(zipName);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries["a.txt"].bytes, "new a");
+    EXPECT_EQ(entries["b.txt"].bytes, "old b");
+}
+
+TEST(ZipArchAdd, TempDirHoldsTheWorkUntilItIsDone)
+{
+    ScratchDir dir;
+    WriteFile(dir / "fm/a.txt", "a");
+    fs::create_directories(dir / "tmp");
+    const fs::path zipName = dir / "out/fm.zip";
+    Packer p;
+    p.zip.SetTempDir((dir / "tmp").string());
+    p.zip.SetAddOptions({AddDirNames, AddUpdate, AddForceDest});
+    p.zip.SetZipFileName(zipName.string());
+    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.FSpecArgs() = {"a.txt"};
+    ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    EXPECT_EQ(ArchiveNames(zipName), std::vector<std::string>{"a.txt"});
+    EXPECT_TRUE(ziptest::Listing(dir / "tmp").empty());
+    const std::string before = ReadFile(zipName);
+
+    // An update that fails leaves the archive and the temporary directory as they were.
+    WriteFile(dir / "fm/b.txt", "b");
+    p.zip.FSpecArgs() = {"b.txt", "gone.txt"};
+    EXPECT_EQ(p.zip.AddToArchive(), 10101);
+    EXPECT_EQ(ReadFile(zipName), before);
+    EXPECT_TRUE(ziptest::Listing(dir / "tmp").empty());
+    EXPECT_EQ(ziptest::Listing(dir / "out"), std::vector<std::string>{"fm.zip"});
+
+    p.zip.FSpecArgs() = {"b.txt"};
+    ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    EXPECT_EQ(ArchiveNames(zipName), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_TRUE(ziptest::Listing(dir / "tmp").empty());
 }
 
 // --- Reading the directory of damaged archives ---
