@@ -8,6 +8,16 @@ target_sources(core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/InfoConvert.cpp
 )
 
+# The rich text control and its embedded pictures, on Qt widgets.
+target_sources(gui PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/RichTextMapping.h
+  ${CMAKE_CURRENT_LIST_DIR}/RichTextMapping.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RichEdit2.h
+  ${CMAKE_CURRENT_LIST_DIR}/RichEdit2.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/OLERichEdit.h
+  ${CMAKE_CURRENT_LIST_DIR}/OLERichEdit.cpp
+)
+
 # Benchmarks build only when asked for, so the normal build stays lean.
 option(LW_BUILD_BENCH "Build the benchmarks" OFF)
 if(LW_BUILD_BENCH)

@@ -1,0 +1,286 @@
+// The rich text control of the editor window, on QTextEdit: formatted text,
+// loading as RTF with a fall back to plain text, saving as RTF or plain text
+// by its PlainText flag, undo and redo, selection and format access, and the
+// change, selection-change and link notices as callbacks.
+//
+// Lines are the control's paragraphs. Character positions count one for
+// every character, picture and paragraph break, as the platform's rich edit
+// control counts them.
+#pragma once
+
+#include "components/Errors.h"
+#include "editor/RichDocument.h"
+#include "editor/RichTextMapping.h"
+
+#include <QColor>
+#include <QFont>
+#include <QMenu>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QTextEdit>
+
+#include <functional>
+#include <memory>
+
+class QIODevice;
+
+namespace lw {
+
+class TRichEdit2;
+
+// "Failed to Load Stream", "Failed to Save Stream", "RichEdit line insertion error".
+class EOutOfResources : public Error {
+public:
+    using Error::Error;
+};
+
+enum class TAttributeType { atSelected, atDefaultText };
+
+enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+using TFontStyles = unsigned;
+
+enum class TFontPitch { fpDefault, fpVariable, fpFixed };
+
+// Paragraph alignment as the control reports it.
+enum TAlignment2 : int { taLeftJustify = 0, taRightJustify = 1, taCenter = 2, taJustify = 3 };
+
+// Character format of the selection (at the caret: of new typing) or of the
+// control's default text. Nothing is stored here: every read asks the
+// control, every write changes the one property.
+class TTextAttributes2 {
+public:
+    TTextAttributes2(TRichEdit2* owner, TAttributeType type) : owner_(owner), type_(type) {}
+
+    // An invalid QColor stands for the automatic colour (the window's text,
+    // or no background).
+    QColor Color() const;
+    void SetColor(const QColor& c);
+    QColor BackColor() const;
+    void SetBackColor(const QColor& c);
+    QString Name() const;
+    void SetName(const QString& name);
+    int Charset() const;
+    void SetCharset(int charset);
+    TFontStyles Style() const;
+    void SetStyle(TFontStyles style);
+    int Size() const;  // points
+    void SetSize(int points);
+    TFontPitch Pitch() const;
+    void SetPitch(TFontPitch pitch);
+    int Weight() const;  // 100..900
+    void SetWeight(int weight);
+
+    // Colour, face, style, size and pitch of a font, then its weight.
+    void Assign(const QFont& font);
+
+private:
+    QTextCharFormat read() const;
+    void write(const QTextCharFormat& change);
+    TRichEdit2* owner_;
+    TAttributeType type_;
+};
+
+// Paragraph format of the selection.
+class TParaAttributes2 {
+public:
+    explicit TParaAttributes2(TRichEdit2* owner) : owner_(owner) {}
+    int Alignment() const;  // TAlignment2
+    void SetAlignment(int alignment);
+    // Indents and spacing in points.
+    int FirstIndent() const;
+    void SetFirstIndent(int points);
+    int LeftIndent() const;
+    void SetLeftIndent(int points);
+    int RightIndent() const;
+    void SetRightIndent(int points);
+    int SpaceBefore() const;
+    void SetSpaceBefore(int points);
+    int SpaceAfter() const;
+    void SetSpaceAfter(int points);
+
+private:
+    TRichEdit2* owner_;
+};
+
+// A conversion between a stream's bytes and what the control reads or
+// writes. The base passes bytes through unchanged; an exception ends the
+// transfer with an error.
+class TConversion {
+public:
+    virtual ~TConversion() = default;
+    virtual qint64 ConvertReadStream(QIODevice& stream, char* buffer, qint64 bufferSize);
+    virtual qint64 ConvertWriteStream(QIODevice& stream, const char* buffer, qint64 size);
+};
+using TConversionClass = std::function<std::unique_ptr<TConversion>()>;
+
+// Registers a converter for an extension (lower case, without the dot). A
+// later registration of the same extension is found first. "txt" and "rtf"
+// are registered from the start with the pass-through TConversion.
+void RegisterConversionFormat(const QString& extension, TConversionClass conversionClass);
+
+// The control's text as a list of lines, with loading and saving.
+class TRichEdit2Strings {
+public:
+    explicit TRichEdit2Strings(TRichEdit2* owner) : owner_(owner) {}
+
+    int Count() const;
+    QString Get(int index) const;
+    void Put(int index, const QString& text);
+    void Insert(int index, const QString& text);
+    void Delete(int index);
+    void Add(const QString& text) { Insert(Count(), text); }
+    void Clear();
+    // Each line followed by CR LF.
+    QString Text() const;
+    // Replaces the whole text without change notices.
+    void SetText(const QString& text);
+    void AddStrings(const QStringList& lines);
+    void BeginUpdate();
+    void EndUpdate();
+
+    // RTF (falling back to plain text) or plain text, by the control's
+    // PlainText flag; throw EOutOfResources on failure.
+    void LoadFromStream(QIODevice& stream);
+    void SaveToStream(QIODevice& stream);
+    // The converter comes from the file's extension; file errors are lw::Error.
+    void LoadFromFile(const QString& fileName);
+    void SaveToFile(const QString& fileName);
+
+    TConversion* Converter() const { return converter_.get(); }
+    void SetConverter(std::unique_ptr<TConversion> converter) { converter_ = std::move(converter); }
+
+private:
+    QByteArray readThrough(TConversion& conv, QIODevice& stream, bool& failed);
+    void useConverterFor(const QString& fileName);
+    TRichEdit2* owner_;
+    std::unique_ptr<TConversion> converter_;
+    int updateCount_ = 0;
+};
+
+class TRichEdit2 : public QTextEdit {
+    Q_OBJECT
+public:
+    explicit TRichEdit2(QWidget* parent = nullptr);
+    ~TRichEdit2() override;
+
+    TRichEdit2Strings& Lines() { return lines_; }
+    TTextAttributes2& SelAttributes() { return selAttributes_; }
+    TTextAttributes2& DefAttributes() { return defAttributes_; }
+    TParaAttributes2& Paragraph() { return paragraph_; }
+
+    // Empties the text and clears the modified flag.
+    virtual void Clear();
+    void Undo() { undo(); }
+    void Redo() { redo(); }
+    bool CanUndo() const;
+    bool CanRedo() const;
+    bool Modified() const;
+    void SetModified(bool modified);
+
+    int SelStart() const;
+    void SetSelStart(int position);
+    int SelLength() const;
+    void SetSelLength(int length);
+    QString SelText() const;
+    // Replaces the selection, as far as the text limit allows; the caret
+    // ends after what was inserted.
+    void ReplaceSel(const QString& text);
+    void ClearSelection();  // deletes the selected text
+    void CutToClipboard() { cut(); }
+    void CopyToClipboard() { copy(); }
+    void PasteFromClipboard() { paste(); }
+    // Whether clipboard data of this MIME type could be pasted.
+    virtual bool CanPaste(const QString& mimeType) const;
+
+    int MaxLength() const { return maxLength_; }
+    void SetMaxLength(int length) { maxLength_ = length < 0 ? 0 : length; }  // 0: no limit
+
+    bool PlainText() const { return plainText_; }
+    void SetPlainText(bool value);
+    bool AutoURLDetect() const { return autoURLDetect_; }
+    void SetAutoURLDetect(bool value);
+    bool HideSelection() const { return hideSelection_; }
+    void SetHideSelection(bool value);
+    bool HideScrollBars() const { return hideScrollBars_; }
+    void SetHideScrollBars(bool value);
+    QColor Color() const;
+    void SetColor(const QColor& color);
+
+    // The normal context menu (not owned); none: Qt's standard edit menu.
+    QMenu* PopupMenu() const { return popupMenu_; }
+    void SetPopupMenu(QMenu* menu) { popupMenu_ = menu; }
+
+    // Saves the content and the modified flag, rebuilds the widget's
+    // state and loads them back, as a platform window re-creation does.
+    void RecreateWnd();
+
+    // The content as the widget-free document, and back.
+    RichDocument ToDocument() const;
+    void LoadDocument(const RichDocument& doc);
+    PictureStore& Pictures() { return pictures_; }
+    const PictureStore& Pictures() const { return pictures_; }
+    // Inserts a picture at the caret, replacing the selection.
+    void InsertPicture(std::shared_ptr<const Picture> picture);
+    // The picture at a character position, if one stands there.
+    std::shared_ptr<const Picture> PictureAt(int position) const;
+
+    // Events, called only when assigned; the first argument is the sender.
+    std::function<void(QObject* sender)> OnChange;
+    std::function<void(QObject* sender)> OnSelectionChange;
+    std::function<void(QObject* sender, const QRect& rect)> OnResizeRequest;
+    std::function<void(QObject* sender, int startPos, int endPos, bool& allowChange)> OnProtectChange;
+    std::function<void(QObject* sender, int numObjects, int numChars, bool& saveClipboard)> OnSaveClipboard;
+    std::function<void(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, bool doubleClick,
+                       int x, int y, int startPos, int endPos, bool& success)>
+        OnURLClick;
+
+    // Default character count limit of the line model's checks.
+    int TextLength() const;
+
+protected:
+    void changeEvent(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
+
+    // The menu a right click shows; nullptr: none. The caller does not own it.
+    virtual QMenu* ContextMenuFor(const QPoint& pos);
+    // Inserts text at the cursor as far as the text limit allows.
+    void insertLimited(QTextCursor& cursor, const QString& text);
+
+private:
+    friend class TTextAttributes2;
+    friend class TRichEdit2Strings;
+    void notifyChange();
+    void notifySelection();
+    bool linkAt(const QPoint& pos, int& start, int& end) const;
+    bool urlClick(QMouseEvent* e, bool doubleClick);
+    void updateLinkHighlight();
+    void applySelectionPalette();
+
+    TRichEdit2Strings lines_;
+    TTextAttributes2 selAttributes_;
+    TTextAttributes2 defAttributes_;
+    TParaAttributes2 paragraph_;
+    PictureStore pictures_;
+
+    bool plainText_ = false;
+    bool autoURLDetect_ = false;
+    bool hideSelection_ = true;
+    bool hideScrollBars_ = true;
+    int maxLength_ = 0;
+    bool changeNotices_ = true;
+    int lastSelStart_ = -1, lastSelEnd_ = -1;
+    QColor defBackColor_;
+    int defCharset_ = 1;  // DEFAULT_CHARSET
+    QPointer<QMenu> popupMenu_;
+    std::unique_ptr<QMenu> standardMenu_;
+};
+
+} // namespace lw

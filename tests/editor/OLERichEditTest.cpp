@@ -1,0 +1,303 @@
+#include "components/FileIO.h"
+#include "editor/OLERichEdit.h"
+#include "editor/RtfReader.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace lw;
+
+namespace {
+
+QByteArray pngBytes(int w, int h, QColor color)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+class ScriptedQuestions : public Questions {
+public:
+    std::optional<std::string> saveAnswer;
+    std::vector<std::string> messages;
+    std::optional<std::string> ChooseFolder(const FolderRequest&) override { return std::nullopt; }
+    std::optional<std::string> ChooseOpenFile(const FileRequest&) override { return std::nullopt; }
+    std::vector<std::string> ChooseOpenFiles(const FileRequest&) override { return {}; }
+    std::optional<std::string> ChooseSaveFile(const FileRequest&) override { return saveAnswer; }
+    int ChooseGame() override { return -1; }
+    void ShowMessage(MessageKind, const std::string&, const std::string& text) override { messages.push_back(text); }
+    Answer AskYesNoCancel(const std::string&, const std::string&) override { return Answer::Cancel; }
+    void Beep() override {}
+};
+
+// The drop handler, reachable without a platform drag in progress.
+class DropTarget : public TOLEEdit {
+public:
+    using TOLEEdit::dropEvent;
+};
+
+} // namespace
+
+// Receives what QDesktopServices would hand to the desktop's viewer.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+class OLERichEditTest : public QObject {
+    Q_OBJECT
+
+    // Text, then a picture at position 5, then more text.
+    void withPicture(TOLEEdit& edit, const QByteArray& png)
+    {
+        edit.Lines().SetText(QStringLiteral("text more"));
+        edit.SetSelStart(5);
+        auto* data = new QMimeData;
+        data->setData(QStringLiteral("image/png"), png);
+        QApplication::clipboard()->setMimeData(data);
+        edit.PasteFromClipboard();
+    }
+
+    void selectPicture(TOLEEdit& edit)
+    {
+        edit.SetSelStart(5);
+        edit.SetSelLength(1);
+    }
+
+private slots:
+    void pastedImageEmbedsWithItsOwnBytes()
+    {
+        TOLEEdit edit;
+        const QByteArray png = pngBytes(40, 30, Qt::red);
+        withPicture(edit, png);
+        QCOMPARE(edit.ObjectCount(), 1);
+        auto pic = edit.PictureAt(5);
+        QVERIFY(pic);
+        QCOMPARE(pic->kind, PictureKind::Png);
+        QVERIFY(pic->data == png.toStdString());
+        // An image without bytes of its own (a screenshot) embeds as PNG.
+        QImage shot(10, 10, QImage::Format_RGB32);
+        shot.fill(Qt::green);
+        QApplication::clipboard()->setImage(shot);
+        edit.SetSelStart(0);
+        edit.PasteFromClipboard();
+        QCOMPARE(edit.ObjectCount(), 2);
+        QCOMPARE(edit.PictureAt(0)->kind, PictureKind::Png);
+        // Saved as RTF, both come back as \pngblip pictures.
+        QByteArray rtf;
+        QBuffer out(&rtf);
+        out.open(QIODevice::WriteOnly);
+        edit.Lines().SaveToStream(out);
+        QVERIFY(rtf.contains("\\pngblip"));
+        const auto doc = ReadRtf(rtf.toStdString());
+        QVERIFY(doc.has_value());
+        int pictures = 0;
+        for (const auto& r : doc->paragraphs[0].runs) pictures += r.IsPicture();
+        QCOMPARE(pictures, 2);
+    }
+
+    void droppedPictureFileEmbedsWithTheActionTheKeysAsk()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("shot.png"));
+        const QByteArray png = pngBytes(8, 6, Qt::blue);
+        WriteFileAtomic(file.toStdString(), png.toStdString());
+        DropTarget edit;
+        edit.resize(300, 200);
+        edit.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&edit));
+        edit.Lines().SetText(QStringLiteral("drop here"));
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(file)});
+
+        QDropEvent plain(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        edit.dropEvent(&plain);
+        QVERIFY(plain.isAccepted());
+        QCOMPARE(plain.dropAction(), Qt::MoveAction);
+        QCOMPARE(edit.ObjectCount(), 1);
+
+        QDropEvent ctrl(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::ControlModifier);
+        edit.dropEvent(&ctrl);
+        QCOMPARE(ctrl.dropAction(), Qt::CopyAction);
+        QCOMPARE(edit.ObjectCount(), 2);
+
+        // A source that only copies is copied from, whatever the keys say.
+        QDropEvent copyOnly(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        edit.dropEvent(&copyOnly);
+        QCOMPARE(copyOnly.dropAction(), Qt::CopyAction);
+        QCOMPARE(edit.ObjectCount(), 3);
+        QVERIFY(edit.PictureAt(0) && edit.PictureAt(0)->data == png.toStdString());
+    }
+
+    void dropEffectRule()
+    {
+        const auto all = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+        QCOMPARE(TOLEEdit::DropEffect(Qt::NoModifier, all, Qt::CopyAction), Qt::MoveAction);
+        QCOMPARE(TOLEEdit::DropEffect(Qt::ControlModifier, all, Qt::MoveAction), Qt::CopyAction);
+        QCOMPARE(TOLEEdit::DropEffect(Qt::ControlModifier | Qt::ShiftModifier, all, Qt::MoveAction), Qt::LinkAction);
+        QCOMPARE(TOLEEdit::DropEffect(Qt::ShiftModifier, all, Qt::CopyAction), Qt::MoveAction);
+        QCOMPARE(TOLEEdit::DropEffect(Qt::ControlModifier, Qt::MoveAction, Qt::MoveAction), Qt::MoveAction);
+        QCOMPARE(TOLEEdit::DropEffect(Qt::NoModifier, Qt::CopyAction | Qt::LinkAction, Qt::LinkAction), Qt::LinkAction);
+    }
+
+    void selectedPictureShowsItsVerbsTextShowsTheTextMenu()
+    {
+        TOLEEdit edit;
+        QMenu textMenu;
+        textMenu.addAction(QStringLiteral("Undo"));
+        edit.SetPopupMenu(&textMenu);
+        withPicture(edit, pngBytes(20, 20, Qt::red));
+
+        selectPicture(edit);
+        QMenu* menu = edit.ContextMenuFor(QPoint(1, 1));
+        QVERIFY(menu && menu != &textMenu);
+        const auto actions = menu->actions();
+        QCOMPARE(actions.size(), 3);
+        QCOMPARE(actions[0]->text(), QStringLiteral("Open"));
+        QVERIFY(actions[0]->font().bold());
+        QCOMPARE(menu->defaultAction(), actions[0]);
+        QCOMPARE(actions[1]->text(), QStringLiteral("Save Picture As..."));
+        QVERIFY(!actions[1]->font().bold());
+        QCOMPARE(actions[2]->text(), QStringLiteral("Copy"));
+        QVERIFY(edit.SelObject() == edit.PictureAt(5));
+        QCOMPARE(edit.ContextMenuFor(QPoint(1, 1)), menu);  // the same object: the same menu
+
+        edit.SetSelStart(1);
+        edit.SetSelLength(2);
+        QCOMPARE(edit.ContextMenuFor(QPoint(1, 1)), &textMenu);
+        QVERIFY(!edit.SelObject());
+        QVERIFY(!edit.VerbMenu());
+
+        selectPicture(edit);
+        edit.SetAutoVerbMenu(false);
+        QCOMPARE(edit.ContextMenuFor(QPoint(1, 1)), &textMenu);
+    }
+
+    void pictureWithoutBytesHasNoMenu()
+    {
+        TOLEEdit edit;
+        RtfReadLimits limits;
+        limits.maxPictureBytes = 4;
+        auto doc = ReadRtf("{\\rtf1 a{\\pict\\pngblip\\picwgoal300\\pichgoal300 0102030405060708}b}", limits);
+        QVERIFY(doc.has_value());
+        edit.LoadDocument(*doc);
+        edit.SetSelStart(1);
+        edit.SetSelLength(1);
+        QVERIFY(edit.PictureAt(1));
+        QVERIFY(edit.ContextMenuFor(QPoint(1, 1)) == nullptr);
+    }
+
+    void rightClickSelectsThePicture()
+    {
+        TOLEEdit edit;
+        edit.resize(300, 200);
+        edit.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&edit));
+        withPicture(edit, pngBytes(40, 30, Qt::red));
+        edit.SetSelStart(0);
+        QTextCursor before(edit.document()), after(edit.document());
+        before.setPosition(5);
+        after.setPosition(6);
+        const QPoint inside((edit.cursorRect(before).left() + edit.cursorRect(after).left()) / 2,
+                            edit.cursorRect(after).center().y());
+        QTest::mousePress(edit.viewport(), Qt::RightButton, {}, inside);
+        QCOMPARE(edit.SelStart(), 5);
+        QCOMPARE(edit.SelLength(), 1);
+        QTest::mouseRelease(edit.viewport(), Qt::RightButton, {}, inside);
+    }
+
+    void verbsOpenSaveAndCopy()
+    {
+        TOLEEdit edit;
+        ScriptedQuestions questions;
+        edit.SetQuestions(&questions);
+        const QByteArray png = pngBytes(12, 12, Qt::yellow);
+        withPicture(edit, png);
+        selectPicture(edit);
+        QVERIFY(edit.ContextMenuFor(QPoint()));
+
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        edit.DoVerb(TOLEEdit::OLEIVERB_PRIMARY_REQUEST);
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(catcher.urls.size(), 1);
+        const QString opened = catcher.urls[0].toLocalFile();
+        QVERIFY(opened.endsWith(QStringLiteral(".png")));
+        QCOMPARE(QByteArray::fromStdString(ReadWholeFile(opened.toStdString())), png);
+
+        QTemporaryDir dir;
+        questions.saveAnswer = dir.filePath(QStringLiteral("saved.png")).toStdString();
+        edit.DoVerb(1);  // index 1: "Save Picture As..."
+        QCOMPARE(QByteArray::fromStdString(ReadWholeFile(*questions.saveAnswer)), png);
+
+        QApplication::clipboard()->clear();
+        edit.VerbMenu()->actions().at(2)->trigger();  // "Copy", through the menu
+        const QMimeData* copied = QApplication::clipboard()->mimeData();
+        QVERIFY(copied);
+        QCOMPARE(copied->data(QStringLiteral("image/png")), png);
+
+        try {
+            edit.DoVerb(7);
+            QFAIL("no error");
+        } catch (const EOleError& e) {
+            QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Invalid Verb"));
+        }
+
+        // Closing drops the viewer's copy with the objects.
+        edit.Clear();
+        QVERIFY(!QFile::exists(opened));
+    }
+
+    void clearDropsEveryObject()
+    {
+        TOLEEdit edit;
+        withPicture(edit, pngBytes(5, 5, Qt::red));
+        selectPicture(edit);
+        QVERIFY(edit.ContextMenuFor(QPoint()));
+        QVERIFY(edit.SelObject());
+        edit.Clear();
+        QCOMPARE(edit.ObjectCount(), 0);
+        QCOMPARE(edit.Pictures().Count(), 0);
+        QVERIFY(!edit.SelObject());
+        QVERIFY(!edit.VerbMenu());
+        QVERIFY(!edit.Modified());
+        QCOMPARE(edit.toPlainText(), QString());
+    }
+
+    void metafilesShowAsFramedPlaceholdersAndSaveUnchanged()
+    {
+        TOLEEdit edit;
+        const QByteArray rtf("{\\rtf1 x{\\pict\\wmetafile8\\picw2540\\pich1270\\picwgoal1440\\pichgoal720 0100090000}y}");
+        QByteArray in = rtf;
+        QBuffer buffer(&in);
+        buffer.open(QIODevice::ReadOnly);
+        edit.Lines().LoadFromStream(buffer);
+        auto pic = edit.PictureAt(1);
+        QVERIFY(pic);
+        QCOMPARE(pic->kind, PictureKind::Wmf);
+        const QImage shown = PictureStore::Render(*pic);
+        QCOMPARE(shown.size(), QSize(96, 48));
+        QVERIFY(shown.pixelColor(0, 0) != shown.pixelColor(shown.width() / 2, 2));  // the frame
+        QByteArray out;
+        QBuffer save(&out);
+        save.open(QIODevice::WriteOnly);
+        edit.Lines().SaveToStream(save);
+        QVERIFY(out.contains("\\wmetafile8"));
+        QVERIFY(out.contains("0100090000"));
+    }
+};
+
+QTEST_MAIN(OLERichEditTest)
+#include "OLERichEditTest.moc"

@@ -1,0 +1,458 @@
+#include "components/FileIO.h"
+#include "editor/RichEdit2.h"
+#include "editor/RtfReader.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QtTest>
+
+using namespace lw;
+
+namespace {
+
+// Hands out at most `chunk` bytes per read; fails every read or write when
+// `fail` is set.
+class ChunkedConversion : public TConversion {
+public:
+    explicit ChunkedConversion(qint64 chunk, bool fail = false) : chunk_(chunk), fail_(fail) {}
+    qint64 ConvertReadStream(QIODevice& stream, char* buffer, qint64 size) override
+    {
+        if (fail_) throw std::runtime_error("read failure");
+        ++reads;
+        return stream.read(buffer, std::min(size, chunk_));
+    }
+    qint64 ConvertWriteStream(QIODevice& stream, const char* buffer, qint64 size) override
+    {
+        if (fail_) throw std::runtime_error("write failure");
+        return stream.write(buffer, size);
+    }
+    int reads = 0;
+
+private:
+    qint64 chunk_;
+    bool fail_;
+};
+
+// Upper-cases what it writes: shows which converter a file operation used.
+class UpperConversion : public TConversion {
+public:
+    qint64 ConvertWriteStream(QIODevice& stream, const char* buffer, qint64 size) override
+    {
+        return stream.write(QByteArray(buffer, size).toUpper());
+    }
+};
+
+QByteArray saved(TRichEdit2& edit)
+{
+    QByteArray bytes;
+    QBuffer out(&bytes);
+    out.open(QIODevice::WriteOnly);
+    edit.Lines().SaveToStream(out);
+    return bytes;
+}
+
+void load(TRichEdit2& edit, const QByteArray& data)
+{
+    QByteArray bytes = data;
+    QBuffer in(&bytes);
+    in.open(QIODevice::ReadOnly);
+    edit.Lines().LoadFromStream(in);
+}
+
+QStringList linesOf(TRichEdit2& edit)
+{
+    QStringList out;
+    for (int i = 0; i < edit.Lines().Count(); ++i) out << edit.Lines().Get(i);
+    return out;
+}
+
+void select(TRichEdit2& edit, int start, int length)
+{
+    edit.SetSelStart(start);
+    edit.SetSelLength(length);
+}
+
+} // namespace
+
+class RichEdit2Test : public QObject {
+    Q_OBJECT
+
+private slots:
+    void countIgnoresAnEmptyLastLine()
+    {
+        TRichEdit2 edit;
+        QCOMPARE(edit.Lines().Count(), 0);
+        edit.setPlainText(QStringLiteral("a\nb"));
+        QCOMPARE(edit.Lines().Count(), 2);
+        edit.setPlainText(QStringLiteral("a\nb\n"));
+        QCOMPARE(edit.Lines().Count(), 2);
+        QCOMPARE(edit.document()->blockCount(), 3);
+        QCOMPARE(edit.Lines().Get(1), QStringLiteral("b"));
+        QCOMPARE(edit.Lines().Get(2), QString());
+        QCOMPARE(edit.Lines().Get(-1), QString());
+        QCOMPARE(edit.Lines().Text(), QStringLiteral("a\r\nb\r\n"));
+    }
+
+    void putReplacesTheLineAndKeepsItsBreak()
+    {
+        TRichEdit2 edit;
+        edit.setPlainText(QStringLiteral("one\ntwo\nthree"));
+        edit.Lines().Put(1, QStringLiteral("2"));
+        edit.Lines().Put(-1, QStringLiteral("x"));
+        edit.Lines().Put(7, QStringLiteral("x"));
+        QCOMPARE(edit.toPlainText(), QStringLiteral("one\n2\nthree"));
+    }
+
+    void insertBeforeExistingLinesAndAfterTheLast()
+    {
+        TRichEdit2 edit;
+        edit.Lines().Insert(0, QStringLiteral("first"));  // the one empty line exists
+        QCOMPARE(edit.toPlainText(), QStringLiteral("first\n"));
+        QCOMPARE(edit.Lines().Count(), 1);
+        edit.Lines().Add(QStringLiteral("second"));  // line 1 exists: it is the empty last one
+        QCOMPARE(edit.toPlainText(), QStringLiteral("first\nsecond\n"));
+        edit.Lines().Insert(-1, QStringLiteral("never"));
+        // After the last line when that line is empty: nothing.
+        edit.Lines().Insert(3, QStringLiteral("never"));
+        QCOMPARE(edit.toPlainText(), QStringLiteral("first\nsecond\n"));
+        edit.Lines().Insert(1, QStringLiteral("middle"));
+        QCOMPARE(linesOf(edit), (QStringList{"first", "middle", "second"}));
+
+        // After a last line with text: a break, then the line.
+        edit.setPlainText(QStringLiteral("a"));
+        edit.Lines().Insert(1, QStringLiteral("b"));
+        QCOMPARE(edit.toPlainText(), QStringLiteral("a\nb"));
+        edit.Lines().Insert(5, QStringLiteral("c"));  // line 4 does not exist either
+        QCOMPARE(edit.toPlainText(), QStringLiteral("a\nb"));
+    }
+
+    void insertCutByTheTextLimitIsAnError()
+    {
+        TRichEdit2 edit;
+        edit.setPlainText(QStringLiteral("abc"));
+        edit.SetMaxLength(6);
+        edit.Lines().Insert(0, QStringLiteral("x"));  // "x" + break fits
+        try {
+            edit.Lines().Insert(0, QStringLiteral("toolong"));
+            QFAIL("no error");
+        } catch (const EOutOfResources& e) {
+            QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("RichEdit line insertion error"));
+        }
+        QVERIFY(edit.TextLength() <= 6);
+    }
+
+    void deleteRemovesTheLineTheLastOnesBreakStays()
+    {
+        TRichEdit2 edit;
+        edit.setPlainText(QStringLiteral("one\ntwo\nthree"));
+        edit.Lines().Delete(1);
+        QCOMPARE(edit.toPlainText(), QStringLiteral("one\nthree"));
+        edit.Lines().Delete(1);
+        QCOMPARE(edit.toPlainText(), QStringLiteral("one\n"));
+        edit.Lines().Delete(-1);
+        edit.Lines().Delete(9);
+        QCOMPARE(edit.toPlainText(), QStringLiteral("one\n"));
+    }
+
+    void setTextRaisesNoChangeNoticesAddStringsKeepsSelectionEventsQuiet()
+    {
+        TRichEdit2 edit;
+        int changes = 0, selections = 0;
+        edit.OnChange = [&](QObject* sender) { QCOMPARE(sender, &edit); ++changes; };
+        edit.Lines().SetText(QStringLiteral("a\r\nb\nc\r\n"));
+        QCOMPARE(changes, 0);
+        QCOMPARE(linesOf(edit), (QStringList{"a", "b", "c"}));
+        edit.OnSelectionChange = [&](QObject*) { ++selections; };
+        edit.Lines().AddStrings({QStringLiteral("d"), QStringLiteral("e")});
+        QCOMPARE(selections, 0);
+        QVERIFY(edit.OnSelectionChange != nullptr);
+        QCOMPARE(linesOf(edit), (QStringList{"a", "b", "c", "d", "e"}));
+        QVERIFY(changes > 0);  // the adds are ordinary edits
+    }
+
+    void plainTextLoadTurnsEveryBreakIntoOneAlsoAcrossReads()
+    {
+        TRichEdit2 edit;
+        // One byte per read: every CR LF pair falls across two reads.
+        edit.Lines().SetConverter(std::make_unique<ChunkedConversion>(1));
+        load(edit, QByteArray("one\r\ntwo\nthree\rfour\r\n\r\nsix"));
+        QCOMPARE(linesOf(edit), (QStringList{"one", "two", "three", "four", "", "six"}));
+        QVERIFY(static_cast<ChunkedConversion*>(edit.Lines().Converter())->reads > 20);
+        QVERIFY(!edit.Modified());
+    }
+
+    void rtfLoadFallsBackToPlainTextAndFailsWhenBothFail()
+    {
+        TRichEdit2 edit;
+        load(edit, QByteArray("{\\rtf1 {\\b bold}\\par x}"));
+        QCOMPARE(linesOf(edit), (QStringList{"bold", "x"}));
+        select(edit, 0, 2);
+        QVERIFY(edit.SelAttributes().Style() & fsBold);
+
+        load(edit, QByteArray("not {\\rtf1 at the start"));
+        QCOMPARE(edit.toPlainText(), QStringLiteral("not {\\rtf1 at the start"));
+
+        edit.Lines().SetConverter(std::make_unique<ChunkedConversion>(64, true));
+        try {
+            load(edit, QByteArray("{\\rtf1 x}"));
+            QFAIL("no error");
+        } catch (const EOutOfResources& e) {
+            QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Failed to Load Stream"));
+        }
+        QCOMPARE(edit.toPlainText(), QStringLiteral("not {\\rtf1 at the start"));
+
+        // With PlainText set, RTF is just text and a failed read is no error.
+        edit.Lines().SetConverter(nullptr);
+        edit.SetPlainText(true);
+        load(edit, QByteArray("{\\rtf1 x}"));
+        QCOMPARE(edit.toPlainText(), QStringLiteral("{\\rtf1 x}"));
+        edit.Lines().SetConverter(std::make_unique<ChunkedConversion>(64, true));
+        load(edit, QByteArray("lost"));
+        QCOMPARE(edit.toPlainText(), QString());
+    }
+
+    void saveFollowsThePlainTextFlag()
+    {
+        TRichEdit2 edit;
+        edit.Lines().SetText(QStringLiteral("café\nx"));
+        QVERIFY(saved(edit).startsWith("{\\rtf1"));
+        edit.SetPlainText(true);  // the control holds text: only the streams switch
+        QVERIFY(edit.PlainText());
+        QCOMPARE(saved(edit), QByteArray("caf\xE9\r\nx\r\n"));
+        edit.SetPlainText(false);
+        QVERIFY(saved(edit).startsWith("{\\rtf1"));
+
+        edit.Lines().SetConverter(std::make_unique<ChunkedConversion>(64, true));
+        try {
+            saved(edit);
+            QFAIL("no error");
+        } catch (const EOutOfResources& e) {
+            QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Failed to Save Stream"));
+        }
+    }
+
+    void filesUseTheConverterOfTheirExtension()
+    {
+        QTemporaryDir dir;
+        RegisterConversionFormat(QStringLiteral("upr"), [] { return std::make_unique<UpperConversion>(); });
+        TRichEdit2 edit;
+        edit.SetPlainText(true);
+        edit.Lines().SetText(QStringLiteral("shout"));
+        edit.Lines().SaveToFile(dir.filePath(QStringLiteral("a.UPR")));
+        QCOMPARE(QByteArray::fromStdString(ReadWholeFile(dir.filePath(QStringLiteral("a.UPR")).toStdString())),
+                 QByteArray("SHOUT\r\n"));
+        QVERIFY(dynamic_cast<UpperConversion*>(edit.Lines().Converter()));
+        edit.Lines().SaveToFile(dir.filePath(QStringLiteral("b.unknown")));  // the "txt" entry
+        QVERIFY(edit.Lines().Converter() && !dynamic_cast<UpperConversion*>(edit.Lines().Converter()));
+
+        try {
+            edit.Lines().LoadFromFile(dir.filePath(QStringLiteral("missing.rtf")));
+            QFAIL("no error");
+        } catch (const Error& e) {
+            QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("missing.rtf")));
+        }
+        QVERIFY(edit.Lines().Converter() == nullptr);
+        try {
+            edit.Lines().SaveToFile(dir.filePath(QStringLiteral("no/such/dir/x.rtf")));
+            QFAIL("no error");
+        } catch (const Error&) {
+        }
+    }
+
+    void fixtureSurvivesLoadSaveAndReload()
+    {
+        const QString dir = QStringLiteral(LW_FIXTURES "/rtf/");
+        for (const char* name : {"wordpad_cp1252.rtf", "word_cp1250.rtf", "libreoffice_writer.rtf", "handwritten.rtf"}) {
+            TRichEdit2 edit;
+            edit.Lines().LoadFromFile(dir + QLatin1String(name));
+            const RichDocument first = edit.ToDocument();
+            const std::string expected = PlainTextOf(*ReadRtf(ReadWholeFile((dir + QLatin1String(name)).toStdString())));
+            QCOMPARE(QString::fromStdString(PlainTextOf(first)), QString::fromStdString(expected));
+            const QByteArray rtf = saved(edit);
+            TRichEdit2 again;
+            load(again, rtf);
+            const RichDocument second = again.ToDocument();
+            QCOMPARE(second.paragraphs.size(), first.paragraphs.size());
+            for (size_t p = 0; p < first.paragraphs.size(); ++p) {
+                QCOMPARE(second.paragraphs[p].align, first.paragraphs[p].align);
+                const auto& a = first.paragraphs[p].runs;
+                const auto& b = second.paragraphs[p].runs;
+                QCOMPARE(b.size(), a.size());
+                for (size_t r = 0; r < a.size(); ++r) {
+                    QCOMPARE(QString::fromStdString(b[r].text), QString::fromStdString(a[r].text));
+                    QVERIFY(b[r].format == a[r].format);
+                    QCOMPARE(b[r].IsPicture(), a[r].IsPicture());
+                    if (a[r].IsPicture()) QVERIFY(b[r].picture->data == a[r].picture->data);
+                }
+            }
+        }
+    }
+
+    void selectionAndDefaultAttributes()
+    {
+        TRichEdit2 edit;
+        edit.DefAttributes().Assign(QFont(QStringLiteral("Arial"), 12));
+        QCOMPARE(edit.DefAttributes().Name(), QStringLiteral("Arial"));
+        QCOMPARE(edit.DefAttributes().Size(), 12);
+        edit.DefAttributes().SetColor(QColor());
+        QVERIFY(!edit.DefAttributes().Color().isValid());
+        edit.DefAttributes().SetColor(QColor(Qt::blue));
+        QCOMPARE(edit.DefAttributes().Color(), QColor(Qt::blue));
+
+        edit.Lines().SetText(QStringLiteral("hello world"));
+        select(edit, 0, 5);
+        QCOMPARE(edit.SelText(), QStringLiteral("hello"));
+        QCOMPARE(edit.SelAttributes().Name(), QStringLiteral("Arial"));  // from the default
+        edit.SelAttributes().SetStyle(fsBold | fsUnderline);
+        edit.SelAttributes().SetName(QStringLiteral("Courier New"));
+        edit.SelAttributes().SetSize(18);
+        edit.SelAttributes().SetColor(QColor(200, 0, 0));
+        edit.SelAttributes().SetBackColor(QColor(255, 255, 0));
+        edit.SelAttributes().SetCharset(238);
+        select(edit, 1, 2);
+        QCOMPARE(edit.SelAttributes().Style(), TFontStyles(fsBold | fsUnderline));
+        QCOMPARE(edit.SelAttributes().Name(), QStringLiteral("Courier New"));
+        QCOMPARE(edit.SelAttributes().Size(), 18);
+        QCOMPARE(edit.SelAttributes().Color(), QColor(200, 0, 0));
+        QCOMPARE(edit.SelAttributes().BackColor(), QColor(255, 255, 0));
+        QCOMPARE(edit.SelAttributes().Charset(), 238);
+        select(edit, 7, 2);
+        QCOMPARE(edit.SelAttributes().Style(), TFontStyles(0));
+        QVERIFY(!edit.SelAttributes().Color().isValid());
+        QCOMPARE(edit.SelAttributes().Size(), 12);
+        // At the caret: the format of new typing.
+        select(edit, 11, 0);
+        edit.SelAttributes().SetStyle(fsItalic);
+        edit.ReplaceSel(QStringLiteral("!"));
+        select(edit, 11, 1);
+        QCOMPARE(edit.SelAttributes().Style(), TFontStyles(fsItalic));
+        QVERIFY(edit.Modified());
+        // Saved and read back, the formats are the file's.
+        const auto doc = ReadRtf(saved(edit).toStdString());
+        QVERIFY(doc.has_value());
+        QCOMPARE(QString::fromStdString(doc->paragraphs[0].runs[0].format.face), QStringLiteral("Courier New"));
+        QVERIFY(doc->paragraphs[0].runs[0].format.bold);
+        QCOMPARE(doc->paragraphs[0].runs[0].format.halfPoints, 36);
+    }
+
+    void paragraphAlignment()
+    {
+        TRichEdit2 edit;
+        edit.Lines().SetText(QStringLiteral("a\nb"));
+        QCOMPARE(edit.Paragraph().Alignment(), int(taLeftJustify));
+        for (int a : {taCenter, taRightJustify, taJustify, taLeftJustify}) {
+            edit.Paragraph().SetAlignment(a);
+            QCOMPARE(edit.Paragraph().Alignment(), a);
+        }
+        edit.Paragraph().SetAlignment(taCenter);
+        QCOMPARE(edit.document()->firstBlock().blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+        QVERIFY(!(edit.document()->lastBlock().blockFormat().alignment() & Qt::AlignHCenter));
+        edit.Paragraph().SetLeftIndent(30);
+        QCOMPARE(edit.Paragraph().LeftIndent(), 30);
+    }
+
+    void selectionAndUndo()
+    {
+        TRichEdit2 edit;
+        edit.setPlainText(QStringLiteral("abcdef"));
+        int selections = 0;
+        edit.OnSelectionChange = [&](QObject*) { ++selections; };
+        select(edit, 2, 3);
+        QCOMPARE(edit.SelStart(), 2);
+        QCOMPARE(edit.SelLength(), 3);
+        QCOMPARE(edit.SelText(), QStringLiteral("cde"));
+        QVERIFY(selections > 0);
+        select(edit, 4, 100);  // clamped to the end
+        QCOMPARE(edit.SelLength(), 2);
+        select(edit, 2, 3);
+
+        QVERIFY(!edit.CanUndo());
+        edit.ClearSelection();
+        QCOMPARE(edit.toPlainText(), QStringLiteral("abf"));
+        QVERIFY(edit.CanUndo());
+        QVERIFY(!edit.CanRedo());
+        edit.Undo();
+        QCOMPARE(edit.toPlainText(), QStringLiteral("abcdef"));
+        QVERIFY(edit.CanRedo());
+        edit.Redo();
+        QCOMPARE(edit.toPlainText(), QStringLiteral("abf"));
+        edit.Clear();
+        QCOMPARE(edit.toPlainText(), QString());
+        QVERIFY(!edit.Modified());
+    }
+
+    void typingRaisesChangeAndRespectsTheLimit()
+    {
+        TRichEdit2 edit;
+        edit.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&edit));
+        int changes = 0;
+        edit.OnChange = [&](QObject*) { ++changes; };
+        QTest::keyClicks(&edit, QStringLiteral("abc"));
+        QCOMPARE(edit.toPlainText(), QStringLiteral("abc"));
+        QCOMPARE(changes, 3);
+        QVERIFY(edit.Modified());
+        edit.SetMaxLength(4);
+        QTest::keyClicks(&edit, QStringLiteral("xyz"));
+        QCOMPARE(edit.toPlainText(), QStringLiteral("abcx"));
+    }
+
+    void recreatingKeepsContentFormattingAndModifiedFlag()
+    {
+        TRichEdit2 edit;
+        load(edit, QByteArray("{\\rtf1{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 plain {\\b bold}\\par\\qc centred}"));
+        QVERIFY(!edit.Modified());
+        edit.SetHideScrollBars(false);
+        QCOMPARE(edit.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(edit.toPlainText(), QStringLiteral("plain bold\ncentred"));
+        QVERIFY(!edit.Modified());
+        select(edit, 7, 2);
+        QVERIFY(edit.SelAttributes().Style() & fsBold);
+        select(edit, 12, 0);
+        QCOMPARE(edit.Paragraph().Alignment(), int(taCenter));
+        edit.SetModified(true);
+        edit.SetHideScrollBars(true);
+        QVERIFY(edit.Modified());
+        QCOMPARE(edit.toPlainText(), QStringLiteral("plain bold\ncentred"));
+    }
+
+    void linkNoticesOnlyWithAutoUrlDetect()
+    {
+        TRichEdit2 edit;
+        edit.resize(400, 200);
+        edit.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&edit));
+        edit.Lines().SetText(QStringLiteral("go to https://example.org/fm now"));
+        int clicks = 0, start = -1, end = -1;
+        bool wasDouble = true;
+        edit.OnURLClick = [&](QObject*, Qt::MouseButton button, Qt::KeyboardModifiers, bool dbl, int, int, int s, int e,
+                              bool& success) {
+            QCOMPARE(button, Qt::LeftButton);
+            ++clicks;
+            start = s;
+            end = e;
+            wasDouble = dbl;
+            success = false;
+        };
+        QTextCursor at(edit.document());
+        at.setPosition(12);
+        const QPoint p = edit.cursorRect(at).center() + QPoint(2, 0);
+        QTest::mouseClick(edit.viewport(), Qt::LeftButton, {}, p);
+        QCOMPARE(clicks, 0);
+        QVERIFY(edit.SelStart() != 0 || edit.SelLength() != 0);  // the click reached the text
+
+        edit.SetAutoURLDetect(true);
+        edit.SetSelStart(0);
+        QTest::mouseClick(edit.viewport(), Qt::LeftButton, {}, p);
+        QCOMPARE(clicks, 1);
+        QCOMPARE(start, 6);
+        QCOMPARE(end, 6 + int(QStringLiteral("https://example.org/fm").size()));
+        QVERIFY(!wasDouble);
+        QCOMPARE(edit.SelStart(), 0);  // not handled: the control ignored the click
+    }
+};
+
+QTEST_MAIN(RichEdit2Test)
+#include "RichEdit2Test.moc"
