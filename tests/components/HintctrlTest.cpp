@@ -49,6 +49,7 @@ private slots:
     void anotherEditTakesOver();
     void onShowHintSuppressesOrForces();
     void destroyedEditIsForgotten();
+    void hintStaysOnTheScreen();
     void realTimerShowsTheHint();
 
 private:
@@ -273,6 +274,22 @@ void HintctrlTest::destroyedEditIsForgotten()
     QCOMPARE(Hint()->HintState(), THintController::Idle);
     TwoTicks();  // nothing left to call
     QCOMPARE(Hint()->HintState(), THintController::Idle);
+}
+
+void HintctrlTest::hintStaysOnTheScreen()
+{
+    const QRect screen = window_->screen()->geometry();
+    window_->move(screen.right() - window_->width() - 5, screen.bottom() - window_->height() - 5);
+    QApplication::processEvents();
+    edit_->setText(LongText);
+    MoveOver(edit_);
+    TwoTicks();
+    QVERIFY(Hint()->isVisible());
+    // Moved left to end at the screen's edge, not cut.
+    const QRect hint = Hint()->geometry();
+    QCOMPARE(hint.right(), screen.right());
+    QCOMPARE(hint.width(), edit_->fontMetrics().horizontalAdvance(LongText) + 5);
+    QVERIFY(hint.bottom() <= screen.bottom());
 }
 
 void HintctrlTest::realTimerShowsTheHint()
