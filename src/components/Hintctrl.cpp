@@ -176,7 +176,9 @@ THEdit::THEdit(QWidget* parent) : QLineEdit(parent)
 
 THEdit::~THEdit()
 {
-    THintController::Instance()->UnregisterEdit(this);
+    // An edit that outlives the application finds no controller to leave.
+    if (instance)
+        instance->UnregisterEdit(this);
 }
 
 QRect THEdit::TextArea() const
@@ -217,9 +219,8 @@ bool THEdit::DoSpHint(const QPoint& cursorPos)
 
 void THEdit::ResetIfCurrent()
 {
-    THintController* hint = THintController::Instance();
-    if (hint->Current() == this)
-        hint->ResetHint();
+    if (instance && instance->Current() == this)
+        instance->ResetHint();
 }
 
 void THEdit::mouseMoveEvent(QMouseEvent* event)
