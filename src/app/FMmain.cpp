@@ -122,7 +122,10 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
     // lets its Cancel button stop the run.
     FMZipper.OnAfterCallback = [this](CallBackInfo&, bool& abort) {
         QCoreApplication::processEvents();
-        if (FProgress && FProgress->Cancelled()) abort = true;
+        if (FProgress && FProgress->Cancelled()) {
+            abort = true;
+            FMZipper.SetUnattended(true);  // stopping is no error to report
+        }
     };
 
     // The file list on the left, the boxes of the selected entry on the right.
@@ -531,13 +534,16 @@ void TMainForm::ZipButtonClick()
     const auto file = questions_.ChooseSaveFile(req);
     if (!file) return;
     ShowZipProgress();
+    FMZipper.SetUnattended(false);
     try {
         PackProject(FMZipper, project_, *file);
     } catch (...) {
         HideZipProgress();
+        FMZipper.SetUnattended(false);
         throw;
     }
     HideZipProgress();
+    FMZipper.SetUnattended(false);
 }
 
 void TMainForm::FMInfoButtonClick()

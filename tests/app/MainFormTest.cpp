@@ -1,5 +1,6 @@
 // The main window end to end: scripted answers stand in for the user.
 #include "app/FMmain.h"
+#include "app/ZipDlg.h"
 #include "components/Hintctrl.h"
 #include "mission/CreateFM.h"
 #include "support/ScriptedGuiQuestions.h"
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -66,6 +68,7 @@ private slots:
     void thief2xSubdirectoryIsCorrected();
     void editsGoToTheProject();
     void saveWritesStringFilesEvenWhenCancelled();
+    void zipPacksWithProgressAndCanBeStopped();
 };
 
 void MainFormTest::startsWithOnlyNewAndOpen()
@@ -220,6 +223,65 @@ void MainFormTest::saveWritesStringFilesEvenWhenCancelled()
     f.form.SaveButton->trigger();
     QCOMPARE(QString::fromStdString(t.read("bell.lst")),
              QString("strings\\missflag.str\r\nstrings\\english\\titles.str\r\n"));
+}
+
+void MainFormTest::zipPacksWithProgressAndCanBeStopped()
+{
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("miss1.mis", std::string(300000, 'm'));
+    t.write("fminfo.txt", "info");
+    Fixture f;
+    f.newProject(t.path().string(), "Bell", "bell");
+    f.q.core.openFileLists.push_back({t / "miss1.mis"});
+    f.form.AddFileButton->click();
+
+    // The dialog proposes the short name in the FM directory.
+    bool sawProgress = false, mainDisabled = false;
+    QStringList items;
+    auto previous = f.form.FMZipper.OnProgress;
+    f.form.FMZipper.OnProgress = [&](TZipArchiver* z, ProgressType kind, const std::string& name, uint64_t size) {
+        previous(z, kind, name, size);
+        if (f.form.Progress()) {
+            sawProgress = true;
+            mainDisabled = !f.form.centralWidget()->isEnabled();
+            if (kind == ptItemStart) items << f.form.Progress()->ItemText->text();
+        }
+    };
+    f.q.core.saveFiles.push_back(t / "bell.zip");
+    f.form.ZipButton->trigger();
+    const FileRequest& req = f.q.core.fileRequests.back();
+    QCOMPARE(req.fileName, std::string("bell.zip"));
+    QCOMPARE(req.initialDir, t.dir());
+    QCOMPARE(req.filter, std::string("Zip Archives|*.zip"));
+    QVERIFY(sawProgress && mainDisabled);
+    QCOMPARE(items, QStringList({"Adding fminfo.txt...", "Adding strings\\missflag.str...", "Adding miss1.mis..."}));
+    QVERIFY(!f.form.Progress());
+    QVERIFY(f.form.centralWidget()->isEnabled());
+    const std::string first = t.read("bell.zip");
+    QCOMPARE(first.substr(0, 2), std::string("PK"));
+
+    // Stopped from the progress window: the earlier archive stays as it was.
+    f.form.FMZipper.OnProgress = [&](TZipArchiver* z, ProgressType kind, const std::string& name, uint64_t size) {
+        previous(z, kind, name, size);
+        if (kind == ptItemStart && f.form.Progress()) f.form.Progress()->CancelButton->click();
+    };
+    t.write("miss1.mis", std::string(400000, 'n'));
+    f.q.core.saveFiles.push_back(t / "bell.zip");
+    f.form.ZipButton->trigger();
+    QVERIFY(!f.form.Progress());
+    QCOMPARE(t.read("bell.zip"), first);
+    QVERIFY(f.q.core.messages.empty());  // stopping is not reported as an error
+
+    // A listed file that cannot be read: a message that names it, no archive.
+    std::filesystem::remove(t / "miss1.mis");
+    std::filesystem::create_symlink(t / "gone.mis", t / "miss1.mis");
+    f.q.core.saveFiles.push_back(t / "other.zip");
+    f.form.ZipButton->trigger();
+    QCOMPARE(f.q.core.messages.size(), size_t(1));
+    QVERIFY(QString::fromStdString(f.q.core.messages[0]).startsWith("The archive could not be made: "));
+    QVERIFY(QString::fromStdString(f.q.core.messages[0]).contains("miss1.mis"));
+    QVERIFY(!t.exists("other.zip"));
 }
 
 QTEST_MAIN(MainFormTest)

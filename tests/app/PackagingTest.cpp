@@ -1,0 +1,135 @@
+#include "app/Packaging.h"
+#include "app/Project.h"
+#include "components/ZipArch.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <random>
+#include <sstream>
+#include <sys/resource.h>
+
+using namespace lw;
+using lw::test::TempDir;
+
+namespace {
+
+std::vector<std::string> entriesOf(const std::string& zip)
+{
+    TZipArchiver z;
+    z.SetUnattended(true);
+    z.SetZipFileName(zip);
+    std::vector<std::string> names;
+    for (const ZipDirEntry& e : z.DirEntries()) names.push_back(e.EntryName);
+    return names;
+}
+
+void layFM(const TempDir& t)
+{
+    t.write("thief2.exe");
+    t.write("miss1.mis", std::string(50000, 'm'));
+    t.write("Strings/English/Titles.str", "title_0:\"Bell\"\r\nshort_0:\"bell\"\r\n");
+    t.write("intrface/miss1/english/goals.str", "goal_0:\"Ring\"\r\n");
+    t.write("bell.lst", "miss1.mis\r\nstrings/english/titles.str\r\nintrface\\miss1\\english\\goals.str\r\n");
+}
+
+} // namespace
+
+TEST(Packaging, SizeTextSteps)
+{
+    EXPECT_EQ(SizeText(0), "0B");
+    EXPECT_EQ(SizeText(511), "511B");
+    EXPECT_EQ(SizeText(512), "0.50KB");
+    EXPECT_EQ(SizeText(600), "0.59KB");
+    EXPECT_EQ(SizeText(1000000), "0.95MB");
+    EXPECT_EQ(SizeText(uint64_t(600) << 20), "0.59GB");
+    EXPECT_EQ(SizeText(uint64_t(3) << 40), "3072.00GB");
+    EXPECT_EQ(SizeText(600, ','), "0,59KB");
+}
+
+TEST(Packaging, PackCommandMakesTheArchive)
+{
+    TempDir t;
+    layFM(t);
+    std::ostringstream out, err;
+    ASSERT_EQ(RunPack(t / "bell.lst", "", out, err, false), 0) << err.str();
+    EXPECT_EQ(err.str(), "");
+    // The short name comes from the titles file; entries keep list order and
+    // are named as the files are on disk. The flag file went into the
+    // strings directory that was there, whatever its case.
+    EXPECT_EQ(entriesOf(t / "bell.zip"), (std::vector<std::string>{"miss1.mis", "Strings\\English\\Titles.str",
+                                                                   "intrface\\miss1\\english\\goals.str",
+                                                                   "Strings\\missflag.str"}));
+    EXPECT_TRUE(t.exists("Strings/missflag.str"));  // the string files were written first
+    EXPECT_NE(out.str().find("bell.zip"), std::string::npos);
+
+    ASSERT_EQ(RunPack(t / "bell.lst", t / "custom.zip", out, err, false), 0);
+    EXPECT_TRUE(t.exists("custom.zip"));
+}
+
+TEST(Packaging, PackCommandFailuresSayWhy)
+{
+    TempDir t;
+    layFM(t);
+    std::ostringstream out, err;
+    EXPECT_NE(RunPack(t / "nothing.lst", "", out, err, false), 0);
+    EXPECT_NE(err.str().find("nothing.lst"), std::string::npos);
+
+    t.write("missing.lst", "miss1.mis\r\nmiss2.mis\r\n");
+    err.str("");
+    EXPECT_NE(RunPack(t / "missing.lst", "", out, err, false), 0);
+    EXPECT_NE(err.str().find("missing"), std::string::npos);
+
+    TempDir noGame;
+    noGame.write("a.txt");
+    noGame.write("a.lst", "a.txt\r\n");
+    err.str("");
+    EXPECT_NE(RunPack(noGame / "a.lst", "", out, err, false), 0);
+    EXPECT_NE(err.str().find("game"), std::string::npos);
+    const std::string reason = err.str();
+    EXPECT_EQ(std::count(reason.begin(), reason.end(), '\n'), 1) << reason;
+
+    err.str("");
+    EXPECT_NE(RunPack(t / "bell.lst", t / "no/such/dir/x.zip", out, err, false), 0);
+    EXPECT_FALSE(t.exists("no"));
+}
+
+TEST(Packaging, AFailedRunKeepsTheEarlierArchive)
+{
+    TempDir t;
+    layFM(t);
+    t.write("bell.zip", "an earlier archive");
+    Project p;
+    p.FMInfo.FMDir = t.dir();
+    p.Files = {"miss1.mis", "strings\\english\\titles.str"};
+    TZipArchiver z;
+    ConfigureFMZipper(z);
+    z.SetUnattended(true);
+    // The archive cannot be written past 1000 bytes: the run fails.
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 1000;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    p.Files.push_back("big.bin");
+    t.write("big.bin", std::string(1, 'x'));
+    std::mt19937 random(7);
+    std::string noise;
+    for (int i = 0; i < 20000; ++i) noise += char(random() & 0xFF);  // does not compress
+    t.write("miss1.mis", noise);
+    const bool made = PackProject(z, p, t / "bell.zip");
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(made);
+    EXPECT_EQ(t.read("bell.zip"), "an earlier archive");
+    size_t files = 0;
+    for (auto& e : std::filesystem::directory_iterator(t.path())) files += e.path().filename().string()[0] == '.';
+    EXPECT_EQ(files, 0u) << "a temporary file was left behind";
+
+    // Then a run that can write replaces it.
+    ASSERT_TRUE(PackProject(z, p, t / "bell.zip"));
+    EXPECT_EQ(entriesOf(t / "bell.zip").size(), 3u);
+}
