@@ -88,7 +88,8 @@ TCreateDialog::TCreateDialog(GuiQuestions& questions, QWidget* parent)
     setTabOrder(LangSelect, OkButton);
     setTabOrder(OkButton, CancelButton);
 
-    resize(qMax(sizeHint().width(), 306), qMax(sizeHint().height(), 324));
+    // Wide enough for the long paths of Linux game directories.
+    resize(qMax(sizeHint().width(), 440), qMax(sizeHint().height(), 324));
 }
 
 void TCreateDialog::SetGame(int game)
