@@ -501,6 +501,8 @@ zip_int64_t Run::SourceCall(Source& s, void* data, zip_uint64_t len, zip_source_
         }
         s.opened = true;
         s.cur = c.firstPiece;
+        // Pieces of files before this one are done with, read or not.
+        if (c.firstPiece > 0) pipeline_->Release(c.firstPiece - 1);
         if (call(zaItemStart, 0, int64_t(c.item->size), c.item->entry) == -1) {
             zip_error_set(&s.error, ZIP_ER_CANCELLED, 0);
             return -1;

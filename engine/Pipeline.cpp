@@ -135,9 +135,10 @@ void Pipeline::Release(size_t k)
         std::lock_guard lock(mutex_);
         for (; released_ <= k && released_ < pieces_.size(); ++released_) {
             Piece& p = pieces_[released_];
-            bytesOut_ -= p.length;
+            if (released_ < next_) bytesOut_ -= p.length;
             std::vector<uint8_t>().swap(p.data);
         }
+        if (next_ < released_) next_ = released_;  // never handed out: skipped
     }
     workCv_.notify_all();
 }

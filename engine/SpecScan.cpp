@@ -189,7 +189,10 @@ struct Scanner {
                 problems.push_back({0, "Nothing matches \"" + spec.spec + "\""});
             return;
         }
-        const fs::path found = lw::ResolvePath(root, text);
+        // The spelling as listed is the resolver's first choice; when it
+        // exists, no directory needs to be searched.
+        const fs::path asListed = (!text.empty() && text.front() == '/' ? fs::path(text) : root / text).lexically_normal();
+        const fs::path found = lw::IsRegularFile(asListed) ? asListed : lw::ResolvePath(root, text);
         if (lw::IsRegularFile(found)) {
             addFile(found, root, spec);
         } else if (lw::IsDirectory(found)) {

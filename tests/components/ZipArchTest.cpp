@@ -496,6 +496,27 @@ TEST(ZipArchAdd, TempDirHoldsTheWorkUntilItIsDone)
     EXPECT_TRUE(ziptest::Listing(dir / "tmp").empty());
 }
 
+TEST(ZipArchAdd, MoreEntriesThanTheEndRecordCanCountUseZip64)
+{
+    ScratchDir dir;
+    constexpr int files = 65600;
+    Packer p;
+    for (int i = 0; i < files; ++i) {
+        const std::string folder = "f" + std::to_string(i / 1000);
+        if (i % 1000 == 0) fs::create_directories(dir / "fm" / folder);
+        std::ofstream(dir / "fm" / folder / std::to_string(i)) << i;
+        p.zip.FSpecArgs().push_back(folder + "\\" + std::to_string(i));
+    }
+    p.zip.SetZipFileName((dir / "many.zip").string());
+    p.zip.SetRootDir((dir / "fm").string());
+    ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    EXPECT_EQ(p.zip.SuccessCnt(), files);
+    // Read back through the zip64 end record.
+    ASSERT_EQ(p.zip.Count(), files);
+    EXPECT_EQ(p.zip.DirEntry(files - 1).EntryName, "f65\\65599");
+    EXPECT_EQ(ArchiveNames(dir / "many.zip").size(), size_t(files));
+}
+
 // --- Reading the directory of damaged archives ---
 
 class ZipArchDirectory : public ::testing::Test {
