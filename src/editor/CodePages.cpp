@@ -14,6 +14,7 @@ namespace lw {
 int CodePageOfCharset(int charset)
 {
     switch (charset) {
+    case 0: return 1252;  // ANSI means Windows-1252 whatever the document's code page
     case 77: return 10000;
     case 78: return 10001;
     case 128: return 932;
@@ -66,7 +67,15 @@ namespace {
 char32_t convert(int codePage, const char* bytes, size_t n)
 {
 #ifdef LW_HAVE_ICONV
-    static std::map<int, iconv_t> converters;
+    // Opened once per thread and code page, closed when the thread ends.
+    struct Converters : std::map<int, iconv_t> {
+        ~Converters()
+        {
+            for (auto& [cp, cd] : *this)
+                if (cd != iconv_t(-1)) iconv_close(cd);
+        }
+    };
+    thread_local Converters converters;
     auto it = converters.find(codePage);
     if (it == converters.end()) {
         const char* name = codePage == 932 ? "CP932" : codePage == 936 ? "CP936" : codePage == 949 ? "CP949"

@@ -8,7 +8,7 @@ namespace lw {
 const char16_t* CodePageHighHalf(int codePage);
 
 // The code page that an RTF \fcharset value stands for; 0 when the charset
-// names no code page of its own (ANSI default, symbol fonts).
+// names no code page of its own (DEFAULT_CHARSET, symbol fonts).
 int CodePageOfCharset(int charset);
 
 // The character a byte stands for in codePage. Code pages without a table

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <unordered_map>
 
 namespace lw {
 
@@ -191,6 +193,23 @@ CharFormat FromQtFormat(const QTextCharFormat& q, const QFont& defaults)
 void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureStore& store)
 {
     QTextDocument* target = cursor.document();
+    // Documents repeat a handful of formats: build each Qt format once.
+    std::unordered_map<std::string, QTextCharFormat> formats;
+    auto formatOf = [&](const CharFormat& f, const std::string& link) -> const QTextCharFormat& {
+        std::string key = f.face;
+        key += '\0';
+        key += std::to_string(f.halfPoints);
+        key += char('0' + (f.bold | f.italic << 1 | f.underline << 2 | f.strike << 3));
+        key += f.color.automatic ? std::string("a") : std::to_string(f.color.rgb);
+        key += ',';
+        key += f.background.automatic ? std::string("a") : std::to_string(f.background.rgb);
+        key += '\0';
+        key += link;
+        auto it = formats.find(key);
+        if (it == formats.end()) it = formats.emplace(std::move(key), ToQtFormat(f, link)).first;
+        return it->second;
+    };
+    cursor.beginEditBlock();
     bool first = true;
     for (const auto& p : doc.paragraphs) {
         QTextBlockFormat block;
@@ -201,7 +220,7 @@ void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureSto
         for (const auto& r : p.runs) {
             if (r.IsPicture()) {
                 QTextImageFormat image;
-                image.merge(ToQtFormat(r.format));
+                image.merge(formatOf(r.format, {}));
                 image.setName(store.Add(r.picture, *target));
                 const QSize size = PictureStore::DisplaySize(*r.picture);
                 image.setWidth(size.width());
@@ -210,15 +229,18 @@ void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureSto
                 continue;
             }
             QString text = QString::fromUtf8(r.text.data(), qsizetype(r.text.size()));
-            text.replace(QChar('\v'), QChar::LineSeparator);
-            text.replace(QChar('\n'), QChar::LineSeparator);
-            cursor.insertText(text, ToQtFormat(r.format, r.link));
+            if (r.text.find_first_of("\v\n") != std::string::npos) {
+                text.replace(QChar('\v'), QChar::LineSeparator);
+                text.replace(QChar('\n'), QChar::LineSeparator);
+            }
+            cursor.insertText(text, formatOf(r.format, r.link));
         }
         if (p.runs.empty()) {
             // The block's own format carries the face of an empty line.
             cursor.setBlockCharFormat(QTextCharFormat());
         }
     }
+    cursor.endEditBlock();
 }
 
 RichDocument ToRichDocument(const QTextDocument& doc, const PictureStore& store)

@@ -182,6 +182,12 @@ void Reader::flush()
 
 void Reader::emitChar(char32_t cp)
 {
+    if (highSurrogate_) {
+        // A high surrogate not followed by its low half stands for nothing valid.
+        highSurrogate_ = 0;
+        emitChar(0xFFFD);
+    }
+    if (cp == 0) return;
     if (st_.dest == Dest::FontTable) {
         if (fontEntry_.name.size() < 256) AppendUtf8(fontEntry_.name, cp);
         return;
@@ -191,7 +197,6 @@ void Reader::emitChar(char32_t cp)
         return;
     }
     if (st_.dest != Dest::Text) return;
-    if (cp == 0) return;
     if (!pending_.empty() &&
         (!(pendingFmt_ == st_.fmt) || pendingFont_ != st_.font || pendingLink_ != st_.link))
         flush();
@@ -454,15 +459,16 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
         if (skipping()) return;
         int64_t v = param;
         if (v < 0) v += 65536;
-        char32_t cp = char32_t(std::clamp<int64_t>(v, 0, 0x10FFFF));
-        if (cp >= 0xD800 && cp <= 0xDBFF) {
+        const char32_t cp = char32_t(std::clamp<int64_t>(v, 0, 0x10FFFF));
+        if (cp >= 0xDC00 && cp <= 0xDFFF && highSurrogate_) {
+            const char32_t high = highSurrogate_;
+            highSurrogate_ = 0;
+            emitChar(0x10000 + ((high - 0xD800) << 10) + (cp - 0xDC00));
+        } else if (cp >= 0xD800 && cp <= 0xDBFF) {
+            emitChar(0);  // an earlier unpaired half
             highSurrogate_ = cp;
-        } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
-            if (highSurrogate_) emitChar(0x10000 + ((highSurrogate_ - 0xD800) << 10) + (cp - 0xDC00));
-            highSurrogate_ = 0;
         } else {
-            highSurrogate_ = 0;
-            emitChar(cp);
+            emitChar(cp);  // a lone low half becomes U+FFFD there
         }
         ucSkip_ = st_.uc;
         return;

@@ -120,6 +120,8 @@ TEST(RtfReader, UnicodeEscapesSkipTheirFallback)
     EXPECT_EQ(textOf("{\\rtf1 \\uc1{\\uc3 \\u8364 abc}\\u8364 ab}"), "€€b");
     EXPECT_EQ(textOf("{\\rtf1 \\u-10179?\\u-8694?}"), "😊");  // surrogate pair
     EXPECT_EQ(textOf("{\\rtf1 \\u8364{}x}"), "€x");  // a brace ends the fallback
+    // Unpaired halves are not characters.
+    EXPECT_EQ(textOf("{\\rtf1 a\\u-10179?b\\u-8694?c\\u-10179?\\u-10179?\\u-8694?}"), "a\uFFFDb\uFFFDc\uFFFD😊");
 }
 
 TEST(RtfReader, SpecialCharactersAndSymbols)
@@ -314,7 +316,9 @@ TEST(RtfReaderBadInput, OversizedPicturesKeepTheirPlaceButNotTheirBytes)
     ASSERT_TRUE(bigDoc.has_value());
     EXPECT_EQ(PlainTextOf(*bigDoc), "ab");
     for (const auto& r : bigDoc->paragraphs[0].runs) {
-        if (r.IsPicture()) EXPECT_LE(r.picture->data.size(), RtfReadLimits{}.maxPictureBytes);
+        if (r.IsPicture()) {
+            EXPECT_LE(r.picture->data.size(), RtfReadLimits{}.maxPictureBytes);
+        }
     }
 }
 
