@@ -213,6 +213,39 @@ private slots:
         QCOMPARE(edit.toPlainText(), QString());
     }
 
+    void damagedRtfLoadsSoundly()
+    {
+        std::string deep = "{\\rtf1 ";
+        for (int i = 0; i < 100000; ++i) deep += "{\\i ";
+        deep += "deep";
+        std::string garbage;
+        uint32_t x = 7;
+        for (int i = 0; i < 100000; ++i) {
+            x = x * 1103515245 + 12345;
+            garbage += char(x >> 16);
+        }
+        const struct {
+            std::string bytes;
+            QString text;
+        } cases[] = {
+            {"{\\rtf1 trunc{\\b ated", QStringLiteral("truncated")},
+            {"{\\rtf1 a}}}}}", QStringLiteral("a")},
+            {deep, QStringLiteral("deep")},
+            {"{\\rtf1 x{\\pict\\pngblip\\bin2147483647 ab}", QStringLiteral("x")},
+            {"{\\rtf1\\fs999999999999 \\f99999999999 big}", QStringLiteral("big")},
+            {"{\\rtf1 {\\pict\\pngblip\\picwgoal99999999\\pichgoal99999999 89504e470d0a1a0a0000}}", QString()},
+        };
+        for (const auto& c : cases) {
+            TRichEdit2 edit;
+            load(edit, QByteArray::fromStdString(c.bytes));
+            QCOMPARE(edit.toPlainText().remove(QChar::ObjectReplacementCharacter), c.text);
+            QVERIFY(saved(edit).startsWith("{\\rtf1"));
+        }
+        TRichEdit2 edit;
+        load(edit, QByteArray::fromStdString(garbage));  // not RTF: read as text
+        QVERIFY(edit.TextLength() > 0);
+    }
+
     void saveFollowsThePlainTextFlag()
     {
         TRichEdit2 edit;
