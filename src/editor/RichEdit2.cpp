@@ -470,6 +470,19 @@ void TRichEdit2Strings::AddStrings(const QStringList& lines)
     owner_->OnSelectionChange = std::move(onSelection);
 }
 
+void TRichEdit2Strings::Assign(const QStringList& lines)
+{
+    BeginUpdate();
+    try {
+        Clear();
+        AddStrings(lines);
+    } catch (...) {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+}
+
 void TRichEdit2Strings::BeginUpdate()
 {
     if (updateCount_++ == 0) owner_->setUpdatesEnabled(false);

@@ -137,6 +137,8 @@ public:
     // Replaces the whole text without change notices.
     void SetText(const QString& text);
     void AddStrings(const QStringList& lines);
+    // Replaces the lines by a copy of the list.
+    void Assign(const QStringList& lines);
     void BeginUpdate();
     void EndUpdate();
 
@@ -166,6 +168,7 @@ public:
     ~TRichEdit2() override;
 
     TRichEdit2Strings& Lines() { return lines_; }
+    void SetLines(const QStringList& lines) { lines_.Assign(lines); }
     TTextAttributes2& SelAttributes() { return selAttributes_; }
     TTextAttributes2& DefAttributes() { return defAttributes_; }
     TParaAttributes2& Paragraph() { return paragraph_; }

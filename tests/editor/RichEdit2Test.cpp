@@ -170,6 +170,8 @@ private slots:
         QVERIFY(edit.OnSelectionChange != nullptr);
         QCOMPARE(linesOf(edit), (QStringList{"a", "b", "c", "d", "e"}));
         QVERIFY(changes > 0);  // the adds are ordinary edits
+        edit.SetLines({QStringLiteral("x"), QString(), QStringLiteral("z")});
+        QCOMPARE(linesOf(edit), (QStringList{"x", "", "z"}));
     }
 
     void plainTextLoadTurnsEveryBreakIntoOneAlsoAcrossReads()
