@@ -4,7 +4,10 @@
 #include <map>
 #include <string>
 
-#if __has_include(<iconv.h>)
+#if defined(_WIN32)
+#define NOMINMAX
+#include <windows.h>
+#elif __has_include(<iconv.h>)
 #include <iconv.h>
 #define LW_HAVE_ICONV 1
 #endif
@@ -62,8 +65,9 @@ bool IsLeadByte(int codePage, unsigned char b)
 
 namespace {
 
-// The only platform call here: the C library's converter for East Asian
-// code pages. Single-byte pages use the tables above.
+// The only platform call here: the system's converter for East Asian code
+// pages (the C library's iconv, or Windows' own). Single-byte pages use the
+// tables.
 char32_t convert(int codePage, const char* bytes, size_t n)
 {
 #ifdef LW_HAVE_ICONV
@@ -92,6 +96,10 @@ char32_t convert(int codePage, const char* bytes, size_t n)
     size_t il = n, ol = sizeof out;
     if (iconv(it->second, &ip, &il, &op, &ol) == size_t(-1) || ol != 4) return 0xFFFD;
     return char32_t(out[0]) | char32_t(out[1]) << 8 | char32_t(out[2]) << 16 | char32_t(out[3]) << 24;
+#elif defined(_WIN32)
+    wchar_t out[2] = {};
+    const int got = MultiByteToWideChar(UINT(codePage), MB_ERR_INVALID_CHARS, bytes, int(n), out, 2);
+    return got == 1 ? char32_t(out[0]) : char32_t(0xFFFD);
 #else
     (void)codePage; (void)bytes; (void)n;
     return 0xFFFD;
