@@ -74,14 +74,18 @@ if [ ! -f "$corpus/.complete" ]; then
   convert -seed 13 -size 4096x2048 plasma:fractal -crop 256x256 +repage "$corpus/obj/txt16/skin%03d.png"
   convert -seed 14 -size 640x480 gradient:navy-black -font DejaVu-Sans -pointsize 40 -fill white \
     -annotate +40+240 "Lanternwright" "$corpus/intrface/main.pcx" 2>/dev/null || true
-  : > "$corpus/thief2.exe"   # the FM lives in a Thief 2 directory
   touch "$corpus/.complete"
 fi
 
+# The FM lives in a Thief 2 directory, so that the program can tell the game.
+[ -f "$corpus/thief2.exe" ] || : > "$corpus/thief2.exe"
+# One list for every packer: ours reads backslashes relative to the list's
+# directory; zip and 7z read the same names with slashes.
 list="$corpus/fmfiles.lst"
-(cd "$corpus" && find . -type f ! -name fmfiles.lst ! -name .complete | sed 's|^\./||; s|/|\\|g' | sort) > "$list"
+(cd "$corpus" && find . -type f ! -name 'fmfiles*.lst' ! -name .complete | sed 's|^\./||' | sort) > "$out/files.txt"
+sed 's|/|\\|g' "$out/files.txt" > "$list"
 files=$(wc -l < "$list")
-bytes=$(cd "$corpus" && find . -type f ! -name fmfiles.lst ! -name .complete -printf '%s\n' | awk '{s+=$1} END {print s}')
+bytes=$(cd "$corpus" && tr '\n' '\0' < "$out/files.txt" | xargs -0 stat -c %s | awk '{s+=$1} END {print s}')
 echo "Corpus: $files files, $((bytes / 1048576)) MB; $(nproc) cores"
 
 # measure NAME ZIP COMMAND...: runs the command under /usr/bin/time -v.
@@ -110,8 +114,8 @@ if ! measure ours "$out/ours.zip" "$out/pack.sh" "$list" "$out/ours.zip"; then
   use_driver
   measure ours "$out/ours.zip" "$out/pack.sh" "$list" "$out/ours.zip"
 fi
-measure zip9 "$out/zip9.zip" bash -c "cd '$corpus' && zip -9 -r -q '$out/zip9.zip' . -x fmfiles.lst -x .complete"
-measure 7z "$out/7z.zip" bash -c "cd '$corpus' && 7z a -tzip -mx=9 -bd '$out/7z.zip' . -x!fmfiles.lst -x!.complete"
+measure zip9 "$out/zip9.zip" bash -c "cd '$corpus' && zip -9 -r -q '$out/zip9.zip' -@ < '$out/files.txt'"
+measure 7z "$out/7z.zip" bash -c "cd '$corpus' && 7z a -tzip -mx=9 -bd '$out/7z.zip' @'$out/files.txt'"
 
 unzip -tq "$out/ours.zip" >/dev/null && echo "ours.zip: unzip -t passes"
 echo
