@@ -15,10 +15,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 #include <QFrame>
 #include <QGroupBox>
 #include <QStatusBar>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -41,10 +44,8 @@ struct BusyGuard {
     ~BusyGuard() { flag = false; }
 };
 
-QGroupBox* makeBox(const QString& title)
-{
-    return new QGroupBox(title);
-}
+// The flag of each language, in language order.
+constexpr const char* kFlags[LangCount] = {"flag-en", "flag-fr", "flag-de", "flag-it", "flag-es"};
 
 QLabel* buddyLabel(const QString& text, QWidget* buddy)
 {
@@ -86,9 +87,8 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
     LangMenu = new QMenu(this);
     LangGroup = new QActionGroup(this);
     LangGroup->setExclusive(true);
-    static const char* flags[] = {"flag-en", "flag-fr", "flag-de", "flag-it", "flag-es"};
     for (int i = 0; i < LangCount; ++i) {
-        QAction* item = LangMenu->addAction(LoadIcon(QString::fromLatin1(flags[i])), QString::fromUtf8(LangNames[size_t(i)]));
+        QAction* item = LangMenu->addAction(LoadIcon(QString::fromLatin1(kFlags[i])), QString::fromUtf8(LangNames[size_t(i)]));
         item->setCheckable(true);
         item->setData(i);
         LangGroup->addAction(item);
@@ -132,7 +132,11 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
     FileListBox = new QListWidget;
     FileListBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
     FileListBox->setMinimumWidth(322);
-    FileListBox->setToolTip(tr("The files of the fan mission: exactly what Zip packs"));
+    FileListBox->setToolTip(tr("The files of the fan mission: exactly what Zip packs.\n"
+                               "Drop files here to add them; Delete removes the selected ones."));
+    FileListBox->setAcceptDrops(true);
+    FileListBox->viewport()->setAcceptDrops(true);
+    FileListBox->viewport()->installEventFilter(this);
     connect(FileListBox, &QListWidget::itemSelectionChanged, this, [this] { guarded([&] { FileListBoxClick(); }); });
 
     AddFileButton = new QPushButton(LoadIcon(QStringLiteral("add")), tr("&Add Files"));
@@ -140,7 +144,7 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
     connect(AddFileButton, &QPushButton::clicked, this, [this] { guarded([&] { AddFileButtonClick(); }); });
     connect(RemFileButton, &QPushButton::clicked, this, [this] { guarded([&] { RemFileButtonClick(); }); });
 
-    FMInfoBox = makeBox(tr("Fan Mission"));
+    FMInfoBox = new QGroupBox(tr("Fan Mission"));
     FMName = new THEdit;
     FMShortName = new THEdit;
     auto* fmLayout = new QVBoxLayout(FMInfoBox);
@@ -151,7 +155,7 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
     connect(FMName, &QLineEdit::textChanged, this, [this] { guarded([&] { FMNameChange(); }); });
     connect(FMShortName, &QLineEdit::textChanged, this, [this] { guarded([&] { FMShortNameChange(); }); });
 
-    MissInfoBox = makeBox(tr("Mission"));
+    MissInfoBox = new QGroupBox(tr("Mission"));
     MissName = new THEdit;
     MissShortName = new THEdit;
     BriefingCheck = new QCheckBox(tr("No &Briefing Movie"));
@@ -246,8 +250,33 @@ bool TMainForm::formKeyDown(int key, Qt::KeyboardModifiers mods)
     return true;
 }
 
+bool TMainForm::listDropEvent(QEvent* event)
+{
+    // Files dropped on the list are added as Add Files adds them.
+    auto* drop = static_cast<QDropEvent*>(event);
+    if (!AddFileButton->isEnabled() || !drop->mimeData()->hasUrls()) return false;
+    if (event->type() != QEvent::Drop) {
+        drop->acceptProposedAction();
+        return true;
+    }
+    std::vector<std::string> files;
+    for (const QUrl& url : drop->mimeData()->urls())
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) files.push_back(url.toLocalFile().toStdString());
+    drop->acceptProposedAction();
+    guarded([&] {
+        const size_t before = project_.Files.size();
+        BusyGuard busy(FBusy);
+        project_.AddFiles(files);
+        appendListEntries(before);
+    });
+    return true;
+}
+
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == FileListBox->viewport()
+        && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove || event->type() == QEvent::Drop))
+        return listDropEvent(event);
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
         return QMainWindow::eventFilter(watched, event);
     auto* widget = qobject_cast<QWidget*>(watched);
@@ -264,6 +293,10 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         return false;
+    }
+    if (watched == FileListBox && key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
+        if (RemFileButton->isEnabled()) RemFileButton->click();
+        return true;
     }
     return formKeyDown(key->key(), key->modifiers()) || QMainWindow::eventFilter(watched, event);
 }
@@ -326,9 +359,8 @@ void TMainForm::appendListEntries(size_t from)
 
 void TMainForm::setLangImage()
 {
-    static const char* flags[] = {"flag-en", "flag-fr", "flag-de", "flag-it", "flag-es"};
     const int v = project_.ViewLang;
-    if (v >= 0 && v < LangCount) LangButton->setIcon(LoadIcon(QString::fromLatin1(flags[v])));
+    if (v >= 0 && v < LangCount) LangButton->setIcon(LoadIcon(QString::fromLatin1(kFlags[v])));
 }
 
 void TMainForm::showProject()

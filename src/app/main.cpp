@@ -4,6 +4,7 @@
 #include "app/GuiQuestions.h"
 #include "app/Packaging.h"
 #include "app/Project.h"
+#include "components/Hintctrl.h"
 #include "mission/CreateFM.h"
 #include "mission/FMUtils.h"
 #include "mission/UserLang.h"
@@ -108,6 +109,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationDisplayName(QStringLiteral("Lanternwright"));
     QApplication::setApplicationVersion(QStringLiteral(LW_VERSION));
 
+    lw::THintController::Instance();  // before any window, as the name edits expect
     lw::Project project;
     lw::QtQuestions questions;
     lw::TMainForm mainForm(questions, project);

@@ -14,6 +14,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -69,6 +71,7 @@ private slots:
     void editsGoToTheProject();
     void saveWritesStringFilesEvenWhenCancelled();
     void zipPacksWithProgressAndCanBeStopped();
+    void dropAddsFilesAndDeleteRemoves();
 };
 
 void MainFormTest::startsWithOnlyNewAndOpen()
@@ -282,6 +285,36 @@ void MainFormTest::zipPacksWithProgressAndCanBeStopped()
     QVERIFY(QString::fromStdString(f.q.core.messages[0]).startsWith("The archive could not be made: "));
     QVERIFY(QString::fromStdString(f.q.core.messages[0]).contains("miss1.mis"));
     QVERIFY(!t.exists("other.zip"));
+}
+
+void MainFormTest::dropAddsFilesAndDeleteRemoves()
+{
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("miss2.mis");
+    t.write("readme.txt");
+    Fixture f;
+    f.newProject(t.path().string(), "Bell", "bell");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(t / "miss2.mis")),
+                  QUrl::fromLocalFile(QString::fromStdString(t / "readme.txt")),
+                  QUrl::fromLocalFile(QString::fromStdString(t.path().string()))});  // a folder is not added
+    // Through the window, as the desktop delivers a drag.
+    f.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+    const QPoint at = f.form.FileListBox->viewport()->mapTo(&f.form, QPoint(10, 10));
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.form.windowHandle(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.form.windowHandle(), &drop);
+    QCOMPARE(listed(f.form), QStringList({"strings\\missflag.str", "miss2.mis", "readme.txt"}));
+    QCOMPARE(f.project.Chain(), std::vector<int>{2});
+
+    f.form.FileListBox->item(1)->setSelected(true);
+    QTest::keyClick(f.form.FileListBox, Qt::Key_Delete);
+    QCOMPARE(listed(f.form), QStringList({"strings\\missflag.str", "readme.txt"}));
+    QVERIFY(f.project.Chain().empty());
 }
 
 QTEST_MAIN(MainFormTest)
