@@ -1,15 +1,14 @@
 #include "app/Packaging.h"
 #include "app/Project.h"
 #include "components/ZipArch.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <random>
 #include <sstream>
-#include <sys/resource.h>
 
 using namespace lw;
 using lw::test::TempDir;
@@ -107,22 +106,17 @@ TEST(Packaging, AFailedRunKeepsTheEarlierArchive)
     TZipArchiver z;
     ConfigureFMZipper(z);
     z.SetUnattended(true);
-    // The archive cannot be written past 1000 bytes: the run fails.
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 1000;
-    ::setrlimit(RLIMIT_FSIZE, &small);
     p.Files.push_back("big.bin");
     t.write("big.bin", std::string(1, 'x'));
     std::mt19937 random(7);
     std::string noise;
     for (int i = 0; i < 20000; ++i) noise += char(random() & 0xFF);  // does not compress
     t.write("miss1.mis", noise);
-    const bool made = PackProject(z, p, t / "bell.zip");
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    bool made;
+    {
+        lw::test::FileSizeLimit limit(1000);  // the archive cannot be written past 1000 bytes
+        made = PackProject(z, p, t / "bell.zip");
+    }
     EXPECT_FALSE(made);
     EXPECT_EQ(t.read("bell.zip"), "an earlier archive");
     size_t files = 0;

@@ -1,12 +1,11 @@
 #include "components/CfgFiles.h"
 #include "components/Errors.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace lw;
@@ -155,16 +154,10 @@ TEST_F(CfgFileTest, AFailedSaveLeavesTheEarlierFile)
 {
     tmp.write("titles.str", "title_0:\"old\"\r\n");
     TCfgFile f = TCfgFile::StringFile(path);
-    // A file size limit makes the write fail, for root as for anyone.
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 1000;
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    EXPECT_THROW(f.WriteString("title_0", std::string(5000, 'x')), Error);
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    {
+        lw::test::FileSizeLimit limit(1000);
+        EXPECT_THROW(f.WriteString("title_0", std::string(5000, 'x')), Error);
+    }
     EXPECT_TRUE(f.Modified());
     EXPECT_EQ(tmp.read("titles.str"), "title_0:\"old\"\r\n");
     // Nothing but the file itself is left in the directory.
