@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The command-line modes of the real program, with no display at all.
+set -u
+bin="$1"
+fixtures="$2"
+unset DISPLAY WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+passes=0
+check() {  # check NAME EXPECTED-EXIT COMMAND...
+  local name="$1" want="$2"
+  shift 2
+  "$@" >"$work/out" 2>"$work/err"
+  local got=$?
+  if [ "$got" -ne "$want" ]; then
+    echo "FAIL: $name: exit $got, expected $want"; cat "$work/err"; failures=$((failures + 1))
+  else
+    passes=$((passes + 1))
+  fi
+}
+expect_text() {  # expect_text NAME FILE TEXT
+  if grep -qF -- "$3" "$2"; then passes=$((passes + 1)); else echo "FAIL: $1: no \"$3\" in $2"; failures=$((failures + 1)); fi
+}
+
+check help 0 "$bin" --help
+expect_text help "$work/out" "--pack LISTFILE"
+check version 0 "$bin" --version
+expect_text version "$work/out" "lanternwright "
+check unknown-option 2 "$bin" --frobnicate
+check convert-missing-argument 2 "$bin" --convert only-one
+
+# --convert: RTF to text on standard output, to .txt, and to RTF.
+check convert-to-stdout 0 "$bin" --convert "$fixtures/rtf/wordpad_cp1252.rtf" -
+expect_text convert-to-stdout "$work/out" "The Lantern Keeper"
+check convert-to-txt 0 "$bin" --convert "$fixtures/rtf/wordpad_cp1252.rtf" "$work/info.TXT"
+[ "$(head -c 5 "$work/info.TXT")" != "{\\rtf" ] && passes=$((passes + 1)) || { echo "FAIL: .TXT got RTF"; failures=$((failures + 1)); }
+check convert-to-rtf 0 "$bin" --convert "$work/info.TXT" "$work/back.rtf"
+[ "$(head -c 5 "$work/back.rtf")" = "{\\rtf" ] && passes=$((passes + 1)) || { echo "FAIL: .rtf got no RTF"; failures=$((failures + 1)); }
+check convert-missing-input 1 "$bin" --convert "$work/nothing.rtf" -
+expect_text convert-missing-input "$work/err" "nothing.rtf"
+[ "$(wc -l <"$work/err")" -eq 1 ] && passes=$((passes + 1)) || { echo "FAIL: reason is not one line"; failures=$((failures + 1)); }
+check convert-unwritable 1 "$bin" --convert "$work/info.TXT" "$work/no/such/dir/out.rtf"
+
+# --pack: a small FM packed to its default name and to --output.
+mkdir -p "$work/fm/strings/english"
+printf 'x' >"$work/fm/thief2.exe"
+printf 'mission' >"$work/fm/miss1.mis"
+printf 'title_0:"Bell"\r\nshort_0:"bell"\r\n' >"$work/fm/strings/english/titles.str"
+printf 'miss1.mis\r\nstrings\\english\\titles.str\r\n' >"$work/fm/bell.lst"
+check pack 0 "$bin" --pack "$work/fm/bell.lst"
+[ -f "$work/fm/bell.zip" ] && passes=$((passes + 1)) || { echo "FAIL: no bell.zip"; failures=$((failures + 1)); }
+check pack-output 0 "$bin" --pack "$work/fm/bell.lst" --output "$work/out.zip"
+[ -f "$work/out.zip" ] && passes=$((passes + 1)) || { echo "FAIL: no out.zip"; failures=$((failures + 1)); }
+printf 'miss1.mis\r\nmiss9.mis\r\n' >"$work/fm/broken.lst"
+check pack-missing-file 1 "$bin" --pack "$work/fm/broken.lst"
+check pack-output-without-pack 2 "$bin" --output "$work/x.zip"
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]
