@@ -434,6 +434,7 @@ void TMainForm::OpenButtonClick()
     FileRequest req{"Open File List", "File List|*.lst|Text File|*.txt|Any File|*.*", openDir_.toStdString(), "", "", false};
     const auto file = questions_.ChooseOpenFile(req);
     if (!file) return;
+    openDir_ = QFileInfo(QString::fromStdString(*file)).absolutePath();  // the next Open starts there
     OpenListFile(QString::fromStdString(*file));
 }
 
@@ -445,6 +446,7 @@ void TMainForm::SaveButtonClick()
     FileRequest req{"Save List File", "File List|*.lst|Text File|*.txt|Any File|*.*", saveDir_.toStdString(), "", "", true};
     const auto file = questions_.ChooseSaveFile(req);
     if (!file) return;
+    saveDir_ = QFileInfo(QString::fromStdString(*file)).absolutePath();
     project_.SaveListFile(*file);
 }
 
