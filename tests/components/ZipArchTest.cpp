@@ -9,6 +9,7 @@
 #include <chrono>
 #include <fstream>
 #include <stdexcept>
+#include <zip.h>
 
 namespace fs = std::filesystem;
 
@@ -494,6 +495,36 @@ TEST(ZipArchAdd, TempDirHoldsTheWorkUntilItIsDone)
     ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
     EXPECT_EQ(ArchiveNames(zipName), (std::vector<std::string>{"a.txt", "b.txt"}));
     EXPECT_TRUE(ziptest::Listing(dir / "tmp").empty());
+}
+
+TEST(ZipArchAdd, EncryptsOnlyWhenAsked)
+{
+    ScratchDir dir;
+    WriteFile(dir / "fm/secret.txt", SomeBytes(3000, 31));
+    WriteFile(dir / "fm/open.txt", "open");
+    Packer p;
+    p.zip.SetAddOptions({AddDirNames, AddEncrypt});
+    p.zip.SetPassword("sesame");
+    const fs::path zipName = dir / "enc.zip";
+    p.zip.SetZipFileName(zipName.string());
+    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.FSpecArgs() = {"secret.txt", "open.txt<"};
+    ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    ASSERT_EQ(p.zip.Count(), 2);
+    EXPECT_TRUE(p.zip.DirEntry(0).IsEncrypted);
+    EXPECT_FALSE(p.zip.DirEntry(1).IsEncrypted);
+
+    int err = 0;
+    zip_t* za = zip_open(zipName.c_str(), ZIP_RDONLY, &err);
+    ASSERT_NE(za, nullptr);
+    EXPECT_EQ(zip_fopen(za, "secret.txt", 0), nullptr) << "opened without the password";
+    zip_file_t* f = zip_fopen_encrypted(za, "secret.txt", 0, "sesame");
+    ASSERT_NE(f, nullptr);
+    std::string back(3000, '\0');
+    EXPECT_EQ(zip_fread(f, back.data(), back.size()), 3000);
+    EXPECT_EQ(back, ReadFile(dir / "fm/secret.txt"));
+    zip_fclose(f);
+    zip_close(za);
 }
 
 TEST(ZipArchAdd, MoreEntriesThanTheEndRecordCanCountUseZip64)
