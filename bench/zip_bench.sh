@@ -102,8 +102,12 @@ measure() {
   wall[$name]=$(awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,t,":"); s=0; for(i=1;i<=n;i++) s=s*60+t[i]; print s}' "$out/$name.time")
   mem[$name]=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$out/$name.time")
   size[$name]=$(stat -c %s "$zipfile")
-  printf '%-10s wall %8.2f s   archive %12d bytes   peak memory %7.1f MB\n' \
-    "$name" "${wall[$name]}" "${size[$name]}" "$(echo "${mem[$name]} / 1024" | bc -l)"
+  # CPU time and share tell a busy machine apart from a slow packer.
+  local cpu share
+  cpu=$(awk -F': ' '/User time|System time/ {s+=$2} END {print s}' "$out/$name.time")
+  share=$(awk -F': ' '/Percent of CPU/ {print $2}' "$out/$name.time")
+  printf '%-10s wall %8.2f s   archive %12d bytes   peak memory %7.1f MB   cpu %7.2f s (%s)\n' \
+    "$name" "${wall[$name]}" "${size[$name]}" "$(echo "${mem[$name]} / 1024" | bc -l)" "$cpu" "$share"
 }
 
 sync
