@@ -41,6 +41,14 @@ std::string ZipMessageText(int id)
     }
 }
 
+namespace {
+
+// An empty run turns AddUpdate into AddFreshen for good; each run starts
+// from the program's options again.
+const AddOpts kFMAddOptions = {AddDirNames, AddUpdate, AddZipTime, AddHiddenFiles};
+
+} // namespace
+
 void ConfigureFMZipper(TZipArchiver& z)
 {
     // The program's own texts for the component's numbered messages.
@@ -48,7 +56,7 @@ void ConfigureFMZipper(TZipArchiver& z)
         if (text.empty()) text = ZipMessageText(id);
     };
     z.SetAddCompLevel(9);
-    z.SetAddOptions({AddDirNames, AddUpdate, AddZipTime, AddHiddenFiles});
+    z.SetAddOptions(kFMAddOptions);
     z.SetAddStoreSuffixes(DefaultStoreSuffixes());
     z.SetHowToDelete(htdFinal);
     z.SetUnattended(false);
@@ -73,6 +81,7 @@ bool PackProject(TZipArchiver& z, const Project& project, const std::string& zip
     } while (fs::exists(temp));
 
     z.FSpecArgs().clear();
+    z.SetAddOptions(kFMAddOptions);
     z.SetZipFileName(temp.string());
     z.SetRootDir(project.FMInfo.FMDir);
     z.SetFSpecArgs(project.Files);

@@ -53,7 +53,10 @@ void WriteFileAtomic(const fs::path& file, const std::string& bytes)
 {
     const std::string name = file.string();
     const fs::path dir = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    std::string tmpl = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
+    std::string tmpName = ".";
+    tmpName += file.filename().string();
+    tmpName += ".XXXXXX";
+    std::string tmpl = (dir / tmpName).string();
     const int fd = ::mkstemp(tmpl.data());
     if (fd < 0) ThrowFileError("write", name, errno);
     auto fail = [&](int err) {

@@ -43,13 +43,12 @@ std::string FindNameNoCase(const fs::path& dir, std::string_view name)
 
 namespace {
 
-// Every entry of dir whose name equals name without regard to case, an
-// exact match first.
-std::vector<std::string> namesNoCase(const fs::path& dir, const std::string& name)
+// Every entry of dir, other than name itself, whose name equals name
+// without regard to case.
+std::vector<std::string> otherSpellings(const fs::path& dir, const std::string& name)
 {
     std::vector<std::string> found;
     std::error_code ec;
-    if (fs::exists(dir / name, ec)) found.push_back(name);
     fs::directory_iterator it(dir, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
         const std::string entry = it->path().filename().string();
@@ -58,8 +57,9 @@ std::vector<std::string> namesNoCase(const fs::path& dir, const std::string& nam
     return found;
 }
 
-// Depth-first over the spellings that exist, so "Strings" beside "strings"
-// still leads to the file that is really there.
+// Depth-first over the spellings that exist, the exact one first and
+// without listing any directory while it leads on; so "Strings" beside
+// "strings" still leads to the file that is really there.
 bool resolveExisting(const fs::path& cur, const std::vector<std::string>& parts, size_t i, fs::path& out)
 {
     if (i == parts.size()) {
@@ -69,7 +69,9 @@ bool resolveExisting(const fs::path& cur, const std::vector<std::string>& parts,
     const std::string& part = parts[i];
     if (part.empty() || part == ".") return resolveExisting(cur, parts, i + 1, out);
     if (part == "..") return resolveExisting(cur.parent_path(), parts, i + 1, out);
-    for (const std::string& name : namesNoCase(cur, part))
+    std::error_code ec;
+    if (fs::exists(cur / part, ec) && resolveExisting(cur / part, parts, i + 1, out)) return true;
+    for (const std::string& name : otherSpellings(cur, part))
         if (resolveExisting(cur / name, parts, i + 1, out)) return true;
     return false;
 }

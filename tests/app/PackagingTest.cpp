@@ -126,4 +126,13 @@ TEST(Packaging, AFailedRunKeepsTheEarlierArchive)
     // Then a run that can write replaces it.
     ASSERT_TRUE(PackProject(z, p, t / "bell.zip"));
     EXPECT_EQ(entriesOf(t / "bell.zip").size(), 3u);
+
+    // An empty list makes no archive, and does not spoil the runs after it.
+    const std::vector<std::string> listed = p.Files;
+    p.Files.clear();
+    EXPECT_FALSE(PackProject(z, p, t / "empty.zip"));
+    EXPECT_FALSE(t.exists("empty.zip"));
+    p.Files = listed;
+    ASSERT_TRUE(PackProject(z, p, t / "again.zip"));
+    EXPECT_EQ(entriesOf(t / "again.zip").size(), 3u);
 }
