@@ -233,19 +233,24 @@ void TMainForm::guarded(const std::function<void()>& command)
     }
 }
 
+QAction* TMainForm::shortcutAction(int key) const
+{
+    switch (key) {
+    case Qt::Key_N: return CreateButton;
+    case Qt::Key_O: return OpenButton;
+    case Qt::Key_S: return SaveButton;
+    case Qt::Key_I: return FMInfoButton;
+    case Qt::Key_D: return ZipButton;
+    default: return nullptr;
+    }
+}
+
 bool TMainForm::formKeyDown(int key, Qt::KeyboardModifiers mods)
 {
     if ((mods & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier)) != Qt::ControlModifier)
         return false;
-    QAction* item = nullptr;
-    switch (key) {
-    case Qt::Key_N: item = CreateButton; break;
-    case Qt::Key_O: item = OpenButton; break;
-    case Qt::Key_S: item = SaveButton; break;
-    case Qt::Key_I: item = FMInfoButton; break;
-    case Qt::Key_D: item = ZipButton; break;
-    default: return false;
-    }
+    QAction* item = shortcutAction(key);
+    if (!item) return false;
     if (item->isEnabled() && !FProgress) item->trigger();
     return true;
 }
@@ -287,8 +292,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
         // Claim our keys so no edit box takes them as its own.
         const auto mods = key->modifiers();
         if ((mods & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier)) == Qt::ControlModifier
-            && (key->key() == Qt::Key_N || key->key() == Qt::Key_O || key->key() == Qt::Key_S
-                || key->key() == Qt::Key_I || key->key() == Qt::Key_D)) {
+            && shortcutAction(key->key())) {
             event->accept();
             return true;
         }

@@ -97,6 +97,7 @@ private:
     // of a desktop program does, and the command ends.
     void guarded(const std::function<void()>& command);
     bool formKeyDown(int key, Qt::KeyboardModifiers mods);
+    QAction* shortcutAction(int key) const;
     bool listDropEvent(QEvent* event);
     bool editorVisible() const;
     void cancelEditor();

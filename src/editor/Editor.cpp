@@ -407,34 +407,30 @@ void TEditorForm::UpdatePasteButtons()
     PasteTextMenu->setEnabled(can);
 }
 
+QAction* TEditorForm::shortcutAction(int key) const
+{
+    switch (key) {
+    case Qt::Key_S: return SaveButton;
+    case Qt::Key_B: return BoldButton;
+    case Qt::Key_I: return ItalicButton;
+    case Qt::Key_U: return ULineButton;
+    case Qt::Key_L: return LeftButton;
+    case Qt::Key_E: return CenterButton;
+    case Qt::Key_R: return RightButton;
+    default: return nullptr;
+    }
+}
+
 bool TEditorForm::FormKeyDown(int key, Qt::KeyboardModifiers mods)
 {
     if ((mods & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier)) != Qt::ControlModifier)
         return false;
-    switch (key) {
-    case Qt::Key_S:
-        if (SaveButton->isEnabled()) SaveButton->trigger();
-        return true;
-    case Qt::Key_B:
-        if (BoldButton->isEnabled()) BoldButton->trigger();  // flips its state, then acts
-        return true;
-    case Qt::Key_I:
-        if (ItalicButton->isEnabled()) ItalicButton->trigger();
-        return true;
-    case Qt::Key_U:
-        if (ULineButton->isEnabled()) ULineButton->trigger();
-        return true;
-    case Qt::Key_L:
-        if (LeftButton->isEnabled()) LeftButton->trigger();
-        return true;
-    case Qt::Key_E:
-        if (CenterButton->isEnabled()) CenterButton->trigger();
-        return true;
-    case Qt::Key_R:
-        if (RightButton->isEnabled()) RightButton->trigger();
-        return true;
-    default: return false;
-    }
+    QAction* action = shortcutAction(key);
+    if (!action) return false;
+    // Triggering a check button flips its state, then runs its handler; an
+    // alignment button stays down in its group.
+    if (action->isEnabled()) action->trigger();
+    return true;
 }
 
 bool TEditorForm::eventFilter(QObject* watched, QEvent* event)
@@ -443,10 +439,7 @@ bool TEditorForm::eventFilter(QObject* watched, QEvent* event)
         auto* key = static_cast<QKeyEvent*>(event);
         if (event->type() == QEvent::ShortcutOverride) {
             // Our shortcuts are not the text's: Ctrl+I would type a tab.
-            const int k = key->key();
-            if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier
-                && (k == Qt::Key_S || k == Qt::Key_B || k == Qt::Key_I || k == Qt::Key_U || k == Qt::Key_L
-                    || k == Qt::Key_E || k == Qt::Key_R)) {
+            if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier && shortcutAction(key->key())) {
                 event->accept();
                 return true;
             }

@@ -85,6 +85,7 @@ private:
     static void CheckMenuCaption(QMenu* menu, const QString& text);
     void EditTextChange();
     bool FormKeyDown(int key, Qt::KeyboardModifiers mods);
+    QAction* shortcutAction(int key) const;
     void setStyleFlag(unsigned flag, bool on);
     void FontSizeClick(int points);
     void writeTo(const QString& path);

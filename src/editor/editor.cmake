@@ -17,14 +17,3 @@ target_sources(gui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/OLERichEdit.h
   ${CMAKE_CURRENT_LIST_DIR}/OLERichEdit.cpp
 )
-
-# Benchmarks build only when asked for, so the normal build stays lean.
-option(LW_BUILD_BENCH "Build the benchmarks" OFF)
-if(LW_BUILD_BENCH)
-  add_executable(rtf_bench ${PROJECT_SOURCE_DIR}/bench/rtf_bench.cpp)
-  target_link_libraries(rtf_bench PRIVATE core)
-  add_executable(richedit_bench ${PROJECT_SOURCE_DIR}/bench/richedit_bench.cpp)
-  target_link_libraries(richedit_bench PRIVATE gui)
-  add_executable(rtf_totext ${PROJECT_SOURCE_DIR}/bench/rtf_totext.cpp)
-  target_link_libraries(rtf_totext PRIVATE core)
-endif()
