@@ -86,8 +86,6 @@ public:
     TZipArchiver FMZipper;
     TZipProgress* Progress() const { return FProgress; }
 
-    bool Busy() const { return FBusy; }
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
