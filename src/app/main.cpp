@@ -5,6 +5,7 @@
 #include "app/Packaging.h"
 #include "app/Project.h"
 #include "components/Hintctrl.h"
+#include "components/Icons.h"
 #include "mission/CreateFM.h"
 #include "mission/FMUtils.h"
 #include "mission/UserLang.h"
@@ -108,6 +109,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("lanternwright"));
     QApplication::setApplicationDisplayName(QStringLiteral("Lanternwright"));
     QApplication::setApplicationVersion(QStringLiteral(LW_VERSION));
+    QApplication::setWindowIcon(lw::LoadIcon(QStringLiteral("lanternwright")));
+    QApplication::setDesktopFileName(QStringLiteral("lanternwright"));
 
     lw::THintController::Instance();  // before any window, as the name edits expect
     lw::Project project;
