@@ -18,5 +18,5 @@ for doc in "$corpus"/corpus/*; do
   env -u DISPLAY -u WAYLAND_DISPLAY "$bin" --convert "$doc" - >"$out/${name%.*}.txt" 2>>"$out/errors.log" || failed=$((failed + 1))
 done
 end=$(date +%s.%N)
-echo "converted $(ls "$corpus"/corpus | wc -l) documents in $(echo "$end - $start" | bc) s, $failed failed"
+echo "converted $(ls "$corpus"/corpus | wc -l) documents in $(awk "BEGIN { printf \"%.1f\", $end - $start }") s, $failed failed"
 python3 "$corpus/compare.py" "$out" "$corpus/reference" --loose | tail -15
