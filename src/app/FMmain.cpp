@@ -1,6 +1,6 @@
 #include "FMmain.h"
 
-#include "app/GuiQuestions.h"
+#include "components/GuiQuestions.h"
 #include "app/Packaging.h"
 #include "app/ZipDlg.h"
 #include "components/Hintctrl.h"
@@ -226,10 +226,35 @@ TMainForm::~TMainForm()
 
 void TMainForm::guarded(const std::function<void()>& command)
 {
+    // Every command is all or nothing: when it fails half-way, the project
+    // goes back to what it was and the window shows it again, so the list
+    // on screen is always the list that Save and Zip use.
+    Project before = project_;
+    const bool hadProject = hasProject_;
+    auto fail = [&](const std::string& text) {
+        project_ = std::move(before);
+        showAgain(hadProject);
+        questions_.ShowMessage(MessageKind::Error, "Lanternwright", text);
+    };
     try {
         command();
     } catch (const std::exception& e) {
-        questions_.ShowMessage(MessageKind::Error, "Lanternwright", e.what());
+        fail(e.what());
+    } catch (...) {
+        fail("An unexpected error occurred.");
+    }
+}
+
+void TMainForm::showAgain(bool project)
+{
+    BusyGuard busy(FBusy);
+    project_.CurMiss = 0;
+    if (project) {
+        fillFileList();
+        showProject();
+        InfoButton->hide();
+    } else {
+        showNoProject();
     }
 }
 
@@ -316,16 +341,22 @@ void TMainForm::SetEditor(TEditorForm* editor)
 
 bool TMainForm::editorVisible() const { return editor_ && editor_->isVisible(); }
 
-// New, Open and closing drop the editor's changes without a question.
-void TMainForm::cancelEditor()
+// New, Open and closing the window ask about the editor's unsaved text as
+// the editor's own close does; false when the author keeps it open.
+bool TMainForm::closeEditor()
 {
-    if (editorVisible()) editor_->CancelClick();
+    if (!editorVisible()) return true;
+    editor_->close();
+    return !editor_->isVisible();
 }
 
-// Save and Zip write the text being edited first.
-void TMainForm::saveEditor()
+// Save and Zip write the text being edited first; false when the author
+// cancelled its save dialog, which stops the command.
+bool TMainForm::saveEditor()
 {
-    if (editorVisible()) editor_->SaveClick();
+    if (!editorVisible()) return true;
+    editor_->SaveClick();
+    return !editor_->isVisible();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -334,7 +365,12 @@ void TMainForm::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    cancelEditor();
+    bool closed = false;
+    guarded([&] { closed = closeEditor(); });
+    if (!closed) {
+        event->ignore();
+        return;
+    }
     FBusy = true;  // for good: nothing may change the project while windows go
     QMainWindow::closeEvent(event);
 }
@@ -369,6 +405,7 @@ void TMainForm::setLangImage()
 
 void TMainForm::showProject()
 {
+    hasProject_ = true;
     setLangImage();
     FMName->setText(viewText(project_.FMInfo.Names[size_t(project_.ViewLang)]));
     FMShortName->setText(viewText(project_.FMInfo.ShortName));
@@ -388,6 +425,7 @@ void TMainForm::showProject()
 
 void TMainForm::showNoProject()
 {
+    hasProject_ = false;
     FileListBox->clear();
     FMInfoBox->hide();
     MissInfoBox->hide();
@@ -403,8 +441,8 @@ void TMainForm::showNoProject()
 void TMainForm::CreateButtonClick()
 {
     if (!createDialog_ || questions_.ExecDialog(*createDialog_) != QDialog::Accepted) return;
+    if (!closeEditor()) return;
     BusyGuard busy(FBusy);
-    cancelEditor();
     project_.New(createDialog_->Entries());
     fillFileList();
     showProject();
@@ -414,14 +452,9 @@ bool TMainForm::OpenListFile(const QString& path)
 {
     bool ok = false;
     guarded([&] {
+        if (!closeEditor()) return;
         BusyGuard busy(FBusy);
-        cancelEditor();
-        try {
-            ok = project_.Open(path.toStdString(), questions_);
-        } catch (...) {
-            showNoProject();
-            throw;
-        }
+        ok = project_.Open(path.toStdString(), questions_);
         if (!ok) {
             showNoProject();
             return;
@@ -444,7 +477,7 @@ void TMainForm::OpenButtonClick()
 
 void TMainForm::SaveButtonClick()
 {
-    saveEditor();
+    if (!saveEditor()) return;
     project_.WriteStringFiles();
     if (saveDir_.isEmpty()) saveDir_ = QString::fromStdString(project_.FMInfo.FMDir);
     FileRequest req{"Save List File", "File List|*.lst|Text File|*.txt|Any File|*.*", saveDir_.toStdString(), "", "", true};
@@ -565,7 +598,7 @@ void TMainForm::MissFlagCheckClick(QCheckBox* sender)
 
 void TMainForm::ZipButtonClick()
 {
-    saveEditor();
+    if (!saveEditor()) return;
     project_.WriteStringFiles();
     const std::string shortName = project_.FMInfo.ShortName.Text();
     FileRequest req{"", "Zip Archives|*.zip", project_.FMInfo.FMDir, shortName.empty() ? "" : shortName + ".zip", "zip", true};

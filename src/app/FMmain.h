@@ -91,15 +91,17 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Runs a command; an error it raises is shown, as the top-level handler
-    // of a desktop program does, and the command ends.
+    // Runs a command; an error it raises is shown, the project and the
+    // window return to where they were before it, and the command ends.
     void guarded(const std::function<void()>& command);
     bool formKeyDown(int key, Qt::KeyboardModifiers mods);
     QAction* shortcutAction(int key) const;
     bool listDropEvent(QEvent* event);
     bool editorVisible() const;
-    void cancelEditor();
-    void saveEditor();
+    bool closeEditor();
+    bool saveEditor();
+    // The window again from the project, after a command was undone.
+    void showAgain(bool project);
     void fillFileList();
     void appendListEntries(size_t from);
     void showProject();
@@ -114,6 +116,7 @@ private:
     TCreateDialog* createDialog_ = nullptr;
     TEditorForm* editor_ = nullptr;
     bool FBusy = false;
+    bool hasProject_ = false;  // the window shows a project
     TZipProgress* FProgress = nullptr;
     QLabel* statusLabel_ = nullptr;
     QString openDir_;  // the initial directory of the list dialogs

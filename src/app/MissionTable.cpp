@@ -241,7 +241,14 @@ void Project::WriteMissFlags(const std::string& fullPath)
             const TMissInfo& m = Missions[size_t(n)];
             file.WriteString(key("miss_%d", n), FormatMissFlags(m.Flags));
             if (n == FMInfo.LastMiss || (m.Flags & mfEnd)) break;
-            n = m.Next > n ? m.Next : n + 1;
+            const int next = m.Next > n ? m.Next : n + 1;
+            // The game reads no "next" links: it goes on to the following
+            // number, so every number the chain jumps over is skipped.
+            for (int gap = n + 1; gap < next; ++gap) {
+                file.WriteString(key("miss_%d", gap), "skip");
+                file.DeleteKey(key("miss_%d_next", gap));
+            }
+            n = next;
         }
     }
     file.SetDeferred(false);

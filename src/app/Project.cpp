@@ -147,7 +147,8 @@ bool Project::Open(const std::string& listFile, Questions& questions)
                     return fail();
                 }
                 askedFolder = true;
-                const auto folder = questions.ChooseFolder({MissFolderTitle, MissFolderText, FMInfo.FMDir});
+                const auto folder =
+                    questions.ChooseFolder({MissFolderTitle, MissFolderText, FMInfo.FMDir, MissFolderOptions});
                 if (!folder) {
                     questions.ShowMessage(MessageKind::Error, "Lanternwright", FilesNotFoundMessage);
                     return fail();

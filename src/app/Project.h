@@ -5,6 +5,7 @@
 
 #include "mission/CreateFMRules.h"
 #include "mission/FMUtils.h"
+#include "components/FolderOptions.h"
 
 #include <array>
 #include <optional>
@@ -67,6 +68,10 @@ struct SelectionView {
 inline constexpr const char* FilesNotFoundMessage = "The files in this mission list can't be found";
 inline constexpr const char* MissFolderTitle = "Where Is This Mission?";
 inline constexpr const char* MissFolderText = "Please select the directory where this mission's files are.";
+// File-system folders with a status line, but not the path in it.
+inline constexpr FolderOptions MissFolderOptions{FolderOption::FileSysDirsOnly, FolderOption::StatusText,
+                                                 FolderOption::SyncCustomButton, FolderOption::AlignCustomButton,
+                                                 FolderOption::ParentCenter};
 
 class Project {
 public:

@@ -1,4 +1,4 @@
-#include "GuiQuestions.h"
+#include "QtQuestions.h"
 
 #include "components/FoldrDlg.h"
 #include "components/StrUtils.h"
@@ -10,6 +10,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QStringList>
+#include <QWidget>
 
 namespace lw {
 
@@ -26,6 +27,12 @@ QString startPath(const FileRequest& req)
 
 } // namespace
 
+QWidget* QtQuestions::owner() const
+{
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    return parent_;
+}
+
 QString QtFilter(const std::string& filter)
 {
     const QStringList parts = q(filter).split('|');
@@ -37,7 +44,8 @@ QString QtFilter(const std::string& filter)
 
 std::optional<std::string> QtQuestions::ChooseFolder(const FolderRequest& req)
 {
-    TFolderDialog dialog(parent_);
+    TFolderDialog dialog(owner());
+    dialog.SetOptions(req.options);
     dialog.SetTitle(q(req.title));
     dialog.SetText(q(req.text));
     dialog.SetDirectory(q(req.startDir));
@@ -47,7 +55,7 @@ std::optional<std::string> QtQuestions::ChooseFolder(const FolderRequest& req)
 
 std::optional<std::string> QtQuestions::ChooseOpenFile(const FileRequest& req)
 {
-    const QString file = QFileDialog::getOpenFileName(parent_, q(req.title), startPath(req), QtFilter(req.filter));
+    const QString file = QFileDialog::getOpenFileName(owner(), q(req.title), startPath(req), QtFilter(req.filter));
     if (file.isEmpty()) return std::nullopt;
     return file.toStdString();
 }
@@ -55,14 +63,14 @@ std::optional<std::string> QtQuestions::ChooseOpenFile(const FileRequest& req)
 std::vector<std::string> QtQuestions::ChooseOpenFiles(const FileRequest& req)
 {
     std::vector<std::string> out;
-    for (const QString& f : QFileDialog::getOpenFileNames(parent_, q(req.title), startPath(req), QtFilter(req.filter)))
+    for (const QString& f : QFileDialog::getOpenFileNames(owner(), q(req.title), startPath(req), QtFilter(req.filter)))
         out.push_back(f.toStdString());
     return out;
 }
 
 std::optional<std::string> QtQuestions::ChooseSaveFile(const FileRequest& req)
 {
-    QFileDialog dialog(parent_, q(req.title), q(req.initialDir), QtFilter(req.filter));
+    QFileDialog dialog(owner(), q(req.title), q(req.initialDir), QtFilter(req.filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(q(req.defaultExt));
@@ -83,7 +91,7 @@ std::optional<std::string> QtQuestions::ChooseSaveFile(const FileRequest& req)
 
 int QtQuestions::ChooseGame()
 {
-    TGameTypeDialog dialog(parent_);
+    TGameTypeDialog dialog(owner());
     if (dialog.exec() != QDialog::Accepted) return -1;
     return dialog.SelectedGame();
 }
@@ -91,15 +99,15 @@ int QtQuestions::ChooseGame()
 void QtQuestions::ShowMessage(MessageKind kind, const std::string& caption, const std::string& text)
 {
     switch (kind) {
-    case MessageKind::Information: QMessageBox::information(parent_, q(caption), q(text)); break;
-    case MessageKind::Warning: QMessageBox::warning(parent_, q(caption), q(text)); break;
-    case MessageKind::Error: QMessageBox::critical(parent_, q(caption), q(text)); break;
+    case MessageKind::Information: QMessageBox::information(owner(), q(caption), q(text)); break;
+    case MessageKind::Warning: QMessageBox::warning(owner(), q(caption), q(text)); break;
+    case MessageKind::Error: QMessageBox::critical(owner(), q(caption), q(text)); break;
     }
 }
 
 Answer QtQuestions::AskYesNoCancel(const std::string& caption, const std::string& text)
 {
-    const auto b = QMessageBox::question(parent_, q(caption), q(text),
+    const auto b = QMessageBox::question(owner(), q(caption), q(text),
                                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     if (b == QMessageBox::Yes) return Answer::Yes;
     if (b == QMessageBox::No) return Answer::No;
@@ -114,7 +122,7 @@ std::optional<int> QtQuestions::AskNumber(const std::string& caption, const std:
                                           int max)
 {
     bool ok = false;
-    const int n = QInputDialog::getInt(parent_, q(caption), q(label), value, min, max, 1, &ok);
+    const int n = QInputDialog::getInt(owner(), q(caption), q(label), value, min, max, 1, &ok);
     if (!ok) return std::nullopt;
     return n;
 }

@@ -1,7 +1,8 @@
 // Program start: the command-line modes that need no window, then the
 // windows in their order (main window, editor, new fan mission dialog).
+#include "app/Application.h"
 #include "app/FMmain.h"
-#include "app/GuiQuestions.h"
+#include "app/QtQuestions.h"
 #include "app/Packaging.h"
 #include "app/Project.h"
 #include "components/Hintctrl.h"
@@ -12,7 +13,6 @@
 #include "editor/Editor.h"
 #include "editor/InfoConvert.h"
 
-#include <QApplication>
 #include <QFileInfo>
 
 #include <cstdlib>
@@ -26,6 +26,8 @@
 #endif
 
 namespace {
+
+using namespace lw;
 
 const char* kUsage =
     "Usage: lanternwright [LISTFILE]\n"
@@ -45,9 +47,7 @@ const char* kUsage =
     "  --help                   show this help and exit\n"
     "  --version                show the version and exit\n";
 
-} // namespace
-
-int main(int argc, char** argv)
+int run(int argc, char** argv)
 {
     std::string listFile, packList, output, convertIn, convertOut;
     bool pack = false, convert = false;
@@ -105,7 +105,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    QApplication app(argc, argv);
+    TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lanternwright"));
     QApplication::setApplicationDisplayName(QStringLiteral("Lanternwright"));
     QApplication::setApplicationVersion(QStringLiteral(LW_VERSION));
@@ -117,14 +117,37 @@ int main(int argc, char** argv)
     lw::QtQuestions questions;
     lw::TMainForm mainForm(questions, project);
     questions.SetParent(&mainForm);
-    lw::TEditorForm editor(questions);
+    // The editor's questions (save dialog, close question, pictures) belong
+    // to the editor window.
+    lw::QtQuestions editorQuestions;
+    lw::TEditorForm editor(editorQuestions);
+    editorQuestions.SetParent(&editor);
     mainForm.SetEditor(&editor);
     lw::TCreateDialog createDialog(questions, &mainForm);
     mainForm.SetCreateDialog(&createDialog);
+    app.SetErrorHandler([&questions](const std::string& text) {
+        questions.ShowMessage(lw::MessageKind::Error, "Lanternwright", text);
+    });
 
     mainForm.show();
     if (!listFile.empty()) mainForm.OpenListFile(QFileInfo(QString::fromLocal8Bit(listFile.c_str())).absoluteFilePath());
     const int rc = app.exec();
     lw::SetUserLangTag({});
     return rc;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Every window guards its commands and the application its event
+    // handlers; this is for what happens outside the event loop.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "lanternwright: " << e.what() << "\n";
+    } catch (...) {
+        std::cerr << "lanternwright: unexpected error\n";
+    }
+    return 1;
 }

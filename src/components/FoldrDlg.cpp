@@ -159,6 +159,14 @@ void TFolderDialog::Place()
     } else {
         pos = parent ? parent->mapToGlobal(QPoint(left_, top_)) : QPoint(left_, top_);
     }
+    // Over a window near the screen's edge the dialog would hang off it:
+    // keep the whole of it on the screen that holds the window.
+    QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect s = screen->availableGeometry();
+        pos.setX(qBound(s.left(), pos.x(), qMax(s.left(), s.right() + 1 - size.width())));
+        pos.setY(qBound(s.top(), pos.y(), qMax(s.top(), s.bottom() + 1 - size.height())));
+    }
     dialog_->move(pos);
 }
 

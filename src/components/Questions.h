@@ -3,6 +3,8 @@
 // each command can be run end to end without a person.
 #pragma once
 
+#include "components/FolderOptions.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@ struct FolderRequest {
     std::string title;     // window caption
     std::string text;      // instruction above the folders; may be empty
     std::string startDir;  // folder shown first; may be empty or invalid
+    FolderOptions options = FolderOptions::Defaults();
 };
 
 struct FileRequest {

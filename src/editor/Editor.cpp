@@ -1,6 +1,6 @@
 #include "Editor.h"
 
-#include "app/GuiQuestions.h"
+#include "components/GuiQuestions.h"
 #include "components/FileIO.h"
 #include "components/Icons.h"
 #include "editor/OLERichEdit.h"
@@ -134,39 +134,38 @@ TEditorForm::TEditorForm(GuiQuestions& questions, QWidget* parent)
         item->setCheckable(true);
         item->setData(size);
         sizes->addAction(item);
-        connect(item, &QAction::triggered, this, [this, size] { FontSizeClick(size); });
+        onTriggered(item, [this, size] { FontSizeClick(size); });
     }
     SizeMenu->addSeparator();
     SelectSizeMenu = SizeMenu->addAction(tr("Other..."));
-    connect(SelectSizeMenu, &QAction::triggered, this, [this] {
+    onTriggered(SelectSizeMenu, [this] {
         const int current = std::abs(EditText->SelAttributes().Size());
         if (const auto size = questions_.AskNumber("Font Size", "Size in points:", current > 0 ? current : 12, 1, 1638))
             FontSizeClick(*size);
     });
 
-    connect(SaveButton, &QAction::triggered, this, &TEditorForm::SaveClick);
-    connect(CancelButton, &QAction::triggered, this, &TEditorForm::CancelClick);
-    for (QAction* a : {UndoButton, UndoTextMenu}) connect(a, &QAction::triggered, EditText, [this] { EditText->Undo(); });
-    for (QAction* a : {RedoButton, RedoTextMenu}) connect(a, &QAction::triggered, EditText, [this] { EditText->Redo(); });
-    for (QAction* a : {CutButton, CutTextMenu}) connect(a, &QAction::triggered, EditText, [this] { EditText->CutToClipboard(); });
-    for (QAction* a : {CopyButton, CopyTextMenu})
-        connect(a, &QAction::triggered, EditText, [this] { EditText->CopyToClipboard(); });
-    for (QAction* a : {PasteButton, PasteTextMenu})
-        connect(a, &QAction::triggered, EditText, [this] { EditText->PasteFromClipboard(); });
-    connect(ClearTextMenu, &QAction::triggered, EditText, [this] { EditText->ClearSelection(); });
-    connect(BoldButton, &QAction::triggered, this, [this](bool on) { setStyleFlag(fsBold, on); });
-    connect(ItalicButton, &QAction::triggered, this, [this](bool on) { setStyleFlag(fsItalic, on); });
-    connect(ULineButton, &QAction::triggered, this, [this](bool on) { setStyleFlag(fsUnderline, on); });
-    connect(LeftButton, &QAction::triggered, this, [this] {
+    onTriggered(SaveButton, [this] { SaveClick(); });
+    onTriggered(CancelButton, [this] { CancelClick(); });
+    for (QAction* a : {UndoButton, UndoTextMenu}) onTriggered(a, [this] { EditText->Undo(); });
+    for (QAction* a : {RedoButton, RedoTextMenu}) onTriggered(a, [this] { EditText->Redo(); });
+    for (QAction* a : {CutButton, CutTextMenu}) onTriggered(a, [this] { EditText->CutToClipboard(); });
+    for (QAction* a : {CopyButton, CopyTextMenu}) onTriggered(a, [this] { EditText->CopyToClipboard(); });
+    for (QAction* a : {PasteButton, PasteTextMenu}) onTriggered(a, [this] { EditText->PasteFromClipboard(); });
+    onTriggered(ClearTextMenu, [this] { EditText->ClearSelection(); });
+    onTriggered(BoldButton, [this] { setStyleFlag(fsBold, BoldButton->isChecked()); });
+    onTriggered(ItalicButton, [this] { setStyleFlag(fsItalic, ItalicButton->isChecked()); });
+    onTriggered(ULineButton, [this] { setStyleFlag(fsUnderline, ULineButton->isChecked()); });
+    onTriggered(LeftButton, [this] {
         if (!FUpdating) EditText->Paragraph().SetAlignment(taLeftJustify);
     });
-    connect(CenterButton, &QAction::triggered, this, [this] {
+    onTriggered(CenterButton, [this] {
         if (!FUpdating) EditText->Paragraph().SetAlignment(taCenter);
     });
-    connect(RightButton, &QAction::triggered, this, [this] {
+    onTriggered(RightButton, [this] {
         if (!FUpdating) EditText->Paragraph().SetAlignment(taRightJustify);
     });
 
+    EditText->SetQuestions(&questions_);
     EditText->OnChange = [this](QObject*) { EditTextChange(); };
     EditText->OnSelectionChange = [this](QObject*) { SelectionChange(); };
     EditText->installEventFilter(this);
@@ -180,6 +179,20 @@ TEditorForm::TEditorForm(GuiQuestions& questions, QWidget* parent)
 
 TEditorForm::~TEditorForm() = default;
 
+void TEditorForm::guarded(const std::function<void()>& command)
+{
+    try {
+        command();
+    } catch (const std::exception& e) {
+        questions_.ShowMessage(MessageKind::Error, "Lanternwright", e.what());
+    }
+}
+
+void TEditorForm::onTriggered(QAction* action, std::function<void()> command)
+{
+    connect(action, &QAction::triggered, this, [this, command = std::move(command)] { guarded(command); });
+}
+
 void TEditorForm::FillFontMenu()
 {
     QStringList families = QFontDatabase::families();
@@ -191,7 +204,7 @@ void TEditorForm::FillFontMenu()
         QAction* item = FontMenu->addAction(family.left(32));
         item->setCheckable(true);
         group->addAction(item);
-        connect(item, &QAction::triggered, this, [this, item] {
+        onTriggered(item, [this, item] {
             if (FUpdating) return;
             EditText->SelAttributes().SetName(item->text());
             item->setChecked(true);
@@ -219,7 +232,12 @@ void TEditorForm::ResetEditor(EditorFont font)
 void TEditorForm::SetFileName(const QString& path)
 {
     FFileName = path;
-    setWindowTitle(QStringLiteral("%1 - %2").arg(QFileInfo(path).fileName(), tr("Editing")));
+    showTitle();
+}
+
+void TEditorForm::showTitle()
+{
+    setWindowTitle(QStringLiteral("%1 - %2").arg(QFileInfo(FFileName).fileName(), tr("Editing")));
 }
 
 void TEditorForm::LoadFile(const QString& path)
@@ -229,6 +247,7 @@ void TEditorForm::LoadFile(const QString& path)
     EditText->SetSelStart(0);
     EditText->SetSelLength(0);
     EditText->SetModified(false);
+    FUntitled = false;
     SetFileName(path);
     EditTextChange();
 }
@@ -240,6 +259,12 @@ void TEditorForm::NewText(const QString& text)
     EditText->SetSelStart(0);
     EditText->SetSelLength(0);
     EditText->SetModified(true);
+    // A new text has no file yet: a name set afterwards is only proposed in
+    // the save dialog, so the text never replaces a file the author did not
+    // choose.
+    FUntitled = true;
+    FFileName.clear();
+    showTitle();
     EditTextChange();
 }
 
@@ -264,17 +289,26 @@ void TEditorForm::writeTo(const QString& path)
 
 bool TEditorForm::SaveFile()
 {
-    if (FFileName.isEmpty() || !QFileInfo(FFileName).isFile()) {
-        // Start where the author saved last, else in the file's own folder.
-        QString dir = lastSaveDir_;
+    QString target = FFileName;
+    if (FUntitled || FFileName.isEmpty() || !QFileInfo(FFileName).isFile()) {
+        // A new text proposes its name in its own folder; otherwise start
+        // where the author saved last. The dialog asks before it replaces
+        // an existing file.
+        QString dir = FUntitled ? QString() : lastSaveDir_;
         if (dir.isEmpty() && !FFileName.isEmpty()) dir = QFileInfo(FFileName).absolutePath();
-        FileRequest req{"", "Rich Text|*.rtf|Text Files|*.txt|Any File|*.*", dir.toStdString(), "", "rtf", true};
+        if (dir.isEmpty()) dir = lastSaveDir_;
+        const std::string proposed = FFileName.isEmpty() ? "" : QFileInfo(FFileName).fileName().toStdString();
+        FileRequest req{"", "Rich Text|*.rtf|Text Files|*.txt|Any File|*.*", dir.toStdString(), proposed, "rtf", true};
         const auto chosen = questions_.ChooseSaveFile(req);
         if (!chosen) return false;
-        FFileName = QString::fromStdString(*chosen);
-        lastSaveDir_ = QFileInfo(FFileName).absolutePath();
+        target = QString::fromStdString(*chosen);
+        lastSaveDir_ = QFileInfo(target).absolutePath();
     }
-    writeTo(FFileName);
+    // The name is taken only once the file is written: a failed save leaves
+    // the text as it was, modified and untitled if it was new.
+    writeTo(target);
+    FUntitled = false;
+    SetFileName(target);
     if (OnSaveFile) OnSaveFile(this, FFileName);
     return true;
 }
@@ -291,6 +325,7 @@ void TEditorForm::CancelClick()
 {
     ResetEditor(EditorFont::Proportional);
     EditText->SetModified(false);
+    FUntitled = false;
     close();
 }
 
@@ -318,6 +353,7 @@ void TEditorForm::closeEvent(QCloseEvent* event)
     }
     ResetEditor(EditorFont::Proportional);
     EditText->SetModified(false);
+    FUntitled = false;
     event->accept();
 }
 
@@ -429,7 +465,7 @@ bool TEditorForm::FormKeyDown(int key, Qt::KeyboardModifiers mods)
     if (!action) return false;
     // Triggering a check button flips its state, then runs its handler; an
     // alignment button stays down in its group.
-    if (action->isEnabled()) action->trigger();
+    if (action->isEnabled()) action->trigger();  // the action's own guard shows any error
     return true;
 }
 

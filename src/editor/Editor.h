@@ -27,12 +27,16 @@ public:
 
     // Loads a file (RTF, or plain text when it is not RTF); throws Error.
     void LoadFile(const QString& path);
-    // A new, unsaved text in the fixed-pitch font, marked modified.
+    // A new, unsaved text in the fixed-pitch font, marked modified. It stays
+    // untitled until it is saved: a file name set for it is only proposed in
+    // the save dialog.
     void NewText(const QString& text);
     void SetFileName(const QString& path);
+    bool Untitled() const { return FUntitled; }
     QString FileName() const { return FFileName; }
-    // Writes the text to FFileName, asking for a name when no file of that
-    // name exists; false when the user cancels.
+    // Writes the text to FFileName, asking for a name when the text is new
+    // or no file of that name exists; false when the user cancels. Throws
+    // Error when the file cannot be written (the text stays modified).
     bool SaveFile();
 
     void SaveClick();
@@ -89,11 +93,17 @@ private:
     void setStyleFlag(unsigned flag, bool on);
     void FontSizeClick(int points);
     void writeTo(const QString& path);
+    void showTitle();
+    // Runs a command of the window; an error it raises is shown and the
+    // window stays as it was, the text still modified.
+    void guarded(const std::function<void()>& command);
+    void onTriggered(QAction* action, std::function<void()> command);
 
     GuiQuestions& questions_;
     QString FFileName;
     QString lastSaveDir_;
     bool FUpdating = false;
+    bool FUntitled = false;  // a new text that has no file of its own yet
     QActionGroup* alignGroup_;
 };
 

@@ -1,6 +1,6 @@
 #include "CreateFM.h"
 
-#include "app/GuiQuestions.h"
+#include "components/GuiQuestions.h"
 #include "components/Icons.h"
 #include "mission/FMUtils.h"
 
@@ -66,7 +66,6 @@ TCreateDialog::TCreateDialog(GuiQuestions& questions, QWidget* parent)
     auto* buttons = new QDialogButtonBox;
     OkButton = buttons->addButton(QDialogButtonBox::Ok);
     CancelButton = buttons->addButton(QDialogButtonBox::Cancel);
-    OkButton->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(FMDirButton, &QPushButton::clicked, this, &TCreateDialog::FMDirButtonClick);
@@ -87,6 +86,13 @@ TCreateDialog::TCreateDialog(GuiQuestions& questions, QWidget* parent)
     setTabOrder(ShortNameEdit, LangSelect);
     setTabOrder(LangSelect, OkButton);
     setTabOrder(OkButton, CancelButton);
+
+    // Enter means OK wherever the focus is. The default is set once the
+    // buttons are in the dialog, and the folder button never becomes the
+    // automatic default (Enter would open the chooser instead).
+    FMDirButton->setAutoDefault(false);
+    OkButton->setAutoDefault(true);
+    OkButton->setDefault(true);
 
     // Wide enough for the long paths of Linux game directories.
     resize(qMax(sizeHint().width(), 440), qMax(sizeHint().height(), 324));
@@ -119,8 +125,10 @@ CreateEntries TCreateDialog::Entries() const
 
 void TCreateDialog::FMDirButtonClick()
 {
-    const auto chosen =
-        questions_.ChooseFolder({"Select FM Directory", "", FMDirEdit->text().toStdString()});
+    // File-system folders only, without a status line.
+    const FolderOptions options{FolderOption::FileSysDirsOnly, FolderOption::SyncCustomButton,
+                                FolderOption::AlignCustomButton, FolderOption::ParentCenter};
+    const auto chosen = questions_.ChooseFolder({"Select FM Directory", "", FMDirEdit->text().toStdString(), options});
     if (!chosen) return;
     FMDirEdit->setText(QString::fromStdString(*chosen));
     const FolderPick pick = PickFMFolder(*chosen);

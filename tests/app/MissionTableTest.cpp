@@ -47,8 +47,30 @@ TEST_F(MissionTableTest, ChainOfOneTwoFive)
     EXPECT_EQ(p.Missions[2].Flags, 0);
     EXPECT_EQ(p.FMInfo.FirstMiss, 1);
     EXPECT_EQ(p.FMInfo.LastMiss, 5);
+    // The game goes on to the following number, so 3 and 4 are skipped;
+    // New reads the same chain back.
     p.WriteMissFlags(tmp / "strings/missflag.str");
-    EXPECT_EQ(flagFile(), "miss_1:\"\"\r\nmiss_2:\"\"\r\nmiss_5:\"end\"\r\n\r\n");
+    EXPECT_EQ(flagFile(), "miss_1:\"\"\r\nmiss_2:\"\"\r\nmiss_3:\"skip\"\r\nmiss_4:\"skip\"\r\nmiss_5:\"end\"\r\n\r\n");
+    for (int n : {1, 2, 5}) tmp.write("miss" + std::to_string(n) + ".mis");
+    p.Files.clear();
+    p.ReadMissFlags();
+    EXPECT_EQ(p.Chain(), (std::vector<int>{1, 2, 5}));
+}
+
+TEST_F(MissionTableTest, RemovingAMiddleMissionSkipsIt)
+{
+    for (int n : {1, 2, 3}) {
+        tmp.write("miss" + std::to_string(n) + ".mis");
+        p.AddMission(n);
+    }
+    p.WriteMissFlags(tmp / "strings/missflag.str");
+    p.RemoveMission(2);
+    p.WriteMissFlags(tmp / "strings/missflag.str");
+    EXPECT_EQ(flagFile(), "miss_1:\"\"\r\nmiss_2:\"skip\"\r\nmiss_3:\"end\"\r\n\r\n");
+    p.Files.clear();
+    p.ReadMissFlags();
+    EXPECT_EQ(p.Chain(), (std::vector<int>{1, 3}));
+    EXPECT_EQ(p.Files, (std::vector<std::string>{"miss1.mis", "miss3.mis"}));
 }
 
 TEST_F(MissionTableTest, InsertingBetweenAndBefore)

@@ -1,26 +1,16 @@
-// The questions of the windows: those of core, plus running one of our own
-// modal dialogs. The program shows the real dialogs; tests fill them in and
-// press their buttons through a scripted implementation.
+// The real dialogs behind the questions interface. Each window that asks
+// something has its own instance, parented to it, so a question always
+// belongs to the window the author is working in.
 #pragma once
 
-#include "components/Questions.h"
+#include "components/GuiQuestions.h"
 
+#include <QPointer>
 #include <QString>
 
-class QDialog;
 class QWidget;
 
 namespace lw {
-
-class GuiQuestions : public Questions {
-public:
-    // Runs a dialog modally and returns its result (QDialog::Accepted or
-    // Rejected).
-    virtual int ExecDialog(QDialog& dialog) = 0;
-    // A whole number between min and max; nothing when cancelled.
-    virtual std::optional<int> AskNumber(const std::string& caption, const std::string& label, int value, int min,
-                                         int max) = 0;
-};
 
 // The real dialogs, parented to a window.
 class QtQuestions : public GuiQuestions {
@@ -41,7 +31,11 @@ public:
                                  int max) override;
 
 private:
-    QWidget* parent_;
+    // The active modal dialog when one is open (a question asked from the
+    // new-mission dialog belongs to it), else the window this instance is for.
+    QWidget* owner() const;
+
+    QPointer<QWidget> parent_;
 };
 
 // "File List|*.lst|Any File|*.*" as Qt's "File List (*.lst);;Any File (*.*)".
