@@ -3,11 +3,13 @@
 #include "ListFile.h"
 #include "components/CfgFiles.h"
 #include "components/Errors.h"
+#include "components/FileIO.h"
 #include "components/PathResolver.h"
 #include "components/Questions.h"
 #include "components/StrUtils.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <set>
 
@@ -228,6 +230,9 @@ bool Project::Open(const std::string& listFile, Questions& questions)
 
 void Project::WriteStringFiles()
 {
+    // A removed FM directory would otherwise be made again, holding nothing
+    // but the string files.
+    if (!IsDirectory(FMInfo.FMDir)) ThrowFileError("write to the FM directory", FMInfo.FMDir, ENOENT);
     if (!FMInfo.MissFlagFile.empty()) WriteMissFlags(FullPath(FMInfo.MissFlagFile));
     for (int k = 0; k < LangCount; ++k)
         if (!FMInfo.TitleFiles[size_t(k)].empty()) WriteTitles(FullPath(FMInfo.TitleFiles[size_t(k)]), k);

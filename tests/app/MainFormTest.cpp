@@ -7,6 +7,7 @@
 #include "support/TempDir.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -72,6 +73,9 @@ private slots:
     void saveWritesStringFilesEvenWhenCancelled();
     void zipPacksWithProgressAndCanBeStopped();
     void dropAddsFilesAndDeleteRemoves();
+    void failedCommandsLeaveListAndProjectAlike();
+    void enterInTheNewDialogMeansOk();
+    void folderChoosersGetTheirCallersOptions();
 };
 
 void MainFormTest::startsWithOnlyNewAndOpen()
@@ -315,6 +319,117 @@ void MainFormTest::dropAddsFilesAndDeleteRemoves()
     QTest::keyClick(f.form.FileListBox, Qt::Key_Delete);
     QCOMPARE(listed(f.form), QStringList({"strings\\missflag.str", "readme.txt"}));
     QVERIFY(f.project.Chain().empty());
+}
+
+void MainFormTest::failedCommandsLeaveListAndProjectAlike()
+{
+    // A German titles file that cannot be read: far larger than any string file.
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("miss1.mis");
+    t.write("readme.txt");
+    t.write("bell.lst", "miss1.mis\r\nstrings\\german\\titles.str\r\n");
+    Fixture f;
+    f.newProject(t.path().string(), "Bell", "bell");
+    const QStringList before = listed(f.form);
+    QCOMPARE(before, QStringList({"strings\\missflag.str"}));
+    std::filesystem::resize_file(t.write("strings/german/titles.str"), 65 << 20);
+
+    // Add Files stops at the titles file: the readme added before it goes too.
+    f.q.core.openFileLists.push_back({t / "readme.txt", t / "strings/german/titles.str"});
+    f.form.AddFileButton->click();
+    QCOMPARE(f.q.core.messages.size(), size_t(1));
+    QVERIFY(QString::fromStdString(f.q.core.messages[0]).contains("titles.str"));
+    QCOMPARE(listed(f.form), before);
+    QCOMPARE(f.project.Files.size(), size_t(before.size()));
+    QVERIFY(f.project.FMInfo.TitleFiles[2].empty());
+
+    // The same through a drop.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(t / "readme.txt")),
+                  QUrl::fromLocalFile(QString::fromStdString(t / "strings/german/titles.str"))});
+    f.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+    const QPoint at = f.form.FileListBox->viewport()->mapTo(&f.form, QPoint(10, 10));
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.form.windowHandle(), &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.form.windowHandle(), &drop);
+    QCOMPARE(f.q.core.messages.size(), size_t(2));
+    QCOMPARE(listed(f.form), before);
+
+    // Open fails the same way: the project shown before stays, whole.
+    f.q.core.openFiles.push_back(t / "bell.lst");
+    f.form.OpenButton->trigger();
+    QCOMPARE(f.q.core.messages.size(), size_t(3));
+    QCOMPARE(listed(f.form), before);
+    QCOMPARE(f.project.Files.size(), size_t(before.size()));
+    QCOMPARE(f.project.FMInfo.ShortName.Text(), std::string("bell"));
+    QVERIFY(f.form.ZipButton->isEnabled());
+
+    // A later Remove deletes what the author sees selected, nothing hidden.
+    f.form.FileListBox->item(0)->setSelected(true);
+    f.form.RemFileButton->click();
+    QCOMPARE(listed(f.form), before.mid(1));
+    QCOMPARE(f.project.Files.size(), size_t(before.size() - 1));
+}
+
+void MainFormTest::enterInTheNewDialogMeansOk()
+{
+    TempDir t;
+    t.write("thief2.exe");
+    Fixture f;
+    bool accepted = false;
+    f.q.dialogs.push_back([&](QDialog& d) {
+        auto& c = static_cast<TCreateDialog&>(d);
+        c.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c));
+        c.FMDirEdit->setText(QString::fromStdString(t.path().string()));
+        c.SetGame(GameThief2);
+        c.NameEdit->setText("Bell");
+        c.ShortNameEdit->setText("bell");
+        QApplication::setActiveWindow(&c);
+        QVERIFY(QTest::qWaitForWindowActive(&c));
+        // Tab leads from the directory to its button; the button is not the
+        // default, OK is, so Enter there still means OK.
+        c.FMDirEdit->setFocus();
+        QTest::keyClick(c.FMDirEdit, Qt::Key_Tab);
+        QVERIFY(c.FMDirButton->hasFocus());
+        QVERIFY(!c.FMDirButton->isDefault());
+        QVERIFY(c.OkButton->isDefault());
+        c.FMDirEdit->setFocus();
+        QTest::keyClick(c.FMDirEdit, Qt::Key_Return);
+        accepted = c.result() == QDialog::Accepted;
+    });
+    f.form.CreateButton->trigger();
+    QVERIFY(accepted);
+    QVERIFY(f.q.core.folderRequests.empty());  // Enter did not open the folder chooser
+    QCOMPARE(f.project.FMInfo.ShortName.Text(), std::string("bell"));
+}
+
+void MainFormTest::folderChoosersGetTheirCallersOptions()
+{
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("miss1.mis");
+    TempDir elsewhere;
+    elsewhere.write("bell.lst", "miss1.mis\r\n");
+    Fixture f;
+    f.newProject(t.path().string(), "Bell", "bell");
+    const FolderOptions fromNew = f.q.core.folderRequests.at(0).options;
+    QVERIFY(fromNew.Has(FolderOption::FileSysDirsOnly));
+    QVERIFY(!fromNew.Has(FolderOption::StatusText));
+    QVERIFY(!fromNew.Has(FolderOption::ShowPathInStatusArea));
+
+    f.q.core.openFiles.push_back(elsewhere / "bell.lst");
+    f.q.core.folders.push_back(t.path().string());
+    f.form.OpenButton->trigger();
+    const FolderRequest& mission = f.q.core.folderRequests.at(1);
+    QCOMPARE(mission.title, std::string("Where Is This Mission?"));
+    QVERIFY(mission.options.Has(FolderOption::FileSysDirsOnly));
+    QVERIFY(mission.options.Has(FolderOption::StatusText));
+    QVERIFY(!mission.options.Has(FolderOption::ShowPathInStatusArea));
+    QCOMPARE(listed(f.form), QStringList({"miss1.mis", "strings\\missflag.str"}));
 }
 
 QTEST_MAIN(MainFormTest)

@@ -1,1 +1,3 @@
 lw_gui_test(app_gui_tests MainFormTest.cpp)
+lw_gui_test(app_failure_tests FailureMatrixTest.cpp)
+lw_gui_test(app_application_tests ApplicationTest.cpp)

@@ -59,6 +59,8 @@ private slots:
     void infoBuildsTheTemplateAndSavingListsIt();
     void infoOpensTheInfoFileAndEditFileOthers();
     void secondInfoAsksFirst();
+    void newInfoNeverReplacesAnExistingFile();
+    void newOpenAndCloseAskAboutUnsavedText();
 };
 
 void EditorTest::savesPlainTextOnlyForTxt()
@@ -262,10 +264,98 @@ void EditorTest::secondInfoAsksFirst()
     QCOMPARE(p.q.core.questions, std::vector<std::string>{"Save changes before closing?"});
     QVERIFY(p.editor.isVisible());
     QCOMPARE(p.editor.EditText->toPlainText(), text);
-    // New drops the changes without asking.
     p.q.dialogs.push_back([](QDialog& d) { d.reject(); });
     p.form.CreateButton->trigger();
     QVERIFY(p.editor.isVisible());  // the dialog was cancelled: nothing changes
+}
+
+void EditorTest::newInfoNeverReplacesAnExistingFile()
+{
+    // fminfo.txt is there, but not listed: Info makes a new text, which is
+    // untitled until the author picks a name.
+    TempDir t;
+    t.write("thief2.exe");
+    Program p(t);
+    t.write("fminfo.txt", "The author's own notes");
+    p.form.FMInfoButton->trigger();
+    QVERIFY(p.editor.Untitled());
+    QCOMPARE(p.editor.windowTitle(), QString("fminfo.txt - Editing"));
+
+    // Save, Ctrl+S, list Save and Zip all ask; cancelled, nothing is written
+    // and the commands stop.
+    const size_t asked = p.q.core.fileRequests.size();
+    QTest::keyClick(p.editor.EditText, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(p.q.core.fileRequests.size(), asked + 1);
+    const FileRequest req = p.q.core.fileRequests.back();
+    QCOMPARE(req.fileName, std::string("fminfo.txt"));
+    QCOMPARE(req.initialDir, t.path().string());
+    QVERIFY(req.overwritePrompt);
+    p.form.SaveButton->trigger();
+    p.form.ZipButton->trigger();
+    QCOMPARE(p.q.core.fileRequests.size(), asked + 3);  // no list or archive dialog after the editor's
+    QCOMPARE(t.read("fminfo.txt"), std::string("The author's own notes"));
+    QVERIFY(!t.exists("strings/missflag.str"));
+    QVERIFY(p.editor.isVisible() && p.editor.EditText->Modified());
+
+    // A name of the author's choosing is written and joins the list.
+    p.q.core.saveFiles.push_back(t / "bell.txt");
+    QTest::keyClick(p.editor.EditText, Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(!p.editor.isVisible());
+    QCOMPARE(t.read("fminfo.txt"), std::string("The author's own notes"));
+    QVERIFY(t.read("bell.txt").find("The Bell") != std::string::npos);
+    QCOMPARE(p.form.FileListBox->item(p.form.FileListBox->count() - 1)->text(), QString("bell.txt"));
+}
+
+void EditorTest::newOpenAndCloseAskAboutUnsavedText()
+{
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("notes.txt", "Notes\r\n");
+    t.write("bell.lst", "notes.txt\r\n");
+    Program p(t);
+    auto editNotes = [&] {
+        p.editor.LoadFile(QString::fromStdString(t / "notes.txt"));
+        p.editor.show();
+        p.editor.EditText->textCursor().insertText("More ");
+        p.q.core.questions.clear();
+    };
+
+    // Cancel stops New (after its dialog) and Open, and keeps the text.
+    editNotes();
+    p.q.dialogs.push_back([](QDialog& d) { static_cast<TCreateDialog&>(d).accept(); });
+    p.q.core.answers.push_back(Answer::Cancel);
+    p.form.CreateButton->trigger();
+    QCOMPARE(p.q.core.questions, std::vector<std::string>{"Save changes before closing?"});
+    QVERIFY(p.editor.isVisible() && p.editor.EditText->Modified());
+    p.q.core.openFiles.push_back(t / "bell.lst");
+    p.q.core.answers.push_back(Answer::Cancel);
+    p.form.OpenButton->trigger();
+    QVERIFY(p.editor.isVisible());
+    QCOMPARE(p.project.Files.size(), size_t(1));  // still the new project's list
+
+    // Yes saves before Open goes on; No drops the text.
+    p.q.core.openFiles.push_back(t / "bell.lst");
+    p.q.core.answers.push_back(Answer::Yes);
+    p.form.OpenButton->trigger();
+    QVERIFY(!p.editor.isVisible());
+    QCOMPARE(t.read("notes.txt"), std::string("More Notes\r\n"));
+    QCOMPARE(p.project.Files.front(), std::string("notes.txt"));
+    editNotes();
+    p.q.core.openFiles.push_back(t / "bell.lst");
+    p.q.core.answers.push_back(Answer::No);
+    p.form.OpenButton->trigger();
+    QVERIFY(!p.editor.isVisible());
+    QCOMPARE(t.read("notes.txt"), std::string("More Notes\r\n"));
+
+    // Closing the main window: Cancel keeps both windows open.
+    p.form.show();
+    editNotes();
+    p.q.core.answers.push_back(Answer::Cancel);
+    QVERIFY(!p.form.close());
+    QVERIFY(p.form.isVisible() && p.editor.isVisible());
+    QCOMPARE(p.q.core.questions, std::vector<std::string>{"Save changes before closing?"});
+    p.q.core.answers.push_back(Answer::No);
+    QVERIFY(p.form.close());
 }
 
 QTEST_MAIN(EditorTest)

@@ -1,0 +1,211 @@
+// Every command that writes, under every way a write fails: a folder that
+// refuses changes, a full disk, a directory where the file should be, and
+// the FM folder gone. Each must say which file failed, keep every earlier
+// file as it was, leave no temporary file behind, and keep its window open
+// and showing what the project holds. The windows are driven through the
+// event loop, as a user drives them.
+#include "app/FMmain.h"
+#include "editor/Editor.h"
+#include "editor/OLERichEdit.h"
+#include "mission/CreateFM.h"
+#include "support/FileSizeLimit.h"
+#include "support/ImmutableDir.h"
+#include "support/ScriptedGuiQuestions.h"
+#include "support/TempDir.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+#include <QToolBar>
+
+#include <filesystem>
+#include <memory>
+#include <set>
+
+using namespace lw;
+using lw::test::FileSizeLimit;
+using lw::test::ImmutableDir;
+using lw::test::ScriptedGuiQuestions;
+using lw::test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+enum class Failure { ReadOnlyFolder, DiskFull, TargetIsDirectory, FolderRemoved };
+constexpr Failure kFailures[] = {Failure::ReadOnlyFolder, Failure::DiskFull, Failure::TargetIsDirectory,
+                                 Failure::FolderRemoved};
+
+const char* nameOf(Failure f)
+{
+    switch (f) {
+    case Failure::ReadOnlyFolder: return "read-only folder";
+    case Failure::DiskFull: return "disk full";
+    case Failure::TargetIsDirectory: return "target is a directory";
+    case Failure::FolderRemoved: return "folder removed";
+    }
+    return "";
+}
+
+// Arranges the failure for writes of target in its folder; what it returns
+// undoes it. Null when this machine cannot make the failure.
+std::shared_ptr<void> arrange(Failure f, const fs::path& target, rlim_t sizeLimit = 4)
+{
+    switch (f) {
+    case Failure::ReadOnlyFolder: {
+        auto lock = std::make_shared<ImmutableDir>(target.parent_path());
+        if (!lock->Active()) return nullptr;
+        return lock;
+    }
+    case Failure::DiskFull: return std::make_shared<FileSizeLimit>(sizeLimit);
+    case Failure::TargetIsDirectory:
+        fs::remove(target);
+        fs::create_directory(target);
+        return std::make_shared<int>(0);
+    case Failure::FolderRemoved: fs::remove_all(target.parent_path()); return std::make_shared<int>(0);
+    }
+    return nullptr;
+}
+
+std::set<std::string> namesIn(const fs::path& dir)
+{
+    std::set<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        names.insert(it->path().filename().string());
+    return names;
+}
+
+// Every way the editor saves: its Save button, Ctrl+S in the text, and
+// closing the window with Yes to the question.
+enum class Edge { SaveButton, CtrlS, CloseYes };
+constexpr Edge kEdges[] = {Edge::SaveButton, Edge::CtrlS, Edge::CloseYes};
+const char* nameOf(Edge e) { return e == Edge::SaveButton ? "Save button" : e == Edge::CtrlS ? "Ctrl+S" : "close, Yes"; }
+
+void drive(TEditorForm& editor, ScriptedGuiQuestions& q, Edge e)
+{
+    switch (e) {
+    case Edge::SaveButton:
+        QTest::mouseClick(editor.EditBar->widgetForAction(editor.SaveButton), Qt::LeftButton);
+        break;
+    case Edge::CtrlS:
+        QCoreApplication::postEvent(editor.EditText, new QKeyEvent(QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier));
+        break;
+    case Edge::CloseYes:
+        q.core.answers.push_back(Answer::Yes);
+        QMetaObject::invokeMethod(&editor, &QWidget::close, Qt::QueuedConnection);
+        break;
+    }
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+class FailureMatrixTest : public QObject {
+    Q_OBJECT
+private slots:
+    void editorSaveKeepsTheText();
+    void listSaveKeepsTheProject();
+};
+
+void FailureMatrixTest::editorSaveKeepsTheText()
+{
+    for (Failure f : kFailures)
+        for (Edge e : kEdges) {
+            const QByteArray where = QByteArray(nameOf(f)) + ", " + nameOf(e);
+            TempDir t;
+            const std::string target = t.write("fm/fminfo.txt", "old");
+            ScriptedGuiQuestions q;
+            TEditorForm editor(q);
+            editor.LoadFile(QString::fromStdString(target));
+            editor.show();
+            editor.EditText->insertPlainText("A new first line that is longer than the limit. ");
+            QVERIFY2(editor.EditText->Modified(), where);
+            const std::set<std::string> before = namesIn(t.path() / "fm");
+            q.core.saveFiles.push_back(target);  // asked only when the file is gone
+            {
+                const auto failure = arrange(f, target);
+                if (!failure) {
+                    qInfo("%s: cannot be arranged here, skipped", where.constData());
+                    continue;
+                }
+                drive(editor, q, e);
+            }
+            QVERIFY2(q.core.messages.size() == 1, where);
+            QVERIFY2(QString::fromStdString(q.core.messages[0]).contains("fminfo.txt"), where);
+            QVERIFY2(editor.isVisible(), where);
+            QVERIFY2(editor.EditText->Modified(), where);
+            QVERIFY2(editor.EditText->toPlainText().startsWith("A new first line"), where);
+            if (f == Failure::ReadOnlyFolder || f == Failure::DiskFull) {
+                QCOMPARE(t.read("fm/fminfo.txt"), std::string("old"));
+                QCOMPARE(namesIn(t.path() / "fm"), before);
+            } else if (f == Failure::TargetIsDirectory) {
+                QVERIFY2(fs::is_directory(target), where);
+                QCOMPARE(namesIn(t.path() / "fm"), before);
+            } else {
+                QVERIFY2(!fs::exists(t.path() / "fm"), where);
+            }
+            editor.CancelClick();
+        }
+}
+
+void FailureMatrixTest::listSaveKeepsTheProject()
+{
+    for (Failure f : kFailures) {
+        const QByteArray where = nameOf(f);
+        TempDir t;
+        t.write("fm/thief2.exe");
+        t.write("fm/miss1.mis");
+        t.write("fm/strings/missflag.str", "miss_1:\"end\"\r\n");
+        const std::string list = t.write("lists/bell.lst", "old");
+        ScriptedGuiQuestions q;
+        Project project;
+        TMainForm form(q, project);
+        TCreateDialog create(q, &form);
+        form.SetCreateDialog(&create);
+        form.show();
+        q.dialogs.push_back([&](QDialog& d) {
+            auto& c = static_cast<TCreateDialog&>(d);
+            c.FMDirEdit->setText(QString::fromStdString((t.path() / "fm").string()));
+            c.SetGame(GameThief2);
+            c.ShortNameEdit->setText("bell");
+            c.accept();
+        });
+        QTest::keyClick(form.FileListBox, Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(form.FileListBox->count(), 2);
+        QTest::keyClick(form.FileListBox, Qt::Key_S, Qt::ControlModifier);  // the list dialog is cancelled
+        const std::string flags = t.read("fm/strings/missflag.str");
+        QVERIFY(flags.size() < 30);
+        // The list goes to its own folder, where the failure is; when the
+        // FM folder is gone, the string files fail first.
+        const fs::path target = f == Failure::FolderRemoved ? t.path() / "fm" / "bell.lst" : fs::path(list);
+        q.core.saveFiles.push_back(target.string());
+        const std::set<std::string> before = namesIn(target.parent_path());
+        {
+            const auto failure = arrange(f, target, 30);  // the list is longer than the string files
+            if (!failure) {
+                qInfo("%s: cannot be arranged here, skipped", where.constData());
+                continue;
+            }
+            QTest::keyClick(form.FileListBox, Qt::Key_S, Qt::ControlModifier);
+        }
+        QVERIFY2(q.core.messages.size() == 1, where);
+        const QString message = QString::fromStdString(q.core.messages[0]);
+        QVERIFY2(message.contains(f == Failure::FolderRemoved ? "fm/" : "bell.lst"), qPrintable(message));
+        if (f == Failure::FolderRemoved) {
+            QVERIFY2(!fs::exists(t.path() / "fm"), where);
+        } else {
+            QCOMPARE(t.read("fm/strings/missflag.str"), flags);
+            QCOMPARE(namesIn(target.parent_path()), before);
+            if (f != Failure::TargetIsDirectory) QCOMPARE(t.read("lists/bell.lst"), std::string("old"));
+        }
+        QVERIFY2(form.isVisible() && form.SaveButton->isEnabled(), where);
+        QCOMPARE(form.FileListBox->count(), int(project.Files.size()));
+        QCOMPARE(form.FileListBox->item(1)->text(), QString("miss1.mis"));
+    }
+}
+
+QTEST_MAIN(FailureMatrixTest)
+#include "FailureMatrixTest.moc"
