@@ -209,6 +209,7 @@ bool Run::collect(std::vector<ScanItem>& items)
         s.spec = e.fileSpec;
         if (e.rootDir) s.rootDir = e.rootDir;
         s.recurse = e.recurseFlag != 0;
+        s.literal = e.literalFlag != 0;
         if (e.encryptFlag) {
             if (e.password && *e.password) s.password = e.password;
             else if (prm_.password && *prm_.password) s.password = prm_.password;
@@ -221,7 +222,8 @@ bool Run::collect(std::vector<ScanItem>& items)
     opts.dirEntries = prm_.noDirEntriesFlag == 0;
     opts.fromDate = prm_.fromDateFlag != 0;
     if (opts.fromDate) opts.since = ParseFromDate(prm_.fromDate);
-    opts.skipPath = prm_.archiveName;
+    opts.skipPaths.emplace_back(prm_.archiveName);
+    if (prm_.finalArchiveName && *prm_.finalArchiveName) opts.skipPaths.emplace_back(prm_.finalArchiveName);
     for (int i = 0; i < prm_.excludeCount && prm_.excludeArray; ++i)
         if (prm_.excludeArray[i]) opts.excludes.emplace_back(prm_.excludeArray[i]);
     std::vector<ScanProblem> problems;
@@ -345,6 +347,8 @@ int Run::Execute()
             p.length = std::min(step, it.size - off);
             p.last = off + p.length >= it.size;
             p.deflate = !c.store;
+            p.fileSize = it.size;
+            p.mtimeNs = it.mtimeNs;
             pieces.push_back(std::move(p));
         }
         c.endPiece = pieces.size();
@@ -438,7 +442,7 @@ zip_int64_t Run::read(Source& s, uint8_t* data, uint64_t len)
             const Piece& p = pipeline_->At(s.cur);
             if (!p.error.empty()) {
                 sourceFailed_ = true;
-                message(zeOpen, p.error);
+                message(p.errorCode ? p.errorCode : zeOpen, p.error);
                 zip_error_set(&s.error, ZIP_ER_READ, EIO);
                 return -1;
             }

@@ -1,20 +1,24 @@
 #include "Pipeline.h"
 
 #include "Deflater.h"
+#include "SpecScan.h"
+#include "ZipRecords.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <libdeflate.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zipeng {
 
 namespace {
 
-std::string readPiece(const Piece& p, std::vector<uint8_t>& buf)
+std::string readPiece(const Piece& p, std::vector<uint8_t>& buf, int& code)
 {
+    code = zeOpen;
     buf.resize(p.length);
     const int fd = ::open(p.path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return "Cannot read \"" + p.path + "\": " + std::strerror(errno);
@@ -32,6 +36,13 @@ std::string readPiece(const Piece& p, std::vector<uint8_t>& buf)
             break;
         }
         done += uint64_t(n);
+    }
+    // Checked after reading, so a change made while the bytes were read
+    // is caught too.
+    struct stat st {};
+    if (err.empty() && ::fstat(fd, &st) == 0 && (uint64_t(st.st_size) != p.fileSize || MtimeNs(st) != p.mtimeNs)) {
+        err = "\"" + p.path + "\" changed while it was being packed; pack again once it is saved";
+        code = zeChanged;
     }
     ::close(fd);
     return err;
@@ -87,15 +98,18 @@ void Pipeline::work()
             bytesOut_ += pieces_[k].length;
         }
         Piece& p = pieces_[k];
-        std::string err = readPiece(p, raw);
+        int code = 0;
+        std::string err = readPiece(p, raw, code);
         std::vector<uint8_t> out;
         uint32_t crc = 0;
         if (err.empty()) {
             crc = libdeflate_crc32(0, raw.data(), raw.size());
             if (p.deflate) {
                 if (!comp) comp = libdeflate_alloc_compressor(level_);
-                if (!comp || !DeflatePiece(comp, raw.data(), raw.size(), p.last, out))
+                if (!comp || !DeflatePiece(comp, raw.data(), raw.size(), p.last, out)) {
                     err = "Cannot compress \"" + p.path + "\": out of memory";
+                    code = zeMemory;
+                }
             } else {
                 out.swap(raw);
             }
@@ -105,6 +119,7 @@ void Pipeline::work()
             p.data = std::move(out);
             p.crc = crc;
             p.error = std::move(err);
+            p.errorCode = p.error.empty() ? 0 : code;
             p.ready = true;
         }
         doneCv_.notify_all();

@@ -21,11 +21,16 @@ struct Piece {
     uint64_t length = 0;
     bool last = true;       // the file's last piece
     bool deflate = false;   // false: the bytes as they are
+    // The file as the scan saw it; a piece read from a file that has
+    // changed since then fails, so no archive holds half an edit.
+    uint64_t fileSize = 0;
+    int64_t mtimeNs = 0;
     // The result, valid once ready.
     bool ready = false;
     std::vector<uint8_t> data;
     uint32_t crc = 0;       // CRC-32 of the piece's uncompressed bytes
     std::string error;      // non-empty: the piece failed
+    int errorCode = 0;      // the engine error code that goes with it
 };
 
 class Pipeline {

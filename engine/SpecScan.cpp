@@ -1,5 +1,7 @@
 #include "SpecScan.h"
 
+#include "ZipRecords.h"
+#include "components/Errors.h"
 #include "components/FileIO.h"
 #include "components/PathResolver.h"
 #include "components/StrUtils.h"
@@ -61,9 +63,20 @@ std::string stripSlashes(std::string s)
 }
 
 struct Scanner {
+    Scanner(const ScanOptions& o, std::vector<ScanItem>& i, std::vector<ScanProblem>& p)
+        : opts(o), items(i), problems(p)
+    {
+        for (const fs::path& skip : opts.skipPaths) {
+            struct stat st {};
+            if (!skip.empty() && ::stat(skip.c_str(), &st) == 0) skipIds.push_back({st.st_dev, st.st_ino});
+        }
+    }
+
     const ScanOptions& opts;
     std::vector<ScanItem>& items;
     std::vector<ScanProblem>& problems;
+    lw::PathIndex index;  // each folder read once for the whole run
+    std::vector<std::pair<dev_t, ino_t>> skipIds;
     std::unordered_set<std::string> seenPaths;
     std::unordered_map<std::string, std::string> seenNames;  // lower-case name -> name
     std::unordered_set<std::string> seenDirs;
@@ -86,6 +99,27 @@ struct Scanner {
         return false;
     }
 
+    // An archive that a loader on Windows cannot unpack is no package:
+    // refused before anything is written, naming the file and the reason.
+    bool windowsCanCreate(const std::string& entry, const fs::path& file)
+    {
+        size_t from = 0;
+        for (;;) {
+            const size_t cut = entry.find('/', from);
+            const std::string part = entry.substr(from, cut == std::string::npos ? std::string::npos : cut - from);
+            const std::string why = lw::WindowsNameProblem(part);
+            if (!why.empty()) {
+                std::string text = "\"" + entry + "\" cannot be packed: ";
+                if (part != entry) text += "its part \"" + part + "\": ";
+                text += why + " (a loader on Windows could not unpack it; the file is \"" + file.string() + "\")";
+                fatal(zeBadName, std::move(text));
+                return false;
+            }
+            if (cut == std::string::npos) return true;
+            from = cut + 1;
+        }
+    }
+
     void addDirs(const std::string& entry)
     {
         size_t pos = 0;
@@ -99,25 +133,26 @@ struct Scanner {
         }
     }
 
-    void addFile(const fs::path& file, const fs::path& root, const ScanSpec& spec)
+    // known: the file's status when the caller has it already.
+    void addFile(const fs::path& file, const struct stat* known, const fs::path& root, const ScanSpec& spec)
     {
         if (failed) return;
         const fs::path norm = file.lexically_normal();
         if (!seenPaths.insert(norm.string()).second) return;  // listed twice: once is enough
-        std::error_code ec;
-        if (!opts.skipPath.empty() && fs::equivalent(norm, opts.skipPath, ec)) return;
         struct stat st {};
-        if (::stat(norm.c_str(), &st) != 0) {
-            fatal(18, "Cannot read \"" + norm.string() + "\": " + std::strerror(errno));
+        if (known) {
+            st = *known;
+        } else if (::stat(norm.c_str(), &st) != 0) {
+            fatal(zeOpen, "Cannot read \"" + norm.string() + "\": " + std::strerror(errno));
             return;
+        }
+        for (const auto& [dev, ino] : skipIds) {
+            if (st.st_dev == dev && st.st_ino == ino) {
+                problems.push_back({0, "\"" + norm.string() + "\" is not added: it is the archive being written"});
+                return;
+            }
         }
         if (opts.fromDate && st.st_mtime < opts.since) return;
-        const int fd = ::open(norm.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            fatal(18, "Cannot read \"" + norm.string() + "\": " + std::strerror(errno));
-            return;
-        }
-        ::close(fd);
 
         std::string entry;
         if (opts.junkDirs) {
@@ -128,12 +163,13 @@ struct Scanner {
         }
         if (entry.empty()) entry = norm.filename().string();
         if (excluded(entry)) return;
+        if (!windowsCanCreate(entry, norm)) return;
 
         const std::string key = lw::AsciiLower(entry);
         auto [at, fresh] = seenNames.emplace(key, entry);
         if (!fresh) {
-            fatal(19, "Two files would be stored under names that differ only in letter case: \"" +
-                          at->second + "\" and \"" + entry + "\" (\"" + norm.string() + "\")");
+            fatal(zeNameClash, "Two files would be stored under names that differ only in letter case: \"" +
+                                   at->second + "\" and \"" + entry + "\" (\"" + norm.string() + "\")");
             return;
         }
         if (opts.dirEntries) addDirs(entry);
@@ -142,6 +178,7 @@ struct Scanner {
         it.entry = entry;
         it.size = uint64_t(st.st_size);
         it.mtime = st.st_mtime;
+        it.mtimeNs = MtimeNs(st);
         it.password = spec.password;
         items.push_back(std::move(it));
     }
@@ -164,13 +201,22 @@ struct Scanner {
             if (e.is_directory(ec2)) {
                 if (spec.recurse && !e.is_symlink(ec2)) subdirs.push_back(e.path());
             } else if (e.is_regular_file(ec2) && WildMatch(pattern, name)) {
-                addFile(e.path(), root, spec);
+                addFile(e.path(), nullptr, root, spec);
             }
         }
         for (const fs::path& sub : subdirs) addMatches(sub, pattern, root, spec, depth + 1);
     }
 
     void scan(const ScanSpec& spec)
+    {
+        try {
+            scanOne(spec);
+        } catch (const lw::Error& e) {  // a path over the resolver's limits
+            fatal(zeOpen, e.what());
+        }
+    }
+
+    void scanOne(const ScanSpec& spec)
     {
         const fs::path root = spec.rootDir.empty()
                                   ? fs::current_path()
@@ -179,26 +225,25 @@ struct Scanner {
         const size_t cut = text.rfind('/');
         const std::string dirPart = cut == std::string::npos ? std::string() : text.substr(0, cut);
         const std::string namePart = cut == std::string::npos ? text : text.substr(cut + 1);
-        if (hasWild(namePart) && !hasWild(dirPart)) {
+        if (!spec.literal && hasWild(namePart) && !hasWild(dirPart)) {
             const fs::path dir = dirPart.empty() && cut == std::string::npos
                                      ? root
-                                     : lw::ResolvePath(root, cut == 0 ? "/" : dirPart);
+                                     : index.Resolve(root, cut == 0 ? "/" : dirPart);
             const size_t before = items.size();
             if (lw::IsDirectory(dir)) addMatches(dir, namePart, root, spec, 0);
             if (!failed && items.size() == before)
                 problems.push_back({0, "Nothing matches \"" + spec.spec + "\""});
             return;
         }
-        // The spelling as listed is the resolver's first choice; when it
-        // exists, no directory needs to be searched.
-        const fs::path asListed = (!text.empty() && text.front() == '/' ? fs::path(text) : root / text).lexically_normal();
-        const fs::path found = lw::IsRegularFile(asListed) ? asListed : lw::ResolvePath(root, text);
-        if (lw::IsRegularFile(found)) {
-            addFile(found, root, spec);
-        } else if (lw::IsDirectory(found)) {
+        const fs::path found = index.Resolve(root, text);
+        struct stat st {};
+        const bool there = ::stat(found.c_str(), &st) == 0;
+        if (there && S_ISREG(st.st_mode)) {
+            addFile(found, &st, root, spec);
+        } else if (there && S_ISDIR(st.st_mode)) {
             addMatches(found, "*", root, spec, 0);
         } else {
-            fatal(18, "Cannot find \"" + spec.spec + "\" (looked for \"" + found.string() + "\")");
+            fatal(zeOpen, "Cannot find \"" + spec.spec + "\" (looked for \"" + found.string() + "\")");
         }
     }
 };
@@ -228,13 +273,16 @@ std::string SafeEntryName(const fs::path& rel)
             continue;
         }
         leading = false;
-        std::string clean;  // "\\" and ":" would split the name or make a drive on Windows
-        for (char c : s) clean += (c == '\\' || c == ':') ? '_' : c;
-        out += clean;
+        out += s;
         out += '/';
     }
     if (!out.empty()) out.pop_back();
     return out;
+}
+
+int64_t MtimeNs(const struct stat& st)
+{
+    return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
 time_t ParseFromDate(const char* text8)
@@ -256,7 +304,7 @@ time_t ParseFromDate(const char* text8)
 bool ScanSpecs(const std::vector<ScanSpec>& specs, const ScanOptions& opts,
                std::vector<ScanItem>& items, std::vector<ScanProblem>& problems)
 {
-    Scanner sc{opts, items, problems, {}, {}, {}, false};
+    Scanner sc(opts, items, problems);
     for (const ScanSpec& spec : specs) {
         sc.scan(spec);
         if (sc.failed) return false;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <sys/stat.h>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ struct ScanItem {
     std::string entry;            // entry name, "/" separators, never escaping the root
     uint64_t size = 0;
     time_t mtime = 0;
+    int64_t mtimeNs = 0;          // with the size, what tells that the file changed since the scan
     bool dirOnly = false;         // a directory entry ("name/")
     std::string password;         // non-empty: encrypt with it
 };
@@ -25,6 +27,7 @@ struct ScanSpec {
     std::string spec;
     std::string rootDir;
     bool recurse = false;
+    bool literal = false;         // one file name as it stands: no wildcards
     std::string password;         // empty: not encrypted
 };
 
@@ -35,13 +38,18 @@ struct ScanOptions {
     bool fromDate = false;
     time_t since = 0;
     std::vector<std::string> excludes;
-    std::filesystem::path skipPath;  // the archive itself is never added to itself
+    // The archive itself (and the file it will replace) is never added to
+    // itself, under whatever name or link it is listed.
+    std::vector<std::filesystem::path> skipPaths;
 };
 
 struct ScanProblem {
     int code = 0;                 // engine error code; 0 is a warning
     std::string text;
 };
+
+// Nanoseconds since the epoch of a stat's modification time.
+int64_t MtimeNs(const struct stat& st);
 
 // Fills items in spec order. Returns false on a fatal problem (reported in
 // problems last); warnings are appended to problems as well.

@@ -49,7 +49,9 @@ enum ZipEngError {
     zeCreate = 15,     /* the archive could not be written */
     zeParams = 16,     /* a bad command record */
     zeOpen = 18,       /* a listed file could not be found or read */
-    zeNameClash = 19   /* two entry names differ only in letter case */
+    zeNameClash = 19,  /* two entry names differ only in letter case */
+    zeBadName = 20,    /* an entry name that Windows cannot create */
+    zeChanged = 21     /* a file changed while it was being added */
 };
 
 struct ZipCallbackRecord;
@@ -61,7 +63,8 @@ typedef struct ZipFileSpecEntry {
     int32_t encryptFlag;       /* nonzero: encrypt */
     uint16_t recurseFlag;      /* 0xFFFF or 0 */
     const char* rootDir;       /* full path the spec is relative to, or null */
-    void* reserved[4];
+    int32_t literalFlag;       /* nonzero: fileSpec is one file name, no wildcards */
+    void* reserved[3];
 } ZipFileSpecEntry;
 
 typedef struct ZipExecParams {
@@ -108,6 +111,10 @@ typedef struct ZipExecParams {
     int32_t inStreamDate;
     int32_t recycleFlag;
     uint16_t codePage;
+    /* The file the archive will replace once it is complete, when it is
+       written under another name; like the archive itself, never added to
+       it. Null: none. */
+    const char* finalArchiveName;
     int32_t closingMarker;      /* ZIPENG_CLOSING_MARKER */
 } ZipExecParams;
 

@@ -606,15 +606,20 @@ void TMainForm::ZipButtonClick()
     if (!file) return;
     ShowZipProgress();
     FMZipper.SetUnattended(false);
+    PackResult result;
     try {
-        PackProject(FMZipper, project_, *file);
+        result = PackProject(FMZipper, project_, *file);
     } catch (...) {
         HideZipProgress();
         FMZipper.SetUnattended(false);
         throw;
     }
+    const bool stopped = FProgress && FProgress->Cancelled();  // the user's own choice needs no word
     HideZipProgress();
     FMZipper.SetUnattended(false);
+    if (!result && !stopped) questions_.ShowMessage(MessageKind::Error, "Lanternwright", result.reason);
+    if (result && !result.notes.empty())
+        questions_.ShowMessage(MessageKind::Information, "Lanternwright", result.NotesText());
 }
 
 void TMainForm::FMInfoButtonClick()

@@ -67,8 +67,31 @@ void ConfigureFMZipper(TZipArchiver& z)
     z.SetKeepFreeOnAllDisks(0);
 }
 
-bool PackProject(TZipArchiver& z, const Project& project, const std::string& zipPath)
+std::string PackResult::NotesText() const
 {
+    std::string text;
+    for (const std::string& n : notes) text += (text.empty() ? "" : "\n") + n;
+    return text;
+}
+
+namespace {
+
+void replaceAll(std::string& text, const std::string& from, const std::string& to)
+{
+    if (from.empty()) return;
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+}
+
+} // namespace
+
+PackResult PackProject(TZipArchiver& z, const Project& project, const std::string& zipPath)
+{
+    PackResult result;
+    if (project.Files.empty()) {
+        result.reason = "There is nothing to pack: the file list is empty.";
+        return result;
+    }
     // The engine would update an archive that exists; a name that does not
     // exist yet makes it write a new one.
     const fs::path target(zipPath);
@@ -80,25 +103,56 @@ bool PackProject(TZipArchiver& z, const Project& project, const std::string& zip
         temp = target.parent_path() / ("." + target.filename().string() + suffix);
     } while (fs::exists(temp));
 
+    // Messages without an error code are the engine's remarks (a file left
+    // out); with Verbose off nothing else comes that way.
+    std::vector<std::string> remarks;
+    struct Restore {
+        TZipArchiver& z;
+        decltype(z.OnMessage) onMessage;
+        bool unattended;
+        ~Restore()
+        {
+            z.OnMessage = std::move(onMessage);
+            z.SetUnattended(unattended);
+        }
+    } restore{z, z.OnMessage, z.Unattended()};
+    z.OnMessage = [&](TZipArchiver* sender, int code, const std::string& text) {
+        if (code == 0) remarks.push_back(text);
+        if (restore.onMessage) restore.onMessage(sender, code, text);
+    };
+    z.SetUnattended(true);
+
     z.FSpecArgs().clear();
     z.SetAddOptions(kFMAddOptions);
+    z.SetLiteralSpecs(true);
     z.SetZipFileName(temp.string());
+    z.SetFinalZipName(target.string());
     z.SetRootDir(project.FMInfo.FMDir);
     z.SetFSpecArgs(project.Files);
+    remarks.clear();
     z.AddToArchive();
-    const bool made = z.ErrCode() == 0 && fs::is_regular_file(temp);
-    if (!made) {
-        std::error_code ec;
-        fs::remove(temp, ec);
-        return false;
-    }
+    z.SetFinalZipName({});
+    for (std::string& r : remarks) replaceAll(r, temp.string(), target.string());
+
     std::error_code ec;
+    if (z.ErrCode() != 0 || !fs::is_regular_file(temp, ec)) {
+        fs::remove(temp, ec);
+        result.reason = z.ErrCode() != 0 ? z.Message() : "The archive could not be made.";
+        replaceAll(result.reason, temp.string(), target.string());
+        for (const std::string& r : remarks)
+            if (r != z.Message() && r.find(" is not added: ") != std::string::npos) result.reason += " (" + r + ")";
+        return result;
+    }
     fs::rename(temp, target, ec);
     if (ec) {
+        const std::string why = ec.message();
         fs::remove(temp, ec);
-        return false;
+        result.reason = "Cannot write \"" + target.string() + "\": " + why;
+        return result;
     }
-    return true;
+    result.made = true;
+    result.notes = std::move(remarks);
+    return result;
 }
 
 std::string SizeText(uint64_t n, char decimalPoint)
@@ -169,6 +223,8 @@ int RunPack(const std::string& listFile, const std::string& output, std::ostream
             if (none.askedGame)
                 err << "lanternwright: cannot tell the game of " << listFile
                     << ": neither the list nor the directory names it\n";
+            else if (!none.askedFolder && !none.lastMessage.empty())
+                err << "lanternwright: " << listFile << ": " << oneLine(none.lastMessage) << "\n";
             else
                 err << "lanternwright: " << listFile << ": a listed file is missing in "
                     << fs::absolute(listFile).parent_path().string() << "\n";
@@ -187,10 +243,6 @@ int RunPack(const std::string& listFile, const std::string& output, std::ostream
     TZipArchiver z;
     ConfigureFMZipper(z);
     z.SetUnattended(true);
-    std::string lastMessage;
-    z.OnMessage = [&](TZipArchiver*, int code, const std::string& text) {
-        if (code != 0 || lastMessage.empty()) lastMessage = text;
-    };
     uint64_t total = 0, done = 0;
     int files = 0, fileNo = 0;
     std::string current;
@@ -213,18 +265,19 @@ int RunPack(const std::string& listFile, const std::string& output, std::ostream
         if (showProgress) draw();
     };
     try {
-        const bool made = PackProject(z, project, zipPath);
+        const PackResult result = PackProject(z, project, zipPath);
         if (showProgress) err << "\r\x1b[K" << std::flush;
-        if (!made) {
-            err << "lanternwright: " << (lastMessage.empty() ? "the archive could not be made" : oneLine(lastMessage))
-                << "\n";
+        if (!result) {
+            err << "lanternwright: " << oneLine(result.reason) << "\n";
             return 1;
         }
+        out << zipPath << ": " << z.SuccessCnt() << " files, " << SizeText(fs::file_size(zipPath));
+        for (const std::string& note : result.notes) out << "; " << oneLine(note);
+        out << "\n";
     } catch (const std::exception& e) {
         err << "lanternwright: " << oneLine(e.what()) << "\n";
         return 1;
     }
-    out << zipPath << ": " << project.Files.size() << " files, " << SizeText(fs::file_size(zipPath)) << "\n";
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace lw {
 
@@ -20,11 +21,23 @@ std::string ZipMessageText(int id);
 // file, hidden files, the default store suffixes, final deletion.
 void ConfigureFMZipper(TZipArchiver& zipper);
 
+// What a packing run came to, for the author to be told.
+struct PackResult {
+    bool made = false;
+    std::string reason;               // why no archive was made
+    std::vector<std::string> notes;   // what the author should know of a run that worked
+    explicit operator bool() const { return made; }
+    std::string NotesText() const;    // the notes, one per line
+};
+
 // Packs every listed file, in list order, under its path relative to the FM
-// directory. The archive is made anew: it is written under a temporary name
-// and renamed over zipPath only when complete, so a failed or cancelled
-// run leaves an earlier archive as it was. True when the archive was made.
-bool PackProject(TZipArchiver& zipper, const Project& project, const std::string& zipPath);
+// directory; the listed names are file names as they stand (no wildcards).
+// The archive is made anew: it is written under a temporary name and
+// renamed over zipPath only when complete, so a failed or cancelled run
+// leaves an earlier archive as it was. An earlier archive that is itself
+// listed is never packed into the new one. The component shows no message
+// boxes of its own meanwhile: the result says why a run made nothing.
+PackResult PackProject(TZipArchiver& zipper, const Project& project, const std::string& zipPath);
 
 // "511B", "0.50KB", "0.95MB", "1.20GB": each step divides by 1024 once the
 // value reaches 512.

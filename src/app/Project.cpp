@@ -131,6 +131,8 @@ bool Project::Open(const std::string& listFile, Questions& questions)
         return false;
     };
 
+    // One listing per folder for the whole list, however its names are spelled.
+    PathIndex index;
     std::set<int> missions;
     bool askedFolder = false;
     bool rescan = true;
@@ -143,7 +145,14 @@ bool Project::Open(const std::string& listFile, Questions& questions)
                 Files.erase(Files.begin() + long(i));
                 continue;
             }
-            if (!FileExistsAt(FMInfo.FMDir, entry)) {
+            bool exists = false;
+            try {
+                exists = index.FileExists(FMInfo.FMDir, entry);
+            } catch (const Error& e) {  // a path no FM holds: no folder would help
+                questions.ShowMessage(MessageKind::Error, "Lanternwright", e.what());
+                return fail();
+            }
+            if (!exists) {
                 if (askedFolder) {
                     questions.ShowMessage(MessageKind::Error, "Lanternwright", FilesNotFoundMessage);
                     return fail();

@@ -1,8 +1,13 @@
 #include "PathResolver.h"
 
+#include "Errors.h"
 #include "FileIO.h"
 #include "StrUtils.h"
 
+#include <set>
+#include <sys/stat.h>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -11,101 +16,276 @@ namespace lw {
 
 namespace {
 
-std::vector<std::string> splitParts(std::string_view rel)
-{
+enum class Kind : unsigned char { Unknown, File, Dir, Other };
+
+struct Spelling {
+    std::string name;
+    Kind kind = Kind::Unknown;
+};
+
+// One directory as read once: its names by their lower-case form.
+struct Listing {
+    bool read = false;  // false: it could not be read; only exact names are tried
+    std::unordered_map<std::string, std::vector<Spelling>> byFolded;
+};
+
+// A listed path with "." and ".." applied to its text: the directory to
+// start from and the names below it, none of them "", "." or "..".
+struct Parsed {
+    fs::path start;
     std::vector<std::string> parts;
-    std::string cur;
-    for (char c : rel) {
-        if (c == '\\' || c == '/') {
-            parts.push_back(cur);
-            cur.clear();
-        } else {
-            cur += c;
-        }
+};
+
+std::string shown(std::string_view rel)
+{
+    return rel.size() <= 60 ? std::string(rel) : std::string(rel.substr(0, 60)) + "...";
+}
+
+fs::path upOne(const fs::path& dir)
+{
+    if (dir.empty() || dir == ".") return "..";
+    if (dir == dir.root_path()) return dir;  // above the root is the root
+    if (dir.filename() == "..") return dir / "..";
+    fs::path up = dir.parent_path();
+    return up.empty() ? fs::path(".") : up;
+}
+
+Parsed parse(const fs::path& base, std::string_view rel)
+{
+    if (rel.size() > MaxListedPathLength)
+        throw Error("The listed path \"" + shown(rel) + "\" is too long: " + std::to_string(rel.size()) +
+                    " characters, at most " + std::to_string(MaxListedPathLength));
+    Parsed p;
+    const bool absolute = !rel.empty() && (rel.front() == '/' || rel.front() == '\\');
+    if (absolute) {
+        p.start = "/";
+    } else {
+        p.start = base.lexically_normal();
+        // "/a/b/" and "/a/b" are the same directory; ".." must leave it.
+        if (!p.start.has_filename() && p.start.has_relative_path()) p.start = p.start.parent_path();
     }
-    parts.push_back(cur);
-    return parts;
+    size_t count = 0, ups = 0, from = 0;
+    for (size_t i = 0; i <= rel.size(); ++i) {
+        if (i < rel.size() && rel[i] != '\\' && rel[i] != '/') continue;
+        if (++count > MaxListedPathParts)
+            throw Error("The listed path \"" + shown(rel) + "\" has too many parts: at most " +
+                        std::to_string(MaxListedPathParts));
+        const std::string_view part = rel.substr(from, i - from);
+        from = i + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (!p.parts.empty()) p.parts.pop_back();
+            else ++ups;
+            continue;
+        }
+        p.parts.emplace_back(part);
+    }
+    for (; ups > 0; --ups) p.start = upOne(p.start);
+    return p;
+}
+
+bool statDir(const fs::path& p, std::string& id)
+{
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    // Without inode numbers (some systems report 0) the path stands in.
+    id = st.st_ino != 0 ? std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino)
+                        : p.lexically_normal().string();
+    return true;
 }
 
 } // namespace
+
+struct PathIndex::Impl {
+    explicit Impl(bool eager) : eager(eager) {}
+
+    bool eager;  // read each folder whole when first asked about
+    std::unordered_map<std::string, Listing> listings;
+    std::unordered_map<std::string, std::string> dirIds;  // path -> identity; "" when not a directory
+
+    const Listing& listing(const fs::path& dir)
+    {
+        auto [at, fresh] = listings.try_emplace(dir.string());
+        if (!fresh) return at->second;
+        Listing& l = at->second;
+        std::error_code ec;
+        fs::directory_iterator it(dir.empty() ? fs::path(".") : dir, ec), end;
+        if (ec) return l;
+        l.read = true;
+        for (; !ec && it != end; it.increment(ec)) {
+            Spelling s;
+            s.name = it->path().filename().string();
+            // The type comes with the listing on most file systems; only
+            // links cost a look at their target.
+            std::error_code ec2;
+            if (it->is_regular_file(ec2)) s.kind = Kind::File;
+            else if (it->is_directory(ec2)) s.kind = Kind::Dir;
+            else if (!ec2) s.kind = Kind::Other;
+            l.byFolded[AsciiLower(s.name)].push_back(std::move(s));
+        }
+        return l;
+    }
+
+    bool cached(const fs::path& dir) const { return listings.count(dir.string()) != 0; }
+
+    // The spellings of name in dir that exist, the exact one first.
+    std::vector<std::string> allSpellings(const fs::path& dir, const std::string& name)
+    {
+        std::vector<std::string> out;
+        const Listing& l = listing(dir);
+        if (!l.read) {
+            std::error_code ec;
+            if (fs::exists(dir / name, ec)) out.push_back(name);
+            return out;
+        }
+        const auto at = l.byFolded.find(AsciiLower(name));
+        if (at == l.byFolded.end()) return out;
+        for (const Spelling& s : at->second)
+            if (s.name == name) out.push_back(s.name);
+        for (const Spelling& s : at->second)
+            if (s.name != name) out.push_back(s.name);
+        return out;
+    }
+
+    // First candidates for name in dir; complete says whether more may follow.
+    std::vector<std::string> firstSpellings(const fs::path& dir, const std::string& name, bool& complete)
+    {
+        complete = true;
+        if (!eager && !cached(dir)) {
+            std::error_code ec;
+            if (fs::exists(dir / name, ec)) {
+                complete = false;
+                return {name};
+            }
+        }
+        return allSpellings(dir, name);
+    }
+
+    bool dirIdentity(const fs::path& p, std::string& id)
+    {
+        auto [at, fresh] = dirIds.try_emplace(p.string());
+        if (fresh && !statDir(p, at->second)) at->second.clear();
+        id = at->second;
+        return !id.empty();
+    }
+
+    std::string findNoCase(const fs::path& dir, const std::string& name)
+    {
+        bool complete = true;
+        std::vector<std::string> c = firstSpellings(dir, name, complete);
+        return c.empty() ? std::string() : c.front();
+    }
+
+    Kind kindOf(const fs::path& p)
+    {
+        const auto at = listings.find(p.parent_path().string());
+        if (at != listings.end() && at->second.read) {
+            const auto names = at->second.byFolded.find(AsciiLower(p.filename().string()));
+            if (names != at->second.byFolded.end())
+                for (const Spelling& s : names->second)
+                    if (s.name == p.filename() && s.kind != Kind::Unknown) return s.kind;
+        }
+        if (IsRegularFile(p)) return Kind::File;
+        if (IsDirectory(p)) return Kind::Dir;
+        return Kind::Other;
+    }
+
+    fs::path resolve(const Parsed& p)
+    {
+        if (p.parts.empty()) return p.start;
+        // Depth first over the spellings that exist, the exact one first:
+        // "Strings" beside "strings" still leads to the file that is really
+        // there. A directory is entered at most once for each part, so two
+        // spellings of one folder (or links to it) cost no more than one.
+        struct Frame {
+            fs::path dir;
+            size_t part = 0;
+            std::vector<std::string> names;
+            size_t next = 0;
+            bool complete = true;
+        };
+        std::set<std::pair<size_t, std::string>> entered;
+        std::vector<Frame> stack;
+        auto push = [&](fs::path dir, size_t part) {
+            Frame f;
+            f.dir = std::move(dir);
+            f.part = part;
+            f.names = firstSpellings(f.dir, p.parts[part], f.complete);
+            stack.push_back(std::move(f));
+        };
+        push(p.start, 0);
+        while (!stack.empty()) {
+            Frame& f = stack.back();
+            if (f.next == f.names.size()) {
+                if (f.complete) {
+                    stack.pop_back();
+                    continue;
+                }
+                // The exact spelling led nowhere: now the others.
+                const std::string exact = p.parts[f.part];
+                for (std::string& n : allSpellings(f.dir, exact))
+                    if (n != exact) f.names.push_back(std::move(n));
+                f.complete = true;
+                continue;
+            }
+            fs::path child = f.dir / f.names[f.next++];
+            const size_t part = f.part + 1;
+            if (part == p.parts.size()) return child;
+            std::string id;
+            if (!dirIdentity(child, id) || !entered.emplace(part, id).second) continue;
+            push(std::move(child), part);
+        }
+
+        // Not there: keep the directories that exist, then the given names.
+        fs::path cur = p.start;
+        bool exists = true;
+        for (const std::string& part : p.parts) {
+            if (exists) {
+                const std::string name = findNoCase(cur, part);
+                if (!name.empty()) {
+                    cur /= name;
+                    continue;
+                }
+                exists = false;
+            }
+            cur /= part;
+        }
+        return cur;
+    }
+};
+
+PathIndex::PathIndex(bool listWholeFolders) : impl_(std::make_unique<Impl>(listWholeFolders)) {}
+
+PathIndex::~PathIndex() = default;
+
+fs::path PathIndex::Resolve(const fs::path& base, std::string_view rel)
+{
+    return impl_->resolve(parse(base, rel));
+}
+
+bool PathIndex::FileExists(const fs::path& base, std::string_view rel)
+{
+    return impl_->kindOf(Resolve(base, rel)) == Kind::File;
+}
+
+bool PathIndex::DirExists(const fs::path& base, std::string_view rel)
+{
+    return impl_->kindOf(Resolve(base, rel)) == Kind::Dir;
+}
+
+std::string PathIndex::FindNameNoCase(const fs::path& dir, std::string_view name)
+{
+    return impl_->findNoCase(dir, std::string(name));
+}
 
 std::string FindNameNoCase(const fs::path& dir, std::string_view name)
 {
-    std::error_code ec;
-    if (fs::exists(dir / std::string(name), ec)) return std::string(name);
-    fs::directory_iterator it(dir, ec), end;
-    for (; !ec && it != end; it.increment(ec)) {
-        const std::string entry = it->path().filename().string();
-        if (EqualsNoCase(entry, name)) return entry;
-    }
-    return {};
+    return PathIndex(false).FindNameNoCase(dir, name);
 }
-
-namespace {
-
-// Every entry of dir, other than name itself, whose name equals name
-// without regard to case.
-std::vector<std::string> otherSpellings(const fs::path& dir, const std::string& name)
-{
-    std::vector<std::string> found;
-    std::error_code ec;
-    fs::directory_iterator it(dir, ec), end;
-    for (; !ec && it != end; it.increment(ec)) {
-        const std::string entry = it->path().filename().string();
-        if (entry != name && EqualsNoCase(entry, name)) found.push_back(entry);
-    }
-    return found;
-}
-
-// Depth-first over the spellings that exist, the exact one first and
-// without listing any directory while it leads on; so "Strings" beside
-// "strings" still leads to the file that is really there.
-bool resolveExisting(const fs::path& cur, const std::vector<std::string>& parts, size_t i, fs::path& out)
-{
-    if (i == parts.size()) {
-        out = cur;
-        return true;
-    }
-    const std::string& part = parts[i];
-    if (part.empty() || part == ".") return resolveExisting(cur, parts, i + 1, out);
-    if (part == "..") return resolveExisting(cur.parent_path(), parts, i + 1, out);
-    std::error_code ec;
-    if (fs::exists(cur / part, ec) && resolveExisting(cur / part, parts, i + 1, out)) return true;
-    for (const std::string& name : otherSpellings(cur, part))
-        if (resolveExisting(cur / name, parts, i + 1, out)) return true;
-    return false;
-}
-
-} // namespace
 
 fs::path ResolvePath(const fs::path& base, std::string_view rel)
 {
-    const bool absolute = !rel.empty() && (rel.front() == '/' || rel.front() == '\\');
-    const fs::path start = absolute ? fs::path("/") : base;
-    const std::vector<std::string> parts = splitParts(rel);
-    fs::path found;
-    if (resolveExisting(start, parts, 0, found)) return found;
-
-    // Not there: keep the directories that exist, then the given names.
-    fs::path cur = start;
-    bool exists = true;
-    for (const std::string& part : parts) {
-        if (part.empty() || part == ".") continue;
-        if (part == "..") {
-            cur = cur.parent_path();
-            continue;
-        }
-        if (exists) {
-            const std::string name = FindNameNoCase(cur, part);
-            if (!name.empty()) {
-                cur /= name;
-                continue;
-            }
-            exists = false;
-        }
-        cur /= part;
-    }
-    return cur;
+    return PathIndex(false).Resolve(base, rel);
 }
 
 bool FileExistsAt(const fs::path& base, std::string_view rel)
@@ -136,6 +316,34 @@ std::string RelativeEntry(const fs::path& dir, const fs::path& file)
     fs::path rel = absFile.lexically_relative(absDir);
     if (rel.empty()) return ToBackslashes(absFile.string());
     return ToBackslashes(rel.string());
+}
+
+std::string WindowsNameProblem(std::string_view name)
+{
+    if (name.empty()) return "the name is empty";
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20) return "it holds a control character (code " + std::to_string(u) + ")";
+        if (std::string_view("<>:\"|?*\\/").find(c) != std::string_view::npos)
+            return std::string("it holds the character ") + c + ", which Windows does not allow in a name";
+    }
+    if (name.back() == '.') return "it ends in a dot, which Windows drops";
+    if (name.back() == ' ') return "it ends in a space, which Windows drops";
+    // Device names stay devices with any extension and in any case, and
+    // Windows ignores blanks before the extension.
+    std::string_view stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+    const std::string upper = [&] {
+        std::string s(stem);
+        for (char& c : s)
+            if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+        return s;
+    }();
+    const bool device = upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" ||
+                        (upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
+                         upper[3] >= '1' && upper[3] <= '9');
+    if (device) return "\"" + std::string(stem) + "\" is a device name on Windows";
+    return {};
 }
 
 } // namespace lw

@@ -5,14 +5,49 @@
 // directories that do (whatever their case) and the given names after them.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace lw {
 
+// What a listed path may hold. Longer paths (or more parts, "." and ".."
+// counted) are refused with an Error: no FM needs them, and a list file
+// full of "..\" must not cost more than reading it.
+inline constexpr size_t MaxListedPathLength = 4096;
+inline constexpr size_t MaxListedPathParts = 512;
+
+// A case-folded listing of each directory it is asked about, kept for one
+// operation (an Open, a zip run): resolving thousands of listed paths then
+// reads each folder once instead of once per path that is spelled in
+// another case than the disk. What changes on disk meanwhile is not seen,
+// so an index lives no longer than the operation it serves.
+class PathIndex {
+public:
+    // listWholeFolders false suits a single lookup: the exact spelling is
+    // tried first and a folder is read only when it is missing.
+    explicit PathIndex(bool listWholeFolders = true);
+    ~PathIndex();
+    PathIndex(const PathIndex&) = delete;
+    PathIndex& operator=(const PathIndex&) = delete;
+
+    // As ResolvePath below; throws Error for a path over the limits.
+    std::filesystem::path Resolve(const std::filesystem::path& base, std::string_view rel);
+    bool FileExists(const std::filesystem::path& base, std::string_view rel);
+    bool DirExists(const std::filesystem::path& base, std::string_view rel);
+    std::string FindNameNoCase(const std::filesystem::path& dir, std::string_view name);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
 // base is a native directory; rel uses "\" or "/" separators. "." parts are
-// dropped, ".." goes up. An absolute rel ignores base.
+// dropped and ".." goes up one level from base (a trailing "/" on base makes
+// no difference); both are applied to the text before anything is matched.
+// An absolute rel ignores base. Throws Error for a path over the limits.
 std::filesystem::path ResolvePath(const std::filesystem::path& base, std::string_view rel);
 
 bool FileExistsAt(const std::filesystem::path& base, std::string_view rel);
@@ -29,5 +64,11 @@ std::string AsDirPath(const std::filesystem::path& dir);
 // backslash separators. Absolute paths (not below a common root) stay
 // absolute with backslashes replaced.
 std::string RelativeEntry(const std::filesystem::path& dir, const std::filesystem::path& file);
+
+// Why a file or folder name (one path component) cannot be created on
+// Windows, so that an FM loader there could not unpack it; empty when it
+// can. Reserved device names, the characters <>:"|?*\/ and control
+// characters, and names that end in a dot or a space are refused.
+std::string WindowsNameProblem(std::string_view name);
 
 } // namespace lw

@@ -57,7 +57,8 @@ std::string upperExt(const std::string& name)
 // "mm dd yy" of a date counted in days from 30 Dec 1899.
 std::string fromDateText(double date)
 {
-    long long days = static_cast<long long>(date) + 693594 - 719162 + 719468;  // to days since 0000-03-01
+    // 25569 is 1 Jan 1970, day 719468 counted from 1 Mar 0000.
+    long long days = static_cast<long long>(date) - 25569 + 719468;
     const long long era = (days >= 0 ? days : days - 146096) / 146097;
     const long long doe = days - era * 146097;
     const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
@@ -285,6 +286,7 @@ int TZipArchiver::AddToArchive()
         const std::string archive = zipFileName_;
         const std::string tempDir = tempDir_;
         const std::string comment = zipComment_;
+        const std::string finalName = finalZipName_.empty() ? std::string() : fs::absolute(finalZipName_, ec).string();
         std::string root;
         if (!rootDir_.empty()) {
             root = fs::absolute(rootDir_, ec).string();
@@ -324,6 +326,7 @@ int TZipArchiver::AddToArchive()
         rec.resetArchive = o.Has(AddResetArchive) ? 1 : 0;
         rec.recycleFlag = howToDelete_ == htdAllowUndo ? -1 : 0;
         rec.codePage = codePage_ == cpOEM ? 2 : 0;
+        rec.finalArchiveName = finalName.empty() ? nullptr : finalName.c_str();
         rec.closingMarker = ZIPENG_CLOSING_MARKER;
 
         if (o.Has(AddForceDest)) {
@@ -341,6 +344,14 @@ int TZipArchiver::AddToArchive()
             std::string line = fSpecArgs_[i];
             ZipFileSpecEntry& e = specs[i];
             e.recurseFlag = rec.recurseFlag;
+            e.encryptFlag = rec.encryptFlag;
+            e.rootDir = root.empty() ? nullptr : root.c_str();
+            if (literalSpecs_) {
+                e.literalFlag = 1;
+                specPasswords.push_back(password);
+                specTexts.push_back(std::move(line));
+                continue;
+            }
             if (!line.empty() && line.front() == '>') {
                 e.recurseFlag = 0xFFFF;
                 line.erase(0, 1);
@@ -348,7 +359,6 @@ int TZipArchiver::AddToArchive()
                 e.recurseFlag = 0;
                 line.erase(0, 1);
             }
-            e.encryptFlag = rec.encryptFlag;
             std::string pw = password;
             const size_t lt = line.find('<');
             if (lt != std::string::npos) {
@@ -359,7 +369,6 @@ int TZipArchiver::AddToArchive()
                 line.erase(lt);
             }
             specPasswords.push_back(pw);
-            e.rootDir = root.empty() ? nullptr : root.c_str();
             const size_t b = line.find_first_not_of(" \t");
             const size_t end = line.find_last_not_of(" \t");
             specTexts.push_back(b == std::string::npos ? std::string() : line.substr(b, end - b + 1));
@@ -399,6 +408,7 @@ int TZipArchiver::AddToArchive()
 
     fSpecArgs_.clear();
     fSpecArgsExcl_.clear();
+    std::string().swap(extraField_);
     zipEng_->Release(false);
     cancel_ = false;
     zipBusy_ = false;
@@ -571,10 +581,16 @@ void TZipArchiver::dispatch(int action, ZipCallbackRecord& rec, const std::strin
             bool changed = false;
             OnFileExtra(this, text, data, changed);
             if (changed) {
-                // Only data that fits the text area can travel back.
-                const size_t n = std::min(data.size(), sizeof rec.text);
-                std::memcpy(rec.text, data.data(), n);
-                rec.size = int64_t(n);
+                // Short data travels in the text area; longer data through
+                // the data pointer, from a buffer kept until the run ends.
+                if (data.size() < sizeof rec.text) {
+                    std::memcpy(rec.text, data.data(), data.size());
+                    rec.size = int64_t(data.size());
+                } else {
+                    extraField_ = std::move(data);
+                    rec.dataPointer = extraField_.data();
+                    rec.size = int64_t(extraField_.size());
+                }
                 rec.errorCode = -1;
             }
         }

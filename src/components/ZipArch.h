@@ -184,6 +184,15 @@ public:
     void SetUseDirOnlyEntries(bool v) { useDirOnlyEntries_ = v; }
     const std::string& RootDir() const { return rootDir_; }
     void SetRootDir(const std::string& v) { rootDir_ = v; }
+    // Each line of FSpecArgs is one file name as it stands: no ">", "|",
+    // "<" syntax, no trimming, no wildcards (file lists hold names that
+    // may contain any of these).
+    bool LiteralSpecs() const { return literalSpecs_; }
+    void SetLiteralSpecs(bool v) { literalSpecs_ = v; }
+    // The file the archive will replace once complete, when ZipFileName is
+    // a temporary name; like the archive itself, it is never added to it.
+    const std::string& FinalZipName() const { return finalZipName_; }
+    void SetFinalZipName(const std::string& v) { finalZipName_ = v; }
     SpanOpts SpanOptions() const { return spanOptions_; }
     void SetSpanOptions(SpanOpts v) { spanOptions_ = v; }
     bool ConfirmErase() const { return confirmErase_; }
@@ -291,6 +300,8 @@ private:
     unsigned passwordReqCount_ = 1;
     bool useDirOnlyEntries_ = false;
     std::string rootDir_;
+    bool literalSpecs_ = false;
+    std::string finalZipName_;
     SpanOpts spanOptions_;
     bool confirmErase_ = true;
     int keepFreeOnDisk1_ = 0;
@@ -319,6 +330,7 @@ private:
     bool destroying_ = false;
     std::string eventErr_;
     std::string engineError_;  // the engine's last error message of this run
+    std::string extraField_;   // extra data handed back through the data pointer (action 14)
     // Progress counters.
     std::string itemName_;
     uint64_t itemSize_ = 0, itemDone_ = 0;

@@ -72,6 +72,7 @@ private slots:
     void editsGoToTheProject();
     void saveWritesStringFilesEvenWhenCancelled();
     void zipPacksWithProgressAndCanBeStopped();
+    void zipSaysWhyNoArchiveWasMade();
     void dropAddsFilesAndDeleteRemoves();
     void failedCommandsLeaveListAndProjectAlike();
     void enterInTheNewDialogMeansOk();
@@ -289,6 +290,37 @@ void MainFormTest::zipPacksWithProgressAndCanBeStopped()
     QVERIFY(QString::fromStdString(f.q.core.messages[0]).startsWith("The archive could not be made: "));
     QVERIFY(QString::fromStdString(f.q.core.messages[0]).contains("miss1.mis"));
     QVERIFY(!t.exists("other.zip"));
+}
+
+void MainFormTest::zipSaysWhyNoArchiveWasMade()
+{
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("miss1.mis", "mission");
+    Fixture f;
+    f.newProject(t.path().string(), "Bell", "bell");
+    f.q.core.openFileLists.push_back({t / "miss1.mis"});
+    f.form.AddFileButton->click();
+
+    // The finished archive cannot take the chosen name: the window says so.
+    t.write("taken.zip/inside.txt", "a folder of that name");
+    f.q.core.saveFiles.push_back(t / "taken.zip");
+    f.form.ZipButton->trigger();
+    QCOMPARE(f.q.core.messages.size(), size_t(1));
+    QVERIFY(QString::fromStdString(f.q.core.messages[0]).contains("taken.zip"));
+    QVERIFY(!f.form.Progress());
+
+    // The previous package is listed: left out, and the author is told.
+    f.q.core.saveFiles.push_back(t / "bell.zip");
+    f.form.ZipButton->trigger();
+    QCOMPARE(f.q.core.messages.size(), size_t(1));
+    f.q.core.openFileLists.push_back({t / "bell.zip"});
+    f.form.AddFileButton->click();
+    f.q.core.saveFiles.push_back(t / "bell.zip");
+    f.form.ZipButton->trigger();
+    QCOMPARE(f.q.core.messages.size(), size_t(2));
+    QVERIFY(QString::fromStdString(f.q.core.messages[1]).contains("is the archive being written"));
+    QVERIFY(t.exists("bell.zip"));
 }
 
 void MainFormTest::dropAddsFilesAndDeleteRemoves()

@@ -115,7 +115,7 @@ TEST(Packaging, AFailedRunKeepsTheEarlierArchive)
     bool made;
     {
         lw::test::FileSizeLimit limit(1000);  // the archive cannot be written past 1000 bytes
-        made = PackProject(z, p, t / "bell.zip");
+        made = bool(PackProject(z, p, t / "bell.zip"));
     }
     EXPECT_FALSE(made);
     EXPECT_EQ(t.read("bell.zip"), "an earlier archive");
@@ -135,4 +135,94 @@ TEST(Packaging, AFailedRunKeepsTheEarlierArchive)
     p.Files = listed;
     ASSERT_TRUE(PackProject(z, p, t / "again.zip"));
     EXPECT_EQ(entriesOf(t / "again.zip").size(), 3u);
+}
+
+TEST(Packaging, FilesOutsideTheFMDirectoryAreFoundAndPacked)
+{
+    TempDir t;
+    t.write("fm/thief2.exe");
+    t.write("fm/miss1.mis", "mission");
+    t.write("shared/x.wav", "sound");
+    t.write("fm/bell.lst", "miss1.mis\r\n..\\shared\\x.wav\r\n..\\SHARED\\X.WAV\r\n");
+    std::ostringstream out, err;
+    ASSERT_EQ(RunPack(t / "fm/bell.lst", t / "fm/bell.zip", out, err, false), 0) << err.str();
+    // Stored under the relative path without its leading "..".
+    EXPECT_EQ(entriesOf(t / "fm/bell.zip"),
+              (std::vector<std::string>{"miss1.mis", "shared\\x.wav", "strings\\missflag.str"}));
+}
+
+TEST(Packaging, ListedNamesAreFileNamesNotPatterns)
+{
+    TempDir t;
+    layFM(t);
+    t.write("whatA.txt", "not listed");
+    t.write("notes<draft>.txt", "draft");
+    t.write("|pipe.txt", "pipe");
+    t.write("what?.txt", "what");
+    for (const char* name : {"notes<draft>.txt", "|pipe.txt", "what?.txt"}) {
+        t.write("odd.lst", std::string("miss1.mis\r\n") + name + "\r\n");
+        std::ostringstream out, err;
+        EXPECT_NE(RunPack(t / "odd.lst", t / "odd.zip", out, err, false), 0) << name;
+        // The whole name is the file's: it is found, and refused only
+        // because Windows could not unpack it.
+        EXPECT_NE(err.str().find(std::string("\"") + name + "\" cannot be packed"), std::string::npos) << err.str();
+        EXPECT_EQ(err.str().find("Cannot find"), std::string::npos) << err.str();
+        EXPECT_FALSE(t.exists("odd.zip"));
+    }
+}
+
+TEST(Packaging, ThePreviousPackageIsNeverPackedIntoTheNextOne)
+{
+    TempDir t;
+    layFM(t);
+    t.write("bell.lst", "miss1.mis\r\nbell.zip\r\n");
+    t.write("bell.zip", "an old package");
+    std::ostringstream out, err;
+    ASSERT_EQ(RunPack(t / "bell.lst", "", out, err, false), 0) << err.str();
+    EXPECT_EQ(entriesOf(t / "bell.zip"), (std::vector<std::string>{"miss1.mis", "Strings\\missflag.str"}));
+    EXPECT_NE(out.str().find("bell.zip\" is not added: it is the archive being written"), std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find(": 2 files"), std::string::npos) << out.str();
+    // The next run neither nests it nor grows.
+    const std::string first = t.read("bell.zip");
+    out.str("");
+    ASSERT_EQ(RunPack(t / "bell.lst", "", out, err, false), 0) << err.str();
+    EXPECT_EQ(entriesOf(t / "bell.zip").size(), 2u);
+    EXPECT_EQ(t.read("bell.zip").size(), first.size());
+}
+
+TEST(Packaging, ARunThatMakesNoArchiveSaysWhy)
+{
+    TempDir t;
+    layFM(t);
+    TZipArchiver z;
+    ConfigureFMZipper(z);
+    Project p;
+    p.FMInfo.FMDir = t.dir();
+
+    const PackResult empty = PackProject(z, p, t / "bell.zip");
+    EXPECT_FALSE(empty.made);
+    EXPECT_NE(empty.reason.find("file list is empty"), std::string::npos) << empty.reason;
+
+    // Only the archive itself is listed: nothing to do, and why.
+    t.write("bell.zip", "old");
+    p.Files = {"bell.zip"};
+    const PackResult nothing = PackProject(z, p, t / "bell.zip");
+    EXPECT_FALSE(nothing.made);
+    EXPECT_NE(nothing.reason.find("Nothing to do"), std::string::npos) << nothing.reason;
+    EXPECT_NE(nothing.reason.find("is the archive being written"), std::string::npos) << nothing.reason;
+    EXPECT_EQ(nothing.reason.find(".part"), std::string::npos) << nothing.reason;  // the name the author chose
+    EXPECT_EQ(t.read("bell.zip"), "old");
+
+    // The finished archive cannot take the chosen name.
+    p.Files = {"miss1.mis"};
+    t.write("taken.zip/inside.txt", "a folder of that name");
+    const PackResult blocked = PackProject(z, p, t / "taken.zip");
+    EXPECT_FALSE(blocked.made);
+    EXPECT_NE(blocked.reason.find("taken.zip"), std::string::npos) << blocked.reason;
+    EXPECT_TRUE(z.Unattended() == false);  // the component's setting is left as it was
+
+    const PackResult made = PackProject(z, p, t / "good.zip");
+    EXPECT_TRUE(made.made) << made.reason;
+    EXPECT_TRUE(made.notes.empty());
 }

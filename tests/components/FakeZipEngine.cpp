@@ -39,12 +39,13 @@ FAKE_API int ZipEngExec(ZipExecParams* p)
                " latest=" + std::to_string(p->latestTimeFlag) +
                " recycle=" + std::to_string(p->recycleFlag) +
                " marker=" + std::to_string(p->closingMarker) +
-               " suffixes=" + str(p->storeSuffixes));
+               " suffixes=" + str(p->storeSuffixes) +
+               " final=" + str(p->finalArchiveName));
     for (int i = 0; i < p->specCount; ++i) {
         const ZipFileSpecEntry& e = p->specArray[i];
         say(p, "spec " + str(e.fileSpec) + " recurse=" + std::to_string(e.recurseFlag) +
                    " encrypt=" + std::to_string(e.encryptFlag) + " password=" + str(e.password) +
-                   " root=" + str(e.rootDir));
+                   " root=" + str(e.rootDir) + " literal=" + std::to_string(e.literalFlag));
     }
     return p->specCount;
 }

@@ -1,3 +1,4 @@
+#include "components/Errors.h"
 #include "components/FileIO.h"
 #include "components/PathResolver.h"
 #include "support/TempDir.h"
@@ -31,4 +32,132 @@ TEST(PathResolver, RelativeEntries)
     EXPECT_EQ(RelativeEntry(tmp / "fm", tmp / "fm/sub/a.txt"), "sub\\a.txt");
     EXPECT_EQ(RelativeEntry(tmp.dir() + "fm/", tmp / "other/b.txt"), "..\\other\\b.txt");
     EXPECT_EQ(AsDirPath(tmp / "fm/sub/.."), tmp.dir() + "fm/");
+}
+
+TEST(PathResolver, DotDotGoesUpOneLevelFromTheDirectory)
+{
+    TempDir tmp;
+    tmp.write("shared/x.wav");
+    tmp.write("fm/sub/a.txt");
+    // The FM directory as the project holds it ends with "/"; that must not
+    // make the first ".." stay where it is.
+    EXPECT_EQ(ResolvePath(tmp.dir() + "fm/", "..\\shared\\x.wav"), tmp.path() / "shared/x.wav");
+    EXPECT_EQ(ResolvePath(tmp.path() / "fm", "..\\SHARED\\X.WAV"), tmp.path() / "shared/x.wav");
+    EXPECT_TRUE(FileExistsAt(tmp.dir() + "fm/", "..\\shared\\x.wav"));
+    EXPECT_FALSE(FileExistsAt(tmp.dir() + "fm/", "..\\fm\\shared\\x.wav"));
+    // "." and ".." inside the path are applied to the text first.
+    EXPECT_EQ(ResolvePath(tmp.dir() + "fm/", ".\\sub\\..\\sub\\.\\A.TXT"), tmp.path() / "fm/sub/a.txt");
+    // Above the root is the root.
+    EXPECT_EQ(ResolvePath(tmp.dir(), "\\..\\..\\tmp"), std::filesystem::path("/tmp"));
+}
+
+TEST(PathResolver, OverlongPathsAreRefusedWithoutCrashing)
+{
+    TempDir tmp;
+    tmp.write("fm/x.txt");
+    const std::string fm = tmp.dir() + "fm/";
+    std::string up;
+    for (int i = 0; i < 30000; ++i) up += "..\\";
+    std::string dots;
+    for (int i = 0; i < 300000; ++i) dots += "./";
+    const std::string slashes(300000, '/');
+    for (const std::string& rel : {up + "x.txt", dots + "x.txt", slashes + "x.txt"}) {
+        EXPECT_THROW(ResolvePath(fm, rel), Error);
+        EXPECT_THROW(FileExistsAt(fm, rel), Error);
+        PathIndex index;
+        try {
+            index.Resolve(fm, rel);
+            ADD_FAILURE() << "no error for a path of " << rel.size() << " characters";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find("too long"), std::string::npos) << e.what();
+        }
+    }
+    // Within the length, too many parts are refused as well.
+    std::string many;
+    for (size_t i = 0; i <= MaxListedPathParts; ++i) many += "/";
+    EXPECT_THROW(ResolvePath(fm, many + "x.txt"), Error);
+    // The longest accepted paths still resolve.
+    std::string deep;
+    for (size_t i = 0; i + 2 < MaxListedPathParts; ++i) deep += ".\\";
+    EXPECT_EQ(ResolvePath(fm, deep + "X.TXT"), tmp.path() / "fm/x.txt");
+}
+
+TEST(PathResolver, TwoSpellingsOfAFolderCostNoMoreThanOne)
+{
+    TempDir tmp;
+    tmp.write("strings/readme.txt");
+    tmp.write("Strings/english/titles.str");
+    // Each ".." back to the doubled folder doubled the search; 40 of them
+    // would take longer than anyone waits.
+    std::string rel;
+    for (int i = 0; i < 40; ++i) rel += "strings\\..\\";
+    EXPECT_EQ(ResolvePath(tmp.path(), rel + "strings\\english\\titles.str"), tmp.path() / "Strings/english/titles.str");
+    EXPECT_FALSE(FileExistsAt(tmp.path(), rel + "strings\\english\\missing.str"));
+
+    // Links make one folder appear under many names, which no reading of
+    // the text can see: a folder is still entered once per part.
+    tmp.write("loop/file.txt");
+    std::filesystem::create_directory_symlink(".", tmp.path() / "loop/l");
+    std::filesystem::create_directory_symlink(".", tmp.path() / "loop/L");
+    std::string loops = "loop";
+    for (int i = 0; i < 30; ++i) loops += "\\l";  // the system follows at most 40 links
+    EXPECT_FALSE(FileExistsAt(tmp.path(), loops + "\\missing.txt"));
+    EXPECT_TRUE(FileExistsAt(tmp.path(), loops + "\\FILE.TXT"));
+    PathIndex index;
+    EXPECT_FALSE(index.FileExists(tmp.path(), loops + "\\missing.txt"));
+    EXPECT_TRUE(index.FileExists(tmp.path(), loops + "\\file.txt"));
+}
+
+TEST(PathResolver, TheIndexFindsWhatTheSingleLookupFinds)
+{
+    TempDir tmp;
+    tmp.write("Strings/English/TITLES.STR", "t");
+    tmp.write("strings/french/titles.str", "f");
+    tmp.write("miss1.mis");
+    PathIndex index;
+    for (const char* rel : {"strings\\english\\titles.str", "STRINGS\\FRENCH\\Titles.str", "Miss1.MIS",
+                            "strings\\german\\titles.str", "nothing\\here.txt", "strings\\english"}) {
+        EXPECT_EQ(index.Resolve(tmp.path(), rel), ResolvePath(tmp.path(), rel)) << rel;
+        EXPECT_EQ(index.FileExists(tmp.path(), rel), FileExistsAt(tmp.path(), rel)) << rel;
+        EXPECT_EQ(index.DirExists(tmp.path(), rel), DirExistsAt(tmp.path(), rel)) << rel;
+    }
+    EXPECT_EQ(index.FindNameNoCase(tmp.path(), "STRINGS"), FindNameNoCase(tmp.path(), "STRINGS"));
+    EXPECT_EQ(index.FindNameNoCase(tmp.path(), "none"), "");
+}
+
+// Inputs that once crashed or hung the resolver, kept as files.
+TEST(PathResolver, RecordedRegressionsResolveOrFailCleanly)
+{
+    TempDir tmp;
+    tmp.write("fm/strings/readme.txt");
+    tmp.write("fm/Strings/english/titles.str");
+    const std::filesystem::path dir = std::filesystem::path(LW_FIXTURES) / "../fuzz/regressions/path_resolver";
+    size_t seen = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        const std::string rel = ReadWholeFile(e.path());
+        ++seen;
+        try {
+            PathIndex index;
+            EXPECT_EQ(index.Resolve(tmp.dir() + "fm/", rel), ResolvePath(tmp.dir() + "fm/", rel));
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()), "");
+        }
+    }
+    EXPECT_GE(seen, 4u);
+}
+
+TEST(PathResolver, NamesWindowsCannotCreate)
+{
+    for (const char* ok : {"titles.str", "miss1.mis", "CONSOLE.txt", "COM0", "LPT10.txt", "a b.txt", ".hidden",
+                           "nul-ish", "caf\xc3\xa9.txt"})
+        EXPECT_EQ(WindowsNameProblem(ok), "") << ok;
+    for (const char* bad : {"what?.txt", "a:b", "notes<draft>.txt", "|pipe.txt", "star*.txt", "quote\".txt",
+                            "back\\slash", "name.", "name ", "CON", "con.txt", "Nul.tar.gz", "aux", "PRN.str",
+                            "com1", "COM9.log", "lpt1.txt", "LPT9", "CON .txt", "tab\there", "\x1f", ""}) {
+        const std::string why = WindowsNameProblem(bad);
+        EXPECT_NE(why, "") << bad;
+    }
+    EXPECT_NE(WindowsNameProblem("what?.txt").find('?'), std::string::npos);
+    EXPECT_NE(WindowsNameProblem("con.txt").find("device"), std::string::npos);
+    EXPECT_NE(WindowsNameProblem("name.").find("dot"), std::string::npos);
 }

@@ -174,6 +174,132 @@ TEST(ZipArchAdd, SpecLineSyntaxReachesTheEngine)
     EXPECT_TRUE(p.zip.FSpecArgs().empty());
 }
 
+TEST(ZipArchAdd, LiteralSpecsAreFileNamesAsTheyStand)
+{
+    ScratchDir dir;
+    Packer p;
+    p.zip.SetDLLDirectory(fakeDir(180));
+    p.zip.SetZipFileName((dir / "a.zip").string());
+    p.zip.SetRootDir(dir.Path().string());
+    p.zip.SetLiteralSpecs(true);
+    p.zip.SetFinalZipName((dir / "final.zip").string());
+    p.zip.FSpecArgs() = {"notes<draft>.txt", "|pipe.txt", ">deep\\*.*", " lead.txt"};
+    EXPECT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    EXPECT_TRUE(p.HasMessage("spec \"notes<draft>.txt\" recurse=0 encrypt=0 password=null")) << p.AllMessages();
+    EXPECT_TRUE(p.HasMessage("spec \"|pipe.txt\" recurse=0")) << p.AllMessages();
+    EXPECT_TRUE(p.HasMessage("spec \">deep\\*.*\" recurse=0")) << p.AllMessages();
+    EXPECT_TRUE(p.HasMessage("spec \" lead.txt\" recurse=0 encrypt=0 password=null root=\"" + dir.Path().string() +
+                             "\" literal=1"))
+        << p.AllMessages();
+    EXPECT_TRUE(p.HasMessage("final=\"" + (dir / "final.zip").string() + "\"")) << p.AllMessages();
+
+    // Over the real engine: no wildcard is expanded, no blank trimmed.
+    Packer r;
+    WriteFile(dir / "fm/whatA.txt", "unlisted");
+    WriteFile(dir / "fm/ab.txt", "unlisted");
+    WriteFile(dir / "fm/what?.txt", "listed");
+    WriteFile(dir / "fm/ lead.txt", "blank first");
+    r.zip.SetZipFileName((dir / "r.zip").string());
+    r.zip.SetRootDir((dir / "fm").string());
+    r.zip.SetLiteralSpecs(true);
+    r.zip.FSpecArgs() = {"a?.txt"};
+    EXPECT_EQ(r.zip.AddToArchive(), 10101);
+    EXPECT_TRUE(r.HasMessage("Cannot find \"a?.txt\"")) << r.AllMessages();
+    r.zip.FSpecArgs() = {"what?.txt"};
+    EXPECT_EQ(r.zip.AddToArchive(), 10101);
+    EXPECT_TRUE(r.HasMessage("\"what?.txt\" cannot be packed")) << r.AllMessages();
+    EXPECT_FALSE(fs::exists(dir / "r.zip"));
+    r.zip.FSpecArgs() = {" lead.txt"};
+    ASSERT_EQ(r.zip.AddToArchive(), 0) << r.AllMessages();
+    EXPECT_EQ(ArchiveNames(dir / "r.zip"), std::vector<std::string>{" lead.txt"});
+}
+
+TEST(ZipArchAdd, NamesWindowsCannotCreateAreRefusedBeforeWriting)
+{
+    ScratchDir dir;
+    WriteFile(dir / "fm/ok.txt", "fine");
+    Packer p;
+    const fs::path zipName = dir / "fm.zip";
+    p.zip.SetZipFileName(zipName.string());
+    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.FSpecArgs() = {"ok.txt"};
+    ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    const std::string before = ReadFile(zipName);
+    p.zip.SetAddOptions({AddDirNames});
+
+    const std::pair<const char*, const char*> cases[] = {
+        {"a:b", "character :"},         {"name.", "ends in a dot"},   {"name ", "ends in a space"},
+        {"CON", "device name"},         {"con.txt", "device name"},   {"Lpt3.str", "device name"},
+        {"back\\slash.txt", "character \\"}, {"tab\tname.txt", "control character"},
+        {"aux/inside.txt", "its part \"aux\""},
+    };
+    for (const auto& [name, why] : cases) {
+        WriteFile(dir / "fm" / name, "x");
+        p.messages.clear();
+        // Listed as it stands; the back slash case by its own name on disk.
+        const std::string spec = std::string(name) == "back\\slash.txt" ? "*slash.txt" : name;
+        p.zip.SetLiteralSpecs(spec != "*slash.txt");
+        p.zip.FSpecArgs() = {"ok.txt", spec};
+        EXPECT_EQ(p.zip.AddToArchive(), 10101) << name;
+        EXPECT_TRUE(p.HasMessage(why)) << name << "\n" << p.AllMessages();
+        EXPECT_TRUE(p.HasMessage("Windows")) << name << "\n" << p.AllMessages();
+        EXPECT_EQ(ReadFile(zipName), before) << name;
+        fs::remove(dir / "fm" / name);
+    }
+    EXPECT_EQ(ziptest::Listing(dir.Path()), (std::vector<std::string>{"fm", "fm.zip"}));
+}
+
+TEST(ZipArchAdd, AFileThatChangesWhileItIsPackedFailsTheRun)
+{
+    ScratchDir dir;
+    WriteFile(dir / "fm/a.txt", "a");
+    WriteFile(dir / "fm/grows.txt", SomeBytes(100000, 3));
+    const fs::path zipName = dir / "fm.zip";
+    Packer p;
+    p.zip.SetZipFileName(zipName.string());
+    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.FSpecArgs() = {"a.txt"};
+    ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    const std::string before = ReadFile(zipName);
+    p.zip.SetAddOptions({AddDirNames});
+
+    // After the scan, before the bytes are read: the author saves again.
+    for (const bool sameSize : {false, true}) {
+        p.messages.clear();
+        p.zip.OnProgress = [&](TZipArchiver*, ProgressType kind, const std::string&, uint64_t) {
+            if (kind != ptBatchByteCount) return;
+            if (sameSize) {
+                fs::last_write_time(dir / "fm/grows.txt", fs::last_write_time(dir / "fm/grows.txt") + std::chrono::seconds(5));
+            } else {
+                std::ofstream(dir / "fm/grows.txt", std::ios::app) << "more lines";
+            }
+        };
+        p.zip.FSpecArgs() = {"a.txt", "grows.txt"};
+        EXPECT_EQ(p.zip.AddToArchive(), 10101) << p.AllMessages();
+        EXPECT_TRUE(p.HasMessage("grows.txt\" changed while it was being packed")) << p.AllMessages();
+        EXPECT_EQ(ReadFile(zipName), before);
+        EXPECT_EQ(ziptest::Listing(dir.Path()), (std::vector<std::string>{"fm", "fm.zip"}));
+    }
+}
+
+TEST(ZipArchAdd, TheArchiveBeingReplacedIsNeverPackedIntoIt)
+{
+    ScratchDir dir;
+    WriteFile(dir / "fm/a.txt", "a");
+    WriteFile(dir / "fm/bell.zip", "the previous package");
+    fs::create_hard_link(dir / "fm/bell.zip", dir / "fm/hard.zip");
+    fs::create_symlink(dir / "fm/bell.zip", dir / "fm/soft.zip");
+    Packer p;
+    p.zip.SetZipFileName((dir / "fm/.bell.zip.part").string());
+    p.zip.SetFinalZipName((dir / "fm/../fm/bell.zip").string());
+    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.FSpecArgs() = {"a.txt", "BELL.ZIP", "hard.zip", "soft.zip"};
+    ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    EXPECT_EQ(ArchiveNames(dir / "fm/.bell.zip.part"), std::vector<std::string>{"a.txt"});
+    for (const char* name : {"bell.zip\" is not added", "hard.zip\" is not added", "soft.zip\" is not added"})
+        EXPECT_TRUE(p.HasMessage(name)) << name << "\n" << p.AllMessages();
+}
+
 TEST(ZipArchAdd, EngineVersion160IsRefused)
 {
     ScratchDir dir;
