@@ -9,6 +9,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lw {
@@ -67,6 +68,9 @@ struct SelectionView {
 inline constexpr const char* FilesNotFoundMessage = "The files in this mission list can't be found";
 inline constexpr const char* MissFolderTitle = "Where Is This Mission?";
 inline constexpr const char* MissFolderText = "Please select the directory where this mission's files are.";
+// Followed by the refused entries, one a line, as ShownEntry gives them.
+inline constexpr const char* NulEntryMessage =
+    "These listed paths hold a NUL character, which no file name can hold; they were left out:";
 
 class Project {
 public:
@@ -124,6 +128,9 @@ public:
 private:
     TMissFlags readFlagsOf(TCfgFile& file, int n);
 };
+
+// A listed path fit for a message: each NUL shown as "\0".
+std::string ShownEntry(std::string_view entry);
 
 // Removes the characters an FM short name must not hold; true when any was.
 bool CleanShortName(std::string& text);
