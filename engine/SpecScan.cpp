@@ -265,7 +265,8 @@ std::string SafeEntryName(const fs::path& rel)
     bool leading = true;
     for (const fs::path& part : rel.lexically_normal()) {
         const std::string s = part.string();
-        if (s.empty() || s == "/" || s == ".") continue;
+        // A root may come as "//", which the path keeps as one part.
+        if (s.empty() || s.find_first_not_of('/') == std::string::npos || s == ".") continue;
         if (s == "..") {
             if (leading) continue;
             const size_t cut = out.rfind('/', out.size() >= 2 ? out.size() - 2 : 0);

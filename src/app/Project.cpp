@@ -44,6 +44,16 @@ bool listHolds(const std::vector<std::string>& files, const std::string& entry)
 
 } // namespace
 
+std::string ShownEntry(std::string_view entry)
+{
+    std::string out;
+    for (char c : entry) {
+        if (c == '\0') out += "\\0";
+        else out += c;
+    }
+    return out;
+}
+
 bool CleanShortName(std::string& text)
 {
     std::string cleaned;
@@ -124,6 +134,21 @@ bool Project::Open(const std::string& listFile, Questions& questions)
         FMInfo.InfoRank = 0;
     };
     resetRecord(AsDirPath(fs::path(listFile).parent_path()));
+
+    // A NUL cuts a path short where it reaches the system, so such a line
+    // would stand for another file than it names.
+    std::vector<std::string> refused;
+    for (size_t i = Files.size(); i-- > 0;) {
+        const std::string entry = CleanListEntry(Files[i]);
+        if (entry.find('\0') == std::string::npos) continue;
+        refused.insert(refused.begin(), ShownEntry(entry));
+        Files.erase(Files.begin() + long(i));
+    }
+    if (!refused.empty()) {
+        std::string text = NulEntryMessage;
+        for (const std::string& r : refused) text += "\n" + r;
+        questions.ShowMessage(MessageKind::Warning, "Lanternwright", text);
+    }
 
     auto fail = [&] {
         Files.clear();
@@ -251,6 +276,9 @@ void Project::SaveListFile(const std::string& path) const { WriteListFile(path, 
 
 void Project::AddFiles(const std::vector<std::string>& paths)
 {
+    for (const std::string& path : paths)
+        if (path.find('\0') != std::string::npos)
+            throw Error(std::string(NulEntryMessage) + "\n" + ShownEntry(path));
     for (const std::string& path : paths) {
         const std::string entry = RelativeEntry(FMInfo.FMDir, path);
         if (listHolds(Files, entry)) continue;

@@ -10,6 +10,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lw {
@@ -72,6 +73,9 @@ inline constexpr const char* MissFolderText = "Please select the directory where
 inline constexpr FolderOptions MissFolderOptions{FolderOption::FileSysDirsOnly, FolderOption::StatusText,
                                                  FolderOption::SyncCustomButton, FolderOption::AlignCustomButton,
                                                  FolderOption::ParentCenter};
+// Followed by the refused entries, one a line, as ShownEntry gives them.
+inline constexpr const char* NulEntryMessage =
+    "These listed paths hold a NUL character, which no file name can hold; they were left out:";
 
 class Project {
 public:
@@ -129,6 +133,9 @@ public:
 private:
     TMissFlags readFlagsOf(TCfgFile& file, int n);
 };
+
+// A listed path fit for a message: each NUL shown as "\0".
+std::string ShownEntry(std::string_view entry);
 
 // Removes the characters an FM short name must not hold; true when any was.
 bool CleanShortName(std::string& text);

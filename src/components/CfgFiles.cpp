@@ -53,6 +53,13 @@ void TCfgFile::Load(const std::string& fileName)
         } else {
             e.key = line;
         }
+        if (e.key.empty()) {
+            // A value without a key means nothing to the games or to us;
+            // rewriting it (its unquoted value holds line breaks, say) could
+            // make lines that were never there, so it goes back as it came.
+            lines_.push_back({{}, std::string(raw)});
+            return;
+        }
         if (!quotes_.empty() && !e.value.empty() && quotes_.find(e.value[0]) != std::string::npos)
             e.value = UnquoteStr(e.value, e.value[0]);
         lines_.push_back(std::move(e));
@@ -67,7 +74,8 @@ void TCfgFile::Load(const std::string& fileName)
     while (i < n) {
         const char c = data[i];
         if (c == '\x1A') {
-            addLine(std::string_view(data).substr(start, i - start));
+            // The DOS end-of-file mark is no line of its own.
+            if (i > start) addLine(std::string_view(data).substr(start, i - start));
             ended = true;
             break;
         }

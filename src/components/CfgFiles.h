@@ -36,8 +36,8 @@ public:
     const std::string& FileName() const { return fileName_; }
 
     struct Entry {
-        std::string key;  // empty for comment and blank lines
-        std::string value;
+        std::string key;  // empty for comment, blank and keyless lines
+        std::string value;  // of a keyless line: the line as it stood
     };
     const std::vector<Entry>& Lines() const { return lines_; }
 

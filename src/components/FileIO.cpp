@@ -49,9 +49,33 @@ std::string ReadWholeFile(const fs::path& file, uint64_t maxBytes)
     return data;
 }
 
-void WriteFileAtomic(const fs::path& file, const std::string& bytes)
+namespace {
+
+// The file a chain of symbolic links ends at (file itself when it is no
+// link); it need not exist.
+fs::path linkTarget(const fs::path& file)
 {
-    const std::string name = file.string();
+    fs::path at = file;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+        std::error_code ec;
+        const fs::path next = fs::read_symlink(at, ec);
+        if (ec) ThrowFileError("write", file.string(), ec.value());
+        at = next.is_absolute() ? next : at.parent_path() / next;
+    }
+    ThrowFileError("write", file.string(), ELOOP);
+}
+
+} // namespace
+
+void WriteFileAtomic(const fs::path& link, const std::string& bytes)
+{
+    // Renaming over a symbolic link would put a plain file in its place;
+    // the author linked the file on purpose, so the file it points to is
+    // the one replaced.
+    const fs::path file = linkTarget(link);
+    const std::string name = link.string();
     const fs::path dir = file.has_parent_path() ? file.parent_path() : fs::path(".");
     std::string tmpName = ".";
     tmpName += file.filename().string();
@@ -89,7 +113,7 @@ void WriteFileAtomic(const fs::path& file, const std::string& bytes)
         ::unlink(tmpl.c_str());
         ThrowFileError("write", name, err);
     }
-    if (::rename(tmpl.c_str(), name.c_str()) != 0) {
+    if (::rename(tmpl.c_str(), file.c_str()) != 0) {
         const int err = errno;
         ::unlink(tmpl.c_str());
         ThrowFileError("write", name, err);

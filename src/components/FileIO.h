@@ -14,6 +14,8 @@ namespace lw {
 std::string ReadWholeFile(const std::filesystem::path& file,
                           uint64_t maxBytes = uint64_t(1) << 31);
 
+// A symbolic link at file stays a link: the file it points to (through any
+// chain of links) is the one replaced, and made when it does not exist.
 void WriteFileAtomic(const std::filesystem::path& file, const std::string& bytes);
 
 // What tells that a file changed on disk: nanosecond time, size and inode

@@ -121,9 +121,23 @@ std::string Utf8ToCp1252(std::string_view text, bool* ok)
 std::string Cp850ToUtf8(std::string_view bytes) { return Cp1252ToUtf8(DosToWin(bytes)); }
 std::string Utf8ToCp850(std::string_view text) { return WinToDos(Utf8ToCp1252(text)); }
 
+std::string SanitizeUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    size_t pos = 0;
+    while (pos < bytes.size()) AppendUtf8(out, NextUtf8(bytes, pos));
+    return out;
+}
+
 std::string DecodePlainText(std::string_view bytes)
 {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return std::string(bytes.substr(3));
+    // The mark promises UTF-8; what breaks the promise still must not
+    // reach the program as invalid text.
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+        return IsValidUtf8(bytes) ? std::string(bytes) : SanitizeUtf8(bytes);
+    }
     const bool le = bytes.substr(0, 2) == "\xFF\xFE";
     const bool be = bytes.substr(0, 2) == "\xFE\xFF";
     if (le || be) {
@@ -158,7 +172,9 @@ std::string EncodePlainText(std::string_view utf8)
 {
     bool fits = true;
     std::string cp = Utf8ToCp1252(utf8, &fits);
-    if (fits) return cp;
+    // Windows-1252 bytes that would read back as something else (they form
+    // valid UTF-8, or begin like a byte-order mark) go out as marked UTF-8.
+    if (fits && DecodePlainText(cp) == utf8) return cp;
     return "\xEF\xBB\xBF" + std::string(utf8);
 }
 

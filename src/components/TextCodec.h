@@ -18,12 +18,16 @@ std::string Utf8ToCp1252(std::string_view text, bool* ok = nullptr);
 std::string Cp850ToUtf8(std::string_view bytes);
 std::string Utf8ToCp850(std::string_view text);
 
+// bytes with every invalid UTF-8 sequence replaced by U+FFFD.
+std::string SanitizeUtf8(std::string_view bytes);
+
 // Plain text files (info files, list files). Reading: a byte-order mark
 // decides (UTF-8, UTF-16 LE or BE); otherwise valid UTF-8 is UTF-8;
-// otherwise Windows-1252. Returns UTF-8 without a mark.
+// otherwise Windows-1252. Returns valid UTF-8 without a mark.
 std::string DecodePlainText(std::string_view bytes);
-// Writing: Windows-1252 when every character fits, otherwise UTF-8 with a
-// byte-order mark, so nothing is lost. Line ends are left as given.
+// Writing: Windows-1252 when every character fits and those bytes read
+// back as the same text, otherwise UTF-8 with a byte-order mark, so every
+// save reopens as it was saved. Line ends are left as given.
 std::string EncodePlainText(std::string_view utf8);
 
 // Every line break (CR LF, LF, CR) as CR LF.

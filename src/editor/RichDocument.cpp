@@ -2,7 +2,7 @@
 
 namespace lw {
 
-void RichDocument::AppendText(std::string_view text, const CharFormat& format, const std::string& link)
+void RichDocument::AppendText(std::string_view text, const CharFormat& format, const SharedString& link)
 {
     if (text.empty()) return;
     auto& runs = Last().runs;

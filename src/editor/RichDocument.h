@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lw {
@@ -21,8 +22,42 @@ struct RgbColor {
     bool operator==(const RgbColor&) const = default;
 };
 
+// An immutable string whose copies share one buffer. Font names and link
+// targets repeat on every run that a font or a link covers; sharing them
+// keeps a document's size in proportion to its text, however many runs a
+// file packs into one field or one font.
+class SharedString {
+public:
+    SharedString() = default;
+    SharedString(std::string text)
+        : p_(text.empty() ? nullptr : std::make_shared<const std::string>(std::move(text))) {}
+    SharedString(const char* text) : SharedString(std::string(text)) {}
+
+    const std::string& str() const { return p_ ? *p_ : emptyString(); }
+    operator const std::string&() const { return str(); }
+    bool empty() const { return !p_; }
+    size_t size() const { return str().size(); }
+    std::string::const_iterator begin() const { return str().begin(); }
+    std::string::const_iterator end() const { return str().end(); }
+
+    friend bool operator==(const SharedString& a, const SharedString& b) { return a.p_ == b.p_ || a.str() == b.str(); }
+    friend bool operator==(const SharedString& a, const std::string& b) { return a.str() == b; }
+    friend bool operator==(const SharedString& a, const char* b) { return a.str() == b; }
+
+private:
+    static const std::string& emptyString()
+    {
+        static const std::string none;
+        return none;
+    }
+    std::shared_ptr<const std::string> p_;
+};
+
+// The reader keeps this much of a font name, and the writer writes no more.
+inline constexpr size_t MaxFaceNameBytes = 256;
+
 struct CharFormat {
-    std::string face;       // empty: the control's default face
+    SharedString face;      // empty: the control's default face
     int halfPoints = 0;     // 0: the control's default size
     bool bold = false;
     bool italic = false;
@@ -50,7 +85,7 @@ struct Picture {
 struct TextRun {
     std::string text;
     CharFormat format;
-    std::string link;                        // hyperlink target, if any
+    SharedString link;                       // hyperlink target, if any
     std::shared_ptr<const Picture> picture;  // set for a picture run
     bool IsPicture() const { return picture != nullptr; }
 };
@@ -66,7 +101,7 @@ struct RichDocument {
     RichDocument() : paragraphs(1) {}
 
     // Appends text in a format, merging with the last run when it matches.
-    void AppendText(std::string_view text, const CharFormat& format, const std::string& link = {});
+    void AppendText(std::string_view text, const CharFormat& format, const SharedString& link = {});
     void AppendPicture(std::shared_ptr<const Picture> picture, const CharFormat& format);
     Paragraph& NewParagraph(ParaAlign align = ParaAlign::Left);
     Paragraph& Last() { return paragraphs.back(); }

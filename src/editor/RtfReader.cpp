@@ -24,7 +24,7 @@ enum class Dest : uint8_t {
 };
 
 struct Font {
-    std::string name;
+    SharedString name;       // shared by every run in the font
     int codePage = 0;  // 0: the document's code page
     int charset = 0;
 };
@@ -118,7 +118,7 @@ private:
     void finishPicture();
     void finishFontEntry();
     int codePage() const;
-    const std::string& faceOf(int font) const;
+    const SharedString& faceOf(int font) const;
     bool skipping() { if (ucSkip_ > 0) { --ucSkip_; return true; } return false; }
 
     std::string_view in_;
@@ -140,6 +140,7 @@ private:
     std::unordered_map<int, Font> fonts_;
     int fontIndex_ = -1;     // font table entry being read
     Font fontEntry_;
+    std::string fontName_;   // its name so far
     bool fontEntryOpen_ = false;
 
     std::vector<RgbColor> colors_;
@@ -148,7 +149,7 @@ private:
 
     PictState pict_;
     std::string fieldInst_;
-    std::vector<std::string> links_;
+    std::vector<SharedString> links_;
 
     int ucSkip_ = 0;
     char32_t highSurrogate_ = 0;
@@ -164,9 +165,9 @@ int Reader::codePage() const
     return ansiCodePage_;
 }
 
-const std::string& Reader::faceOf(int font) const
+const SharedString& Reader::faceOf(int font) const
 {
-    static const std::string none;
+    static const SharedString none;
     auto it = fonts_.find(font >= 0 ? font : defaultFont_);
     return it != fonts_.end() ? it->second.name : none;
 }
@@ -176,7 +177,7 @@ void Reader::flush()
     if (pending_.empty()) return;
     CharFormat fmt = pendingFmt_;
     fmt.face = faceOf(pendingFont_);
-    doc_.AppendText(pending_, fmt, pendingLink_ >= 0 ? links_[size_t(pendingLink_)] : std::string());
+    doc_.AppendText(pending_, fmt, pendingLink_ >= 0 ? links_[size_t(pendingLink_)] : SharedString());
     pending_.clear();
 }
 
@@ -189,7 +190,7 @@ void Reader::emitChar(char32_t cp)
     }
     if (cp == 0) return;
     if (st_.dest == Dest::FontTable) {
-        if (fontEntry_.name.size() < 256) AppendUtf8(fontEntry_.name, cp);
+        if (fontName_.size() < MaxFaceNameBytes) AppendUtf8(fontName_, cp);
         return;
     }
     if (st_.dest == Dest::FieldInst) {
@@ -214,7 +215,7 @@ void Reader::emitAscii(char c)
 {
     if (st_.dest == Dest::FontTable) {
         if (c == ';') finishFontEntry();
-        else if (fontEntry_.name.size() < 256) fontEntry_.name += c;
+        else if (fontName_.size() < MaxFaceNameBytes) fontName_ += c;
         return;
     }
     if (st_.dest == Dest::ColorTable) {
@@ -284,13 +285,14 @@ void Reader::endRow()
 void Reader::finishFontEntry()
 {
     if (!fontEntryOpen_) return;
-    std::string name = fontEntry_.name;
+    std::string name = std::move(fontName_);
     while (!name.empty() && (name.back() == ' ' || name.back() == ';')) name.pop_back();
     while (!name.empty() && name.front() == ' ') name.erase(0, 1);
-    fontEntry_.name = name;
+    fontEntry_.name = std::move(name);
     fonts_[fontIndex_] = fontEntry_;
     fontEntryOpen_ = false;
     fontEntry_ = Font{};
+    fontName_.clear();
 }
 
 void Reader::finishPicture()
@@ -352,7 +354,7 @@ void Reader::closeGroup()
     if (stack_.empty()) return;
     const Dest was = st_.dest;
     if (was == Dest::FontTable && stack_.back().dest != Dest::FontTable) finishFontEntry();
-    if (was == Dest::FontTable && fontEntryOpen_ && !fontEntry_.name.empty()) finishFontEntry();
+    if (was == Dest::FontTable && fontEntryOpen_ && !fontName_.empty()) finishFontEntry();
     const bool pictureEnds = was == Dest::Pict && stack_.back().dest != Dest::Pict;
     const bool fieldInstEnds = was == Dest::FieldInst && stack_.back().dest != Dest::FieldInst;
     State parent = std::move(stack_.back());
@@ -496,6 +498,7 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
             finishFontEntry();
             fontIndex_ = param;
             fontEntry_ = Font{};
+            fontName_.clear();
             fontEntryOpen_ = true;
         } else if (w == "fcharset") {
             fontEntry_.charset = param;

@@ -108,12 +108,63 @@ void appendPicture(std::string& out, const Picture& pic)
     out += "}";
 }
 
+// A font name as the reader will give it back: no ';' (it ends the entry),
+// no control characters (the text writer drops them, and a tab or a line
+// break becomes a control word that a font table ignores), no spaces at
+// either end, no more than the reader keeps.
+std::string writtenFace(std::string_view face)
+{
+    std::string name;
+    size_t i = 0;
+    while (i < face.size() && name.size() < MaxFaceNameBytes) {
+        const char32_t cp = NextUtf8(face, i);
+        if (cp >= 0x20 && cp != ';') AppendUtf8(name, cp);
+    }
+    const size_t b = name.find_first_not_of(' ');
+    if (b == std::string::npos) return {};
+    return name.substr(b, name.find_last_not_of(' ') - b + 1);
+}
+
+// The field instruction the reader keeps is this long at most.
+constexpr size_t kMaxFieldInstruction = 4096;
+
+// A link target as the reader will give it back: a quote would end the
+// field's argument, so it is escaped as a URL escapes it; control
+// characters are dropped as in text (a tab would become a control word the
+// instruction ignores); the instruction stays within what the reader keeps.
+std::string writtenLink(std::string_view link)
+{
+    constexpr size_t room = kMaxFieldInstruction - sizeof("HYPERLINK \"\"");
+    std::string target, ch;
+    size_t i = 0;
+    while (i < link.size()) {
+        const char32_t cp = NextUtf8(link, i);
+        if (cp < 0x20) continue;
+        ch.clear();
+        if (cp == '"') ch = "%22";
+        else AppendUtf8(ch, cp);
+        if (target.size() + ch.size() > room) break;
+        target += ch;
+    }
+    return target;
+}
+
+// One run as it goes out: its group's control words, its written text (or
+// picture), its link target.
+struct OutRun {
+    std::string props;
+    std::string body;
+    std::string link;
+    bool picture = false;
+};
+
 } // namespace
 
 std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options)
 {
     // Font 0 is the default face; the others in order of first use.
-    std::vector<std::string> faces{options.defaultFace.empty() ? std::string("Arial") : options.defaultFace};
+    std::vector<std::string> faces{writtenFace(options.defaultFace)};
+    if (faces[0].empty()) faces[0] = "Arial";
     std::map<std::string, int> faceIndex{{faces[0], 0}};
     std::vector<uint32_t> colors;
     std::map<uint32_t, int> colorIndex;
@@ -124,26 +175,53 @@ std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options)
         return it->second;
     };
     auto fontOf = [&](const std::string& face) {
-        if (face.empty()) return 0;
-        auto [it, added] = faceIndex.emplace(face, int(faces.size()));
-        if (added) faces.push_back(face);
+        const std::string name = writtenFace(face);
+        if (name.empty()) return 0;
+        auto [it, added] = faceIndex.emplace(name, int(faces.size()));
+        if (added) faces.push_back(name);
         return it->second;
     };
-    for (const auto& p : doc.paragraphs)
+
+    // What the reader would not give back is not written, so reading what
+    // was written and writing it again gives the same bytes: a run whose
+    // text is all dropped characters leaves no empty group behind (nor its
+    // font), and neighbours that come out alike are written as one run, as
+    // the reader would merge them.
+    std::vector<std::vector<OutRun>> paragraphs;
+    paragraphs.reserve(doc.paragraphs.size());
+    for (const auto& p : doc.paragraphs) {
+        std::vector<OutRun>& runs = paragraphs.emplace_back();
         for (const auto& r : p.runs) {
-            fontOf(r.format.face);
-            colorOf(r.format.color);
-            colorOf(r.format.background);
+            OutRun o;
+            o.picture = r.IsPicture();
+            if (o.picture) appendPicture(o.body, *r.picture);
+            else appendText(o.body, r.text);
+            if (o.body.empty()) continue;
+            if (!o.picture) o.link = writtenLink(r.link.str());
+            const CharFormat& f = r.format;
+            if (const int fi = fontOf(f.face)) o.props += "\\f" + std::to_string(fi);
+            if (f.halfPoints > 0) o.props += "\\fs" + std::to_string(std::clamp(f.halfPoints, 2, 3276));
+            if (f.bold) o.props += "\\b";
+            if (f.italic) o.props += "\\i";
+            if (f.underline) o.props += "\\ul";
+            if (f.strike) o.props += "\\strike";
+            if (const int ci = colorOf(f.color)) o.props += "\\cf" + std::to_string(ci);
+            if (const int bi = colorOf(f.background)) o.props += "\\highlight" + std::to_string(bi);
+            if (!runs.empty() && !o.picture && !runs.back().picture && runs.back().props == o.props &&
+                runs.back().link == o.link) {
+                runs.back().body += o.body;
+                continue;
+            }
+            runs.push_back(std::move(o));
         }
+    }
 
     std::string out;
     out.reserve(4096);
     out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl";
     for (size_t i = 0; i < faces.size(); ++i) {
         out += "{\\f" + std::to_string(i) + "\\fnil\\fcharset0 ";
-        std::string name = faces[i];
-        name.erase(std::remove(name.begin(), name.end(), ';'), name.end());
-        appendText(out, name);
+        appendText(out, faces[i]);
         out += ";}";
     }
     out += "}\r\n{\\colortbl ;";
@@ -152,44 +230,27 @@ std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options)
                std::to_string(c & 255) + ";";
     out += "}\r\n\\viewkind4\\uc1\r\n";
 
-    for (const auto& p : doc.paragraphs) {
+    for (size_t pi = 0; pi < doc.paragraphs.size(); ++pi) {
         out += "\\pard";
-        switch (p.align) {
+        switch (doc.paragraphs[pi].align) {
         case ParaAlign::Left: break;
         case ParaAlign::Right: out += "\\qr"; break;
         case ParaAlign::Center: out += "\\qc"; break;
         case ParaAlign::Justify: out += "\\qj"; break;
         }
         out += ' ';
-        for (const auto& r : p.runs) {
+        for (const OutRun& r : paragraphs[pi]) {
             // Each run is a group of its own, so what it sets ends with it.
-            const CharFormat& f = r.format;
-            std::string props;
-            if (const int fi = fontOf(f.face)) props += "\\f" + std::to_string(fi);
-            if (f.halfPoints > 0) props += "\\fs" + std::to_string(f.halfPoints);
-            if (f.bold) props += "\\b";
-            if (f.italic) props += "\\i";
-            if (f.underline) props += "\\ul";
-            if (f.strike) props += "\\strike";
-            if (const int ci = colorOf(f.color)) props += "\\cf" + std::to_string(ci);
-            if (const int bi = colorOf(f.background)) props += "\\highlight" + std::to_string(bi);
-            const bool link = !r.link.empty() && !r.IsPicture();
+            const bool link = !r.link.empty();
             if (link) {
                 out += "{\\field{\\*\\fldinst{HYPERLINK \"";
-                // A quote would end the field's argument: escape it as a URL does.
-                std::string target;
-                for (char c : r.link) target += c == '"' ? std::string("%22") : std::string(1, c);
-                appendText(out, target);
+                appendText(out, r.link);
                 out += "\"}}{\\fldrslt";
             }
             out += '{';
-            out += props;
-            if (r.IsPicture()) {
-                appendPicture(out, *r.picture);
-            } else {
-                if (!props.empty()) out += ' ';
-                appendText(out, r.text);
-            }
+            out += r.props;
+            if (!r.picture && !r.props.empty()) out += ' ';
+            out += r.body;
             out += '}';
             if (link) out += "}}";
         }

@@ -2,7 +2,9 @@
 // LibreOffice all read back as written: a font and a colour table, the
 // character formats the editor sets, paragraph alignment, text outside
 // ASCII as \'hh (Windows-1252) or \u, and pictures as \pict. No byte-order
-// mark.
+// mark. What the reader would not give back (control characters, runs of
+// nothing but those) is left out, so writing what was read from its own
+// output gives the same bytes again.
 #pragma once
 
 #include "RichDocument.h"

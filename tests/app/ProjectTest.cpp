@@ -1,10 +1,13 @@
 #include "app/ListFile.h"
 #include "app/Project.h"
+#include "components/Errors.h"
 #include "components/TextCodec.h"
 #include "support/ScriptedQuestions.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using namespace lw;
 using lw::test::ScriptedQuestions;
@@ -169,12 +172,47 @@ TEST(ProjectOpen, BadListFiles)
         Project p;
         ScriptedQuestions q;
         EXPECT_FALSE(p.Open(t / list, q)) << list;
-        EXPECT_EQ(q.messages.size(), 1u) << list;
+        // The garbage holds NULs: those lines are refused with a message first.
+        EXPECT_EQ(q.messages.size(), list == std::string("garbage.lst") ? 2u : 1u) << list;
+        EXPECT_EQ(q.messages.back(), FilesNotFoundMessage) << list;
         EXPECT_TRUE(p.Files.empty());
     }
     Project p;
     ScriptedQuestions q;
     EXPECT_THROW(p.Open(t / "missing.lst", q), std::exception);
+}
+
+TEST(ProjectOpen, APathWithANulIsRefusedWithAMessage)
+{
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("fminfo.txt", "info");
+    t.write("miss1.mis");
+    t.write("strings/missflag.str", "");
+    t.write("bell.lst", std::string("fminfo.txt") + '\0' + "/anything\r\nmiss1.mis\r\nstrings\\missflag.str\r\n");
+    Project p;
+    ScriptedQuestions q;
+    ASSERT_TRUE(p.Open(t / "bell.lst", q));
+    EXPECT_EQ(p.Files, (std::vector<std::string>{"miss1.mis", "strings\\missflag.str"}));
+    EXPECT_TRUE(p.FMInfo.InfoFile.empty());
+    ASSERT_EQ(q.messages.size(), 1u);
+    EXPECT_EQ(q.messages[0], std::string(NulEntryMessage) + "\nfminfo.txt\\0\\anything");
+
+    EXPECT_THROW(p.AddFiles({t / "miss1.mis", std::string("/x\0y", 4)}), Error);
+    EXPECT_EQ(p.Files.size(), 2u);
+}
+
+TEST(ListFile, SavedListsReopenAsSavedEvenThroughALink)
+{
+    TempDir t;
+    // Windows-1252 bytes of these names would read back as UTF-8 or as a mark.
+    const std::vector<std::string> names{"\xC3\x83\xC2\xA9.txt", "\xC3\xAF\xC2\xBB\xC2\xBFx.wav"};
+    std::filesystem::create_directories(t.path() / "lists");
+    std::filesystem::create_symlink("lists/bell.lst", t.path() / "bell.lst");
+    WriteListFile(t / "bell.lst", names);
+    EXPECT_TRUE(std::filesystem::is_symlink(t.path() / "bell.lst"));
+    EXPECT_EQ(t.read("lists/bell.lst").substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_EQ(ReadListFile(t / "bell.lst"), names);
 }
 
 TEST(ProjectFiles, AddRemoveAndSelect)

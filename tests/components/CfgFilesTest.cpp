@@ -49,7 +49,7 @@ TEST_F(CfgFileTest, SyntaxReadAndWrittenBack)
               "miss_2:\"no_loadout,end\"\r\n"
               "bare:\"\"\r\n"
               "two:\"a:b\"\r\n"
-              "keyless\r\n"
+              ":\"keyless\"\r\n"
               "open:\"unterminated\"\r\n"
               "\r\n");
 }
@@ -128,6 +128,59 @@ TEST_F(CfgFileTest, LineEndsOfEveryKindAndCtrlZ)
     EXPECT_EQ(f.ReadString("title_3", "none"), "none");
     f.WriteString("title_0", "a");
     EXPECT_EQ(tmp.read("titles.str"), "title_0:\"a\"\r\ntitle_1:\"b\"\r\ntitle_2:\"c\"\r\n\r\n");
+}
+
+TEST_F(CfgFileTest, ACtrlZThatEndsTheFileIsNoLine)
+{
+    // DOS editors ended files with Ctrl-Z; a key written later must not
+    // get a blank line before it.
+    tmp.write("titles.str", "title_0:\"a\"\r\n\x1A");
+    TCfgFile f = TCfgFile::StringFile(path);
+    EXPECT_EQ(f.Lines().size(), 1u);
+    f.WriteString("title_1", "b");
+    EXPECT_EQ(tmp.read("titles.str"), "title_0:\"a\"\r\ntitle_1:\"b\"\r\n\r\n");
+    // Ctrl-Z right after text still ends the file after that text.
+    tmp.replace("titles.str", "title_0:\"a\"\x1Atitle_1:\"gone\"");
+    EXPECT_EQ(f.ReadString("title_0", ""), "a");
+    EXPECT_EQ(f.ReadString("title_1", "none"), "none");
+    EXPECT_EQ(f.Lines().size(), 1u);
+}
+
+TEST_F(CfgFileTest, AKeylessLineGoesBackByteForByte)
+{
+    // Its unquoted value would hold a line break and a new key.
+    const std::string keyless = "  :\"x\\ntitle_1:\\\"Injected\\\"\"";
+    tmp.write("titles.str", keyless + "\r\ntitle_0:\"a\"\r\n");
+    TCfgFile f = TCfgFile::StringFile(path);
+    EXPECT_EQ(f.ReadString("title_1", "none"), "none");
+    f.WriteString("title_0", "b");
+    EXPECT_EQ(tmp.read("titles.str"), keyless + "\r\ntitle_0:\"b\"\r\n\r\n");
+    TCfgFile g = TCfgFile::StringFile(path);
+    EXPECT_EQ(g.ReadString("title_1", "none"), "none");
+    g.WriteString("title_0", "c");
+    EXPECT_EQ(tmp.read("titles.str"), keyless + "\r\ntitle_0:\"c\"\r\n\r\n");
+}
+
+TEST_F(CfgFileTest, SavingThroughASymbolicLinkWritesTheFileItPointsTo)
+{
+    std::filesystem::create_directories(tmp / "shared");
+    tmp.write("shared/titles.str", "title_0:\"a\"\r\n");
+    std::filesystem::remove(path);
+    // A chain of two links, the first relative.
+    std::filesystem::create_symlink(tmp / "shared/titles.str", tmp / "abs.str");
+    std::filesystem::create_symlink("abs.str", path);
+    TCfgFile f = TCfgFile::StringFile(path);
+    f.WriteString("title_1", "b");
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_TRUE(std::filesystem::is_symlink(tmp / "abs.str"));
+    EXPECT_EQ(tmp.read("shared/titles.str"), "title_0:\"a\"\r\ntitle_1:\"b\"\r\n\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path()), std::filesystem::directory_iterator()), 3);
+    // A link to a file not made yet makes it.
+    std::filesystem::create_symlink("shared/missflag.str", tmp / "missflag.str");
+    TCfgFile m = TCfgFile::StringFile(tmp / "missflag.str");
+    m.WriteString("miss_1", "skip");
+    EXPECT_TRUE(std::filesystem::is_symlink(tmp / "missflag.str"));
+    EXPECT_EQ(tmp.read("shared/missflag.str"), "miss_1:\"skip\"\r\n\r\n");
 }
 
 TEST_F(CfgFileTest, BadInputReadsSoundlyOrFailsWithTheFileName)

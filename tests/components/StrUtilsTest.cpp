@@ -74,3 +74,29 @@ TEST(TextCodec, PlainTextRule)
     EXPECT_EQ(EncodePlainText("\xC5\x81\xC3\xB3d\xC5\xBA"), "\xEF\xBB\xBF\xC5\x81\xC3\xB3d\xC5\xBA");
     EXPECT_EQ(ToCrLf("a\nb\r\nc\rd"), "a\r\nb\r\nc\r\nd");
 }
+
+TEST(TextCodec, InvalidUtf8AfterAMarkBecomesReplacementCharacters)
+{
+    EXPECT_EQ(DecodePlainText("\xEF\xBB\xBF\xFF"), "\xEF\xBF\xBD");
+    EXPECT_EQ(DecodePlainText("\xEF\xBB\xBF" "a\xC3(\xE2\x82"), "a\xEF\xBF\xBD(\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_TRUE(IsValidUtf8(DecodePlainText("\xEF\xBB\xBF\xED\xA0\x80\xF4\x90\x80\x80")));
+}
+
+TEST(TextCodec, EverySaveReopensAsItWasSaved)
+{
+    // Windows-1252 bytes that are also valid UTF-8, or that begin like a
+    // byte-order mark, would reopen as other text: those go out as UTF-8.
+    for (const std::string text : {"\xC3\x83\xC2\xA9",                  // "Ã©", which is "é" in UTF-8
+                                   "\xC3\xBF\xC3\xBE" "ab",             // "ÿþab", a UTF-16 mark
+                                   "\xC3\xBE\xC3\xBF" "ab",             // "þÿab"
+                                   "\xC3\xAF\xC2\xBB\xC2\xBF" "x"}) {  // "ï»¿x", a UTF-8 mark
+        const std::string bytes = EncodePlainText(text);
+        EXPECT_EQ(bytes, "\xEF\xBB\xBF" + text);
+        EXPECT_EQ(DecodePlainText(bytes), text);
+    }
+    // Text that reads back the same stays Windows-1252.
+    EXPECT_EQ(EncodePlainText("\xC3\xA9t\xC3\xA9"), "\xE9t\xE9");
+    EXPECT_EQ(EncodePlainText("\xC3\xBF" "a"), "\xFF" "a");
+    // A text that itself begins with U+FEFF keeps it.
+    EXPECT_EQ(DecodePlainText(EncodePlainText("\xEF\xBB\xBFx")), "\xEF\xBB\xBFx");
+}

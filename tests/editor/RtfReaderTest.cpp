@@ -155,6 +155,25 @@ TEST(RtfReader, HyperlinkFieldsGiveTheirResultWithTheTarget)
     EXPECT_TRUE(runWith(doc, "7")->link.empty());
 }
 
+TEST(RtfReader, RunsShareTheirLinkTargetAndFontName)
+{
+    // Every run of one field and one font holds the same target and name,
+    // not a copy each: many short runs would take memory without bound.
+    std::string rtf = "{\\rtf1{\\fonttbl{\\f1 " + std::string(200, 'N') + ";}}\\f1{\\field{\\*\\fldinst HYPERLINK \"" +
+                      std::string(4000, 'L') + "\"}{\\fldrslt ";
+    for (int i = 0; i < 100; ++i) rtf += "\\b a\\b0 a";
+    rtf += "}}}";
+    const RichDocument doc = read(rtf);
+    const auto& runs = doc.paragraphs.at(0).runs;
+    ASSERT_EQ(runs.size(), 200u);
+    for (const TextRun& r : runs) {
+        EXPECT_EQ(r.link.size(), 4000u);
+        EXPECT_EQ(r.link.str().data(), runs[0].link.str().data());
+        EXPECT_EQ(r.format.face.str().data(), runs[0].format.face.str().data());
+    }
+    EXPECT_EQ(runs[0].format.face, std::string(200, 'N'));
+}
+
 TEST(RtfReader, TableCellsAreTabSeparatedRowsAreParagraphs)
 {
     EXPECT_EQ(textOf("{\\rtf1\\trowd\\cellx1000\\cellx2000\\intbl a\\cell b\\cell\\row"
