@@ -22,6 +22,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <set>
 
 using namespace lw;
@@ -108,6 +109,7 @@ class FailureMatrixTest : public QObject {
 private slots:
     void editorSaveKeepsTheText();
     void listSaveKeepsTheProject();
+    void zipKeepsTheEarlierArchive();
 };
 
 void FailureMatrixTest::editorSaveKeepsTheText()
@@ -204,6 +206,56 @@ void FailureMatrixTest::listSaveKeepsTheProject()
         QVERIFY2(form.isVisible() && form.SaveButton->isEnabled(), where);
         QCOMPARE(form.FileListBox->count(), int(project.Files.size()));
         QCOMPARE(form.FileListBox->item(1)->text(), QString("miss1.mis"));
+    }
+}
+
+void FailureMatrixTest::zipKeepsTheEarlierArchive()
+{
+    for (Failure f : kFailures) {
+        const QByteArray where = nameOf(f);
+        TempDir t;
+        t.write("fm/thief2.exe");
+        std::string noise(20000, '\0');  // does not compress below the size limit
+        std::mt19937 random(7);
+        for (char& c : noise) c = char(random());
+        t.write("fm/miss1.mis", noise);
+        t.write("fm/strings/missflag.str", "miss_1:\"end\"\r\n");
+        const std::string archive = t.write("out/bell.zip", "earlier archive");
+        ScriptedGuiQuestions q;
+        Project project;
+        TMainForm form(q, project);
+        TCreateDialog create(q, &form);
+        form.SetCreateDialog(&create);
+        form.show();
+        q.dialogs.push_back([&](QDialog& d) {
+            auto& c = static_cast<TCreateDialog&>(d);
+            c.FMDirEdit->setText(QString::fromStdString((t.path() / "fm").string()));
+            c.SetGame(GameThief2);
+            c.ShortNameEdit->setText("bell");
+            c.accept();
+        });
+        QTest::keyClick(form.FileListBox, Qt::Key_N, Qt::ControlModifier);
+        const fs::path target = f == Failure::FolderRemoved ? t.path() / "fm" / "bell.zip" : fs::path(archive);
+        q.core.saveFiles.push_back(target.string());
+        const std::set<std::string> before = namesIn(target.parent_path());
+        {
+            const auto failure = arrange(f, target, 4096);  // the archive is longer than the string files
+            if (!failure) {
+                qInfo("%s: cannot be arranged here, skipped", where.constData());
+                continue;
+            }
+            QTest::keyClick(form.FileListBox, Qt::Key_D, Qt::ControlModifier);
+        }
+        QVERIFY2(q.core.messages.size() == 1, where);
+        const QString message = QString::fromStdString(q.core.messages[0]);
+        QVERIFY2(message.contains(f == Failure::FolderRemoved ? "fm/" : "bell.zip"), qPrintable(message));
+        if (f != Failure::FolderRemoved) {
+            QCOMPARE(namesIn(target.parent_path()), before);
+            if (f != Failure::TargetIsDirectory) QCOMPARE(t.read("out/bell.zip"), std::string("earlier archive"));
+        }
+        QVERIFY2(!form.Progress(), where);
+        QVERIFY2(form.centralWidget()->isEnabled() && form.ZipButton->isEnabled(), where);
+        QCOMPARE(form.FileListBox->count(), int(project.Files.size()));
     }
 }
 
