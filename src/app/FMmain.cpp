@@ -1,6 +1,7 @@
 #include "FMmain.h"
 
 #include "components/GuiQuestions.h"
+#include "app/CheckDlg.h"
 #include "app/Packaging.h"
 #include "app/ZipDlg.h"
 #include "components/Hintctrl.h"
@@ -105,12 +106,14 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
     LangButton->setIcon(LoadIcon(QStringLiteral("flag-en")));
     MainToolBar->addWidget(LangButton);
     MainToolBar->addSeparator();
+    CheckButton = addCommand("check", tr("Check"), tr("Check the FM before it ships"), QStringLiteral("Ctrl+K"));
     ZipButton = addCommand("zip", tr("Zip"), tr("Zip-up the FM files"), QStringLiteral("Ctrl+D"));
 
     connect(CreateButton, &QAction::triggered, this, [this] { guarded([&] { CreateButtonClick(); }); });
     connect(OpenButton, &QAction::triggered, this, [this] { guarded([&] { OpenButtonClick(); }); });
     connect(SaveButton, &QAction::triggered, this, [this] { guarded([&] { SaveButtonClick(); }); });
     connect(ZipButton, &QAction::triggered, this, [this] { guarded([&] { ZipButtonClick(); }); });
+    connect(CheckButton, &QAction::triggered, this, [this] { guarded([&] { CheckButtonClick(); }); });
     connect(FMInfoButton, &QAction::triggered, this, [this] { guarded([&] { FMInfoButtonClick(); }); });
 
     ConfigureFMZipper(FMZipper);
@@ -266,6 +269,7 @@ QAction* TMainForm::shortcutAction(int key) const
     case Qt::Key_S: return SaveButton;
     case Qt::Key_I: return FMInfoButton;
     case Qt::Key_D: return ZipButton;
+    case Qt::Key_K: return CheckButton;
     default: return nullptr;
     }
 }
@@ -411,7 +415,7 @@ void TMainForm::showProject()
     FMShortName->setText(viewText(project_.FMInfo.ShortName));
     FMInfoBox->show();
     MissInfoBox->hide();
-    for (QAction* a : {SaveButton, FMInfoButton, ZipButton}) a->setEnabled(true);
+    for (QAction* a : {SaveButton, FMInfoButton, ZipButton, CheckButton}) a->setEnabled(true);
     AddFileButton->setEnabled(true);
     LangButton->setEnabled(true);
     RemFileButton->setEnabled(!FileListBox->selectedItems().isEmpty());
@@ -430,7 +434,8 @@ void TMainForm::showNoProject()
     FMInfoBox->hide();
     MissInfoBox->hide();
     InfoButton->hide();
-    for (QAction* a : {SaveButton, FMInfoButton, ZipButton}) a->setEnabled(false);
+    for (QAction* a : {SaveButton, FMInfoButton, ZipButton, CheckButton}) a->setEnabled(false);
+    if (checkDialog_) checkDialog_->hide();
     AddFileButton->setEnabled(false);
     LangButton->setEnabled(false);
     RemFileButton->setEnabled(false);
@@ -596,9 +601,35 @@ void TMainForm::MissFlagCheckClick(QCheckBox* sender)
     project_.SetMissFlag(sender->property("tag").toInt(), sender->isChecked());
 }
 
+void TMainForm::CheckButtonClick()
+{
+    const std::vector<Finding> findings = CheckProject(project_);
+    if (!checkDialog_) {
+        checkDialog_ = new TCheckDialog(this);
+        checkDialog_->OnSelectEntry = [this](int entry) {
+            if (entry < 0 || entry >= FileListBox->count()) return;
+            FileListBox->clearSelection();
+            FileListBox->setCurrentRow(entry);
+            FileListBox->item(entry)->setSelected(true);
+            FileListBox->scrollToItem(FileListBox->item(entry));
+            activateWindow();
+        };
+    }
+    checkDialog_->ShowFindings(findings);
+    checkDialog_->show();
+    checkDialog_->raise();
+    checkDialog_->activateWindow();
+}
+
 void TMainForm::ZipButtonClick()
 {
     if (!saveEditor()) return;
+    // Errors mean a package that will not install or play as meant; the
+    // author decides. Warnings alone do not stop it.
+    const std::vector<Finding> findings = CheckProject(project_);
+    if (CountOf(findings, Severity::Error) > 0
+        && questions_.AskYesNo("Lanternwright", ZipAnywayText(findings)) != Answer::Yes)
+        return;
     project_.WriteStringFiles();
     const std::string shortName = project_.FMInfo.ShortName.Text();
     FileRequest req{"", "Zip Archives|*.zip", project_.FMInfo.FMDir, shortName.empty() ? "" : shortName + ".zip", "zip", true};

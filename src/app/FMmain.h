@@ -23,6 +23,7 @@ class QToolButton;
 namespace lw {
 
 class GuiQuestions;
+class TCheckDialog;
 class TCreateDialog;
 class TEditorForm;
 class THEdit;
@@ -46,6 +47,7 @@ public:
     QAction* SaveButton;
     QAction* FMInfoButton;
     QAction* ZipButton;
+    QAction* CheckButton;
     QToolButton* LangButton;
     QMenu* LangMenu;
     QActionGroup* LangGroup;
@@ -76,6 +78,9 @@ public:
     void MissNameChange(THEdit* sender);
     void MissFlagCheckClick(QCheckBox* sender);
     void ZipButtonClick();
+    void CheckButtonClick();
+    // The check's window, once the check has run.
+    TCheckDialog* CheckDialog() const { return checkDialog_; }
     void FMInfoButtonClick();
     void InfoButtonClick();
     void InfoFileSaved(QObject* sender, const QString& name);
@@ -118,6 +123,7 @@ private:
     bool FBusy = false;
     bool hasProject_ = false;  // the window shows a project
     TZipProgress* FProgress = nullptr;
+    TCheckDialog* checkDialog_ = nullptr;
     QLabel* statusLabel_ = nullptr;
     QString openDir_;  // the initial directory of the list dialogs
     QString saveDir_;

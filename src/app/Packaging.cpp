@@ -1,5 +1,6 @@
 #include "Packaging.h"
 
+#include "Preflight.h"
 #include "Project.h"
 #include "components/Questions.h"
 #include "components/ZipArch.h"
@@ -213,21 +214,49 @@ std::string oneLine(std::string s)
 
 } // namespace
 
-int RunPack(const std::string& listFile, const std::string& output, std::ostream& out, std::ostream& err,
-            bool showProgress)
+bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostream& err)
+{
+    NoQuestions none;
+    if (project.Open(fs::absolute(listFile).string(), none)) return true;
+    if (none.askedGame)
+        err << "lanternwright: cannot tell the game of " << listFile << ": neither the list nor the directory names it\n";
+    else if (!none.askedFolder && !none.lastMessage.empty())
+        err << "lanternwright: " << listFile << ": " << oneLine(none.lastMessage) << "\n";
+    else
+        err << "lanternwright: " << listFile << ": a listed file is missing in "
+            << fs::absolute(listFile).parent_path().string() << "\n";
+    return false;
+}
+
+int RunCheck(const std::string& listFile, bool json, std::ostream& out, std::ostream& err)
 {
     Project project;
-    NoQuestions none;
+    std::vector<Finding> findings;
     try {
-        if (!project.Open(fs::absolute(listFile).string(), none)) {
-            if (none.askedGame)
-                err << "lanternwright: cannot tell the game of " << listFile
-                    << ": neither the list nor the directory names it\n";
-            else if (!none.askedFolder && !none.lastMessage.empty())
-                err << "lanternwright: " << listFile << ": " << oneLine(none.lastMessage) << "\n";
-            else
-                err << "lanternwright: " << listFile << ": a listed file is missing in "
-                    << fs::absolute(listFile).parent_path().string() << "\n";
+        if (!OpenForCommandLine(project, listFile, err)) return 2;
+        findings = CheckProject(project);
+    } catch (const std::exception& e) {
+        err << "lanternwright: " << oneLine(e.what()) << "\n";
+        return 2;
+    }
+    for (const Finding& f : findings) out << oneLine(json ? FindingJson(f) : FindingLine(f)) << "\n";
+    return CountOf(findings, Severity::Error) > 0 ? 1 : 0;
+}
+
+int RunPack(const std::string& listFile, const std::string& output, std::ostream& out, std::ostream& err,
+            bool showProgress, bool force)
+{
+    Project project;
+    try {
+        if (!OpenForCommandLine(project, listFile, err)) return 1;
+        // A package with errors would not install or play as meant: it is
+        // made only when the author insists.
+        const std::vector<Finding> findings = CheckProject(project);
+        if (const int errors = CountOf(findings, Severity::Error); errors > 0 && !force) {
+            for (const Finding& f : findings)
+                if (f.severity == Severity::Error) err << oneLine(FindingLine(f)) << "\n";
+            err << "lanternwright: the check found " << errors << (errors == 1 ? " error" : " errors")
+                << "; --force packs anyway\n";
             return 1;
         }
         project.WriteStringFiles();

@@ -43,9 +43,19 @@ PackResult PackProject(TZipArchiver& zipper, const Project& project, const std::
 // value reaches 512.
 std::string SizeText(uint64_t bytes, char decimalPoint = '.');
 
-// lanternwright --pack LISTFILE [--output ZIPFILE]: 0 on success, else a
-// one-line reason on err and a non-zero result.
+// lanternwright --pack LISTFILE [--output ZIPFILE] [--force]: 0 on success,
+// else a one-line reason on err and a non-zero result. The FM is checked
+// first; errors stop the run (each on a line of err) unless force is set.
 int RunPack(const std::string& listFile, const std::string& output, std::ostream& out, std::ostream& err,
-            bool showProgress);
+            bool showProgress, bool force = false);
+
+// lanternwright --check LISTFILE [--json]: one finding a line (a JSON object
+// a line with json); 0 without errors, 1 with errors, 2 when the list
+// cannot be read.
+int RunCheck(const std::string& listFile, bool json, std::ostream& out, std::ostream& err);
+
+// Opens a list file without asking anything; false after writing the
+// reason to err.
+bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostream& err);
 
 } // namespace lw

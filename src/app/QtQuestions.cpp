@@ -114,6 +114,13 @@ Answer QtQuestions::AskYesNoCancel(const std::string& caption, const std::string
     return Answer::Cancel;
 }
 
+Answer QtQuestions::AskYesNo(const std::string& caption, const std::string& text)
+{
+    const auto b = QMessageBox::question(owner(), q(caption), q(text), QMessageBox::Yes | QMessageBox::No,
+                                         QMessageBox::No);
+    return b == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
 void QtQuestions::Beep() { QApplication::beep(); }
 
 int QtQuestions::ExecDialog(QDialog& dialog) { return dialog.exec(); }

@@ -25,6 +25,7 @@ public:
     int ChooseGame() override;
     void ShowMessage(MessageKind kind, const std::string& caption, const std::string& text) override;
     Answer AskYesNoCancel(const std::string& caption, const std::string& text) override;
+    Answer AskYesNo(const std::string& caption, const std::string& text) override;
     void Beep() override;
     int ExecDialog(QDialog& dialog) override;
     std::optional<int> AskNumber(const std::string& caption, const std::string& label, int value, int min,

@@ -31,7 +31,8 @@ using namespace lw;
 
 const char* kUsage =
     "Usage: lanternwright [LISTFILE]\n"
-    "       lanternwright --pack LISTFILE [--output ZIPFILE]\n"
+    "       lanternwright --pack LISTFILE [--output ZIPFILE] [--force]\n"
+    "       lanternwright --check LISTFILE [--json]\n"
     "       lanternwright --convert INPUT OUTPUT\n"
     "Packages a Thief fan mission: keeps its file list, mission names and flags,\n"
     "writes the game's string files and packs everything into one zip archive.\n"
@@ -41,6 +42,12 @@ const char* kUsage =
     "                           asking nothing; the archive is the FM directory's\n"
     "                           short name + \".zip\" unless --output names it\n"
     "  --output ZIPFILE         where --pack writes the archive\n"
+    "  --force                  pack even when the check finds errors\n"
+    "  --check LISTFILE         check the FM before it ships: missing, forgotten and\n"
+    "                           unpackable files, the mission chain, the names and\n"
+    "                           the info file; one finding a line; exit 0 without\n"
+    "                           errors, 1 with errors, 2 when the list cannot be read\n"
+    "  --json                   with --check: one JSON object a finding\n"
     "  --convert INPUT OUTPUT   turn an info file into plain text (OUTPUT ends in\n"
     "                           .txt) or RTF (any other name); \"-\" as OUTPUT writes\n"
     "                           the text to standard output\n"
@@ -49,8 +56,8 @@ const char* kUsage =
 
 int run(int argc, char** argv)
 {
-    std::string listFile, packList, output, convertIn, convertOut;
-    bool pack = false, convert = false;
+    std::string listFile, packList, checkList, output, convertIn, convertOut;
+    bool pack = false, convert = false, check = false, json = false, force = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](std::string& into) {
@@ -63,6 +70,19 @@ int run(int argc, char** argv)
         if (arg == "--pack") {
             pack = true;
             value(packList);
+            continue;
+        }
+        if (arg == "--check") {
+            check = true;
+            value(checkList);
+            continue;
+        }
+        if (arg == "--json") {
+            json = true;
+            continue;
+        }
+        if (arg == "--force") {
+            force = true;
             continue;
         }
         if (arg == "--output" || arg == "-o") {
@@ -99,7 +119,16 @@ int run(int argc, char** argv)
 
     // The command-line modes need no display.
     if (convert) return lw::ConvertInfoFile(convertIn, convertOut, std::cout, std::cerr);
-    if (pack) return lw::RunPack(packList, output, std::cout, std::cerr, ::isatty(STDERR_FILENO) != 0);
+    if (check) return lw::RunCheck(checkList, json, std::cout, std::cerr);
+    if (pack) return lw::RunPack(packList, output, std::cout, std::cerr, ::isatty(STDERR_FILENO) != 0, force);
+    if (json) {
+        std::cerr << "lanternwright: --json goes with --check (see --help)\n";
+        return 2;
+    }
+    if (force) {
+        std::cerr << "lanternwright: --force goes with --pack (see --help)\n";
+        return 2;
+    }
     if (!output.empty()) {
         std::cerr << "lanternwright: --output goes with --pack (see --help)\n";
         return 2;

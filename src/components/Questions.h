@@ -42,6 +42,12 @@ public:
     virtual int ChooseGame() = 0;
     virtual void ShowMessage(MessageKind kind, const std::string& caption, const std::string& text) = 0;
     virtual Answer AskYesNoCancel(const std::string& caption, const std::string& text) = 0;
+    // Yes or No, No the default; without a box of its own, the three-way
+    // question stands in, Cancel meaning No.
+    virtual Answer AskYesNo(const std::string& caption, const std::string& text)
+    {
+        return AskYesNoCancel(caption, text) == Answer::Yes ? Answer::Yes : Answer::No;
+    }
     virtual void Beep() = 0;
 };
 

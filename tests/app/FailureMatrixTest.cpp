@@ -237,6 +237,7 @@ void FailureMatrixTest::zipKeepsTheEarlierArchive()
         QTest::keyClick(form.FileListBox, Qt::Key_N, Qt::ControlModifier);
         const fs::path target = f == Failure::FolderRemoved ? t.path() / "fm" / "bell.zip" : fs::path(archive);
         q.core.saveFiles.push_back(target.string());
+        q.core.answers.push_back(Answer::Yes);  // the check's "Zip anyway?" when the files are gone
         const std::set<std::string> before = namesIn(target.parent_path());
         {
             const auto failure = arrange(f, target, 4096);  // the archive is longer than the string files

@@ -285,7 +285,10 @@ void MainFormTest::zipPacksWithProgressAndCanBeStopped()
     std::filesystem::remove(t / "miss1.mis");
     std::filesystem::create_symlink(t / "gone.mis", t / "miss1.mis");
     f.q.core.saveFiles.push_back(t / "other.zip");
+    f.q.core.answers.push_back(Answer::Yes);  // the check's "Zip anyway?"
     f.form.ZipButton->trigger();
+    QCOMPARE(f.q.core.questions.size(), size_t(1));
+    QVERIFY(QString::fromStdString(f.q.core.questions[0]).endsWith("Zip anyway?"));
     QCOMPARE(f.q.core.messages.size(), size_t(1));
     QVERIFY(QString::fromStdString(f.q.core.messages[0]).startsWith("The archive could not be made: "));
     QVERIFY(QString::fromStdString(f.q.core.messages[0]).contains("miss1.mis"));

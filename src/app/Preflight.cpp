@@ -1,0 +1,434 @@
+#include "Preflight.h"
+
+#include "Project.h"
+#include "components/FileIO.h"
+#include "components/PathResolver.h"
+#include "components/StrUtils.h"
+#include "components/TextCodec.h"
+#include "editor/InfoConvert.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sys/stat.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace lw {
+
+const std::vector<std::string> ResourceFolders = {
+    "fam", "obj",    "mesh",     "bitmap", "pal",        "snd",     "snd2",
+    "song", "movies", "intrface", "books",  "sq_scripts", "strings", "subtitles",
+};
+
+namespace {
+
+constexpr size_t kFirstNames = 3;          // names shown of a forgotten folder
+constexpr size_t kShortNameMax = 30;       // longer short names are rewritten by loaders
+constexpr uint64_t kInfoReadLimit = 64ull << 20;
+
+std::string inQuotes(const std::string& s) { return "\"" + s + "\""; }
+
+std::string numbered(size_t n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string extensionOf(const std::string& entry)
+{
+    const size_t dot = entry.rfind('.');
+    const size_t sep = entry.find_last_of("\\/");
+    if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return {};
+    return AsciiLower(entry.substr(dot));
+}
+
+bool isRootMissionEntry(const std::string& entry)
+{
+    return entry.find_first_of("\\/") == std::string::npos && extensionOf(entry) == ".mis" && MissNumber(entry) != 0;
+}
+
+bool leavesRoot(const std::string& entry)
+{
+    if (entry.empty()) return false;
+    if (entry[0] == '\\' || entry[0] == '/') return true;
+    if (entry.size() >= 2 && entry[1] == ':') return true;
+    return entry == ".." || entry.rfind("..\\", 0) == 0 || entry.rfind("../", 0) == 0;
+}
+
+// The path parts a package stores: what lies after any leading "..", drive
+// or root.
+std::vector<std::string> storedParts(const std::string& entry)
+{
+    std::vector<std::string> parts;
+    std::string cur;
+    auto flush = [&] {
+        if (!cur.empty() && cur != "." && cur != "..") parts.push_back(cur);
+        cur.clear();
+    };
+    size_t start = entry.size() >= 2 && entry[1] == ':' ? 2 : 0;
+    for (size_t i = start; i < entry.size(); ++i) {
+        if (entry[i] == '\\' || entry[i] == '/') flush();
+        else cur += entry[i];
+    }
+    flush();
+    return parts;
+}
+
+bool canRead(const fs::path& p)
+{
+    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+// A line that starts with the word, any blanks, then a colon: the way
+// loaders find an info file's fields.
+bool hasField(const std::string& text, const std::string& word)
+{
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        const size_t end = text.find('\n', pos);
+        std::string_view line(text.data() + pos, (end == std::string::npos ? text.size() : end) - pos);
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+        if (line.substr(0, word.size()) == word) {
+            line.remove_prefix(word.size());
+            while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+            if (!line.empty() && line.front() == ':') return true;
+        }
+        if (end == std::string::npos) break;
+        pos = end + 1;
+    }
+    return false;
+}
+
+// Bytes that Windows-1252 leaves undefined.
+bool hasUndefinedCp1252(std::string_view bytes)
+{
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+    });
+}
+
+class Checker {
+public:
+    explicit Checker(const Project& p) : p_(p), fm_(p.FMInfo) {}
+
+    std::vector<Finding> Run()
+    {
+        checkListedFiles();
+        checkForgottenFiles();
+        checkChain();
+        checkNames();
+        checkInfoFile();
+        return std::move(findings_);
+    }
+
+private:
+    bool isStringFile(const std::string& entry) const
+    {
+        if (!fm_.MissFlagFile.empty() && EqualsNoCase(entry, fm_.MissFlagFile)) return true;
+        return std::any_of(fm_.TitleFiles.begin(), fm_.TitleFiles.end(),
+                           [&](const std::string& t) { return !t.empty() && EqualsNoCase(entry, t); });
+    }
+
+    void add(Severity s, std::string file, std::string message, int entry = -1)
+    {
+        findings_.push_back({s, std::move(file), std::move(message), entry});
+    }
+
+    void checkListedFiles()
+    {
+        const std::vector<std::string>& files = p_.Files;
+        if (files.size() > MaxPlainZipEntries)
+            add(Severity::Warning, "",
+                "The list holds " + std::to_string(files.size())
+                    + " files, more than a plain zip archive holds: the package needs zip64, which some older "
+                      "tools cannot open");
+        std::map<std::string, int> byPath;        // resolved file -> first entry
+        std::map<std::string, int> byFoldedName;  // stored name without case -> first entry
+        for (size_t i = 0; i < files.size(); ++i) {
+            const std::string& entry = files[i];
+            const int at = int(i);
+            for (const std::string& part : storedParts(entry))
+                if (const std::string why = WindowsNameProblem(part); !why.empty()) {
+                    add(Severity::Error, entry, "Windows cannot unpack this name: " + why, at);
+                    break;
+                }
+            if (leavesRoot(entry)) {
+                std::string stored;
+                for (const std::string& part : storedParts(entry)) stored += (stored.empty() ? "" : "\\") + part;
+                add(Severity::Warning, entry,
+                    "Lies outside the FM directory: the package stores it as " + inQuotes(stored)
+                        + ", not where the game looks for it",
+                    at);
+            }
+            fs::path path;
+            try {
+                path = ResolvePath(fm_.FMDir, entry);
+            } catch (const std::exception& e) {
+                add(Severity::Error, entry, e.what(), at);
+                continue;
+            }
+            struct stat st {};
+            if (::stat(path.c_str(), &st) != 0) {
+                // The string files are made by the next Save or Zip.
+                if (!isStringFile(entry)) add(Severity::Error, entry, "Listed, but not found", at);
+                continue;
+            }
+            if (S_ISDIR(st.st_mode)) {
+                add(Severity::Error, entry, "Is a folder, not a file: list the files in it instead", at);
+                continue;
+            }
+            if (!canRead(path)) {
+                add(Severity::Error, entry, "Cannot be read", at);
+                continue;
+            }
+            const std::string key = path.lexically_normal().string();
+            listedPaths_.insert(AsciiLower(key));
+            if (const auto [it, fresh] = byPath.emplace(key, at); !fresh) {
+                add(Severity::Warning, entry, "Is listed twice (also as " + inQuotes(files[size_t(it->second)]) + ")", at);
+                continue;
+            }
+            std::string folded;
+            for (const std::string& part : storedParts(entry)) folded += (folded.empty() ? "" : "/") + AsciiLower(part);
+            if (const auto [it, fresh] = byFoldedName.emplace(folded, at); !fresh)
+                add(Severity::Error, entry,
+                    "Differs from " + inQuotes(files[size_t(it->second)])
+                        + " only in letter case: Windows unpacks only one of the two",
+                    at);
+            const uint64_t size = uint64_t(st.st_size);
+            if (size == 0) add(Severity::Note, entry, "Is empty", at);
+            if (size > MaxPlainZipSize)
+                add(Severity::Warning, entry,
+                    "Is larger than 4 GiB: the package needs zip64, which some older tools cannot open", at);
+            const std::string ext = extensionOf(entry);
+            if (ext == ".zip" || ext == ".7z" || ext == ".rar")
+                add(Severity::Warning, entry, "Is an archive: the package would hold a package", at);
+        }
+    }
+
+    void checkForgottenFiles()
+    {
+        if (fm_.FMDir.empty()) return;
+        const std::string base = fm_.Game == GameThief2x ? "t2x\\" : "";
+        for (const std::string& folder : ResourceFolders) {
+            fs::path dir;
+            try {
+                dir = ResolvePath(fm_.FMDir, base + folder);
+            } catch (const std::exception&) {
+                continue;
+            }
+            if (!IsDirectory(dir)) continue;
+            std::vector<std::string> missing;
+            std::error_code ec;
+            for (fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec), end;
+                 !ec && it != end; it.increment(ec)) {
+                if (!it->is_regular_file(ec)) continue;
+                const std::string key = it->path().lexically_normal().string();
+                if (listedPaths_.count(AsciiLower(key))) continue;
+                missing.push_back(RelativeEntry(fm_.FMDir, it->path()));
+            }
+            if (missing.empty()) continue;
+            std::sort(missing.begin(), missing.end());
+            std::string names;
+            for (size_t i = 0; i < missing.size() && i < kFirstNames; ++i) names += (i ? ", " : "") + missing[i];
+            if (missing.size() > kFirstNames) names += ", …";
+            const std::string shown = RelativeEntry(fm_.FMDir, dir);
+            add(Severity::Warning, shown,
+                numbered(missing.size(), "file", "files") + " in this folder " + (missing.size() == 1 ? "is" : "are")
+                    + " not listed: " + names);
+        }
+    }
+
+    void checkChain()
+    {
+        const std::vector<int> chain = p_.Chain();
+        const std::set<int> inChain(chain.begin(), chain.end());
+        std::map<int, int> listed;  // mission number -> entry
+        bool flagFileListed = false;
+        for (size_t i = 0; i < p_.Files.size(); ++i) {
+            const std::string& entry = p_.Files[i];
+            if (!fm_.MissFlagFile.empty() && EqualsNoCase(entry, fm_.MissFlagFile)) flagFileListed = true;
+            if (!isRootMissionEntry(entry)) continue;
+            const int n = MissNumber(entry);
+            listed.emplace(n, int(i));
+            if (!inChain.count(n))
+                add(Severity::Error, entry, "Listed, but the mission flag file skips it: the game never plays it",
+                    int(i));
+        }
+        if (listed.empty()) {
+            add(Severity::Error, "", "No mission file (miss1.mis, miss2.mis, ...) is listed");
+            return;
+        }
+        for (int n : chain)
+            if (!listed.count(n))
+                add(Severity::Error, "miss" + std::to_string(n) + ".mis",
+                    "Mission " + std::to_string(n) + " is in play, but its file is not listed");
+        if (listed.size() > 1 && !flagFileListed)
+            add(Severity::Error, fm_.MissFlagFile.empty() ? "strings\\missflag.str" : fm_.MissFlagFile,
+                numbered(listed.size(), "mission is", "missions are")
+                    + " listed, but not the mission flag file: the game plays only the first");
+    }
+
+    void checkNames()
+    {
+        if (std::all_of(fm_.Names.begin(), fm_.Names.end(), [](const FileText& t) { return t.Text().empty(); }))
+            add(Severity::Warning, "", "The FM has no name in any language");
+        const std::string shortName = fm_.ShortName.Text();
+        if (shortName.empty()) {
+            add(Severity::Warning, "", "The FM has no short name (the archive's file name)");
+        } else if (shortName.size() > kShortNameMax
+                   || shortName.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-")
+                          != std::string::npos) {
+            add(Severity::Warning, "",
+                "The short name " + inQuotes(shortName)
+                    + " is longer than 30 characters or holds characters other than A-Z, a-z, 0-9, _ and -: "
+                      "loaders rewrite it");
+        }
+        const size_t own = size_t(std::clamp(fm_.Language, 0, LangCount - 1));
+        for (int k = 0; k < LangCount; ++k) {
+            if (fm_.TitleFiles[size_t(k)].empty()) continue;
+            for (int n : p_.Chain()) {
+                const TMissInfo& m = p_.Missions[size_t(n)];
+                // Titles fall back to the project language when written.
+                if (!m.LongNames[size_t(k)].Text().empty() || !m.LongNames[own].Text().empty()) continue;
+                add(Severity::Warning, "miss" + std::to_string(n) + ".mis",
+                    "Mission " + std::to_string(n) + " has no long name in " + LangNames[size_t(k)]
+                        + ": the game shows its number instead");
+            }
+        }
+    }
+
+    void checkInfoFile()
+    {
+        if (fm_.InfoFile.empty()) {
+            add(Severity::Warning, "", "No info file (fminfo.txt) is listed: loaders have nothing to show of the FM");
+            return;
+        }
+        const auto it = std::find(p_.Files.begin(), p_.Files.end(), fm_.InfoFile);
+        const int at = it == p_.Files.end() ? -1 : int(it - p_.Files.begin());
+        std::string bytes;
+        try {
+            bytes = ReadWholeFile(ResolvePath(fm_.FMDir, fm_.InfoFile), kInfoReadLimit);
+        } catch (const std::exception&) {
+            return;  // reported with the listed files
+        }
+        const std::string ext = extensionOf(fm_.InfoFile);
+        if (ext == ".rtf" && bytes.rfind("{\\rtf", 0) != 0) {
+            add(Severity::Error, fm_.InfoFile,
+                bytes.rfind("\xEF\xBB\xBF", 0) == 0
+                    ? "Starts with a byte-order mark before {\\rtf: loaders cannot read it as RTF"
+                    : "Does not start with {\\rtf: loaders cannot read it as RTF",
+                at);
+        }
+        const std::string text = PlainTextOf(LoadInfoDocument(bytes));
+        for (const char* field : {"Title", "Author"})
+            if (!hasField(text, field))
+                add(Severity::Warning, fm_.InfoFile,
+                    std::string("Has no \"") + field + ":\" line: loaders read the FM's " + AsciiLower(field)
+                        + " from it",
+                    at);
+        if (ext == ".txt") {
+            const bool bom = bytes.rfind("\xEF\xBB\xBF", 0) == 0 || bytes.rfind("\xFF\xFE", 0) == 0
+                             || bytes.rfind("\xFE\xFF", 0) == 0;
+            const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
+            if (!bom && !ascii) {
+                if (IsValidUtf8(bytes))
+                    add(Severity::Warning, fm_.InfoFile,
+                        "Is UTF-8 without a byte-order mark: loaders read it as Windows-1252 and show its accents "
+                        "wrongly",
+                        at);
+                else if (hasUndefinedCp1252(bytes))
+                    add(Severity::Warning, fm_.InfoFile,
+                        "Holds bytes that are no characters of Windows-1252: loaders show them as boxes", at);
+            }
+        }
+    }
+
+    const Project& p_;
+    const TFMInfo& fm_;
+    std::vector<Finding> findings_;
+    std::set<std::string> listedPaths_;  // resolved, without case
+};
+
+std::string jsonString(const std::string& s)
+{
+    std::string out = "\"";
+    for (char c : s) {
+        const auto b = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (b < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", b);
+                out += buf;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+std::vector<Finding> CheckProject(const Project& project) { return Checker(project).Run(); }
+
+int CountOf(const std::vector<Finding>& findings, Severity severity)
+{
+    return int(std::count_if(findings.begin(), findings.end(), [&](const Finding& f) { return f.severity == severity; }));
+}
+
+const char* SeverityName(Severity severity)
+{
+    switch (severity) {
+    case Severity::Error: return "error";
+    case Severity::Warning: return "warning";
+    case Severity::Note: return "note";
+    }
+    return "note";
+}
+
+std::string FindingLine(const Finding& f)
+{
+    std::string line = SeverityName(f.severity);
+    line += ": ";
+    if (!f.file.empty()) line += f.file + ": ";
+    return line + f.message;
+}
+
+std::string FindingJson(const Finding& f)
+{
+    return "{\"severity\":" + jsonString(SeverityName(f.severity)) + ",\"file\":" + jsonString(f.file)
+           + ",\"entry\":" + std::to_string(f.entry) + ",\"message\":" + jsonString(f.message) + "}";
+}
+
+std::string ZipAnywayText(const std::vector<Finding>& findings)
+{
+    const int errors = CountOf(findings, Severity::Error);
+    std::string text = "The check found " + numbered(size_t(errors), "error", "errors")
+                       + " that keep the package from installing or playing as meant:\n\n";
+    int shown = 0;
+    for (const Finding& f : findings) {
+        if (f.severity != Severity::Error) continue;
+        if (shown++ == 3) {
+            text += "...\n";
+            break;
+        }
+        text += (f.file.empty() ? "" : f.file + ": ") + f.message + "\n";
+    }
+    return text + "\nZip anyway?";
+}
+
+} // namespace lw
