@@ -1,4 +1,5 @@
 // The main window end to end: scripted answers stand in for the user.
+#include "app/CheckDlg.h"
 #include "app/FMmain.h"
 #include "app/ZipDlg.h"
 #include "components/Hintctrl.h"
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeWidget>
 
 using namespace lw;
 using lw::test::ScriptedGuiQuestions;
@@ -77,6 +79,7 @@ private slots:
     void failedCommandsLeaveListAndProjectAlike();
     void enterInTheNewDialogMeansOk();
     void folderChoosersGetTheirCallersOptions();
+    void checkShowsFindingsAndZipAsksOnErrors();
 };
 
 void MainFormTest::startsWithOnlyNewAndOpen()
@@ -465,6 +468,61 @@ void MainFormTest::folderChoosersGetTheirCallersOptions()
     QVERIFY(mission.options.Has(FolderOption::StatusText));
     QVERIFY(!mission.options.Has(FolderOption::ShowPathInStatusArea));
     QCOMPARE(listed(f.form), QStringList({"miss1.mis", "strings\\missflag.str"}));
+}
+
+void MainFormTest::checkShowsFindingsAndZipAsksOnErrors()
+{
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("miss1.mis");
+    t.write("strings/missflag.str", "miss_1:\"end\"\r\n");
+    t.write("odd?.txt", "a name Windows refuses");
+    Fixture f;
+    QVERIFY(!f.form.CheckButton->isEnabled());
+    f.newProject(t.path().string(), "Bell", "bell");
+    QVERIFY(f.form.CheckButton->isEnabled());
+    f.q.core.openFileLists.push_back({t / "odd?.txt"});
+    f.form.AddFileButton->click();
+    f.form.show();
+
+    // Ctrl+K shows the findings, errors first.
+    QTest::keyClick(f.form.FileListBox, Qt::Key_K, Qt::ControlModifier);
+    TCheckDialog* check = f.form.CheckDialog();
+    QVERIFY(check && check->isVisible());
+    QVERIFY(QTest::qWaitForWindowExposed(check));
+    QTreeWidget* list = check->findChild<QTreeWidget*>("findings");
+    QVERIFY(list);
+    QVERIFY(list->topLevelItemCount() >= 2);  // the refused name, no info file
+    QTreeWidgetItem* first = list->topLevelItem(0);
+    QCOMPARE(first->text(0), QString("Error"));
+    QCOMPARE(first->text(1), QString("odd?.txt"));
+    QVERIFY(check->SummaryText->text().contains("1 error(s)"));
+
+    // Activating it (Enter, or a double-click) selects its entry in the list.
+    f.form.FileListBox->clearSelection();
+    list->setCurrentItem(first);
+    QTest::keyClick(list, Qt::Key_Return);
+    const QList<QListWidgetItem*> selected = f.form.FileListBox->selectedItems();
+    QCOMPARE(selected.size(), 1);
+    QCOMPARE(selected[0]->text(), QString("odd?.txt"));
+
+    // Zip asks first; No makes nothing and asks for no archive name.
+    const size_t requests = f.q.core.fileRequests.size();
+    f.q.core.answers.push_back(Answer::No);
+    QTest::keyClick(f.form.FileListBox, Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(f.q.core.questions.size(), size_t(1));
+    QVERIFY(QString::fromStdString(f.q.core.questions[0]).contains("odd?.txt"));
+    QCOMPARE(f.q.core.fileRequests.size(), requests);
+    QVERIFY(!t.exists("strings/missflag.str.new") && !t.exists("bell.zip"));
+
+    // Warnings alone do not ask.
+    f.form.FileListBox->clearSelection();
+    f.form.FileListBox->item(f.form.FileListBox->count() - 1)->setSelected(true);
+    f.form.RemFileButton->click();
+    f.q.core.saveFiles.push_back(t / "bell.zip");
+    QTest::keyClick(f.form.FileListBox, Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(f.q.core.questions.size(), size_t(1));
+    QVERIFY(t.exists("bell.zip"));
 }
 
 QTEST_MAIN(MainFormTest)

@@ -57,5 +57,25 @@ printf 'miss1.mis\r\nmiss9.mis\r\n' >"$work/fm/broken.lst"
 check pack-missing-file 1 "$bin" --pack "$work/fm/broken.lst"
 check pack-output-without-pack 2 "$bin" --output "$work/x.zip"
 
+# --check: the sample checks clean; a fault is one line, or one JSON object.
+sample="$(cd "$(dirname "$0")/../../sample" && pwd)"
+check check-sample 0 "$bin" --check "$sample/ShadowsOfTheBell/bell.lst"
+[ ! -s "$work/out" ] && passes=$((passes + 1)) || { echo "FAIL: the sample has findings:"; cat "$work/out"; failures=$((failures + 1)); }
+printf 'odd' >"$work/fm/what?.txt"
+printf 'miss1.mis\r\nwhat?.txt\r\n' >"$work/fm/odd.lst"
+check check-error 1 "$bin" --check "$work/fm/odd.lst"
+expect_text check-error "$work/out" "error: what?.txt: Windows cannot unpack this name"
+check check-json 1 "$bin" --check "$work/fm/odd.lst" --json
+expect_text check-json "$work/out" '{"severity":"error","file":"what?.txt","entry":1,"message":"Windows cannot unpack'
+python3 -c 'import json,sys; [json.loads(l) for l in open(sys.argv[1])]' "$work/out" && passes=$((passes + 1)) || { echo "FAIL: --json lines are not JSON"; failures=$((failures + 1)); }
+check check-unreadable-list 2 "$bin" --check "$work/fm/nothing.lst"
+check json-without-check 2 "$bin" --json
+# --pack checks first: errors stop it unless --force.
+check pack-refuses-errors 1 "$bin" --pack "$work/fm/odd.lst" --output "$work/odd.zip"
+expect_text pack-refuses-errors "$work/err" "--force packs anyway"
+[ ! -e "$work/odd.zip" ] && passes=$((passes + 1)) || { echo "FAIL: --pack made a package despite errors"; failures=$((failures + 1)); }
+printf 'miss1.mis\r\nmiss1.mis\r\n' >"$work/fm/twice.lst"
+check pack-warnings-do-not-stop 0 "$bin" --pack "$work/fm/twice.lst" --output "$work/twice.zip"
+
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -1,0 +1,262 @@
+// The check: a clean FM reports nothing, and each fixture that breaks one
+// rule reports exactly that fault.
+#include "app/Preflight.h"
+#include "app/Project.h"
+#include "support/ScriptedQuestions.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+
+using namespace lw;
+using lw::test::ScriptedQuestions;
+using lw::test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* kInfo = "Title  : Shadows of the Bell\r\nAuthor : Someone\r\n";
+const char* kList = "fminfo.txt\r\nstrings\\missflag.str\r\nmiss1.mis\r\nmiss2.mis\r\nstrings\\english\\titles.str\r\n"
+                    "obj\\lamp.bin\r\n";
+
+// A Thief 2 FM with two missions that checks clean, in dir below t.
+void layCleanFM(const TempDir& t, const std::string& dir = "")
+{
+    t.write(dir + "thief2.exe");
+    t.write(dir + "fminfo.txt", kInfo);
+    t.write(dir + "miss1.mis", "m1");
+    t.write(dir + "miss2.mis", "m2");
+    t.write(dir + "obj/lamp.bin", "lamp");
+    t.write(dir + "strings/missflag.str", "miss_1:\"\"\r\nmiss_2:\"end\"\r\n");
+    t.write(dir + "strings/english/titles.str", "title_0:\"Shadows of the Bell\"\r\nshort_0:\"bell\"\r\n"
+                                                "title_1:\"Tower\"\r\ntitle_2:\"Chapel\"\r\n");
+    t.write(dir + "bell.lst", kList);
+}
+
+std::vector<Finding> checkList(const TempDir& t, const std::function<void(Project&)>& change = {})
+{
+    Project p;
+    ScriptedQuestions q;
+    EXPECT_TRUE(p.Open(t / "bell.lst", q)) << (q.messages.empty() ? "" : q.messages.back());
+    if (change) change(p);
+    return CheckProject(p);
+}
+
+std::string describe(const std::vector<Finding>& findings)
+{
+    std::string s;
+    for (const Finding& f : findings) s += FindingLine(f) + "\n";
+    return s;
+}
+
+// The one finding there is, after the clean FM was broken.
+#define EXPECT_ONLY(findings, sev, fileName)                                            \
+    do {                                                                                \
+        const auto& fs_ = (findings);                                                   \
+        ASSERT_EQ(fs_.size(), 1u) << describe(fs_);                                     \
+        EXPECT_EQ(fs_[0].severity, sev) << describe(fs_);                               \
+        EXPECT_EQ(fs_[0].file, std::string(fileName)) << describe(fs_);                 \
+    } while (0)
+
+} // namespace
+
+TEST(Preflight, ACleanFMAndTheSampleReportNothing)
+{
+    TempDir t;
+    layCleanFM(t);
+    EXPECT_TRUE(checkList(t).empty()) << describe(checkList(t));
+
+    Project sample;
+    ScriptedQuestions q;
+    ASSERT_TRUE(sample.Open(std::string(LW_SAMPLE_DIR) + "/ShadowsOfTheBell/bell.lst", q));
+    EXPECT_TRUE(CheckProject(sample).empty()) << describe(CheckProject(sample));
+}
+
+TEST(Preflight, ListedFiles)
+{
+    {
+        TempDir t;
+        layCleanFM(t);
+        // Removed from the disk after the list was opened.
+        const auto found = checkList(t, [&](Project&) { fs::remove(t.path() / "obj/lamp.bin"); });
+        EXPECT_ONLY(found, Severity::Error, "obj\\lamp.bin");
+        EXPECT_EQ(found[0].entry, 5);
+    }
+    {
+        TempDir t;
+        layCleanFM(t);
+        t.write("bell.lst", std::string(kList) + "obj\\LAMP.bin\r\n");  // the same file, spelled otherwise
+        EXPECT_ONLY(checkList(t), Severity::Warning, "obj\\LAMP.bin");
+    }
+    {
+        TempDir t;
+        layCleanFM(t);
+        t.write("obj/Lamp.bin", "another lamp");  // two files Windows cannot tell apart
+        t.write("bell.lst", std::string(kList) + "obj\\Lamp.bin\r\n");
+        EXPECT_ONLY(checkList(t), Severity::Error, "obj\\Lamp.bin");
+    }
+    for (const char* odd : {"notes<draft>.txt", "a:b.txt", "trailing.", "AUX.txt", "what?.txt"}) {
+        TempDir t;
+        layCleanFM(t);
+        t.write(odd, "odd");
+        t.write("bell.lst", std::string(kList) + odd + "\r\n");
+        const auto found = checkList(t);
+        EXPECT_ONLY(found, Severity::Error, odd);
+        EXPECT_NE(found[0].message.find("Windows"), std::string::npos) << found[0].message;
+    }
+    {
+        TempDir t;
+        layCleanFM(t, "fm/");
+        t.write("shared/x.wav", "wave");
+        t.write("fm/bell.lst", std::string(kList) + "..\\shared\\x.wav\r\n");
+        Project p;
+        ScriptedQuestions q;
+        ASSERT_TRUE(p.Open(t / "fm/bell.lst", q));
+        const auto found = CheckProject(p);
+        EXPECT_ONLY(found, Severity::Warning, "..\\shared\\x.wav");
+        EXPECT_NE(found[0].message.find("\"shared\\x.wav\""), std::string::npos) << found[0].message;
+    }
+    {
+        TempDir t;
+        layCleanFM(t);
+        t.write("empty.txt", "");
+        t.write("old.zip", "PK");
+        t.write("bell.lst", std::string(kList) + "empty.txt\r\nold.zip\r\n");
+        const auto found = checkList(t);
+        ASSERT_EQ(found.size(), 2u) << describe(found);
+        EXPECT_EQ(found[0].severity, Severity::Note);
+        EXPECT_EQ(found[0].file, "empty.txt");
+        EXPECT_EQ(found[1].severity, Severity::Warning);
+        EXPECT_EQ(found[1].file, "old.zip");
+    }
+}
+
+TEST(Preflight, ForgottenResourcesAreCountedPerFolder)
+{
+    TempDir t;
+    layCleanFM(t);
+    for (const char* name : {"fam/tower/a.pcx", "fam/tower/b.pcx", "fam/c.pcx", "fam/d.pcx"}) t.write(name, "tex");
+    t.write("notes/todo.txt", "not a resource folder");
+    const auto found = checkList(t);
+    EXPECT_ONLY(found, Severity::Warning, "fam");
+    EXPECT_NE(found[0].message.find("4 files"), std::string::npos) << found[0].message;
+    EXPECT_NE(found[0].message.find("fam\\c.pcx, fam\\d.pcx, fam\\tower\\a.pcx, …"), std::string::npos)
+        << found[0].message;
+
+    // Thief 2x keeps its resources below t2x\.
+    TempDir x;
+    layCleanFM(x);
+    x.write("t2x/t2x.gam");
+    x.write("t2x/strings/missflag.str", "miss_1:\"\"\r\nmiss_2:\"end\"\r\n");
+    x.write("t2x/snd/bell.wav", "ding");
+    x.write("bell.lst", std::string(kList) + "t2x\\strings\\missflag.str\r\n");
+    EXPECT_ONLY(checkList(x), Severity::Warning, "t2x\\snd");
+}
+
+TEST(Preflight, TheMissionChain)
+{
+    TempDir t;
+    layCleanFM(t);
+    // A listed mission the flag file skips.
+    EXPECT_ONLY(checkList(t, [](Project& p) { p.RemoveMission(2); }), Severity::Error, "miss2.mis");
+    // A mission in play whose file is not listed.
+    EXPECT_ONLY(checkList(t, [](Project& p) { std::erase(p.Files, std::string("miss2.mis")); }), Severity::Error,
+                "miss2.mis");
+    // Two missions, but no flag file on the list: the game plays only the first.
+    // (The flag file, no longer listed, is also a forgotten file then.)
+    const auto unlisted = checkList(t, [](Project& p) { std::erase(p.Files, std::string("strings\\missflag.str")); });
+    ASSERT_EQ(CountOf(unlisted, Severity::Error), 1) << describe(unlisted);
+    EXPECT_TRUE(std::any_of(unlisted.begin(), unlisted.end(), [](const Finding& f) {
+        return f.severity == Severity::Error && f.file == "strings\\missflag.str";
+    })) << describe(unlisted);
+    // No mission at all.
+    t.write("bell.lst", "fminfo.txt\r\nstrings\\english\\titles.str\r\nobj\\lamp.bin\r\n");
+    EXPECT_ONLY(checkList(t), Severity::Error, "");
+}
+
+TEST(Preflight, Names)
+{
+    {
+        TempDir t;
+        layCleanFM(t);
+        t.write("strings/english/titles.str", "short_0:\"bell\"\r\ntitle_1:\"Tower\"\r\ntitle_2:\"Chapel\"\r\n");
+        EXPECT_ONLY(checkList(t), Severity::Warning, "");  // no FM name
+    }
+    {
+        TempDir t;
+        layCleanFM(t);
+        t.write("strings/english/titles.str", "title_0:\"Shadows of the Bell\"\r\nshort_0:\"bell\"\r\ntitle_1:\"Tower\"\r\n");
+        const auto found = checkList(t);
+        EXPECT_ONLY(found, Severity::Warning, "miss2.mis");
+        EXPECT_NE(found[0].message.find("English"), std::string::npos) << found[0].message;
+    }
+    {
+        // A German titles file falls back to the English names: nothing missing.
+        TempDir t;
+        layCleanFM(t);
+        t.write("strings/german/titles.str", "title_0:\"Schatten der Glocke\"\r\n");
+        t.write("bell.lst", std::string("strings\\german\\titles.str\r\n") + kList);
+        EXPECT_TRUE(checkList(t).empty()) << describe(checkList(t));
+    }
+    for (const char* shortName : {"bell tower", "the_very_long_short_name_of_a_bell", "glöckchen"}) {
+        TempDir t;
+        layCleanFM(t);
+        t.write("strings/english/titles.str", std::string("title_0:\"Bell\"\r\nshort_0:\"") + shortName
+                                                  + "\"\r\ntitle_1:\"Tower\"\r\ntitle_2:\"Chapel\"\r\n");
+        EXPECT_ONLY(checkList(t), Severity::Warning, "");
+    }
+}
+
+TEST(Preflight, TheInfoFile)
+{
+    {
+        TempDir t;
+        layCleanFM(t);
+        t.write("bell.lst", std::string(kList).substr(std::string("fminfo.txt\r\n").size()));
+        EXPECT_ONLY(checkList(t), Severity::Warning, "");  // none listed
+    }
+    {
+        TempDir t;
+        layCleanFM(t);
+        t.write("fminfo.rtf", "\xEF\xBB\xBF{\\rtf1 Title: Bell\\par Author: Someone\\par}");
+        t.write("bell.lst", std::string(kList) + "fminfo.rtf\r\n");
+        const auto found = checkList(t);
+        EXPECT_ONLY(found, Severity::Error, "fminfo.rtf");
+        EXPECT_NE(found[0].message.find("byte-order mark"), std::string::npos);
+    }
+    {
+        TempDir t;
+        layCleanFM(t);
+        t.write("fminfo.txt", "Title: Bell\r\nauthor: lower case is not read\r\n");
+        EXPECT_ONLY(checkList(t), Severity::Warning, "fminfo.txt");
+    }
+    {
+        TempDir t;
+        layCleanFM(t);
+        t.write("fminfo.txt", std::string(kInfo) + "Caf\xC3\xA9\r\n");  // UTF-8, no byte-order mark
+        EXPECT_ONLY(checkList(t), Severity::Warning, "fminfo.txt");
+        t.write("fminfo.txt", std::string(kInfo) + "Caf\xE9\r\n");  // Windows-1252
+        EXPECT_TRUE(checkList(t).empty()) << describe(checkList(t));
+    }
+}
+
+TEST(Preflight, LinesAndJson)
+{
+    const Finding f{Severity::Error, "miss3.mis", "Listed, but \"not\" found\n", 4};
+    EXPECT_EQ(FindingLine(f), "error: miss3.mis: Listed, but \"not\" found\n");
+    EXPECT_EQ(FindingJson(f),
+              "{\"severity\":\"error\",\"file\":\"miss3.mis\",\"entry\":4,\"message\":\"Listed, but \\\"not\\\" "
+              "found\\n\"}");
+    EXPECT_EQ(FindingLine({Severity::Warning, "", "No name", -1}), "warning: No name");
+    const std::vector<Finding> many(5, f);
+    const std::string ask = ZipAnywayText(many);
+    EXPECT_NE(ask.find("5 errors"), std::string::npos);
+    size_t shown = 0;
+    for (size_t at = ask.find("miss3.mis: "); at != std::string::npos; at = ask.find("miss3.mis: ", at + 1)) ++shown;
+    EXPECT_EQ(shown, 3u) << ask;  // the first three, then "..."
+    EXPECT_NE(ask.find("...\n"), std::string::npos) << ask;
+    EXPECT_TRUE(ask.ends_with("Zip anyway?"));
+}
