@@ -51,11 +51,17 @@ bool isRootMissionEntry(const std::string& entry)
     return entry.find_first_of("\\/") == std::string::npos && extensionOf(entry) == ".mis" && MissNumber(entry) != 0;
 }
 
+// "C:\thief2\x" (a file on another drive keeps its absolute path); a name
+// such as "a:b" is a file name, refused for Windows on its own.
+bool hasDrive(const std::string& entry)
+{
+    return entry.size() >= 3 && entry[1] == ':' && (entry[2] == '\\' || entry[2] == '/');
+}
+
 bool leavesRoot(const std::string& entry)
 {
     if (entry.empty()) return false;
-    if (entry[0] == '\\' || entry[0] == '/') return true;
-    if (entry.size() >= 2 && entry[1] == ':') return true;
+    if (entry[0] == '\\' || entry[0] == '/' || hasDrive(entry)) return true;
     return entry == ".." || entry.rfind("..\\", 0) == 0 || entry.rfind("../", 0) == 0;
 }
 
@@ -69,7 +75,7 @@ std::vector<std::string> storedParts(const std::string& entry)
         if (!cur.empty() && cur != "." && cur != "..") parts.push_back(cur);
         cur.clear();
     };
-    size_t start = entry.size() >= 2 && entry[1] == ':' ? 2 : 0;
+    const size_t start = hasDrive(entry) ? 2 : 0;
     for (size_t i = start; i < entry.size(); ++i) {
         if (entry[i] == '\\' || entry[i] == '/') flush();
         else cur += entry[i];
@@ -170,7 +176,7 @@ private:
             }
             fs::path path;
             try {
-                path = ResolvePath(fm_.FMDir, entry);
+                path = index_.Resolve(fm_.FMDir, entry);
             } catch (const std::exception& e) {
                 add(Severity::Error, entry, e.what(), at);
                 continue;
@@ -220,7 +226,7 @@ private:
         for (const std::string& folder : ResourceFolders) {
             fs::path dir;
             try {
-                dir = ResolvePath(fm_.FMDir, base + folder);
+                dir = index_.Resolve(fm_.FMDir, base + folder);
             } catch (const std::exception&) {
                 continue;
             }
@@ -315,7 +321,7 @@ private:
         const int at = it == p_.Files.end() ? -1 : int(it - p_.Files.begin());
         std::string bytes;
         try {
-            bytes = ReadWholeFile(ResolvePath(fm_.FMDir, fm_.InfoFile), kInfoReadLimit);
+            bytes = ReadWholeFile(index_.Resolve(fm_.FMDir, fm_.InfoFile), kInfoReadLimit);
         } catch (const std::exception&) {
             return;  // reported with the listed files
         }
@@ -355,6 +361,7 @@ private:
     const TFMInfo& fm_;
     std::vector<Finding> findings_;
     std::set<std::string> listedPaths_;  // resolved, without case
+    PathIndex index_;                    // each folder listed once for the whole check
 };
 
 std::string jsonString(const std::string& s)
