@@ -34,9 +34,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Depends from the libraries the program and the engine link...
+# Depends from the libraries the program and the engine link; Qt's own
+# package brings the X11 platform plugin. Pictures in info files may come in
+# formats only Qt's extra image plugins read.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# ...and what Qt only recommends: without a platform plugin no window opens.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-image-formats-plugins")
 include(CPack)
