@@ -139,7 +139,7 @@ int run(int argc, char** argv)
     QApplication::setApplicationDisplayName(QStringLiteral("Lanternwright"));
     QApplication::setApplicationVersion(QStringLiteral(LW_VERSION));
     QApplication::setWindowIcon(lw::LoadIcon(QStringLiteral("lanternwright")));
-    QApplication::setDesktopFileName(QStringLiteral("lanternwright"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.lanternwright.Lanternwright"));
 
     lw::THintController::Instance();  // before any window, as the name edits expect
     lw::Project project;
