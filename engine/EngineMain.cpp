@@ -8,6 +8,7 @@
 #include "Pipeline.h"
 #include "Deflater.h"
 #include "SpecScan.h"
+#include "ZipWriter.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -31,6 +32,7 @@ constexpr uint64_t PieceSize = uint64_t(4) << 20;       // a large file is defla
 constexpr uint64_t WholeLimit = uint64_t(6) << 20;      // ... unless it is no larger than this
 constexpr uint64_t ProgressStep = uint64_t(256) << 10;  // bytes between progress reports within a piece
 constexpr uint64_t MaxBytesInFlight = uint64_t(48) << 20;
+constexpr size_t MaxPiecesInFlight = 4096;  // small files: the bytes bound the memory long before this
 
 std::string lower(std::string s)
 {
@@ -163,6 +165,8 @@ private:
     bool isStored(const ScanItem& it) const;
     bool collect(std::vector<ScanItem>& items);
     int fail(zip_t* za, int code, const std::string& text);
+    int writeNew(const std::vector<ScanItem>& items, WorkCopy& work);
+    int finish(WorkCopy& work, time_t latest);
     zip_int64_t read(Source& s, uint8_t* data, uint64_t len);
 
     ZipExecParams& prm_;
@@ -274,6 +278,12 @@ int Run::Execute()
             return -1;
         }
     }
+    // A new archive without encryption is written directly; libzip keeps
+    // what needs an existing archive read or entries encrypted.
+    const bool fresh = ::access(work.Path().c_str(), F_OK) != 0 && errno == ENOENT;
+    const bool encrypted = std::any_of(items.begin(), items.end(), [](const ScanItem& it) { return !it.password.empty(); });
+    if (fresh && !encrypted) return writeNew(items, work);
+
     int zerr = 0;
     zip_t* za = zip_open(work.Path().c_str(), ZIP_CREATE, &zerr);
     if (!za) {
@@ -401,7 +411,7 @@ int Run::Execute()
 
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
     pipeline_ = std::make_unique<Pipeline>(std::move(pieces), DeflateLevelFor(prm_.compressionLevel),
-                                           threads, size_t(threads) * 4, MaxBytesInFlight);
+                                           threads, MaxPiecesInFlight, MaxBytesInFlight);
     const int closed = zip_close(za);
     pipeline_->Stop();
     if (closed < 0) {
@@ -413,6 +423,14 @@ int Run::Execute()
         return aborted_ ? 0 : -1;
     }
 
+    return finish(work, latest);
+}
+
+// The end of a run whose archive is written: moved into place, its time
+// set, moved files deleted.
+int Run::finish(WorkCopy& work, time_t latest)
+{
+    const std::string archive = prm_.archiveName;
     const std::string moved = work.Commit();
     if (!moved.empty()) {
         message(zeWrite, moved);
@@ -427,6 +445,122 @@ int Run::Execute()
         for (const Chosen& c : chosen_) ::unlink(c.item->path.c_str());
     call(zaBatchEnd, 0, 0, "");
     return int(std::min<size_t>(chosen_.size(), 0x7FFFFFFF));
+}
+
+int Run::writeNew(const std::vector<ScanItem>& items, WorkCopy& work)
+{
+    const std::string archive = prm_.archiveName;
+    const bool freshen = prm_.freshenFlag != 0 && prm_.updateFlag == 0;
+    std::vector<const ScanItem*> dirs;
+    for (const ScanItem& it : items) {
+        if (it.dirOnly) {
+            if (!freshen) dirs.push_back(&it);
+        } else if (!freshen) {  // freshening a new archive adds nothing
+            Chosen c;
+            c.item = &it;
+            c.store = isStored(it);
+            chosen_.push_back(c);
+        }
+    }
+    if (chosen_.empty() && dirs.empty()) {
+        message(zeNothing, "Nothing to do for \"" + archive + "\"");
+        return 0;
+    }
+
+    time_t latest = 0;
+    uint64_t totalBytes = 0;
+    std::vector<Piece> pieces;
+    for (Chosen& c : chosen_) {
+        const ScanItem& it = *c.item;
+        totalBytes += it.size;
+        latest = std::max(latest, it.mtime);
+        c.firstPiece = pieces.size();
+        const uint64_t step = it.size <= WholeLimit ? std::max<uint64_t>(it.size, 1) : PieceSize;
+        for (uint64_t off = 0; off < it.size; off += step) {
+            Piece p;
+            p.path = it.path.string();
+            p.offset = off;
+            p.length = std::min(step, it.size - off);
+            p.last = off + p.length >= it.size;
+            p.deflate = !c.store;
+            p.fileSize = it.size;
+            p.mtimeNs = it.mtimeNs;
+            pieces.push_back(std::move(p));
+        }
+        c.endPiece = pieces.size();
+    }
+
+    call(zaFileCount, 0, int64_t(chosen_.size()), "");
+    call(zaByteCount, 0, int64_t(totalBytes), "");
+    auto aborted = [&] {
+        if (pipeline_) pipeline_->Stop();
+        message(zeAbort, "Aborted; \"" + archive + "\" is unchanged");
+        call(zaBatchEnd, 0, 0, "");
+        return 0;
+    };
+    if (aborted_) return aborted();
+
+    ZipWriter out;
+    const std::string opened = out.Open(work.Path());
+    if (!opened.empty()) {
+        message(zeCreate, opened);
+        call(zaBatchEnd, 0, 0, "");
+        return -1;
+    }
+    auto writeFailed = [&] {
+        if (pipeline_) pipeline_->Stop();
+        message(zeWrite, out.Error());
+        call(zaBatchEnd, 0, 0, "");
+        return -1;
+    };
+    const time_t now = ::time(nullptr);
+    for (const ScanItem* d : dirs)
+        if (!out.BeginEntry(d->entry, now, 0, false, true) || !out.EndEntry(0, 0)) return writeFailed();
+
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    pipeline_ = std::make_unique<Pipeline>(std::move(pieces), DeflateLevelFor(prm_.compressionLevel),
+                                           threads, MaxPiecesInFlight, MaxBytesInFlight);
+    for (const Chosen& c : chosen_) {
+        const ScanItem& it = *c.item;
+        if (call(zaItemStart, 0, int64_t(it.size), it.entry) == -1) return aborted();
+        if (!out.BeginEntry(it.entry, it.mtime, it.size, !c.store, false)) return writeFailed();
+        uint32_t crc = 0;
+        uint64_t compSize = 0;
+        for (size_t k = c.firstPiece; k < c.endPiece; ++k) {
+            if (!pipeline_->Wait(k, [this] { return call(zaTick, 0, 0, "") != -1; })) return aborted();
+            const Piece& p = pipeline_->At(k);
+            if (!p.error.empty()) {
+                pipeline_->Stop();
+                message(p.errorCode ? p.errorCode : zeOpen, p.error);
+                call(zaBatchEnd, 0, 0, "");
+                return -1;
+            }
+            crc = uint32_t(crc32_combine(crc, p.crc, z_off_t(p.length)));
+            compSize += p.data.size();
+            // Written in slices, so that a large piece moves the bar in steps.
+            const size_t slices = size_t(std::max<uint64_t>(1, p.length / ProgressStep));
+            uint64_t reported = 0;
+            for (size_t i = 1; i <= slices; ++i) {
+                const size_t from = p.data.size() * (i - 1) / slices, to = p.data.size() * i / slices;
+                if (!out.Write(p.data.data() + from, to - from)) return writeFailed();
+                const uint64_t target = p.length * i / slices;
+                if (call(zaItemBytes, 0, int64_t(target - reported), "") == -1) return aborted();
+                reported = target;
+            }
+            pipeline_->Release(k);
+        }
+        if (c.firstPiece == c.endPiece && call(zaItemBytes, 0, 0, "") == -1) return aborted();
+        if (!out.EndEntry(crc, it.size)) return writeFailed();
+        if (prm_.verboseFlag) {
+            std::string how = "stored";
+            if (!c.store && it.size > 0) how = "deflated " + std::to_string(100 - int(compSize * 100 / it.size)) + "%";
+            message(0, "  adding: " + it.entry + " (" + how + ")");
+        }
+    }
+    pipeline_->Stop();
+    const std::string comment = prm_.archiveComment ? prm_.archiveComment : "";
+    if (!out.Commit(comment)) return writeFailed();
+    return finish(work, latest);
 }
 
 zip_int64_t Run::read(Source& s, uint8_t* data, uint64_t len)

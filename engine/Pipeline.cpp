@@ -69,6 +69,7 @@ void Pipeline::Stop()
     {
         std::lock_guard lock(mutex_);
         stop_ = true;
+        writerWaiting_ = true;
     }
     workCv_.notify_all();
     doneCv_.notify_all();
@@ -88,41 +89,66 @@ void Pipeline::work()
 {
     libdeflate_compressor* comp = nullptr;
     std::vector<uint8_t> raw;
+    struct Done {
+        std::vector<uint8_t> data;
+        uint32_t crc = 0;
+        std::string error;
+        int code = 0;
+    };
+    std::vector<Done> done;
     for (;;) {
-        size_t k;
+        // Small pieces are claimed and handed back in runs, so that a run of
+        // thousands of small files costs few hand-overs between threads.
+        size_t first, count = 0;
         {
             std::unique_lock lock(mutex_);
+            ++idle_;
             workCv_.wait(lock, [this] { return stop_ || mayClaim(); });
+            --idle_;
             if (stop_ || next_ >= pieces_.size()) break;
-            k = next_++;
-            bytesOut_ += pieces_[k].length;
+            first = next_;
+            uint64_t bytes = 0;
+            do {
+                bytes += pieces_[next_].length;
+                bytesOut_ += pieces_[next_].length;
+                ++next_;
+                ++count;
+            } while (count < MaxRun && next_ < pieces_.size() && bytes + pieces_[next_].length <= RunBytes &&
+                     mayClaim());
         }
-        Piece& p = pieces_[k];
-        int code = 0;
-        std::string err = readPiece(p, raw, code);
-        std::vector<uint8_t> out;
-        uint32_t crc = 0;
-        if (err.empty()) {
-            crc = libdeflate_crc32(0, raw.data(), raw.size());
+        done.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            const Piece& p = pieces_[first + i];
+            Done& d = done[i];
+            d = Done{};
+            d.error = readPiece(p, raw, d.code);
+            if (!d.error.empty()) continue;
+            d.crc = libdeflate_crc32(0, raw.data(), raw.size());
             if (p.deflate) {
                 if (!comp) comp = libdeflate_alloc_compressor(level_);
-                if (!comp || !DeflatePiece(comp, raw.data(), raw.size(), p.last, out)) {
-                    err = "Cannot compress \"" + p.path + "\": out of memory";
-                    code = zeMemory;
+                if (!comp || !DeflatePiece(comp, raw.data(), raw.size(), p.last, d.data)) {
+                    d.error = "Cannot compress \"" + p.path + "\": out of memory";
+                    d.code = zeMemory;
                 }
             } else {
-                out.swap(raw);
+                d.data.swap(raw);
             }
         }
+        bool wake = false;
         {
             std::lock_guard lock(mutex_);
-            p.data = std::move(out);
-            p.crc = crc;
-            p.error = std::move(err);
-            p.errorCode = p.error.empty() ? 0 : code;
-            p.ready = true;
+            wake = writerWaiting_;
+            for (size_t i = 0; i < count; ++i) {
+                Piece& p = pieces_[first + i];
+                Done& d = done[i];
+                p.data = std::move(d.data);
+                p.crc = d.crc;
+                p.error = std::move(d.error);
+                p.errorCode = p.error.empty() ? 0 : d.code;
+                p.ready = true;
+            }
         }
-        doneCv_.notify_all();
+        if (wake) doneCv_.notify_all();
         if (raw.capacity() > (uint64_t(16) << 20)) std::vector<uint8_t>().swap(raw);
     }
     if (comp) libdeflate_free_compressor(comp);
@@ -132,7 +158,10 @@ bool Pipeline::Wait(size_t k, const std::function<bool()>& tick)
 {
     std::unique_lock lock(mutex_);
     while (!pieces_[k].ready) {
-        if (doneCv_.wait_for(lock, std::chrono::milliseconds(100)) == std::cv_status::timeout &&
+        writerWaiting_ = true;
+        const bool timedOut = doneCv_.wait_for(lock, std::chrono::milliseconds(100)) == std::cv_status::timeout;
+        writerWaiting_ = false;
+        if (timedOut &&
             !pieces_[k].ready && tick) {
             lock.unlock();
             const bool go = tick();
@@ -154,6 +183,7 @@ void Pipeline::Release(size_t k)
             std::vector<uint8_t>().swap(p.data);
         }
         if (next_ < released_) next_ = released_;  // never handed out: skipped
+        if (idle_ == 0) return;  // every worker is busy and will look again
     }
     workCv_.notify_all();
 }

@@ -65,7 +65,11 @@ private:
     size_t released_ = 0;   // pieces before this one are freed
     uint64_t bytesOut_ = 0; // uncompressed bytes handed out and not freed
     bool stop_ = false;
+    bool writerWaiting_ = false;  // the writer sleeps in Wait
+    unsigned idle_ = 0;           // workers asleep for want of work
     std::vector<std::thread> threads_;
+    static constexpr size_t MaxRun = 64;                     // pieces claimed at once, at most
+    static constexpr uint64_t RunBytes = uint64_t(1) << 20;  // ... and their bytes
 };
 
 } // namespace zipeng

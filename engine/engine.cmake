@@ -10,6 +10,7 @@ add_library(zipeng SHARED
   ${CMAKE_CURRENT_LIST_DIR}/Pipeline.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Deflater.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SpecScan.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ZipWriter.cpp
   # The engine resolves listed paths exactly as the rest of the program does.
   ${PROJECT_SOURCE_DIR}/src/components/PathResolver.cpp
   ${PROJECT_SOURCE_DIR}/src/components/StrUtils.cpp

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace lw {
 
 namespace {
@@ -62,6 +64,13 @@ int TZipProgress::scaled(uint64_t v, uint64_t max)
     return int(v / (max / uint64_t(INT32_MAX) + 1));
 }
 
+// A bar whose range is empty shows a busy animation; an empty file or run
+// is no reason for one.
+int TZipProgress::barMaximum(uint64_t max)
+{
+    return std::max(1, scaled(max, max));
+}
+
 void TZipProgress::SetTotalFiles(uint64_t count)
 {
     TotalText->setText(tr("Creating fan mission with %1 files (%2)").arg(count).arg(sizeText(FTotalSize)));
@@ -77,7 +86,7 @@ void TZipProgress::SetTotalSize(uint64_t bytes)
     ItemText->clear();
     ItemProgress->setValue(0);
     TotalProgress->setValue(0);
-    TotalProgress->setMaximum(scaled(bytes, bytes));
+    TotalProgress->setMaximum(barMaximum(bytes));
     FTotalSize = bytes;
     totalDone_ = 0;
 }
@@ -85,7 +94,7 @@ void TZipProgress::SetTotalSize(uint64_t bytes)
 void TZipProgress::StartItem(const QString& fileName, uint64_t bytes)
 {
     ItemProgress->setValue(0);
-    ItemProgress->setMaximum(scaled(bytes, bytes));
+    ItemProgress->setMaximum(barMaximum(bytes));
     itemSize_ = bytes;
     itemDone_ = 0;
     ItemText->setText(tr("Adding %1...").arg(fileName));

@@ -42,6 +42,7 @@ protected:
 private:
     // Progress bars count in ints; large runs are shown in scaled units.
     static int scaled(uint64_t v, uint64_t max);
+    static int barMaximum(uint64_t max);
     uint64_t FFileCount = 0;
     uint64_t FTotalSize = 0;
     uint64_t itemSize_ = 0, itemDone_ = 0, totalDone_ = 0;

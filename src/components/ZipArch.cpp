@@ -585,6 +585,7 @@ void TZipArchiver::dispatch(int action, ZipCallbackRecord& rec, const std::strin
                 // the data pointer, from a buffer kept until the run ends.
                 if (data.size() < sizeof rec.text) {
                     std::memcpy(rec.text, data.data(), data.size());
+                    rec.text[data.size()] = 0;
                     rec.size = int64_t(data.size());
                 } else {
                     extraField_ = std::move(data);

@@ -300,6 +300,142 @@ TEST(ZipArchAdd, TheArchiveBeingReplacedIsNeverPackedIntoIt)
         EXPECT_TRUE(p.HasMessage(name)) << name << "\n" << p.AllMessages();
 }
 
+TEST(ZipArchAdd, EveryCommandRecordFieldReachesTheEngine)
+{
+    ScratchDir dir;
+    // An archive with a comment: the next run hands the comment on.
+    {
+        int err = 0;
+        zip_t* za = zip_open((dir / "a.zip").c_str(), ZIP_CREATE, &err);
+        ASSERT_NE(za, nullptr);
+        zip_set_archive_comment(za, "hello", 5);
+        zip_source_t* src = zip_source_buffer(za, "x", 1, 0);
+        zip_file_add(za, "x.txt", src, 0);
+        ASSERT_EQ(zip_close(za), 0);
+    }
+    Packer p;
+    p.zip.SetDLLDirectory(fakeDir(180));
+    p.zip.SetZipFileName((dir / "a.zip").string());
+    EXPECT_EQ(p.zip.ZipComment(), "hello");
+    p.zip.SetUnattended(true);
+    p.zip.SetTrace(true);
+    p.zip.SetPassword("pw");
+    p.zip.SetTempDir("/tmp/work");
+    p.zip.SetCodePage(cpOEM);
+    p.zip.SetAddFrom(25569);  // 1 Jan 1970
+    p.zip.SetAddOptions({AddEncrypt, AddVolume, AddSeparateDirs, AddFromDate, AddRecurseDirs, AddSafe, AddForceDOS,
+                         AddMove, AddArchiveOnly, AddResetArchive});
+    p.zip.FSpecArgs() = {"a.txt"};
+    p.zip.FSpecArgsExcl() = {"*.bak", "old\\*.*"};
+    EXPECT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    EXPECT_TRUE(p.HasMessage("fields owner=0 callerRef=1 interface=173 trace=-1 password=\"pw\" encrypt=-1 volume=-1 "
+                             "noDirEntries=0 fromDateFlag=-1 fromDate=\"01 01 70\" verbose=-1 quiet=-1 recurse=65535 "
+                             "grow=0 forceDos=-1 move=-1 specCount=1 archive=\"" + (dir / "a.zip").string() +
+                             "\" temp=\"/tmp/work\" comment=\"hello\" archiveOnly=1 resetArchive=1 codePage=2"))
+        << p.AllMessages();
+    EXPECT_TRUE(p.HasMessage("exclude \"*.bak\"")) << p.AllMessages();
+    EXPECT_TRUE(p.HasMessage("exclude \"old\\*.*\"")) << p.AllMessages();
+    EXPECT_TRUE(p.zip.FSpecArgsExcl().empty());
+
+    // The defaults, a window as owner, and the first day of 2000.
+    Packer d;
+    d.zip.SetDLLDirectory(fakeDir(180));
+    d.zip.SetZipFileName((dir / "none.zip").string());
+    d.zip.SetOwnerWindow(77);
+    d.zip.SetAddFrom(36526.75);  // 1 Jan 2000, evening
+    d.zip.FSpecArgs() = {"a.txt", "b.txt"};
+    EXPECT_EQ(d.zip.AddToArchive(), 0) << d.AllMessages();
+    EXPECT_TRUE(d.HasMessage("fields owner=77 callerRef=1 interface=173 trace=0 password=null encrypt=0 volume=0 "
+                             "noDirEntries=-1 fromDateFlag=0 fromDate=\"01 01 00\" verbose=0 quiet=-1 recurse=0 grow=-1 "
+                             "forceDos=0 move=0 specCount=2 archive=\"" + (dir / "none.zip").string() +
+                             "\" temp=null comment=null archiveOnly=0 resetArchive=0 codePage=0"))
+        << d.AllMessages();
+    EXPECT_FALSE(d.HasMessage("exclude"));
+}
+
+TEST(ZipArchCallbacks, ActionsSevenToSixteenAnswerThroughTheRecord)
+{
+    ScratchDir dir;
+    Packer p;
+    p.zip.SetDLLDirectory(fakeDir(180));
+    p.zip.SetZipFileName((dir / "callbacks.zip").string());
+    p.zip.SetUnattended(true);
+    std::vector<std::string> seen;
+    p.zip.OnSetNewName = [&](TZipArchiver*, std::string& name, bool& changed) {
+        seen.push_back("rename " + name);
+        name = "new\\name.txt";
+        changed = true;
+    };
+    p.zip.OnPasswordError = [&](TZipArchiver*, bool isZip, std::string& pw, const std::string& forFile,
+                                unsigned& repeat, PasswordButton&) {
+        seen.push_back("password " + forFile + " zip=" + std::to_string(isZip) + " repeat=" + std::to_string(repeat));
+        pw = "letmein";
+    };
+    p.zip.OnFileComment = [&](TZipArchiver*, const std::string& forFile, std::string& comment, bool& changed) {
+        seen.push_back("comment " + forFile + " was \"" + comment + "\"");
+        comment = "new comment";
+        changed = true;
+    };
+    p.zip.OnFileExtra = [&](TZipArchiver*, const std::string& forFile, std::string& data, bool& changed) {
+        seen.push_back("extra " + forFile + " " + std::to_string(data.size()) + " " + data.substr(0, 3));
+        data = data.size() < 100 ? "short" : std::string(600, 'L');
+        changed = true;
+    };
+    std::vector<std::string> progress;
+    p.zip.OnProgress = [&](TZipArchiver*, ProgressType kind, const std::string& name, uint64_t size) {
+        progress.push_back(std::to_string(kind) + " " + name + " " + std::to_string(size));
+    };
+    p.zip.OnItemProgress = [&](TZipArchiver*, const std::string& item, uint64_t total, int pct) {
+        progress.push_back("item " + item + " " + std::to_string(total) + " " + std::to_string(pct));
+    };
+    p.zip.OnZipStr = [](TZipArchiver*, int id, std::string& text) {
+        if (id == 11402) text = "Checking";
+    };
+    p.zip.FSpecArgs() = {"a.txt"};
+    p.zip.AddToArchive();
+
+    EXPECT_EQ(seen, (std::vector<std::string>{"rename dir\\old name.txt", "password secret.txt zip=1 repeat=15",
+                                              "comment commented.txt was \"old comment\"", "extra extra.txt 10 eee",
+                                              "extra extra.txt 600 eee"}));
+    for (const char* line : {
+             "a7 answer=0 action=7 err=1 size=0 text=\"new\\name.txt\"",
+             "a8 answer=0 action=8 err=1 size=15 text=\"letmein\"",
+             "a9 answer=0 action=9 err=2 size=0 text=\"bad.txt\"",
+             "a10 answer=0 action=10 err=0 size=5 text=\"exists.txt\"",
+             "a11 answer=0 action=11 err=785 size=0 text=\"skipped.txt\"",
+             "a12 answer=0 action=12 err=1 size=11 text=\"new comment\"",
+             "a13 answer=0 action=13 err=1 size=0 text=\"\"",
+             "a14 answer=0 action=14 err=-1 size=5 text=\"short\"",
+             "a14 answer=0 action=14 err=-1 size=600 text=\"extra.txt\"",
+             "a15 answer=0 action=15 err=2 size=1000 text=\"step.txt\"",
+             "a16 answer=0 action=16 err=0 size=250 text=\"\"",
+         })
+        EXPECT_TRUE(p.HasMessage(line)) << line << "\n" << p.AllMessages();
+    // Data of 512 bytes or more comes back through the data pointer.
+    EXPECT_TRUE(p.HasMessage("a14 data 600 bytes all L")) << p.AllMessages();
+    // A skipped file's error is the run's error.
+    EXPECT_EQ(p.zip.FullErrCode(), 0x311);
+    EXPECT_EQ(p.zip.ErrCode(), 0x11);
+    // The secondary step: its own progress kinds, the item text from the
+    // step's message number.
+    EXPECT_EQ(progress, (std::vector<std::string>{"5 step.txt 1000", "6 Checking 250", "item Checking 1000 25"}));
+
+    // Without handlers: nothing renamed, no password (and the user is told),
+    // nothing changed.
+    Packer bare;
+    bare.zip.SetDLLDirectory(fakeDir(180));
+    bare.zip.SetZipFileName((dir / "callbacks.zip").string());
+    bare.zip.SetUnattended(true);
+    bare.zip.FSpecArgs() = {"a.txt"};
+    bare.zip.AddToArchive();
+    for (const char* line : {"a7 answer=0 action=7 err=0 size=0 text=\"dir/old name.txt\"",
+                             "a8 answer=0 action=8 err=0 size=0 text=\"secret.txt\"",
+                             "a12 answer=0 action=12 err=0 size=0 text=\"commented.txt\"",
+                             "a14 answer=0 action=14 err=0 size=10 text=\"extra.txt\""})
+        EXPECT_TRUE(bare.HasMessage(line)) << line << "\n" << bare.AllMessages();
+    EXPECT_TRUE(bare.HasMessage(missingText(10151))) << bare.AllMessages();
+}
+
 TEST(ZipArchAdd, EngineVersion160IsRefused)
 {
     ScratchDir dir;
@@ -803,6 +939,137 @@ TEST_F(ZipArchDirectory, DataAfterTheEnd)
     std::string padded = bytes + std::string(512 - bytes.size() % 512, '\0');
     Packer p2;
     EXPECT_TRUE(numbersFor(padded, p2).empty());
+}
+
+
+// An archive written byte by byte: stored entries with the given name
+// bytes, host system, made-by version and flags.
+struct RawEntry {
+    RawEntry(std::string n, uint8_t h = 0, uint8_t m = 20, uint16_t f = 0, std::string c = {})
+        : name(std::move(n)), host(h), made(m), flags(f), comment(std::move(c))
+    {
+    }
+    std::string name;
+    uint8_t host;
+    uint8_t made;
+    uint16_t flags;
+    std::string comment;
+};
+
+void put16(std::string& s, unsigned v)
+{
+    s += char(v & 0xFF);
+    s += char((v >> 8) & 0xFF);
+}
+
+void put32(std::string& s, uint32_t v)
+{
+    put16(s, v & 0xFFFF);
+    put16(s, v >> 16);
+}
+
+std::string rawArchive(const std::vector<RawEntry>& entries, const std::string& comment)
+{
+    std::string local, central;
+    for (const RawEntry& e : entries) {
+        const uint32_t offset = uint32_t(local.size());
+        put32(local, 0x04034B50);
+        put16(local, 20);
+        put16(local, e.flags);
+        put16(local, 0);
+        put32(local, 0);
+        put32(local, 0);
+        put32(local, 0);
+        put32(local, 0);
+        put16(local, unsigned(e.name.size()));
+        put16(local, 0);
+        local += e.name;
+        put32(central, 0x02014B50);
+        central += char(e.made);
+        central += char(e.host);
+        put16(central, 20);
+        put16(central, e.flags);
+        put16(central, 0);
+        put32(central, 0);
+        put32(central, 0);
+        put32(central, 0);
+        put32(central, 0);
+        put16(central, unsigned(e.name.size()));
+        put16(central, 0);
+        put16(central, unsigned(e.comment.size()));
+        put16(central, 0);
+        put16(central, 0);
+        put32(central, 0);
+        put32(central, offset);
+        central += e.name;
+        central += e.comment;
+    }
+    std::string end;
+    put32(end, 0x06054B50);
+    put16(end, 0);
+    put16(end, 0);
+    put16(end, unsigned(entries.size()));
+    put16(end, unsigned(entries.size()));
+    put32(end, uint32_t(central.size()));
+    put32(end, uint32_t(local.size()));
+    put16(end, unsigned(comment.size()));
+    return local + central + end + comment;
+}
+
+TEST_F(ZipArchDirectory, NamesAndCommentsFollowTheCodePageRules)
+{
+    // 0xE9 is "Ú" in code page 850 and "é" in Windows-1252.
+    const std::string oem = "caf\xc3\x9a.txt", ansi = "caf\xc3\xa9.txt";
+    struct Case {
+        RawEntry entry;
+        CodePageOpts cp;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {{"caf\xe9.txt", 0, 20, 0, "caf\xe9"}, cpAuto, oem},       // FAT: OEM
+        {{"caf\xe9.txt", 3, 20, 0, "caf\xe9"}, cpAuto, ansi},      // Unix: as it stands
+        {{"caf\xe9.txt", 3, 20, 0, "caf\xe9"}, cpOEM, oem},        // asked for
+        {{"caf\xe9.txt", 0, 20, 0, "caf\xe9"}, cpNone, ansi},      // asked not to
+        {{"caf\xe9.txt", 6, 20, 0, "caf\xe9"}, cpNone, oem},       // HPFS, whatever is asked
+        {{"caf\xe9.txt", 11, 50, 0, "caf\xe9"}, cpNone, oem},      // NTFS by an old writer
+        {{"caf\xe9.txt", 11, 20, 0, "caf\xe9"}, cpNone, ansi},
+        {{"caf\xc3\xa9.txt", 0, 20, 0x800, "caf\xc3\xa9"}, cpOEM, ansi},  // flagged UTF-8
+    };
+    for (const Case& c : cases) {
+        WriteFile(dir / "cp.zip", rawArchive({c.entry}, ""));
+        Packer p;
+        p.zip.SetUnattended(true);
+        p.zip.SetCodePage(c.cp);
+        p.zip.SetZipFileName((dir / "cp.zip").string());
+        ASSERT_EQ(p.zip.Count(), 1) << p.AllMessages();
+        EXPECT_EQ(p.zip.DirEntry(0).EntryName, c.expected) << int(c.entry.host) << " " << int(c.cp);
+        EXPECT_EQ(p.zip.DirEntry(0).EntryComment + ".txt", c.expected) << int(c.entry.host) << " " << int(c.cp);
+    }
+}
+
+TEST_F(ZipArchDirectory, ArchiveCommentAndDirectoryOnlyEntries)
+{
+    WriteFile(dir / "dirs.zip", rawArchive({{"a.txt"}, {"sub/"}, {"sub/b.txt", 0, 20, 0, "about b"}, {"sub/deeper/"}},
+                                           "The FM, packed"));
+    Packer p;
+    std::vector<int> seqs;
+    p.zip.OnNewName = [&](TZipArchiver*, int seq, const ZipDirEntry&) { seqs.push_back(seq); };
+    p.zip.SetZipFileName((dir / "dirs.zip").string());
+    EXPECT_EQ(p.zip.ZipComment(), "The FM, packed");
+    ASSERT_EQ(p.zip.Count(), 2);
+    EXPECT_EQ(p.zip.DirEntry(0).EntryName, "a.txt");
+    EXPECT_EQ(p.zip.DirEntry(1).EntryName, "sub\\b.txt");
+    EXPECT_EQ(p.zip.DirEntry(1).EntryComment, "about b");
+    EXPECT_EQ(p.zip.DirOnlyCount(), 2);
+    EXPECT_EQ(seqs, (std::vector<int>{1, 3}));  // left-out entries still count
+
+    Packer all;
+    all.zip.SetUseDirOnlyEntries(true);
+    all.zip.SetZipFileName((dir / "dirs.zip").string());
+    ASSERT_EQ(all.zip.Count(), 4);
+    EXPECT_EQ(all.zip.DirEntry(1).EntryName, "sub\\");
+    EXPECT_EQ(all.zip.DirEntry(3).EntryName, "sub\\deeper\\");
+    EXPECT_EQ(all.zip.DirOnlyCount(), 0);
 }
 
 } // namespace
