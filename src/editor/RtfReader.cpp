@@ -657,13 +657,7 @@ RichDocument Reader::Run()
     flush();
     if (st_.dest == Dest::Pict) finishPicture();
     if (afterPar_ && doc_.paragraphs.size() > 1 && doc_.Last().Empty()) doc_.paragraphs.pop_back();
-    // Growth left up to half of every vector and text unused; a file of
-    // many tiny runs or paragraphs would keep twice the memory it needs.
-    for (Paragraph& p : doc_.paragraphs) {
-        for (TextRun& r : p.runs) r.text.shrink_to_fit();
-        p.runs.shrink_to_fit();
-    }
-    doc_.paragraphs.shrink_to_fit();
+    doc_.ShrinkToFit();
     return std::move(doc_);
 }
 

@@ -34,8 +34,10 @@ size_t footprint(const RichDocument& doc)
     return n;
 }
 
-// A document model may take this many times its input, and a little more.
-constexpr size_t kBytesPerInputByte = 64;
+// A document model may take this many times its input, and a little more:
+// a paragraph of one character and its break, two bytes of plain text,
+// take a paragraph and a run (about 140 bytes).
+constexpr size_t kBytesPerInputByte = 80;
 constexpr size_t kFixedBytes = 64 * 1024;
 
 // What survives writing: control characters other than tab and line break
