@@ -18,7 +18,7 @@ std::string Utf8ToCp1252(std::string_view text, bool* ok = nullptr);
 std::string Cp850ToUtf8(std::string_view bytes);
 std::string Utf8ToCp850(std::string_view text);
 
-// bytes with every invalid UTF-8 sequence replaced by U+FFFD.
+// The bytes with every invalid UTF-8 sequence replaced by U+FFFD.
 std::string SanitizeUtf8(std::string_view bytes);
 
 // Plain text files (info files, list files). Reading: a byte-order mark

@@ -32,6 +32,15 @@ Paragraph& RichDocument::NewParagraph(ParaAlign align)
     return paragraphs.back();
 }
 
+void RichDocument::ShrinkToFit()
+{
+    for (Paragraph& p : paragraphs) {
+        for (TextRun& r : p.runs) r.text.shrink_to_fit();
+        p.runs.shrink_to_fit();
+    }
+    paragraphs.shrink_to_fit();
+}
+
 std::string PlainTextOf(const RichDocument& doc)
 {
     std::string out;
@@ -61,6 +70,7 @@ RichDocument DocumentFromPlainText(std::string_view text)
         start = i + 1;
     }
     doc.AppendText(text.substr(start), plain);
+    doc.ShrinkToFit();
     return doc;
 }
 

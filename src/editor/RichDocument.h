@@ -105,6 +105,9 @@ struct RichDocument {
     void AppendPicture(std::shared_ptr<const Picture> picture, const CharFormat& format);
     Paragraph& NewParagraph(ParaAlign align = ParaAlign::Left);
     Paragraph& Last() { return paragraphs.back(); }
+    // Gives back what growth left unused in every vector and text: a file
+    // of many tiny runs or paragraphs would keep up to twice its size.
+    void ShrinkToFit();
 };
 
 // The plain text: paragraphs joined by "\n", line breaks as "\n", tabs

@@ -657,6 +657,7 @@ RichDocument Reader::Run()
     flush();
     if (st_.dest == Dest::Pict) finishPicture();
     if (afterPar_ && doc_.paragraphs.size() > 1 && doc_.Last().Empty()) doc_.paragraphs.pop_back();
+    doc_.ShrinkToFit();
     return std::move(doc_);
 }
 

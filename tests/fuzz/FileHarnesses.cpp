@@ -1,0 +1,148 @@
+#include "Harnesses.h"
+
+#include "app/ListFile.h"
+#include "app/Project.h"
+#include "components/CfgFiles.h"
+#include "components/Errors.h"
+#include "components/StrUtils.h"
+#include "components/ZipArch.h"
+#include "support/ScriptedQuestions.h"
+#include "support/TempDir.h"
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace lw::fuzz {
+
+namespace {
+
+// The lines a string file holds: up to the first Ctrl-Z, each ended by
+// CR LF, CR or LF; text after the last line end is a line too.
+size_t stringFileLines(std::string_view data)
+{
+    data = data.substr(0, data.find('\x1A'));
+    size_t lines = 0, i = 0;
+    bool open = false;
+    while (i < data.size()) {
+        const char c = data[i++];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i < data.size() && data[i] == '\n') ++i;
+            ++lines;
+            open = false;
+        } else {
+            open = true;
+        }
+    }
+    return lines + (open ? 1 : 0);
+}
+
+// QuoteStr ends a value at a NUL, so a written value is what comes before it.
+std::string writtenValue(const std::string& v) { return v.substr(0, v.find('\0')); }
+
+} // namespace
+
+void CheckStringFile(std::string_view input)
+{
+    // The file is reached through a symbolic link, as authors who share a
+    // strings folder between missions have it.
+    static const test::TempDir dir;
+    static const std::string link = [] {
+        fs::create_directories(dir.path() / "real");
+        fs::create_symlink("real/titles.str", dir.path() / "titles.str");
+        return dir / "titles.str";
+    }();
+    dir.write("real/titles.str", std::string(input));
+
+    TCfgFile file = TCfgFile::StringFile(link);
+    std::vector<TCfgFile::Entry> expected = file.Lines();
+    Expect(expected.size() == stringFileLines(input),
+           "read " + std::to_string(expected.size()) + " entries from " + std::to_string(stringFileLines(input)) +
+               " lines");
+
+    // Which key and what value follow from the input, so both new and
+    // existing keys are written; values as the program gives them hold no
+    // control characters.
+    const std::string key = "title_" + std::to_string(input.size() % 3);
+    std::string value;
+    for (char c : input.substr(0, 24))
+        if (static_cast<unsigned char>(c) >= 0x20) value += c;
+    bool found = false;
+    for (TCfgFile::Entry& e : expected)
+        if (!found && !e.key.empty() && EqualsNoCase(e.key, key)) {
+            e.value = value;
+            found = true;
+        }
+    if (!found) expected.push_back({key, value});
+    // A file with content always ends with a blank line.
+    if (!expected.back().key.empty() || !expected.back().value.empty()) expected.push_back({});
+
+    file.WriteString(key, value);
+    const bool stillALink = fs::is_symlink(link);
+    const std::string saved = dir.read("real/titles.str");
+
+    TCfgFile again = TCfgFile::StringFile(link);
+    const auto& lines = again.Lines();
+    Expect(lines.size() == expected.size(),
+           "saved " + std::to_string(expected.size()) + " entries, read back " + std::to_string(lines.size()));
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const bool keyed = !expected[i].key.empty();
+        Expect(lines[i].key == expected[i].key &&
+                   lines[i].value == (keyed ? writtenValue(expected[i].value) : expected[i].value),
+               "entry " + std::to_string(i) + " changed in the save");
+    }
+    // Untouched lines keep the bytes the first save gave them.
+    again.WriteString(key, value);
+    Expect(dir.read("real/titles.str") == saved, "a second save changed lines nobody wrote");
+    Expect(stillALink, "the save replaced the symbolic link");
+}
+
+void CheckListFile(std::string_view input)
+{
+    static const test::TempDir dir;
+    static const bool laid = [] {
+        dir.write("thief2.exe");
+        dir.write("fminfo.txt", "info");
+        dir.write("miss1.mis");
+        dir.write("miss2.mis");
+        dir.write("strings/missflag.str", "miss_1:\"no_briefing\"\r\nmiss_2:\"end\"\r\n");
+        dir.write("strings/english/titles.str", "title_0:\"Bell\"\r\ntitle_1:\"One\"\r\n");
+        return true;
+    }();
+    (void)laid;
+    const std::string list = dir.write("fuzz.lst", std::string(input));
+
+    std::vector<std::string> lines;
+    try {
+        lines = ReadListFile(list);
+    } catch (const Error&) {
+        return;  // too large to be a list file
+    }
+    WriteListFile(dir / "saved.lst", lines);
+    Expect(ReadListFile(dir / "saved.lst") == lines, "a saved list file reads back as other lines");
+
+    Project project;
+    test::ScriptedQuestions questions;  // asked for a folder or a game, it cancels
+    try {
+        project.Open(list, questions);
+    } catch (const Error&) {
+        return;  // a message for the user, as the window shows it
+    }
+    for (const std::string& entry : project.Files)
+        Expect(entry.find('\0') == std::string::npos, "a listed path with a NUL reached the file list");
+}
+
+void CheckZipDirectory(std::string_view input)
+{
+    static const test::TempDir dir;
+    const std::string zip = dir.write("fuzz.zip", std::string(input));
+    TZipArchiver archiver;
+    archiver.SetUnattended(true);
+    archiver.SetZipFileName(zip);
+    // Every entry takes at least a 46-byte header of the directory, which
+    // lies inside the file.
+    Expect(uint64_t(archiver.Count() + archiver.DirOnlyCount()) * 46 <= input.size(),
+           std::to_string(archiver.Count()) + " entries from " + std::to_string(input.size()) + " bytes");
+}
+
+} // namespace lw::fuzz

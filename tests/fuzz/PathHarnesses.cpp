@@ -1,0 +1,149 @@
+#include "Harnesses.h"
+
+#include "SpecScan.h"
+#include "components/PathResolver.h"
+#include "components/StrUtils.h"
+#include "support/TempDir.h"
+
+#include <filesystem>
+#include <unordered_set>
+
+namespace fs = std::filesystem;
+
+namespace lw::fuzz {
+
+namespace {
+
+// Inputs are cut here: a listed path is a line of a list file, and longer
+// ones would only measure the resolver's depth.
+constexpr size_t kMaxPathInput = 4096;
+
+// An FM directory with names in mixed case, a folder beside it that
+// listed paths reach with "..", and a link from inside to it. No two names
+// of one directory differ only in case.
+struct Tree {
+    test::TempDir tmp;
+    fs::path fm;
+    std::string fmDir;
+    Tree()
+    {
+        tmp.write("Fm/Miss1.mis");
+        tmp.write("Fm/fminfo.TXT");
+        tmp.write("Fm/Strings/MissFlag.str");
+        tmp.write("Fm/Strings/English/Titles.str");
+        tmp.write("Fm/Intrface/Miss1/English/Goals.str");
+        tmp.write("Fm/Snd/a b.wav");
+        tmp.write("Shared/Snd/x.WAV");
+        fs::create_directory_symlink("../Shared", tmp.path() / "Fm/Linked");
+        fm = tmp.path() / "Fm";
+        fmDir = AsDirPath(fm);
+    }
+};
+
+const Tree& tree()
+{
+    static const Tree t;
+    return t;
+}
+
+std::vector<std::string> parts(std::string_view rel)
+{
+    std::vector<std::string> out(1);
+    for (char c : rel) {
+        if (c == '\\' || c == '/') out.emplace_back();
+        else out.back() += c;
+    }
+    return out;
+}
+
+bool absolute(std::string_view rel) { return !rel.empty() && (rel.front() == '/' || rel.front() == '\\'); }
+
+bool climbs(std::string_view rel)
+{
+    for (const std::string& p : parts(rel))
+        if (p == "..") return true;
+    return false;
+}
+
+bool within(const fs::path& p, const fs::path& root)
+{
+    const std::string a = p.lexically_normal().string(), r = root.lexically_normal().string();
+    return a.compare(0, r.size(), r) == 0 && (a.size() == r.size() || a[r.size()] == '/');
+}
+
+// An entry name that stays inside the archive's root.
+void expectSafeEntry(std::string entry, const std::string& from)
+{
+    if (!entry.empty() && entry.back() == '/') entry.pop_back();  // a directory entry
+    Expect(!entry.empty(), "an empty entry name from \"" + from + "\"");
+    for (const std::string& p : parts(entry))
+        Expect(!p.empty() && p != "." && p != "..", "entry \"" + entry + "\" from \"" + from + "\" leaves its root");
+    Expect(entry.find_first_of("\\:") == std::string::npos, "entry \"" + entry + "\" holds \\ or :");
+}
+
+} // namespace
+
+void CheckPathResolver(std::string_view input)
+{
+    // A NUL never reaches the resolver: listed paths with one are refused
+    // where they come in.
+    if (input.size() > kMaxPathInput || input.find('\0') != std::string_view::npos) return;
+    const Tree& t = tree();
+    const fs::path found = ResolvePath(t.fmDir, input);
+    if (!absolute(input) && !climbs(input))
+        Expect(within(found, t.fm), "\"" + std::string(input) + "\" resolved outside the FM: " + found.string());
+    Expect(ResolvePath(t.fmDir, ToSlashes(input)) == ResolvePath(t.fmDir, ToBackslashes(input)),
+           "\"/\" and \"\\\" resolve differently");
+    const std::string first = parts(input).front();
+    if (!first.empty()) {
+        const std::string name = FindNameNoCase(t.fm, first);
+        Expect(name.empty() || EqualsNoCase(name, first), "found \"" + name + "\" for \"" + first + "\"");
+    }
+}
+
+void CheckSpecScan(std::string_view input)
+{
+    if (input.size() > kMaxPathInput || input.find('\0') != std::string_view::npos) return;
+    const Tree& t = tree();
+    const std::string name = zipeng::SafeEntryName(fs::path(std::string(input)));
+    if (!name.empty()) expectSafeEntry(name, std::string(input));
+    if (input.empty()) return;
+
+    // The first byte sets the options; each further line is a spec, or an
+    // exclusion when it starts with '-'.
+    const auto flags = static_cast<unsigned char>(input[0]);
+    zipeng::ScanOptions options;
+    options.junkDirs = flags & 1;
+    options.hiddenFiles = flags & 2;
+    options.dirEntries = flags & 4;
+    std::vector<zipeng::ScanSpec> specs;
+    bool anyClimbs = false;
+    size_t start = 1;
+    while (start <= input.size() && specs.size() < 16) {
+        const size_t end = std::min(input.find('\n', start), input.size());
+        const std::string line(input.substr(start, end - start));
+        start = end + 1;
+        if (!line.empty() && line[0] == '-') {
+            options.excludes.push_back(line.substr(1));
+            continue;
+        }
+        // Specs stay in the temporary tree: a scan of the whole disk
+        // would tell nothing and take long.
+        if (absolute(line) || !within((t.fm / ToSlashes(line)).lexically_normal(), t.tmp.path())) continue;
+        anyClimbs = anyClimbs || climbs(line);
+        specs.push_back({line, t.fm.string(), (flags & 8) != 0, {}});
+    }
+    std::vector<zipeng::ScanItem> items;
+    std::vector<zipeng::ScanProblem> problems;
+    zipeng::ScanSpecs(specs, options, items, problems);
+    std::unordered_set<std::string> names;
+    for (const zipeng::ScanItem& item : items) {
+        expectSafeEntry(item.entry, item.path.string());
+        if (item.dirOnly) continue;
+        if (!anyClimbs)
+            Expect(within(item.path, t.fm), "\"" + item.path.string() + "\" is outside the FM but no spec climbs");
+        Expect(names.insert(AsciiLower(item.entry)).second, "two files stored as \"" + item.entry + "\"");
+    }
+}
+
+} // namespace lw::fuzz
