@@ -1,6 +1,9 @@
 // The main window end to end: scripted answers stand in for the user.
 #include "app/CheckDlg.h"
 #include "app/FMmain.h"
+#include "app/Packaging.h"
+#include "editor/Editor.h"
+#include "editor/OLERichEdit.h"
 #include "app/ZipDlg.h"
 #include "components/Hintctrl.h"
 #include "mission/CreateFM.h"
@@ -23,6 +26,8 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+
+#include <sstream>
 
 using namespace lw;
 using lw::test::ScriptedGuiQuestions;
@@ -80,6 +85,7 @@ private slots:
     void enterInTheNewDialogMeansOk();
     void folderChoosersGetTheirCallersOptions();
     void checkShowsFindingsAndZipAsksOnErrors();
+    void fileOutsideTheFMRoundTrips();
 };
 
 void MainFormTest::startsWithOnlyNewAndOpen()
@@ -523,6 +529,52 @@ void MainFormTest::checkShowsFindingsAndZipAsksOnErrors()
     QTest::keyClick(f.form.FileListBox, Qt::Key_D, Qt::ControlModifier);
     QCOMPARE(f.q.core.questions.size(), size_t(1));
     QVERIFY(t.exists("bell.zip"));
+}
+
+void MainFormTest::fileOutsideTheFMRoundTrips()
+{
+    // Add Files of a file beside the FM directory, Save, Open, Edit File and
+    // Zip: each finds the outside file, never a same-named one inside.
+    TempDir t;
+    t.write("fm/thief2.exe");
+    t.write("fm/miss1.mis", "mission");
+    t.write("fm/strings/missflag.str", "miss_1:\"end\"\r\n");
+    t.write("shared/notes.txt", "outside\r\n");
+    t.write("fm/shared/notes.txt", "the wrong one\r\n");
+    Fixture f;
+    TEditorForm editor(f.q);
+    f.form.SetEditor(&editor);
+    f.newProject((t.path() / "fm").string(), "Bell", "bell");
+    f.q.core.openFileLists.push_back({t / "shared/notes.txt"});
+    f.form.AddFileButton->click();
+    QCOMPARE(listed(f.form).last(), QString("..\\shared\\notes.txt"));
+    f.q.core.saveFiles.push_back(t / "fm/bell.lst");
+    f.form.SaveButton->trigger();
+
+    f.q.core.openFiles.push_back(t / "fm/bell.lst");
+    f.form.OpenButton->trigger();
+    QVERIFY(f.q.core.folderRequests.size() == 1);  // only New's: Open asked nothing
+    QCOMPARE(listed(f.form).last(), QString("..\\shared\\notes.txt"));
+    f.form.FileListBox->item(f.form.FileListBox->count() - 1)->setSelected(true);
+    f.form.FileListBox->setCurrentRow(f.form.FileListBox->count() - 1);
+    f.form.InfoButton->click();
+    QCOMPARE(editor.EditText->toPlainText(), QString("outside\n"));
+    editor.CancelClick();
+
+    f.q.core.saveFiles.push_back(t / "bell.zip");
+    f.q.core.answers.push_back(Answer::Yes);  // not asked: an outside file is a warning
+    f.form.ZipButton->trigger();
+    QVERIFY(f.q.core.messages.empty());
+    TZipArchiver z;
+    z.SetUnattended(true);
+    z.SetZipFileName(t / "bell.zip");
+    QStringList names;
+    for (const ZipDirEntry& e : z.DirEntries()) names << QString::fromStdString(e.EntryName);
+    QVERIFY2(names.contains("shared\\notes.txt") || names.contains("shared/notes.txt"), qPrintable(names.join(", ")));
+
+    // The command line packs the same list.
+    std::ostringstream out, err;
+    QCOMPARE(RunPack(t / "fm/bell.lst", t / "cli.zip", out, err, false), 0);
 }
 
 QTEST_MAIN(MainFormTest)
