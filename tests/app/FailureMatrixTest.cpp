@@ -102,6 +102,27 @@ void drive(TEditorForm& editor, ScriptedGuiQuestions& q, Edge e)
     QCoreApplication::processEvents();
 }
 
+// The main window with a new Thief 2 project on fm, made with Ctrl+N.
+struct MainWindow {
+    ScriptedGuiQuestions q;
+    Project project;
+    TMainForm form{q, project};
+    TCreateDialog create{q, &form};
+    explicit MainWindow(const fs::path& fm)
+    {
+        form.SetCreateDialog(&create);
+        form.show();
+        q.dialogs.push_back([fm](QDialog& d) {
+            auto& c = static_cast<TCreateDialog&>(d);
+            c.FMDirEdit->setText(QString::fromStdString(fm.string()));
+            c.SetGame(GameThief2);
+            c.ShortNameEdit->setText("bell");
+            c.accept();
+        });
+        QTest::keyClick(form.FileListBox, Qt::Key_N, Qt::ControlModifier);
+    }
+};
+
 } // namespace
 
 class FailureMatrixTest : public QObject {
@@ -162,20 +183,10 @@ void FailureMatrixTest::listSaveKeepsTheProject()
         t.write("fm/miss1.mis");
         t.write("fm/strings/missflag.str", "miss_1:\"end\"\r\n");
         const std::string list = t.write("lists/bell.lst", "old");
-        ScriptedGuiQuestions q;
-        Project project;
-        TMainForm form(q, project);
-        TCreateDialog create(q, &form);
-        form.SetCreateDialog(&create);
-        form.show();
-        q.dialogs.push_back([&](QDialog& d) {
-            auto& c = static_cast<TCreateDialog&>(d);
-            c.FMDirEdit->setText(QString::fromStdString((t.path() / "fm").string()));
-            c.SetGame(GameThief2);
-            c.ShortNameEdit->setText("bell");
-            c.accept();
-        });
-        QTest::keyClick(form.FileListBox, Qt::Key_N, Qt::ControlModifier);
+        MainWindow w(t.path() / "fm");
+        auto& q = w.q;
+        auto& project = w.project;
+        auto& form = w.form;
         QCOMPARE(form.FileListBox->count(), 2);
         QTest::keyClick(form.FileListBox, Qt::Key_S, Qt::ControlModifier);  // the list dialog is cancelled
         const std::string flags = t.read("fm/strings/missflag.str");
@@ -221,20 +232,10 @@ void FailureMatrixTest::zipKeepsTheEarlierArchive()
         t.write("fm/miss1.mis", noise);
         t.write("fm/strings/missflag.str", "miss_1:\"end\"\r\n");
         const std::string archive = t.write("out/bell.zip", "earlier archive");
-        ScriptedGuiQuestions q;
-        Project project;
-        TMainForm form(q, project);
-        TCreateDialog create(q, &form);
-        form.SetCreateDialog(&create);
-        form.show();
-        q.dialogs.push_back([&](QDialog& d) {
-            auto& c = static_cast<TCreateDialog&>(d);
-            c.FMDirEdit->setText(QString::fromStdString((t.path() / "fm").string()));
-            c.SetGame(GameThief2);
-            c.ShortNameEdit->setText("bell");
-            c.accept();
-        });
-        QTest::keyClick(form.FileListBox, Qt::Key_N, Qt::ControlModifier);
+        MainWindow w(t.path() / "fm");
+        auto& q = w.q;
+        auto& project = w.project;
+        auto& form = w.form;
         const fs::path target = f == Failure::FolderRemoved ? t.path() / "fm" / "bell.zip" : fs::path(archive);
         q.core.saveFiles.push_back(target.string());
         q.core.answers.push_back(Answer::Yes);  // the check's "Zip anyway?" when the files are gone
