@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace lw {
@@ -159,15 +160,23 @@ void TFolderDialog::Place()
     } else {
         pos = parent ? parent->mapToGlobal(QPoint(left_, top_)) : QPoint(left_, top_);
     }
-    // Over a window near the screen's edge the dialog would hang off it:
-    // keep the whole of it on the screen that holds the window.
-    QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
-    if (screen) {
-        const QRect s = screen->availableGeometry();
-        pos.setX(qBound(s.left(), pos.x(), qMax(s.left(), s.right() + 1 - size.width())));
-        pos.setY(qBound(s.top(), pos.y(), qMax(s.top(), s.bottom() + 1 - size.height())));
-    }
     dialog_->move(pos);
+    KeepOnScreen();
+}
+
+void TFolderDialog::KeepOnScreen()
+{
+    // Over a window near the screen's edge the dialog would hang off it:
+    // keep the whole of it, frame included, on the screen of its owner.
+    QWidget* parent = ParentWindow();
+    QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect s = screen->availableGeometry();
+    const QRect frame = dialog_->frameGeometry();
+    QPoint pos = dialog_->pos();
+    pos.setX(qBound(s.left(), pos.x(), qMax(s.left(), s.right() + 1 - frame.width())));
+    pos.setY(qBound(s.top(), pos.y(), qMax(s.top(), s.bottom() + 1 - frame.height())));
+    if (pos != dialog_->pos()) dialog_->move(pos);
 }
 
 void TFolderDialog::SelectionMoved(const QString& path)
@@ -235,6 +244,10 @@ bool TFolderDialog::Execute()
     chooser_ = chooser;
     dialog.resize(560, 420);
     Place();
+    // The frame is known only once the dialog is shown.
+    QTimer::singleShot(0, &dialog, [this] {
+        if (dialog_) KeepOnScreen();
+    });
     if (status_)
         SelectionMoved(chooser->directory().absolutePath());
     emit shown();

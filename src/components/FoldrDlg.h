@@ -74,6 +74,7 @@ private:
     QWidget* ParentWindow() const;
     QString RootPath() const;
     void Place();
+    void KeepOnScreen();
     void SelectionMoved(const QString& path);
 
     QPointer<QWidget> owner_;

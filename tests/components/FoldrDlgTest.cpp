@@ -14,6 +14,8 @@
 
 #include <functional>
 
+#include <QScreen>
+
 using lw::TFolderDialog;
 
 namespace {
@@ -60,6 +62,7 @@ private slots:
     void secondExecuteStartsAtFirstResult();
     void nonDirectoryIsRefused();
     void optionsFollowTheRules();
+    void staysOnTheScreenOverAWindowAtItsEdge();
 
 private:
     QTemporaryDir tmp_;
@@ -175,6 +178,30 @@ void FoldrDlgTest::nonDirectoryIsRefused()
     });
     QVERIFY(!dlg.Execute());
     QVERIFY(stayedOpen);
+}
+
+void FoldrDlgTest::staysOnTheScreenOverAWindowAtItsEdge()
+{
+    // An owner in the screen's bottom-right corner: centred over it, the
+    // chooser would hang off the screen.
+    QWidget owner;
+    const QRect screen = owner.screen()->availableGeometry();
+    owner.setGeometry(screen.right() - 120, screen.bottom() - 80, 100, 60);
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
+    TFolderDialog dlg(&owner);
+    dlg.SetDirectory(sub_);
+    QRect placed;
+    WhenOpen([&](QDialog* d, QFileDialog*) {
+        placed = d->frameGeometry();
+        d->reject();
+    });
+    dlg.Execute();
+    QVERIFY(!placed.isEmpty());
+    QVERIFY2(screen.contains(placed.topLeft()) && placed.right() <= screen.right() && placed.bottom() <= screen.bottom(),
+             qPrintable(QStringLiteral("%1,%2 %3x%4 on %5x%6")
+                            .arg(placed.x()).arg(placed.y()).arg(placed.width()).arg(placed.height())
+                            .arg(screen.width()).arg(screen.height())));
 }
 
 void FoldrDlgTest::optionsFollowTheRules()
