@@ -19,8 +19,9 @@ namespace {
 constexpr size_t kMaxPathInput = 4096;
 
 // An FM directory with names in mixed case, a folder beside it that
-// listed paths reach with "..", and a link from inside to it. No two names
-// of one directory differ only in case.
+// listed paths reach with "..", and a link from inside to it. One folder
+// exists in two spellings ("Strings" and "strings"), the case that once made
+// every ".." back into it double the work.
 struct Tree {
     test::TempDir tmp;
     fs::path fm;
@@ -31,6 +32,7 @@ struct Tree {
         tmp.write("Fm/fminfo.TXT");
         tmp.write("Fm/Strings/MissFlag.str");
         tmp.write("Fm/Strings/English/Titles.str");
+        tmp.write("Fm/strings/german/titles.str");
         tmp.write("Fm/Intrface/Miss1/English/Goals.str");
         tmp.write("Fm/Snd/a b.wav");
         tmp.write("Shared/Snd/x.WAV");
