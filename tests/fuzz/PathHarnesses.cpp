@@ -1,6 +1,7 @@
 #include "Harnesses.h"
 
 #include "SpecScan.h"
+#include "components/Errors.h"
 #include "components/PathResolver.h"
 #include "components/StrUtils.h"
 #include "support/TempDir.h"
@@ -73,25 +74,31 @@ bool within(const fs::path& p, const fs::path& root)
     return a.compare(0, r.size(), r) == 0 && (a.size() == r.size() || a[r.size()] == '/');
 }
 
-// An entry name that stays inside the archive's root.
+// Whether any "/"-separated part of an entry is a name Windows cannot
+// create: such an entry is refused before anything is written.
+bool refusedForWindows(const std::string& entry)
+{
+    size_t start = 0;
+    for (;;) {
+        const size_t slash = entry.find('/', start);
+        const size_t end = slash == std::string::npos ? entry.size() : slash;
+        if (!WindowsNameProblem(entry.substr(start, end - start)).empty()) return true;
+        if (slash == std::string::npos) return false;
+        start = slash + 1;
+    }
+}
+
+// An entry name that stays inside the archive's root. A name with "\" or
+// ":" (a file name on this system) is refused before anything is written,
+// so it never becomes an entry.
 void expectSafeEntry(std::string entry, const std::string& from)
 {
     if (!entry.empty() && entry.back() == '/') entry.pop_back();  // a directory entry
     Expect(!entry.empty(), "an empty entry name from \"" + from + "\"");
+    if (refusedForWindows(entry)) return;
+    Expect(entry.find_first_of("\\:") == std::string::npos, "entry \"" + entry + "\" holds \\ or : and is not refused");
     for (const std::string& p : parts(entry))
         Expect(!p.empty() && p != "." && p != "..", "entry \"" + entry + "\" from \"" + from + "\" leaves its root");
-    // A name with "\\" or ":" (a file name on this system) is refused before
-    // anything is written, so it never becomes an entry.
-    if (entry.find_first_of("\\:") != std::string::npos) {
-        bool refused = false;
-        size_t start = 0;
-        for (size_t slash; (slash = entry.find('/', start)) != std::string::npos || start <= entry.size();) {
-            const size_t end = slash == std::string::npos ? entry.size() : slash;
-            refused = refused || !WindowsNameProblem(entry.substr(start, end - start)).empty();
-            start = end + 1;
-        }
-        Expect(refused, "entry \"" + entry + "\" holds \\ or : and is not refused");
-    }
 }
 
 } // namespace
@@ -102,7 +109,15 @@ void CheckPathResolver(std::string_view input)
     // where they come in.
     if (input.size() > kMaxPathInput || input.find('\0') != std::string_view::npos) return;
     const Tree& t = tree();
-    const fs::path found = ResolvePath(t.fmDir, input);
+    fs::path found;
+    try {
+        found = ResolvePath(t.fmDir, input);
+    } catch (const Error&) {
+        // Refused: only a path over the limits may be.
+        Expect(parts(input).size() > MaxListedPathParts || input.size() > MaxListedPathLength,
+               "\"" + std::string(input.substr(0, 80)) + "\" refused within the limits");
+        return;
+    }
     if (!absolute(input) && !climbs(input))
         Expect(within(found, t.fm), "\"" + std::string(input) + "\" resolved outside the FM: " + found.string());
     Expect(ResolvePath(t.fmDir, ToSlashes(input)) == ResolvePath(t.fmDir, ToBackslashes(input)),
