@@ -364,8 +364,11 @@ private:
     PathIndex index_;                    // each folder listed once for the whole check
 };
 
-std::string jsonString(const std::string& s)
+// A JSON string; file names that are not UTF-8 have their stray bytes
+// replaced, so every line stays valid JSON.
+std::string jsonString(const std::string& raw)
 {
+    const std::string s = SanitizeUtf8(raw);
     std::string out = "\"";
     for (char c : s) {
         const auto b = static_cast<unsigned char>(c);
