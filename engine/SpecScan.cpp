@@ -134,10 +134,13 @@ struct Scanner {
     }
 
     // known: the file's status when the caller has it already.
-    void addFile(const fs::path& file, const struct stat* known, const fs::path& root, const ScanSpec& spec)
+    // known: the file's status when the caller has it already; normal: file
+    // is lexically normal already (as the resolver gives it).
+    void addFile(const fs::path& file, const struct stat* known, const fs::path& root, const ScanSpec& spec,
+                 bool normal = false)
     {
         if (failed) return;
-        const fs::path norm = file.lexically_normal();
+        const fs::path norm = normal ? file : file.lexically_normal();
         if (!seenPaths.insert(norm.string()).second) return;  // listed twice: once is enough
         struct stat st {};
         if (known) {
@@ -155,8 +158,14 @@ struct Scanner {
         if (opts.fromDate && st.st_mtime < opts.since) return;
 
         std::string entry;
+        const std::string& native = norm.native();
+        const std::string& rootText = root.native();
         if (opts.junkDirs) {
             entry = norm.filename().string();
+        } else if (normal && native.size() > rootText.size() + 1 && native.compare(0, rootText.size(), rootText) == 0 &&
+                   (native[rootText.size()] == '/' || rootText.back() == '/')) {
+            // Below the root and normal: the rest of the path is the entry.
+            entry = native.substr(rootText.size() + (rootText.back() == '/' ? 0 : 1));
         } else {
             entry = SafeEntryName(norm.lexically_relative(root));
             if (entry.empty()) entry = SafeEntryName(norm);
@@ -216,11 +225,23 @@ struct Scanner {
         }
     }
 
+    // The root of a spec as a normal path; most specs share one.
+    const fs::path& rootOf(const std::string& rootDir)
+    {
+        if (!rootKnown || rootDir != rootText) {
+            rootText = rootDir;
+            root = rootDir.empty() ? fs::current_path() : fs::path(stripSlashes(rootDir)).lexically_normal();
+            rootKnown = true;
+        }
+        return root;
+    }
+    bool rootKnown = false;
+    std::string rootText;
+    fs::path root;
+
     void scanOne(const ScanSpec& spec)
     {
-        const fs::path root = spec.rootDir.empty()
-                                  ? fs::current_path()
-                                  : fs::path(stripSlashes(spec.rootDir)).lexically_normal();
+        const fs::path& root = rootOf(spec.rootDir);
         const std::string text = lw::ToSlashes(spec.spec);
         const size_t cut = text.rfind('/');
         const std::string dirPart = cut == std::string::npos ? std::string() : text.substr(0, cut);
@@ -239,7 +260,7 @@ struct Scanner {
         struct stat st {};
         const bool there = ::stat(found.c_str(), &st) == 0;
         if (there && S_ISREG(st.st_mode)) {
-            addFile(found, &st, root, spec);
+            addFile(found, &st, root, spec, true);
         } else if (there && S_ISDIR(st.st_mode)) {
             addMatches(found, "*", root, spec, 0);
         } else {

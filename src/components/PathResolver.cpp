@@ -193,6 +193,23 @@ struct PathIndex::Impl {
     fs::path resolve(const Parsed& p)
     {
         if (p.parts.empty()) return p.start;
+        // Most names have one spelling on disk: that path is followed first,
+        // without the search's bookkeeping. When it leads nowhere and no
+        // part had another spelling, the search would find nothing either.
+        {
+            fs::path cur = p.start;
+            bool alternatives = false;
+            size_t i = 0;
+            for (; i < p.parts.size(); ++i) {
+                bool complete = true;
+                const std::vector<std::string> names = firstSpellings(cur, p.parts[i], complete);
+                if (names.empty()) break;
+                alternatives = alternatives || names.size() > 1 || !complete;
+                cur /= names.front();
+            }
+            if (i == p.parts.size()) return cur;
+            if (!alternatives) return notFound(p);
+        }
         // Depth first over the spellings that exist, the exact one first:
         // "Strings" beside "strings" still leads to the file that is really
         // there. A directory is entered at most once for each part, so two
@@ -236,7 +253,12 @@ struct PathIndex::Impl {
             push(std::move(child), part);
         }
 
-        // Not there: keep the directories that exist, then the given names.
+        return notFound(p);
+    }
+
+    // Not there: keep the directories that exist, then the given names.
+    fs::path notFound(const Parsed& p)
+    {
         fs::path cur = p.start;
         bool exists = true;
         for (const std::string& part : p.parts) {
@@ -342,8 +364,11 @@ std::string WindowsNameProblem(std::string_view name)
     const bool device = upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" ||
                         (upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
                          upper[3] >= '1' && upper[3] <= '9');
-    if (device) return "\"" + std::string(stem) + "\" is a device name on Windows";
-    return {};
+    if (!device) return {};
+    std::string why = "\"";
+    why.append(stem);
+    why += "\" is a device name on Windows";
+    return why;
 }
 
 } // namespace lw
