@@ -1,7 +1,14 @@
 #!/usr/bin/env python3
 """Writes an FM-like file tree for the zip benchmark: mission databases,
 object and map binaries, string files and text. Speech (espeak-ng) and
-textures (ImageMagick) are made by zip_bench.sh. Deterministic."""
+textures (ImageMagick) are made by zip_bench.sh. Deterministic.
+
+    make_corpus.py ROOT                 the large corpus
+    make_corpus.py ROOT --big FILE      a 1 GB movie-like file
+    make_corpus.py ROOT --many N        N files of 256 bytes in 40 folders, with
+                                        ROOT/many.lst naming them as on disk and
+                                        ROOT/many_case.lst spelling every third
+                                        name in another letter case"""
 import os
 import random
 import struct
@@ -82,6 +89,30 @@ def big(path, size):
             done += n
 
 
+def many(root, count):
+    """Many small files, as a large FM's textures, objects and strings are."""
+    rng = random.Random(3)
+    kinds = ("Fam", "obj", "Mesh", "strings", "Intrface", "snd", "books", "Motions")
+    folders = ["%s/%s%02d" % (kinds[i % len(kinds)], ("Set", "part", "Lib", "grp")[i % 4], i) for i in range(40)]
+    names = []
+    for i in range(count):
+        folder = folders[i % len(folders)]
+        os.makedirs(os.path.join(root, folder), exist_ok=True)
+        name = "%s/%s%05d.%s" % (folder, ("Tex", "obj", "Sch", "str")[i % 4], i, ("pcx", "bin", "sch", "str")[i % 4])
+        body = text(rng, 60).encode()
+        with open(os.path.join(root, name), "wb") as f:
+            f.write((body * (256 // len(body) + 1))[:256])
+        names.append(name)
+    with open(os.path.join(root, "thief2.exe"), "wb"):
+        pass
+    with open(os.path.join(root, "many.lst"), "w", newline="") as f:
+        for n in names:
+            f.write(n.replace("/", "\\") + "\r\n")
+    with open(os.path.join(root, "many_case.lst"), "w", newline="") as f:
+        for i, n in enumerate(names):
+            f.write((n.swapcase() if i % 3 == 0 else n).replace("/", "\\") + "\r\n")
+
+
 def main():
     if sys.argv[1] == "--words":  # a line for the speech files
         rng = random.Random(int(sys.argv[2]))
@@ -90,6 +121,9 @@ def main():
     root = sys.argv[1]
     if len(sys.argv) > 3 and sys.argv[2] == "--big":
         big(sys.argv[3], 1 << 30)
+        return
+    if len(sys.argv) > 3 and sys.argv[2] == "--many":
+        many(root, int(sys.argv[3]))
         return
     rng = random.Random(1)
     for d in ("strings/english", "strings/french", "strings/german", "books/english", "obj", "mesh",

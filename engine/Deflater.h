@@ -20,6 +20,15 @@ int DeflateLevelFor(int zipLevel);
 bool DeflatePiece(libdeflate_compressor* c, const uint8_t* in, size_t len, bool last,
                   std::vector<uint8_t>& out);
 
+// Pieces this small (a whole small file) are deflated with zlib and a
+// window of their own size: libdeflate clears its large match tables for
+// every call, which costs more than packing a few hundred bytes.
+inline constexpr size_t SmallPieceLimit = 512;
+bool DeflateSmall(void* zstream, const uint8_t* in, size_t len, std::vector<uint8_t>& out);
+// A zlib stream for DeflateSmall (a z_stream*), or null; freed by FreeSmall.
+void* NewSmallDeflater();
+void FreeSmall(void* zstream);
+
 // Clears the final-block bit of a complete raw deflate stream and closes it
 // with an empty stored block, leaving it byte-aligned and open for more.
 bool MakeJoinable(std::vector<uint8_t>& stream);

@@ -88,6 +88,7 @@ bool Pipeline::mayClaim() const
 void Pipeline::work()
 {
     libdeflate_compressor* comp = nullptr;
+    void* small = nullptr;
     std::vector<uint8_t> raw;
     struct Done {
         std::vector<uint8_t> data;
@@ -124,7 +125,13 @@ void Pipeline::work()
             d.error = readPiece(p, raw, d.code);
             if (!d.error.empty()) continue;
             d.crc = libdeflate_crc32(0, raw.data(), raw.size());
-            if (p.deflate) {
+            if (p.deflate && p.last && p.offset == 0 && raw.size() <= SmallPieceLimit) {
+                if (!small) small = NewSmallDeflater();
+                if (!small || !DeflateSmall(small, raw.data(), raw.size(), d.data)) {
+                    d.error = "Cannot compress \"" + p.path + "\": out of memory";
+                    d.code = zeMemory;
+                }
+            } else if (p.deflate) {
                 if (!comp) comp = libdeflate_alloc_compressor(level_);
                 if (!comp || !DeflatePiece(comp, raw.data(), raw.size(), p.last, d.data)) {
                     d.error = "Cannot compress \"" + p.path + "\": out of memory";
@@ -152,6 +159,7 @@ void Pipeline::work()
         if (raw.capacity() > (uint64_t(16) << 20)) std::vector<uint8_t>().swap(raw);
     }
     if (comp) libdeflate_free_compressor(comp);
+    FreeSmall(small);
 }
 
 bool Pipeline::Wait(size_t k, const std::function<bool()>& tick)

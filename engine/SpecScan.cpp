@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <set>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -60,6 +61,57 @@ std::string stripSlashes(std::string s)
 {
     while (s.size() > 1 && s.back() == '/') s.pop_back();
     return s;
+}
+
+fs::path specRoot(const std::string& rootDir)
+{
+    return rootDir.empty() ? fs::current_path() : fs::path(stripSlashes(rootDir)).lexically_normal();
+}
+
+// A literal spec resolved and looked at ahead of the scan.
+struct Located {
+    fs::path path;
+    struct stat st {};
+    bool there = false;
+    std::string error;  // a path over the resolver's limits
+};
+
+// For thousands of small files, finding and looking at each is most of the
+// scan; it is shared out among the cores, each with its own index.
+std::vector<Located> locate(const std::vector<ScanSpec>& specs)
+{
+    std::vector<Located> out(specs.size());
+    auto work = [&](size_t from, size_t to) {
+        lw::PathIndex index;
+        std::string rootText;
+        fs::path root;
+        bool rootKnown = false;
+        for (size_t i = from; i < to; ++i) {
+            const ScanSpec& spec = specs[i];
+            if (!spec.literal) continue;
+            Located& at = out[i];
+            try {
+                if (!rootKnown || spec.rootDir != rootText) {
+                    rootText = spec.rootDir;
+                    root = specRoot(rootText);
+                    rootKnown = true;
+                }
+                at.path = index.Resolve(root, lw::ToSlashes(spec.spec));
+                at.there = ::stat(at.path.c_str(), &at.st) == 0;
+            } catch (const lw::Error& e) {
+                at.error = e.what();
+            } catch (const std::exception& e) {  // no exception may leave a thread
+                at.error = std::string("Cannot find \"") + spec.spec + "\": " + e.what();
+            }
+        }
+    };
+    const size_t threads = std::min<size_t>({std::max(1u, std::thread::hardware_concurrency()), 8, specs.size()});
+    std::vector<std::thread> pool;
+    for (size_t t = 1; t < threads; ++t)
+        pool.emplace_back(work, specs.size() * t / threads, specs.size() * (t + 1) / threads);
+    work(0, specs.size() / std::max<size_t>(threads, 1));
+    for (std::thread& t : pool) t.join();
+    return out;
 }
 
 struct Scanner {
@@ -134,10 +186,13 @@ struct Scanner {
     }
 
     // known: the file's status when the caller has it already.
-    void addFile(const fs::path& file, const struct stat* known, const fs::path& root, const ScanSpec& spec)
+    // known: the file's status when the caller has it already; normal: file
+    // is lexically normal already (as the resolver gives it).
+    void addFile(const fs::path& file, const struct stat* known, const fs::path& root, const ScanSpec& spec,
+                 bool normal = false)
     {
         if (failed) return;
-        const fs::path norm = file.lexically_normal();
+        const fs::path norm = normal ? file : file.lexically_normal();
         if (!seenPaths.insert(norm.string()).second) return;  // listed twice: once is enough
         struct stat st {};
         if (known) {
@@ -155,8 +210,14 @@ struct Scanner {
         if (opts.fromDate && st.st_mtime < opts.since) return;
 
         std::string entry;
+        const std::string& native = norm.native();
+        const std::string& rootText = root.native();
         if (opts.junkDirs) {
             entry = norm.filename().string();
+        } else if (normal && native.size() > rootText.size() + 1 && native.compare(0, rootText.size(), rootText) == 0 &&
+                   (native[rootText.size()] == '/' || rootText.back() == '/')) {
+            // Below the root and normal: the rest of the path is the entry.
+            entry = native.substr(rootText.size() + (rootText.back() == '/' ? 0 : 1));
         } else {
             entry = SafeEntryName(norm.lexically_relative(root));
             if (entry.empty()) entry = SafeEntryName(norm);
@@ -207,20 +268,32 @@ struct Scanner {
         for (const fs::path& sub : subdirs) addMatches(sub, pattern, root, spec, depth + 1);
     }
 
-    void scan(const ScanSpec& spec)
+    void scan(const ScanSpec& spec, const Located* located)
     {
         try {
-            scanOne(spec);
+            scanOne(spec, located);
         } catch (const lw::Error& e) {  // a path over the resolver's limits
             fatal(zeOpen, e.what());
         }
     }
 
-    void scanOne(const ScanSpec& spec)
+    // The root of a spec as a normal path; most specs share one.
+    const fs::path& rootOf(const std::string& rootDir)
     {
-        const fs::path root = spec.rootDir.empty()
-                                  ? fs::current_path()
-                                  : fs::path(stripSlashes(spec.rootDir)).lexically_normal();
+        if (!rootKnown || rootDir != rootText) {
+            rootText = rootDir;
+            root = specRoot(rootDir);
+            rootKnown = true;
+        }
+        return root;
+    }
+    bool rootKnown = false;
+    std::string rootText;
+    fs::path root;
+
+    void scanOne(const ScanSpec& spec, const Located* located)
+    {
+        const fs::path& root = rootOf(spec.rootDir);
         const std::string text = lw::ToSlashes(spec.spec);
         const size_t cut = text.rfind('/');
         const std::string dirPart = cut == std::string::npos ? std::string() : text.substr(0, cut);
@@ -235,11 +308,21 @@ struct Scanner {
                 problems.push_back({0, "Nothing matches \"" + spec.spec + "\""});
             return;
         }
-        const fs::path found = index.Resolve(root, text);
+        if (located && !located->error.empty()) {
+            fatal(zeOpen, located->error);
+            return;
+        }
+        const fs::path found = located ? located->path : index.Resolve(root, text);
         struct stat st {};
-        const bool there = ::stat(found.c_str(), &st) == 0;
+        bool there = false;
+        if (located) {
+            st = located->st;
+            there = located->there;
+        } else {
+            there = ::stat(found.c_str(), &st) == 0;
+        }
         if (there && S_ISREG(st.st_mode)) {
-            addFile(found, &st, root, spec);
+            addFile(found, &st, root, spec, true);
         } else if (there && S_ISDIR(st.st_mode)) {
             addMatches(found, "*", root, spec, 0);
         } else {
@@ -306,8 +389,10 @@ bool ScanSpecs(const std::vector<ScanSpec>& specs, const ScanOptions& opts,
                std::vector<ScanItem>& items, std::vector<ScanProblem>& problems)
 {
     Scanner sc(opts, items, problems);
-    for (const ScanSpec& spec : specs) {
-        sc.scan(spec);
+    const bool anyLiteral = std::any_of(specs.begin(), specs.end(), [](const ScanSpec& s) { return s.literal; });
+    const std::vector<Located> located = anyLiteral ? locate(specs) : std::vector<Located>();
+    for (size_t i = 0; i < specs.size(); ++i) {
+        sc.scan(specs[i], specs[i].literal ? &located[i] : nullptr);
         if (sc.failed) return false;
     }
     return true;

@@ -50,7 +50,23 @@ fs::path upOne(const fs::path& dir)
     return up.empty() ? fs::path(".") : up;
 }
 
-Parsed parse(const fs::path& base, std::string_view rel)
+// The last base directory made normal: an index resolves thousands of
+// paths against one.
+struct BaseCache {
+    std::string base;
+    fs::path start;
+    bool known = false;
+};
+
+fs::path normalBase(const fs::path& base)
+{
+    fs::path start = base.lexically_normal();
+    // "/a/b/" and "/a/b" are the same directory; ".." must leave it.
+    if (!start.has_filename() && start.has_relative_path()) start = start.parent_path();
+    return start;
+}
+
+Parsed parse(const fs::path& base, std::string_view rel, BaseCache* cache = nullptr)
 {
     if (rel.size() > MaxListedPathLength)
         throw Error("The listed path \"" + shown(rel) + "\" is too long: " + std::to_string(rel.size()) +
@@ -60,9 +76,16 @@ Parsed parse(const fs::path& base, std::string_view rel)
     if (absolute) {
         p.start = "/";
     } else {
-        p.start = base.lexically_normal();
-        // "/a/b/" and "/a/b" are the same directory; ".." must leave it.
-        if (!p.start.has_filename() && p.start.has_relative_path()) p.start = p.start.parent_path();
+        if (!cache) {
+            p.start = normalBase(base);
+        } else {
+            if (!cache->known || cache->base != base.native()) {
+                cache->base = base.native();
+                cache->start = normalBase(base);
+                cache->known = true;
+            }
+            p.start = cache->start;
+        }
     }
     size_t count = 0, ups = 0, from = 0;
     for (size_t i = 0; i <= rel.size(); ++i) {
@@ -100,16 +123,17 @@ struct PathIndex::Impl {
     explicit Impl(bool eager) : eager(eager) {}
 
     bool eager;  // read each folder whole when first asked about
+    BaseCache base;
     std::unordered_map<std::string, Listing> listings;
     std::unordered_map<std::string, std::string> dirIds;  // path -> identity; "" when not a directory
 
-    const Listing& listing(const fs::path& dir)
+    const Listing& listing(const std::string& dir)
     {
-        auto [at, fresh] = listings.try_emplace(dir.string());
+        auto [at, fresh] = listings.try_emplace(dir);
         if (!fresh) return at->second;
         Listing& l = at->second;
         std::error_code ec;
-        fs::directory_iterator it(dir.empty() ? fs::path(".") : dir, ec), end;
+        fs::directory_iterator it(dir.empty() ? fs::path(".") : fs::path(dir), ec), end;
         if (ec) return l;
         l.read = true;
         for (; !ec && it != end; it.increment(ec)) {
@@ -126,19 +150,67 @@ struct PathIndex::Impl {
         return l;
     }
 
-    bool cached(const fs::path& dir) const { return listings.count(dir.string()) != 0; }
+    const std::string& fold(const std::string& name)
+    {
+        folded.assign(name);
+        for (char& c : folded)
+            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        return folded;
+    }
+    std::string folded;  // reused, so that a lookup allocates nothing
+
+    static std::string join(const std::string& dir, const std::string& name)
+    {
+        if (dir.empty()) return name;
+        return dir.back() == '/' ? dir + name : dir + "/" + name;
+    }
+
+    // The spelling of name in dir that the search tries first (the exact
+    // one when it exists); others: there may be more.
+    bool firstSpelling(const std::string& dir, const std::string& name, std::string& out, bool& others)
+    {
+        others = false;
+        if (!eager && listings.find(dir) == listings.end()) {
+            std::error_code ec;
+            if (fs::exists(join(dir, name), ec)) {
+                out = name;
+                others = true;
+                return true;
+            }
+        }
+        const Listing& l = listing(dir);
+        if (!l.read) {
+            std::error_code ec;
+            if (!fs::exists(join(dir, name), ec)) return false;
+            out = name;
+            return true;
+        }
+        const auto at = l.byFolded.find(fold(name));
+        if (at == l.byFolded.end()) return false;
+        others = at->second.size() > 1;
+        for (const Spelling& sp : at->second) {
+            if (sp.name == name) {
+                out = name;
+                return true;
+            }
+        }
+        out = at->second.front().name;
+        return true;
+    }
+
+    bool cached(const fs::path& dir) const { return listings.count(dir.native()) != 0; }
 
     // The spellings of name in dir that exist, the exact one first.
     std::vector<std::string> allSpellings(const fs::path& dir, const std::string& name)
     {
         std::vector<std::string> out;
-        const Listing& l = listing(dir);
+        const Listing& l = listing(dir.native());
         if (!l.read) {
             std::error_code ec;
             if (fs::exists(dir / name, ec)) out.push_back(name);
             return out;
         }
-        const auto at = l.byFolded.find(AsciiLower(name));
+        const auto at = l.byFolded.find(fold(name));
         if (at == l.byFolded.end()) return out;
         for (const Spelling& s : at->second)
             if (s.name == name) out.push_back(s.name);
@@ -171,28 +243,49 @@ struct PathIndex::Impl {
 
     std::string findNoCase(const fs::path& dir, const std::string& name)
     {
-        bool complete = true;
-        std::vector<std::string> c = firstSpellings(dir, name, complete);
-        return c.empty() ? std::string() : c.front();
+        std::string out;
+        bool others = false;
+        return firstSpelling(dir.native(), name, out, others) ? out : std::string();
     }
 
-    Kind kindOf(const fs::path& p)
+    Kind kindOf(const std::string& p)
     {
-        const auto at = listings.find(p.parent_path().string());
-        if (at != listings.end() && at->second.read) {
-            const auto names = at->second.byFolded.find(AsciiLower(p.filename().string()));
-            if (names != at->second.byFolded.end())
-                for (const Spelling& s : names->second)
-                    if (s.name == p.filename() && s.kind != Kind::Unknown) return s.kind;
+        const size_t cut = p.rfind('/');
+        if (cut != std::string::npos && cut + 1 < p.size()) {
+            const auto at = listings.find(cut == 0 ? std::string("/") : p.substr(0, cut));
+            if (at != listings.end() && at->second.read) {
+                const std::string name = p.substr(cut + 1);
+                const auto names = at->second.byFolded.find(fold(name));
+                if (names != at->second.byFolded.end())
+                    for (const Spelling& s : names->second)
+                        if (s.name == name && s.kind != Kind::Unknown) return s.kind;
+            }
         }
         if (IsRegularFile(p)) return Kind::File;
         if (IsDirectory(p)) return Kind::Dir;
         return Kind::Other;
     }
 
-    fs::path resolve(const Parsed& p)
+    std::string resolve(const Parsed& p)
     {
-        if (p.parts.empty()) return p.start;
+        if (p.parts.empty()) return p.start.native();
+        // Most names have one spelling on disk: that path is followed first,
+        // without the search's bookkeeping. When it leads nowhere and no
+        // part had another spelling, the search would find nothing either.
+        {
+            std::string cur = p.start.native(), name;
+            bool alternatives = false;
+            size_t i = 0;
+            for (; i < p.parts.size(); ++i) {
+                bool others = false;
+                if (!firstSpelling(cur, p.parts[i], name, others)) break;
+                alternatives = alternatives || others;
+                if (!cur.empty() && cur.back() != '/') cur += '/';
+                cur += name;
+            }
+            if (i == p.parts.size()) return cur;
+            if (!alternatives) return notFound(p);
+        }
         // Depth first over the spellings that exist, the exact one first:
         // "Strings" beside "strings" still leads to the file that is really
         // there. A directory is entered at most once for each part, so two
@@ -230,13 +323,18 @@ struct PathIndex::Impl {
             }
             fs::path child = f.dir / f.names[f.next++];
             const size_t part = f.part + 1;
-            if (part == p.parts.size()) return child;
+            if (part == p.parts.size()) return child.native();
             std::string id;
             if (!dirIdentity(child, id) || !entered.emplace(part, id).second) continue;
             push(std::move(child), part);
         }
 
-        // Not there: keep the directories that exist, then the given names.
+        return notFound(p);
+    }
+
+    // Not there: keep the directories that exist, then the given names.
+    std::string notFound(const Parsed& p)
+    {
         fs::path cur = p.start;
         bool exists = true;
         for (const std::string& part : p.parts) {
@@ -250,7 +348,7 @@ struct PathIndex::Impl {
             }
             cur /= part;
         }
-        return cur;
+        return cur.native();
     }
 };
 
@@ -260,17 +358,17 @@ PathIndex::~PathIndex() = default;
 
 fs::path PathIndex::Resolve(const fs::path& base, std::string_view rel)
 {
-    return impl_->resolve(parse(base, rel));
+    return impl_->resolve(parse(base, rel, &impl_->base));
 }
 
 bool PathIndex::FileExists(const fs::path& base, std::string_view rel)
 {
-    return impl_->kindOf(Resolve(base, rel)) == Kind::File;
+    return impl_->kindOf(impl_->resolve(parse(base, rel, &impl_->base))) == Kind::File;
 }
 
 bool PathIndex::DirExists(const fs::path& base, std::string_view rel)
 {
-    return impl_->kindOf(Resolve(base, rel)) == Kind::Dir;
+    return impl_->kindOf(impl_->resolve(parse(base, rel, &impl_->base))) == Kind::Dir;
 }
 
 std::string PathIndex::FindNameNoCase(const fs::path& dir, std::string_view name)
@@ -342,8 +440,11 @@ std::string WindowsNameProblem(std::string_view name)
     const bool device = upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" ||
                         (upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
                          upper[3] >= '1' && upper[3] <= '9');
-    if (device) return "\"" + std::string(stem) + "\" is a device name on Windows";
-    return {};
+    if (!device) return {};
+    std::string why = "\"";
+    why.append(stem);
+    why += "\" is a device name on Windows";
+    return why;
 }
 
 } // namespace lw
