@@ -167,6 +167,9 @@ private:
     int fail(zip_t* za, int code, const std::string& text);
     int writeNew(const std::vector<ScanItem>& items, WorkCopy& work);
     int finish(WorkCopy& work, time_t latest);
+    // The chosen files as the pieces the threads read and compress; the
+    // bytes in all, and the newest time into latest.
+    uint64_t cutIntoPieces(std::vector<Piece>& pieces, time_t& latest);
     zip_int64_t read(Source& s, uint8_t* data, uint64_t len);
 
     ZipExecParams& prm_;
@@ -342,27 +345,8 @@ int Run::Execute()
         }
     }
 
-    uint64_t totalBytes = 0;
     std::vector<Piece> pieces;
-    for (Chosen& c : chosen_) {
-        const ScanItem& it = *c.item;
-        totalBytes += it.size;
-        latest = std::max(latest, it.mtime);
-        c.firstPiece = pieces.size();
-        const uint64_t step = it.size <= WholeLimit ? std::max<uint64_t>(it.size, 1) : PieceSize;
-        for (uint64_t off = 0; off < it.size; off += step) {
-            Piece p;
-            p.path = it.path.string();
-            p.offset = off;
-            p.length = std::min(step, it.size - off);
-            p.last = off + p.length >= it.size;
-            p.deflate = !c.store;
-            p.fileSize = it.size;
-            p.mtimeNs = it.mtimeNs;
-            pieces.push_back(std::move(p));
-        }
-        c.endPiece = pieces.size();
-    }
+    const uint64_t totalBytes = cutIntoPieces(pieces, latest);
 
     call(zaFileCount, 0, int64_t(chosen_.size()), "");
     call(zaByteCount, 0, int64_t(totalBytes), "");
@@ -428,6 +412,31 @@ int Run::Execute()
 
 // The end of a run whose archive is written: moved into place, its time
 // set, moved files deleted.
+uint64_t Run::cutIntoPieces(std::vector<Piece>& pieces, time_t& latest)
+{
+    uint64_t totalBytes = 0;
+    for (Chosen& c : chosen_) {
+        const ScanItem& it = *c.item;
+        totalBytes += it.size;
+        latest = std::max(latest, it.mtime);
+        c.firstPiece = pieces.size();
+        const uint64_t step = it.size <= WholeLimit ? std::max<uint64_t>(it.size, 1) : PieceSize;
+        for (uint64_t off = 0; off < it.size; off += step) {
+            Piece p;
+            p.path = it.path.string();
+            p.offset = off;
+            p.length = std::min(step, it.size - off);
+            p.last = off + p.length >= it.size;
+            p.deflate = !c.store;
+            p.fileSize = it.size;
+            p.mtimeNs = it.mtimeNs;
+            pieces.push_back(std::move(p));
+        }
+        c.endPiece = pieces.size();
+    }
+    return totalBytes;
+}
+
 int Run::finish(WorkCopy& work, time_t latest)
 {
     const std::string archive = prm_.archiveName;
@@ -468,27 +477,8 @@ int Run::writeNew(const std::vector<ScanItem>& items, WorkCopy& work)
     }
 
     time_t latest = 0;
-    uint64_t totalBytes = 0;
     std::vector<Piece> pieces;
-    for (Chosen& c : chosen_) {
-        const ScanItem& it = *c.item;
-        totalBytes += it.size;
-        latest = std::max(latest, it.mtime);
-        c.firstPiece = pieces.size();
-        const uint64_t step = it.size <= WholeLimit ? std::max<uint64_t>(it.size, 1) : PieceSize;
-        for (uint64_t off = 0; off < it.size; off += step) {
-            Piece p;
-            p.path = it.path.string();
-            p.offset = off;
-            p.length = std::min(step, it.size - off);
-            p.last = off + p.length >= it.size;
-            p.deflate = !c.store;
-            p.fileSize = it.size;
-            p.mtimeNs = it.mtimeNs;
-            pieces.push_back(std::move(p));
-        }
-        c.endPiece = pieces.size();
-    }
+    const uint64_t totalBytes = cutIntoPieces(pieces, latest);
 
     call(zaFileCount, 0, int64_t(chosen_.size()), "");
     call(zaByteCount, 0, int64_t(totalBytes), "");
