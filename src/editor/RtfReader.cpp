@@ -27,6 +27,7 @@ struct Font {
     SharedString name;       // shared by every run in the font
     int codePage = 0;  // 0: the document's code page
     int charset = 0;
+    FontKind kind;
 };
 
 struct State {
@@ -152,6 +153,9 @@ private:
     std::vector<SharedString> links_;
 
     int ucSkip_ = 0;
+    // Nothing but the opening brace read in this group yet: only here does
+    // \* mark the group as a destination; elsewhere it means nothing.
+    bool groupStart_ = false;
     char32_t highSurrogate_ = 0;
     unsigned char leadByte_ = 0;  // first byte of a double-byte character
     int leadCodePage_ = 0;
@@ -288,6 +292,9 @@ void Reader::finishFontEntry()
     std::string name = std::move(fontName_);
     while (!name.empty() && (name.back() == ' ' || name.back() == ';')) name.pop_back();
     while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+    if (fontEntry_.charset == 2) fontEntry_.kind.symbol = true;
+    if (!name.empty() && (fontEntry_.kind.family != FontFamily::Nil || fontEntry_.kind.pitch != 0 || fontEntry_.kind.symbol))
+        doc_.fontKinds.emplace(name, fontEntry_.kind);
     fontEntry_.name = std::move(name);
     fonts_[fontIndex_] = fontEntry_;
     fontEntryOpen_ = false;
@@ -336,12 +343,14 @@ void Reader::finishPicture()
 void Reader::openGroup()
 {
     ucSkip_ = 0;
+    groupStart_ = true;
     if (int(stack_.size()) >= limits_.maxDepth) {
         ++overflow_;
         return;
     }
     stack_.push_back(st_);
     st_.star = false;
+    groupStart_ = true;
 }
 
 void Reader::closeGroup()
@@ -404,7 +413,9 @@ void Reader::controlSymbol(char c, size_t& i)
         return;
     }
     case '*':
-        st_.star = true;
+        // "{\loch\f2\*\cs7 text}" is text with a style mark inside, not
+        // a destination to drop.
+        st_.star = groupStart_;
         return;
     case '\\': case '{': case '}':
         if (skipping()) return;
@@ -505,6 +516,16 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
             if (!fontEntry_.codePage) fontEntry_.codePage = CodePageOfCharset(param);
         } else if (w == "cpg") {
             fontEntry_.codePage = param;
+        } else if (w == "fnil" || w == "froman" || w == "fswiss" || w == "fmodern" || w == "fscript" ||
+                   w == "fdecor" || w == "ftech") {
+            static const std::pair<const char*, FontFamily> families[] = {
+                {"fnil", FontFamily::Nil}, {"froman", FontFamily::Roman}, {"fswiss", FontFamily::Swiss},
+                {"fmodern", FontFamily::Modern}, {"fscript", FontFamily::Script}, {"fdecor", FontFamily::Decor},
+                {"ftech", FontFamily::Tech}};
+            for (const auto& [name, family] : families)
+                if (w == name) fontEntry_.kind.family = family;
+        } else if (w == "fprq") {
+            fontEntry_.kind.pitch = clampInt(param, 0, 2);
         } else if (star || isSkippedDestination(w)) {
             st_.dest = Dest::Skip;
         }
@@ -601,11 +622,14 @@ RichDocument Reader::Run()
             openGroup();
         } else if (c == '}') {
             ++i;
+            groupStart_ = false;
             if (stack_.empty() && overflow_ == 0) break;  // the document's group ends
             closeGroup();
         } else if (c == '\\') {
             ++i;
             if (i >= in_.size()) break;
+            const bool atStart = groupStart_;
+            groupStart_ = false;
             const char d = in_[i];
             if (isLetter(d)) {
                 const size_t ws = i;
@@ -623,12 +647,15 @@ RichDocument Reader::Run()
                 if (i < in_.size() && in_[i] == ' ') ++i;
                 controlWord(word, hasParam, clampInt(v, INT32_MIN + 1, INT32_MAX), i);
             } else {
+                groupStart_ = atStart;  // only \* itself looks at it
                 controlSymbol(d, i);
+                groupStart_ = false;
                 ++i;
             }
         } else if (c == '\r' || c == '\n') {
             ++i;
         } else if (st_.dest == Dest::Pict) {
+            groupStart_ = false;
             // Hex digits of the picture; everything else between them is noise.
             const size_t end = in_.find_first_of("{}\\", i);
             const size_t stop = end == std::string_view::npos ? in_.size() : end;
@@ -646,10 +673,12 @@ RichDocument Reader::Run()
                 }
             }
         } else if (st_.dest == Dest::Skip || st_.dest == Dest::UprSkip) {
+            groupStart_ = false;
             const size_t end = in_.find_first_of("{}\\", i);
             i = end == std::string_view::npos ? in_.size() : end;
         } else {
             ++i;
+            groupStart_ = false;
             if (skipping()) continue;
             emitByte(static_cast<unsigned char>(c));
         }

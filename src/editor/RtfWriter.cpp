@@ -220,7 +220,12 @@ std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options)
     out.reserve(4096);
     out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl";
     for (size_t i = 0; i < faces.size(); ++i) {
-        out += "{\\f" + std::to_string(i) + "\\fnil\\fcharset0 ";
+        // Family and pitch let a reader without the face pick a like one.
+        static const char* const families[] = {"\\fnil", "\\froman", "\\fswiss", "\\fmodern", "\\fscript", "\\fdecor", "\\ftech"};
+        const FontKind kind = doc.KindOf(faces[i]);
+        out += "{\\f" + std::to_string(i) + families[int(kind.family)];
+        if (kind.pitch > 0) out += "\\fprq" + std::to_string(std::min(kind.pitch, 2));
+        out += kind.symbol ? "\\fcharset2 " : "\\fcharset0 ";
         appendText(out, faces[i]);
         out += ";}";
     }

@@ -143,6 +143,17 @@ TEST(RtfReader, DestinationsThatAreNotBodyTextAreSkipped)
     EXPECT_EQ(textOf("{\\rtf1{\\listtext 1.\\tab}item}"), "item");
 }
 
+TEST(RtfReader, StarMarksADestinationOnlyAtTheStartOfItsGroup)
+{
+    // LibreOffice writes character styles this way; the text is body text.
+    EXPECT_EQ(textOf("{\\rtf1{\\loch\\f2\\*\\cs7 The quick brown fox}}"), "The quick brown fox");
+    EXPECT_EQ(textOf("{\\rtf1 a{\\b\\*\\madeup b}{\\*\\madeup c}\\*\\madeup d}"), "abd");
+    // Other control symbols inside a group do not drop it either.
+    EXPECT_EQ(textOf("{\\rtf1{\\i\\-\\|\\:x}{\\~y}}"), "x\xC2\xA0y");
+    // Line ends between the brace and \\* do not matter.
+    EXPECT_EQ(textOf("{\\rtf1 a{\r\n\\*\\madeup c}b}"), "ab");
+}
+
 TEST(RtfReader, HyperlinkFieldsGiveTheirResultWithTheTarget)
 {
     const auto doc = read("{\\rtf1 See {\\field{\\*\\fldinst{HYPERLINK \"https://example.org/a\"}}"

@@ -170,7 +170,31 @@ TEST(RtfWriter, OutputIsSevenBitWithoutByteOrderMark)
     EXPECT_NE(rtf.find("{\\pict\\pngblip\\picw4\\pich3\\picwgoal600\\pichgoal450"), std::string::npos);
     EXPECT_NE(rtf.find("\\jpegblip"), std::string::npos);
     EXPECT_NE(rtf.find("{\\colortbl ;\\red204\\green34\\blue0;\\red255\\green255\\blue0;}"), std::string::npos);
-    EXPECT_NE(rtf.find("{\\f0\\fnil\\fcharset0 Arial;}"), std::string::npos);
+    // Real faces carry their family and pitch.
+    EXPECT_NE(rtf.find("{\\f0\\fswiss\\fprq2\\fcharset0 Arial;}"), std::string::npos);
+}
+
+TEST(RtfWriter, FontTableNamesFamilyAndPitch)
+{
+    RichDocument doc;
+    CharFormat mono, unknown, symbol;
+    mono.face = "Courier New";
+    unknown.face = "Made Up Face";
+    symbol.face = "Wingdings";
+    doc.AppendText("a", mono);
+    doc.AppendText("b", unknown);
+    doc.AppendText("c", symbol);
+    const std::string rtf = WriteRtf(doc);
+    EXPECT_NE(rtf.find("\\fmodern\\fprq1\\fcharset0 Courier New;}"), std::string::npos);
+    EXPECT_NE(rtf.find("\\fnil\\fcharset0 Made Up Face;}"), std::string::npos);
+    EXPECT_NE(rtf.find("\\fdecor\\fprq2\\fcharset2 Wingdings;}"), std::string::npos);
+    // What a file says of a face is kept over what the face is known for.
+    auto back = ReadRtf("{\\rtf1{\\fonttbl{\\f0\\froman\\fprq2 Made Up Face;}{\\f1\\fswiss Courier New;}}"
+                        "\\f0 a\\f1 b}");
+    ASSERT_TRUE(back.has_value());
+    const std::string again = WriteRtf(*back);
+    EXPECT_NE(again.find("\\froman\\fprq2\\fcharset0 Made Up Face;}"), std::string::npos);
+    EXPECT_NE(again.find("\\fswiss\\fcharset0 Courier New;}"), std::string::npos);
 }
 
 TEST(RtfWriter, QuotesInLinkTargetsAreEscaped)
