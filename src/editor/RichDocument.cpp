@@ -146,7 +146,7 @@ std::string PlainTextOf(const RichDocument& doc)
             out += '\t';
         }
         for (const auto& r : p.runs) {
-            if (r.IsPicture() || r.format.hidden) continue;
+            if (r.IsPicture()) continue;
             for (char c : r.text) out += (c == '\v') ? '\n' : c;
         }
     }

@@ -70,7 +70,7 @@ struct CharFormat {
     RgbColor color;
     RgbColor background;
     VerticalAlign vertical = VerticalAlign::Normal;
-    bool hidden = false;    // kept and saved, not shown
+    bool hidden = false;    // kept and saved; the editor marks it
     bool operator==(const CharFormat&) const = default;
 };
 
@@ -113,7 +113,13 @@ struct ListLevel {
     std::string bullet = "\u2022";  // UTF-8, for a bullet list
     std::string prefix;             // around the number of a numbered list
     std::string suffix = ".";
-    bool operator==(const ListLevel&) const = default;
+    // Alike when they label alike: a bullet level's number text and a
+    // numbered level's bullet do not count.
+    bool operator==(const ListLevel& o) const
+    {
+        return style == o.style && start == o.start &&
+               (style == ListStyle::Bullet ? bullet == o.bullet : prefix == o.prefix && suffix == o.suffix);
+    }
 };
 
 // A list: its items number on from one another, whatever stands between.
@@ -198,7 +204,8 @@ std::vector<std::string> ListLabels(const RichDocument& doc);
 
 // The plain text: paragraphs joined by "\n" (every table cell's paragraphs
 // too), list items after their label and a tab, line breaks as "\n", tabs
-// kept, pictures and hidden text left out.
+// kept, pictures left out. Hidden text is text, as a word processor's text
+// export gives it.
 std::string PlainTextOf(const RichDocument& doc);
 
 // A document of plain text: every CR LF, LF and CR ends a paragraph.
