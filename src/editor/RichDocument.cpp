@@ -180,6 +180,75 @@ uint32_t be32(const std::string& d, size_t at)
 
 } // namespace
 
+namespace {
+
+uint32_t le32(const std::string& d, size_t at)
+{
+    return uint32_t(uint8_t(d[at])) | uint32_t(uint8_t(d[at + 1])) << 8 | uint32_t(uint8_t(d[at + 2])) << 16 |
+           uint32_t(uint8_t(d[at + 3])) << 24;
+}
+
+void put16(std::string& out, uint32_t v)
+{
+    out += char(v & 0xFF);
+    out += char((v >> 8) & 0xFF);
+}
+
+void put32(std::string& out, uint32_t v)
+{
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+
+} // namespace
+
+std::string PictureFileBytes(const Picture& pic)
+{
+    const std::string& d = pic.data;
+    if (pic.kind == PictureKind::Bitmap && d.size() >= 12 && d.compare(0, 2, "BM") != 0) {
+        // The pixels start after the info header and the colour table.
+        const uint32_t header = le32(d, 0);
+        uint32_t bits = 0, colors = 0, compression = 0;
+        if (header == 12) {
+            bits = uint32_t(uint8_t(d[10])) | uint32_t(uint8_t(d[11])) << 8;
+            if (bits <= 8) colors = 1u << bits;
+        } else if (header >= 40 && d.size() >= 36) {
+            bits = uint32_t(uint8_t(d[14])) | uint32_t(uint8_t(d[15])) << 8;
+            compression = le32(d, 16);
+            colors = le32(d, 32);
+            if (colors == 0 && bits <= 8) colors = 1u << bits;
+        } else {
+            return d;  // not a DIB: a device-dependent bitmap has no file form
+        }
+        uint64_t offset = 14 + uint64_t(header) + uint64_t(std::min<uint32_t>(colors, 1u << 16)) * (header == 12 ? 3 : 4);
+        if (header == 40 && (compression == 3 || compression == 6)) offset += compression == 3 ? 12 : 16;
+        std::string out = "BM";
+        put32(out, uint32_t(std::min<uint64_t>(14 + d.size(), 0xFFFFFFFFu)));
+        put32(out, 0);
+        put32(out, uint32_t(std::min<uint64_t>(offset, 14 + d.size())));
+        return out + d;
+    }
+    if (pic.kind == PictureKind::Wmf && !(d.size() >= 4 && le32(d, 0) == 0x9AC6CDD7u)) {
+        // Bounds in twips with 1440 units to the inch.
+        const uint32_t w = uint32_t(std::clamp(pic.widthTwips > 0 ? pic.widthTwips : 1440, 1, 32767));
+        const uint32_t h = uint32_t(std::clamp(pic.heightTwips > 0 ? pic.heightTwips : 1440, 1, 32767));
+        std::string out;
+        put32(out, 0x9AC6CDD7u);
+        put16(out, 0);  // handle
+        put16(out, 0);  // left, top, right, bottom
+        put16(out, 0);
+        put16(out, w);
+        put16(out, h);
+        put16(out, 1440);
+        put32(out, 0);
+        uint16_t sum = 0;
+        for (size_t i = 0; i < out.size(); i += 2) sum ^= uint16_t(uint8_t(out[i]) | uint8_t(out[i + 1]) << 8);
+        put16(out, sum);
+        return out + d;
+    }
+    return d;
+}
+
 bool PictureDimensions(const Picture& pic, int& width, int& height)
 {
     const std::string& d = pic.data;

@@ -211,6 +211,11 @@ std::string PlainTextOf(const RichDocument& doc);
 // A document of plain text: every CR LF, LF and CR ends a paragraph.
 RichDocument DocumentFromPlainText(std::string_view utf8);
 
+// The picture as a file of its own that viewers open: a device-independent
+// bitmap with the bitmap file header before it, a metafile with the
+// placeable header (its size from the shown size), others as they are.
+std::string PictureFileBytes(const Picture& pic);
+
 // The pixel size a PNG or JPEG header gives; false when it gives none.
 bool PictureDimensions(const Picture& pic, int& width, int& height);
 

@@ -192,7 +192,8 @@ QSize PictureStore::DisplaySize(const Picture& p)
 QImage PictureStore::Render(const Picture& p)
 {
     if ((p.kind == PictureKind::Png || p.kind == PictureKind::Jpeg || p.kind == PictureKind::Bitmap) && !p.data.empty()) {
-        QByteArray bytes = bytesOf(p.data);
+        // A bitmap from RTF lacks the file header a reader looks for.
+        QByteArray bytes = bytesOf(p.kind == PictureKind::Bitmap ? PictureFileBytes(p) : p.data);
         QBuffer buffer(&bytes);
         QImageReader reader(&buffer);
         // Bound what a hostile header can make us allocate.
@@ -320,7 +321,7 @@ CharFormat FromQtFormat(const QTextCharFormat& q, const QFont& defaults)
     return f;
 }
 
-void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureStore& store)
+void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureStore& store, bool intoBlock)
 {
     QTextDocument* target = cursor.document();
     // Documents repeat a handful of formats: build each Qt format once.
@@ -412,6 +413,12 @@ void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureSto
     size_t i = 0;
     while (i < doc.paragraphs.size()) {
         const Paragraph& p = doc.paragraphs[i];
+        if (p.cell.table < 0 && i == 0 && intoBlock) {
+            if (!p.runs.empty()) insertRuns(cursor, p);
+            first = false;
+            ++i;
+            continue;
+        }
         if (p.cell.table < 0) {
             insertParagraph(cursor, p, first);
             first = false;
