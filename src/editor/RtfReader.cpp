@@ -286,7 +286,9 @@ void Reader::emitChar(char32_t cp)
         return;
     }
     if (st_.dest != Dest::Text) return;
-    applyPara();
+    // The paragraph takes its format when its first content comes (that
+    // places it in a table or a list) and again when it ends.
+    if (pending_.empty() && doc_.Last().Empty()) applyPara();
     const int font = faceless_ ? -2 : st_.font;
     if (!pending_.empty() &&
         (!(pendingFmt_ == st_.fmt) || pendingFont_ != font || pendingLink_ != st_.link))
