@@ -104,6 +104,9 @@ int hexValue(char c)
     return -1;
 }
 
+// A list level's text before or after its number keeps this many characters.
+constexpr int kMaxLevelChars = 20;
+
 int clampInt(int64_t v, int lo, int hi) { return int(std::clamp<int64_t>(v, lo, hi)); }
 
 // Destinations whose content is not body text, whether or not they are
@@ -518,6 +521,7 @@ void Reader::finishListLevel()
 {
     // \leveltext: a length, then text with the levels' numbers as 0..8.
     std::string before, after;
+    int beforeChars = 0, afterChars = 0;
     bool sawNumber = false;
     const size_t n = levelText_.empty() ? 0 : std::min<size_t>(levelText_.size() - 1, levelPlaceholder_[0] ? levelText_[0] : 64);
     const auto lf = fonts_.find(levelFont_);
@@ -527,11 +531,16 @@ void Reader::finishListLevel()
         if (levelPlaceholder_[i] && c < 10) {
             sawNumber = true;
             after.clear();
+            afterChars = 0;
             continue;
         }
         if (symbol && (c < 0x100 || (c >= 0xF000 && c <= 0xF0FF))) c = SymbolFontChar(lf->second.name.str(), uint8_t(c & 0xFF));
         else if (levelPlaceholder_[i] && c >= 0x80) c = DecodeByte(lf != fonts_.end() && lf->second.codePage ? lf->second.codePage : ansiCodePage_, uint8_t(c));
-        if (c == ';') continue;
+        if (c == ';' || c < 0x20) continue;
+        // As much of a label's text as the writer gives back.
+        int& count = sawNumber ? afterChars : beforeChars;
+        if (count >= kMaxLevelChars || c > 0xFFFF) continue;
+        ++count;
         AppendUtf8(sawNumber ? after : before, c);
     }
     ListLevel lv = level_;

@@ -1,6 +1,7 @@
 #include "components/FileIO.h"
 #include "editor/InfoConvert.h"
 #include "editor/RtfReader.h"
+#include "editor/RtfWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -417,6 +418,35 @@ TEST(RtfReaderBadInput, HugeNumbersAndClaimsAreClamped)
                 EXPECT_LE(run.picture->widthTwips, 31680);
                 EXPECT_GE(run.picture->heightTwips, 0);
             }
+}
+
+TEST(RtfReaderBadInput, ListAndTableWordsOutOfPlaceReadSoundly)
+{
+    std::string many = "{\\rtf1{\\*\\listtable{\\list";
+    for (int i = 0; i < 40; ++i) many += "{\\listlevel\\levelnfc4{\\leveltext\\'ff\\'00\\'09\\'05" + std::string(200, 'x') + ";}}";
+    many += "\\listid1}}{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}";
+    many += "\\ls1\\ilvl99999 deep\\par\\ls-5\\ilvl-3 neg\\par\\pard\\pnlvl99 {\\*\\pn\\pnlvl99\\pnstart-99}x\\par";
+    many += "\\cell\\row\\row\\nestrow\\nestcell\\trowd";
+    for (int i = 0; i < 200; ++i) many += "\\cellx-999999999";
+    many += "\\intbl y\\cell\\row\\pard z}";
+    const auto doc = read(many);
+    const std::string text = PlainTextOf(doc);
+    EXPECT_NE(text.find("deep"), std::string::npos);
+    EXPECT_NE(text.find("z"), std::string::npos);
+    ASSERT_FALSE(doc.lists.empty());
+    EXPECT_LE(doc.lists[0].levels.size(), size_t(MaxListLevels));
+    for (const auto& l : doc.lists[0].levels) EXPECT_LE(l.prefix.size() + l.suffix.size(), 256u);
+    for (const auto& p : doc.paragraphs) {
+        EXPECT_LT(p.listLevel, MaxListLevels);
+        EXPECT_GE(p.listLevel, 0);
+    }
+    for (const auto& t : doc.tables)
+        for (const auto& row : t.rowEdges) EXPECT_LE(row.size(), 64u);
+    // What was read writes and reads back as itself.
+    const std::string once = WriteRtf(doc);
+    const auto back = ReadRtf(once);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(WriteRtf(*back), once);
 }
 
 TEST(RtfReaderBadInput, OversizedPicturesKeepTheirPlaceButNotTheirBytes)
