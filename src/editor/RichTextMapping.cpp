@@ -67,6 +67,7 @@ enum : int {
     kListStart,
     kTableEdges,
     kHidden,
+    kBeforeTable,  // the empty block Qt keeps before a table that opens the text
 };
 
 double toPixels(int twips) { return double(twips) / kTwipsPerPixel; }
@@ -467,6 +468,14 @@ void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureSto
             }
         }
         QTextTable* table = cursor.insertTable(int(rows.size()), columns, tf);
+        if (i == 0) {
+            QTextBlock before = table->firstCursorPosition().block().previous();
+            if (before.isValid() && before.length() <= 1) {
+                QTextBlockFormat mark = before.blockFormat();
+                mark.setProperty(kBeforeTable, true);
+                QTextCursor(before).setBlockFormat(mark);
+            }
+        }
         for (size_t r = 0; r < rows.size(); ++r) {
             int lastCell = -1;
             QTextCursor c;
@@ -503,6 +512,8 @@ RichDocument ToRichDocument(const QTextDocument& doc, const PictureStore& store)
         const QTextTable* table = QTextCursor(b).currentTable();
         // The block Qt keeps after a table at the end is nothing of ours.
         if (!table && lastTable && !b.next().isValid() && b.length() <= 1) break;
+        // Nor the one before a table that opens the text, while it is empty.
+        if (b == doc.begin() && !table && b.length() <= 1 && b.blockFormat().boolProperty(kBeforeTable)) continue;
         lastTable = table;
         Paragraph& para = first ? out.Last() : out.NewParagraph();
         first = false;

@@ -422,6 +422,28 @@ private slots:
                                 "H2O right hidden|Difficulty|Loot|Expert|2500|After"));
     }
 
+    // Tables at either end of the text, one right after another, a list in
+    // a cell: the editor adds no paragraph of its own around them.
+    void tablesAtTheEdgesAddNoParagraphs()
+    {
+        const std::vector<std::pair<QByteArray, QString>> cases = {
+            {"{\\rtf1\\trowd\\cellx1000\\intbl a\\cell\\row\\pard b\\par}", QStringLiteral("a\nb")},
+            {"{\\rtf1 b\\par\\trowd\\cellx1000\\cellx2000\\intbl a\\cell c\\par d\\cell\\row}", QStringLiteral("b\na\nc\nd")},
+            {"{\\rtf1\\trowd\\cellx1000\\intbl a\\cell\\row\\pard\\par\\trowd\\cellx1000\\intbl{\\pntext 1.\\tab}"
+             "{\\*\\pn\\pnlvlbody\\pndec{\\pntxta .}}x\\cell\\row}", QStringLiteral("a\n\n1.\tx")},
+        };
+        for (const auto& [rtf, text] : cases) {
+            TRichEdit2 edit;
+            load(edit, rtf);
+            const RichDocument doc = edit.ToDocument();
+            QCOMPARE(QString::fromStdString(PlainTextOf(doc)), text);
+            const QByteArray once = saved(edit);
+            TRichEdit2 again;
+            load(again, once);
+            QCOMPARE(saved(again), once);
+        }
+    }
+
     void selectionAndDefaultAttributes()
     {
         TRichEdit2 edit;
