@@ -1,6 +1,8 @@
 // The Windows code pages that RTF text arrives in, as the reader needs them.
 #pragma once
 
+#include <string_view>
+
 namespace lw {
 
 // Bytes 0x80..0xFF of a single-byte code page (437, 850, 874, 1250 to 1258,
@@ -23,5 +25,11 @@ bool IsLeadByte(int codePage, unsigned char byte);
 char32_t DecodeDoubleByte(int codePage, unsigned char lead, unsigned char trail);
 // A byte of such a code page that stands alone (half-width katakana).
 char32_t DecodeDoubleByteSingle(int codePage, unsigned char byte);
+
+// The character a byte of a symbol font (\fcharset2) shows: Symbol's
+// Greek letters and signs, Wingdings' bullets, boxes and arrows as their
+// Unicode equivalents, other symbol fonts' ASCII as it is; a byte with none
+// gives U+F000 + byte, the private-use place such fonts keep their glyphs at.
+char32_t SymbolFontChar(std::string_view face, unsigned char byte);
 
 } // namespace lw

@@ -221,7 +221,13 @@ void TEditorForm::ResetEditor(EditorFont font)
         f = QFont(QStringLiteral("Arial"));
         f.setPointSize(12);
     } else {
-        f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        // Named, not the system's fixed font: a saved RTF must name a face
+        // that every reader has, or a Windows reader substitutes a
+        // proportional one and the template's columns fall apart.
+        f = QFont(QStringLiteral("Courier New"));
+        f.setStyleHint(QFont::TypeWriter);
+        f.setFixedPitch(true);
+        f.setPointSize(10);
     }
     EditText->DefAttributes().Assign(f);
     EditText->DefAttributes().SetColor(QColor());      // the window's text colour

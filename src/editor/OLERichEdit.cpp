@@ -62,10 +62,29 @@ std::shared_ptr<Picture> pictureFromFile(const QString& path)
 
 } // namespace
 
-TOLEEdit::TOLEEdit(QWidget* parent) : TRichEdit2(parent) {}
+TOLEEdit::TOLEEdit(QWidget* parent) : TRichEdit2(parent)
+{
+    // An object deleted from the text is no longer the selected one.
+    connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int) {
+        if (removed > 0 && selObject_ && !holds(selObject_)) selObject_.reset();
+    });
+}
+
+bool TOLEEdit::holds(const std::shared_ptr<const Picture>& picture) const
+{
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            if (f.isValid() && f.charFormat().isImageFormat() &&
+                Pictures().Find(f.charFormat().toImageFormat().name()) == picture)
+                return true;
+        }
+    return false;
+}
 
 TOLEEdit::~TOLEEdit()
 {
+    disconnect(document(), nullptr, this, nullptr);
     verbMenu_.reset();
     CloseObjects();
 }
@@ -179,7 +198,7 @@ void TOLEEdit::runVerb(int verb)
         if (!tempDir_) tempDir_ = std::make_unique<QTemporaryDir>();
         if (!tempDir_->isValid()) throw EOleError("Cannot create a temporary folder for the picture.");
         const QString path = tempDir_->filePath(QStringLiteral("picture-%1.%2").arg(++opened_).arg(extensionOf(pic.kind)));
-        WriteFileAtomic(std::filesystem::path(path.toStdU16String()), pic.data);
+        WriteFileAtomic(std::filesystem::path(path.toStdU16String()), PictureFileBytes(pic));
         if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
             throw EOleError("No program to show the picture was found.");
         return;
@@ -201,7 +220,7 @@ void TOLEEdit::runVerb(int verb)
                 tr("Picture (*.%1);;Any File (*)").arg(QString::fromStdString(ext)));
             if (!chosen.isEmpty()) name = chosen.toStdString();
         }
-        if (name) WriteFileAtomic(std::filesystem::path(QString::fromStdString(*name).toStdU16String()), pic.data);
+        if (name) WriteFileAtomic(std::filesystem::path(QString::fromStdString(*name).toStdU16String()), PictureFileBytes(pic));
         return;
     }
     case VerbCopy: {
@@ -281,6 +300,11 @@ bool TOLEEdit::embedFrom(const QMimeData* source)
 void TOLEEdit::insertFromMimeData(const QMimeData* source)
 {
     if (!source) return;
+    // Our own copies carry RTF with every picture's bytes and format.
+    if (!PlainText() && (source->hasFormat(QStringLiteral("text/rtf")) || source->hasFormat(QStringLiteral("application/rtf")))) {
+        TRichEdit2::insertFromMimeData(source);
+        return;
+    }
     if (embedFrom(source)) return;
     TRichEdit2::insertFromMimeData(source);
 }

@@ -78,6 +78,7 @@ protected:
 
 private:
     std::shared_ptr<const Picture> selectedPicture() const;
+    bool holds(const std::shared_ptr<const Picture>& picture) const;
     void rebuildVerbs();
     void dropVerbCache();
     void runVerb(int verb);

@@ -1,6 +1,108 @@
 #include "RichDocument.h"
 
+#include <algorithm>
+#include <array>
+#include <cctype>
+
 namespace lw {
+
+bool Paragraph::SameFormat(const Paragraph& o) const
+{
+    return align == o.align && firstIndent == o.firstIndent && leftIndent == o.leftIndent &&
+           rightIndent == o.rightIndent && spaceBefore == o.spaceBefore && spaceAfter == o.spaceAfter &&
+           lineSpacing == o.lineSpacing && lineMultiple == o.lineMultiple && tabs == o.tabs && list == o.list &&
+           listLevel == o.listLevel && cell == o.cell;
+}
+
+FontKind KnownFontKind(std::string_view face)
+{
+    std::string f;
+    for (char c : face) f += char(std::tolower(static_cast<unsigned char>(c)));
+    auto any = [&](std::initializer_list<const char*> names) {
+        return std::any_of(names.begin(), names.end(), [&](const char* n) { return f == n; });
+    };
+    if (any({"courier new", "courier", "consolas", "lucida console", "lucida sans typewriter", "monospace",
+             "dejavu sans mono", "liberation mono", "noto mono", "fixedsys", "terminal", "cousine", "menlo",
+             "monaco", "andale mono", "ocr a extended"}))
+        return {FontFamily::Modern, 1, false};
+    if (any({"symbol", "wingdings", "wingdings 2", "wingdings 3", "webdings", "marlett", "opensymbol"}))
+        return {FontFamily::Decor, 2, f != "opensymbol"};
+    if (any({"times new roman", "times", "georgia", "cambria", "garamond", "book antiqua", "palatino linotype",
+             "century schoolbook", "liberation serif", "dejavu serif", "serif", "constantia", "bookman old style"}))
+        return {FontFamily::Roman, 2, false};
+    if (any({"arial", "helvetica", "verdana", "tahoma", "calibri", "segoe ui", "ms sans serif", "microsoft sans serif",
+             "trebuchet ms", "century gothic", "franklin gothic medium", "liberation sans", "dejavu sans",
+             "sans serif", "sans-serif", "lucida sans unicode", "candara", "corbel", "arial black", "impact"}))
+        return {FontFamily::Swiss, 2, false};
+    if (any({"comic sans ms", "script", "brush script mt", "lucida handwriting", "segoe script"}))
+        return {FontFamily::Script, 2, false};
+    return {};
+}
+
+FontKind RichDocument::KindOf(std::string_view face) const
+{
+    auto it = fontKinds.find(std::string(face));
+    if (it != fontKinds.end()) return it->second;
+    return KnownFontKind(face);
+}
+
+namespace {
+
+std::string roman(int n, bool upper)
+{
+    static const std::array<std::pair<int, const char*>, 13> parts{{{1000, "m"}, {900, "cm"}, {500, "d"},
+        {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"}, {40, "xl"}, {10, "x"}, {9, "ix"}, {5, "v"}, {4, "iv"}, {1, "i"}}};
+    if (n <= 0 || n >= 4000) return std::to_string(n);
+    std::string out;
+    for (const auto& [v, t] : parts)
+        while (n >= v) { out += t; n -= v; }
+    if (upper)
+        for (char& c : out) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string alpha(int n, bool upper)
+{
+    if (n <= 0) return std::to_string(n);
+    std::string out;
+    while (n > 0) {
+        --n;
+        out.insert(out.begin(), char((upper ? 'A' : 'a') + n % 26));
+        n /= 26;
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<std::string> ListLabels(const RichDocument& doc)
+{
+    std::vector<std::string> labels(doc.paragraphs.size());
+    // Per list, the count at each level; -1 for "not started".
+    std::vector<std::array<int, MaxListLevels>> counts(doc.lists.size());
+    for (auto& c : counts) c.fill(-1);
+    for (size_t i = 0; i < doc.paragraphs.size(); ++i) {
+        const Paragraph& p = doc.paragraphs[i];
+        if (p.list < 0 || size_t(p.list) >= doc.lists.size()) continue;
+        const ListDefinition& def = doc.lists[size_t(p.list)];
+        if (def.levels.empty()) continue;
+        const int level = std::clamp(p.listLevel, 0, int(std::min<size_t>(def.levels.size(), MaxListLevels)) - 1);
+        const ListLevel& lv = def.levels[size_t(level)];
+        auto& c = counts[size_t(p.list)];
+        c[size_t(level)] = c[size_t(level)] < 0 ? lv.start : c[size_t(level)] + 1;
+        for (int deeper = level + 1; deeper < MaxListLevels; ++deeper) c[size_t(deeper)] = -1;
+        const int n = c[size_t(level)];
+        switch (lv.style) {
+        case ListStyle::Bullet: labels[i] = lv.bullet; break;
+        case ListStyle::Decimal: labels[i] = lv.prefix + std::to_string(n) + lv.suffix; break;
+        case ListStyle::LowerAlpha: labels[i] = lv.prefix + alpha(n, false) + lv.suffix; break;
+        case ListStyle::UpperAlpha: labels[i] = lv.prefix + alpha(n, true) + lv.suffix; break;
+        case ListStyle::LowerRoman: labels[i] = lv.prefix + roman(n, false) + lv.suffix; break;
+        case ListStyle::UpperRoman: labels[i] = lv.prefix + roman(n, true) + lv.suffix; break;
+        }
+    }
+    return labels;
+}
 
 void RichDocument::AppendText(std::string_view text, const CharFormat& format, const SharedString& link)
 {
@@ -44,10 +146,14 @@ void RichDocument::ShrinkToFit()
 std::string PlainTextOf(const RichDocument& doc)
 {
     std::string out;
-    bool first = true;
-    for (const auto& p : doc.paragraphs) {
-        if (!first) out += '\n';
-        first = false;
+    const std::vector<std::string> labels = ListLabels(doc);
+    for (size_t i = 0; i < doc.paragraphs.size(); ++i) {
+        const Paragraph& p = doc.paragraphs[i];
+        if (i > 0) out += '\n';
+        if (!labels[i].empty()) {
+            out += labels[i];
+            out += '\t';
+        }
         for (const auto& r : p.runs) {
             if (r.IsPicture()) continue;
             for (char c : r.text) out += (c == '\v') ? '\n' : c;
@@ -83,6 +189,75 @@ uint32_t be32(const std::string& d, size_t at)
 }
 
 } // namespace
+
+namespace {
+
+uint32_t le32(const std::string& d, size_t at)
+{
+    return uint32_t(uint8_t(d[at])) | uint32_t(uint8_t(d[at + 1])) << 8 | uint32_t(uint8_t(d[at + 2])) << 16 |
+           uint32_t(uint8_t(d[at + 3])) << 24;
+}
+
+void put16(std::string& out, uint32_t v)
+{
+    out += char(v & 0xFF);
+    out += char((v >> 8) & 0xFF);
+}
+
+void put32(std::string& out, uint32_t v)
+{
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+
+} // namespace
+
+std::string PictureFileBytes(const Picture& pic)
+{
+    const std::string& d = pic.data;
+    if (pic.kind == PictureKind::Bitmap && d.size() >= 12 && d.compare(0, 2, "BM") != 0) {
+        // The pixels start after the info header and the colour table.
+        const uint32_t header = le32(d, 0);
+        uint32_t bits = 0, colors = 0, compression = 0;
+        if (header == 12) {
+            bits = uint32_t(uint8_t(d[10])) | uint32_t(uint8_t(d[11])) << 8;
+            if (bits <= 8) colors = 1u << bits;
+        } else if (header >= 40 && d.size() >= 36) {
+            bits = uint32_t(uint8_t(d[14])) | uint32_t(uint8_t(d[15])) << 8;
+            compression = le32(d, 16);
+            colors = le32(d, 32);
+            if (colors == 0 && bits <= 8) colors = 1u << bits;
+        } else {
+            return d;  // not a DIB: a device-dependent bitmap has no file form
+        }
+        uint64_t offset = 14 + uint64_t(header) + uint64_t(std::min<uint32_t>(colors, 1u << 16)) * (header == 12 ? 3 : 4);
+        if (header == 40 && (compression == 3 || compression == 6)) offset += compression == 3 ? 12 : 16;
+        std::string out = "BM";
+        put32(out, uint32_t(std::min<uint64_t>(14 + d.size(), 0xFFFFFFFFu)));
+        put32(out, 0);
+        put32(out, uint32_t(std::min<uint64_t>(offset, 14 + d.size())));
+        return out + d;
+    }
+    if (pic.kind == PictureKind::Wmf && !(d.size() >= 4 && le32(d, 0) == 0x9AC6CDD7u)) {
+        // Bounds in twips with 1440 units to the inch.
+        const uint32_t w = uint32_t(std::clamp(pic.widthTwips > 0 ? pic.widthTwips : 1440, 1, 32767));
+        const uint32_t h = uint32_t(std::clamp(pic.heightTwips > 0 ? pic.heightTwips : 1440, 1, 32767));
+        std::string out;
+        put32(out, 0x9AC6CDD7u);
+        put16(out, 0);  // handle
+        put16(out, 0);  // left, top, right, bottom
+        put16(out, 0);
+        put16(out, w);
+        put16(out, h);
+        put16(out, 1440);
+        put32(out, 0);
+        uint16_t sum = 0;
+        for (size_t i = 0; i < out.size(); i += 2) sum ^= uint16_t(uint8_t(out[i]) | uint8_t(out[i + 1]) << 8);
+        put16(out, sum);
+        return out + d;
+    }
+    return d;
+}
 
 bool PictureDimensions(const Picture& pic, int& width, int& height)
 {

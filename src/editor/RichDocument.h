@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -56,6 +57,9 @@ private:
 // The reader keeps this much of a font name, and the writer writes no more.
 inline constexpr size_t MaxFaceNameBytes = 256;
 
+// Where a run's text stands against the line.
+enum class VerticalAlign : uint8_t { Normal, Superscript, Subscript };
+
 struct CharFormat {
     SharedString face;      // empty: the control's default face
     int halfPoints = 0;     // 0: the control's default size
@@ -65,6 +69,8 @@ struct CharFormat {
     bool strike = false;
     RgbColor color;
     RgbColor background;
+    VerticalAlign vertical = VerticalAlign::Normal;
+    bool hidden = false;    // kept and saved; the editor marks it
     bool operator==(const CharFormat&) const = default;
 };
 
@@ -90,15 +96,99 @@ struct TextRun {
     bool IsPicture() const { return picture != nullptr; }
 };
 
+enum class TabKind : uint8_t { Left, Center, Right, Decimal };
+
+struct TabStop {
+    int position = 0;  // twips from the left indent's origin
+    TabKind kind = TabKind::Left;
+    bool operator==(const TabStop&) const = default;
+};
+
+enum class ListStyle : uint8_t { Bullet, Decimal, LowerAlpha, UpperAlpha, LowerRoman, UpperRoman };
+
+// How one level of a list labels its items.
+struct ListLevel {
+    ListStyle style = ListStyle::Bullet;
+    int start = 1;
+    std::string bullet = "\u2022";  // UTF-8, for a bullet list
+    std::string prefix;             // around the number of a numbered list
+    std::string suffix = ".";
+    // Alike when they label alike: a bullet level's number text and a
+    // numbered level's bullet do not count.
+    bool operator==(const ListLevel& o) const
+    {
+        return style == o.style && start == o.start &&
+               (style == ListStyle::Bullet ? bullet == o.bullet : prefix == o.prefix && suffix == o.suffix);
+    }
+};
+
+// A list: its items number on from one another, whatever stands between.
+struct ListDefinition {
+    std::vector<ListLevel> levels;  // 1 to MaxListLevels
+    bool operator==(const ListDefinition&) const = default;
+};
+inline constexpr int MaxListLevels = 9;
+
+// A paragraph in a table: which table, row and cell. Cells hold one or
+// more paragraphs in a row; a table's rows follow one another.
+struct CellPlace {
+    int table = -1;  // index into RichDocument::tables; -1: not in a table
+    int row = 0;
+    int cell = 0;
+    bool operator==(const CellPlace&) const = default;
+};
+
+struct TableDefinition {
+    // Per row, the right edge of each cell in twips from the row's start.
+    std::vector<std::vector<int>> rowEdges;
+};
+
 struct Paragraph {
     ParaAlign align = ParaAlign::Left;
+    // Indents and spacing in twips; firstIndent is relative to leftIndent.
+    int firstIndent = 0;
+    int leftIndent = 0;
+    int rightIndent = 0;
+    int spaceBefore = 0;
+    int spaceAfter = 0;
+    // 0: single; with lineMultiple 240 is single; else > 0 at least that
+    // height, < 0 exactly its magnitude.
+    int lineSpacing = 0;
+    bool lineMultiple = false;
+    std::vector<TabStop> tabs;
+    int list = -1;  // index into RichDocument::lists; -1: no list item
+    int listLevel = 0;
+    CellPlace cell;
     std::vector<TextRun> runs;
     bool Empty() const { return runs.empty(); }
+    // The same paragraph format, the runs aside.
+    bool SameFormat(const Paragraph& o) const;
 };
+
+enum class FontFamily : uint8_t { Nil, Roman, Swiss, Modern, Script, Decor, Tech };
+
+// What a font table says of a face beside its name.
+struct FontKind {
+    FontFamily family = FontFamily::Nil;
+    int pitch = 0;     // 0 default, 1 fixed, 2 variable
+    bool symbol = false;  // a symbol font (charset 2)
+    bool operator==(const FontKind&) const = default;
+};
+
+// The kind of a well-known face (Courier New is fixed-pitch modern, Arial
+// variable swiss ...); Nil with default pitch for faces it does not know.
+FontKind KnownFontKind(std::string_view face);
 
 struct RichDocument {
     std::vector<Paragraph> paragraphs;  // never empty once built
+    std::vector<ListDefinition> lists;
+    std::vector<TableDefinition> tables;
+    // Font kinds as the file gave them, by face; faces not here are looked
+    // up with KnownFontKind.
+    std::map<std::string, FontKind> fontKinds;
     RichDocument() : paragraphs(1) {}
+
+    FontKind KindOf(std::string_view face) const;
 
     // Appends text in a format, merging with the last run when it matches.
     void AppendText(std::string_view text, const CharFormat& format, const SharedString& link = {});
@@ -110,12 +200,24 @@ struct RichDocument {
     void ShrinkToFit();
 };
 
-// The plain text: paragraphs joined by "\n", line breaks as "\n", tabs
-// kept, pictures left out.
+// The label each paragraph shows ("•", "3.", "iv)"), empty for paragraphs
+// outside lists; numbers count on through each list and level, and restart
+// below a level when a higher level's item comes.
+std::vector<std::string> ListLabels(const RichDocument& doc);
+
+// The plain text: paragraphs joined by "\n" (every table cell's paragraphs
+// too), list items after their label and a tab, line breaks as "\n", tabs
+// kept, pictures left out. Hidden text is text, as a word processor's text
+// export gives it.
 std::string PlainTextOf(const RichDocument& doc);
 
 // A document of plain text: every CR LF, LF and CR ends a paragraph.
 RichDocument DocumentFromPlainText(std::string_view utf8);
+
+// The picture as a file of its own that viewers open: a device-independent
+// bitmap with the bitmap file header before it, a metafile with the
+// placeable header (its size from the shown size), others as they are.
+std::string PictureFileBytes(const Picture& pic);
 
 // The pixel size a PNG or JPEG header gives; false when it gives none.
 bool PictureDimensions(const Picture& pic, int& width, int& height);

@@ -22,6 +22,7 @@
 #include <QTextDocumentFragment>
 
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -995,6 +996,25 @@ void TRichEdit2::contextMenuEvent(QContextMenuEvent* e)
     e->accept();
 }
 
+namespace {
+
+const QStringList& rtfMimeTypes()
+{
+    static const QStringList types{QStringLiteral("text/rtf"), QStringLiteral("application/rtf"),
+                                   QStringLiteral("text/richtext")};
+    return types;
+}
+
+} // namespace
+
+bool TRichEdit2::canInsertFromMimeData(const QMimeData* source) const
+{
+    if (source)
+        for (const QString& type : rtfMimeTypes())
+            if (source->hasFormat(type)) return true;
+    return QTextEdit::canInsertFromMimeData(source);
+}
+
 void TRichEdit2::insertFromMimeData(const QMimeData* source)
 {
     if (!source) return;
@@ -1005,12 +1025,56 @@ void TRichEdit2::insertFromMimeData(const QMimeData* source)
         setTextCursor(c);
         return;
     }
-    QTextEdit::insertFromMimeData(source);
+    // Whatever comes in goes through the document model, so the text holds
+    // only what a save keeps: what the author sees after a paste is what the
+    // file will hold. RTF first, as it carries most (and our pictures).
+    std::optional<RichDocument> doc;
+    for (const QString& type : rtfMimeTypes()) {
+        if (!source->hasFormat(type)) continue;
+        const QByteArray bytes = source->data(type);
+        doc = ReadRtf(std::string_view(bytes.constData(), size_t(bytes.size())));
+        if (doc) break;
+    }
+    if (!doc && source->hasHtml()) {
+        QTextDocument html;
+        html.setDefaultFont(document()->defaultFont());
+        html.setHtml(source->html());
+        doc = ToRichDocument(html, pictures_);
+    }
+    if (!doc) {
+        if (!source->hasText()) {
+            QTextEdit::insertFromMimeData(source);
+            return;
+        }
+        doc = DocumentFromPlainText(source->text().toStdString());
+    }
+    QTextCursor c = textCursor();
+    c.beginEditBlock();
+    c.removeSelectedText();
+    // An empty line takes the format of what comes; a line with text keeps its own.
+    InsertRichDocument(c, *doc, pictures_, c.block().length() > 1);
+    c.endEditBlock();
+    setTextCursor(c);
 }
 
 QMimeData* TRichEdit2::createMimeDataFromSelection() const
 {
-    QMimeData* data = QTextEdit::createMimeDataFromSelection();
+    // RTF of the selection, with the pictures' own bytes, so a paste (here,
+    // in another info text, after this one is closed, or in another
+    // program) keeps what was copied; and plain text.
+    const QTextCursor sel = textCursor();
+    QTextDocument part;
+    part.setDefaultFont(document()->defaultFont());
+    QTextCursor into(&part);
+    into.insertFragment(sel.selection());
+    const RichDocument doc = ToRichDocument(part, pictures_);
+    auto* data = new QMimeData;
+    RtfWriteOptions options;
+    options.defaultFace = document()->defaultFont().family().toStdString();
+    const std::string rtf = WriteRtf(doc, options);
+    data->setData(QStringLiteral("text/rtf"), QByteArray(rtf.data(), qsizetype(rtf.size())));
+    data->setData(QStringLiteral("application/rtf"), QByteArray(rtf.data(), qsizetype(rtf.size())));
+    data->setText(QString::fromStdString(PlainTextOf(doc)));
     // A picture alone also travels as an image, for other programs.
     const QTextCursor c = textCursor();
     if (c.selectionEnd() - c.selectionStart() == 1) {

@@ -6,10 +6,13 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextList>
+#include <QTextTable>
 #include <QUrl>
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <string>
 #include <unordered_map>
 
@@ -54,6 +57,124 @@ ParaAlign fromQt(Qt::Alignment a)
     return ParaAlign::Left;
 }
 
+// What Qt's formats have no place for, kept beside them so it is saved
+// again: a list's identity in the document, its level, its bullet and start;
+// a table's cell widths; hidden text.
+enum : int {
+    kListId = QTextFormat::UserProperty + 1,
+    kListLevel,
+    kListBullet,
+    kListStart,
+    kTableEdges,
+    kHidden,
+    kBeforeTable,  // the empty block Qt keeps before a table that opens the text
+};
+
+double toPixels(int twips) { return double(twips) / kTwipsPerPixel; }
+int toTwips(double pixels) { return int(std::lround(pixels * kTwipsPerPixel)); }
+
+QTextListFormat::Style qtListStyle(const ListLevel& lv)
+{
+    switch (lv.style) {
+    case ListStyle::Decimal: return QTextListFormat::ListDecimal;
+    case ListStyle::LowerAlpha: return QTextListFormat::ListLowerAlpha;
+    case ListStyle::UpperAlpha: return QTextListFormat::ListUpperAlpha;
+    case ListStyle::LowerRoman: return QTextListFormat::ListLowerRoman;
+    case ListStyle::UpperRoman: return QTextListFormat::ListUpperRoman;
+    case ListStyle::Bullet: break;
+    }
+    // Qt draws three bullets; the nearest stands in, the real one is kept.
+    if (lv.bullet == "o" || lv.bullet == "\u25CB" || lv.bullet == "\u25E6") return QTextListFormat::ListCircle;
+    if (lv.bullet == "\u25AA" || lv.bullet == "\u25A0" || lv.bullet == "\u00A7" || lv.bullet == "\uF0A7")
+        return QTextListFormat::ListSquare;
+    return QTextListFormat::ListDisc;
+}
+
+ListLevel levelOf(const QTextListFormat& f)
+{
+    ListLevel lv;
+    switch (f.style()) {
+    case QTextListFormat::ListDecimal: lv.style = ListStyle::Decimal; break;
+    case QTextListFormat::ListLowerAlpha: lv.style = ListStyle::LowerAlpha; break;
+    case QTextListFormat::ListUpperAlpha: lv.style = ListStyle::UpperAlpha; break;
+    case QTextListFormat::ListLowerRoman: lv.style = ListStyle::LowerRoman; break;
+    case QTextListFormat::ListUpperRoman: lv.style = ListStyle::UpperRoman; break;
+    case QTextListFormat::ListCircle: lv.bullet = "o"; break;
+    case QTextListFormat::ListSquare: lv.bullet = "\u25AA"; break;
+    default: break;
+    }
+    if (lv.style != ListStyle::Bullet) {
+        lv.prefix = f.numberPrefix().toStdString();
+        lv.suffix = f.hasProperty(QTextFormat::ListNumberSuffix) ? f.numberSuffix().toStdString() : std::string(".");
+    } else if (f.hasProperty(kListBullet)) {
+        lv.bullet = f.stringProperty(kListBullet).toStdString();
+    }
+    if (f.hasProperty(kListStart)) lv.start = f.intProperty(kListStart);
+    return lv;
+}
+
+QTextOption::TabType qtTab(TabKind k)
+{
+    switch (k) {
+    case TabKind::Center: return QTextOption::CenterTab;
+    case TabKind::Right: return QTextOption::RightTab;
+    case TabKind::Decimal: return QTextOption::DelimiterTab;
+    case TabKind::Left: break;
+    }
+    return QTextOption::LeftTab;
+}
+
+QTextBlockFormat blockFormatOf(const Paragraph& p)
+{
+    QTextBlockFormat block;
+    block.setAlignment(toQt(p.align));
+    if (p.leftIndent) block.setLeftMargin(toPixels(p.leftIndent));
+    if (p.rightIndent) block.setRightMargin(toPixels(p.rightIndent));
+    if (p.firstIndent) block.setTextIndent(toPixels(p.firstIndent));
+    if (p.spaceBefore) block.setTopMargin(toPixels(p.spaceBefore));
+    if (p.spaceAfter) block.setBottomMargin(toPixels(p.spaceAfter));
+    if (p.lineSpacing != 0) {
+        if (p.lineMultiple) block.setLineHeight(p.lineSpacing * 100.0 / 240, QTextBlockFormat::ProportionalHeight);
+        else if (p.lineSpacing > 0) block.setLineHeight(toPixels(p.lineSpacing), QTextBlockFormat::MinimumHeight);
+        else block.setLineHeight(toPixels(-p.lineSpacing), QTextBlockFormat::FixedHeight);
+    }
+    if (!p.tabs.empty()) {
+        QList<QTextOption::Tab> tabs;
+        for (const TabStop& t : p.tabs)
+            tabs.append(QTextOption::Tab(toPixels(t.position), qtTab(t.kind), t.kind == TabKind::Decimal ? QChar('.') : QChar()));
+        block.setTabPositions(tabs);
+    }
+    return block;
+}
+
+void readBlockFormat(const QTextBlockFormat& b, Paragraph& p)
+{
+    p.align = fromQt(b.alignment());
+    p.leftIndent = toTwips(b.leftMargin());
+    p.rightIndent = toTwips(b.rightMargin());
+    p.firstIndent = toTwips(b.textIndent());
+    p.spaceBefore = toTwips(b.topMargin());
+    p.spaceAfter = toTwips(b.bottomMargin());
+    switch (b.lineHeightType()) {
+    case QTextBlockFormat::ProportionalHeight:
+        if (std::lround(b.lineHeight()) != 100 && b.lineHeight() > 0) {
+            p.lineSpacing = int(std::lround(b.lineHeight() * 240 / 100));
+            p.lineMultiple = true;
+        }
+        break;
+    case QTextBlockFormat::MinimumHeight: p.lineSpacing = toTwips(b.lineHeight()); break;
+    case QTextBlockFormat::FixedHeight: p.lineSpacing = -toTwips(b.lineHeight()); break;
+    default: break;
+    }
+    for (const QTextOption::Tab& t : b.tabPositions()) {
+        TabKind k = TabKind::Left;
+        if (t.type == QTextOption::CenterTab) k = TabKind::Center;
+        else if (t.type == QTextOption::RightTab) k = TabKind::Right;
+        else if (t.type == QTextOption::DelimiterTab) k = TabKind::Decimal;
+        p.tabs.push_back({toTwips(t.position), k});
+    }
+}
+
 uint32_t rgbOf(const QColor& c) { return uint32_t(c.red()) << 16 | uint32_t(c.green()) << 8 | uint32_t(c.blue()); }
 
 } // namespace
@@ -72,7 +193,8 @@ QSize PictureStore::DisplaySize(const Picture& p)
 QImage PictureStore::Render(const Picture& p)
 {
     if ((p.kind == PictureKind::Png || p.kind == PictureKind::Jpeg || p.kind == PictureKind::Bitmap) && !p.data.empty()) {
-        QByteArray bytes = bytesOf(p.data);
+        // A bitmap from RTF lacks the file header a reader looks for.
+        QByteArray bytes = bytesOf(p.kind == PictureKind::Bitmap ? PictureFileBytes(p) : p.data);
         QBuffer buffer(&bytes);
         QImageReader reader(&buffer);
         // Bound what a hostile header can make us allocate.
@@ -163,6 +285,13 @@ QTextCharFormat ToQtFormat(const CharFormat& f, const std::string& link)
     q.setFontStrikeOut(f.strike);
     if (!f.color.automatic) q.setForeground(QColor::fromRgb(QRgb(f.color.rgb)));
     if (!f.background.automatic) q.setBackground(QColor::fromRgb(QRgb(f.background.rgb)));
+    if (f.vertical == VerticalAlign::Superscript) q.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    if (f.vertical == VerticalAlign::Subscript) q.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+    if (f.hidden) {
+        // Shown, so the author sees what the file holds, and marked.
+        q.setProperty(kHidden, true);
+        if (!f.underline) q.setUnderlineStyle(QTextCharFormat::DotLine);
+    }
     if (!link.empty()) {
         q.setAnchor(true);
         q.setAnchorHref(QString::fromStdString(link));
@@ -187,10 +316,13 @@ CharFormat FromQtFormat(const QTextCharFormat& q, const QFont& defaults)
         f.color = RgbColor::Rgb(rgbOf(q.foreground().color()));
     if (q.hasProperty(QTextFormat::BackgroundBrush) && q.background().style() != Qt::NoBrush)
         f.background = RgbColor::Rgb(rgbOf(q.background().color()));
+    if (q.verticalAlignment() == QTextCharFormat::AlignSuperScript) f.vertical = VerticalAlign::Superscript;
+    if (q.verticalAlignment() == QTextCharFormat::AlignSubScript) f.vertical = VerticalAlign::Subscript;
+    f.hidden = q.boolProperty(kHidden);
     return f;
 }
 
-void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureStore& store)
+void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureStore& store, bool intoBlock)
 {
     QTextDocument* target = cursor.document();
     // Documents repeat a handful of formats: build each Qt format once.
@@ -200,6 +332,7 @@ void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureSto
         key += '\0';
         key += std::to_string(f.halfPoints);
         key += char('0' + (f.bold | f.italic << 1 | f.underline << 2 | f.strike << 3));
+        key += char('0' + (int(f.vertical) | f.hidden << 2));
         key += f.color.automatic ? std::string("a") : std::to_string(f.color.rgb);
         key += ',';
         key += f.background.automatic ? std::string("a") : std::to_string(f.background.rgb);
@@ -209,14 +342,39 @@ void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureSto
         if (it == formats.end()) it = formats.emplace(std::move(key), ToQtFormat(f, link)).first;
         return it->second;
     };
-    cursor.beginEditBlock();
-    bool first = true;
-    for (const auto& p : doc.paragraphs) {
-        QTextBlockFormat block;
-        block.setAlignment(toQt(p.align));
-        if (first) cursor.setBlockFormat(block);
-        else cursor.insertBlock(block);
-        first = false;
+    // One Qt list per list and level; Qt numbers each on its own. The
+    // document-wide id keeps lists of one paste apart from those already
+    // in the text.
+    static int nextListId = 0;
+    const int listBase = nextListId;
+    nextListId += int(doc.lists.size());
+    std::map<std::pair<int, int>, QTextList*> lists;
+    auto joinList = [&](QTextCursor& c, const Paragraph& p) {
+        if (p.list < 0 || size_t(p.list) >= doc.lists.size() || doc.lists[size_t(p.list)].levels.empty()) return;
+        const auto& levels = doc.lists[size_t(p.list)].levels;
+        const int level = std::clamp(p.listLevel, 0, int(levels.size()) - 1);
+        QTextList*& list = lists[{p.list, level}];
+        if (list) {
+            list->add(c.block());
+            return;
+        }
+        const ListLevel& lv = levels[size_t(level)];
+        QTextListFormat lf;
+        lf.setStyle(qtListStyle(lv));
+        // The paragraph's own margins place the item; the list adds none.
+        lf.setIndent(0);
+        if (lv.style != ListStyle::Bullet) {
+            lf.setNumberPrefix(QString::fromStdString(lv.prefix));
+            lf.setNumberSuffix(QString::fromStdString(lv.suffix));
+        } else {
+            lf.setProperty(kListBullet, QString::fromStdString(lv.bullet));
+        }
+        lf.setProperty(kListStart, lv.start);
+        lf.setProperty(kListId, listBase + p.list);
+        lf.setProperty(kListLevel, level);
+        list = c.createList(lf);
+    };
+    auto insertRuns = [&](QTextCursor& c, const Paragraph& p) {
         for (const auto& r : p.runs) {
             if (r.IsPicture()) {
                 QTextImageFormat image;
@@ -225,7 +383,7 @@ void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureSto
                 const QSize size = PictureStore::DisplaySize(*r.picture);
                 image.setWidth(size.width());
                 image.setHeight(size.height());
-                cursor.insertImage(image);
+                c.insertImage(image);
                 continue;
             }
             QString text = QString::fromUtf8(r.text.data(), qsizetype(r.text.size()));
@@ -233,12 +391,108 @@ void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureSto
                 text.replace(QChar('\v'), QChar::LineSeparator);
                 text.replace(QChar('\n'), QChar::LineSeparator);
             }
-            cursor.insertText(text, formatOf(r.format, r.link));
+            c.insertText(text, formatOf(r.format, r.link));
         }
         if (p.runs.empty()) {
             // The block's own format carries the face of an empty line.
-            cursor.setBlockCharFormat(QTextCharFormat());
+            c.setBlockCharFormat(QTextCharFormat());
         }
+    };
+    // A paragraph in a fresh block (first) or in one it adds.
+    auto insertParagraph = [&](QTextCursor& c, const Paragraph& p, bool first) {
+        const QTextBlockFormat block = blockFormatOf(p);
+        if (first) c.setBlockFormat(block);
+        else c.insertBlock(block, QTextCharFormat());
+        // A block keeps the list of the one it came from until told not to.
+        if (QTextList* was = c.currentList()) was->remove(c.block());
+        joinList(c, p);
+        insertRuns(c, p);
+    };
+
+    cursor.beginEditBlock();
+    bool first = true;
+    size_t i = 0;
+    while (i < doc.paragraphs.size()) {
+        const Paragraph& p = doc.paragraphs[i];
+        if (p.cell.table < 0 && i == 0 && intoBlock) {
+            if (!p.runs.empty()) insertRuns(cursor, p);
+            first = false;
+            ++i;
+            continue;
+        }
+        if (p.cell.table < 0) {
+            insertParagraph(cursor, p, first);
+            first = false;
+            ++i;
+            continue;
+        }
+        // The table's paragraphs, its rows in order of appearance.
+        size_t end = i;
+        std::vector<std::pair<size_t, size_t>> rows;  // paragraph ranges
+        int columns = 1;
+        while (end < doc.paragraphs.size() && doc.paragraphs[end].cell.table == p.cell.table) {
+            if (rows.empty() || doc.paragraphs[end].cell.row != doc.paragraphs[rows.back().first].cell.row)
+                rows.push_back({end, end});
+            rows.back().second = end + 1;
+            columns = std::max(columns, std::clamp(doc.paragraphs[end].cell.cell, 0, 63) + 1);
+            ++end;
+        }
+        // The table goes at the cursor; the rest of its block, if any, after it.
+        QTextTableFormat tf;
+        tf.setBorder(1);
+        tf.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+        tf.setCellPadding(2);
+        tf.setCellSpacing(0);
+        tf.setAlignment(Qt::AlignLeft);
+        QVariantList allEdges;
+        const TableDefinition* def =
+            size_t(p.cell.table) < doc.tables.size() ? &doc.tables[size_t(p.cell.table)] : nullptr;
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const int row = doc.paragraphs[rows[r].first].cell.row;
+            QVariantList edges;
+            if (def && row >= 0 && size_t(row) < def->rowEdges.size())
+                for (int e : def->rowEdges[size_t(row)]) edges.append(e);
+            allEdges.append(QVariant(edges));
+        }
+        tf.setProperty(kTableEdges, allEdges);
+        if (!allEdges.isEmpty()) {
+            const QVariantList firstRow = allEdges.first().toList();
+            if (firstRow.size() == columns) {
+                QList<QTextLength> widths;
+                int left = 0;
+                for (const QVariant& e : firstRow) {
+                    widths.append(QTextLength(QTextLength::FixedLength, toPixels(std::max(e.toInt() - left, 150))));
+                    left = std::max(left, e.toInt());
+                }
+                tf.setColumnWidthConstraints(widths);
+            }
+        }
+        QTextTable* table = cursor.insertTable(int(rows.size()), columns, tf);
+        if (i == 0) {
+            QTextBlock before = table->firstCursorPosition().block().previous();
+            if (before.isValid() && before.length() <= 1) {
+                QTextBlockFormat mark = before.blockFormat();
+                mark.setProperty(kBeforeTable, true);
+                QTextCursor(before).setBlockFormat(mark);
+            }
+        }
+        for (size_t r = 0; r < rows.size(); ++r) {
+            int lastCell = -1;
+            QTextCursor c;
+            for (size_t k = rows[r].first; k < rows[r].second; ++k) {
+                const Paragraph& cp = doc.paragraphs[k];
+                const int cell = std::max(std::clamp(cp.cell.cell, 0, 63), lastCell);
+                const bool firstInCell = cell != lastCell;
+                if (firstInCell) c = table->cellAt(int(r), cell).firstCursorPosition();
+                insertParagraph(c, cp, firstInCell);
+                lastCell = cell;
+            }
+        }
+        cursor = table->lastCursorPosition();
+        cursor.movePosition(QTextCursor::NextBlock);
+        // What follows fills the block after the table.
+        first = true;
+        i = end;
     }
     cursor.endEditBlock();
 }
@@ -247,11 +501,68 @@ RichDocument ToRichDocument(const QTextDocument& doc, const PictureStore& store)
 {
     RichDocument out;
     const QFont defaults = doc.defaultFont();
+    // Lists by their id (or, for lists made in the editor, by the Qt list),
+    // tables by the Qt table.
+    std::map<int, int> listIndex;
+    std::map<const QTextList*, int> plainLists;
+    std::map<const QTextTable*, int> tableIndex;
     bool first = true;
+    const QTextTable* lastTable = nullptr;
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        if (!first) out.NewParagraph();
+        const QTextTable* table = QTextCursor(b).currentTable();
+        // The block Qt keeps after a table at the end is nothing of ours.
+        if (!table && lastTable && !b.next().isValid() && b.length() <= 1) break;
+        // Nor the one before a table that opens the text, while it is empty.
+        if (b == doc.begin() && !table && b.length() <= 1 && b.blockFormat().boolProperty(kBeforeTable)) continue;
+        lastTable = table;
+        Paragraph& para = first ? out.Last() : out.NewParagraph();
         first = false;
-        out.Last().align = fromQt(b.blockFormat().alignment());
+        readBlockFormat(b.blockFormat(), para);
+        if (const QTextList* list = b.textList()) {
+            const QTextListFormat lf = list->format();
+            int index = -1, level = 0;
+            if (lf.hasProperty(kListId)) {
+                level = std::clamp(lf.intProperty(kListLevel), 0, MaxListLevels - 1);
+                auto [it, added] = listIndex.emplace(lf.intProperty(kListId), int(out.lists.size()));
+                if (added) out.lists.emplace_back();
+                index = it->second;
+            } else {
+                level = std::clamp(lf.indent() - 1, 0, MaxListLevels - 1);
+                auto [it, added] = plainLists.emplace(list, int(out.lists.size()));
+                if (added) out.lists.emplace_back();
+                index = it->second;
+            }
+            auto& levels = out.lists[size_t(index)].levels;
+            if (levels.size() <= size_t(level)) {
+                const size_t had = levels.size();
+                levels.resize(size_t(level) + 1);
+                for (size_t l = had; l < levels.size(); ++l) levels[l] = levelOf(lf);
+            }
+            levels[size_t(level)] = levelOf(lf);
+            para.list = index;
+            para.listLevel = level;
+        }
+        if (table) {
+            auto [it, added] = tableIndex.emplace(table, int(out.tables.size()));
+            if (added) {
+                TableDefinition def;
+                const QVariantList edges = table->format().property(kTableEdges).toList();
+                for (int r = 0; r < table->rows(); ++r) {
+                    std::vector<int> row;
+                    if (edges.size() == table->rows())
+                        for (const QVariant& e : edges[r].toList()) row.push_back(e.toInt());
+                    if (int(row.size()) != table->columns()) {
+                        // Rows and columns added in the editor share the width.
+                        row.clear();
+                        for (int c = 1; c <= table->columns(); ++c) row.push_back(9360 * c / table->columns());
+                    }
+                    def.rowEdges.push_back(std::move(row));
+                }
+                out.tables.push_back(std::move(def));
+            }
+            const QTextTableCell cell = table->cellAt(b.position());
+            para.cell = CellPlace{it->second, cell.row(), cell.column()};
+        }
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
             if (!frag.isValid()) continue;

@@ -48,8 +48,10 @@ QTextCharFormat ToQtFormat(const CharFormat& format, const std::string& link = {
 // defaults: the document's font, for what the format does not set.
 CharFormat FromQtFormat(const QTextCharFormat& format, const QFont& defaults);
 
-// Inserts the document at the cursor (meant for an empty QTextDocument).
-void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureStore& store);
+// Inserts the document at the cursor. intoBlock: the first paragraph's
+// text joins the block at the cursor, which keeps its own format (a paste);
+// otherwise the block takes the first paragraph's format (a load).
+void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureStore& store, bool intoBlock = false);
 RichDocument ToRichDocument(const QTextDocument& doc, const PictureStore& store);
 
 } // namespace lw

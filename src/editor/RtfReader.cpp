@@ -21,24 +21,65 @@ enum class Dest : uint8_t {
     ColorTable,
     Pict,
     FieldInst,
+    ListText,    // \pntext, \listtext: the label the writer saw
+    Pn,          // an old-style paragraph numbering
+    PnText,      // its text before or after the number
+    ListTable,
+    LevelText,
+    ListOverrides,
 };
 
 struct Font {
     SharedString name;       // shared by every run in the font
     int codePage = 0;  // 0: the document's code page
     int charset = 0;
+    FontKind kind;
+};
+
+// The paragraph format that \pard resets.
+struct ParaState {
+    ParaAlign align = ParaAlign::Left;
+    int fi = 0, li = 0, ri = 0, sb = 0, sa = 0, sl = 0;
+    bool slmult = false;
+    std::vector<TabStop> tabs;
+    TabKind nextTab = TabKind::Left;
+    bool inTable = false;
+    int ls = 0;              // \lsN; 0: none
+    int ilvl = 0;
+    int pnList = -1;         // list of an old-style numbering
+    int pnLevel = 0;
 };
 
 struct State {
     Dest dest = Dest::Text;
     CharFormat fmt;          // face is resolved from font when text is added
-    int font = -1;           // -1: the default font (\deff)
+    int font = -1;           // -1: the default font (\deff); -2: no face
     int uc = 1;              // bytes of fallback after \uN
-    ParaAlign align = ParaAlign::Left;
+    ParaState para;
     bool star = false;       // the group began with \*
     bool fieldResult = false;
     int fieldLink = -1;      // index into links: the link the field's result gets
     int link = -1;
+    // What the group holds in the list table or a numbering, to finish
+    // when it closes.
+    enum class Role : uint8_t { None, List, Level, Override, Pn } role = Role::None;
+};
+
+// An old-style numbering being read: {\*\pn ...}.
+struct PnState {
+    bool bullet = false;
+    bool numbered = false;
+    int level = 0;
+    ListStyle style = ListStyle::Decimal;
+    int start = 1;
+    int font = -1;
+    bool after = false;      // the text group being read is \pntxta
+    std::string before, text;
+};
+
+// A list of the list table being read.
+struct ListTableEntry {
+    std::vector<ListLevel> levels;
 };
 
 struct PictState {
@@ -62,6 +103,9 @@ int hexValue(char c)
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
+
+// A list level's text before or after its number keeps this many characters.
+constexpr int kMaxLevelChars = 20;
 
 int clampInt(int64_t v, int lo, int hi) { return int(std::clamp<int64_t>(v, lo, hi)); }
 
@@ -152,6 +196,36 @@ private:
     std::vector<SharedString> links_;
 
     int ucSkip_ = 0;
+    // Paragraph formats, lists and tables.
+    void applyPara();
+    void endCell();
+    int listOf(const ParaState& p, int& level);
+    void finishPn();
+    void finishListLevel();
+    void emitSymbol(char32_t code);
+    bool symbolFont() const;
+    std::string label_;          // \listtext of the paragraph being read
+    PnState pn_;
+    int lastPnList_ = -1;        // the old-style list the last item was in
+    bool lastParaPn_ = false;
+    std::unordered_map<int, ListTableEntry> listDefs_;  // by \listid
+    ListTableEntry listEntry_;
+    bool listEntryOpen_ = false;
+    ListLevel level_;
+    int levelFont_ = -1;
+    std::u32string levelText_;   // \leveltext, bytes and \u as read
+    std::vector<bool> levelPlaceholder_;
+    int overrideListId_ = 0, overrideLs_ = 0;
+    int listId_ = 0;
+    std::unordered_map<int, int> overrides_;        // \ls -> \listid
+    std::unordered_map<int, int> lsLists_;          // \ls -> index into doc lists
+    int table_ = -1, row_ = 0, cell_ = 0;           // where the next table paragraph goes
+    std::vector<int> rowEdges_;
+    bool faceless_ = false;      // the character being added came from a symbol font
+
+    // Nothing but the opening brace read in this group yet: only here does
+    // \* mark the group as a destination; elsewhere it means nothing.
+    bool groupStart_ = false;
     char32_t highSurrogate_ = 0;
     unsigned char leadByte_ = 0;  // first byte of a double-byte character
     int leadCodePage_ = 0;
@@ -168,6 +242,7 @@ int Reader::codePage() const
 const SharedString& Reader::faceOf(int font) const
 {
     static const SharedString none;
+    if (font == -2) return none;
     auto it = fonts_.find(font >= 0 ? font : defaultFont_);
     return it != fonts_.end() ? it->second.name : none;
 }
@@ -197,17 +272,36 @@ void Reader::emitChar(char32_t cp)
         if (fieldInst_.size() < 4096) AppendUtf8(fieldInst_, cp);
         return;
     }
+    if (st_.dest == Dest::ListText) {
+        if (label_.size() < 256) AppendUtf8(label_, cp);
+        return;
+    }
+    if (st_.dest == Dest::PnText) {
+        std::string& t = pn_.after ? pn_.text : pn_.before;
+        if (t.size() < 64) AppendUtf8(t, cp);
+        return;
+    }
+    if (st_.dest == Dest::LevelText) {
+        if (levelText_.size() < 64) {
+            levelText_ += cp;
+            levelPlaceholder_.push_back(false);
+        }
+        return;
+    }
     if (st_.dest != Dest::Text) return;
+    // The paragraph takes its format when its first content comes (that
+    // places it in a table or a list) and again when it ends.
+    if (pending_.empty() && doc_.Last().Empty()) applyPara();
+    const int font = faceless_ ? -2 : st_.font;
     if (!pending_.empty() &&
-        (!(pendingFmt_ == st_.fmt) || pendingFont_ != st_.font || pendingLink_ != st_.link))
+        (!(pendingFmt_ == st_.fmt) || pendingFont_ != font || pendingLink_ != st_.link))
         flush();
     if (pending_.empty()) {
         pendingFmt_ = st_.fmt;
-        pendingFont_ = st_.font;
+        pendingFont_ = font;
         pendingLink_ = st_.link;
     }
     AppendUtf8(pending_, cp);
-    doc_.Last().align = st_.align;
     afterPar_ = false;
 }
 
@@ -232,6 +326,19 @@ void Reader::emitAscii(char c)
 
 void Reader::emitByte(unsigned char b)
 {
+    if (st_.dest == Dest::LevelText) {
+        // Numbers below 10 stand for levels' numbers; the first byte is the length.
+        if (levelText_.size() < 64) {
+            levelText_ += char32_t(b);
+            levelPlaceholder_.push_back(true);
+        }
+        return;
+    }
+    if ((st_.dest == Dest::Text || st_.dest == Dest::ListText || st_.dest == Dest::PnText) && symbolFont() &&
+        b >= 0x20) {
+        emitSymbol(b);
+        return;
+    }
     if (leadByte_) {
         const unsigned char lead = leadByte_;
         leadByte_ = 0;
@@ -264,22 +371,189 @@ void Reader::emitByte(unsigned char b)
 
 void Reader::endParagraph()
 {
+    applyPara();
     flush();
-    doc_.Last().align = st_.align;
-    doc_.NewParagraph(st_.align);
+    lastParaPn_ = doc_.Last().list >= 0 && doc_.Last().list == lastPnList_;
+    doc_.NewParagraph(st_.para.align);
+    label_.clear();
     afterPar_ = true;
 }
 
 void Reader::endRow()
 {
     flush();
-    // The row's last cell already added its separator.
-    auto& runs = doc_.Last().runs;
-    if (!runs.empty() && !runs.back().IsPicture() && !runs.back().text.empty() && runs.back().text.back() == '\t') {
-        runs.back().text.pop_back();
-        if (runs.back().text.empty()) runs.pop_back();
+    // A row whose last cell was not ended still ends it.
+    if (!doc_.Last().Empty() || !label_.empty()) endCell();
+    if (table_ >= 0) {
+        auto& rows = doc_.tables[size_t(table_)].rowEdges;
+        if (rows.size() <= size_t(row_)) rows.resize(size_t(row_) + 1);
+        rows[size_t(row_)] = rowEdges_;
+        ++row_;
+        cell_ = 0;
     }
+}
+
+void Reader::endCell()
+{
+    st_.para.inTable = true;
+    applyPara();
     endParagraph();
+    ++cell_;
+}
+
+bool Reader::symbolFont() const
+{
+    auto it = fonts_.find(st_.font >= 0 ? st_.font : defaultFont_);
+    return it != fonts_.end() && it->second.kind.symbol;
+}
+
+void Reader::emitSymbol(char32_t code)
+{
+    auto it = fonts_.find(st_.font >= 0 ? st_.font : defaultFont_);
+    const char32_t cp = SymbolFontChar(it != fonts_.end() ? it->second.name.str() : std::string(), uint8_t(code));
+    if (cp >= 0xF000 && cp <= 0xF0FF) {
+        emitChar(cp);  // no Unicode equivalent: kept in its font
+        return;
+    }
+    faceless_ = true;
+    emitChar(cp);
+    faceless_ = false;
+}
+
+int Reader::listOf(const ParaState& p, int& level)
+{
+    if (p.pnList >= 0) {
+        level = p.pnLevel;
+        return p.pnList;
+    }
+    if (p.ls <= 0) return -1;
+    level = std::clamp(p.ilvl, 0, MaxListLevels - 1);
+    auto found = lsLists_.find(p.ls);
+    if (found != lsLists_.end()) return found->second;
+    auto o = overrides_.find(p.ls);
+    if (o == overrides_.end()) return -1;
+    auto d = listDefs_.find(o->second);
+    if (d == listDefs_.end() || d->second.levels.empty()) return -1;
+    ListDefinition def;
+    def.levels = d->second.levels;
+    doc_.lists.push_back(std::move(def));
+    const int index = int(doc_.lists.size()) - 1;
+    lsLists_.emplace(p.ls, index);
+    return index;
+}
+
+// The paragraph being read takes the current paragraph format, its list
+// and its place in a table.
+void Reader::applyPara()
+{
+    Paragraph& para = doc_.Last();
+    const ParaState& p = st_.para;
+    para.align = p.align;
+    para.firstIndent = p.fi;
+    para.leftIndent = p.li;
+    para.rightIndent = p.ri;
+    para.spaceBefore = p.sb;
+    para.spaceAfter = p.sa;
+    para.lineSpacing = p.sl;
+    para.lineMultiple = p.slmult && p.sl != 0;
+    if (para.tabs != p.tabs) para.tabs = p.tabs;
+    int level = 0;
+    para.list = listOf(p, level);
+    para.listLevel = para.list >= 0 ? level : 0;
+    if (para.list < 0 && !label_.empty() && para.Empty() && pending_.empty()) {
+        // No list to rebuild: the label the writer showed becomes text.
+        std::string label = std::move(label_);
+        label_.clear();
+        CharFormat fmt = st_.fmt;
+        fmt.face = faceOf(st_.font);
+        doc_.AppendText(label, fmt);
+    }
+    if (p.inTable) {
+        if (table_ < 0) {
+            doc_.tables.emplace_back();
+            table_ = int(doc_.tables.size()) - 1;
+            row_ = cell_ = 0;
+        }
+        para.cell = CellPlace{table_, row_, cell_};
+    } else {
+        // A paragraph outside ends the table; the next one starts anew.
+        table_ = -1;
+        para.cell = CellPlace{};
+    }
+}
+
+void Reader::finishPn()
+{
+    ListLevel lv;
+    if (pn_.bullet) {
+        lv.style = ListStyle::Bullet;
+        lv.bullet = pn_.before.empty() ? std::string("\u2022") : pn_.before;
+    } else {
+        lv.style = pn_.style;
+        lv.start = pn_.start;
+        lv.prefix = pn_.before;
+        lv.suffix = pn_.text;
+    }
+    const int level = pn_.bullet ? 0 : pn_.level;
+    // Items of one kind in a row number on; anything else starts a list.
+    int index = -1;
+    if (lastParaPn_ && lastPnList_ >= 0) {
+        auto& levels = doc_.lists[size_t(lastPnList_)].levels;
+        if (size_t(level) < levels.size() && levels[size_t(level)] == lv) index = lastPnList_;
+        else if (size_t(level) >= levels.size() && level > 0) {
+            levels.resize(size_t(level) + 1, lv);
+            levels[size_t(level)] = lv;
+            index = lastPnList_;
+        }
+    }
+    if (index < 0) {
+        ListDefinition def;
+        def.levels.assign(size_t(level) + 1, lv);
+        doc_.lists.push_back(std::move(def));
+        index = int(doc_.lists.size()) - 1;
+    }
+    lastPnList_ = index;
+    st_.para.pnList = index;
+    st_.para.pnLevel = level;
+}
+
+void Reader::finishListLevel()
+{
+    // \leveltext: a length, then text with the levels' numbers as 0..8.
+    std::string before, after;
+    int beforeChars = 0, afterChars = 0;
+    bool sawNumber = false;
+    const size_t n = levelText_.empty() ? 0 : std::min<size_t>(levelText_.size() - 1, levelPlaceholder_[0] ? levelText_[0] : 64);
+    const auto lf = fonts_.find(levelFont_);
+    const bool symbol = lf != fonts_.end() && lf->second.kind.symbol;
+    for (size_t i = 1; i <= n; ++i) {
+        char32_t c = levelText_[i];
+        if (levelPlaceholder_[i] && c < 10) {
+            sawNumber = true;
+            after.clear();
+            afterChars = 0;
+            continue;
+        }
+        if (symbol && (c < 0x100 || (c >= 0xF000 && c <= 0xF0FF))) c = SymbolFontChar(lf->second.name.str(), uint8_t(c & 0xFF));
+        else if (levelPlaceholder_[i] && c >= 0x80) c = DecodeByte(lf != fonts_.end() && lf->second.codePage ? lf->second.codePage : ansiCodePage_, uint8_t(c));
+        if (c == ';' || c < 0x20) continue;
+        // As much of a label's text as the writer gives back.
+        int& count = sawNumber ? afterChars : beforeChars;
+        if (count >= kMaxLevelChars || c > 0xFFFF) continue;
+        ++count;
+        AppendUtf8(sawNumber ? after : before, c);
+    }
+    ListLevel lv = level_;
+    if (lv.style == ListStyle::Bullet) lv.bullet = before + after;
+    else {
+        lv.prefix = before;
+        lv.suffix = after;
+    }
+    if (listEntry_.levels.size() < size_t(MaxListLevels)) listEntry_.levels.push_back(std::move(lv));
+    level_ = ListLevel{};
+    levelFont_ = -1;
+    levelText_.clear();
+    levelPlaceholder_.clear();
 }
 
 void Reader::finishFontEntry()
@@ -288,6 +562,9 @@ void Reader::finishFontEntry()
     std::string name = std::move(fontName_);
     while (!name.empty() && (name.back() == ' ' || name.back() == ';')) name.pop_back();
     while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+    if (fontEntry_.charset == 2) fontEntry_.kind.symbol = true;
+    if (!name.empty() && (fontEntry_.kind.family != FontFamily::Nil || fontEntry_.kind.pitch != 0 || fontEntry_.kind.symbol))
+        doc_.fontKinds.emplace(name, fontEntry_.kind);
     fontEntry_.name = std::move(name);
     fonts_[fontIndex_] = fontEntry_;
     fontEntryOpen_ = false;
@@ -325,10 +602,10 @@ void Reader::finishPicture()
     pict_ = PictState{};
     if (pic->data.empty() && (pic->widthTwips == 0 || pic->heightTwips == 0)) return;
 
+    applyPara();
     flush();
     CharFormat fmt = st_.fmt;
     fmt.face = faceOf(st_.font);
-    doc_.Last().align = st_.align;
     doc_.AppendPicture(std::move(pic), fmt);
     afterPar_ = false;
 }
@@ -336,12 +613,15 @@ void Reader::finishPicture()
 void Reader::openGroup()
 {
     ucSkip_ = 0;
+    groupStart_ = true;
     if (int(stack_.size()) >= limits_.maxDepth) {
         ++overflow_;
         return;
     }
     stack_.push_back(st_);
     st_.star = false;
+    st_.role = State::Role::None;
+    groupStart_ = true;
 }
 
 void Reader::closeGroup()
@@ -357,9 +637,26 @@ void Reader::closeGroup()
     if (was == Dest::FontTable && fontEntryOpen_ && !fontName_.empty()) finishFontEntry();
     const bool pictureEnds = was == Dest::Pict && stack_.back().dest != Dest::Pict;
     const bool fieldInstEnds = was == Dest::FieldInst && stack_.back().dest != Dest::FieldInst;
+    const State::Role role = st_.role;
     State parent = std::move(stack_.back());
     stack_.pop_back();
     st_ = std::move(parent);
+    switch (role) {
+    case State::Role::None: break;
+    case State::Role::Level: finishListLevel(); break;
+    case State::Role::List:
+        if (listId_ != 0 && !listEntry_.levels.empty()) listDefs_[listId_] = std::move(listEntry_);
+        listEntry_ = ListTableEntry{};
+        listId_ = 0;
+        break;
+    case State::Role::Override:
+        if (overrideLs_ != 0) overrides_[overrideLs_] = overrideListId_;
+        overrideLs_ = overrideListId_ = 0;
+        break;
+    case State::Role::Pn:
+        if (st_.dest == Dest::Text && (pn_.bullet || pn_.numbered)) finishPn();
+        break;
+    }
     if (pictureEnds) {
         // The picture stands where its group stood, in that group's format.
         if (st_.dest == Dest::Text) finishPicture();
@@ -404,7 +701,9 @@ void Reader::controlSymbol(char c, size_t& i)
         return;
     }
     case '*':
-        st_.star = true;
+        // "{\loch\f2\*\cs7 text}" is text with a style mark inside, not
+        // a destination to drop.
+        st_.star = groupStart_;
         return;
     case '\\': case '{': case '}':
         if (skipping()) return;
@@ -457,11 +756,20 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
     }
 
     if (w == "u") {
-        if (st_.dest != Dest::Text && st_.dest != Dest::FontTable && st_.dest != Dest::FieldInst) return;
+        if (st_.dest != Dest::Text && st_.dest != Dest::FontTable && st_.dest != Dest::FieldInst &&
+            st_.dest != Dest::ListText && st_.dest != Dest::PnText && st_.dest != Dest::LevelText)
+            return;
         if (skipping()) return;
         int64_t v = param;
         if (v < 0) v += 65536;
         const char32_t cp = char32_t(std::clamp<int64_t>(v, 0, 0x10FFFF));
+        if (cp >= 0xF020 && cp <= 0xF0FF && st_.dest != Dest::FontTable && st_.dest != Dest::FieldInst &&
+            st_.dest != Dest::LevelText && symbolFont()) {
+            // Word gives a symbol font's characters in the private use area.
+            emitSymbol(cp & 0xFF);
+            ucSkip_ = st_.uc;
+            return;
+        }
         if (cp >= 0xDC00 && cp <= 0xDFFF && highSurrogate_) {
             const char32_t high = highSurrogate_;
             highSurrogate_ = 0;
@@ -505,6 +813,16 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
             if (!fontEntry_.codePage) fontEntry_.codePage = CodePageOfCharset(param);
         } else if (w == "cpg") {
             fontEntry_.codePage = param;
+        } else if (w == "fnil" || w == "froman" || w == "fswiss" || w == "fmodern" || w == "fscript" ||
+                   w == "fdecor" || w == "ftech") {
+            static const std::pair<const char*, FontFamily> families[] = {
+                {"fnil", FontFamily::Nil}, {"froman", FontFamily::Roman}, {"fswiss", FontFamily::Swiss},
+                {"fmodern", FontFamily::Modern}, {"fscript", FontFamily::Script}, {"fdecor", FontFamily::Decor},
+                {"ftech", FontFamily::Tech}};
+            for (const auto& [name, family] : families)
+                if (w == name) fontEntry_.kind.family = family;
+        } else if (w == "fprq") {
+            fontEntry_.kind.pitch = clampInt(param, 0, 2);
         } else if (star || isSkippedDestination(w)) {
             st_.dest = Dest::Skip;
         }
@@ -524,6 +842,70 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
         return;
     }
 
+    if (st_.dest == Dest::ListText || st_.dest == Dest::PnText) {
+        if (w == "tab") emitAscii('\t');
+        else if (w == "f") st_.font = hasParam ? std::max(param, 0) : -1;
+        else if (w == "bullet") emitChar(0x2022);
+        else if (w == "endash") emitChar(0x2013);
+        else if (w == "emdash") emitChar(0x2014);
+        else if (star) st_.dest = Dest::Skip;
+        return;
+    }
+
+    if (st_.dest == Dest::Pn) {
+        if (w == "pnlvlblt") pn_.bullet = true;
+        else if (w == "pnlvlbody") pn_.numbered = true;
+        else if (w == "pnlvl") { pn_.numbered = true; pn_.level = clampInt(param - 1, 0, MaxListLevels - 1); }
+        else if (w == "pndec" || w == "pnord" || w == "pncard" || w == "pnordt" || w == "pncardtext") pn_.style = ListStyle::Decimal;
+        else if (w == "pnucltr") pn_.style = ListStyle::UpperAlpha;
+        else if (w == "pnlcltr") pn_.style = ListStyle::LowerAlpha;
+        else if (w == "pnucrm") pn_.style = ListStyle::UpperRoman;
+        else if (w == "pnlcrm") pn_.style = ListStyle::LowerRoman;
+        else if (w == "pnstart") pn_.start = clampInt(param, 0, 32767);
+        else if (w == "pnf") { pn_.font = param; st_.font = std::max(param, 0); }
+        else if (w == "pntxtb") { st_.dest = Dest::PnText; pn_.after = false; }
+        else if (w == "pntxta") { st_.dest = Dest::PnText; pn_.after = true; }
+        else if (star) st_.dest = Dest::Skip;
+        return;
+    }
+
+    if (st_.dest == Dest::ListTable) {
+        if (w == "list") { st_.role = State::Role::List; listEntry_ = ListTableEntry{}; listId_ = 0; }
+        else if (w == "listid") listId_ = param;
+        else if (w == "listlevel") {
+            st_.role = State::Role::Level;
+            level_ = ListLevel{};
+            level_.style = ListStyle::Decimal;
+            levelFont_ = -1;
+            levelText_.clear();
+            levelPlaceholder_.clear();
+        } else if (w == "levelnfc" || w == "levelnfcn") {
+            switch (param) {
+            case 1: level_.style = ListStyle::UpperRoman; break;
+            case 2: level_.style = ListStyle::LowerRoman; break;
+            case 3: level_.style = ListStyle::UpperAlpha; break;
+            case 4: level_.style = ListStyle::LowerAlpha; break;
+            case 23: case 255: level_.style = ListStyle::Bullet; break;
+            default: level_.style = ListStyle::Decimal; break;
+            }
+        } else if (w == "levelstartat") level_.start = clampInt(param, 0, 32767);
+        else if (w == "f") levelFont_ = param;
+        else if (w == "leveltext") { st_.dest = Dest::LevelText; levelText_.clear(); levelPlaceholder_.clear(); }
+        else if (star || w == "listname" || w == "levelnumbers" || isSkippedDestination(w)) st_.dest = Dest::Skip;
+        return;
+    }
+    if (st_.dest == Dest::LevelText) {
+        if (star) st_.dest = Dest::Skip;
+        return;
+    }
+    if (st_.dest == Dest::ListOverrides) {
+        if (w == "listoverride") { st_.role = State::Role::Override; overrideLs_ = overrideListId_ = 0; }
+        else if (w == "listid") overrideListId_ = param;
+        else if (w == "ls") overrideLs_ = param;
+        else if (star || isSkippedDestination(w)) st_.dest = Dest::Skip;
+        return;
+    }
+
     // Body text.
     auto color = [&](int index) -> RgbColor {
         if (index <= 0 || size_t(index) >= colors_.size()) return {};
@@ -533,15 +915,45 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
 
     if (w == "par") endParagraph();
     else if (w == "line") emitAscii('\v');
-    else if (w == "tab" || w == "cell" || w == "nestcell") emitAscii('\t');
-    else if (w == "row" || w == "nestrow") endRow();
+    else if (w == "tab") emitAscii('\t');
+    else if (w == "cell") endCell();
+    // A nested table's cells and rows stay paragraphs of the outer cell.
+    else if (w == "nestcell" || w == "nestrow") { if (!doc_.Last().Empty() || !pending_.empty() || w == "nestcell") endParagraph(); }
+    else if (w == "row") endRow();
+    else if (w == "trowd") rowEdges_.clear();
+    else if (w == "cellx") { if (rowEdges_.size() < 64) rowEdges_.push_back(clampInt(param, 0, 31680)); }
+    else if (w == "intbl") st_.para.inTable = true;
+    else if (w == "fi") st_.para.fi = clampInt(param, -31680, 31680);
+    else if (w == "li" || w == "lin") st_.para.li = clampInt(param, -31680, 31680);
+    else if (w == "ri" || w == "rin") st_.para.ri = clampInt(param, -31680, 31680);
+    else if (w == "sb") st_.para.sb = clampInt(param, 0, 31680);
+    else if (w == "sa") st_.para.sa = clampInt(param, 0, 31680);
+    else if (w == "sl") st_.para.sl = clampInt(param, -31680, 31680);
+    else if (w == "slmult") st_.para.slmult = on;
+    else if (w == "tqc") st_.para.nextTab = TabKind::Center;
+    else if (w == "tqr") st_.para.nextTab = TabKind::Right;
+    else if (w == "tqdec") st_.para.nextTab = TabKind::Decimal;
+    else if (w == "tx" || w == "tb") {
+        if (w == "tx" && st_.para.tabs.size() < 64) st_.para.tabs.push_back({clampInt(param, 0, 31680), st_.para.nextTab});
+        st_.para.nextTab = TabKind::Left;
+    }
+    else if (w == "ls") st_.para.ls = param;
+    else if (w == "ilvl") st_.para.ilvl = clampInt(param, 0, MaxListLevels - 1);
+    else if (w == "pntext" || w == "listtext") { flush(); label_.clear(); st_.dest = Dest::ListText; }
+    else if (w == "pn") { st_.dest = Dest::Pn; st_.role = State::Role::Pn; pn_ = PnState{}; }
+    else if (w == "listtable") st_.dest = Dest::ListTable;
+    else if (w == "listoverridetable") st_.dest = Dest::ListOverrides;
+    else if (w == "super") st_.fmt.vertical = on ? VerticalAlign::Superscript : VerticalAlign::Normal;
+    else if (w == "sub") st_.fmt.vertical = on ? VerticalAlign::Subscript : VerticalAlign::Normal;
+    else if (w == "nosupersub") st_.fmt.vertical = VerticalAlign::Normal;
+    else if (w == "v") st_.fmt.hidden = on;
     else if (w == "sect") { if (!doc_.Last().Empty() || !pending_.empty()) endParagraph(); }
     else if (w == "page") { if (!doc_.Last().Empty() || !pending_.empty()) endParagraph(); }
-    else if (w == "pard") st_.align = ParaAlign::Left;
-    else if (w == "ql") st_.align = ParaAlign::Left;
-    else if (w == "qr") st_.align = ParaAlign::Right;
-    else if (w == "qc") st_.align = ParaAlign::Center;
-    else if (w == "qj" || w == "qd") st_.align = ParaAlign::Justify;
+    else if (w == "pard") st_.para = ParaState{};
+    else if (w == "ql") st_.para.align = ParaAlign::Left;
+    else if (w == "qr") st_.para.align = ParaAlign::Right;
+    else if (w == "qc") st_.para.align = ParaAlign::Center;
+    else if (w == "qj" || w == "qd") st_.para.align = ParaAlign::Justify;
     else if (w == "plain") { st_.fmt = CharFormat{}; st_.font = -1; }
     else if (w == "b") st_.fmt.bold = on;
     else if (w == "i") st_.fmt.italic = on;
@@ -601,11 +1013,14 @@ RichDocument Reader::Run()
             openGroup();
         } else if (c == '}') {
             ++i;
+            groupStart_ = false;
             if (stack_.empty() && overflow_ == 0) break;  // the document's group ends
             closeGroup();
         } else if (c == '\\') {
             ++i;
             if (i >= in_.size()) break;
+            const bool atStart = groupStart_;
+            groupStart_ = false;
             const char d = in_[i];
             if (isLetter(d)) {
                 const size_t ws = i;
@@ -623,12 +1038,15 @@ RichDocument Reader::Run()
                 if (i < in_.size() && in_[i] == ' ') ++i;
                 controlWord(word, hasParam, clampInt(v, INT32_MIN + 1, INT32_MAX), i);
             } else {
+                groupStart_ = atStart;  // only \* itself looks at it
                 controlSymbol(d, i);
+                groupStart_ = false;
                 ++i;
             }
         } else if (c == '\r' || c == '\n') {
             ++i;
         } else if (st_.dest == Dest::Pict) {
+            groupStart_ = false;
             // Hex digits of the picture; everything else between them is noise.
             const size_t end = in_.find_first_of("{}\\", i);
             const size_t stop = end == std::string_view::npos ? in_.size() : end;
@@ -646,10 +1064,12 @@ RichDocument Reader::Run()
                 }
             }
         } else if (st_.dest == Dest::Skip || st_.dest == Dest::UprSkip) {
+            groupStart_ = false;
             const size_t end = in_.find_first_of("{}\\", i);
             i = end == std::string_view::npos ? in_.size() : end;
         } else {
             ++i;
+            groupStart_ = false;
             if (skipping()) continue;
             emitByte(static_cast<unsigned char>(c));
         }

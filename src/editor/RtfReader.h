@@ -1,7 +1,8 @@
 // Rich Text Format -> RichDocument. The reader takes what real info files
 // hold (WordPad, Word, LibreOffice and hand-written files) and keeps the
-// text, the character and paragraph formats the editor shows, hyperlink
-// text, table cells (tab-separated) and pictures. It never fails on damaged
+// text, the character and paragraph formats the editor shows (indents,
+// spacing, tab stops), lists (list table and old \pn numbering), tables
+// (nested ones flattened into their cell), hyperlink text and pictures. It never fails on damaged
 // RTF: truncated files, unbalanced braces and oversized numbers give what
 // could be read. The one failure is content that is not RTF at all.
 #pragma once

@@ -149,6 +149,115 @@ std::string writtenLink(std::string_view link)
     return target;
 }
 
+// A table row holds this many cells at most, as the reader keeps them.
+constexpr int kMaxCells = 64;
+// The text width of a Letter page with one-inch margins, in twips.
+constexpr int kTextWidth = 9360;
+
+// Text of a list level's label as \\leveltext holds it: no ';' (it ends
+// the text), no control characters (they stand for levels' numbers).
+std::u16string levelChars(std::string_view text)
+{
+    std::u16string out;
+    size_t i = 0;
+    while (i < text.size() && out.size() < 20) {
+        const char32_t cp = NextUtf8(text, i);
+        if (cp < 0x20 || cp == ';' || cp > 0xFFFF) continue;
+        out += char16_t(cp);
+    }
+    return out;
+}
+
+void appendLevelChars(std::string& out, const std::u16string& text)
+{
+    for (char16_t c : text) {
+        if (c == '\\' || c == '{' || c == '}') { out += '\\'; out += char(c); }
+        else if (c < 0x80) out += char(c);
+        else appendUnicode(out, c);
+    }
+}
+
+void appendList(std::string& out, const ListDefinition& list, int id)
+{
+    out += "{\\list\\listtemplateid" + std::to_string(id);
+    if (list.levels.size() == 1) out += "\\listsimple";
+    for (size_t l = 0; l < list.levels.size() && l < size_t(MaxListLevels); ++l) {
+        const ListLevel& lv = list.levels[l];
+        int nfc = 0;
+        switch (lv.style) {
+        case ListStyle::Bullet: nfc = 23; break;
+        case ListStyle::Decimal: nfc = 0; break;
+        case ListStyle::UpperRoman: nfc = 1; break;
+        case ListStyle::LowerRoman: nfc = 2; break;
+        case ListStyle::UpperAlpha: nfc = 3; break;
+        case ListStyle::LowerAlpha: nfc = 4; break;
+        }
+        out += "{\\listlevel\\levelnfc" + std::to_string(nfc) + "\\levelnfcn" + std::to_string(nfc) +
+               "\\leveljc0\\leveljcn0\\levelfollow0\\levelstartat" + std::to_string(std::clamp(lv.start, 0, 32767));
+        out += "{\\leveltext";
+        if (lv.style == ListStyle::Bullet) {
+            const std::u16string b = levelChars(lv.bullet);
+            out += "\\'" + std::string(1, kHex[b.size() >> 4]) + kHex[b.size() & 15];
+            appendLevelChars(out, b);
+            out += ";}{\\levelnumbers;}";
+        } else {
+            const std::u16string pre = levelChars(lv.prefix), post = levelChars(lv.suffix);
+            const size_t n = pre.size() + 1 + post.size();
+            out += "\\'" + std::string(1, kHex[n >> 4]) + kHex[n & 15];
+            appendLevelChars(out, pre);
+            out += "\\'0" + std::string(1, char('0' + l));
+            appendLevelChars(out, post);
+            out += ";}{\\levelnumbers\\'" + std::string(1, kHex[(pre.size() + 1) >> 4]) + kHex[(pre.size() + 1) & 15] + ";}";
+        }
+        out += "\\fi-360\\li" + std::to_string(360 * (int(l) + 1)) + "}";
+    }
+    out += "\\listid" + std::to_string(id) + "}";
+}
+
+// The paragraph's format after \\pard; ls is its list's number, 0 for none.
+void appendParagraphFormat(std::string& out, const Paragraph& p, int ls)
+{
+    switch (p.align) {
+    case ParaAlign::Left: break;
+    case ParaAlign::Right: out += "\\qr"; break;
+    case ParaAlign::Center: out += "\\qc"; break;
+    case ParaAlign::Justify: out += "\\qj"; break;
+    }
+    int fi = p.firstIndent, li = p.leftIndent;
+    // A list item needs room for its label; one without indents gets the
+    // indents its level would give it.
+    if (ls > 0 && fi == 0 && li == 0) {
+        fi = -360;
+        li = 360 * (std::clamp(p.listLevel, 0, MaxListLevels - 1) + 1);
+    }
+    auto num = [&](const char* word, int v) {
+        if (v == 0) return;
+        out += word;
+        out += std::to_string(std::clamp(v, -31680, 31680));
+    };
+    num("\\fi", fi);
+    num("\\li", li);
+    num("\\ri", p.rightIndent);
+    num("\\sb", std::max(p.spaceBefore, 0));
+    num("\\sa", std::max(p.spaceAfter, 0));
+    if (p.lineSpacing != 0) {
+        num("\\sl", p.lineSpacing);
+        out += p.lineMultiple ? "\\slmult1" : "\\slmult0";
+    }
+    size_t tabs = 0;
+    for (const TabStop& t : p.tabs) {
+        if (++tabs > 64) break;
+        switch (t.kind) {
+        case TabKind::Left: break;
+        case TabKind::Center: out += "\\tqc"; break;
+        case TabKind::Right: out += "\\tqr"; break;
+        case TabKind::Decimal: out += "\\tqdec"; break;
+        }
+        out += "\\tx" + std::to_string(std::clamp(t.position, 0, 31680));
+    }
+    if (ls > 0) out += "\\ls" + std::to_string(ls) + "\\ilvl" + std::to_string(std::clamp(p.listLevel, 0, MaxListLevels - 1));
+}
+
 // One run as it goes out: its group's control words, its written text (or
 // picture), its link target.
 struct OutRun {
@@ -207,6 +316,9 @@ std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options)
             if (f.strike) o.props += "\\strike";
             if (const int ci = colorOf(f.color)) o.props += "\\cf" + std::to_string(ci);
             if (const int bi = colorOf(f.background)) o.props += "\\highlight" + std::to_string(bi);
+            if (f.vertical == VerticalAlign::Superscript) o.props += "\\super";
+            if (f.vertical == VerticalAlign::Subscript) o.props += "\\sub";
+            if (f.hidden) o.props += "\\v";
             if (!runs.empty() && !o.picture && !runs.back().picture && runs.back().props == o.props &&
                 runs.back().link == o.link) {
                 runs.back().body += o.body;
@@ -220,7 +332,12 @@ std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options)
     out.reserve(4096);
     out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl";
     for (size_t i = 0; i < faces.size(); ++i) {
-        out += "{\\f" + std::to_string(i) + "\\fnil\\fcharset0 ";
+        // Family and pitch let a reader without the face pick a like one.
+        static const char* const families[] = {"\\fnil", "\\froman", "\\fswiss", "\\fmodern", "\\fscript", "\\fdecor", "\\ftech"};
+        const FontKind kind = doc.KindOf(faces[i]);
+        out += "{\\f" + std::to_string(i) + families[int(kind.family)];
+        if (kind.pitch > 0) out += "\\fprq" + std::to_string(std::min(kind.pitch, 2));
+        out += kind.symbol ? "\\fcharset2 " : "\\fcharset0 ";
         appendText(out, faces[i]);
         out += ";}";
     }
@@ -228,16 +345,40 @@ std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options)
     for (uint32_t c : colors)
         out += "\\red" + std::to_string(c >> 16) + "\\green" + std::to_string((c >> 8) & 255) + "\\blue" +
                std::to_string(c & 255) + ";";
-    out += "}\r\n\\viewkind4\\uc1\r\n";
+    out += "}\r\n";
 
-    for (size_t pi = 0; pi < doc.paragraphs.size(); ++pi) {
-        out += "\\pard";
-        switch (doc.paragraphs[pi].align) {
-        case ParaAlign::Left: break;
-        case ParaAlign::Right: out += "\\qr"; break;
-        case ParaAlign::Center: out += "\\qc"; break;
-        case ParaAlign::Justify: out += "\\qj"; break;
+    const std::vector<std::string> labels = ListLabels(doc);
+    // Lists are numbered in the order the text first uses them, as the
+    // reader numbers them, so a list nothing uses is not written.
+    std::vector<int> lsOf(doc.lists.size(), 0);
+    std::vector<int> usedLists;
+    for (const Paragraph& p : doc.paragraphs)
+        if (p.list >= 0 && size_t(p.list) < doc.lists.size() && !doc.lists[size_t(p.list)].levels.empty() &&
+            lsOf[size_t(p.list)] == 0) {
+            usedLists.push_back(p.list);
+            lsOf[size_t(p.list)] = int(usedLists.size());
         }
+    if (!usedLists.empty()) {
+        out += "{\\*\\listtable";
+        for (size_t n = 0; n < usedLists.size(); ++n) appendList(out, doc.lists[size_t(usedLists[n])], int(n) + 1);
+        out += "}\r\n{\\*\\listoverridetable";
+        for (size_t n = 0; n < usedLists.size(); ++n)
+            out += "{\\listoverride\\listid" + std::to_string(n + 1) + "\\listoverridecount0\\ls" + std::to_string(n + 1) + "}";
+        out += "}\r\n";
+    }
+    out += "\\viewkind4\\uc1\r\n";
+
+    auto writeParagraph = [&](size_t pi, const char* end) {
+        const Paragraph& p = doc.paragraphs[pi];
+        const int ls = p.list >= 0 && size_t(p.list) < lsOf.size() ? lsOf[size_t(p.list)] : 0;
+        if (ls > 0) {
+            out += "{\\listtext ";
+            appendText(out, labels[pi]);
+            out += "\\tab}";
+        }
+        out += "\\pard";
+        if (p.cell.table >= 0) out += "\\intbl";
+        appendParagraphFormat(out, p, ls);
         out += ' ';
         for (const OutRun& r : paragraphs[pi]) {
             // Each run is a group of its own, so what it sets ends with it.
@@ -254,7 +395,53 @@ std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options)
             out += '}';
             if (link) out += "}}";
         }
-        out += "\\par\r\n";
+        out += end;
+    };
+
+    size_t pi = 0;
+    while (pi < doc.paragraphs.size()) {
+        const CellPlace& at = doc.paragraphs[pi].cell;
+        if (at.table < 0) {
+            writeParagraph(pi++, "\\par\r\n");
+            continue;
+        }
+        // One row: the paragraphs of this table and row that follow.
+        size_t rowEnd = pi;
+        int cells = 0;
+        while (rowEnd < doc.paragraphs.size() && doc.paragraphs[rowEnd].cell.table == at.table &&
+               doc.paragraphs[rowEnd].cell.row == at.row) {
+            cells = std::max(cells, std::clamp(doc.paragraphs[rowEnd].cell.cell, 0, kMaxCells - 1) + 1);
+            ++rowEnd;
+        }
+        std::vector<int> edges;
+        if (size_t(at.table) < doc.tables.size() && size_t(at.row) < doc.tables[size_t(at.table)].rowEdges.size())
+            edges = doc.tables[size_t(at.table)].rowEdges[size_t(at.row)];
+        // Widths of cells the row does not hold would make readers add
+        // empty cells: the row has the cells its paragraphs are in.
+        if (edges.size() > size_t(cells)) edges.resize(size_t(cells));
+        // Cells without a width of their own share the page's text width.
+        while (int(edges.size()) < cells) {
+            const int last = edges.empty() ? 0 : edges.back();
+            edges.push_back(last + std::max(200, (kTextWidth - last) / (cells - int(edges.size()))));
+        }
+        for (size_t e = 1; e < edges.size(); ++e) edges[e] = std::max(edges[e], edges[e - 1]);
+        out += "\\trowd\\trgaph108";
+        for (int e : edges) out += "\\cellx" + std::to_string(std::clamp(e, 0, 31680));
+        out += "\r\n";
+        size_t q = pi;
+        for (int c = 0; c < cells; ++c) {
+            bool any = false;
+            while (q < rowEnd && std::clamp(doc.paragraphs[q].cell.cell, 0, kMaxCells - 1) < c) ++q;  // out of order: dropped into the cell before
+            while (q < rowEnd && std::clamp(doc.paragraphs[q].cell.cell, 0, kMaxCells - 1) == c) {
+                const bool lastInCell = q + 1 >= rowEnd || std::clamp(doc.paragraphs[q + 1].cell.cell, 0, kMaxCells - 1) != c;
+                writeParagraph(q, lastInCell ? "\\cell\r\n" : "\\par\r\n");
+                any = true;
+                ++q;
+            }
+            if (!any) out += "\\pard\\intbl \\cell\r\n";
+        }
+        out += "\\row\r\n";
+        pi = rowEnd;
     }
     out += "}\r\n";
     return out;

@@ -1,7 +1,8 @@
 // RichDocument -> Rich Text Format, in the subset that WordPad, Word and
-// LibreOffice all read back as written: a font and a colour table, the
-// character formats the editor sets, paragraph alignment, text outside
-// ASCII as \'hh (Windows-1252) or \u, and pictures as \pict. No byte-order
+// LibreOffice all read back as written: a font table (with families and
+// pitches), a colour table, a list table, the character formats, paragraph
+// alignment, indents, spacing and tab stops, tables as \trowd ... \row,
+// text outside ASCII as \'hh (Windows-1252) or \u, and pictures as \pict. No byte-order
 // mark. What the reader would not give back (control characters, runs of
 // nothing but those) is left out, so writing what was read from its own
 // output gives the same bytes again.

@@ -80,8 +80,11 @@ void EditorTest::savesPlainTextOnlyForTxt()
         const std::string bytes = t.read(name);
         if (plain)
             QCOMPARE(bytes, std::string("Caf\xE9 line one\r\nline two\r\n"));
-        else
+        else {
             QCOMPARE(head(bytes), std::string("{\\rtf"));
+            // A new text names a face every reader has, as fixed pitch.
+            QVERIFY(bytes.find("{\\f0\\fmodern\\fprq1\\fcharset0 Courier New;}") != std::string::npos);
+        }
     }
     QCOMPARE(saved.size(), 5);
     QCOMPARE(q.core.fileRequests.front().filter, std::string("Rich Text|*.rtf|Text Files|*.txt|Any File|*.*"));

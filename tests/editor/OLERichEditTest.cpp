@@ -8,6 +8,10 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextList>
 #include <QtTest>
 
 using namespace lw;
@@ -274,6 +278,141 @@ private slots:
         QVERIFY(!edit.VerbMenu());
         QVERIFY(!edit.Modified());
         QCOMPARE(edit.toPlainText(), QString());
+    }
+
+    // Copy puts RTF with the pictures' bytes and plain text on the
+    // clipboard, so a paste into another info text, after the first is
+    // closed, keeps the pictures, lists and formats, and saves them.
+    void copiedPicturesAndFormatsOutliveTheirEditor()
+    {
+        const QByteArray png = pngBytes(6, 4, Qt::blue);
+        auto first = std::make_unique<TOLEEdit>();
+        QByteArray rtf = "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset2 Symbol;}}"
+                         "{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1{\\pntxtb\\'B7}}\\fi-360\\li360 {\\b bold} item\\par"
+                         "\\pard x{\\pict\\wmetafile8\\picw2540\\pich1270 0100090000}y{\\pict\\pngblip " +
+                         png.toHex() + "}z\\par}";
+        QBuffer in(&rtf);
+        in.open(QIODevice::ReadOnly);
+        first->Lines().LoadFromStream(in);
+        first->selectAll();
+        QApplication::clipboard()->clear();
+        first->CopyToClipboard();
+        const QMimeData* copied = QApplication::clipboard()->mimeData();
+        QVERIFY(copied && copied->hasFormat(QStringLiteral("text/rtf")));
+        QCOMPARE(copied->text(), QStringLiteral("\u2022\tbold item\nxyz"));
+        first.reset();  // the first text is closed
+
+        TOLEEdit second;
+        second.PasteFromClipboard();
+        QCOMPARE(second.ObjectCount(), 2);
+        QByteArray out;
+        QBuffer save(&out);
+        save.open(QIODevice::WriteOnly);
+        second.Lines().SaveToStream(save);
+        const auto doc = ReadRtf(out.toStdString());
+        QVERIFY(doc.has_value());
+        QCOMPARE(QString::fromStdString(PlainTextOf(*doc)), QStringLiteral("\u2022\tbold item\nxyz"));
+        QVERIFY(out.contains("\\wmetafile8"));
+        QVERIFY(out.contains("0100090000"));
+        bool pngKept = false;
+        for (const auto& p : doc->paragraphs)
+            for (const auto& r : p.runs) pngKept |= r.IsPicture() && r.picture->data == png.toStdString();
+        QVERIFY(pngKept);
+        QVERIFY(doc->paragraphs[0].runs.at(0).text == "bold" && doc->paragraphs[0].runs[0].format.bold);
+        QVERIFY(doc->paragraphs[0].list >= 0);
+        QCOMPARE(doc->paragraphs[0].firstIndent, -360);
+        // Into the middle of a line the first paragraph's text joins that
+        // line, which keeps its own format.
+        second.SetSelStart(int(second.document()->toPlainText().indexOf(QStringLiteral("y"))));
+        second.PasteFromClipboard();
+        const auto twice = second.ToDocument();
+        QCOMPARE(QString::fromStdString(PlainTextOf(twice)), QStringLiteral("\u2022\tbold item\nxbold item\nxyzyz"));
+        QCOMPARE(twice.paragraphs[1].list, -1);
+        QCOMPARE(second.ObjectCount(), 4);
+    }
+
+    // Pasted HTML goes through the same model: what the author sees is
+    // what a save keeps, and nothing that a save would drop.
+    void pastedHtmlHoldsOnlyWhatASaveKeeps()
+    {
+        TOLEEdit edit;
+        auto* data = new QMimeData;
+        data->setHtml(QStringLiteral("<p>a <b>bold</b> <span style=\"text-decoration: overline\">over</span>"
+                                     " <img src=\"file:///nowhere.png\" width=\"20\" height=\"20\"> end</p>"
+                                     "<ul><li>one</li><li>two</li></ul>"));
+        data->setText(QStringLiteral("plain"));
+        QApplication::clipboard()->setMimeData(data);
+        edit.PasteFromClipboard();
+        QTextDocument& d = *edit.document();
+        QVERIFY(!d.toPlainText().contains(QChar::ObjectReplacementCharacter));  // no picture without bytes
+        const int over = d.toPlainText().indexOf(QStringLiteral("over"));
+        QVERIFY(over > 0);
+        QTextCursor c(&d);
+        c.setPosition(over + 1);
+        QVERIFY(!c.charFormat().fontOverline());
+        QVERIFY(!c.charFormat().fontUnderline());
+        c.setPosition(d.toPlainText().indexOf(QStringLiteral("bold")) + 1);
+        QVERIFY(c.charFormat().fontWeight() >= QFont::Bold);
+        // The list came as a list, and is saved as one.
+        bool listed = false;
+        for (QTextBlock b = d.begin(); b.isValid(); b = b.next()) listed |= b.text() == QStringLiteral("two") && b.textList();
+        QVERIFY(listed);
+        QCOMPARE(QString::fromStdString(PlainTextOf(edit.ToDocument())), QStringLiteral("a bold over  end\n\u2022\tone\n\u2022\ttwo"));
+    }
+
+    // A bitmap from RTF renders; Open and Save Picture As write files that
+    // viewers open; deleting the selected picture forgets it.
+    void bitmapsRenderAndPicturesSaveAsViewersOpenThem()
+    {
+        // A 2 x 1 device-independent bitmap, 24 bits: a red and a green pixel.
+        QByteArray dib;
+        auto le = [&](quint32 v, int n) { for (int i = 0; i < n; ++i) dib.append(char((v >> (8 * i)) & 0xFF)); };
+        le(40, 4); le(2, 4); le(1, 4); le(1, 2); le(24, 2); le(0, 4); le(8, 4); le(2835, 4); le(2835, 4); le(0, 4); le(0, 4);
+        dib.append(QByteArray::fromHex("0000ff00ff000000"));
+        TOLEEdit edit;
+        ScriptedQuestions questions;
+        edit.SetQuestions(&questions);
+        QByteArray rtf = "{\\rtf1 a{\\pict\\dibitmap0\\picw2\\pich1 " + dib.toHex() +
+                         "}b{\\pict\\wmetafile8\\picw2540\\pich1270\\picwgoal1440\\pichgoal720 0100090000}c}";
+        QBuffer in(&rtf);
+        in.open(QIODevice::ReadOnly);
+        edit.Lines().LoadFromStream(in);
+        auto bmp = edit.PictureAt(1);
+        QVERIFY(bmp);
+        const QImage shown = PictureStore::Render(*bmp);
+        QCOMPARE(shown.size(), QSize(2, 1));
+        QCOMPARE(shown.pixelColor(0, 0), QColor(Qt::red));
+        QCOMPARE(shown.pixelColor(1, 0), QColor(Qt::green));
+
+        QTemporaryDir dir;
+        edit.SetSelStart(1);
+        edit.SetSelLength(1);
+        QVERIFY(edit.ContextMenuFor(QPoint()));
+        questions.saveAnswer = dir.filePath(QStringLiteral("p.bmp")).toStdString();
+        edit.DoVerb(TOLEEdit::VerbSaveAs);
+        QImage reread(QString::fromStdString(*questions.saveAnswer));
+        QCOMPARE(reread.size(), QSize(2, 1));
+        QCOMPARE(reread.pixelColor(1, 0), QColor(Qt::green));
+
+        edit.SetSelStart(3);
+        edit.SetSelLength(1);
+        QVERIFY(edit.ContextMenuFor(QPoint()));
+        QCOMPARE(edit.SelObject()->kind, PictureKind::Wmf);
+        questions.saveAnswer = dir.filePath(QStringLiteral("p.wmf")).toStdString();
+        edit.DoVerb(TOLEEdit::VerbSaveAs);
+        const std::string wmf = ReadWholeFile(*questions.saveAnswer);
+        QCOMPARE(QByteArray::fromStdString(wmf.substr(0, 4)), QByteArray::fromHex("d7cdc69a"));
+        QCOMPARE(QByteArray::fromStdString(wmf.substr(10, 4)), QByteArray::fromHex("a005d002"));  // 1440 x 720
+        quint16 sum = 0;
+        for (int i = 0; i < 20; i += 2) sum ^= quint16(quint8(wmf[size_t(i)]) | quint8(wmf[size_t(i + 1)]) << 8);
+        QCOMPARE(quint16(quint8(wmf[20]) | quint8(wmf[21]) << 8), sum);
+        QCOMPARE(QByteArray::fromStdString(wmf.substr(22)), QByteArray::fromHex("0100090000"));
+
+        // Deleting the selected picture clears the object the menu was for.
+        QVERIFY(edit.SelObject());
+        edit.ClearSelection();
+        QVERIFY(!edit.SelObject());
+        QCOMPARE(edit.ObjectCount(), 1);
     }
 
     void metafilesShowAsFramedPlaceholdersAndSaveUnchanged()

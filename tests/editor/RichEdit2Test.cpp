@@ -4,8 +4,12 @@
 
 #include <QBuffer>
 #include <QTemporaryDir>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextList>
+#include <QTextTable>
 #include <QtTest>
 
 using namespace lw;
@@ -322,6 +326,121 @@ private slots:
                     if (a[r].IsPicture()) QVERIFY(b[r].picture->data == a[r].picture->data);
                 }
             }
+        }
+    }
+
+    // What WordPad and Word write beyond character formats: a bulleted list
+    // with a hanging indent, a numbered list, tab stops, a two-by-two table,
+    // subscript, hidden text and a PNG. The editor shows them as Qt lists
+    // and tables, and its save keeps them.
+    void listsTablesIndentsAndPicturesSurviveLoadAndSave()
+    {
+        const char* png = "89504e470d0a1a0a0000000d49484452000000040000000308020000003b9639910000001049444154"
+                          "789c63f8cfc000470c383900f5310bf5357bfb820000000049454e44ae426082";
+        const QByteArray rtf = QByteArray(
+            "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\fnil\\fcharset2 Symbol;}}\r\n"
+            "\\viewkind4\\uc1\\pard\\f0\\fs20 Before\\par\r\n"
+            "{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}\\fi-720\\li720 Rope arrows\\par\r\n"
+            "{\\pntext\\f1\\'B7\\tab}Water arrows\\par\r\n"
+            "\\pard{\\pntext 1.\\tab}{\\*\\pn\\pnlvlbody\\pndec\\pnstart1\\pnindent360{\\pntxta .}}\\fi-360\\li360 Find the key\\par\r\n"
+            "{\\pntext 2.\\tab}Open the vault\\par\r\n"
+            "\\pard\\tx1440\\tqr\\tx4000 H{\\sub 2}O\\tab right{\\v  hidden}\\par\r\n"
+            "\\trowd\\cellx2000\\cellx4000\\pard\\intbl Difficulty\\cell Loot\\cell\\row\r\n"
+            "\\trowd\\cellx2000\\cellx4000\\pard\\intbl Expert\\cell 2500\\cell\\row\r\n"
+            "\\pard{\\pict\\pngblip\\picw4\\pich3 ") + png + "}\\par\r\n\\pard After\\par\r\n}";
+        TRichEdit2 edit;
+        load(edit, rtf);
+        // Shown as lists and a table.
+        QTextDocument& d = *edit.document();
+        QTextBlock rope = d.findBlockByNumber(1);
+        QVERIFY(rope.textList());
+        QCOMPARE(rope.textList()->format().style(), QTextListFormat::ListDisc);
+        QCOMPARE(rope.blockFormat().leftMargin(), 48.0);
+        QCOMPARE(rope.blockFormat().textIndent(), -48.0);
+        QCOMPARE(rope.textList(), d.findBlockByNumber(2).textList());
+        QTextBlock key = d.findBlockByNumber(3);
+        QVERIFY(key.textList());
+        QCOMPARE(key.textList()->format().style(), QTextListFormat::ListDecimal);
+        QCOMPARE(key.textList()->itemText(d.findBlockByNumber(4)), QStringLiteral("2."));
+        QCOMPARE(d.findBlockByNumber(5).blockFormat().tabPositions().size(), 2);
+        QTextTable* table = nullptr;
+        for (QTextBlock b = d.begin(); b.isValid(); b = b.next())
+            if (b.text() == QStringLiteral("Loot")) table = QTextCursor(b).currentTable();
+        QVERIFY(table);
+        QCOMPARE(table->rows(), 2);
+        QCOMPARE(table->columns(), 2);
+        QCOMPARE(table->cellAt(1, 1).firstCursorPosition().block().text(), QStringLiteral("2500"));
+
+        // Saved and read back: the same structure.
+        const QByteArray out = saved(edit);
+        const auto back = ReadRtf(out.toStdString());
+        QVERIFY(back.has_value());
+        QCOMPARE(QString::fromStdString(PlainTextOf(*back)),
+                 QStringLiteral("Before\n\u2022\tRope arrows\n\u2022\tWater arrows\n1.\tFind the key\n2.\tOpen the vault\n"
+                                "H2O\tright hidden\nDifficulty\nLoot\nExpert\n2500\n\nAfter"));
+        const auto& ps = back->paragraphs;
+        QCOMPARE(ps[1].list, ps[2].list);
+        QVERIFY(ps[1].list >= 0 && ps[3].list >= 0 && ps[1].list != ps[3].list);
+        QCOMPARE(ps[1].firstIndent, -720);
+        QCOMPARE(ps[1].leftIndent, 720);
+        QCOMPARE(ps[3].leftIndent, 360);
+        QCOMPARE(back->lists[size_t(ps[3].list)].levels.at(0).style, ListStyle::Decimal);
+        QCOMPARE(ps[5].tabs.size(), size_t(2));
+        QCOMPARE(ps[5].tabs[1].kind, TabKind::Right);
+        QCOMPARE(ps[5].runs.at(1).format.vertical, VerticalAlign::Subscript);
+        QVERIFY(ps[5].runs.back().format.hidden);
+        QCOMPARE(back->tables.size(), size_t(1));
+        QCOMPARE(back->tables[0].rowEdges, (std::vector<std::vector<int>>{{2000, 4000}, {2000, 4000}}));
+        QCOMPARE(ps[9].cell, (CellPlace{0, 1, 1}));
+        QVERIFY(ps[10].runs.at(0).IsPicture());
+        QCOMPARE(ps[10].runs[0].picture->kind, PictureKind::Png);
+        // Saving what was saved and loaded again gives the same bytes.
+        TRichEdit2 again;
+        load(again, out);
+        QCOMPARE(saved(again), out);
+
+        // LibreOffice, where installed, reads the lists, the table and the text.
+        const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+        if (soffice.isEmpty()) return;
+        QTemporaryDir dir;
+        QFile f(dir.filePath(QStringLiteral("info.rtf")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(out);
+        f.close();
+        QProcess lo;
+        lo.setWorkingDirectory(dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), dir.path());
+        lo.setProcessEnvironment(env);
+        lo.start(soffice, {QStringLiteral("--headless"), QStringLiteral("--cat"), QStringLiteral("info.rtf")});
+        QVERIFY(lo.waitForFinished(180000));
+        QStringList lines;
+        for (const QString& line : QString::fromUtf8(lo.readAllStandardOutput()).split(QLatin1Char('\n')))
+            if (!line.simplified().isEmpty()) lines << line.simplified();
+        QCOMPARE(lines.join(QLatin1Char('|')),
+                 QStringLiteral("Before|\u2022 Rope arrows|\u2022 Water arrows|1. Find the key|2. Open the vault|"
+                                "H2O right hidden|Difficulty|Loot|Expert|2500|After"));
+    }
+
+    // Tables at either end of the text, one right after another, a list in
+    // a cell: the editor adds no paragraph of its own around them.
+    void tablesAtTheEdgesAddNoParagraphs()
+    {
+        const std::vector<std::pair<QByteArray, QString>> cases = {
+            {"{\\rtf1\\trowd\\cellx1000\\intbl a\\cell\\row\\pard b\\par}", QStringLiteral("a\nb")},
+            {"{\\rtf1 b\\par\\trowd\\cellx1000\\cellx2000\\intbl a\\cell c\\par d\\cell\\row}", QStringLiteral("b\na\nc\nd")},
+            {"{\\rtf1\\trowd\\cellx1000\\intbl a\\cell\\row\\pard\\par\\trowd\\cellx1000\\intbl{\\pntext 1.\\tab}"
+             "{\\*\\pn\\pnlvlbody\\pndec{\\pntxta .}}x\\cell\\row}", QStringLiteral("a\n\n1.\tx")},
+        };
+        for (const auto& [rtf, text] : cases) {
+            TRichEdit2 edit;
+            load(edit, rtf);
+            const RichDocument doc = edit.ToDocument();
+            QCOMPARE(QString::fromStdString(PlainTextOf(doc)), text);
+            const QByteArray once = saved(edit);
+            TRichEdit2 again;
+            load(again, once);
+            QCOMPARE(saved(again), once);
         }
     }
 

@@ -1,6 +1,7 @@
 #include "components/FileIO.h"
 #include "editor/InfoConvert.h"
 #include "editor/RtfReader.h"
+#include "editor/RtfWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -140,7 +141,19 @@ TEST(RtfReader, DestinationsThatAreNotBodyTextAreSkipped)
     EXPECT_EQ(textOf("{\\rtf1{\\madeupword kept}}"), "kept");
     // \upr holds an ANSI and a Unicode version: only the Unicode one is read.
     EXPECT_EQ(textOf("{\\rtf1{\\upr{ansi?}{\\*\\ud{uni\\u9731?}}}}"), "uni☃");
-    EXPECT_EQ(textOf("{\\rtf1{\\listtext 1.\\tab}item}"), "item");
+    // A list label with no list to rebuild is kept as the text it showed.
+    EXPECT_EQ(textOf("{\\rtf1{\\listtext 1.\\tab}item}"), "1.\titem");
+}
+
+TEST(RtfReader, StarMarksADestinationOnlyAtTheStartOfItsGroup)
+{
+    // LibreOffice writes character styles this way; the text is body text.
+    EXPECT_EQ(textOf("{\\rtf1{\\loch\\f2\\*\\cs7 The quick brown fox}}"), "The quick brown fox");
+    EXPECT_EQ(textOf("{\\rtf1 a{\\b\\*\\madeup b}{\\*\\madeup c}\\*\\madeup d}"), "abd");
+    // Other control symbols inside a group do not drop it either.
+    EXPECT_EQ(textOf("{\\rtf1{\\i\\-\\|\\:x}{\\~y}}"), "x\xC2\xA0y");
+    // Line ends between the brace and \\* do not matter.
+    EXPECT_EQ(textOf("{\\rtf1 a{\r\n\\*\\madeup c}b}"), "ab");
 }
 
 TEST(RtfReader, HyperlinkFieldsGiveTheirResultWithTheTarget)
@@ -174,11 +187,99 @@ TEST(RtfReader, RunsShareTheirLinkTargetAndFontName)
     EXPECT_EQ(runs[0].format.face, std::string(200, 'N'));
 }
 
-TEST(RtfReader, TableCellsAreTabSeparatedRowsAreParagraphs)
+TEST(RtfReader, TablesKeepTheirRowsCellsAndWidths)
 {
-    EXPECT_EQ(textOf("{\\rtf1\\trowd\\cellx1000\\cellx2000\\intbl a\\cell b\\cell\\row"
-                     "\\trowd\\cellx1000\\cellx2000\\intbl c\\cell d\\cell\\row\\pard after}"),
-              "a\tb\nc\td\nafter");
+    const auto doc = read("{\\rtf1 before\\par\\trowd\\cellx1000\\cellx2500\\intbl a\\par a2\\cell b\\cell\\row"
+                          "\\trowd\\cellx1000\\cellx2500\\intbl c\\cell\\cell\\row\\pard after}");
+    EXPECT_EQ(PlainTextOf(doc), "before\na\na2\nb\nc\n\nafter");
+    ASSERT_EQ(doc.tables.size(), 1u);
+    EXPECT_EQ(doc.tables[0].rowEdges, (std::vector<std::vector<int>>{{1000, 2500}, {1000, 2500}}));
+    const std::vector<CellPlace> places = {{-1, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 1}, {0, 1, 0}, {0, 1, 1}, {-1, 0, 0}};
+    ASSERT_EQ(doc.paragraphs.size(), places.size());
+    for (size_t i = 0; i < places.size(); ++i) EXPECT_EQ(doc.paragraphs[i].cell, places[i]) << i;
+
+    // Two tables with a paragraph between are two tables; a nested table's
+    // cells become paragraphs of the cell that holds it.
+    const auto two = read("{\\rtf1\\trowd\\cellx900\\intbl x\\cell\\row\\pard mid\\par"
+                          "\\trowd\\cellx900\\intbl y{\\intbl\\itap2 n1\\nestcell n2\\nestcell{\\*\\nesttableprops"
+                          "\\trowd\\cellx100\\cellx200\\nestrow}}\\cell\\row}");
+    EXPECT_EQ(PlainTextOf(two), "x\nmid\nyn1\nn2\n");
+    EXPECT_EQ(two.tables.size(), 2u);
+    EXPECT_EQ(two.paragraphs.back().cell, (CellPlace{1, 0, 0}));
+}
+
+TEST(RtfReader, ParagraphIndentsSpacingAndTabStops)
+{
+    const auto doc = read("{\\rtf1\\pard\\fi-360\\li720\\ri120\\sb60\\sa120\\sl360\\slmult1"
+                          "\\tx1440\\tqc\\tx2880\\tqr\\tldot\\tx4320\\tqdec\\tx5000 one\\par two\\par\\pard three}");
+    ASSERT_EQ(doc.paragraphs.size(), 3u);
+    for (int i = 0; i < 2; ++i) {
+        const Paragraph& p = doc.paragraphs[size_t(i)];
+        EXPECT_EQ(p.firstIndent, -360);
+        EXPECT_EQ(p.leftIndent, 720);
+        EXPECT_EQ(p.rightIndent, 120);
+        EXPECT_EQ(p.spaceBefore, 60);
+        EXPECT_EQ(p.spaceAfter, 120);
+        EXPECT_EQ(p.lineSpacing, 360);
+        EXPECT_TRUE(p.lineMultiple);
+        EXPECT_EQ(p.tabs, (std::vector<TabStop>{{1440, TabKind::Left}, {2880, TabKind::Center},
+                                                {4320, TabKind::Right}, {5000, TabKind::Decimal}}));
+    }
+    // \\pard starts over.
+    EXPECT_EQ(doc.paragraphs[2].leftIndent, 0);
+    EXPECT_TRUE(doc.paragraphs[2].tabs.empty());
+}
+
+TEST(RtfReader, ListsFromTheListTableAndFromOldNumbering)
+{
+    // Word 97 and later: a list table, overrides, \\ls and \\ilvl; the
+    // label groups are left out when the list is rebuilt.
+    const auto doc = read(
+        "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f3\\fcharset2 Symbol;}}"
+        "{\\*\\listtable{\\list\\listtemplateid1{\\listlevel\\levelnfc23\\levelstartat1{\\leveltext\\'01\\u-3913 ?;}"
+        "{\\levelnumbers;}\\f3\\fi-360\\li720}{\\listlevel\\levelnfc4\\levelstartat1{\\leveltext\\'02\\'01);}{\\levelnumbers\\'01;}}"
+        "{\\listname ;}\\listid7}{\\list{\\listlevel\\levelnfc0\\levelstartat3{\\leveltext\\'02\\'00.;}}\\listid8}}"
+        "{\\*\\listoverridetable{\\listoverride\\listid7\\listoverridecount0\\ls1}{\\listoverride\\listid8\\ls2}}"
+        "{\\listtext\\f3 \\'b7\\tab}\\pard\\ls1\\fi-360\\li720 bullet\\par"
+        "{\\listtext a)\\tab}\\pard\\ls1\\ilvl1 sub\\par"
+        "{\\listtext 3.\\tab}\\pard\\ls2 three\\par{\\listtext 4.\\tab}\\pard\\ls2 four\\par"
+        "\\pard plain\\par{\\listtext 9.\\tab}\\pard\\ls9 unknown list}");
+    EXPECT_EQ(PlainTextOf(doc), "\u2022\tbullet\na)\tsub\n3.\tthree\n4.\tfour\nplain\n9.\tunknown list");
+    ASSERT_EQ(doc.lists.size(), 2u);
+    EXPECT_EQ(doc.paragraphs[0].list, 0);
+    EXPECT_EQ(doc.paragraphs[1].listLevel, 1);
+    EXPECT_EQ(doc.lists[0].levels.at(0).style, ListStyle::Bullet);
+    EXPECT_EQ(doc.lists[0].levels.at(1).style, ListStyle::LowerAlpha);
+    EXPECT_EQ(doc.lists[0].levels.at(1).suffix, ")");
+    EXPECT_EQ(doc.lists[1].levels.at(0).start, 3);
+    EXPECT_EQ(doc.paragraphs[4].list, -1);
+    EXPECT_EQ(doc.paragraphs[5].list, -1);
+
+    // WordPad: \\pn with a Symbol bullet, items in a row form one list.
+    const auto pad = read("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fnil\\fcharset2 Symbol;}}"
+                          "{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}\\fi-720\\li720 one\\par"
+                          "{\\pntext\\f1\\'B7\\tab}two\\par\\pard"
+                          "{\\pntext 1)\\tab}{\\*\\pn\\pnlvlbody\\pndec\\pnstart1{\\pntxta )}}\\fi-360\\li360 n1\\par"
+                          "{\\pntext 2)\\tab}n2\\par\\pard end}");
+    EXPECT_EQ(PlainTextOf(pad), "\u2022\tone\n\u2022\ttwo\n1)\tn1\n2)\tn2\nend");
+    ASSERT_EQ(pad.lists.size(), 2u);
+    EXPECT_EQ(pad.paragraphs[1].list, 0);
+    EXPECT_EQ(pad.paragraphs[0].firstIndent, -720);
+    EXPECT_EQ(pad.paragraphs[3].list, 1);
+}
+
+TEST(RtfReader, SubSuperscriptHiddenTextAndSymbolFonts)
+{
+    const auto doc = read("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset2 Symbol;}{\\f2\\fcharset2 Wingdings;}}"
+                          "H{\\sub 2}O x{\\super 2}{\\v secret}{\\f1 a\\'b3b}{\\f2 \\'fc\\u-3929 ?\\'21}}");
+    EXPECT_EQ(PlainTextOf(doc), "H2O x2secret\u03b1\u2265\u03b2\u2713\u25aa\U0001F589");
+    EXPECT_EQ(runWith(doc, "2O") ? 1 : 0, 0);
+    const auto& runs = doc.paragraphs[0].runs;
+    EXPECT_EQ(runs.at(1).text, "2");
+    EXPECT_EQ(runs.at(1).format.vertical, VerticalAlign::Subscript);
+    EXPECT_EQ(runWith(doc, "secret")->format.hidden, true);
+    // Mapped symbols no longer need their font.
+    EXPECT_TRUE(runWith(doc, "\u03b1")->format.face.empty());
 }
 
 TEST(RtfReader, PicturesKeepTheirBytesKindAndSize)
@@ -232,13 +333,13 @@ TEST(RtfReader, FixturesOfVariedOriginKeepTheirText)
          "The Lantern Keeper\nA mission for Thief 2. Naïve café – red and blue and marked.\n"
          "Łódź is in Poland, Русский is Russian.\nSmiley ☺ and euro €, gone.\nTabs:\tone\ttwo\nnext line\n"},
         {"word_cp1250.rtf",
-         "Złota Latarnia\nCytat: „cudzysłów” i kursywa, czerwony.\nStrona: strona misji\nPierwszy punkt\n"
-         "Poziom\tŁup\nEkspert\t2500\n\nOstatni akapit ☃"},
+         "Złota Latarnia\nCytat: „cudzysłów” i kursywa, czerwony.\nStrona: strona misji\n1.\tPierwszy punkt\n"
+         "Poziom\nŁup\nEkspert\n2500\n\nOstatni akapit ☃"},
         {"libreoffice_writer.rtf",
          "The Lantern Keeper\nAuthor: Garrett Flamand\n"
          "Crème brûlée, naïve café, Łódź, Ελληνικά, Русский, 日本語 — “quotes” €5.\n"
          "Underlined and struck and red and marked.\nVisit the mission page for updates.\n"
-         "Difficulty\tLoot\nExpert\t2500\nPicture: \nLast paragraph."},
+         "Difficulty\nLoot\nExpert\n2500\nPicture: \nLast paragraph."},
         {"handwritten.rtf",
          "Hello bold and italic world.\nEscapes: \\ { } \xC2\xA0nbspopt and a tab:\tend.\nCentered red\n"
          "Line one\nline two\nRight, à la carte"},
@@ -268,7 +369,12 @@ TEST(RtfReader, FixturesOfVariedOriginKeepTheirText)
     EXPECT_EQ(runWith(word, "strona misji")->link, "https://example.org/misja");
     EXPECT_EQ(runWith(word, "Złota")->format.halfPoints, 28);
     EXPECT_EQ(word.paragraphs[1].align, ParaAlign::Justify);
-    EXPECT_EQ(word.paragraphs[6].runs.at(0).picture->kind, PictureKind::Png);
+    const TextRun* wordPic = nullptr;
+    for (const auto& p : word.paragraphs)
+        for (const auto& r : p.runs)
+            if (r.IsPicture() && !wordPic) wordPic = &r;
+    ASSERT_NE(wordPic, nullptr);
+    EXPECT_EQ(wordPic->picture->kind, PictureKind::Png);
 }
 
 // Damaged and hostile input: each reads soundly, in bounded time and memory.
@@ -312,6 +418,35 @@ TEST(RtfReaderBadInput, HugeNumbersAndClaimsAreClamped)
                 EXPECT_LE(run.picture->widthTwips, 31680);
                 EXPECT_GE(run.picture->heightTwips, 0);
             }
+}
+
+TEST(RtfReaderBadInput, ListAndTableWordsOutOfPlaceReadSoundly)
+{
+    std::string many = "{\\rtf1{\\*\\listtable{\\list";
+    for (int i = 0; i < 40; ++i) many += "{\\listlevel\\levelnfc4{\\leveltext\\'ff\\'00\\'09\\'05" + std::string(200, 'x') + ";}}";
+    many += "\\listid1}}{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}";
+    many += "\\ls1\\ilvl99999 deep\\par\\ls-5\\ilvl-3 neg\\par\\pard\\pnlvl99 {\\*\\pn\\pnlvl99\\pnstart-99}x\\par";
+    many += "\\cell\\row\\row\\nestrow\\nestcell\\trowd";
+    for (int i = 0; i < 200; ++i) many += "\\cellx-999999999";
+    many += "\\intbl y\\cell\\row\\pard z}";
+    const auto doc = read(many);
+    const std::string text = PlainTextOf(doc);
+    EXPECT_NE(text.find("deep"), std::string::npos);
+    EXPECT_NE(text.find("z"), std::string::npos);
+    ASSERT_FALSE(doc.lists.empty());
+    EXPECT_LE(doc.lists[0].levels.size(), size_t(MaxListLevels));
+    for (const auto& l : doc.lists[0].levels) EXPECT_LE(l.prefix.size() + l.suffix.size(), 256u);
+    for (const auto& p : doc.paragraphs) {
+        EXPECT_LT(p.listLevel, MaxListLevels);
+        EXPECT_GE(p.listLevel, 0);
+    }
+    for (const auto& t : doc.tables)
+        for (const auto& row : t.rowEdges) EXPECT_LE(row.size(), 64u);
+    // What was read writes and reads back as itself.
+    const std::string once = WriteRtf(doc);
+    const auto back = ReadRtf(once);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(WriteRtf(*back), once);
 }
 
 TEST(RtfReaderBadInput, OversizedPicturesKeepTheirPlaceButNotTheirBytes)

@@ -77,12 +77,69 @@ RichDocument sample()
     return doc;
 }
 
+// What a WordPad or Word author writes beyond character formats: a
+// bulleted list with a hanging indent, a numbered list of two levels, tab
+// stops, spacing, a two-by-two table, sub- and superscript, hidden text.
+RichDocument structured()
+{
+    RichDocument doc;
+    const CharFormat f = fmt("Arial", 20);
+    ListDefinition bullets;
+    bullets.levels.push_back(ListLevel{});
+    ListDefinition numbers;
+    numbers.levels.push_back({ListStyle::Decimal, 1, "", "", "."});
+    numbers.levels.push_back({ListStyle::LowerAlpha, 1, "", "(", ")"});
+    doc.lists = {bullets, numbers};
+    auto item = [&](const char* text, int list, int level, int fi, int li) {
+        Paragraph& p = doc.Last().Empty() && doc.paragraphs.size() == 1 ? doc.Last() : doc.NewParagraph();
+        p.list = list;
+        p.listLevel = level;
+        p.firstIndent = fi;
+        p.leftIndent = li;
+        doc.AppendText(text, f);
+    };
+    item("first bullet", 0, 0, -360, 720);
+    item("second bullet", 0, 0, -360, 720);
+    item("step one", 1, 0, -360, 360);
+    item("detail", 1, 1, -360, 1080);
+    item("step two", 1, 0, -360, 360);
+    Paragraph& tabs = doc.NewParagraph(ParaAlign::Justify);
+    tabs.tabs = {{1440, TabKind::Left}, {2880, TabKind::Center}, {4320, TabKind::Right}, {5760, TabKind::Decimal}};
+    tabs.spaceBefore = 120;
+    tabs.spaceAfter = 240;
+    tabs.lineSpacing = 360;
+    tabs.lineMultiple = true;
+    tabs.rightIndent = 200;
+    doc.AppendText("a\tb\tc\t1.5 H", f);
+    CharFormat sub = f, sup = f, hidden = f;
+    sub.vertical = VerticalAlign::Subscript;
+    sup.vertical = VerticalAlign::Superscript;
+    hidden.hidden = true;
+    doc.AppendText("2", sub);
+    doc.AppendText("O x", f);
+    doc.AppendText("2", sup);
+    doc.AppendText(" secret", hidden);
+    doc.tables.push_back({{{2000, 4000}, {2000, 4000}}});
+    const char* cells[] = {"Difficulty", "Loot", "Expert", "2500"};
+    for (int i = 0; i < 4; ++i) {
+        doc.NewParagraph().cell = CellPlace{0, i / 2, i % 2};
+        doc.AppendText(cells[i], f);
+    }
+    doc.NewParagraph();
+    doc.AppendText("after the table", f);
+    return doc;
+}
+
 void expectSameDocument(const RichDocument& a, const RichDocument& b)
 {
     ASSERT_EQ(a.paragraphs.size(), b.paragraphs.size());
+    EXPECT_EQ(a.lists, b.lists);
+    ASSERT_EQ(a.tables.size(), b.tables.size());
+    for (size_t t = 0; t < a.tables.size(); ++t) EXPECT_EQ(a.tables[t].rowEdges, b.tables[t].rowEdges);
     for (size_t p = 0; p < a.paragraphs.size(); ++p) {
         SCOPED_TRACE("paragraph " + std::to_string(p));
         EXPECT_EQ(a.paragraphs[p].align, b.paragraphs[p].align);
+        EXPECT_TRUE(a.paragraphs[p].SameFormat(b.paragraphs[p]));
         const auto& ra = a.paragraphs[p].runs;
         const auto& rb = b.paragraphs[p].runs;
         ASSERT_EQ(ra.size(), rb.size());
@@ -112,6 +169,28 @@ TEST(RtfWriter, OurReaderReadsBackWhatWeWrite)
     EXPECT_EQ(WriteRtf(*back), rtf);
 }
 
+TEST(RtfWriter, ListsTablesIndentsAndCharacterPositionsComeBack)
+{
+    const RichDocument doc = structured();
+    const std::string rtf = WriteRtf(doc);
+    auto back = ReadRtf(rtf);
+    ASSERT_TRUE(back.has_value());
+    expectSameDocument(doc, *back);
+    EXPECT_EQ(WriteRtf(*back), rtf);
+    EXPECT_EQ(PlainTextOf(*back), "\u2022\tfirst bullet\n\u2022\tsecond bullet\n1.\tstep one\n(a)\tdetail\n2.\tstep two\n"
+                                  "a\tb\tc\t1.5 H2O x2 secret\nDifficulty\nLoot\nExpert\n2500\nafter the table");
+    // A list item written without indents gets its level's, so its label
+    // has room in every reader.
+    RichDocument bare;
+    bare.lists.push_back({{ListLevel{}}});
+    bare.Last().list = 0;
+    bare.AppendText("x", CharFormat{});
+    auto again = ReadRtf(WriteRtf(bare));
+    ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(again->paragraphs[0].firstIndent, -360);
+    EXPECT_EQ(again->paragraphs[0].leftIndent, 360);
+}
+
 TEST(RtfWriter, TheFirstSaveIsAFixedPoint)
 {
     // Control characters are dropped on writing: a run of nothing else must
@@ -122,7 +201,16 @@ TEST(RtfWriter, TheFirstSaveIsAFixedPoint)
           std::string("{\\rtf1{\\fonttbl{\\f1 \\'01;}{\\f2 \\'09 Y ;}{\\f3 Y;}}\\f1 a\\f2 b\\f3 c\\f0 d}"),
           std::string("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"a\\'09b\"}{\\fldrslt x}}{\\field{\\*\\fldinst HYPERLINK \"ab\"}{\\fldrslt y}}}"),
           std::string("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"\\'0d\"}{\\fldrslt x}}{\\pict\\picw2\\pich2}\\'0d}"),
-          "{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"" + longLink + "\"}{\\fldrslt x}}}"}) {
+          "{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"" + longLink + "\"}{\\fldrslt x}}}",
+          // Rows of differing cell counts, cells without widths, a table
+          // right after another, an unused and a used list, a label alone.
+          std::string("{\\rtf1\\trowd\\cellx500\\intbl a\\cell b\\cell c\\cell\\row\\trowd\\intbl d\\cell\\row"
+                      "\\trowd\\cellx3000\\cellx100\\intbl\\cell\\row}"),
+          std::string("{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'03(\\'00;;}}\\listid5}"
+                      "{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01;}}\\listid6}}{\\*\\listoverridetable"
+                      "{\\listoverride\\listid5\\ls1}{\\listoverride\\listid6\\ls2}}\\ls2 x\\par\\pard{\\listtext 7.\\tab}y\\par"
+                      "\\ls2\\ilvl4\\intbl z\\cell\\row}"),
+          std::string("{\\rtf1\\sl-240\\slmult1\\tqr\\tb\\tx100\\fi-99999 {\\super\\v a}\\sub\\nosupersub b}")}) {
         auto doc = ReadRtf(in);
         ASSERT_TRUE(doc.has_value()) << in;
         const std::string first = WriteRtf(*doc);
@@ -170,7 +258,31 @@ TEST(RtfWriter, OutputIsSevenBitWithoutByteOrderMark)
     EXPECT_NE(rtf.find("{\\pict\\pngblip\\picw4\\pich3\\picwgoal600\\pichgoal450"), std::string::npos);
     EXPECT_NE(rtf.find("\\jpegblip"), std::string::npos);
     EXPECT_NE(rtf.find("{\\colortbl ;\\red204\\green34\\blue0;\\red255\\green255\\blue0;}"), std::string::npos);
-    EXPECT_NE(rtf.find("{\\f0\\fnil\\fcharset0 Arial;}"), std::string::npos);
+    // Real faces carry their family and pitch.
+    EXPECT_NE(rtf.find("{\\f0\\fswiss\\fprq2\\fcharset0 Arial;}"), std::string::npos);
+}
+
+TEST(RtfWriter, FontTableNamesFamilyAndPitch)
+{
+    RichDocument doc;
+    CharFormat mono, unknown, symbol;
+    mono.face = "Courier New";
+    unknown.face = "Made Up Face";
+    symbol.face = "Wingdings";
+    doc.AppendText("a", mono);
+    doc.AppendText("b", unknown);
+    doc.AppendText("c", symbol);
+    const std::string rtf = WriteRtf(doc);
+    EXPECT_NE(rtf.find("\\fmodern\\fprq1\\fcharset0 Courier New;}"), std::string::npos);
+    EXPECT_NE(rtf.find("\\fnil\\fcharset0 Made Up Face;}"), std::string::npos);
+    EXPECT_NE(rtf.find("\\fdecor\\fprq2\\fcharset2 Wingdings;}"), std::string::npos);
+    // What a file says of a face is kept over what the face is known for.
+    auto back = ReadRtf("{\\rtf1{\\fonttbl{\\f0\\froman\\fprq2 Made Up Face;}{\\f1\\fswiss Courier New;}}"
+                        "\\f0 a\\f1 b}");
+    ASSERT_TRUE(back.has_value());
+    const std::string again = WriteRtf(*back);
+    EXPECT_NE(again.find("\\froman\\fprq2\\fcharset0 Made Up Face;}"), std::string::npos);
+    EXPECT_NE(again.find("\\fswiss\\fcharset0 Courier New;}"), std::string::npos);
 }
 
 TEST(RtfWriter, QuotesInLinkTargetsAreEscaped)
@@ -245,6 +357,60 @@ TEST_F(LibreOfficeInterop, ReadsOurTextAsWritten)
     WriteFileAtomic(dir_ / "ours.rtf", WriteRtf(doc));
     std::string expected = PlainTextOf(doc);
     EXPECT_EQ(normalise(soffice("--cat ours.rtf")), expected);
+}
+
+// Text without the differences word processors' text exports make:
+// whitespace runs as one space, no blank lines, no leading spaces.
+std::string words(const std::string& text)
+{
+    std::string out, line;
+    auto endLine = [&] {
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        if (!line.empty()) out += line + "\n";
+        line.clear();
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\n') endLine();
+        else if (c == ' ' || c == '\t' || c == '\r') { if (!line.empty() && line.back() != ' ') line += ' '; }
+        else line += c;
+    }
+    endLine();
+    return out;
+}
+
+TEST_F(LibreOfficeInterop, ReadsOurListsTablesAndIndents)
+{
+    const RichDocument doc = structured();
+    WriteFileAtomic(dir_ / "ours.rtf", WriteRtf(doc));
+    // Its text export numbers the lists and puts each cell on a line.
+    EXPECT_EQ(words(normalise(soffice("--cat ours.rtf"))), words(PlainTextOf(doc)));
+    // Its own RTF of our file keeps lists, levels, indents, tabs and the table.
+    soffice("--convert-to odt ours.rtf");
+    soffice("--convert-to rtf:\"Rich Text Format\" --outdir back ours.odt");
+    auto back = ReadRtf(ReadWholeFile(dir_ / "back" / "ours.rtf"));
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(words(PlainTextOf(*back)), words(PlainTextOf(doc)));
+    const Paragraph* first = nullptr;
+    const Paragraph* detail = nullptr;
+    const Paragraph* tabbed = nullptr;
+    int cells = 0;
+    for (const auto& p : back->paragraphs) {
+        std::string text;
+        for (const auto& r : p.runs) text += r.text;
+        if (text == "first bullet") first = &p;
+        if (text == "detail") detail = &p;
+        if (text.rfind("a\tb", 0) == 0) tabbed = &p;
+        if (p.cell.table >= 0) ++cells;
+    }
+    ASSERT_TRUE(first && detail && tabbed);
+    EXPECT_GE(first->list, 0);
+    EXPECT_EQ(first->firstIndent, -360);
+    EXPECT_EQ(first->leftIndent, 720);
+    EXPECT_EQ(detail->listLevel, 1);
+    EXPECT_EQ(tabbed->tabs.size(), 4u);
+    EXPECT_EQ(tabbed->spaceAfter, 240);
+    EXPECT_EQ(cells, 4);
 }
 
 TEST_F(LibreOfficeInterop, ReadsOurFormatsAndPictures)
