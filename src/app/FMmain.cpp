@@ -399,6 +399,14 @@ void TMainForm::appendListEntries(size_t from)
 {
     for (size_t i = from; i < project_.Files.size(); ++i)
         FileListBox->addItem(QString::fromStdString(project_.Files[i]));
+    refreshCheck();
+}
+
+// A check window on screen follows the list: its findings point at list
+// rows, which a changed list would leave pointing at other files.
+void TMainForm::refreshCheck()
+{
+    if (checkDialog_ && checkDialog_->isVisible()) checkDialog_->ShowFindings(CheckProject(project_));
 }
 
 void TMainForm::setLangImage()

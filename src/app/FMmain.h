@@ -109,6 +109,7 @@ private:
     void showAgain(bool project);
     void fillFileList();
     void appendListEntries(size_t from);
+    void refreshCheck();
     void showProject();
     void showNoProject();
     void showMissionBox();

@@ -80,6 +80,7 @@ private slots:
     void enterInTheNewDialogMeansOk();
     void folderChoosersGetTheirCallersOptions();
     void checkShowsFindingsAndZipAsksOnErrors();
+    void checkWindowFollowsTheList();
 };
 
 void MainFormTest::startsWithOnlyNewAndOpen()
@@ -523,6 +524,59 @@ void MainFormTest::checkShowsFindingsAndZipAsksOnErrors()
     QTest::keyClick(f.form.FileListBox, Qt::Key_D, Qt::ControlModifier);
     QCOMPARE(f.q.core.questions.size(), size_t(1));
     QVERIFY(t.exists("bell.zip"));
+}
+
+void MainFormTest::checkWindowFollowsTheList()
+{
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("miss1.mis");
+    t.write("strings/missflag.str", "miss_1:\"end\"\r\n");
+    t.write("a.txt", "first");
+    t.write("odd?.txt", "a name Windows refuses");
+    TempDir other;
+    other.write("thief2.exe");
+    other.write("miss1.mis");
+    other.write("bad?.txt", "another refused name");
+    other.write("other.lst", "miss1.mis\r\nbad?.txt\r\n");
+    Fixture f;
+    f.newProject(t.path().string(), "Bell", "bell");
+    f.q.core.openFileLists.push_back({t / "a.txt", t / "odd?.txt"});
+    f.form.AddFileButton->click();
+    f.form.show();
+    f.form.CheckButton->trigger();
+    TCheckDialog* check = f.form.CheckDialog();
+    QVERIFY(check && check->isVisible());
+    QTreeWidget* list = check->findChild<QTreeWidget*>("findings");
+    auto activateError = [&] {
+        QTreeWidgetItem* first = list->topLevelItem(0);
+        QCOMPARE(first->text(0), QString("Error"));
+        f.form.FileListBox->clearSelection();
+        const QPoint at = list->visualItemRect(first).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    };
+
+    // Removing a row above the refused name moves it up: its finding
+    // must still select it, not the row it had before.
+    f.form.FileListBox->clearSelection();
+    f.form.FileListBox->findItems("a.txt", Qt::MatchExactly).at(0)->setSelected(true);
+    f.form.RemFileButton->click();
+    activateError();
+    QList<QListWidgetItem*> selected = f.form.FileListBox->selectedItems();
+    QCOMPARE(selected.size(), 1);
+    QCOMPARE(selected[0]->text(), QString("odd?.txt"));
+
+    // Another project opened: the window shows that project's findings.
+    f.q.core.openFiles.push_back(other / "other.lst");
+    f.form.OpenButton->trigger();
+    QVERIFY2(f.q.core.messages.empty(), f.q.core.messages.empty() ? "" : f.q.core.messages[0].c_str());
+    QCOMPARE(f.project.FMInfo.ShortName.Text(), std::string("other"));
+    QCOMPARE(list->topLevelItem(0)->text(1), QString("bad?.txt"));
+    activateError();
+    selected = f.form.FileListBox->selectedItems();
+    QCOMPARE(selected.size(), 1);
+    QCOMPARE(selected[0]->text(), QString("bad?.txt"));
 }
 
 QTEST_MAIN(MainFormTest)
