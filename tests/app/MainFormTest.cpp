@@ -3,6 +3,7 @@
 #include "app/FMmain.h"
 #include "app/ZipDlg.h"
 #include "components/Hintctrl.h"
+#include "editor/Editor.h"
 #include "mission/CreateFM.h"
 #include "support/ScriptedGuiQuestions.h"
 #include "support/TempDir.h"
@@ -81,6 +82,7 @@ private slots:
     void folderChoosersGetTheirCallersOptions();
     void checkShowsFindingsAndZipAsksOnErrors();
     void checkWindowFollowsTheList();
+    void failedSaveKeepsTheInfoFileTheEditorSaved();
 };
 
 void MainFormTest::startsWithOnlyNewAndOpen()
@@ -577,6 +579,34 @@ void MainFormTest::checkWindowFollowsTheList()
     selected = f.form.FileListBox->selectedItems();
     QCOMPARE(selected.size(), 1);
     QCOMPARE(selected[0]->text(), QString("bad?.txt"));
+}
+
+void MainFormTest::failedSaveKeepsTheInfoFileTheEditorSaved()
+{
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("miss1.mis");
+    t.write("strings/missflag.str", "miss_1:\"end\"\r\n");
+    Fixture f;
+    TEditorForm editor(f.q);
+    f.form.SetEditor(&editor);
+    f.newProject(t.path().string(), "Bell", "bell");
+    QVERIFY(f.project.FMInfo.InfoFile.empty());
+    f.form.FMInfoButton->trigger();  // a new info text, not yet saved
+    QVERIFY(editor.isVisible());
+
+    // Save writes the editor's text first, then fails on the flag file.
+    std::filesystem::remove(t / "strings/missflag.str");
+    std::filesystem::create_directory(t / "strings/missflag.str");
+    f.q.core.saveFiles.push_back(t / "fminfo.txt");
+    f.form.SaveButton->trigger();
+    QCOMPARE(f.q.core.messages.size(), size_t(1));
+    QVERIFY(QString::fromStdString(f.q.core.messages[0]).contains("missflag.str"));
+    QVERIFY(t.exists("fminfo.txt"));
+    QVERIFY(!editor.isVisible());
+    // The saved info file is on disk and out of the editor: the list keeps it.
+    QCOMPARE(f.project.FMInfo.InfoFile, std::string("fminfo.txt"));
+    QCOMPARE(listed(f.form), QStringList({"strings\\missflag.str", "miss1.mis", "fminfo.txt"}));
 }
 
 QTEST_MAIN(MainFormTest)
