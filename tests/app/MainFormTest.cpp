@@ -508,6 +508,7 @@ void MainFormTest::checkShowsFindingsAndZipAsksOnErrors()
     const QList<QListWidgetItem*> selected = f.form.FileListBox->selectedItems();
     QCOMPARE(selected.size(), 1);
     QCOMPARE(selected[0]->text(), QString("odd?.txt"));
+    QVERIFY(check->isVisible());  // the other findings stay at hand
 
     // Zip asks first; No makes nothing and asks for no archive name.
     const size_t requests = f.q.core.fileRequests.size();
