@@ -73,6 +73,9 @@ TCheckDialog::TCheckDialog(QWidget* parent)
     });
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    // Enter in the list goes to a finding, as a double-click does; it must
+    // not also press Close and take the other findings off the screen.
+    buttons->button(QDialogButtonBox::Close)->setAutoDefault(false);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);

@@ -232,10 +232,29 @@ void TMainForm::guarded(const std::function<void()>& command)
     // Every command is all or nothing: when it fails half-way, the project
     // goes back to what it was and the window shows it again, so the list
     // on screen is always the list that Save and Zip use.
+    //
+    // A file the editor saved on the way (Save and Zip save the text being
+    // edited first) stays saved, so it stays listed too.
     Project before = project_;
     const bool hadProject = hasProject_;
+    const size_t savesBefore = editorSaves_.size();
+    ++commandDepth_;
+    struct Depth {
+        TMainForm& form;
+        ~Depth()
+        {
+            if (--form.commandDepth_ == 0) form.editorSaves_.clear();
+        }
+    } depth{*this};
     auto fail = [&](const std::string& text) {
         project_ = std::move(before);
+        for (size_t i = savesBefore; hadProject && i < editorSaves_.size(); ++i) {
+            try {
+                project_.InfoFileSaved(editorSaves_[i]);
+            } catch (const std::exception&) {
+                // Reported when the save itself was handled.
+            }
+        }
         showAgain(hadProject);
         questions_.ShowMessage(MessageKind::Error, "Lanternwright", text);
     };
@@ -339,6 +358,7 @@ void TMainForm::SetEditor(TEditorForm* editor)
     editor_ = editor;
     if (editor_)
         editor_->OnSaveFile = [this](QObject* sender, const QString& name) {
+            if (commandDepth_ > 0) editorSaves_.push_back(name.toStdString());
             guarded([&] { InfoFileSaved(sender, name); });
         };
 }
@@ -399,6 +419,14 @@ void TMainForm::appendListEntries(size_t from)
 {
     for (size_t i = from; i < project_.Files.size(); ++i)
         FileListBox->addItem(QString::fromStdString(project_.Files[i]));
+    refreshCheck();
+}
+
+// A check window on screen follows the list: its findings point at list
+// rows, which a changed list would leave pointing at other files.
+void TMainForm::refreshCheck()
+{
+    if (checkDialog_ && checkDialog_->isVisible()) checkDialog_->ShowFindings(CheckProject(project_));
 }
 
 void TMainForm::setLangImage()

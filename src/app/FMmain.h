@@ -109,6 +109,7 @@ private:
     void showAgain(bool project);
     void fillFileList();
     void appendListEntries(size_t from);
+    void refreshCheck();
     void showProject();
     void showNoProject();
     void showMissionBox();
@@ -122,6 +123,10 @@ private:
     TEditorForm* editor_ = nullptr;
     bool FBusy = false;
     bool hasProject_ = false;  // the window shows a project
+    // Files the editor saved during the running command (outermost first):
+    // a rollback keeps them, since they are on disk whatever else failed.
+    std::vector<std::string> editorSaves_;
+    int commandDepth_ = 0;
     TZipProgress* FProgress = nullptr;
     TCheckDialog* checkDialog_ = nullptr;
     QLabel* statusLabel_ = nullptr;

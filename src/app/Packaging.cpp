@@ -1,7 +1,9 @@
 #include "Packaging.h"
 
+#include "ListFile.h"
 #include "Preflight.h"
 #include "Project.h"
+#include "components/PathResolver.h"
 #include "components/Questions.h"
 #include "components/ZipArch.h"
 
@@ -212,6 +214,35 @@ std::string oneLine(std::string s)
     return s;
 }
 
+// ": miss9.mis, fam" for the entries of the list that no file answers, so
+// the author knows what to look for; empty when they cannot be told.
+std::string missingEntries(const std::string& listFile)
+{
+    constexpr size_t kShown = 3;
+    try {
+        const fs::path list = fs::absolute(listFile);
+        const std::string dir = AsDirPath(list.parent_path());
+        std::vector<std::string> missing;
+        for (const std::string& line : ReadListFile(list.string())) {
+            const std::string entry = CleanListEntry(line);
+            if (entry.empty() || entry.find('\0') != std::string::npos) continue;
+            bool exists = false;
+            try {
+                exists = FileExistsAt(dir, entry);
+            } catch (const std::exception&) {
+            }
+            if (!exists) missing.push_back(entry);
+        }
+        if (missing.empty()) return {};
+        std::string text = ": ";
+        for (size_t i = 0; i < missing.size() && i < kShown; ++i) text += (i ? ", " : "") + missing[i];
+        if (missing.size() > kShown) text += " and " + std::to_string(missing.size() - kShown) + " more";
+        return oneLine(text);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 } // namespace
 
 bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostream& err)
@@ -224,7 +255,7 @@ bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostr
         err << "lanternwright: " << listFile << ": " << oneLine(none.lastMessage) << "\n";
     else
         err << "lanternwright: " << listFile << ": a listed file is missing in "
-            << fs::absolute(listFile).parent_path().string() << "\n";
+            << fs::absolute(listFile).parent_path().string() << missingEntries(listFile) << "\n";
     return false;
 }
 

@@ -364,11 +364,11 @@ private:
     PathIndex index_;                    // each folder listed once for the whole check
 };
 
-// A JSON string; file names that are not UTF-8 have their stray bytes
-// replaced, so every line stays valid JSON.
+// JSON text is UTF-8: a name read from the disk may hold other bytes,
+// which become U+FFFD rather than make the whole line unreadable.
 std::string jsonString(const std::string& raw)
 {
-    const std::string s = SanitizeUtf8(raw);
+    const std::string s = IsValidUtf8(raw) ? raw : SanitizeUtf8(raw);
     std::string out = "\"";
     for (char c : s) {
         const auto b = static_cast<unsigned char>(c);

@@ -2,10 +2,10 @@
 #include "app/CheckDlg.h"
 #include "app/FMmain.h"
 #include "app/Packaging.h"
-#include "editor/Editor.h"
-#include "editor/OLERichEdit.h"
 #include "app/ZipDlg.h"
 #include "components/Hintctrl.h"
+#include "editor/Editor.h"
+#include "editor/OLERichEdit.h"
 #include "mission/CreateFM.h"
 #include "support/ScriptedGuiQuestions.h"
 #include "support/TempDir.h"
@@ -86,6 +86,8 @@ private slots:
     void folderChoosersGetTheirCallersOptions();
     void checkShowsFindingsAndZipAsksOnErrors();
     void fileOutsideTheFMRoundTrips();
+    void checkWindowFollowsTheList();
+    void failedSaveKeepsTheInfoFileTheEditorSaved();
 };
 
 void MainFormTest::startsWithOnlyNewAndOpen()
@@ -511,6 +513,7 @@ void MainFormTest::checkShowsFindingsAndZipAsksOnErrors()
     const QList<QListWidgetItem*> selected = f.form.FileListBox->selectedItems();
     QCOMPARE(selected.size(), 1);
     QCOMPARE(selected[0]->text(), QString("odd?.txt"));
+    QVERIFY(check->isVisible());  // the other findings stay at hand
 
     // Zip asks first; No makes nothing and asks for no archive name.
     const size_t requests = f.q.core.fileRequests.size();
@@ -575,6 +578,85 @@ void MainFormTest::fileOutsideTheFMRoundTrips()
     // The command line packs the same list.
     std::ostringstream out, err;
     QCOMPARE(RunPack(t / "fm/bell.lst", t / "cli.zip", out, err, false), 0);
+void MainFormTest::checkWindowFollowsTheList()
+{
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("miss1.mis");
+    t.write("strings/missflag.str", "miss_1:\"end\"\r\n");
+    t.write("a.txt", "first");
+    t.write("odd?.txt", "a name Windows refuses");
+    TempDir other;
+    other.write("thief2.exe");
+    other.write("miss1.mis");
+    other.write("bad?.txt", "another refused name");
+    other.write("other.lst", "miss1.mis\r\nbad?.txt\r\n");
+    Fixture f;
+    f.newProject(t.path().string(), "Bell", "bell");
+    f.q.core.openFileLists.push_back({t / "a.txt", t / "odd?.txt"});
+    f.form.AddFileButton->click();
+    f.form.show();
+    f.form.CheckButton->trigger();
+    TCheckDialog* check = f.form.CheckDialog();
+    QVERIFY(check && check->isVisible());
+    QTreeWidget* list = check->findChild<QTreeWidget*>("findings");
+    auto activateError = [&] {
+        QTreeWidgetItem* first = list->topLevelItem(0);
+        QCOMPARE(first->text(0), QString("Error"));
+        f.form.FileListBox->clearSelection();
+        const QPoint at = list->visualItemRect(first).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    };
+
+    // Removing a row above the refused name moves it up: its finding
+    // must still select it, not the row it had before.
+    f.form.FileListBox->clearSelection();
+    f.form.FileListBox->findItems("a.txt", Qt::MatchExactly).at(0)->setSelected(true);
+    f.form.RemFileButton->click();
+    activateError();
+    QList<QListWidgetItem*> selected = f.form.FileListBox->selectedItems();
+    QCOMPARE(selected.size(), 1);
+    QCOMPARE(selected[0]->text(), QString("odd?.txt"));
+
+    // Another project opened: the window shows that project's findings.
+    f.q.core.openFiles.push_back(other / "other.lst");
+    f.form.OpenButton->trigger();
+    QVERIFY2(f.q.core.messages.empty(), f.q.core.messages.empty() ? "" : f.q.core.messages[0].c_str());
+    QCOMPARE(f.project.FMInfo.ShortName.Text(), std::string("other"));
+    QCOMPARE(list->topLevelItem(0)->text(1), QString("bad?.txt"));
+    activateError();
+    selected = f.form.FileListBox->selectedItems();
+    QCOMPARE(selected.size(), 1);
+    QCOMPARE(selected[0]->text(), QString("bad?.txt"));
+}
+
+void MainFormTest::failedSaveKeepsTheInfoFileTheEditorSaved()
+{
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("miss1.mis");
+    t.write("strings/missflag.str", "miss_1:\"end\"\r\n");
+    Fixture f;
+    TEditorForm editor(f.q);
+    f.form.SetEditor(&editor);
+    f.newProject(t.path().string(), "Bell", "bell");
+    QVERIFY(f.project.FMInfo.InfoFile.empty());
+    f.form.FMInfoButton->trigger();  // a new info text, not yet saved
+    QVERIFY(editor.isVisible());
+
+    // Save writes the editor's text first, then fails on the flag file.
+    std::filesystem::remove(t / "strings/missflag.str");
+    std::filesystem::create_directory(t / "strings/missflag.str");
+    f.q.core.saveFiles.push_back(t / "fminfo.txt");
+    f.form.SaveButton->trigger();
+    QCOMPARE(f.q.core.messages.size(), size_t(1));
+    QVERIFY(QString::fromStdString(f.q.core.messages[0]).contains("missflag.str"));
+    QVERIFY(t.exists("fminfo.txt"));
+    QVERIFY(!editor.isVisible());
+    // The saved info file is on disk and out of the editor: the list keeps it.
+    QCOMPARE(f.project.FMInfo.InfoFile, std::string("fminfo.txt"));
+    QCOMPARE(listed(f.form), QStringList({"strings\\missflag.str", "miss1.mis", "fminfo.txt"}));
 }
 
 QTEST_MAIN(MainFormTest)

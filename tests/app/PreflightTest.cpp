@@ -251,9 +251,11 @@ TEST(Preflight, LinesAndJson)
               "{\"severity\":\"error\",\"file\":\"miss3.mis\",\"entry\":4,\"message\":\"Listed, but \\\"not\\\" "
               "found\\n\"}");
     EXPECT_EQ(FindingLine({Severity::Warning, "", "No name", -1}), "warning: No name");
-    // A file name that is not UTF-8, with a control character: still one valid JSON line.
-    EXPECT_EQ(FindingJson({Severity::Note, "caf\xE9\x01.txt", "Is empty", 2}),
-              "{\"severity\":\"note\",\"file\":\"caf\xEF\xBF\xBD\\u0001.txt\",\"entry\":2,\"message\":\"Is empty\"}");
+    // A name from the disk in another code page, and control characters:
+    // each line is still valid JSON in UTF-8.
+    const Finding odd{Severity::Warning, "snd\\caf\xE9\x01.wav", "1 file: caf\xE9\x7F", -1};
+    EXPECT_EQ(FindingJson(odd), "{\"severity\":\"warning\",\"file\":\"snd\\\\caf\xEF\xBF\xBD\\u0001.wav\",\"entry\":-1,"
+                                "\"message\":\"1 file: caf\xEF\xBF\xBD\x7F\"}");
     const std::vector<Finding> many(5, f);
     const std::string ask = ZipAnywayText(many);
     EXPECT_NE(ask.find("5 errors"), std::string::npos);

@@ -55,6 +55,7 @@ check pack-output 0 "$bin" --pack "$work/fm/bell.lst" --output "$work/out.zip"
 [ -f "$work/out.zip" ] && passes=$((passes + 1)) || { echo "FAIL: no out.zip"; failures=$((failures + 1)); }
 printf 'miss1.mis\r\nmiss9.mis\r\n' >"$work/fm/broken.lst"
 check pack-missing-file 1 "$bin" --pack "$work/fm/broken.lst"
+expect_text pack-missing-file "$work/err" "is missing in $work/fm: miss9.mis"
 check pack-output-without-pack 2 "$bin" --output "$work/x.zip"
 
 # --check: the sample checks clean; a fault is one line, or one JSON object.
@@ -69,6 +70,8 @@ check check-json 1 "$bin" --check "$work/fm/odd.lst" --json
 expect_text check-json "$work/out" '{"severity":"error","file":"what?.txt","entry":1,"message":"Windows cannot unpack'
 python3 -c 'import json,sys; [json.loads(l) for l in open(sys.argv[1])]' "$work/out" && passes=$((passes + 1)) || { echo "FAIL: --json lines are not JSON"; failures=$((failures + 1)); }
 check check-unreadable-list 2 "$bin" --check "$work/fm/nothing.lst"
+check check-missing-file 2 "$bin" --check "$work/fm/broken.lst"
+expect_text check-missing-file "$work/err" ": miss9.mis"
 check json-without-check 2 "$bin" --json
 # --pack checks first: errors stop it unless --force.
 check pack-refuses-errors 1 "$bin" --pack "$work/fm/odd.lst" --output "$work/odd.zip"
