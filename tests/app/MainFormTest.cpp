@@ -578,6 +578,8 @@ void MainFormTest::fileOutsideTheFMRoundTrips()
     // The command line packs the same list.
     std::ostringstream out, err;
     QCOMPARE(RunPack(t / "fm/bell.lst", t / "cli.zip", out, err, false), 0);
+}
+
 void MainFormTest::checkWindowFollowsTheList()
 {
     TempDir t;

@@ -36,8 +36,9 @@ size_t footprint(const RichDocument& doc)
 
 // A document model may take this many times its input, and a little more:
 // a paragraph of one character and its break, two bytes of plain text,
-// take a paragraph and a run (about 140 bytes).
-constexpr size_t kBytesPerInputByte = 80;
+// take a paragraph (with its indents, tabs, list and cell) and a run, about
+// 220 bytes.
+constexpr size_t kBytesPerInputByte = 128;
 constexpr size_t kFixedBytes = 64 * 1024;
 
 // What survives writing: control characters other than tab and line break
