@@ -1,6 +1,6 @@
 // The archiver component over the real engine (and, where the command record
 // itself is the subject, over a stand-in engine that reports what it got).
-#include "ZipTestSupport.h"
+#include "support/ZipTestSupport.h"
 
 #include "components/Questions.h"
 

@@ -1,7 +1,7 @@
 // A fan mission packed by the component and checked by other programs: the
 // archive must pass unzip -t and 7z t, and Python's zipfile must give back
 // every file's bytes under its listed path.
-#include "ZipTestSupport.h"
+#include "support/ZipTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ZipTestSupport.h"
+#include "support/ZipTestSupport.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,2 +1,0 @@
-// The core library always has at least this translation unit.
-namespace lw { void CoreAnchor() {} }

@@ -1,2 +1,0 @@
-# The editor window.
-target_sources(gui PRIVATE ${CMAKE_CURRENT_LIST_DIR}/Editor.cpp)

@@ -1,2 +1,0 @@
-// The gui library always has at least this translation unit.
-namespace lw { void GuiAnchor() {} }

@@ -1,1 +1,0 @@
-lw_gui_test(editor_window_tests EditorTest.cpp)
