@@ -271,6 +271,11 @@ int RunCheck(const std::string& listFile, bool json, std::ostream& out, std::ost
         return 2;
     }
     for (const Finding& f : findings) out << oneLine(json ? FindingJson(f) : FindingLine(f)) << "\n";
+    out.flush();
+    if (!out) {  // a full disk or a closed pipe: the findings are lost, so the check did not happen
+        err << "lanternwright: the findings could not be written\n";
+        return 2;
+    }
     return CountOf(findings, Severity::Error) > 0 ? 1 : 0;
 }
 

@@ -51,7 +51,7 @@ int RunPack(const std::string& listFile, const std::string& output, std::ostream
 
 // lanternwright --check LISTFILE [--json]: one finding a line (a JSON object
 // a line with json); 0 without errors, 1 with errors, 2 when the list
-// cannot be read.
+// cannot be read or the findings cannot be written.
 int RunCheck(const std::string& listFile, bool json, std::ostream& out, std::ostream& err);
 
 // Opens a list file without asking anything; false after writing the

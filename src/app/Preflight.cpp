@@ -157,7 +157,7 @@ private:
                     + " files, more than a plain zip archive holds: the package needs zip64, which some older "
                       "tools cannot open");
         std::map<std::string, int> byPath;        // resolved file -> first entry
-        std::map<std::string, int> byFoldedName;  // stored name without case -> first entry
+        std::map<std::string, int> byStoredName;  // stored name without case -> first entry
         for (size_t i = 0; i < files.size(); ++i) {
             const std::string& entry = files[i];
             const int at = int(i);
@@ -201,13 +201,19 @@ private:
                 add(Severity::Warning, entry, "Is listed twice (also as " + inQuotes(files[size_t(it->second)]) + ")", at);
                 continue;
             }
-            std::string folded;
-            for (const std::string& part : storedParts(entry)) folded += (folded.empty() ? "" : "/") + AsciiLower(part);
-            if (const auto [it, fresh] = byFoldedName.emplace(folded, at); !fresh)
+            std::string stored;
+            for (const std::string& part : storedParts(entry)) stored += (stored.empty() ? "" : "/") + part;
+            if (const auto [it, fresh] = byStoredName.emplace(AsciiLower(stored), at); !fresh) {
+                const std::string& other = files[size_t(it->second)];
+                std::string otherStored;
+                for (const std::string& part : storedParts(other)) otherStored += (otherStored.empty() ? "" : "/") + part;
                 add(Severity::Error, entry,
-                    "Differs from " + inQuotes(files[size_t(it->second)])
-                        + " only in letter case: Windows unpacks only one of the two",
+                    otherStored == stored
+                        ? "Is stored under the same name as " + inQuotes(other) + ": the package would hold two entries "
+                              "of one name"
+                        : "Differs from " + inQuotes(other) + " only in letter case: Windows unpacks only one of the two",
                     at);
+            }
             const uint64_t size = uint64_t(st.st_size);
             if (size == 0) add(Severity::Note, entry, "Is empty", at);
             if (size > MaxPlainZipSize)

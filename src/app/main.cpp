@@ -51,6 +51,7 @@ const char* kUsage =
     "  --convert INPUT OUTPUT   turn an info file into plain text (OUTPUT ends in\n"
     "                           .txt) or RTF (any other name); \"-\" as OUTPUT writes\n"
     "                           the text to standard output\n"
+    "  --                       what follows is a list file, even if it starts with -\n"
     "  --help                   show this help and exit\n"
     "  --version                show the version and exit\n";
 
@@ -58,8 +59,21 @@ int run(int argc, char** argv)
 {
     std::string listFile, packList, checkList, output, convertIn, convertOut;
     bool pack = false, convert = false, check = false, json = false, force = false;
+    bool optionsEnded = false;  // after "--" a list file may start with "-"
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded) {
+            if (!listFile.empty()) {
+                std::cerr << "lanternwright: only one list file can be opened\n";
+                return 2;
+            }
+            listFile = arg;
+            continue;
+        }
         auto value = [&](std::string& into) {
             if (i + 1 >= argc) {
                 std::cerr << "lanternwright: " << arg << " needs a value (see --help)\n";

@@ -73,6 +73,17 @@ check check-unreadable-list 2 "$bin" --check "$work/fm/nothing.lst"
 check check-missing-file 2 "$bin" --check "$work/fm/broken.lst"
 expect_text check-missing-file "$work/err" ": miss9.mis"
 check json-without-check 2 "$bin" --json
+# The findings cannot be written: the check did not happen.
+if [ -w /dev/full ]; then
+  "$bin" --check "$work/fm/odd.lst" >/dev/full 2>"$work/err"; rc=$?
+  [ "$rc" -eq 2 ] && grep -qF "could not be written" "$work/err" && passes=$((passes + 1)) || { echo "FAIL: --check to a full disk: exit $rc"; failures=$((failures + 1)); }
+fi
+# Two entries stored under one name.
+mkdir -p "$work/shared" "$work/fm/shared"
+printf 'a' >"$work/shared/x.wav"; printf 'b' >"$work/fm/shared/x.wav"
+printf 'miss1.mis\r\n..\\shared\\x.wav\r\nshared\\x.wav\r\n' >"$work/fm/same.lst"
+check check-same-stored-name 1 "$bin" --check "$work/fm/same.lst"
+expect_text check-same-stored-name "$work/out" "error: shared\x.wav: Is stored under the same name as"
 # --pack checks first: errors stop it unless --force.
 check pack-refuses-errors 1 "$bin" --pack "$work/fm/odd.lst" --output "$work/odd.zip"
 expect_text pack-refuses-errors "$work/err" "--force packs anyway"
