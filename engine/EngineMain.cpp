@@ -9,6 +9,7 @@
 #include "Deflater.h"
 #include "SpecScan.h"
 #include "ZipWriter.h"
+#include "components/StrUtils.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -33,13 +34,6 @@ constexpr uint64_t WholeLimit = uint64_t(6) << 20;      // ... unless it is no l
 constexpr uint64_t ProgressStep = uint64_t(256) << 10;  // bytes between progress reports within a piece
 constexpr uint64_t MaxBytesInFlight = uint64_t(48) << 20;
 constexpr size_t MaxPiecesInFlight = 4096;  // small files: the bytes bound the memory long before this
-
-std::string lower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return s;
-}
 
 struct Chosen {
     const ScanItem* item = nullptr;
@@ -199,7 +193,7 @@ int Run::call(int action, int err, int64_t size, std::string_view text)
 bool Run::isStored(const ScanItem& it) const
 {
     if (prm_.compressionLevel <= 0 || it.size == 0) return true;
-    const std::string name = lower(it.entry);
+    const std::string name = lw::AsciiLower(it.entry);
     for (const std::string& suf : suffixes_)
         if (name.size() >= suf.size() && name.compare(name.size() - suf.size(), suf.size(), suf) == 0)
             return true;
@@ -258,7 +252,7 @@ int Run::Execute()
         std::string cur;
         for (const char* p = prm_.storeSuffixes;; ++p) {
             if (*p == 0 || *p == ':' || *p == ';' || *p == ',') {
-                if (!cur.empty()) suffixes_.push_back(lower(cur));
+                if (!cur.empty()) suffixes_.push_back(lw::AsciiLower(cur));
                 cur.clear();
                 if (*p == 0) break;
             } else {

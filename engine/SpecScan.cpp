@@ -28,11 +28,6 @@ bool hasWild(std::string_view s)
     return s.find_first_of("*?") != std::string_view::npos;
 }
 
-char lowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
 bool wild(const char* p, const char* s)
 {
     // Iterative matcher with one backtrack point: linear in practice and
@@ -43,7 +38,7 @@ bool wild(const char* p, const char* s)
         if (*p == '*') {
             star = p++;
             resume = s;
-        } else if (*p == '?' || (*p && lowerAscii(*p) == lowerAscii(*s))) {
+        } else if (*p == '?' || (*p && lw::AsciiLower(*p) == lw::AsciiLower(*s))) {
             ++p;
             ++s;
         } else if (star) {

@@ -153,8 +153,7 @@ struct PathIndex::Impl {
     const std::string& fold(const std::string& name)
     {
         folded.assign(name);
-        for (char& c : folded)
-            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        for (char& c : folded) c = AsciiLower(c);
         return folded;
     }
     std::string folded;  // reused, so that a lookup allocates nothing

@@ -1,6 +1,7 @@
 #include "ZipArch.h"
 
 #include "Questions.h"
+#include "StrUtils.h"
 #include "TextCodec.h"
 
 #include <algorithm>
@@ -143,9 +144,7 @@ void TZipArchiver::SetExtAddStoreSuffixes(const std::string& v)
         else item += c;
     }
     flush();
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    extAddStoreSuffixes_ = out;
+    extAddStoreSuffixes_ = AsciiLower(out);
     if (out.empty()) addStoreSuffixes_.Exclude(assEXT);
     else addStoreSuffixes_.Include(assEXT);
 }

@@ -129,7 +129,7 @@ bool IsStringFilePath(const std::string& subDir, std::string_view relPath, int& 
 bool WildcardMatch(std::string_view p, std::string_view s)
 {
     size_t pi = 0, si = 0, starP = std::string_view::npos, starS = 0;
-    auto low = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    const auto low = [](char c) { return AsciiLower(c); };
     while (si < s.size()) {
         if (pi < p.size() && (p[pi] == '?' || low(p[pi]) == low(s[si]))) {
             ++pi;
