@@ -9,6 +9,7 @@
 #include "Deflater.h"
 #include "SpecScan.h"
 #include "ZipWriter.h"
+#include "components/FileIO.h"
 #include "components/StrUtils.h"
 
 #include <algorithm>
@@ -77,21 +78,23 @@ public:
     std::string Commit()
     {
         if (path_ == target_) return {};
-        if (::rename(path_.c_str(), target_.c_str()) == 0) {
+        const int err = lw::ReplaceWith(path_, target_);
+        if (err == 0) {
             path_ = target_;
             return {};
         }
-        if (errno != EXDEV) return "Cannot write \"" + target_ + "\": " + std::strerror(errno);
+        if (err != EXDEV) return "Cannot write \"" + target_ + "\": " + std::strerror(err);
         // Another file system: copy beside the archive, then rename.
         std::string beside = target_ + ".lwXXXXXX";
         const int fd = ::mkstemp(beside.data());
         if (fd < 0) return "Cannot write \"" + target_ + "\": " + std::strerror(errno);
         ::close(fd);
-        std::string err = copy(path_, beside);
-        if (err.empty() && ::rename(beside.c_str(), target_.c_str()) != 0)
-            err = "Cannot write \"" + target_ + "\": " + std::strerror(errno);
-        if (!err.empty()) ::unlink(beside.c_str());
-        return err;
+        std::string copyError = copy(path_, beside);
+        if (copyError.empty())
+            if (const int e = lw::ReplaceWith(beside, target_))
+                copyError = "Cannot write \"" + target_ + "\": " + std::strerror(e);
+        if (!copyError.empty()) ::unlink(beside.c_str());
+        return copyError;
     }
 
 private:

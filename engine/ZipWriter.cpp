@@ -1,5 +1,7 @@
 #include "ZipWriter.h"
 
+#include "components/FileIO.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -274,7 +276,10 @@ bool ZipWriter::Commit(const std::string& comment)
         return fail("Cannot write");
     }
     fd_ = -1;
-    if (::rename(temp_.c_str(), path_.c_str()) != 0) return fail("Cannot write");
+    if (const int err = lw::ReplaceWith(temp_, path_)) {
+        errno = err;
+        return fail("Cannot write");
+    }
     temp_.clear();
     return true;
 }

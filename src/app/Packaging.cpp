@@ -3,11 +3,13 @@
 #include "ListFile.h"
 #include "Preflight.h"
 #include "Project.h"
+#include "components/FileIO.h"
 #include "components/PathResolver.h"
 #include "components/Questions.h"
 #include "components/ZipArch.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <ostream>
 #include <random>
@@ -146,11 +148,9 @@ PackResult PackProject(TZipArchiver& z, const Project& project, const std::strin
             if (r != z.Message() && r.find(" is not added: ") != std::string::npos) result.reason += " (" + r + ")";
         return result;
     }
-    fs::rename(temp, target, ec);
-    if (ec) {
-        const std::string why = ec.message();
+    if (const int err = ReplaceWith(temp, target)) {
         fs::remove(temp, ec);
-        result.reason = "Cannot write \"" + target.string() + "\": " + why;
+        result.reason = "Cannot write \"" + target.string() + "\": " + std::strerror(err);
         return result;
     }
     result.made = true;

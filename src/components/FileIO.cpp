@@ -52,19 +52,26 @@ std::string ReadWholeFile(const fs::path& file, uint64_t maxBytes)
 namespace {
 
 // The file a chain of symbolic links ends at (file itself when it is no
-// link); it need not exist.
-fs::path linkTarget(const fs::path& file)
+// link); it need not exist. 0, or the error that stopped the chain.
+int followLinks(const fs::path& file, fs::path& at)
 {
-    fs::path at = file;
+    at = file;
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st {};
-        if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+        if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return 0;
         std::error_code ec;
         const fs::path next = fs::read_symlink(at, ec);
-        if (ec) ThrowFileError("write", file.string(), ec.value());
+        if (ec) return ec.value();
         at = next.is_absolute() ? next : at.parent_path() / next;
     }
-    ThrowFileError("write", file.string(), ELOOP);
+    return ELOOP;
+}
+
+fs::path linkTarget(const fs::path& file)
+{
+    fs::path at;
+    if (const int err = followLinks(file, at)) ThrowFileError("write", file.string(), err);
+    return at;
 }
 
 } // namespace
@@ -113,11 +120,17 @@ void WriteFileAtomic(const fs::path& link, const std::string& bytes)
         ::unlink(tmpl.c_str());
         ThrowFileError("write", name, err);
     }
-    if (::rename(tmpl.c_str(), file.c_str()) != 0) {
-        const int err = errno;
+    if (const int err = ReplaceWith(tmpl, file)) {
         ::unlink(tmpl.c_str());
         ThrowFileError("write", name, err);
     }
+}
+
+int ReplaceWith(const fs::path& finished, const fs::path& target)
+{
+    fs::path file;
+    if (const int err = followLinks(target, file)) return err;
+    return ::rename(finished.c_str(), file.c_str()) == 0 ? 0 : errno;
 }
 
 FileStamp StampOf(const fs::path& file)

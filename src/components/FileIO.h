@@ -18,6 +18,13 @@ std::string ReadWholeFile(const std::filesystem::path& file,
 // chain of links) is the one replaced, and made when it does not exist.
 void WriteFileAtomic(const std::filesystem::path& file, const std::string& bytes);
 
+// The last step of every atomic write (string files, the editor, list
+// files, the engine's archives, the package): finished, complete beside
+// target on the same file system, takes target's place in one step. A
+// symbolic link at target stays: the file it points to is replaced. 0, or
+// the errno of the failure (finished is then left for the caller).
+int ReplaceWith(const std::filesystem::path& finished, const std::filesystem::path& target);
+
 // What tells that a file changed on disk: nanosecond time, size and inode
 // together, so two rewrites within one second still differ.
 struct FileStamp {
