@@ -20,11 +20,6 @@ std::string FileBaseName(std::string_view path);
 std::string ToBackslashes(std::string_view text);
 std::string ToSlashes(std::string_view text);
 
-// Byte-wise conversions of string-file text between code page 850 (the
-// game's) and Windows-1252.
-std::string DosToWin(std::string_view text);
-std::string WinToDos(std::string_view text);
-
 // Removes bytes 0x00..0x20 from both ends.
 std::string TrimControl(std::string_view text);
 

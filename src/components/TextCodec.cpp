@@ -1,5 +1,6 @@
 #include "TextCodec.h"
 
+#include "CodePages.h"
 #include "StrUtils.h"
 
 #include <array>
@@ -9,30 +10,16 @@ namespace lw {
 
 namespace {
 
-// Windows-1252 0x80..0x9F; 0 marks the five unassigned bytes, which decode
-// to the C1 control of the same value (as Windows' own converter does).
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
-};
-
-char32_t cp1252ToCode(uint8_t b)
-{
-    if (b >= 0x80 && b < 0xA0) {
-        const char16_t u = kCp1252High[b - 0x80];
-        return u ? u : b;
-    }
-    return b;
-}
+// The five bytes Windows-1252 leaves unassigned decode to the C1 control
+// of the same value (as Windows' own converter does), and encode back.
+char32_t cp1252ToCode(uint8_t b) { return DecodeByte(1252, b); }
 
 int codeToCp1252(char32_t cp)
 {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return int(cp);
+    const char16_t* high = CodePageHighHalf(1252);
     for (int i = 0; i < 32; ++i)
-        if (kCp1252High[i] == cp || (kCp1252High[i] == 0 && cp == char32_t(0x80 + i)))
-            return 0x80 + i;
+        if (high[i] == cp || (high[i] == 0 && cp == char32_t(0x80 + i))) return 0x80 + i;
     return -1;
 }
 

@@ -1,6 +1,6 @@
 #include "RtfReader.h"
 
-#include "CodePages.h"
+#include "components/CodePages.h"
 #include "components/TextCodec.h"
 
 #include <algorithm>

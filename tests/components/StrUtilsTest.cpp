@@ -1,3 +1,4 @@
+#include "components/CodePages.h"
 #include "components/StrUtils.h"
 #include "components/TextCodec.h"
 

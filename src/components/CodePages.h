@@ -1,6 +1,9 @@
-// The Windows code pages that RTF text arrives in, as the reader needs them.
+// Every code page the program meets, in one place: the tables and
+// converters of the single- and double-byte Windows code pages that RTF
+// text and plain text arrive in, and the game's code page 850.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace lw {
@@ -31,5 +34,14 @@ char32_t DecodeDoubleByteSingle(int codePage, unsigned char byte);
 // Unicode equivalents, other symbol fonts' ASCII as it is; a byte with none
 // gives U+F000 + byte, the private-use place such fonts keep their glyphs at.
 char32_t SymbolFontChar(std::string_view face, unsigned char byte);
+
+// The game's string files hold code page 850; these convert them byte by
+// byte to and from Windows-1252. The mapping is lossy on purpose: box
+// drawing and the characters one side lacks get the fixed replacements
+// ("+", "-", "¦", " ") that authors' tools have always written, so a
+// string file reads and writes as it always has. Everything else converts
+// through the code-page tables above.
+std::string DosToWin(std::string_view text);
+std::string WinToDos(std::string_view text);
 
 } // namespace lw
