@@ -128,7 +128,41 @@ typedef struct ZipCallbackRecord {
     void* dataPointer;
 } ZipCallbackRecord;
 
-/* Entry points of the engine library. */
+/* Entry points of the engine library.
+
+   int ZipEngExec(ZipExecParams* params)
+     Adds the files the spec entries name to params->archiveName (a new
+     archive, or an update of an existing one as updateFlag and freshenFlag
+     say), calling params->callback on the calling thread for progress,
+     messages and questions. Returns:
+       n >= 0  the number of files added (0 with a zeNothing message when
+               there was nothing to do, or after the callback stopped the
+               run with zeAbort; the archive is then unchanged);
+       -1      the run failed: a zaMessage callback with a ZipEngError code
+               and a text naming the file has said why (a bad command
+               record: zeParams; a listed file missing or unreadable:
+               zeOpen; a name Windows cannot create: zeBadName; two names
+               that differ only in case: zeNameClash; a file changed while
+               it was read: zeChanged; the archive not written: zeCreate or
+               zeWrite). No archive is left half-written;
+       -2      out of memory, -3 any other unexpected failure (no message).
+     A null params gives -1 without a callback.
+
+   int GetZipEngVersion(void)      ZIPENG_INTERFACE_VERSION or higher.
+   int GetZipEngPrivVersion(void)  the engine's own build number.
+
+   The flag fields of ZipExecParams are booleans (nonzero: on) unless their
+   comment says otherwise: encryptFlag (encrypt with password),
+   hiddenFilesFlag (add hidden files), noDirEntriesFlag (no entries for
+   folders), fromDateFlag (only files from fromDate on), junkDirsFlag (store
+   names without their folders), recurseFlag (0xFFFF: descend into
+   folders), moveFlag (delete the files once added), updateFlag (add
+   changed and new files), freshenFlag (only changed files that the archive
+   holds), latestTimeFlag (give the archive the newest file's time),
+   verboseFlag (report what is skipped and why through zaMessage);
+   traceFlag, quietFlag, volumeLabelFlag, growFlag, forceDosFlag,
+   recycleFlag, archiveOnly, resetArchive and the stream fields are
+   accepted and ignored by this engine. */
 typedef int (*ZipEngExecFn)(ZipExecParams* params);
 typedef int (*ZipEngVersionFn)(void);
 
