@@ -35,24 +35,6 @@ void makeParentDirs(const std::string& fullPath)
 
 } // namespace
 
-FileText FileText::FromFile(std::string bytes)
-{
-    FileText t;
-    t.text_ = Cp850ToUtf8(bytes);
-    t.bytes_ = std::move(bytes);
-    t.fromFile_ = true;
-    return t;
-}
-
-FileText FileText::FromUser(std::string utf8)
-{
-    FileText t;
-    t.text_ = std::move(utf8);
-    return t;
-}
-
-std::string FileText::FileBytes() const { return fromFile_ ? bytes_ : Utf8ToCp850(text_); }
-
 void Project::SetMissCount(int count)
 {
     if (count < 0) count = 0;

@@ -3,6 +3,8 @@
 // The main window only shows this state and forwards the user's actions.
 #pragma once
 
+#include "FileText.h"
+#include "MissionTable.h"
 #include "mission/CreateFMRules.h"
 #include "mission/FMUtils.h"
 #include "components/FolderOptions.h"
@@ -18,26 +20,6 @@ namespace lw {
 class Questions;
 class TCfgFile;
 
-// A name as the author sees it (UTF-8) together with the bytes a string
-// file held for it. A name nobody edited is written back as those bytes,
-// whatever code page they were in; an edited one is converted.
-class FileText {
-public:
-    FileText() = default;
-    static FileText FromFile(std::string bytes);
-    static FileText FromUser(std::string utf8);
-    const std::string& Text() const { return text_; }
-    std::string FileBytes() const;
-    bool empty() const { return text_.empty() && bytes_.empty(); }
-    bool operator==(const FileText&) const = default;
-
-private:
-    std::string text_;
-    std::string bytes_;
-    bool fromFile_ = false;
-};
-using LocalText = std::array<FileText, LangCount>;
-
 struct TFMInfo {
     std::string FMDir;  // absolute, ends with "/"; empty before the first project
     int Game = 0;
@@ -50,13 +32,6 @@ struct TFMInfo {
     LocalString TitleFiles;
     std::string InfoFile;
     int InfoRank = 0;
-};
-
-struct TMissInfo {
-    LocalText LongNames;
-    LocalText ShortNames;
-    TMissFlags Flags = mfSkip;
-    int Next = 0;
 };
 
 // What selecting entries of the file list shows.

@@ -23,30 +23,6 @@ constexpr const char* StoreSuffixTexts[] = {
     "gif", "png", "z", "zip", "zoo", "arc", "lzh", "arj", "taz", "tgz",
     "lha", "rar", "ace", "cab", "gz", "gzip", "jar", "exe"};
 
-constexpr uint32_t SigEnd = 0x06054B50;
-constexpr uint32_t SigCentral = 0x02014B50;
-constexpr uint32_t SigLocal = 0x04034B50;
-constexpr uint32_t SigSplit = 0x08074B50;
-constexpr uint32_t SigEnd64 = 0x06064B50;
-constexpr uint32_t SigLocator64 = 0x07064B50;
-
-uint16_t get16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t get32(const uint8_t* p) { return uint32_t(get16(p)) | (uint32_t(get16(p + 2)) << 16); }
-uint64_t get64(const uint8_t* p) { return uint64_t(get32(p)) | (uint64_t(get32(p + 4)) << 32); }
-
-// Reads exactly n bytes at off; false on a short read.
-bool readAt(int fd, uint64_t off, void* buf, size_t n)
-{
-    size_t done = 0;
-    while (done < n) {
-        const ssize_t r = ::pread(fd, static_cast<char*>(buf) + done, n - done, off_t(off + done));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        done += size_t(r);
-    }
-    return true;
-}
-
 std::string upperExt(const std::string& name)
 {
     std::string ext = fs::path(name).extension().string();
@@ -71,16 +47,6 @@ std::string fromDateText(double date)
     char buf[64];
     std::snprintf(buf, sizeof buf, "%02lld %02lld %02lld", m, d, ((y % 100) + 100) % 100);
     return buf;
-}
-
-// Entry names and comments as the program's UTF-8 text.
-std::string entryText(const std::string& raw, const ZipDirEntry& e, CodePageOpts cp)
-{
-    if (e.Flag & 0x0800) return raw;  // flagged UTF-8
-    const bool oem = cp == cpOEM || (cp == cpAuto && e.HostVersionNo == 0) || e.HostVersionNo == 6 ||
-                     (e.HostVersionNo == 11 && e.MadeByVersion == 50);
-    if (oem) return Cp850ToUtf8(raw);
-    return IsValidUtf8(raw) ? raw : Cp1252ToUtf8(raw);
 }
 
 extern "C" int zipArchCallback(ZipCallbackRecord* rec)
@@ -262,7 +228,7 @@ int TZipArchiver::AddToArchive()
     }
     if (zipBusy_) return errCode_;
     std::error_code ec;
-    if (upperExt(zipFileName_) == ".EXE" && sfxOffset_ == 0 && !fs::exists(zipFileName_, ec)) {
+    if (upperExt(zipFileName_) == ".EXE" && dir_.SfxOffset == 0 && !fs::exists(zipFileName_, ec)) {
         ShowZipMessage(10804);
         return errCode_;
     }
@@ -284,7 +250,7 @@ int TZipArchiver::AddToArchive()
         const std::string suffixes = StoreSuffixList();
         const std::string archive = zipFileName_;
         const std::string tempDir = tempDir_;
-        const std::string comment = zipComment_;
+        const std::string comment = dir_.Comment;
         const std::string finalName = finalZipName_.empty() ? std::string() : fs::absolute(finalZipName_, ec).string();
         std::string root;
         if (!rootDir_.empty()) {
@@ -614,12 +580,7 @@ void TZipArchiver::dispatch(int action, ZipCallbackRecord& rec, const std::strin
 
 void TZipArchiver::List()
 {
-    dir_.clear();
-    sfxOffset_ = 0;
-    cdOffset_ = 0;
-    zipComment_.clear();
-    isSpanned_ = false;
-    dirOnlyCount_ = 0;
+    dir_ = ZipDirectory();
     errCode_ = 0;
     std::error_code ec;
     if (zipFileName_.empty() || !fs::is_regular_file(zipFileName_, ec)) {
@@ -649,159 +610,15 @@ void TZipArchiver::List()
 
 void TZipArchiver::readDirectory(int fd, uint64_t fileSize)
 {
-    // Finding the end record.
-    uint8_t head[8] = {};
-    if (fileSize >= 8 && readAt(fd, 0, head, 8) && get32(head) == SigSplit && get32(head + 4) == SigLocal)
-        isSpanned_ = true;
-    std::vector<uint8_t> tail;
-    uint64_t endPos = 0;
-    bool found = false;
-    if (fileSize >= 22) {
-        tail.resize(22);
-        if (!readAt(fd, fileSize - 22, tail.data(), 22)) throw EZipArchiver(11001, zipFileName_);
-        if (get32(tail.data()) == SigEnd) {
-            endPos = fileSize - 22;
-            found = true;
-        } else {
-            const size_t n = size_t(std::min<uint64_t>(fileSize, 65557));
-            tail.resize(n);
-            if (!readAt(fd, fileSize - n, tail.data(), n)) throw EZipArchiver(11001, zipFileName_);
-            for (size_t i = n - 23 + 1; i-- > 0;) {
-                if (get32(tail.data() + i) == SigEnd) {
-                    endPos = fileSize - n + i;
-                    found = true;
-                    break;
-                }
-            }
-        }
-    }
-    if (!found) {
-        // No end record: a part of a disk set, or no archive at all.
-        const std::string ext = upperExt(zipFileName_);
-        if (ext.size() == 4 && ext[1] == 'Z' && std::isdigit((unsigned char)ext[2]) && std::isdigit((unsigned char)ext[3]))
-            throw EZipArchiver(11038, (long long)std::stoi(ext.substr(2)));
-        if (fileSize >= 4 && (get32(head) == SigLocal || get32(head) == SigSplit))
-            throw EZipArchiver(11037, zipFileName_);
-        throw EZipArchiver(11036, zipFileName_);
-    }
-    uint8_t end[22];
-    if (!readAt(fd, endPos, end, 22)) throw EZipArchiver(11001, zipFileName_);
-    const uint16_t thisDisk = get16(end + 4);
-    const uint16_t cdDisk = get16(end + 6);
-    uint64_t entries = get16(end + 10);
-    uint64_t cdSize = get32(end + 12);
-    uint64_t cdOffset = get32(end + 16);
-    const uint16_t commentLen = get16(end + 20);
-    const uint64_t afterEnd = endPos + 22 + commentLen;
-    const uint64_t commentAvail = std::min<uint64_t>(commentLen, fileSize - endPos - 22);
-    zipComment_.resize(size_t(commentAvail));
-    if (commentAvail && !readAt(fd, endPos + 22, zipComment_.data(), size_t(commentAvail)))
-        throw EZipArchiver(11001, zipFileName_);
-    if (afterEnd < fileSize) {
-        const uint64_t extra = fileSize - afterEnd;
-        bool padding = extra <= 512 && fileSize % 512 == 0;
-        if (padding) {
-            std::vector<uint8_t> rest(static_cast<size_t>(extra));
-            padding = readAt(fd, afterEnd, rest.data(), rest.size()) &&
-                      std::all_of(rest.begin(), rest.end(), [](uint8_t b) { return b == 0; });
-        }
-        if (!padding) ShowZipMessage(10204);
-    }
-
-    // The central directory: where it must be, whatever the record says.
-    uint64_t dataEnd = endPos;
-    if (endPos >= 20) {
-        uint8_t loc[20];
-        if (readAt(fd, endPos - 20, loc, 20) && get32(loc) == SigLocator64) {
-            const uint64_t recPos = get64(loc + 8);
-            uint8_t z64[56];
-            if (recPos < endPos && readAt(fd, recPos, z64, 56) && get32(z64) == SigEnd64) {
-                entries = get64(z64 + 32);
-                cdSize = get64(z64 + 40);
-                cdOffset = get64(z64 + 48);
-                dataEnd = recPos;
-            }
-        }
-    }
-    if (thisDisk != cdDisk) throw EZipArchiver(11038, (long long)cdDisk + 1);
-    if (cdSize > dataEnd) throw EZipArchiver(10201, zipFileName_);
-    const uint64_t start = dataEnd - cdSize;
-    if (start != cdOffset) ShowZipMessage(10203);
-    cdOffset_ = start;
-
-    std::vector<uint8_t> cd(size_t(dataEnd - start));
-    if (!cd.empty() && !readAt(fd, start, cd.data(), cd.size())) throw EZipArchiver(10201, zipFileName_);
-    uint64_t firstOffset = fileSize;
-    size_t pos = 0;
-    auto take = [&](size_t n, int err) {
-        if (cd.size() - pos < n) throw EZipArchiver(err, zipFileName_);
-        const size_t at = pos;
-        pos += n;
-        return at;
+    ZipDirOptions opts;
+    opts.ArchiveName = zipFileName_;
+    opts.CodePage = codePage_;
+    opts.KeepDirOnlyEntries = useDirOnlyEntries_;
+    opts.OnWarning = [this](int ident) { ShowZipMessage(ident); };
+    opts.OnEntry = [this](int seqNo, const ZipDirEntry& e) {
+        if (OnNewName) OnNewName(this, seqNo, e);
     };
-    for (uint64_t i = 0; i < entries; ++i) {
-        const uint8_t* h = cd.data() + take(46, 11013);
-        if (get32(h) != SigCentral) throw EZipArchiver(11015, zipFileName_);
-        ZipDirEntry e;
-        e.MadeByVersion = h[4];
-        e.HostVersionNo = h[5];
-        e.VersionNeeded = get16(h + 6);
-        e.Flag = get16(h + 8);
-        e.CompressionMethod = get16(h + 10);
-        e.DateTime = get32(h + 12);
-        e.CRC32 = get32(h + 16);
-        e.CompressedSize = get32(h + 20);
-        e.UncompressedSize = get32(h + 24);
-        e.FileNameLength = get16(h + 28);
-        e.ExtraFieldLength = get16(h + 30);
-        e.FileCommentLen = get16(h + 32);
-        e.StartOnDisk = get16(h + 34);
-        e.IntFileAttrib = get16(h + 36);
-        e.ExtFileAttrib = get32(h + 38);
-        e.RelOffLocalHdr = get32(h + 42);
-        e.IsEncrypted = e.Flag & 1;
-        const size_t nameAt = take(e.FileNameLength, 11017);
-        const std::string rawName(reinterpret_cast<const char*>(cd.data() + nameAt), e.FileNameLength);
-        const size_t extraAt = take(e.ExtraFieldLength, 10201);
-        e.ExtraField.assign(reinterpret_cast<const char*>(cd.data() + extraAt), e.ExtraFieldLength);
-        const size_t commentAt = take(e.FileCommentLen, 11022);
-        const std::string rawComment(reinterpret_cast<const char*>(cd.data() + commentAt), e.FileCommentLen);
-
-        e.UncompressedSize64 = e.UncompressedSize;
-        e.CompressedSize64 = e.CompressedSize;
-        e.RelOffLocalHdr64 = e.RelOffLocalHdr;
-        for (size_t x = 0; x + 4 <= e.ExtraField.size();) {
-            const auto* p = reinterpret_cast<const uint8_t*>(e.ExtraField.data() + x);
-            const uint16_t id = get16(p), len = get16(p + 2);
-            if (x + 4 + len > e.ExtraField.size()) break;
-            if (id == 0x0001) {
-                size_t q = 4;
-                auto next = [&](uint64_t& v) {
-                    if (q + 8 <= size_t(4 + len)) {
-                        v = get64(p + q);
-                        q += 8;
-                    }
-                };
-                if (e.UncompressedSize == 0xFFFFFFFF) next(e.UncompressedSize64);
-                if (e.CompressedSize == 0xFFFFFFFF) next(e.CompressedSize64);
-                if (e.RelOffLocalHdr == 0xFFFFFFFF) next(e.RelOffLocalHdr64);
-            }
-            x += 4 + len;
-        }
-
-        std::string name = entryText(rawName, e, codePage_);
-        std::replace(name.begin(), name.end(), '/', '\\');
-        e.EntryName = name;
-        e.EntryComment = entryText(rawComment, e, codePage_);
-        firstOffset = std::min(firstOffset, e.RelOffLocalHdr64);
-        if (!name.empty() && name.back() == '\\' && !useDirOnlyEntries_) {
-            ++dirOnlyCount_;
-            continue;
-        }
-        dir_.push_back(std::move(e));
-        if (OnNewName) OnNewName(this, int(i + 1), dir_.back());
-    }
-    sfxOffset_ = fileSize == 22 ? 0 : firstOffset;
+    ReadZipDirectory(fd, fileSize, dir_, opts);
 }
 
 } // namespace lw

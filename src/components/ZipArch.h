@@ -7,6 +7,8 @@
 // hook that lets its windows repaint while the engine works.
 #pragma once
 
+#include "EnumSet.h"
+#include "ZipDirectory.h"
 #include "ZLibLoad.h"
 #include "ZipRecords.h"
 
@@ -20,41 +22,6 @@
 namespace lw {
 
 class Questions;
-
-// A set of enumerators; each enumerator's ordinal is its bit.
-template <typename E>
-class EnumSet {
-public:
-    constexpr EnumSet() = default;
-    constexpr EnumSet(std::initializer_list<E> items)
-    {
-        for (E e : items) bits_ |= bit(e);
-    }
-    static constexpr EnumSet FromBits(uint32_t bits)
-    {
-        EnumSet s;
-        s.bits_ = bits;
-        return s;
-    }
-    constexpr bool Has(E e) const { return (bits_ & bit(e)) != 0; }
-    constexpr EnumSet& Include(E e)
-    {
-        bits_ |= bit(e);
-        return *this;
-    }
-    constexpr EnumSet& Exclude(E e)
-    {
-        bits_ &= ~bit(e);
-        return *this;
-    }
-    constexpr bool Empty() const { return bits_ == 0; }
-    constexpr uint32_t Bits() const { return bits_; }
-    constexpr bool operator==(const EnumSet&) const = default;
-
-private:
-    static constexpr uint32_t bit(E e) { return uint32_t(1) << unsigned(e); }
-    uint32_t bits_ = 0;
-};
 
 enum AddOptsEnum {
     AddDirNames, AddRecurseDirs, AddMove, AddFreshen, AddUpdate, AddZipTime, AddForceDOS,
@@ -75,7 +42,6 @@ using AddStoreExts = EnumSet<AddStoreSuffixEnum>;
 enum SpanOptsEnum { spNoVolumeName, spCompatName, spWipeFiles, spTryFormat };
 using SpanOpts = EnumSet<SpanOptsEnum>;
 
-enum CodePageOpts { cpAuto, cpNone, cpOEM };
 enum DeleteOpts { htdFinal, htdAllowUndo };
 
 enum ProgressType {
@@ -86,34 +52,6 @@ enum PasswordButton { pwbOk, pwbCancel, pwbCancelAll, pwbAbort };
 
 // The 17 suffixes stored without compression by default (gif ... jar).
 AddStoreExts DefaultStoreSuffixes();
-
-// One entry of the archive's central directory.
-struct ZipDirEntry {
-    uint8_t MadeByVersion = 0;
-    uint8_t HostVersionNo = 0;
-    uint16_t VersionNeeded = 0;
-    uint16_t Flag = 0;
-    uint16_t CompressionMethod = 0;
-    uint32_t DateTime = 0;
-    uint32_t CRC32 = 0;
-    uint32_t CompressedSize = 0;
-    uint32_t UncompressedSize = 0;
-    uint16_t FileNameLength = 0;
-    uint16_t ExtraFieldLength = 0;
-    uint16_t FileCommentLen = 0;
-    uint16_t StartOnDisk = 0;
-    uint16_t IntFileAttrib = 0;
-    uint32_t ExtFileAttrib = 0;
-    uint32_t RelOffLocalHdr = 0;
-    std::string EntryName;     // backslash separators
-    std::string EntryComment;
-    bool IsEncrypted = false;
-    std::string ExtraField;    // raw
-    // The sizes and offset with zip64 extra fields applied.
-    uint64_t CompressedSize64 = 0;
-    uint64_t UncompressedSize64 = 0;
-    uint64_t RelOffLocalHdr64 = 0;
-};
 
 class TZipArchiver;
 
@@ -245,14 +183,14 @@ public:
     int FullErrCode() const { return fullErrCode_; }
     const std::string& Message() const { return message_; }
     int SuccessCnt() const { return successCnt_; }
-    int Count() const { return int(dir_.size()); }
-    const ZipDirEntry& DirEntry(int i) const { return dir_.at(size_t(i)); }
-    const std::vector<ZipDirEntry>& DirEntries() const { return dir_; }
-    int DirOnlyCount() const { return dirOnlyCount_; }
-    const std::string& ZipComment() const { return zipComment_; }
-    uint64_t SFXOffset() const { return sfxOffset_; }
-    uint64_t CentralDirOffset() const { return cdOffset_; }
-    bool IsSpanned() const { return isSpanned_; }
+    int Count() const { return int(dir_.Entries.size()); }
+    const ZipDirEntry& DirEntry(int i) const { return dir_.Entries.at(size_t(i)); }
+    const std::vector<ZipDirEntry>& DirEntries() const { return dir_.Entries; }
+    int DirOnlyCount() const { return dir_.DirOnlyCount; }
+    const std::string& ZipComment() const { return dir_.Comment; }
+    uint64_t SFXOffset() const { return dir_.SfxOffset; }
+    uint64_t CentralDirOffset() const { return dir_.CentralDirOffset; }
+    bool IsSpanned() const { return dir_.IsSpanned; }
     TZipEng& ZipEngine() { return *zipEng_; }
     TUnzEng& UnzEngine() { return *unzEng_; }
 
@@ -317,12 +255,7 @@ private:
     int fullErrCode_ = 0;
     std::string message_;
     int successCnt_ = 0;
-    std::vector<ZipDirEntry> dir_;
-    int dirOnlyCount_ = 0;
-    std::string zipComment_;
-    uint64_t sfxOffset_ = 0;
-    uint64_t cdOffset_ = 0;
-    bool isSpanned_ = false;
+    ZipDirectory dir_;
     bool cancel_ = false;
     bool addBusy_ = false;
     bool zipBusy_ = false;

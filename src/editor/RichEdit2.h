@@ -8,9 +8,10 @@
 // control counts them.
 #pragma once
 
-#include "components/Errors.h"
 #include "editor/RichDocument.h"
+#include "editor/RichEditStrings.h"
 #include "editor/RichTextMapping.h"
+#include "editor/TextAttributes.h"
 
 #include <QColor>
 #include <QFont>
@@ -24,142 +25,7 @@
 #include <functional>
 #include <memory>
 
-class QIODevice;
-
 namespace lw {
-
-class TRichEdit2;
-
-// "Failed to Load Stream", "Failed to Save Stream", "RichEdit line insertion error".
-class EOutOfResources : public Error {
-public:
-    using Error::Error;
-};
-
-enum class TAttributeType { atSelected, atDefaultText };
-
-enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
-using TFontStyles = unsigned;
-
-enum class TFontPitch { fpDefault, fpVariable, fpFixed };
-
-// Paragraph alignment as the control reports it.
-enum TAlignment2 : int { taLeftJustify = 0, taRightJustify = 1, taCenter = 2, taJustify = 3 };
-
-// Character format of the selection (at the caret: of new typing) or of the
-// control's default text. Nothing is stored here: every read asks the
-// control, every write changes the one property.
-class TTextAttributes2 {
-public:
-    TTextAttributes2(TRichEdit2* owner, TAttributeType type) : owner_(owner), type_(type) {}
-
-    // An invalid QColor stands for the automatic colour (the window's text,
-    // or no background).
-    QColor Color() const;
-    void SetColor(const QColor& c);
-    QColor BackColor() const;
-    void SetBackColor(const QColor& c);
-    QString Name() const;
-    void SetName(const QString& name);
-    int Charset() const;
-    void SetCharset(int charset);
-    TFontStyles Style() const;
-    void SetStyle(TFontStyles style);
-    int Size() const;  // points
-    void SetSize(int points);
-    TFontPitch Pitch() const;
-    void SetPitch(TFontPitch pitch);
-    int Weight() const;  // 100..900
-    void SetWeight(int weight);
-
-    // Colour, face, style, size and pitch of a font, then its weight.
-    void Assign(const QFont& font);
-
-private:
-    QTextCharFormat read() const;
-    void write(const QTextCharFormat& change);
-    TRichEdit2* owner_;
-    TAttributeType type_;
-};
-
-// Paragraph format of the selection.
-class TParaAttributes2 {
-public:
-    explicit TParaAttributes2(TRichEdit2* owner) : owner_(owner) {}
-    int Alignment() const;  // TAlignment2
-    void SetAlignment(int alignment);
-    // Indents and spacing in points.
-    int FirstIndent() const;
-    void SetFirstIndent(int points);
-    int LeftIndent() const;
-    void SetLeftIndent(int points);
-    int RightIndent() const;
-    void SetRightIndent(int points);
-    int SpaceBefore() const;
-    void SetSpaceBefore(int points);
-    int SpaceAfter() const;
-    void SetSpaceAfter(int points);
-
-private:
-    TRichEdit2* owner_;
-};
-
-// A conversion between a stream's bytes and what the control reads or
-// writes. The base passes bytes through unchanged; an exception ends the
-// transfer with an error.
-class TConversion {
-public:
-    virtual ~TConversion() = default;
-    virtual qint64 ConvertReadStream(QIODevice& stream, char* buffer, qint64 bufferSize);
-    virtual qint64 ConvertWriteStream(QIODevice& stream, const char* buffer, qint64 size);
-};
-using TConversionClass = std::function<std::unique_ptr<TConversion>()>;
-
-// Registers a converter for an extension (lower case, without the dot). A
-// later registration of the same extension is found first. "txt" and "rtf"
-// are registered from the start with the pass-through TConversion.
-void RegisterConversionFormat(const QString& extension, TConversionClass conversionClass);
-
-// The control's text as a list of lines, with loading and saving.
-class TRichEdit2Strings {
-public:
-    explicit TRichEdit2Strings(TRichEdit2* owner) : owner_(owner) {}
-
-    int Count() const;
-    QString Get(int index) const;
-    void Put(int index, const QString& text);
-    void Insert(int index, const QString& text);
-    void Delete(int index);
-    void Add(const QString& text) { Insert(Count(), text); }
-    void Clear();
-    // Each line followed by CR LF.
-    QString Text() const;
-    // Replaces the whole text without change notices.
-    void SetText(const QString& text);
-    void AddStrings(const QStringList& lines);
-    // Replaces the lines by a copy of the list.
-    void Assign(const QStringList& lines);
-    void BeginUpdate();
-    void EndUpdate();
-
-    // RTF (falling back to plain text) or plain text, by the control's
-    // PlainText flag; throw EOutOfResources on failure.
-    void LoadFromStream(QIODevice& stream);
-    void SaveToStream(QIODevice& stream);
-    // The converter comes from the file's extension; file errors are lw::Error.
-    void LoadFromFile(const QString& fileName);
-    void SaveToFile(const QString& fileName);
-
-    TConversion* Converter() const { return converter_.get(); }
-    void SetConverter(std::unique_ptr<TConversion> converter) { converter_ = std::move(converter); }
-
-private:
-    QByteArray readThrough(TConversion& conv, QIODevice& stream, bool& failed);
-    void useConverterFor(const QString& fileName);
-    TRichEdit2* owner_;
-    std::unique_ptr<TConversion> converter_;
-    int updateCount_ = 0;
-};
 
 class TRichEdit2 : public QTextEdit {
     Q_OBJECT
