@@ -595,10 +595,12 @@ void Reader::finishPicture()
             h = pict_.pich * 15;
         }
     }
-    w = int(int64_t(w) * pict_.scalex / 100);
-    h = int(int64_t(h) * pict_.scaley / 100);
-    pic->widthTwips = std::clamp(w, 0, 31680);
-    pic->heightTwips = std::clamp(h, 0, 31680);
+    // A scale that shrinks a side to nothing leaves it one twip: a size of 0
+    // means "none given", which the next read would fill in anew.
+    const int scaledW = int(int64_t(w) * pict_.scalex / 100);
+    const int scaledH = int(int64_t(h) * pict_.scaley / 100);
+    pic->widthTwips = std::clamp(scaledW, w > 0 ? 1 : 0, 31680);
+    pic->heightTwips = std::clamp(scaledH, h > 0 ? 1 : 0, 31680);
     pict_ = PictState{};
     if (pic->data.empty() && (pic->widthTwips == 0 || pic->heightTwips == 0)) return;
 
