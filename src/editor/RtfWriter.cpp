@@ -45,12 +45,18 @@ void appendUnicode(std::string& out, char32_t cp)
     }
 }
 
-// Text as RTF; the caller has ended any control word with a space.
-void appendText(std::string& out, std::string_view text)
+// Text as RTF; the caller has ended any control word with a space. In a
+// symbol font a reader maps the font's bytes to its own characters, so
+// there every character goes as \u, which it takes as it stands.
+void appendText(std::string& out, std::string_view text, bool symbolFont = false)
 {
     size_t i = 0;
     while (i < text.size()) {
         const unsigned char b = static_cast<unsigned char>(text[i]);
+        if (symbolFont && b >= 0x20 && b != '\\' && b != '{' && b != '}') {
+            appendUnicode(out, NextUtf8(text, i));
+            continue;
+        }
         if (b < 0x80) {
             ++i;
             switch (b) {
@@ -304,7 +310,10 @@ std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options)
             OutRun o;
             o.picture = r.IsPicture();
             if (o.picture) appendPicture(o.body, *r.picture);
-            else appendText(o.body, r.text);
+            else {
+                const std::string face = writtenFace(r.format.face.str());
+                appendText(o.body, r.text, doc.KindOf(face.empty() ? faces[0] : face).symbol);
+            }
             if (o.body.empty()) continue;
             if (!o.picture) o.link = writtenLink(r.link.str());
             const CharFormat& f = r.format;
