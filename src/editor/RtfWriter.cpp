@@ -53,7 +53,7 @@ void appendText(std::string& out, std::string_view text, bool symbolFont = false
     size_t i = 0;
     while (i < text.size()) {
         const unsigned char b = static_cast<unsigned char>(text[i]);
-        if (symbolFont && b >= 0x20 && b != '\\' && b != '{' && b != '}') {
+        if (symbolFont && b >= 0x20) {
             appendUnicode(out, NextUtf8(text, i));
             continue;
         }

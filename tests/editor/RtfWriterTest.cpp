@@ -231,6 +231,22 @@ TEST(RtfWriter, TheFirstSaveIsAFixedPoint)
     EXPECT_EQ(WriteRtf(*back), first);
 }
 
+TEST(RtfWriter, TextInASymbolFontKeepsItsFace)
+{
+    // Braces and backslashes too: written as escapes, a reader would map them
+    // through the font and the run would lose its face on the next save.
+    RichDocument doc;
+    doc.AppendText("x", fmt("Arial", 24));
+    doc.AppendText("{a\\b}", fmt("Symbol", 24));
+    const std::string first = WriteRtf(doc);
+    auto back = ReadRtf(first);
+    ASSERT_TRUE(back.has_value());
+    ASSERT_EQ(back->paragraphs[0].runs.size(), 2u);
+    EXPECT_EQ(back->paragraphs[0].runs[1].text, "{a\\b}");
+    EXPECT_EQ(back->paragraphs[0].runs[1].format.face, "Symbol");
+    EXPECT_EQ(WriteRtf(*back), first);
+}
+
 TEST(RtfWriter, EmptyAndTrailingEmptyParagraphsSurvive)
 {
     for (int paragraphs : {1, 2, 3}) {
