@@ -39,7 +39,7 @@ std::string upperExt(const std::string& name)
 // Entry names and comments as the program's UTF-8 text.
 std::string entryText(const std::string& raw, const ZipDirEntry& e, CodePageOpts cp)
 {
-    if (e.Flag & 0x0800) return raw;  // flagged UTF-8
+    if (e.Flag & 0x0800) return SanitizeUtf8(raw);  // flagged UTF-8, which the bytes may belie
     const bool oem = cp == cpOEM || (cp == cpAuto && e.HostVersionNo == 0) || e.HostVersionNo == 6 ||
                      (e.HostVersionNo == 11 && e.MadeByVersion == 50);
     if (oem) return Cp850ToUtf8(raw);

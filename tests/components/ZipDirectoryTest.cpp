@@ -25,6 +25,7 @@ void put32(std::string& s, uint32_t v)
 struct Stored {
     std::string name;
     std::string data;
+    uint16_t flags = 0;
 };
 
 // A stored archive of the given entries, with an archive comment. The CRCs
@@ -51,7 +52,7 @@ std::string makeArchive(const std::vector<Stored>& items, const std::string& com
         cd += char(20);
         cd += char(3);  // made on Unix
         put16(cd, 20);
-        put16(cd, 0);
+        put16(cd, it.flags);
         put16(cd, 0);
         put32(cd, 0);
         put32(cd, 0);
@@ -120,6 +121,18 @@ TEST(ZipDirectory, ReadsATinyArchiveFromBytes)
     ASSERT_EQ(all.Entries.size(), 3u);
     EXPECT_EQ(all.Entries[2].EntryName, "sub\\");
     EXPECT_EQ(all.DirOnlyCount, 0);
+}
+
+TEST(ZipDirectory, NamesComeOutAsValidUtf8)
+{
+    // A name flagged UTF-8 whose bytes are not is mended like any other
+    // text; an unflagged one from Unix that is not UTF-8 is Windows-1252.
+    const ZipDirectory d = ReadZipDirectory(makeArchive(
+        {{"flagged\xFF\xC3.txt", "x", 0x0800}, {"caf\xC3\xA9.txt", "y", 0x0800}, {"caf\xE9.txt", "z"}}, ""));
+    ASSERT_EQ(d.Entries.size(), 3u);
+    EXPECT_EQ(d.Entries[0].EntryName, "flagged\xEF\xBF\xBD\xEF\xBF\xBD.txt");
+    EXPECT_EQ(d.Entries[1].EntryName, "caf\xC3\xA9.txt");
+    EXPECT_EQ(d.Entries[2].EntryName, "caf\xC3\xA9.txt");
 }
 
 TEST(ZipDirectory, AnEmptyArchiveHasNoEntries)

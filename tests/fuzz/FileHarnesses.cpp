@@ -5,6 +5,7 @@
 #include "components/CfgFiles.h"
 #include "components/Errors.h"
 #include "components/StrUtils.h"
+#include "components/TextCodec.h"
 #include "components/ZipArch.h"
 #include "support/ScriptedQuestions.h"
 #include "support/TempDir.h"
@@ -143,6 +144,8 @@ void CheckZipDirectory(std::string_view input)
     // lies inside the file.
     Expect(uint64_t(archiver.Count() + archiver.DirOnlyCount()) * 46 <= input.size(),
            std::to_string(archiver.Count()) + " entries from " + std::to_string(input.size()) + " bytes");
+    for (const ZipDirEntry& e : archiver.DirEntries())
+        Expect(IsValidUtf8(e.EntryName), "an entry name that is not UTF-8");
 }
 
 } // namespace lw::fuzz
