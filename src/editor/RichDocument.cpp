@@ -1,5 +1,7 @@
 #include "RichDocument.h"
 
+#include "components/TextCodec.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -74,6 +76,21 @@ std::string alpha(int n, bool upper)
 }
 
 } // namespace
+
+bool FitsLevelLabel(char32_t c) { return c >= 0x20 && c != ';' && c <= 0xFFFF; }
+
+std::string LevelLabelText(std::string_view utf8)
+{
+    std::string out;
+    size_t i = 0, n = 0;
+    while (i < utf8.size() && n < kMaxLevelLabelChars) {
+        const char32_t c = NextUtf8(utf8, i);
+        if (!FitsLevelLabel(c)) continue;
+        AppendUtf8(out, c);
+        ++n;
+    }
+    return out;
+}
 
 std::vector<std::string> ListLabels(const RichDocument& doc)
 {

@@ -200,6 +200,15 @@ struct RichDocument {
     void ShrinkToFit();
 };
 
+// What a list level's text before or after its number holds in a file:
+// up to 20 characters of the Basic Multilingual Plane, none of them ';'
+// (which ends the text there) or a control character (those stand for
+// the levels' numbers). Labels read in other forms are held to it too, so
+// a saved document reads back as it was.
+constexpr size_t kMaxLevelLabelChars = 20;
+bool FitsLevelLabel(char32_t c);
+std::string LevelLabelText(std::string_view utf8);
+
 // The label each paragraph shows ("•", "3.", "iv)"), empty for paragraphs
 // outside lists; numbers count on through each list and level, and restart
 // below a level when a higher level's item comes.

@@ -104,9 +104,6 @@ int hexValue(char c)
     return -1;
 }
 
-// A list level's text before or after its number keeps this many characters.
-constexpr int kMaxLevelChars = 20;
-
 int clampInt(int64_t v, int lo, int hi) { return int(std::clamp<int64_t>(v, lo, hi)); }
 
 // Destinations whose content is not body text, whether or not they are
@@ -487,12 +484,13 @@ void Reader::finishPn()
     ListLevel lv;
     if (pn_.bullet) {
         lv.style = ListStyle::Bullet;
-        lv.bullet = pn_.before.empty() ? std::string("\u2022") : pn_.before;
+        lv.bullet = LevelLabelText(pn_.before);
+        if (lv.bullet.empty()) lv.bullet = "\u2022";
     } else {
         lv.style = pn_.style;
         lv.start = pn_.start;
-        lv.prefix = pn_.before;
-        lv.suffix = pn_.text;
+        lv.prefix = LevelLabelText(pn_.before);
+        lv.suffix = LevelLabelText(pn_.text);
     }
     const int level = pn_.bullet ? 0 : pn_.level;
     // Items of one kind in a row number on; anything else starts a list.
@@ -536,10 +534,9 @@ void Reader::finishListLevel()
         }
         if (symbol && (c < 0x100 || (c >= 0xF000 && c <= 0xF0FF))) c = SymbolFontChar(lf->second.name.str(), uint8_t(c & 0xFF));
         else if (levelPlaceholder_[i] && c >= 0x80) c = DecodeByte(lf != fonts_.end() && lf->second.codePage ? lf->second.codePage : ansiCodePage_, uint8_t(c));
-        if (c == ';' || c < 0x20) continue;
-        // As much of a label's text as the writer gives back.
+        if (!FitsLevelLabel(c)) continue;
         int& count = sawNumber ? afterChars : beforeChars;
-        if (count >= kMaxLevelChars || c > 0xFFFF) continue;
+        if (size_t(count) >= kMaxLevelLabelChars) continue;
         ++count;
         AppendUtf8(sawNumber ? after : before, c);
     }

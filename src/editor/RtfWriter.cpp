@@ -160,17 +160,13 @@ constexpr int kMaxCells = 64;
 // The text width of a Letter page with one-inch margins, in twips.
 constexpr int kTextWidth = 9360;
 
-// Text of a list level's label as \\leveltext holds it: no ';' (it ends
-// the text), no control characters (they stand for levels' numbers).
+// Text of a list level's label as \\leveltext holds it, in UTF-16.
 std::u16string levelChars(std::string_view text)
 {
     std::u16string out;
+    const std::string fit = LevelLabelText(text);
     size_t i = 0;
-    while (i < text.size() && out.size() < 20) {
-        const char32_t cp = NextUtf8(text, i);
-        if (cp < 0x20 || cp == ';' || cp > 0xFFFF) continue;
-        out += char16_t(cp);
-    }
+    while (i < fit.size()) out += char16_t(NextUtf8(fit, i));
     return out;
 }
 

@@ -210,7 +210,9 @@ TEST(RtfWriter, TheFirstSaveIsAFixedPoint)
                       "{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01;}}\\listid6}}{\\*\\listoverridetable"
                       "{\\listoverride\\listid5\\ls1}{\\listoverride\\listid6\\ls2}}\\ls2 x\\par\\pard{\\listtext 7.\\tab}y\\par"
                       "\\ls2\\ilvl4\\intbl z\\cell\\row}"),
-          std::string("{\\rtf1\\sl-240\\slmult1\\tqr\\tb\\tx100\\fi-99999 {\\super\\v a}\\sub\\nosupersub b}")}) {
+          std::string("{\\rtf1\\sl-240\\slmult1\\tqr\\tb\\tx100\\fi-99999 {\\super\\v a}\\sub\\nosupersub b}"),
+          // An old-style label longer, and with more kinds of character, than a list level holds.
+          std::string("{\\rtf1{\\*\\pn\\pnlvlbody\\pndec{\\pntxtb ;<}{\\pntxta )abcdefghijklmnopqrstuvwxyz}}a\\par}")}) {
         auto doc = ReadRtf(in);
         ASSERT_TRUE(doc.has_value()) << in;
         const std::string first = WriteRtf(*doc);
