@@ -356,6 +356,8 @@ bool TMainForm::listDropEvent(QEvent* event)
     return true;
 }
 
+// Drops arrive at the list's viewport, not at the list; a filter there
+// spares a list class of our own. Keys need none: they are the actions'.
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == FileListBox->viewport()

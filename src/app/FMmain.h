@@ -49,6 +49,7 @@ public:
     TZipArchiver FMZipper;
 
 protected:
+    // Only the file list's drops: they arrive at the list's viewport.
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 

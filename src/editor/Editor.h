@@ -39,7 +39,9 @@ public:
     // Error when the file cannot be written (the text stays modified).
     bool SaveFile();
 
+    // Save (asking for a name when needed), then close; the Save button.
     void SaveClick();
+    // Close without saving or asking; the Cancel button.
     void CancelClick();
 
     // Raised after every save with the full path written.
