@@ -57,9 +57,10 @@ TCheckDialog::TCheckDialog(QWidget* parent)
 {
     setWindowTitle(tr("Check"));
     SummaryText = new QLabel;
+    SummaryText->setObjectName(QStringLiteral("SummaryText"));
     SummaryText->setWordWrap(true);
     FindingList = new QTreeWidget;
-    FindingList->setObjectName(QStringLiteral("findings"));
+    FindingList->setObjectName(QStringLiteral("FindingList"));
     FindingList->setColumnCount(3);
     FindingList->setHeaderLabels({tr("Severity"), tr("File"), tr("Finding")});
     FindingList->setRootIsDecorated(false);

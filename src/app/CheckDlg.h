@@ -25,6 +25,7 @@ public:
     // Raised with the file list index of a finding the author double-clicked.
     std::function<void(int entry)> OnSelectEntry;
 
+private:
     QTreeWidget* FindingList;
     QLabel* SummaryText;
 };

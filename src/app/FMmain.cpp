@@ -24,7 +24,6 @@
 #include <QGroupBox>
 #include <QStatusBar>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -65,7 +64,27 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
     setWindowTitle(QApplication::applicationDisplayName());
     setWindowIcon(LoadIcon(QStringLiteral("lanternwright")));
 
+    buildToolBar();
+    buildZipper();
+    buildFileList();
+    buildNameBoxes();
+    buildFlags();
+    buildLayout();
+
+    project_.CurMiss = 0;
+    project_.ViewLang = -1;
+    showNoProject();
+    resize(QSize(513, 474 + 54).expandedTo(sizeHint()));
+    setFixedSize(size());
+}
+
+// The commands along the top, each with its Ctrl key. The keys are window
+// shortcuts: they work from any control of this window, the edit boxes
+// included, and do nothing while their command is disabled.
+void TMainForm::buildToolBar()
+{
     MainToolBar = new QToolBar(tr("Commands"));
+    MainToolBar->setObjectName(QStringLiteral("MainToolBar"));
     MainToolBar->setMovable(false);
     MainToolBar->setFloatable(false);
     MainToolBar->setIconSize(QSize(32, 32));
@@ -73,19 +92,22 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
     MainToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
     addToolBar(MainToolBar);
 
-    auto addCommand = [&](const char* icon, const QString& caption, const QString& hint, const QString& keys) {
+    auto addCommand = [&](const char* name, const char* icon, const QString& caption, const QString& hint, Qt::Key key) {
         QAction* a = MainToolBar->addAction(LoadIcon(QString::fromLatin1(icon)), caption);
-        a->setToolTip(QStringLiteral("%1 (%2)").arg(hint, keys));
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcut(QKeySequence(Qt::CTRL | key));
+        a->setToolTip(QStringLiteral("%1 (%2)").arg(hint, a->shortcut().toString(QKeySequence::NativeText)));
         a->setStatusTip(hint);
         return a;
     };
-    CreateButton = addCommand("new", tr("New"), tr("Start a new fan mission"), QStringLiteral("Ctrl+N"));
-    OpenButton = addCommand("open", tr("Open"), tr("Open a file list"), QStringLiteral("Ctrl+O"));
-    SaveButton = addCommand("save", tr("Save"), tr("Save the file list"), QStringLiteral("Ctrl+S"));
+    CreateButton = addCommand("CreateButton", "new", tr("New"), tr("Start a new fan mission"), Qt::Key_N);
+    OpenButton = addCommand("OpenButton", "open", tr("Open"), tr("Open a file list"), Qt::Key_O);
+    SaveButton = addCommand("SaveButton", "save", tr("Save"), tr("Save the file list"), Qt::Key_S);
     MainToolBar->addSeparator();
-    FMInfoButton = addCommand("info", tr("Info"), tr("Edit the mission info"), QStringLiteral("Ctrl+I"));
+    FMInfoButton = addCommand("FMInfoButton", "info", tr("Info"), tr("Edit the mission info"), Qt::Key_I);
 
     LangMenu = new QMenu(this);
+    LangMenu->setObjectName(QStringLiteral("LangMenu"));
     LangGroup = new QActionGroup(this);
     LangGroup->setExclusive(true);
     for (int i = 0; i < LangCount; ++i) {
@@ -93,10 +115,11 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
         item->setCheckable(true);
         item->setData(i);
         LangGroup->addAction(item);
-        connect(item, &QAction::triggered, this, [this, i] { guarded([&] { LangMenuClick(i); }); });
+        onSignal(item, &QAction::triggered, [this, i] { LangMenuClick(i); });
     }
     connect(LangMenu, &QMenu::aboutToShow, this, &TMainForm::LangMenuPopup);
     LangButton = new QToolButton;
+    LangButton->setObjectName(QStringLiteral("LangButton"));
     LangButton->setText(tr("Lang"));
     LangButton->setToolTip(tr("Change the String Language"));
     LangButton->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -106,16 +129,19 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
     LangButton->setIcon(LoadIcon(QStringLiteral("flag-en")));
     MainToolBar->addWidget(LangButton);
     MainToolBar->addSeparator();
-    CheckButton = addCommand("check", tr("Check"), tr("Check the FM before it ships"), QStringLiteral("Ctrl+K"));
-    ZipButton = addCommand("zip", tr("Zip"), tr("Zip-up the FM files"), QStringLiteral("Ctrl+D"));
+    CheckButton = addCommand("CheckButton", "check", tr("Check"), tr("Check the FM before it ships"), Qt::Key_K);
+    ZipButton = addCommand("ZipButton", "zip", tr("Zip"), tr("Zip-up the FM files"), Qt::Key_D);
 
-    connect(CreateButton, &QAction::triggered, this, [this] { guarded([&] { CreateButtonClick(); }); });
-    connect(OpenButton, &QAction::triggered, this, [this] { guarded([&] { OpenButtonClick(); }); });
-    connect(SaveButton, &QAction::triggered, this, [this] { guarded([&] { SaveButtonClick(); }); });
-    connect(ZipButton, &QAction::triggered, this, [this] { guarded([&] { ZipButtonClick(); }); });
-    connect(CheckButton, &QAction::triggered, this, [this] { guarded([&] { CheckButtonClick(); }); });
-    connect(FMInfoButton, &QAction::triggered, this, [this] { guarded([&] { FMInfoButtonClick(); }); });
+    onSignal(CreateButton, &QAction::triggered, [this] { CreateButtonClick(); });
+    onSignal(OpenButton, &QAction::triggered, [this] { OpenButtonClick(); });
+    onSignal(SaveButton, &QAction::triggered, [this] { SaveButtonClick(); });
+    onSignal(ZipButton, &QAction::triggered, [this] { ZipButtonClick(); });
+    onSignal(CheckButton, &QAction::triggered, [this] { CheckButtonClick(); });
+    onSignal(FMInfoButton, &QAction::triggered, [this] { FMInfoButtonClick(); });
+}
 
+void TMainForm::buildZipper()
+{
     ConfigureFMZipper(FMZipper);
     FMZipper.SetQuestions(&questions_);
     FMZipper.OnProgress = [this](TZipArchiver*, ProgressType kind, const std::string& name, uint64_t size) {
@@ -130,9 +156,14 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
             FMZipper.SetUnattended(true);  // stopping is no error to report
         }
     };
+}
 
-    // The file list on the left, the boxes of the selected entry on the right.
+// The file list with its Add and Remove buttons. Files dropped on the list
+// are added; Delete in the list removes the selected ones.
+void TMainForm::buildFileList()
+{
     FileListBox = new QListWidget;
+    FileListBox->setObjectName(QStringLiteral("FileListBox"));
     FileListBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
     FileListBox->setMinimumWidth(322);
     FileListBox->setToolTip(tr("The files of the fan mission: exactly what Zip packs.\n"
@@ -140,50 +171,85 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
     FileListBox->setAcceptDrops(true);
     FileListBox->viewport()->setAcceptDrops(true);
     FileListBox->viewport()->installEventFilter(this);
-    connect(FileListBox, &QListWidget::itemSelectionChanged, this, [this] { guarded([&] { FileListBoxClick(); }); });
+    onSignal(FileListBox, &QListWidget::itemSelectionChanged, [this] { FileListBoxClick(); });
 
     AddFileButton = new QPushButton(LoadIcon(QStringLiteral("add")), tr("&Add Files"));
+    AddFileButton->setObjectName(QStringLiteral("AddFileButton"));
     RemFileButton = new QPushButton(LoadIcon(QStringLiteral("remove")), tr("&Remove Files"));
-    connect(AddFileButton, &QPushButton::clicked, this, [this] { guarded([&] { AddFileButtonClick(); }); });
-    connect(RemFileButton, &QPushButton::clicked, this, [this] { guarded([&] { RemFileButtonClick(); }); });
+    RemFileButton->setObjectName(QStringLiteral("RemFileButton"));
+    onSignal(AddFileButton, &QPushButton::clicked, [this] { AddFileButtonClick(); });
+    onSignal(RemFileButton, &QPushButton::clicked, [this] { RemFileButtonClick(); });
 
+    // A disabled button ignores the click, so Delete does nothing then.
+    auto* deleteKey = new QAction(FileListBox);
+    deleteKey->setShortcut(QKeySequence(Qt::Key_Delete));
+    deleteKey->setShortcutContext(Qt::WidgetShortcut);
+    FileListBox->addAction(deleteKey);
+    connect(deleteKey, &QAction::triggered, RemFileButton, &QPushButton::click);
+}
+
+// The names of the FM and of the selected mission, in the language shown.
+void TMainForm::buildNameBoxes()
+{
     FMInfoBox = new QGroupBox(tr("Fan Mission"));
+    FMInfoBox->setObjectName(QStringLiteral("FMInfoBox"));
     FMName = new THEdit;
+    FMName->setObjectName(QStringLiteral("FMName"));
     FMShortName = new THEdit;
+    FMShortName->setObjectName(QStringLiteral("FMShortName"));
     auto* fmLayout = new QVBoxLayout(FMInfoBox);
     fmLayout->addWidget(buddyLabel(tr("FM &Name"), FMName));
     fmLayout->addWidget(FMName);
     fmLayout->addWidget(buddyLabel(tr("&File Name"), FMShortName));
     fmLayout->addWidget(FMShortName);
-    connect(FMName, &QLineEdit::textChanged, this, [this] { guarded([&] { FMNameChange(); }); });
-    connect(FMShortName, &QLineEdit::textChanged, this, [this] { guarded([&] { FMShortNameChange(); }); });
+    onSignal(FMName, &QLineEdit::textChanged, [this] { FMNameChange(); });
+    onSignal(FMShortName, &QLineEdit::textChanged, [this] { FMShortNameChange(); });
 
     MissInfoBox = new QGroupBox(tr("Mission"));
+    MissInfoBox->setObjectName(QStringLiteral("MissInfoBox"));
     MissName = new THEdit;
+    MissName->setObjectName(QStringLiteral("MissName"));
     MissShortName = new THEdit;
-    BriefingCheck = new QCheckBox(tr("No &Briefing Movie"));
-    CutsceneCheck = new QCheckBox(tr("&Cutscene Movie"));
-    LoadoutCheck = new QCheckBox(tr("No Loadout &Screen"));
-    BriefingCheck->setProperty("tag", 1);
-    LoadoutCheck->setProperty("tag", 2);
-    CutsceneCheck->setProperty("tag", 3);
+    MissShortName->setObjectName(QStringLiteral("MissShortName"));
     auto* missLayout = new QVBoxLayout(MissInfoBox);
     missLayout->addWidget(buddyLabel(tr("&Long Name"), MissName));
     missLayout->addWidget(MissName);
     missLayout->addWidget(buddyLabel(tr("S&hort Name"), MissShortName));
     missLayout->addWidget(MissShortName);
+    for (THEdit* e : {MissName, MissShortName})
+        onSignal(e, &QLineEdit::textChanged, [this, e] { MissNameChange(e); });
+}
+
+// The mission's flags, below its names; each check box's tag is the flag
+// number of the flag file.
+void TMainForm::buildFlags()
+{
+    BriefingCheck = new QCheckBox(tr("No &Briefing Movie"));
+    BriefingCheck->setObjectName(QStringLiteral("BriefingCheck"));
+    CutsceneCheck = new QCheckBox(tr("&Cutscene Movie"));
+    CutsceneCheck->setObjectName(QStringLiteral("CutsceneCheck"));
+    LoadoutCheck = new QCheckBox(tr("No Loadout &Screen"));
+    LoadoutCheck->setObjectName(QStringLiteral("LoadoutCheck"));
+    BriefingCheck->setProperty("tag", 1);
+    LoadoutCheck->setProperty("tag", 2);
+    CutsceneCheck->setProperty("tag", 3);
+    auto* missLayout = static_cast<QVBoxLayout*>(MissInfoBox->layout());
     missLayout->addWidget(BriefingCheck);
     missLayout->addWidget(LoadoutCheck);
     missLayout->addWidget(CutsceneCheck);
-    for (THEdit* e : {MissName, MissShortName})
-        connect(e, &QLineEdit::textChanged, this, [this, e] { guarded([&] { MissNameChange(e); }); });
     for (QCheckBox* c : {BriefingCheck, CutsceneCheck, LoadoutCheck})
-        connect(c, &QCheckBox::clicked, this, [this, c] { guarded([&] { MissFlagCheckClick(c); }); });
+        onSignal(c, &QCheckBox::clicked, [this, c] { MissFlagCheckClick(c); });
 
     InfoButton = new QPushButton(LoadIcon(QStringLiteral("edit")), tr("&Edit File"));
+    InfoButton->setObjectName(QStringLiteral("InfoButton"));
     InfoButton->setToolTip(tr("Edit this file in the editor window"));
-    connect(InfoButton, &QPushButton::clicked, this, [this] { guarded([&] { InfoButtonClick(); }); });
+    onSignal(InfoButton, &QPushButton::clicked, [this] { InfoButtonClick(); });
+}
 
+// The file list on the left, the boxes of the selected entry on the right,
+// the status line below.
+void TMainForm::buildLayout()
+{
     auto* right = new QVBoxLayout;
     right->addWidget(AddFileButton);
     right->addWidget(RemFileButton);
@@ -208,24 +274,12 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
     setCentralWidget(central);
 
     statusLabel_ = new QLabel;
+    statusLabel_->setObjectName(QStringLiteral("StatusLabel"));
     statusBar()->addWidget(statusLabel_, 1);
     statusBar()->setSizeGripEnabled(false);
-
-    // Keys are seen before any control (the edits included) acts on them.
-    qApp->installEventFilter(this);
-
-    project_.CurMiss = 0;
-    project_.ViewLang = -1;
-    showNoProject();
-    resize(QSize(513, 474 + 54).expandedTo(sizeHint()));
-    setFixedSize(size());
 }
 
-TMainForm::~TMainForm()
-{
-    qApp->removeEventFilter(this);
-    delete FProgress;
-}
+TMainForm::~TMainForm() { delete FProgress; }
 
 void TMainForm::guarded(const std::function<void()>& command)
 {
@@ -280,29 +334,6 @@ void TMainForm::showAgain(bool project)
     }
 }
 
-QAction* TMainForm::shortcutAction(int key) const
-{
-    switch (key) {
-    case Qt::Key_N: return CreateButton;
-    case Qt::Key_O: return OpenButton;
-    case Qt::Key_S: return SaveButton;
-    case Qt::Key_I: return FMInfoButton;
-    case Qt::Key_D: return ZipButton;
-    case Qt::Key_K: return CheckButton;
-    default: return nullptr;
-    }
-}
-
-bool TMainForm::formKeyDown(int key, Qt::KeyboardModifiers mods)
-{
-    if ((mods & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier)) != Qt::ControlModifier)
-        return false;
-    QAction* item = shortcutAction(key);
-    if (!item) return false;
-    if (item->isEnabled() && !FProgress) item->trigger();
-    return true;
-}
-
 bool TMainForm::listDropEvent(QEvent* event)
 {
     // Files dropped on the list are added as Add Files adds them.
@@ -325,32 +356,14 @@ bool TMainForm::listDropEvent(QEvent* event)
     return true;
 }
 
+// Drops arrive at the list's viewport, not at the list; a filter there
+// spares a list class of our own. Keys need none: they are the actions'.
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == FileListBox->viewport()
         && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove || event->type() == QEvent::Drop))
         return listDropEvent(event);
-    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
-        return QMainWindow::eventFilter(watched, event);
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget || widget->window() != this)
-        return QMainWindow::eventFilter(watched, event);
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (event->type() == QEvent::ShortcutOverride) {
-        // Claim our keys so no edit box takes them as its own.
-        const auto mods = key->modifiers();
-        if ((mods & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier)) == Qt::ControlModifier
-            && shortcutAction(key->key())) {
-            event->accept();
-            return true;
-        }
-        return false;
-    }
-    if (watched == FileListBox && key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
-        if (RemFileButton->isEnabled()) RemFileButton->click();
-        return true;
-    }
-    return formKeyDown(key->key(), key->modifiers()) || QMainWindow::eventFilter(watched, event);
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TMainForm::SetEditor(TEditorForm* editor)

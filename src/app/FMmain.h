@@ -41,6 +41,74 @@ public:
     // Opens a list file as Open does, without its file dialog.
     bool OpenListFile(const QString& path);
 
+    // The check's window, once the check has run.
+    TCheckDialog* CheckDialog() const { return checkDialog_; }
+    // The progress window, while an archive is being written.
+    TZipProgress* Progress() const { return FProgress; }
+
+    TZipArchiver FMZipper;
+
+protected:
+    // Only the file list's drops: they arrive at the list's viewport.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // The parts of the window, built in this order by the constructor.
+    void buildToolBar();
+    void buildZipper();
+    void buildFileList();
+    void buildNameBoxes();
+    void buildFlags();
+    void buildLayout();
+
+    // Runs a command; an error it raises is shown, the project and the
+    // window return to where they were before it, and the command ends.
+    void guarded(const std::function<void()>& command);
+    // Connects a signal to a command of the window, run through guarded().
+    template <class Sender, class Signal>
+    void onSignal(Sender* sender, Signal signal, std::function<void()> command)
+    {
+        connect(sender, signal, this, [this, command = std::move(command)] { guarded(command); });
+    }
+
+    void CreateButtonClick();
+    void OpenButtonClick();
+    void SaveButtonClick();
+    void AddFileButtonClick();
+    void RemFileButtonClick();
+    void FileListBoxClick();
+    void LangMenuPopup();
+    void LangMenuClick(int lang);
+    void FMNameChange();
+    void FMShortNameChange();
+    void MissNameChange(THEdit* sender);
+    void MissFlagCheckClick(QCheckBox* sender);
+    void ZipButtonClick();
+    void CheckButtonClick();
+    void FMInfoButtonClick();
+    void InfoButtonClick();
+    void InfoFileSaved(QObject* sender, const QString& name);
+    void FMZipperProgress(ProgressType kind, const std::string& fileName, uint64_t size);
+    void ShowZipProgress();
+    void HideZipProgress();
+
+    bool listDropEvent(QEvent* event);
+    bool editorVisible() const;
+    bool closeEditor();
+    bool saveEditor();
+    // The window again from the project, after a command was undone.
+    void showAgain(bool project);
+    void fillFileList();
+    void appendListEntries(size_t from);
+    void refreshCheck();
+    void showProject();
+    void showNoProject();
+    void showMissionBox();
+    void setLangImage();
+    QString viewText(const FileText& t) const;
+    std::vector<int> selectedRows() const;
+
     QToolBar* MainToolBar;
     QAction* CreateButton;
     QAction* OpenButton;
@@ -64,58 +132,6 @@ public:
     QCheckBox* CutsceneCheck;
     QCheckBox* LoadoutCheck;
     QPushButton* InfoButton;
-
-    void CreateButtonClick();
-    void OpenButtonClick();
-    void SaveButtonClick();
-    void AddFileButtonClick();
-    void RemFileButtonClick();
-    void FileListBoxClick();
-    void LangMenuPopup();
-    void LangMenuClick(int lang);
-    void FMNameChange();
-    void FMShortNameChange();
-    void MissNameChange(THEdit* sender);
-    void MissFlagCheckClick(QCheckBox* sender);
-    void ZipButtonClick();
-    void CheckButtonClick();
-    // The check's window, once the check has run.
-    TCheckDialog* CheckDialog() const { return checkDialog_; }
-    void FMInfoButtonClick();
-    void InfoButtonClick();
-    void InfoFileSaved(QObject* sender, const QString& name);
-    void FMZipperProgress(ProgressType kind, const std::string& fileName, uint64_t size);
-    void ShowZipProgress();
-    void HideZipProgress();
-
-    TZipArchiver FMZipper;
-    TZipProgress* Progress() const { return FProgress; }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
-private:
-    // Runs a command; an error it raises is shown, the project and the
-    // window return to where they were before it, and the command ends.
-    void guarded(const std::function<void()>& command);
-    bool formKeyDown(int key, Qt::KeyboardModifiers mods);
-    QAction* shortcutAction(int key) const;
-    bool listDropEvent(QEvent* event);
-    bool editorVisible() const;
-    bool closeEditor();
-    bool saveEditor();
-    // The window again from the project, after a command was undone.
-    void showAgain(bool project);
-    void fillFileList();
-    void appendListEntries(size_t from);
-    void refreshCheck();
-    void showProject();
-    void showNoProject();
-    void showMissionBox();
-    void setLangImage();
-    QString viewText(const FileText& t) const;
-    std::vector<int> selectedRows() const;
 
     GuiQuestions& questions_;
     Project& project_;

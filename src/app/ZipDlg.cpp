@@ -30,11 +30,15 @@ TZipProgress::TZipProgress(QWidget* parent)
     setWindowTitle(tr("Zipping FM"));
     setModal(false);
     TotalText = new QLabel(tr("Creating fan mission..."));
+    TotalText->setObjectName(QStringLiteral("TotalText"));
     ItemText = new QLabel;
+    ItemText->setObjectName(QStringLiteral("ItemText"));
     ItemText->setTextFormat(Qt::PlainText);
     ItemText->setMinimumWidth(200);
     ItemProgress = new QProgressBar;
+    ItemProgress->setObjectName(QStringLiteral("ItemProgress"));
     TotalProgress = new QProgressBar;
+    TotalProgress->setObjectName(QStringLiteral("TotalProgress"));
     for (QProgressBar* bar : {ItemProgress, TotalProgress}) {
         bar->setRange(0, 100);
         bar->setValue(0);
@@ -43,6 +47,7 @@ TZipProgress::TZipProgress(QWidget* parent)
     }
     // A long run can be stopped; nothing of it is left behind then.
     CancelButton = new QPushButton(tr("Cancel"));
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
     connect(CancelButton, &QPushButton::clicked, this, [this] {
         cancelled_ = true;
         CancelButton->setEnabled(false);

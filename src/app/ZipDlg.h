@@ -17,12 +17,6 @@ class TZipProgress : public QDialog {
 public:
     explicit TZipProgress(QWidget* parent = nullptr);
 
-    QLabel* TotalText;
-    QLabel* ItemText;
-    QProgressBar* ItemProgress;
-    QProgressBar* TotalProgress;
-    QPushButton* CancelButton;
-
     // The user asked to stop the run.
     bool Cancelled() const { return cancelled_; }
 
@@ -40,6 +34,12 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    QLabel* TotalText;
+    QLabel* ItemText;
+    QProgressBar* ItemProgress;
+    QProgressBar* TotalProgress;
+    QPushButton* CancelButton;
+
     // Progress bars count in ints; large runs are shown in scaled units.
     static int scaled(uint64_t v, uint64_t max);
     static int barMaximum(uint64_t max);

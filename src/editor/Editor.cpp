@@ -13,7 +13,6 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
-#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
@@ -45,6 +44,7 @@ TEditorForm::TEditorForm(GuiQuestions& questions, QWidget* parent)
     resize(628, 428);
 
     EditText = new TOLEEdit;
+    EditText->setObjectName(QStringLiteral("EditText"));
     EditText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     EditText->setTabChangesFocus(false);
     QFont controlFont(QStringLiteral("Arial"));
@@ -52,8 +52,9 @@ TEditorForm::TEditorForm(GuiQuestions& questions, QWidget* parent)
     EditText->setFont(controlFont);
     setCentralWidget(EditText);
 
-    auto makeBar = [&](const QString& title) {
+    auto makeBar = [&](const char* name, const QString& title) {
         auto* bar = new QToolBar(title);
+        bar->setObjectName(QString::fromLatin1(name));
         bar->setMovable(false);
         bar->setFloatable(false);
         bar->setIconSize(QSize(24, 24));
@@ -62,29 +63,33 @@ TEditorForm::TEditorForm(GuiQuestions& questions, QWidget* parent)
         addToolBar(bar);
         return bar;
     };
-    EditBar = makeBar(tr("Edit"));
-    auto add = [](QToolBar* bar, const char* icon, const QString& caption, bool checkable = false) {
+    EditBar = makeBar("EditBar", tr("Edit"));
+    auto add = [](QToolBar* bar, const char* name, const char* icon, const QString& caption, bool checkable = false) {
         QAction* a = bar->addAction(LoadIcon(QString::fromLatin1(icon)), caption);
+        a->setObjectName(QString::fromLatin1(name));
         a->setCheckable(checkable);
         return a;
     };
-    SaveButton = add(EditBar, "ed-save", tr("Save"));
-    CancelButton = add(EditBar, "ed-cancel", tr("Cancel"));
+    SaveButton = add(EditBar, "SaveButton", "ed-save", tr("Save"));
+    CancelButton = add(EditBar, "CancelButton", "ed-cancel", tr("Cancel"));
     EditBar->addSeparator();
-    UndoButton = add(EditBar, "ed-undo", tr("Undo"));
-    RedoButton = add(EditBar, "ed-redo", tr("Redo"));
-    CutButton = add(EditBar, "ed-cut", tr("Cut"));
-    CopyButton = add(EditBar, "ed-copy", tr("Copy"));
-    PasteButton = add(EditBar, "ed-paste", tr("Paste"));
+    UndoButton = add(EditBar, "UndoButton", "ed-undo", tr("Undo"));
+    RedoButton = add(EditBar, "RedoButton", "ed-redo", tr("Redo"));
+    CutButton = add(EditBar, "CutButton", "ed-cut", tr("Cut"));
+    CopyButton = add(EditBar, "CopyButton", "ed-copy", tr("Copy"));
+    PasteButton = add(EditBar, "PasteButton", "ed-paste", tr("Paste"));
     EditBar->addSeparator();
     // The formatting buttons stand in a second row.
     addToolBarBreak();
-    FormatBar = makeBar(tr("Format"));
+    FormatBar = makeBar("FormatBar", tr("Format"));
 
     FontMenu = new QMenu(this);
+    FontMenu->setObjectName(QStringLiteral("FontMenu"));
     SizeMenu = new QMenu(this);
-    auto dropDown = [&](const char* icon, const QString& caption, QMenu* menu) {
+    SizeMenu->setObjectName(QStringLiteral("SizeMenu"));
+    auto dropDown = [&](const char* name, const char* icon, const QString& caption, QMenu* menu) {
         auto* b = new QToolButton;
+        b->setObjectName(QString::fromLatin1(name));
         b->setIcon(LoadIcon(QString::fromLatin1(icon)));
         b->setText(caption);
         b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -95,37 +100,50 @@ TEditorForm::TEditorForm(GuiQuestions& questions, QWidget* parent)
         FormatBar->addWidget(b);
         return b;
     };
-    FontButton = dropDown("ed-font", tr("Font"), FontMenu);
-    SizeButton = dropDown("ed-size", tr("Size"), SizeMenu);
-    BoldButton = add(FormatBar, "ed-bold", tr("Bold"), true);
-    ItalicButton = add(FormatBar, "ed-italic", tr("Italic"), true);
-    ULineButton = add(FormatBar, "ed-uline", tr("ULine"), true);
+    FontButton = dropDown("FontButton", "ed-font", tr("Font"), FontMenu);
+    SizeButton = dropDown("SizeButton", "ed-size", tr("Size"), SizeMenu);
+    BoldButton = add(FormatBar, "BoldButton", "ed-bold", tr("Bold"), true);
+    ItalicButton = add(FormatBar, "ItalicButton", "ed-italic", tr("Italic"), true);
+    ULineButton = add(FormatBar, "ULineButton", "ed-uline", tr("ULine"), true);
     FormatBar->addSeparator();
-    LeftButton = add(FormatBar, "ed-left", tr("Left"), true);
-    CenterButton = add(FormatBar, "ed-center", tr("Center"), true);
-    RightButton = add(FormatBar, "ed-right", tr("Right"), true);
+    LeftButton = add(FormatBar, "LeftButton", "ed-left", tr("Left"), true);
+    CenterButton = add(FormatBar, "CenterButton", "ed-center", tr("Center"), true);
+    RightButton = add(FormatBar, "RightButton", "ed-right", tr("Right"), true);
     FormatBar->addSeparator();
     alignGroup_ = new QActionGroup(this);
     alignGroup_->setExclusive(true);
     for (QAction* a : {LeftButton, CenterButton, RightButton}) alignGroup_->addAction(a);
     LeftButton->setChecked(true);
-    BoldButton->setToolTip(tr("Bold (Ctrl+B)"));
-    ItalicButton->setToolTip(tr("Italic (Ctrl+I)"));
-    ULineButton->setToolTip(tr("Underline (Ctrl+U)"));
-    LeftButton->setToolTip(tr("Align left (Ctrl+L)"));
-    CenterButton->setToolTip(tr("Centre (Ctrl+E)"));
-    RightButton->setToolTip(tr("Align right (Ctrl+R)"));
-    SaveButton->setToolTip(tr("Save and close (Ctrl+S)"));
+    // Window shortcuts: they act from the text too, before it sees the key
+    // (Ctrl+I would type a tab there). Triggering a check button flips it,
+    // then runs its command; an alignment button stays down in its group.
+    auto withKey = [](QAction* a, Qt::Key key, const QString& hint) {
+        a->setShortcut(QKeySequence(Qt::CTRL | key));
+        a->setToolTip(QStringLiteral("%1 (%2)").arg(hint, a->shortcut().toString(QKeySequence::NativeText)));
+    };
+    withKey(BoldButton, Qt::Key_B, tr("Bold"));
+    withKey(ItalicButton, Qt::Key_I, tr("Italic"));
+    withKey(ULineButton, Qt::Key_U, tr("Underline"));
+    withKey(LeftButton, Qt::Key_L, tr("Align left"));
+    withKey(CenterButton, Qt::Key_E, tr("Centre"));
+    withKey(RightButton, Qt::Key_R, tr("Align right"));
+    withKey(SaveButton, Qt::Key_S, tr("Save and close"));
     CancelButton->setToolTip(tr("Close without saving"));
 
     TextMenu = new QMenu(this);
-    UndoTextMenu = TextMenu->addAction(tr("Undo"));
-    RedoTextMenu = TextMenu->addAction(tr("Redo"));
+    TextMenu->setObjectName(QStringLiteral("TextMenu"));
+    auto item = [&](const char* name, const QString& caption) {
+        QAction* a = TextMenu->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        return a;
+    };
+    UndoTextMenu = item("UndoTextMenu", tr("Undo"));
+    RedoTextMenu = item("RedoTextMenu", tr("Redo"));
     TextMenu->addSeparator();
-    CutTextMenu = TextMenu->addAction(tr("Cut"));
-    CopyTextMenu = TextMenu->addAction(tr("Copy"));
-    PasteTextMenu = TextMenu->addAction(tr("Paste"));
-    ClearTextMenu = TextMenu->addAction(tr("Delete"));
+    CutTextMenu = item("CutTextMenu", tr("Cut"));
+    CopyTextMenu = item("CopyTextMenu", tr("Copy"));
+    PasteTextMenu = item("PasteTextMenu", tr("Paste"));
+    ClearTextMenu = item("ClearTextMenu", tr("Delete"));
     EditText->SetPopupMenu(TextMenu);
 
     auto* sizes = new QActionGroup(this);
@@ -138,6 +156,7 @@ TEditorForm::TEditorForm(GuiQuestions& questions, QWidget* parent)
     }
     SizeMenu->addSeparator();
     SelectSizeMenu = SizeMenu->addAction(tr("Other..."));
+    SelectSizeMenu->setObjectName(QStringLiteral("SelectSizeMenu"));
     onTriggered(SelectSizeMenu, [this] {
         const int current = std::abs(EditText->SelAttributes().Size());
         if (const auto size = questions_.AskNumber("Font Size", "Size in points:", current > 0 ? current : 12, 1, 1638))
@@ -168,7 +187,6 @@ TEditorForm::TEditorForm(GuiQuestions& questions, QWidget* parent)
     EditText->SetQuestions(&questions_);
     EditText->OnChange = [this](QObject*) { EditTextChange(); };
     EditText->OnSelectionChange = [this](QObject*) { SelectionChange(); };
-    EditText->installEventFilter(this);
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &TEditorForm::UpdatePasteButtons);
 
     FillFontMenu();
@@ -188,6 +206,7 @@ void TEditorForm::guarded(const std::function<void()>& command)
     }
 }
 
+// Each action is connected once, here, so every command has the guard.
 void TEditorForm::onTriggered(QAction* action, std::function<void()> command)
 {
     connect(action, &QAction::triggered, this, [this, command = std::move(command)] { guarded(command); });
@@ -447,49 +466,6 @@ void TEditorForm::UpdatePasteButtons()
             }
     PasteButton->setEnabled(can);
     PasteTextMenu->setEnabled(can);
-}
-
-QAction* TEditorForm::shortcutAction(int key) const
-{
-    switch (key) {
-    case Qt::Key_S: return SaveButton;
-    case Qt::Key_B: return BoldButton;
-    case Qt::Key_I: return ItalicButton;
-    case Qt::Key_U: return ULineButton;
-    case Qt::Key_L: return LeftButton;
-    case Qt::Key_E: return CenterButton;
-    case Qt::Key_R: return RightButton;
-    default: return nullptr;
-    }
-}
-
-bool TEditorForm::FormKeyDown(int key, Qt::KeyboardModifiers mods)
-{
-    if ((mods & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier)) != Qt::ControlModifier)
-        return false;
-    QAction* action = shortcutAction(key);
-    if (!action) return false;
-    // Triggering a check button flips its state, then runs its handler; an
-    // alignment button stays down in its group.
-    if (action->isEnabled()) action->trigger();  // the action's own guard shows any error
-    return true;
-}
-
-bool TEditorForm::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == EditText && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (event->type() == QEvent::ShortcutOverride) {
-            // Our shortcuts are not the text's: Ctrl+I would type a tab.
-            if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier && shortcutAction(key->key())) {
-                event->accept();
-                return true;
-            }
-            return false;
-        }
-        if (FormKeyDown(key->key(), key->modifiers())) return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 } // namespace lw

@@ -39,11 +39,37 @@ public:
     // Error when the file cannot be written (the text stays modified).
     bool SaveFile();
 
+    // Save (asking for a name when needed), then close; the Save button.
     void SaveClick();
+    // Close without saving or asking; the Cancel button.
     void CancelClick();
 
     // Raised after every save with the full path written.
     std::function<void(QObject* sender, const QString& name)> OnSaveFile;
+
+    // The buttons and menus again from the text's selection and from the
+    // clipboard.
+    void SelectionChange();
+    void UpdatePasteButtons();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    enum class EditorFont { Proportional, FixedPitch };
+    void ResetEditor(EditorFont font);
+    void FillFontMenu();
+    static void CheckMenuCaption(QMenu* menu, const QString& text);
+    void EditTextChange();
+    void setStyleFlag(unsigned flag, bool on);
+    void FontSizeClick(int points);
+    void writeTo(const QString& path);
+    void showTitle();
+    // Runs a command of the window; an error it raises is shown and the
+    // window stays as it was, the text still modified.
+    void guarded(const std::function<void()>& command);
+    void onTriggered(QAction* action, std::function<void()> command);
 
     QToolBar* EditBar;
     QToolBar* FormatBar;
@@ -73,31 +99,6 @@ public:
     QMenu* FontMenu;
     QMenu* SizeMenu;
     QAction* SelectSizeMenu;
-
-    void SelectionChange();
-    void UpdatePasteButtons();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    enum class EditorFont { Proportional, FixedPitch };
-    void ResetEditor(EditorFont font);
-    void FillFontMenu();
-    static void CheckMenuCaption(QMenu* menu, const QString& text);
-    void EditTextChange();
-    bool FormKeyDown(int key, Qt::KeyboardModifiers mods);
-    QAction* shortcutAction(int key) const;
-    void setStyleFlag(unsigned flag, bool on);
-    void FontSizeClick(int points);
-    void writeTo(const QString& path);
-    void showTitle();
-    // Runs a command of the window; an error it raises is shown and the
-    // window stays as it was, the text still modified.
-    void guarded(const std::function<void()>& command);
-    void onTriggered(QAction* action, std::function<void()> command);
 
     GuiQuestions& questions_;
     QString FFileName;

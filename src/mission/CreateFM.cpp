@@ -27,8 +27,10 @@ TCreateDialog::TCreateDialog(GuiQuestions& questions, QWidget* parent)
 
     auto* dirBox = new QGroupBox(tr("FM Directory"));
     FMDirEdit = new QLineEdit;
+    FMDirEdit->setObjectName(QStringLiteral("FMDirEdit"));
     FMDirEdit->setPlaceholderText(tr("The game directory the mission was built in"));
     FMDirButton = new QPushButton(QStringLiteral("..."));
+    FMDirButton->setObjectName(QStringLiteral("FMDirButton"));
     FMDirButton->setIcon(LoadIcon(QStringLiteral("folder")));
     FMDirButton->setToolTip(tr("Browse for the FM directory"));
     auto* dirRow = new QHBoxLayout(dirBox);
@@ -37,6 +39,7 @@ TCreateDialog::TCreateDialog(GuiQuestions& questions, QWidget* parent)
 
     auto* gameBox = new QGroupBox(tr("Game Type"));
     GameType = new QButtonGroup(this);
+    GameType->setObjectName(QStringLiteral("GameType"));
     auto* gameRow = new QHBoxLayout(gameBox);
     for (int g = 0; g < GameCount; ++g) {
         auto* radio = new QRadioButton(QString::fromUtf8(GameLabels[size_t(g)]));
@@ -47,6 +50,7 @@ TCreateDialog::TCreateDialog(GuiQuestions& questions, QWidget* parent)
 
     auto* langBox = new QGroupBox(tr("Language"));
     LangSelect = new QComboBox;
+    LangSelect->setObjectName(QStringLiteral("LangSelect"));
     for (const char* name : LangNames) LangSelect->addItem(QString::fromUtf8(name));
     LangSelect->setMaxVisibleItems(5);
     LangSelect->setCurrentIndex(0);
@@ -57,7 +61,9 @@ TCreateDialog::TCreateDialog(GuiQuestions& questions, QWidget* parent)
 
     auto* titleBox = new QGroupBox(tr("FM Title"));
     NameEdit = new QLineEdit;
+    NameEdit->setObjectName(QStringLiteral("NameEdit"));
     ShortNameEdit = new QLineEdit;
+    ShortNameEdit->setObjectName(QStringLiteral("ShortNameEdit"));
     ShortNameEdit->setToolTip(tr("The archive's file name: no blanks, slashes or  : * ? \" < > |"));
     auto* form = new QFormLayout(titleBox);
     form->addRow(tr("FM Name"), NameEdit);
@@ -66,6 +72,8 @@ TCreateDialog::TCreateDialog(GuiQuestions& questions, QWidget* parent)
     auto* buttons = new QDialogButtonBox;
     OkButton = buttons->addButton(QDialogButtonBox::Ok);
     CancelButton = buttons->addButton(QDialogButtonBox::Cancel);
+    OkButton->setObjectName(QStringLiteral("OkButton"));
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(FMDirButton, &QPushButton::clicked, this, &TCreateDialog::FMDirButtonClick);

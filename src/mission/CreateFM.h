@@ -25,6 +25,16 @@ public:
     // What the main window reads after OK.
     CreateEntries Entries() const;
 
+    // The game's radio button, or none checked for a game out of range.
+    void SetGame(int game);
+    int Game() const;
+
+protected:
+    void done(int result) override;  // validates before closing with OK
+
+private:
+    void FMDirButtonClick();
+
     QLineEdit* FMDirEdit;
     QPushButton* FMDirButton;
     QButtonGroup* GameType;
@@ -34,15 +44,6 @@ public:
     QPushButton* OkButton;
     QPushButton* CancelButton;
 
-    void SetGame(int game);
-    int Game() const;
-
-    void FMDirButtonClick();
-
-protected:
-    void done(int result) override;  // validates before closing with OK
-
-private:
     GuiQuestions& questions_;
 };
 

@@ -27,6 +27,8 @@ TGameTypeDialog::TGameTypeDialog(QWidget* parent)
     T1Button = new QRadioButton(QStringLiteral("Thief 1"), bevel);
     T2Button = new QRadioButton(QStringLiteral("Thief 2"), bevel);
     T2xButton = new QRadioButton(QStringLiteral("Thief 2x"), bevel);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label2->setObjectName(QStringLiteral("Label2"));
     T1Button->setObjectName(QStringLiteral("T1Button"));
     T2Button->setObjectName(QStringLiteral("T2Button"));
     T2xButton->setObjectName(QStringLiteral("T2xButton"));

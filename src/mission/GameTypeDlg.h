@@ -21,6 +21,10 @@ public:
     // -1 until a game is picked.
     int SelectedGame() const { return selectedGame_; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
     QLabel* Label1;
     QLabel* Label2;
     QRadioButton* T1Button;
@@ -29,10 +33,6 @@ public:
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
-private:
     void FormShow();
     void GameTypeClick(QRadioButton* button);
 

@@ -12,6 +12,7 @@
 #include "support/ImmutableDir.h"
 #include "support/ScriptedGuiQuestions.h"
 #include "support/TempDir.h"
+#include "support/WindowParts.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -26,6 +27,10 @@
 #include <set>
 
 using namespace lw;
+using lw::test::activate;
+using lw::test::Child;
+using lw::test::editText;
+using lw::test::fileList;
 using lw::test::FileSizeLimit;
 using lw::test::ImmutableDir;
 using lw::test::ScriptedGuiQuestions;
@@ -88,10 +93,10 @@ void drive(TEditorForm& editor, ScriptedGuiQuestions& q, Edge e)
 {
     switch (e) {
     case Edge::SaveButton:
-        QTest::mouseClick(editor.EditBar->widgetForAction(editor.SaveButton), Qt::LeftButton);
+        QTest::mouseClick(Child<QToolBar>(editor, "EditBar")->widgetForAction(Child<QAction>(editor, "SaveButton")), Qt::LeftButton);
         break;
     case Edge::CtrlS:
-        QCoreApplication::postEvent(editor.EditText, new QKeyEvent(QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier));
+        QCoreApplication::postEvent(editText(editor), new QKeyEvent(QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier));
         break;
     case Edge::CloseYes:
         q.core.answers.push_back(Answer::Yes);
@@ -111,15 +116,15 @@ struct MainWindow {
     explicit MainWindow(const fs::path& fm)
     {
         form.SetCreateDialog(&create);
-        form.show();
+        QVERIFY(activate(form));
         q.dialogs.push_back([fm](QDialog& d) {
             auto& c = static_cast<TCreateDialog&>(d);
-            c.FMDirEdit->setText(QString::fromStdString(fm.string()));
+            Child<QLineEdit>(c, "FMDirEdit")->setText(QString::fromStdString(fm.string()));
             c.SetGame(GameThief2);
-            c.ShortNameEdit->setText("bell");
+            Child<QLineEdit>(c, "ShortNameEdit")->setText("bell");
             c.accept();
         });
-        QTest::keyClick(form.FileListBox, Qt::Key_N, Qt::ControlModifier);
+        QTest::keyClick(fileList(form), Qt::Key_N, Qt::ControlModifier);
     }
 };
 
@@ -143,9 +148,9 @@ void FailureMatrixTest::editorSaveKeepsTheText()
             ScriptedGuiQuestions q;
             TEditorForm editor(q);
             editor.LoadFile(QString::fromStdString(target));
-            editor.show();
-            editor.EditText->insertPlainText("A new first line that is longer than the limit. ");
-            QVERIFY2(editor.EditText->Modified(), where);
+            QVERIFY2(activate(editor), where);
+            editText(editor)->insertPlainText("A new first line that is longer than the limit. ");
+            QVERIFY2(editText(editor)->Modified(), where);
             const std::set<std::string> before = namesIn(t.path() / "fm");
             q.core.saveFiles.push_back(target);  // asked only when the file is gone
             {
@@ -159,8 +164,8 @@ void FailureMatrixTest::editorSaveKeepsTheText()
             QVERIFY2(q.core.messages.size() == 1, where);
             QVERIFY2(QString::fromStdString(q.core.messages[0]).contains("fminfo.txt"), where);
             QVERIFY2(editor.isVisible(), where);
-            QVERIFY2(editor.EditText->Modified(), where);
-            QVERIFY2(editor.EditText->toPlainText().startsWith("A new first line"), where);
+            QVERIFY2(editText(editor)->Modified(), where);
+            QVERIFY2(editText(editor)->toPlainText().startsWith("A new first line"), where);
             if (f == Failure::ReadOnlyFolder || f == Failure::DiskFull) {
                 QCOMPARE(t.read("fm/fminfo.txt"), std::string("old"));
                 QCOMPARE(namesIn(t.path() / "fm"), before);
@@ -187,8 +192,8 @@ void FailureMatrixTest::listSaveKeepsTheProject()
         auto& q = w.q;
         auto& project = w.project;
         auto& form = w.form;
-        QCOMPARE(form.FileListBox->count(), 2);
-        QTest::keyClick(form.FileListBox, Qt::Key_S, Qt::ControlModifier);  // the list dialog is cancelled
+        QCOMPARE(fileList(form)->count(), 2);
+        QTest::keyClick(fileList(form), Qt::Key_S, Qt::ControlModifier);  // the list dialog is cancelled
         const std::string flags = t.read("fm/strings/missflag.str");
         QVERIFY(flags.size() < 30);
         // The list goes to its own folder, where the failure is; when the
@@ -202,7 +207,7 @@ void FailureMatrixTest::listSaveKeepsTheProject()
                 qInfo("%s: cannot be arranged here, skipped", where.constData());
                 continue;
             }
-            QTest::keyClick(form.FileListBox, Qt::Key_S, Qt::ControlModifier);
+            QTest::keyClick(fileList(form), Qt::Key_S, Qt::ControlModifier);
         }
         QVERIFY2(q.core.messages.size() == 1, where);
         const QString message = QString::fromStdString(q.core.messages[0]);
@@ -214,9 +219,9 @@ void FailureMatrixTest::listSaveKeepsTheProject()
             QCOMPARE(namesIn(target.parent_path()), before);
             if (f != Failure::TargetIsDirectory) QCOMPARE(t.read("lists/bell.lst"), std::string("old"));
         }
-        QVERIFY2(form.isVisible() && form.SaveButton->isEnabled(), where);
-        QCOMPARE(form.FileListBox->count(), int(project.Files.size()));
-        QCOMPARE(form.FileListBox->item(1)->text(), QString("miss1.mis"));
+        QVERIFY2(form.isVisible() && Child<QAction>(form, "SaveButton")->isEnabled(), where);
+        QCOMPARE(fileList(form)->count(), int(project.Files.size()));
+        QCOMPARE(fileList(form)->item(1)->text(), QString("miss1.mis"));
     }
 }
 
@@ -246,7 +251,7 @@ void FailureMatrixTest::zipKeepsTheEarlierArchive()
                 qInfo("%s: cannot be arranged here, skipped", where.constData());
                 continue;
             }
-            QTest::keyClick(form.FileListBox, Qt::Key_D, Qt::ControlModifier);
+            QTest::keyClick(fileList(form), Qt::Key_D, Qt::ControlModifier);
         }
         QVERIFY2(q.core.messages.size() == 1, where);
         const QString message = QString::fromStdString(q.core.messages[0]);
@@ -256,8 +261,8 @@ void FailureMatrixTest::zipKeepsTheEarlierArchive()
             if (f != Failure::TargetIsDirectory) QCOMPARE(t.read("out/bell.zip"), std::string("earlier archive"));
         }
         QVERIFY2(!form.Progress(), where);
-        QVERIFY2(form.centralWidget()->isEnabled() && form.ZipButton->isEnabled(), where);
-        QCOMPARE(form.FileListBox->count(), int(project.Files.size()));
+        QVERIFY2(form.centralWidget()->isEnabled() && Child<QAction>(form, "ZipButton")->isEnabled(), where);
+        QCOMPARE(fileList(form)->count(), int(project.Files.size()));
     }
 }
 

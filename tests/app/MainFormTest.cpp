@@ -9,6 +9,7 @@
 #include "mission/CreateFM.h"
 #include "support/ScriptedGuiQuestions.h"
 #include "support/TempDir.h"
+#include "support/WindowParts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,6 +23,8 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -31,6 +34,10 @@
 
 using namespace lw;
 using lw::test::ScriptedGuiQuestions;
+using lw::test::activate;
+using lw::test::Child;
+using lw::test::editText;
+using lw::test::fileList;
 using lw::test::TempDir;
 
 namespace {
@@ -38,7 +45,7 @@ namespace {
 QStringList listed(const TMainForm& w)
 {
     QStringList out;
-    for (int i = 0; i < w.FileListBox->count(); ++i) out << w.FileListBox->item(i)->text();
+    for (int i = 0; i < fileList(w)->count(); ++i) out << fileList(w)->item(i)->text();
     return out;
 }
 
@@ -56,13 +63,13 @@ struct Fixture {
         q.core.folders.push_back(dir);
         q.dialogs.push_back([=](QDialog& d) {
             auto& c = static_cast<TCreateDialog&>(d);
-            c.FMDirButton->click();
-            c.NameEdit->setText(name);
-            c.ShortNameEdit->setText(shortName);
-            c.LangSelect->setCurrentIndex(lang);
+            Child<QPushButton>(c, "FMDirButton")->click();
+            Child<QLineEdit>(c, "NameEdit")->setText(name);
+            Child<QLineEdit>(c, "ShortNameEdit")->setText(shortName);
+            Child<QComboBox>(c, "LangSelect")->setCurrentIndex(lang);
             c.accept();
         });
-        form.CreateButton->trigger();
+        Child<QAction>(form, "CreateButton")->trigger();
     }
 };
 
@@ -93,31 +100,31 @@ private slots:
 void MainFormTest::startsWithOnlyNewAndOpen()
 {
     Fixture f;
-    QVERIFY(f.form.CreateButton->isEnabled());
-    QVERIFY(f.form.OpenButton->isEnabled());
-    for (QAction* a : {f.form.SaveButton, f.form.FMInfoButton, f.form.ZipButton}) QVERIFY(!a->isEnabled());
-    QVERIFY(!f.form.LangButton->isEnabled());
-    QVERIFY(!f.form.AddFileButton->isEnabled());
-    QVERIFY(!f.form.RemFileButton->isEnabled());
-    QVERIFY(f.form.FMInfoBox->isHidden());
-    QVERIFY(f.form.MissInfoBox->isHidden());
-    QVERIFY(f.form.InfoButton->isHidden());
+    QVERIFY(Child<QAction>(f.form, "CreateButton")->isEnabled());
+    QVERIFY(Child<QAction>(f.form, "OpenButton")->isEnabled());
+    for (const char* name : {"SaveButton", "FMInfoButton", "ZipButton"}) QVERIFY(!Child<QAction>(f.form, name)->isEnabled());
+    QVERIFY(!Child<QToolButton>(f.form, "LangButton")->isEnabled());
+    QVERIFY(!Child<QPushButton>(f.form, "AddFileButton")->isEnabled());
+    QVERIFY(!Child<QPushButton>(f.form, "RemFileButton")->isEnabled());
+    QVERIFY(Child<QGroupBox>(f.form, "FMInfoBox")->isHidden());
+    QVERIFY(Child<QGroupBox>(f.form, "MissInfoBox")->isHidden());
+    QVERIFY(Child<QPushButton>(f.form, "InfoButton")->isHidden());
 }
 
 void MainFormTest::shortcutsFollowTheButtons()
 {
     Fixture f;
-    f.form.show();
+    QVERIFY(activate(f.form));
     // Before a project Ctrl+S and Ctrl+D do nothing; Ctrl+O asks for a list
     // even while an edit box has the focus.
-    QTest::keyClick(f.form.FileListBox, Qt::Key_S, Qt::ControlModifier);
-    QTest::keyClick(f.form.FileListBox, Qt::Key_D, Qt::ControlModifier);
+    QTest::keyClick(fileList(f.form), Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(fileList(f.form), Qt::Key_D, Qt::ControlModifier);
     QCOMPARE(f.q.core.fileRequests.size(), size_t(0));
-    QTest::keyClick(f.form.FMName, Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(Child<QLineEdit>(f.form, "FMName"), Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(f.q.core.fileRequests.size(), size_t(1));
     QCOMPARE(f.q.core.fileRequests[0].title, std::string("Open File List"));
-    QCOMPARE(f.form.FMName->text(), QString());  // the key typed nothing
-    QTest::keyClick(f.form.FMShortName, Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(Child<QLineEdit>(f.form, "FMName")->text(), QString());  // the key typed nothing
+    QTest::keyClick(Child<QLineEdit>(f.form, "FMShortName"), Qt::Key_N, Qt::ControlModifier);
     QCOMPARE(f.q.dialogsRun, 1);
 }
 
@@ -133,13 +140,13 @@ void MainFormTest::newListsTheStringAndInfoFiles()
              QStringList({"fminfo.txt", "strings\\missflag.str", "strings\\english\\titles.str"}));
     QCOMPARE(f.project.FMInfo.Game, GameThief2);
     QCOMPARE(f.project.FMInfo.FMDir, t.dir());
-    QCOMPARE(f.form.FMName->text(), QString("The Bell"));
-    QCOMPARE(f.form.FMShortName->text(), QString("bell"));
-    for (QAction* a : {f.form.SaveButton, f.form.FMInfoButton, f.form.ZipButton}) QVERIFY(a->isEnabled());
-    QVERIFY(f.form.LangButton->isEnabled());
-    QVERIFY(f.form.AddFileButton->isEnabled());
-    QVERIFY(!f.form.FMInfoBox->isHidden());
-    QVERIFY(f.form.MissInfoBox->isHidden());
+    QCOMPARE(Child<QLineEdit>(f.form, "FMName")->text(), QString("The Bell"));
+    QCOMPARE(Child<QLineEdit>(f.form, "FMShortName")->text(), QString("bell"));
+    for (const char* name : {"SaveButton", "FMInfoButton", "ZipButton"}) QVERIFY(Child<QAction>(f.form, name)->isEnabled());
+    QVERIFY(Child<QToolButton>(f.form, "LangButton")->isEnabled());
+    QVERIFY(Child<QPushButton>(f.form, "AddFileButton")->isEnabled());
+    QVERIFY(!Child<QGroupBox>(f.form, "FMInfoBox")->isHidden());
+    QVERIFY(Child<QGroupBox>(f.form, "MissInfoBox")->isHidden());
 }
 
 void MainFormTest::newDialogRefusesWithoutWords()
@@ -151,23 +158,23 @@ void MainFormTest::newDialogRefusesWithoutWords()
     f.q.dialogs.push_back([&](QDialog& d) {
         auto& c = static_cast<TCreateDialog&>(d);
         c.show();
-        c.FMDirButton->click();
+        Child<QPushButton>(c, "FMDirButton")->click();
         QCOMPARE(c.Game(), -1);
-        c.ShortNameEdit->setText("my fm");
+        Child<QLineEdit>(c, "ShortNameEdit")->setText("my fm");
         c.accept();
         ++attempts;
         QCOMPARE(c.result(), int(QDialog::Rejected));
-        QVERIFY(c.GameType->button(0)->hasFocus() || !c.isActiveWindow());
-        c.GameType->button(1)->setChecked(true);
+        QVERIFY(Child<QButtonGroup>(c, "GameType")->button(0)->hasFocus() || !c.isActiveWindow());
+        Child<QButtonGroup>(c, "GameType")->button(1)->setChecked(true);
         c.accept();
         QCOMPARE(c.result(), int(QDialog::Rejected));  // the blank in the short name
-        c.ShortNameEdit->setText("  myfm  ");
-        c.FMDirEdit->setText("  " + QString::fromStdString(t.path().string()) + "  ");
+        Child<QLineEdit>(c, "ShortNameEdit")->setText("  myfm  ");
+        Child<QLineEdit>(c, "FMDirEdit")->setText("  " + QString::fromStdString(t.path().string()) + "  ");
         c.accept();
-        QCOMPARE(c.FMDirEdit->text(), QString::fromStdString(t.dir()));
-        QCOMPARE(c.ShortNameEdit->text(), QString("myfm"));
+        QCOMPARE(Child<QLineEdit>(c, "FMDirEdit")->text(), QString::fromStdString(t.dir()));
+        QCOMPARE(Child<QLineEdit>(c, "ShortNameEdit")->text(), QString("myfm"));
     });
-    f.form.CreateButton->trigger();
+    Child<QAction>(f.form, "CreateButton")->trigger();
     QCOMPARE(attempts, 1);
     QVERIFY(f.q.core.messages.empty());
     QCOMPARE(f.project.FMInfo.Game, GameThief2);
@@ -200,29 +207,29 @@ void MainFormTest::editsGoToTheProject()
     QCOMPARE(listed(f.form), QStringList({"strings\\missflag.str", "miss1.mis", "strings\\english\\titles.str"}));
 
     // Forbidden characters vanish with a beep.
-    f.form.FMShortName->setText("be ll");
-    QCOMPARE(f.form.FMShortName->text(), QString("bell"));
+    Child<QLineEdit>(f.form, "FMShortName")->setText("be ll");
+    QCOMPARE(Child<QLineEdit>(f.form, "FMShortName")->text(), QString("bell"));
     QCOMPARE(f.q.core.beeps, 1);
     QCOMPARE(f.project.FMInfo.ShortName.Text(), std::string("bell"));
 
     // Selecting the mission shows its names; typing in German adds a titles file.
-    f.form.FileListBox->item(1)->setSelected(true);
-    QVERIFY(!f.form.MissInfoBox->isHidden());
-    QCOMPARE(f.form.MissName->text(), QString("First"));
-    QVERIFY(f.form.RemFileButton->isEnabled());
-    f.form.LangMenuClick(2);
-    QCOMPARE(f.form.MissName->text(), QString());
+    fileList(f.form)->item(1)->setSelected(true);
+    QVERIFY(!Child<QGroupBox>(f.form, "MissInfoBox")->isHidden());
+    QCOMPARE(Child<QLineEdit>(f.form, "MissName")->text(), QString("First"));
+    QVERIFY(Child<QPushButton>(f.form, "RemFileButton")->isEnabled());
+    Child<QMenu>(f.form, "LangMenu")->actions()[2]->trigger();  // German
+    QCOMPARE(Child<QLineEdit>(f.form, "MissName")->text(), QString());
     QCOMPARE(listed(f.form).size(), 3);  // switching the language types nothing
-    f.form.MissName->setText("Erste");
+    Child<QLineEdit>(f.form, "MissName")->setText("Erste");
     QCOMPARE(listed(f.form).last(), QString("strings\\german\\titles.str"));
     QCOMPARE(f.project.Missions[1].LongNames[2].Text(), std::string("Erste"));
-    f.form.CutsceneCheck->click();
+    Child<QCheckBox>(f.form, "CutsceneCheck")->click();
     QCOMPARE(int(f.project.Missions[1].Flags), int(mfEnd | mfCutscene));
 
     // Removing the mission hides its box.
-    f.form.RemFileButton->click();
-    QVERIFY(f.form.MissInfoBox->isHidden());
-    QVERIFY(!f.form.RemFileButton->isEnabled());
+    Child<QPushButton>(f.form, "RemFileButton")->click();
+    QVERIFY(Child<QGroupBox>(f.form, "MissInfoBox")->isHidden());
+    QVERIFY(!Child<QPushButton>(f.form, "RemFileButton")->isEnabled());
     QVERIFY(f.project.Chain().empty());
 }
 
@@ -232,14 +239,14 @@ void MainFormTest::saveWritesStringFilesEvenWhenCancelled()
     t.write("thief.exe");
     Fixture f;
     f.newProject(t.path().string(), "Bell", "bell");
-    f.form.FMName->setText("The Bell");  // the first name typed brings a titles file
-    f.form.SaveButton->trigger();    // the list dialog is cancelled
+    Child<QLineEdit>(f.form, "FMName")->setText("The Bell");  // the first name typed brings a titles file
+    Child<QAction>(f.form, "SaveButton")->trigger();    // the list dialog is cancelled
     QVERIFY(t.exists("strings/missflag.str"));
     QVERIFY(t.exists("strings/english/titles.str"));
     QCOMPARE(QString::fromStdString(t.read("strings/english/titles.str")),
              QString("title_0:\"The Bell\"\r\nshort_0:\"bell\"\r\n\r\n"));
     f.q.core.saveFiles.push_back(t / "bell.lst");
-    f.form.SaveButton->trigger();
+    Child<QAction>(f.form, "SaveButton")->trigger();
     QCOMPARE(QString::fromStdString(t.read("bell.lst")),
              QString("strings\\missflag.str\r\nstrings\\english\\titles.str\r\n"));
 }
@@ -253,7 +260,7 @@ void MainFormTest::zipPacksWithProgressAndCanBeStopped()
     Fixture f;
     f.newProject(t.path().string(), "Bell", "bell");
     f.q.core.openFileLists.push_back({t / "miss1.mis"});
-    f.form.AddFileButton->click();
+    Child<QPushButton>(f.form, "AddFileButton")->click();
 
     // The dialog proposes the short name in the FM directory.
     bool sawProgress = false, mainDisabled = false;
@@ -264,11 +271,11 @@ void MainFormTest::zipPacksWithProgressAndCanBeStopped()
         if (f.form.Progress()) {
             sawProgress = true;
             mainDisabled = !f.form.centralWidget()->isEnabled();
-            if (kind == ptItemStart) items << f.form.Progress()->ItemText->text();
+            if (kind == ptItemStart) items << Child<QLabel>(f.form.Progress(), "ItemText")->text();
         }
     };
     f.q.core.saveFiles.push_back(t / "bell.zip");
-    f.form.ZipButton->trigger();
+    Child<QAction>(f.form, "ZipButton")->trigger();
     const FileRequest& req = f.q.core.fileRequests.back();
     QCOMPARE(req.fileName, std::string("bell.zip"));
     QCOMPARE(req.initialDir, t.dir());
@@ -283,11 +290,11 @@ void MainFormTest::zipPacksWithProgressAndCanBeStopped()
     // Stopped from the progress window: the earlier archive stays as it was.
     f.form.FMZipper.OnProgress = [&](TZipArchiver* z, ProgressType kind, const std::string& name, uint64_t size) {
         previous(z, kind, name, size);
-        if (kind == ptItemStart && f.form.Progress()) f.form.Progress()->CancelButton->click();
+        if (kind == ptItemStart && f.form.Progress()) Child<QPushButton>(f.form.Progress(), "CancelButton")->click();
     };
     t.write("miss1.mis", std::string(400000, 'n'));
     f.q.core.saveFiles.push_back(t / "bell.zip");
-    f.form.ZipButton->trigger();
+    Child<QAction>(f.form, "ZipButton")->trigger();
     QVERIFY(!f.form.Progress());
     QCOMPARE(t.read("bell.zip"), first);
     QVERIFY(f.q.core.messages.empty());  // stopping is not reported as an error
@@ -297,7 +304,7 @@ void MainFormTest::zipPacksWithProgressAndCanBeStopped()
     std::filesystem::create_symlink(t / "gone.mis", t / "miss1.mis");
     f.q.core.saveFiles.push_back(t / "other.zip");
     f.q.core.answers.push_back(Answer::Yes);  // the check's "Zip anyway?"
-    f.form.ZipButton->trigger();
+    Child<QAction>(f.form, "ZipButton")->trigger();
     QCOMPARE(f.q.core.questions.size(), size_t(1));
     QVERIFY(QString::fromStdString(f.q.core.questions[0]).endsWith("Zip anyway?"));
     QCOMPARE(f.q.core.messages.size(), size_t(1));
@@ -314,24 +321,24 @@ void MainFormTest::zipSaysWhyNoArchiveWasMade()
     Fixture f;
     f.newProject(t.path().string(), "Bell", "bell");
     f.q.core.openFileLists.push_back({t / "miss1.mis"});
-    f.form.AddFileButton->click();
+    Child<QPushButton>(f.form, "AddFileButton")->click();
 
     // The finished archive cannot take the chosen name: the window says so.
     t.write("taken.zip/inside.txt", "a folder of that name");
     f.q.core.saveFiles.push_back(t / "taken.zip");
-    f.form.ZipButton->trigger();
+    Child<QAction>(f.form, "ZipButton")->trigger();
     QCOMPARE(f.q.core.messages.size(), size_t(1));
     QVERIFY(QString::fromStdString(f.q.core.messages[0]).contains("taken.zip"));
     QVERIFY(!f.form.Progress());
 
     // The previous package is listed: left out, and the author is told.
     f.q.core.saveFiles.push_back(t / "bell.zip");
-    f.form.ZipButton->trigger();
+    Child<QAction>(f.form, "ZipButton")->trigger();
     QCOMPARE(f.q.core.messages.size(), size_t(1));
     f.q.core.openFileLists.push_back({t / "bell.zip"});
-    f.form.AddFileButton->click();
+    Child<QPushButton>(f.form, "AddFileButton")->click();
     f.q.core.saveFiles.push_back(t / "bell.zip");
-    f.form.ZipButton->trigger();
+    Child<QAction>(f.form, "ZipButton")->trigger();
     QCOMPARE(f.q.core.messages.size(), size_t(2));
     QVERIFY(QString::fromStdString(f.q.core.messages[1]).contains("is the archive being written"));
     QVERIFY(t.exists("bell.zip"));
@@ -352,7 +359,7 @@ void MainFormTest::dropAddsFilesAndDeleteRemoves()
     // Through the window, as the desktop delivers a drag.
     f.form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-    const QPoint at = f.form.FileListBox->viewport()->mapTo(&f.form, QPoint(10, 10));
+    const QPoint at = fileList(f.form)->viewport()->mapTo(&f.form, QPoint(10, 10));
     QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(f.form.windowHandle(), &enter);
     QVERIFY(enter.isAccepted());
@@ -361,8 +368,10 @@ void MainFormTest::dropAddsFilesAndDeleteRemoves()
     QCOMPARE(listed(f.form), QStringList({"strings\\missflag.str", "miss2.mis", "readme.txt"}));
     QCOMPARE(f.project.Chain(), std::vector<int>{2});
 
-    f.form.FileListBox->item(1)->setSelected(true);
-    QTest::keyClick(f.form.FileListBox, Qt::Key_Delete);
+    fileList(f.form)->item(1)->setSelected(true);
+    QVERIFY(activate(f.form));
+    fileList(f.form)->setFocus();
+    QTest::keyClick(fileList(f.form), Qt::Key_Delete);
     QCOMPARE(listed(f.form), QStringList({"strings\\missflag.str", "readme.txt"}));
     QVERIFY(f.project.Chain().empty());
 }
@@ -383,7 +392,7 @@ void MainFormTest::failedCommandsLeaveListAndProjectAlike()
 
     // Add Files stops at the titles file: the readme added before it goes too.
     f.q.core.openFileLists.push_back({t / "readme.txt", t / "strings/german/titles.str"});
-    f.form.AddFileButton->click();
+    Child<QPushButton>(f.form, "AddFileButton")->click();
     QCOMPARE(f.q.core.messages.size(), size_t(1));
     QVERIFY(QString::fromStdString(f.q.core.messages[0]).contains("titles.str"));
     QCOMPARE(listed(f.form), before);
@@ -396,7 +405,7 @@ void MainFormTest::failedCommandsLeaveListAndProjectAlike()
                   QUrl::fromLocalFile(QString::fromStdString(t / "strings/german/titles.str"))});
     f.form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-    const QPoint at = f.form.FileListBox->viewport()->mapTo(&f.form, QPoint(10, 10));
+    const QPoint at = fileList(f.form)->viewport()->mapTo(&f.form, QPoint(10, 10));
     QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(f.form.windowHandle(), &enter);
     QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -406,16 +415,16 @@ void MainFormTest::failedCommandsLeaveListAndProjectAlike()
 
     // Open fails the same way: the project shown before stays, whole.
     f.q.core.openFiles.push_back(t / "bell.lst");
-    f.form.OpenButton->trigger();
+    Child<QAction>(f.form, "OpenButton")->trigger();
     QCOMPARE(f.q.core.messages.size(), size_t(3));
     QCOMPARE(listed(f.form), before);
     QCOMPARE(f.project.Files.size(), size_t(before.size()));
     QCOMPARE(f.project.FMInfo.ShortName.Text(), std::string("bell"));
-    QVERIFY(f.form.ZipButton->isEnabled());
+    QVERIFY(Child<QAction>(f.form, "ZipButton")->isEnabled());
 
     // A later Remove deletes what the author sees selected, nothing hidden.
-    f.form.FileListBox->item(0)->setSelected(true);
-    f.form.RemFileButton->click();
+    fileList(f.form)->item(0)->setSelected(true);
+    Child<QPushButton>(f.form, "RemFileButton")->click();
     QCOMPARE(listed(f.form), before.mid(1));
     QCOMPARE(f.project.Files.size(), size_t(before.size() - 1));
 }
@@ -430,24 +439,24 @@ void MainFormTest::enterInTheNewDialogMeansOk()
         auto& c = static_cast<TCreateDialog&>(d);
         c.show();
         QVERIFY(QTest::qWaitForWindowExposed(&c));
-        c.FMDirEdit->setText(QString::fromStdString(t.path().string()));
+        Child<QLineEdit>(c, "FMDirEdit")->setText(QString::fromStdString(t.path().string()));
         c.SetGame(GameThief2);
-        c.NameEdit->setText("Bell");
-        c.ShortNameEdit->setText("bell");
+        Child<QLineEdit>(c, "NameEdit")->setText("Bell");
+        Child<QLineEdit>(c, "ShortNameEdit")->setText("bell");
         QApplication::setActiveWindow(&c);
         QVERIFY(QTest::qWaitForWindowActive(&c));
         // Tab leads from the directory to its button; the button is not the
         // default, OK is, so Enter there still means OK.
-        c.FMDirEdit->setFocus();
-        QTest::keyClick(c.FMDirEdit, Qt::Key_Tab);
-        QVERIFY(c.FMDirButton->hasFocus());
-        QVERIFY(!c.FMDirButton->isDefault());
-        QVERIFY(c.OkButton->isDefault());
-        c.FMDirEdit->setFocus();
-        QTest::keyClick(c.FMDirEdit, Qt::Key_Return);
+        Child<QLineEdit>(c, "FMDirEdit")->setFocus();
+        QTest::keyClick(Child<QLineEdit>(c, "FMDirEdit"), Qt::Key_Tab);
+        QVERIFY(Child<QPushButton>(c, "FMDirButton")->hasFocus());
+        QVERIFY(!Child<QPushButton>(c, "FMDirButton")->isDefault());
+        QVERIFY(Child<QPushButton>(c, "OkButton")->isDefault());
+        Child<QLineEdit>(c, "FMDirEdit")->setFocus();
+        QTest::keyClick(Child<QLineEdit>(c, "FMDirEdit"), Qt::Key_Return);
         accepted = c.result() == QDialog::Accepted;
     });
-    f.form.CreateButton->trigger();
+    Child<QAction>(f.form, "CreateButton")->trigger();
     QVERIFY(accepted);
     QVERIFY(f.q.core.folderRequests.empty());  // Enter did not open the folder chooser
     QCOMPARE(f.project.FMInfo.ShortName.Text(), std::string("bell"));
@@ -469,7 +478,7 @@ void MainFormTest::folderChoosersGetTheirCallersOptions()
 
     f.q.core.openFiles.push_back(elsewhere / "bell.lst");
     f.q.core.folders.push_back(t.path().string());
-    f.form.OpenButton->trigger();
+    Child<QAction>(f.form, "OpenButton")->trigger();
     const FolderRequest& mission = f.q.core.folderRequests.at(1);
     QCOMPARE(mission.title, std::string("Where Is This Mission?"));
     QVERIFY(mission.options.Has(FolderOption::FileSysDirsOnly));
@@ -486,51 +495,69 @@ void MainFormTest::checkShowsFindingsAndZipAsksOnErrors()
     t.write("strings/missflag.str", "miss_1:\"end\"\r\n");
     t.write("odd?.txt", "a name Windows refuses");
     Fixture f;
-    QVERIFY(!f.form.CheckButton->isEnabled());
+    QVERIFY(!Child<QAction>(f.form, "CheckButton")->isEnabled());
     f.newProject(t.path().string(), "Bell", "bell");
-    QVERIFY(f.form.CheckButton->isEnabled());
+    QVERIFY(Child<QAction>(f.form, "CheckButton")->isEnabled());
     f.q.core.openFileLists.push_back({t / "odd?.txt"});
-    f.form.AddFileButton->click();
-    f.form.show();
+    Child<QPushButton>(f.form, "AddFileButton")->click();
+    QVERIFY(activate(f.form));
 
-    // Ctrl+K shows the findings, errors first.
-    QTest::keyClick(f.form.FileListBox, Qt::Key_K, Qt::ControlModifier);
+    // Ctrl+K shows the findings, from an edit box too, whose text stays:
+    // the key is the window's, not the box's "delete to the end".
+    auto* name = Child<QLineEdit>(f.form, "FMShortName");
+    name->setFocus();
+    name->setCursorPosition(0);
+    QTest::keyClick(name, Qt::Key_K, Qt::ControlModifier);
+    QVERIFY(f.form.CheckDialog() && f.form.CheckDialog()->isVisible());
+    QCOMPARE(name->text(), QString("bell"));
+    f.form.CheckDialog()->hide();
+    QVERIFY(activate(f.form));
+
+    // From the list, errors first.
+    QTest::keyClick(fileList(f.form), Qt::Key_K, Qt::ControlModifier);
     TCheckDialog* check = f.form.CheckDialog();
     QVERIFY(check && check->isVisible());
     QVERIFY(QTest::qWaitForWindowExposed(check));
-    QTreeWidget* list = check->findChild<QTreeWidget*>("findings");
+    QTreeWidget* list = Child<QTreeWidget>(check, "FindingList");
     QVERIFY(list);
     QVERIFY(list->topLevelItemCount() >= 2);  // the refused name, no info file
     QTreeWidgetItem* first = list->topLevelItem(0);
     QCOMPARE(first->text(0), QString("Error"));
     QCOMPARE(first->text(1), QString("odd?.txt"));
-    QVERIFY(check->SummaryText->text().contains("1 error(s)"));
+    QVERIFY(Child<QLabel>(check, "SummaryText")->text().contains("1 error(s)"));
 
     // Activating it (Enter, or a double-click) selects its entry in the list.
-    f.form.FileListBox->clearSelection();
+    fileList(f.form)->clearSelection();
     list->setCurrentItem(first);
     QTest::keyClick(list, Qt::Key_Return);
-    const QList<QListWidgetItem*> selected = f.form.FileListBox->selectedItems();
+    const QList<QListWidgetItem*> selected = fileList(f.form)->selectedItems();
     QCOMPARE(selected.size(), 1);
     QCOMPARE(selected[0]->text(), QString("odd?.txt"));
     QVERIFY(check->isVisible());  // the other findings stay at hand
+    QVERIFY(activate(f.form));  // the author goes back to the main window
 
     // Zip asks first; No makes nothing and asks for no archive name.
     const size_t requests = f.q.core.fileRequests.size();
     f.q.core.answers.push_back(Answer::No);
-    QTest::keyClick(f.form.FileListBox, Qt::Key_D, Qt::ControlModifier);
+    QTest::keyClick(fileList(f.form), Qt::Key_D, Qt::ControlModifier);
     QCOMPARE(f.q.core.questions.size(), size_t(1));
     QVERIFY(QString::fromStdString(f.q.core.questions[0]).contains("odd?.txt"));
     QCOMPARE(f.q.core.fileRequests.size(), requests);
     QVERIFY(!t.exists("strings/missflag.str.new") && !t.exists("bell.zip"));
+    // Ctrl+D from an edit box zips too, and deletes no character.
+    f.q.core.answers.push_back(Answer::No);
+    name->setCursorPosition(0);
+    QTest::keyClick(name, Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(f.q.core.questions.size(), size_t(2));
+    QCOMPARE(name->text(), QString("bell"));
 
     // Warnings alone do not ask.
-    f.form.FileListBox->clearSelection();
-    f.form.FileListBox->item(f.form.FileListBox->count() - 1)->setSelected(true);
-    f.form.RemFileButton->click();
+    fileList(f.form)->clearSelection();
+    fileList(f.form)->item(fileList(f.form)->count() - 1)->setSelected(true);
+    Child<QPushButton>(f.form, "RemFileButton")->click();
     f.q.core.saveFiles.push_back(t / "bell.zip");
-    QTest::keyClick(f.form.FileListBox, Qt::Key_D, Qt::ControlModifier);
-    QCOMPARE(f.q.core.questions.size(), size_t(1));
+    QTest::keyClick(fileList(f.form), Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(f.q.core.questions.size(), size_t(2));
     QVERIFY(t.exists("bell.zip"));
 }
 
@@ -549,24 +576,24 @@ void MainFormTest::fileOutsideTheFMRoundTrips()
     f.form.SetEditor(&editor);
     f.newProject((t.path() / "fm").string(), "Bell", "bell");
     f.q.core.openFileLists.push_back({t / "shared/notes.txt"});
-    f.form.AddFileButton->click();
+    Child<QPushButton>(f.form, "AddFileButton")->click();
     QCOMPARE(listed(f.form).last(), QString("..\\shared\\notes.txt"));
     f.q.core.saveFiles.push_back(t / "fm/bell.lst");
-    f.form.SaveButton->trigger();
+    Child<QAction>(f.form, "SaveButton")->trigger();
 
     f.q.core.openFiles.push_back(t / "fm/bell.lst");
-    f.form.OpenButton->trigger();
+    Child<QAction>(f.form, "OpenButton")->trigger();
     QVERIFY(f.q.core.folderRequests.size() == 1);  // only New's: Open asked nothing
     QCOMPARE(listed(f.form).last(), QString("..\\shared\\notes.txt"));
-    f.form.FileListBox->item(f.form.FileListBox->count() - 1)->setSelected(true);
-    f.form.FileListBox->setCurrentRow(f.form.FileListBox->count() - 1);
-    f.form.InfoButton->click();
-    QCOMPARE(editor.EditText->toPlainText(), QString("outside\n"));
+    fileList(f.form)->item(fileList(f.form)->count() - 1)->setSelected(true);
+    fileList(f.form)->setCurrentRow(fileList(f.form)->count() - 1);
+    Child<QPushButton>(f.form, "InfoButton")->click();
+    QCOMPARE(editText(editor)->toPlainText(), QString("outside\n"));
     editor.CancelClick();
 
     f.q.core.saveFiles.push_back(t / "bell.zip");
     f.q.core.answers.push_back(Answer::Yes);  // not asked: an outside file is a warning
-    f.form.ZipButton->trigger();
+    Child<QAction>(f.form, "ZipButton")->trigger();
     QVERIFY(f.q.core.messages.empty());
     TZipArchiver z;
     z.SetUnattended(true);
@@ -596,16 +623,16 @@ void MainFormTest::checkWindowFollowsTheList()
     Fixture f;
     f.newProject(t.path().string(), "Bell", "bell");
     f.q.core.openFileLists.push_back({t / "a.txt", t / "odd?.txt"});
-    f.form.AddFileButton->click();
+    Child<QPushButton>(f.form, "AddFileButton")->click();
     f.form.show();
-    f.form.CheckButton->trigger();
+    Child<QAction>(f.form, "CheckButton")->trigger();
     TCheckDialog* check = f.form.CheckDialog();
     QVERIFY(check && check->isVisible());
-    QTreeWidget* list = check->findChild<QTreeWidget*>("findings");
+    QTreeWidget* list = Child<QTreeWidget>(check, "FindingList");
     auto activateError = [&] {
         QTreeWidgetItem* first = list->topLevelItem(0);
         QCOMPARE(first->text(0), QString("Error"));
-        f.form.FileListBox->clearSelection();
+        fileList(f.form)->clearSelection();
         const QPoint at = list->visualItemRect(first).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
@@ -613,22 +640,22 @@ void MainFormTest::checkWindowFollowsTheList()
 
     // Removing a row above the refused name moves it up: its finding
     // must still select it, not the row it had before.
-    f.form.FileListBox->clearSelection();
-    f.form.FileListBox->findItems("a.txt", Qt::MatchExactly).at(0)->setSelected(true);
-    f.form.RemFileButton->click();
+    fileList(f.form)->clearSelection();
+    fileList(f.form)->findItems("a.txt", Qt::MatchExactly).at(0)->setSelected(true);
+    Child<QPushButton>(f.form, "RemFileButton")->click();
     activateError();
-    QList<QListWidgetItem*> selected = f.form.FileListBox->selectedItems();
+    QList<QListWidgetItem*> selected = fileList(f.form)->selectedItems();
     QCOMPARE(selected.size(), 1);
     QCOMPARE(selected[0]->text(), QString("odd?.txt"));
 
     // Another project opened: the window shows that project's findings.
     f.q.core.openFiles.push_back(other / "other.lst");
-    f.form.OpenButton->trigger();
+    Child<QAction>(f.form, "OpenButton")->trigger();
     QVERIFY2(f.q.core.messages.empty(), f.q.core.messages.empty() ? "" : f.q.core.messages[0].c_str());
     QCOMPARE(f.project.FMInfo.ShortName.Text(), std::string("other"));
     QCOMPARE(list->topLevelItem(0)->text(1), QString("bad?.txt"));
     activateError();
-    selected = f.form.FileListBox->selectedItems();
+    selected = fileList(f.form)->selectedItems();
     QCOMPARE(selected.size(), 1);
     QCOMPARE(selected[0]->text(), QString("bad?.txt"));
 }
@@ -644,14 +671,14 @@ void MainFormTest::failedSaveKeepsTheInfoFileTheEditorSaved()
     f.form.SetEditor(&editor);
     f.newProject(t.path().string(), "Bell", "bell");
     QVERIFY(f.project.FMInfo.InfoFile.empty());
-    f.form.FMInfoButton->trigger();  // a new info text, not yet saved
+    Child<QAction>(f.form, "FMInfoButton")->trigger();  // a new info text, not yet saved
     QVERIFY(editor.isVisible());
 
     // Save writes the editor's text first, then fails on the flag file.
     std::filesystem::remove(t / "strings/missflag.str");
     std::filesystem::create_directory(t / "strings/missflag.str");
     f.q.core.saveFiles.push_back(t / "fminfo.txt");
-    f.form.SaveButton->trigger();
+    Child<QAction>(f.form, "SaveButton")->trigger();
     QCOMPARE(f.q.core.messages.size(), size_t(1));
     QVERIFY(QString::fromStdString(f.q.core.messages[0]).contains("missflag.str"));
     QVERIFY(t.exists("fminfo.txt"));

@@ -1,10 +1,12 @@
 #include "app/ZipDlg.h"
+#include "support/Child.h"
 
 #include <QLabel>
 #include <QProgressBar>
 #include <QtTest>
 
 using namespace lw;
+using lw::test::Child;
 
 class ZipDlgTest : public QObject {
     Q_OBJECT
@@ -16,35 +18,41 @@ private slots:
 void ZipDlgTest::countsBeforeSizeThenItemsThenFinished()
 {
     TZipProgress p;
-    QCOMPARE(p.TotalText->text(), QString("Creating fan mission..."));
+    auto* totalText = Child<QLabel>(p, "TotalText");
+    auto* itemText = Child<QLabel>(p, "ItemText");
+    auto* itemProgress = Child<QProgressBar>(p, "ItemProgress");
+    auto* totalProgress = Child<QProgressBar>(p, "TotalProgress");
+    QCOMPARE(totalText->text(), QString("Creating fan mission..."));
     p.SetTotalFiles(3);
-    QCOMPARE(p.TotalText->text(), QString("Creating fan mission with 3 files (0B)"));
+    QCOMPARE(totalText->text(), QString("Creating fan mission with 3 files (0B)"));
     p.SetTotalSize(600);
-    QCOMPARE(p.TotalText->text(), QString("Creating fan mission with 3 files (0.59KB)"));
+    QCOMPARE(totalText->text(), QString("Creating fan mission with 3 files (0.59KB)"));
     p.StartItem("miss1.mis", 400);
-    QCOMPARE(p.ItemText->text(), QString("Adding miss1.mis..."));
+    QCOMPARE(itemText->text(), QString("Adding miss1.mis..."));
     p.StepItem(100);
-    QCOMPARE(p.ItemProgress->value(), 100);
-    QCOMPARE(p.TotalProgress->value(), 100);
+    QCOMPARE(itemProgress->value(), 100);
+    QCOMPARE(totalProgress->value(), 100);
     p.Finish();
-    QCOMPARE(p.TotalText->text(), QString("Finished."));
-    QCOMPARE(p.ItemText->text(), QString());
+    QCOMPARE(totalText->text(), QString("Finished."));
+    QCOMPARE(itemText->text(), QString());
 }
 
 void ZipDlgTest::emptyFilesAndRunsShowNoBusyBar()
 {
     // A bar with an empty range animates as if the run were stuck.
     TZipProgress p;
+    auto* itemProgress = Child<QProgressBar>(p, "ItemProgress");
+    auto* totalProgress = Child<QProgressBar>(p, "TotalProgress");
     p.SetTotalFiles(1);
     p.SetTotalSize(0);
-    QVERIFY(p.TotalProgress->maximum() > p.TotalProgress->minimum());
+    QVERIFY(totalProgress->maximum() > totalProgress->minimum());
     p.StartItem("empty.txt", 0);
-    QVERIFY(p.ItemProgress->maximum() > p.ItemProgress->minimum());
+    QVERIFY(itemProgress->maximum() > itemProgress->minimum());
     p.StepItem(0);
-    QCOMPARE(p.ItemProgress->value(), 0);
-    QCOMPARE(p.TotalProgress->value(), 0);
+    QCOMPARE(itemProgress->value(), 0);
+    QCOMPARE(totalProgress->value(), 0);
     p.StartItem("big.bin", 5000);
-    QCOMPARE(p.ItemProgress->maximum(), 5000);
+    QCOMPARE(itemProgress->maximum(), 5000);
 }
 
 QTEST_MAIN(ZipDlgTest)

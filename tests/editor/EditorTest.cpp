@@ -5,6 +5,7 @@
 #include "mission/CreateFM.h"
 #include "support/ScriptedGuiQuestions.h"
 #include "support/TempDir.h"
+#include "support/WindowParts.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -17,6 +18,10 @@
 
 using namespace lw;
 using lw::test::ScriptedGuiQuestions;
+using lw::test::activate;
+using lw::test::Child;
+using lw::test::editText;
+using lw::test::fileList;
 using lw::test::TempDir;
 
 namespace {
@@ -36,13 +41,13 @@ struct Program {
         form.SetEditor(&editor);
         q.dialogs.push_back([&](QDialog& d) {
             auto& c = static_cast<TCreateDialog&>(d);
-            c.FMDirEdit->setText(QString::fromStdString(dir.path().string()));
+            Child<QLineEdit>(c, "FMDirEdit")->setText(QString::fromStdString(dir.path().string()));
             c.SetGame(GameThief2);
-            c.NameEdit->setText("The Bell");
-            c.ShortNameEdit->setText("bell");
+            Child<QLineEdit>(c, "NameEdit")->setText("The Bell");
+            Child<QLineEdit>(c, "ShortNameEdit")->setText("bell");
             c.accept();
         });
-        form.CreateButton->trigger();
+        Child<QAction>(form, "CreateButton")->trigger();
     }
 };
 
@@ -108,7 +113,7 @@ void EditorTest::cancelledSaveDialogWritesNothing()
     editor.show();
     editor.SaveClick();  // the dialog is cancelled
     QVERIFY(editor.isVisible());
-    QVERIFY(editor.EditText->Modified());
+    QVERIFY(editText(editor)->Modified());
     QVERIFY(!raised);
     QVERIFY(!t.exists("fminfo.txt"));
     QCOMPARE(editor.windowTitle(), QString("fminfo.txt - Editing"));
@@ -125,14 +130,14 @@ void EditorTest::closingAsksAboutUnsavedChanges()
     q.core.answers.push_back(Answer::Cancel);
     editor.close();
     QVERIFY(editor.isVisible());
-    QCOMPARE(editor.EditText->toPlainText(), QString("keep me\n"));
+    QCOMPARE(editText(editor)->toPlainText(), QString("keep me\n"));
 
     q.core.answers.push_back(Answer::Yes);
     q.core.saveFiles.push_back(t / "fminfo.txt");
     editor.close();
     QVERIFY(!editor.isVisible());
     QCOMPARE(t.read("fminfo.txt"), std::string("keep me\r\n"));
-    QCOMPARE(editor.EditText->toPlainText(), QString());  // a hidden editor holds no text
+    QCOMPARE(editText(editor)->toPlainText(), QString());  // a hidden editor holds no text
 
     editor.NewText("drop me");
     editor.show();
@@ -145,7 +150,7 @@ void EditorTest::closingAsksAboutUnsavedChanges()
 
     // An unmodified text closes without a question.
     editor.NewText("x");
-    editor.EditText->SetModified(false);
+    editText(editor)->SetModified(false);
     editor.show();
     editor.close();
     QCOMPARE(q.core.questions.size(), size_t(3));
@@ -156,20 +161,28 @@ void EditorTest::shortcutsFormatWithoutTyping()
     ScriptedGuiQuestions q;
     TEditorForm editor(q);
     editor.LoadFile(QString(LW_FIXTURES) + "/rtf/wordpad_cp1252.rtf");
-    editor.show();
-    const QString before = editor.EditText->toPlainText();
-    editor.EditText->SetSelStart(0);
-    editor.EditText->SetSelLength(4);
-    const bool wasBold = editor.EditText->SelAttributes().Style() & fsBold;
-    QTest::keyClick(editor.EditText, Qt::Key_B, Qt::ControlModifier);
-    QCOMPARE(bool(editor.EditText->SelAttributes().Style() & fsBold), !wasBold);
-    QCOMPARE(editor.BoldButton->isChecked(), !wasBold);
-    QTest::keyClick(editor.EditText, Qt::Key_I, Qt::ControlModifier);  // would type a tab
-    QTest::keyClick(editor.EditText, Qt::Key_E, Qt::ControlModifier);
-    QCOMPARE(editor.EditText->Paragraph().Alignment(), int(taCenter));
-    QVERIFY(editor.CenterButton->isChecked());
-    QCOMPARE(editor.EditText->toPlainText(), before);
-    QVERIFY(editor.EditText->SelAttributes().Style() & fsItalic);
+    QVERIFY(activate(editor));
+    const QString before = editText(editor)->toPlainText();
+    editText(editor)->SetSelStart(0);
+    editText(editor)->SetSelLength(4);
+    const bool wasBold = editText(editor)->SelAttributes().Style() & fsBold;
+    QTest::keyClick(editText(editor), Qt::Key_B, Qt::ControlModifier);
+    QCOMPARE(bool(editText(editor)->SelAttributes().Style() & fsBold), !wasBold);
+    QCOMPARE(Child<QAction>(editor, "BoldButton")->isChecked(), !wasBold);
+    QTest::keyClick(editText(editor), Qt::Key_I, Qt::ControlModifier);  // would type a tab
+    QTest::keyClick(editText(editor), Qt::Key_E, Qt::ControlModifier);
+    QCOMPARE(editText(editor)->Paragraph().Alignment(), int(taCenter));
+    QVERIFY(Child<QAction>(editor, "CenterButton")->isChecked());
+    QCOMPARE(editText(editor)->toPlainText(), before);
+    QVERIFY(editText(editor)->SelAttributes().Style() & fsItalic);
+    // Ctrl+U underlines, it does not delete the line; Ctrl+R aligns right.
+    const bool wasUnderlined = editText(editor)->SelAttributes().Style() & fsUnderline;
+    QTest::keyClick(editText(editor), Qt::Key_U, Qt::ControlModifier);
+    QCOMPARE(bool(editText(editor)->SelAttributes().Style() & fsUnderline), !wasUnderlined);
+    QTest::keyClick(editText(editor), Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(editText(editor)->Paragraph().Alignment(), int(taRightJustify));
+    QVERIFY(Child<QAction>(editor, "RightButton")->isChecked());
+    QCOMPARE(editText(editor)->toPlainText(), before);
 }
 
 void EditorTest::sizeMenuChecksOnlyListedSizes()
@@ -177,21 +190,21 @@ void EditorTest::sizeMenuChecksOnlyListedSizes()
     ScriptedGuiQuestions q;
     TEditorForm editor(q);
     editor.NewText("sized text");
-    editor.EditText->selectAll();
+    editText(editor)->selectAll();
     auto checked = [&] {
         QStringList out;
-        for (QAction* a : editor.SizeMenu->actions())
+        for (QAction* a : Child<QMenu>(editor, "SizeMenu")->actions())
             if (a->isChecked()) out << a->text();
         return out;
     };
     q.numbers.push_back(13);
-    editor.SelectSizeMenu->trigger();  // "Other..."
-    QCOMPARE(editor.EditText->SelAttributes().Size(), 13);
+    Child<QAction>(editor, "SelectSizeMenu")->trigger();  // "Other..."
+    QCOMPARE(editText(editor)->SelAttributes().Size(), 13);
     editor.SelectionChange();
     QCOMPARE(checked(), QStringList());
-    QCOMPARE(editor.SizeButton->toolTip(), QString("Size: 13"));
-    editor.SizeMenu->actions()[4]->trigger();  // 12
-    editor.SizeMenu->actions()[0]->trigger();  // 8
+    QCOMPARE(Child<QToolButton>(editor, "SizeButton")->toolTip(), QString("Size: 13"));
+    Child<QMenu>(editor, "SizeMenu")->actions()[4]->trigger();  // 12
+    Child<QMenu>(editor, "SizeMenu")->actions()[0]->trigger();  // 8
     editor.SelectionChange();
     QCOMPARE(checked(), QStringList({"8"}));
 }
@@ -201,13 +214,13 @@ void EditorTest::infoBuildsTheTemplateAndSavingListsIt()
     TempDir t;
     t.write("thief2.exe");
     Program p(t);
-    p.form.FMInfoButton->trigger();
+    Child<QAction>(p.form, "FMInfoButton")->trigger();
     QVERIFY(p.editor.isVisible());
-    QVERIFY(p.editor.EditText->Modified());
+    QVERIFY(editText(p.editor)->Modified());
     QCOMPARE(p.editor.windowTitle(), QString("fminfo.txt - Editing"));
-    QVERIFY(p.editor.EditText->toPlainText().contains("Title                   : The Bell"));
-    QVERIFY(p.editor.EditText->toPlainText().contains("Filename                : bell.zip"));
-    QVERIFY(p.editor.EditText->toPlainText().contains("Game                    : Thief 2: The Metal Age"));
+    QVERIFY(editText(p.editor)->toPlainText().contains("Title                   : The Bell"));
+    QVERIFY(editText(p.editor)->toPlainText().contains("Filename                : bell.zip"));
+    QVERIFY(editText(p.editor)->toPlainText().contains("Game                    : Thief 2: The Metal Age"));
     QVERIFY(!t.exists("fminfo.txt"));
 
     // Cancelling leaves nothing behind.
@@ -216,12 +229,12 @@ void EditorTest::infoBuildsTheTemplateAndSavingListsIt()
     QCOMPARE(p.project.FMInfo.InfoFile, std::string());
 
     // Saved as fminfo.txt through the dialog, it joins the list as the info file.
-    p.form.FMInfoButton->trigger();
+    Child<QAction>(p.form, "FMInfoButton")->trigger();
     p.q.core.saveFiles.push_back(t / "fminfo.txt");
     p.editor.SaveClick();
     QVERIFY(!p.editor.isVisible());
     QCOMPARE(p.project.FMInfo.InfoFile, std::string("fminfo.txt"));
-    QCOMPARE(p.form.FileListBox->item(p.form.FileListBox->count() - 1)->text(), QString("fminfo.txt"));
+    QCOMPARE(fileList(p.form)->item(fileList(p.form)->count() - 1)->text(), QString("fminfo.txt"));
     QVERIFY(t.read("fminfo.txt").find("Title                   : The Bell\r\n") != std::string::npos);
 }
 
@@ -232,24 +245,24 @@ void EditorTest::infoOpensTheInfoFileAndEditFileOthers()
     t.write("fminfo.rtf", "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Existing {\\b info}\\par}");
     t.write("readme.txt", "Read me\r\n");
     Program p(t);
-    p.form.FMInfoButton->trigger();
+    Child<QAction>(p.form, "FMInfoButton")->trigger();
     QVERIFY(p.editor.isVisible());
-    QVERIFY(!p.editor.EditText->Modified());
-    QCOMPARE(p.editor.EditText->toPlainText(), QString("Existing info"));
+    QVERIFY(!editText(p.editor)->Modified());
+    QCOMPARE(editText(p.editor)->toPlainText(), QString("Existing info"));
     QCOMPARE(p.editor.windowTitle(), QString("fminfo.rtf - Editing"));
 
     // Edit File loads another listed text file; an edit saved back stays RTF or text by name.
     p.editor.CancelClick();
     p.q.core.openFileLists.push_back({t / "readme.txt"});
-    p.form.AddFileButton->click();
-    p.form.FileListBox->clearSelection();
-    p.form.FileListBox->item(p.form.FileListBox->count() - 1)->setSelected(true);
-    p.form.FileListBox->setCurrentRow(p.form.FileListBox->count() - 1);
-    QVERIFY(p.form.InfoButton->isVisibleTo(&p.form));
-    p.form.InfoButton->click();
-    QCOMPARE(p.editor.EditText->toPlainText(), QString("Read me\n"));
-    p.editor.EditText->textCursor().insertText("New: ");
-    p.form.SaveButton->trigger();  // the editor's text is written first
+    Child<QPushButton>(p.form, "AddFileButton")->click();
+    fileList(p.form)->clearSelection();
+    fileList(p.form)->item(fileList(p.form)->count() - 1)->setSelected(true);
+    fileList(p.form)->setCurrentRow(fileList(p.form)->count() - 1);
+    QVERIFY(Child<QPushButton>(p.form, "InfoButton")->isVisibleTo(&p.form));
+    Child<QPushButton>(p.form, "InfoButton")->click();
+    QCOMPARE(editText(p.editor)->toPlainText(), QString("Read me\n"));
+    editText(p.editor)->textCursor().insertText("New: ");
+    Child<QAction>(p.form, "SaveButton")->trigger();  // the editor's text is written first
     QCOMPARE(t.read("readme.txt"), std::string("New: Read me\r\n"));
     QVERIFY(!p.editor.isVisible());
 }
@@ -259,16 +272,16 @@ void EditorTest::secondInfoAsksFirst()
     TempDir t;
     t.write("thief.exe");
     Program p(t);
-    p.form.FMInfoButton->trigger();
-    p.editor.EditText->textCursor().insertText("My notes ");
-    const QString text = p.editor.EditText->toPlainText();
+    Child<QAction>(p.form, "FMInfoButton")->trigger();
+    editText(p.editor)->textCursor().insertText("My notes ");
+    const QString text = editText(p.editor)->toPlainText();
     p.q.core.answers.push_back(Answer::Cancel);
-    p.form.FMInfoButton->trigger();
+    Child<QAction>(p.form, "FMInfoButton")->trigger();
     QCOMPARE(p.q.core.questions, std::vector<std::string>{"Save changes before closing?"});
     QVERIFY(p.editor.isVisible());
-    QCOMPARE(p.editor.EditText->toPlainText(), text);
+    QCOMPARE(editText(p.editor)->toPlainText(), text);
     p.q.dialogs.push_back([](QDialog& d) { d.reject(); });
-    p.form.CreateButton->trigger();
+    Child<QAction>(p.form, "CreateButton")->trigger();
     QVERIFY(p.editor.isVisible());  // the dialog was cancelled: nothing changes
 }
 
@@ -280,33 +293,34 @@ void EditorTest::newInfoNeverReplacesAnExistingFile()
     t.write("thief2.exe");
     Program p(t);
     t.write("fminfo.txt", "The author's own notes");
-    p.form.FMInfoButton->trigger();
+    Child<QAction>(p.form, "FMInfoButton")->trigger();
+    QVERIFY(QTest::qWaitForWindowActive(&p.editor));  // Info brings the editor forward
     QVERIFY(p.editor.Untitled());
     QCOMPARE(p.editor.windowTitle(), QString("fminfo.txt - Editing"));
 
     // Save, Ctrl+S, list Save and Zip all ask; cancelled, nothing is written
     // and the commands stop.
     const size_t asked = p.q.core.fileRequests.size();
-    QTest::keyClick(p.editor.EditText, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(editText(p.editor), Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(p.q.core.fileRequests.size(), asked + 1);
     const FileRequest req = p.q.core.fileRequests.back();
     QCOMPARE(req.fileName, std::string("fminfo.txt"));
     QCOMPARE(req.initialDir, t.path().string());
     QVERIFY(req.overwritePrompt);
-    p.form.SaveButton->trigger();
-    p.form.ZipButton->trigger();
+    Child<QAction>(p.form, "SaveButton")->trigger();
+    Child<QAction>(p.form, "ZipButton")->trigger();
     QCOMPARE(p.q.core.fileRequests.size(), asked + 3);  // no list or archive dialog after the editor's
     QCOMPARE(t.read("fminfo.txt"), std::string("The author's own notes"));
     QVERIFY(!t.exists("strings/missflag.str"));
-    QVERIFY(p.editor.isVisible() && p.editor.EditText->Modified());
+    QVERIFY(p.editor.isVisible() && editText(p.editor)->Modified());
 
     // A name of the author's choosing is written and joins the list.
     p.q.core.saveFiles.push_back(t / "bell.txt");
-    QTest::keyClick(p.editor.EditText, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(editText(p.editor), Qt::Key_S, Qt::ControlModifier);
     QVERIFY(!p.editor.isVisible());
     QCOMPARE(t.read("fminfo.txt"), std::string("The author's own notes"));
     QVERIFY(t.read("bell.txt").find("The Bell") != std::string::npos);
-    QCOMPARE(p.form.FileListBox->item(p.form.FileListBox->count() - 1)->text(), QString("bell.txt"));
+    QCOMPARE(fileList(p.form)->item(fileList(p.form)->count() - 1)->text(), QString("bell.txt"));
 }
 
 void EditorTest::newOpenAndCloseAskAboutUnsavedText()
@@ -319,7 +333,7 @@ void EditorTest::newOpenAndCloseAskAboutUnsavedText()
     auto editNotes = [&] {
         p.editor.LoadFile(QString::fromStdString(t / "notes.txt"));
         p.editor.show();
-        p.editor.EditText->textCursor().insertText("More ");
+        editText(p.editor)->textCursor().insertText("More ");
         p.q.core.questions.clear();
     };
 
@@ -327,26 +341,26 @@ void EditorTest::newOpenAndCloseAskAboutUnsavedText()
     editNotes();
     p.q.dialogs.push_back([](QDialog& d) { static_cast<TCreateDialog&>(d).accept(); });
     p.q.core.answers.push_back(Answer::Cancel);
-    p.form.CreateButton->trigger();
+    Child<QAction>(p.form, "CreateButton")->trigger();
     QCOMPARE(p.q.core.questions, std::vector<std::string>{"Save changes before closing?"});
-    QVERIFY(p.editor.isVisible() && p.editor.EditText->Modified());
+    QVERIFY(p.editor.isVisible() && editText(p.editor)->Modified());
     p.q.core.openFiles.push_back(t / "bell.lst");
     p.q.core.answers.push_back(Answer::Cancel);
-    p.form.OpenButton->trigger();
+    Child<QAction>(p.form, "OpenButton")->trigger();
     QVERIFY(p.editor.isVisible());
     QCOMPARE(p.project.Files.size(), size_t(1));  // still the new project's list
 
     // Yes saves before Open goes on; No drops the text.
     p.q.core.openFiles.push_back(t / "bell.lst");
     p.q.core.answers.push_back(Answer::Yes);
-    p.form.OpenButton->trigger();
+    Child<QAction>(p.form, "OpenButton")->trigger();
     QVERIFY(!p.editor.isVisible());
     QCOMPARE(t.read("notes.txt"), std::string("More Notes\r\n"));
     QCOMPARE(p.project.Files.front(), std::string("notes.txt"));
     editNotes();
     p.q.core.openFiles.push_back(t / "bell.lst");
     p.q.core.answers.push_back(Answer::No);
-    p.form.OpenButton->trigger();
+    Child<QAction>(p.form, "OpenButton")->trigger();
     QVERIFY(!p.editor.isVisible());
     QCOMPARE(t.read("notes.txt"), std::string("More Notes\r\n"));
 

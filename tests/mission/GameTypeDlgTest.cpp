@@ -1,4 +1,5 @@
 #include "mission/GameTypeDlg.h"
+#include "support/Child.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -6,6 +7,7 @@
 #include <QtTest>
 
 using lw::TGameTypeDialog;
+using lw::test::Child;
 
 class GameTypeDlgTest : public QObject {
     Q_OBJECT
@@ -19,53 +21,79 @@ private slots:
 };
 
 namespace {
+
+// The dialog's controls, found by the names the dialog gives them.
+struct Controls {
+    QLabel* Label1;
+    QLabel* Label2;
+    QRadioButton* T1Button;
+    QRadioButton* T2Button;
+    QRadioButton* T2xButton;
+    QPushButton* OKBtn;
+    QPushButton* CancelBtn;
+    explicit Controls(const TGameTypeDialog& d)
+        : Label1(Child<QLabel>(d, "Label1"))
+        , Label2(Child<QLabel>(d, "Label2"))
+        , T1Button(Child<QRadioButton>(d, "T1Button"))
+        , T2Button(Child<QRadioButton>(d, "T2Button"))
+        , T2xButton(Child<QRadioButton>(d, "T2xButton"))
+        , OKBtn(Child<QPushButton>(d, "OKBtn"))
+        , CancelBtn(Child<QPushButton>(d, "CancelBtn"))
+    {
+    }
+};
+
 bool AnyChecked(const TGameTypeDialog& d)
 {
-    return d.T1Button->isChecked() || d.T2Button->isChecked() || d.T2xButton->isChecked();
+    const Controls c(d);
+    return c.T1Button->isChecked() || c.T2Button->isChecked() || c.T2xButton->isChecked();
 }
+
 } // namespace
 
 void GameTypeDlgTest::looksAsDesigned()
 {
     TGameTypeDialog d;
+    const Controls c(d);
     QCOMPARE(d.windowTitle(), QStringLiteral("What Game Is This For?"));
-    QCOMPARE(d.Label1->text(), QStringLiteral("The game type for this mission could not be determined."));
-    QCOMPARE(d.Label2->text(), QStringLiteral("Please select which game this is intended for."));
-    QCOMPARE(d.T1Button->text(), QStringLiteral("Thief 1"));
-    QCOMPARE(d.T2Button->text(), QStringLiteral("Thief 2"));
-    QCOMPARE(d.T2xButton->text(), QStringLiteral("Thief 2x"));
-    QVERIFY(d.OKBtn->isDefault());
+    QCOMPARE(c.Label1->text(), QStringLiteral("The game type for this mission could not be determined."));
+    QCOMPARE(c.Label2->text(), QStringLiteral("Please select which game this is intended for."));
+    QCOMPARE(c.T1Button->text(), QStringLiteral("Thief 1"));
+    QCOMPARE(c.T2Button->text(), QStringLiteral("Thief 2"));
+    QCOMPARE(c.T2xButton->text(), QStringLiteral("Thief 2x"));
+    QVERIFY(c.OKBtn->isDefault());
     QCOMPARE(d.SelectedGame(), -1);
 
     // Tab order: OK, Cancel, then the radios, and round again.
     QList<QWidget*> order;
-    QWidget* w = d.OKBtn;
+    QWidget* w = c.OKBtn;
     do {
         if (w->focusPolicy() & Qt::TabFocus)
             order << w;
         w = w->nextInFocusChain();
-    } while (w != d.OKBtn && order.size() < 10);
-    QCOMPARE(order, (QList<QWidget*>{d.OKBtn, d.CancelBtn, d.T1Button, d.T2Button, d.T2xButton}));
+    } while (w != c.OKBtn && order.size() < 10);
+    QCOMPARE(order, (QList<QWidget*>{c.OKBtn, c.CancelBtn, c.T1Button, c.T2Button, c.T2xButton}));
 
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     // A fixed size that holds all its text.
     QCOMPARE(d.minimumSize(), d.maximumSize());
-    QVERIFY(d.Label1->width() >= d.Label1->sizeHint().width());
+    QVERIFY(c.Label1->width() >= c.Label1->sizeHint().width());
 }
 
 void GameTypeDlgTest::eachShowStartsAfresh()
 {
     TGameTypeDialog d;
+    const Controls c(d);
     for (int round = 0; round < 2; ++round) {
         d.show();
         QVERIFY(!AnyChecked(d));
-        QVERIFY(!d.OKBtn->isEnabled());
+        QVERIFY(!c.OKBtn->isEnabled());
         QCOMPARE(d.SelectedGame(), -1);
-        d.T2xButton->click();
-        QVERIFY(d.OKBtn->isEnabled());
+        c.T2xButton->click();
+        QVERIFY(c.OKBtn->isEnabled());
         QCOMPARE(d.SelectedGame(), 2);
-        d.OKBtn->click();
+        c.OKBtn->click();
         QCOMPARE(d.result(), int(QDialog::Accepted));
         QVERIFY(!d.isVisible());
     }
@@ -74,12 +102,13 @@ void GameTypeDlgTest::eachShowStartsAfresh()
 void GameTypeDlgTest::lastClickedGameWins()
 {
     TGameTypeDialog d;
+    const Controls c(d);
     d.show();
-    d.T2Button->click();
-    d.T1Button->click();
-    QVERIFY(d.T1Button->isChecked());
-    QVERIFY(!d.T2Button->isChecked());
-    d.OKBtn->click();
+    c.T2Button->click();
+    c.T1Button->click();
+    QVERIFY(c.T1Button->isChecked());
+    QVERIFY(!c.T2Button->isChecked());
+    c.OKBtn->click();
     QCOMPARE(d.result(), int(QDialog::Accepted));
     QCOMPARE(d.SelectedGame(), 0);
 }
@@ -87,11 +116,12 @@ void GameTypeDlgTest::lastClickedGameWins()
 void GameTypeDlgTest::enterDoesNothingWhileOkIsDisabled()
 {
     TGameTypeDialog d;
+    const Controls c(d);
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     d.activateWindow();
     // Enter with the focus on Cancel, on a radio and on the dialog itself.
-    for (QWidget* target : {static_cast<QWidget*>(d.CancelBtn), static_cast<QWidget*>(d.T1Button),
+    for (QWidget* target : {static_cast<QWidget*>(c.CancelBtn), static_cast<QWidget*>(c.T1Button),
                             static_cast<QWidget*>(&d)}) {
         target->setFocus();
         QTest::keyClick(target, Qt::Key_Return);
@@ -99,8 +129,8 @@ void GameTypeDlgTest::enterDoesNothingWhileOkIsDisabled()
         QVERIFY(d.isVisible());
     }
     // Once a game is picked, Enter means OK.
-    d.T2Button->click();
-    QTest::keyClick(d.T2Button, Qt::Key_Return);
+    c.T2Button->click();
+    QTest::keyClick(c.T2Button, Qt::Key_Return);
     QVERIFY(!d.isVisible());
     QCOMPARE(d.result(), int(QDialog::Accepted));
     QCOMPARE(d.SelectedGame(), 1);
@@ -109,8 +139,9 @@ void GameTypeDlgTest::enterDoesNothingWhileOkIsDisabled()
 void GameTypeDlgTest::escapeCancels()
 {
     TGameTypeDialog d;
+    const Controls c(d);
     d.show();
-    d.T2Button->click();
+    c.T2Button->click();
     QTest::keyClick(&d, Qt::Key_Escape);
     QVERIFY(!d.isVisible());
     QCOMPARE(d.result(), int(QDialog::Rejected));
@@ -119,10 +150,11 @@ void GameTypeDlgTest::escapeCancels()
 void GameTypeDlgTest::runsModally()
 {
     TGameTypeDialog d;
+    const Controls c(d);
     QTimer::singleShot(0, &d, [&] {
-        d.T2xButton->click();
-        d.T1Button->click();
-        d.OKBtn->click();
+        c.T2xButton->click();
+        c.T1Button->click();
+        c.OKBtn->click();
     });
     QCOMPARE(d.exec(), int(QDialog::Accepted));
     QCOMPARE(d.SelectedGame(), 0);
