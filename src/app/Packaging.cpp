@@ -7,6 +7,7 @@
 #include "components/PathResolver.h"
 #include "components/Questions.h"
 #include "components/ZipArch.h"
+#include "components/ZipMessages.h"
 
 #include <cstdio>
 #include <cstring>
@@ -17,34 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace lw {
-
-std::string ZipMessageText(int id)
-{
-    switch (id) {
-    case 10101: return "The archive could not be made: ";
-    case 10102: return "No archive name was given.";
-    case 10103: return "There is not enough memory to make the archive.";
-    case 10201: return "The archive's directory cannot be read.";
-    case 10202: return "The archive's directory could not be read: ";
-    case 10203: return "The archive's directory is not where the archive says it is.";
-    case 10204: return "There is data after the end of the archive.";
-    case 10301: return "There is nothing to add to the archive.";
-    case 10302: return "Encryption needs a password.";
-    case 10308: return "The archive's folder does not exist: %s";
-    case 10650: return "The zip engine cannot be loaded: %s";
-    case 10651: return "The zip engine has the wrong version: %s";
-    case 11001:
-    case 11002: return "The archive cannot be opened: %s";
-    case 11003: return "Not a valid drive: %s";
-    case 11004: return "The drive does not exist: %s";
-    case 11007: return "Stopped.";
-    case 11011: case 11012: case 11013: case 11014: case 11015: case 11017:
-    case 11021: case 11022: case 11023: case 11024: case 11026:
-        return "The archive is damaged: its directory cannot be read.";
-    case 11036: case 11037: case 11038: case 11045: return "The file is not a zip archive.";
-    default: return {};
-    }
-}
 
 namespace {
 

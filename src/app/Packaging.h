@@ -13,10 +13,6 @@ namespace lw {
 class Project;
 class TZipArchiver;
 
-// The text of one of the zip archiver's numbered messages ("%s" stands for
-// its argument); empty for numbers the program has no text for.
-std::string ZipMessageText(int id);
-
 // The program's message texts, level 9, directory names kept, update, archive time from the newest
 // file, hidden files, the default store suffixes, final deletion.
 void ConfigureFMZipper(TZipArchiver& zipper);

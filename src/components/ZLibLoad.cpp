@@ -55,18 +55,18 @@ EntryNames entryNames(int kind)
 
 } // namespace
 
-EZipArchiver::EZipArchiver(int ident, int displayMsg)
+EZipArchiver::EZipArchiver(ZipMsg::Id ident, int displayMsg)
     : std::runtime_error(buildText(ident, nullptr, false)), ident_(ident), display_(displayMsg)
 {
 }
 
-EZipArchiver::EZipArchiver(int ident, long long numArg)
+EZipArchiver::EZipArchiver(ZipMsg::Id ident, long long numArg)
     : std::runtime_error(numberText(ident, numArg)), ident_(ident), display_(1),
       numArg_(std::to_string(numArg))
 {
 }
 
-EZipArchiver::EZipArchiver(int ident, const std::string& strArg)
+EZipArchiver::EZipArchiver(ZipMsg::Id ident, const std::string& strArg)
     : std::runtime_error(buildText(ident, &strArg, false)), ident_(ident), display_(1), strArg_(strArg)
 {
 }
@@ -134,7 +134,7 @@ int TZipLibLoader::Require(int minVersion, bool byProgram)
     const int v = LoadLib(byProgram ? UseProgram : UseOperation);
     if (minVersion > v) {
         UnloadLib(UseExec | UseOperation | UseProgram);
-        throw EZipArchiver(10651, path_);
+        throw EZipArchiver(ZipMsg::EngineWrongVersion, path_);
     }
     return v;
 }
@@ -184,7 +184,7 @@ int TZipLibLoader::LoadLib(unsigned bits)
     }
     if (candidate.empty()) candidate = name;
     LoadFile(candidate, true);
-    if (handle_ && owner_ && owner_->LoaderVerbose()) owner_->LoaderReport(10652, "loaded ", path_);
+    if (handle_ && owner_ && owner_->LoaderVerbose()) owner_->LoaderReport(ZipMsg::EngineLoaded, path_);
     return version_;
 }
 
@@ -196,7 +196,7 @@ int TZipLibLoader::LoadFile(const std::string& path, bool raise)
     if (!h) {
         mask_ = 0;
         path_ = path;
-        if (raise) throw EZipArchiver(10650, path);
+        if (raise) throw EZipArchiver(ZipMsg::EngineNotLoaded, path);
         return 0;
     }
     handle_ = h;
@@ -217,7 +217,7 @@ int TZipLibLoader::LoadFile(const std::string& path, bool raise)
     dlclose(h);
     clear();
     mask_ = 0;
-    if (raise) throw EZipArchiver(10651, path_);
+    if (raise) throw EZipArchiver(ZipMsg::EngineWrongVersion, path_);
     return 0;
 }
 
@@ -225,7 +225,7 @@ int TZipLibLoader::UnloadLib(unsigned bits)
 {
     mask_ = mask_ & ~bits & 7;
     if (mask_ == 0 && handle_) {
-        if (owner_ && owner_->LoaderVerbose()) owner_->LoaderReport(10653, "unloaded ", path_);
+        if (owner_ && owner_->LoaderVerbose()) owner_->LoaderReport(ZipMsg::EngineUnloaded, path_);
         dlclose(handle_);
         handle_ = nullptr;
     }

@@ -3,6 +3,7 @@
 // independent holds is set, and freed when the last one is let go.
 #pragma once
 
+#include "ZipMessages.h"
 #include "ZipRecords.h"
 
 #include <stdexcept>
@@ -13,9 +14,9 @@ namespace lw {
 // The archiver's own exception: a message number with an optional argument.
 class EZipArchiver : public std::runtime_error {
 public:
-    EZipArchiver(int ident, int displayMsg);
-    EZipArchiver(int ident, long long numArg);
-    EZipArchiver(int ident, const std::string& strArg);
+    EZipArchiver(ZipMsg::Id ident, int displayMsg);
+    EZipArchiver(ZipMsg::Id ident, long long numArg);
+    EZipArchiver(ZipMsg::Id ident, const std::string& strArg);
 
     int Ident() const { return ident_; }
     int DisplayMsg() const { return display_; }
@@ -41,8 +42,8 @@ public:
     virtual ~ZipLoaderHost() = default;
     virtual std::string LoaderDirectory() const = 0;  // DLLDirectory
     virtual bool LoaderVerbose() const = 0;
-    // "loaded " / "unloaded " followed by the library's path.
-    virtual void LoaderReport(int ident, const std::string& defaultText, const std::string& path) = 0;
+    // ZipMsg::EngineLoaded or EngineUnloaded, with the library's path.
+    virtual void LoaderReport(ZipMsg::Id ident, const std::string& path) = 0;
 };
 
 enum ZipLibKind { zlkUnzip = 0, zlkZip = 1 };
@@ -58,8 +59,9 @@ public:
     TZipLibLoader& operator=(const TZipLibLoader&) = delete;
 
     // Loads (hold 4 when byProgram, else 2) and returns the version;
-    // raises 10650 when the library cannot be loaded, 10651 when its
-    // version is below minVersion or outside 153..300.
+    // raises ZipMsg::EngineNotLoaded when the library cannot be loaded,
+    // EngineWrongVersion when its version is below minVersion or outside
+    // 153..300.
     int Require(int minVersion, bool byProgram);
     void Release(bool byProgram);
     // Calls the execute entry with the library held for the call.

@@ -144,7 +144,7 @@ void TZipArchiver::ReportText(int errCode, const std::string& text)
     if (OnMessage) OnMessage(this, errCode, text);
 }
 
-void TZipArchiver::ShowZipMessage(int ident, const std::string& suffix)
+void TZipArchiver::ShowZipMessage(ZipMsg::Id ident, const std::string& suffix)
 {
     const std::string looked = ZipLoadStr(ident);
     const std::string text = looked.empty()
@@ -165,7 +165,7 @@ void TZipArchiver::ShowExceptionError(const EZipArchiver& e)
     if (!looked.empty()) {
         text = arg.empty() ? looked : FormatZipText(looked, arg);
     } else {
-        // The argument is kept: without it "10650" would not say which file.
+        // The argument is kept: without it the number would not say which file.
         text = MissingTextPrefix + std::to_string(e.Ident());
         if (!arg.empty()) text += " " + arg;
     }
@@ -175,9 +175,10 @@ void TZipArchiver::ShowExceptionError(const EZipArchiver& e)
     ReportText(e.Ident(), text);
 }
 
-void TZipArchiver::LoaderReport(int ident, const std::string& defaultText, const std::string& path)
+void TZipArchiver::LoaderReport(ZipMsg::Id ident, const std::string& path)
 {
-    const std::string text = ZipLoadStr(ident, defaultText) + path;
+    // Trace texts have a default of their own; messages show their number.
+    const std::string text = ZipLoadStr(ident, ZipMessageText(ident)) + path;
     message_ = text;
     ReportText(0, text);
 }
@@ -185,7 +186,7 @@ void TZipArchiver::LoaderReport(int ident, const std::string& defaultText, const
 int TZipArchiver::Extract()
 {
     if (Busy()) return -255;
-    ShowZipMessage(10101, "extraction is not supported by this program");
+    ShowZipMessage(ZipMsg::ArchiveNotMade, "extraction is not supported by this program");
     return errCode_;
 }
 
@@ -204,7 +205,7 @@ int TZipArchiver::AddToArchive()
         if (addOptions_.Has(AddFreshen)) {
             fSpecArgs_.push_back("*.*");
         } else {
-            ShowZipMessage(10301);
+            ShowZipMessage(ZipMsg::NothingToAdd);
             return errCode_;
         }
     }
@@ -213,23 +214,25 @@ int TZipArchiver::AddToArchive()
         spanOptions_.Include(spWipeFiles);
     }
     if (zipFileName_.empty()) {
-        ShowZipMessage(10102);
+        ShowZipMessage(ZipMsg::NoArchiveName);
         return errCode_;
     }
     if (unattended_ && addOptions_.Has(AddEncrypt) && password_.empty()) {
-        ShowZipMessage(10302);
+        ShowZipMessage(ZipMsg::EncryptWithoutPassword);
         return errCode_;
     }
     if (addOptions_.Has(AddDiskSpan)) {
-        if (addOptions_.Has(AddFreshen) || addOptions_.Has(AddUpdate)) ShowZipMessage(10303);
-        else if (upperExt(zipFileName_) == ".EXE") ShowZipMessage(11041);
-        else ShowZipMessage(10101, "writing an archive across several disks is not supported by this program");
+        if (addOptions_.Has(AddFreshen) || addOptions_.Has(AddUpdate)) ShowZipMessage(ZipMsg::SpanWithUpdate);
+        else if (upperExt(zipFileName_) == ".EXE") ShowZipMessage(ZipMsg::SpanIntoProgram);
+        else
+            ShowZipMessage(ZipMsg::ArchiveNotMade,
+                           "writing an archive across several disks is not supported by this program");
         return errCode_;
     }
     if (zipBusy_) return errCode_;
     std::error_code ec;
     if (upperExt(zipFileName_) == ".EXE" && dir_.SfxOffset == 0 && !fs::exists(zipFileName_, ec)) {
-        ShowZipMessage(10804);
+        ShowZipMessage(ZipMsg::SfxProgramMissing);
         return errCode_;
     }
     int version = 0;
@@ -297,7 +300,7 @@ int TZipArchiver::AddToArchive()
         if (o.Has(AddForceDest)) {
             const fs::path dir = fs::absolute(archive, ec).parent_path();
             fs::create_directories(dir, ec);
-            if (!fs::is_directory(dir, ec)) throw EZipArchiver(10308, dir.string());
+            if (!fs::is_directory(dir, ec)) throw EZipArchiver(ZipMsg::ArchiveFolderMissing, dir.string());
         }
 
         // One spec record per line; the texts are kept beside them.
@@ -357,18 +360,18 @@ int TZipArchiver::AddToArchive()
             successCnt_ = 0;
             // The engine's error says what failed (a file it could not read...).
             const std::string why = engineError_.empty() ? std::string() : ": " + engineError_;
-            ShowZipMessage(10101, "fatal Dll error" + why);
+            ShowZipMessage(ZipMsg::ArchiveNotMade, "fatal Dll error" + why);
         } else {
             successCnt_ = result;
         }
     } catch (const EZipArchiver& e) {
         ShowExceptionError(e);
     } catch (const std::bad_alloc&) {
-        ShowZipMessage(10103);
+        ShowZipMessage(ZipMsg::OutOfMemory);
     } catch (const std::exception& e) {
-        ShowZipMessage(10101, e.what());
+        ShowZipMessage(ZipMsg::ArchiveNotMade, e.what());
     } catch (...) {
-        ShowZipMessage(10101);
+        ShowZipMessage(ZipMsg::ArchiveNotMade);
     }
 
     fSpecArgs_.clear();
@@ -497,7 +500,8 @@ void TZipArchiver::dispatch(int action, ZipCallbackRecord& rec, const std::strin
         } else {
             // No password dialog in this program: asked unattended or not,
             // the answer is "none", and the user is told.
-            ShowZipMessage(confirm ? 10151 : 10150, unattended_ ? std::string() : text);
+            ShowZipMessage(confirm ? ZipMsg::NewPasswordNotGiven : ZipMsg::PasswordNotGiven,
+                           unattended_ ? std::string() : text);
         }
         if (button == pwbOk && !pw.empty()) {
             pw = pw.substr(0, 80);
@@ -562,7 +566,7 @@ void TZipArchiver::dispatch(int action, ZipCallbackRecord& rec, const std::strin
         }
         break;
     case zaExtraStart: {
-        itemName_ = ZipLoadStr(11400 + rec.errorCode, text);
+        itemName_ = ZipLoadStr(ZipMsg::ExtraStepBase + rec.errorCode, text);
         itemSize_ = size;
         itemDone_ = 0;
         if (OnProgress) OnProgress(this, ptExtraStart, text, size);
@@ -589,7 +593,7 @@ void TZipArchiver::List()
     }
     const int fd = ::open(zipFileName_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        ShowExceptionError(EZipArchiver(11001, zipFileName_));
+        ShowExceptionError(EZipArchiver(ZipMsg::CannotOpen, zipFileName_));
         if (OnDirUpdate) OnDirUpdate(this);
         return;
     }
@@ -600,9 +604,9 @@ void TZipArchiver::List()
     } catch (const EZipArchiver& e) {
         ShowExceptionError(e);
     } catch (const std::bad_alloc&) {
-        ShowZipMessage(10103);
+        ShowZipMessage(ZipMsg::OutOfMemory);
     } catch (const std::exception& e) {
-        ShowZipMessage(10202, e.what());
+        ShowZipMessage(ZipMsg::DirectoryReadFailed, e.what());
     }
     ::close(fd);
     if (OnDirUpdate) OnDirUpdate(this);
@@ -614,7 +618,7 @@ void TZipArchiver::readDirectory(int fd, uint64_t fileSize)
     opts.ArchiveName = zipFileName_;
     opts.CodePage = codePage_;
     opts.KeepDirOnlyEntries = useDirOnlyEntries_;
-    opts.OnWarning = [this](int ident) { ShowZipMessage(ident); };
+    opts.OnWarning = [this](ZipMsg::Id ident) { ShowZipMessage(ident); };
     opts.OnEntry = [this](int seqNo, const ZipDirEntry& e) {
         if (OnNewName) OnNewName(this, seqNo, e);
     };

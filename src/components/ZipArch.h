@@ -2,9 +2,9 @@
 // library and reads the archive's central directory back. It compresses
 // nothing itself: its properties become one command record for the engine,
 // whose callbacks become the component's events. Problems are reported as
-// numbered messages (OnMessage, and a message box through Questions unless
-// Unattended). No toolkit: the program sets the Questions object and the
-// hook that lets its windows repaint while the engine works.
+// numbered messages (ZipMessages.h; OnMessage, and a message box through
+// Questions unless Unattended). No toolkit: the program sets the Questions
+// object and the hook that lets its windows repaint while the engine works.
 #pragma once
 
 #include "EnumSet.h"
@@ -207,9 +207,9 @@ public:
 private:
     std::string LoaderDirectory() const override { return dllDirectory_; }
     bool LoaderVerbose() const override { return verbose_; }
-    void LoaderReport(int ident, const std::string& defaultText, const std::string& path) override;
+    void LoaderReport(ZipMsg::Id ident, const std::string& path) override;
 
-    void ShowZipMessage(int ident, const std::string& suffix = {});
+    void ShowZipMessage(ZipMsg::Id ident, const std::string& suffix = {});
     void ShowExceptionError(const EZipArchiver& e);
     void ReportText(int errCode, const std::string& text);
     void List();

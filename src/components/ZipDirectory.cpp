@@ -51,7 +51,7 @@ std::string entryText(const std::string& raw, const ZipDirEntry& e, CodePageOpts
 void ReadZipDirectory(const ZipDirSource& src, ZipDirectory& out, const ZipDirOptions& opts)
 {
     const uint64_t fileSize = src.Size;
-    auto warn = [&](int ident) {
+    auto warn = [&](ZipMsg::Id ident) {
         if (opts.OnWarning) opts.OnWarning(ident);
     };
     // Finding the end record.
@@ -63,14 +63,14 @@ void ReadZipDirectory(const ZipDirSource& src, ZipDirectory& out, const ZipDirOp
     bool found = false;
     if (fileSize >= 22) {
         tail.resize(22);
-        if (!readAt(src, fileSize - 22, tail.data(), 22)) throw EZipArchiver(11001, opts.ArchiveName);
+        if (!readAt(src, fileSize - 22, tail.data(), 22)) throw EZipArchiver(ZipMsg::CannotOpen, opts.ArchiveName);
         if (get32(tail.data()) == SigEnd) {
             endPos = fileSize - 22;
             found = true;
         } else {
             const size_t n = size_t(std::min<uint64_t>(fileSize, 65557));
             tail.resize(n);
-            if (!readAt(src, fileSize - n, tail.data(), n)) throw EZipArchiver(11001, opts.ArchiveName);
+            if (!readAt(src, fileSize - n, tail.data(), n)) throw EZipArchiver(ZipMsg::CannotOpen, opts.ArchiveName);
             for (size_t i = n - 23 + 1; i-- > 0;) {
                 if (get32(tail.data() + i) == SigEnd) {
                     endPos = fileSize - n + i;
@@ -84,13 +84,13 @@ void ReadZipDirectory(const ZipDirSource& src, ZipDirectory& out, const ZipDirOp
         // No end record: a part of a disk set, or no archive at all.
         const std::string ext = upperExt(opts.ArchiveName);
         if (ext.size() == 4 && ext[1] == 'Z' && std::isdigit((unsigned char)ext[2]) && std::isdigit((unsigned char)ext[3]))
-            throw EZipArchiver(11038, (long long)std::stoi(ext.substr(2)));
+            throw EZipArchiver(ZipMsg::DirectoryOnOtherDisk, (long long)std::stoi(ext.substr(2)));
         if (fileSize >= 4 && (get32(head) == SigLocal || get32(head) == SigSplit))
-            throw EZipArchiver(11037, opts.ArchiveName);
-        throw EZipArchiver(11036, opts.ArchiveName);
+            throw EZipArchiver(ZipMsg::ArchiveWithoutEnd, opts.ArchiveName);
+        throw EZipArchiver(ZipMsg::NotAnArchive, opts.ArchiveName);
     }
     uint8_t end[22];
-    if (!readAt(src, endPos, end, 22)) throw EZipArchiver(11001, opts.ArchiveName);
+    if (!readAt(src, endPos, end, 22)) throw EZipArchiver(ZipMsg::CannotOpen, opts.ArchiveName);
     const uint16_t thisDisk = get16(end + 4);
     const uint16_t cdDisk = get16(end + 6);
     uint64_t entries = get16(end + 10);
@@ -101,7 +101,7 @@ void ReadZipDirectory(const ZipDirSource& src, ZipDirectory& out, const ZipDirOp
     const uint64_t commentAvail = std::min<uint64_t>(commentLen, fileSize - endPos - 22);
     out.Comment.resize(size_t(commentAvail));
     if (commentAvail && !readAt(src, endPos + 22, out.Comment.data(), size_t(commentAvail)))
-        throw EZipArchiver(11001, opts.ArchiveName);
+        throw EZipArchiver(ZipMsg::CannotOpen, opts.ArchiveName);
     if (afterEnd < fileSize) {
         const uint64_t extra = fileSize - afterEnd;
         bool padding = extra <= 512 && fileSize % 512 == 0;
@@ -110,7 +110,7 @@ void ReadZipDirectory(const ZipDirSource& src, ZipDirectory& out, const ZipDirOp
             padding = readAt(src, afterEnd, rest.data(), rest.size()) &&
                       std::all_of(rest.begin(), rest.end(), [](uint8_t b) { return b == 0; });
         }
-        if (!padding) warn(10204);
+        if (!padding) warn(ZipMsg::DataAfterEnd);
     }
 
     // The central directory: where it must be, whatever the record says.
@@ -128,25 +128,26 @@ void ReadZipDirectory(const ZipDirSource& src, ZipDirectory& out, const ZipDirOp
             }
         }
     }
-    if (thisDisk != cdDisk) throw EZipArchiver(11038, (long long)cdDisk + 1);
-    if (cdSize > dataEnd) throw EZipArchiver(10201, opts.ArchiveName);
+    if (thisDisk != cdDisk) throw EZipArchiver(ZipMsg::DirectoryOnOtherDisk, (long long)cdDisk + 1);
+    if (cdSize > dataEnd) throw EZipArchiver(ZipMsg::DirectoryUnreadable, opts.ArchiveName);
     const uint64_t start = dataEnd - cdSize;
-    if (start != cdOffset) warn(10203);
+    if (start != cdOffset) warn(ZipMsg::DirectoryMisplaced);
     out.CentralDirOffset = start;
 
     std::vector<uint8_t> cd(size_t(dataEnd - start));
-    if (!cd.empty() && !readAt(src, start, cd.data(), cd.size())) throw EZipArchiver(10201, opts.ArchiveName);
+    if (!cd.empty() && !readAt(src, start, cd.data(), cd.size()))
+        throw EZipArchiver(ZipMsg::DirectoryUnreadable, opts.ArchiveName);
     uint64_t firstOffset = fileSize;
     size_t pos = 0;
-    auto take = [&](size_t n, int err) {
+    auto take = [&](size_t n, ZipMsg::Id err) {
         if (cd.size() - pos < n) throw EZipArchiver(err, opts.ArchiveName);
         const size_t at = pos;
         pos += n;
         return at;
     };
     for (uint64_t i = 0; i < entries; ++i) {
-        const uint8_t* h = cd.data() + take(46, 11013);
-        if (get32(h) != SigCentral) throw EZipArchiver(11015, opts.ArchiveName);
+        const uint8_t* h = cd.data() + take(46, ZipMsg::EntryHeaderShort);
+        if (get32(h) != SigCentral) throw EZipArchiver(ZipMsg::EntryHeaderSignature, opts.ArchiveName);
         ZipDirEntry e;
         e.MadeByVersion = h[4];
         e.HostVersionNo = h[5];
@@ -165,11 +166,11 @@ void ReadZipDirectory(const ZipDirSource& src, ZipDirectory& out, const ZipDirOp
         e.ExtFileAttrib = get32(h + 38);
         e.RelOffLocalHdr = get32(h + 42);
         e.IsEncrypted = e.Flag & 1;
-        const size_t nameAt = take(e.FileNameLength, 11017);
+        const size_t nameAt = take(e.FileNameLength, ZipMsg::EntryNameShort);
         const std::string rawName(reinterpret_cast<const char*>(cd.data() + nameAt), e.FileNameLength);
-        const size_t extraAt = take(e.ExtraFieldLength, 10201);
+        const size_t extraAt = take(e.ExtraFieldLength, ZipMsg::DirectoryUnreadable);
         e.ExtraField.assign(reinterpret_cast<const char*>(cd.data() + extraAt), e.ExtraFieldLength);
-        const size_t commentAt = take(e.FileCommentLen, 11022);
+        const size_t commentAt = take(e.FileCommentLen, ZipMsg::EntryCommentShort);
         const std::string rawComment(reinterpret_cast<const char*>(cd.data() + commentAt), e.FileCommentLen);
 
         e.UncompressedSize64 = e.UncompressedSize;

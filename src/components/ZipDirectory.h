@@ -58,8 +58,9 @@ struct ZipDirOptions {
     std::string ArchiveName;
     CodePageOpts CodePage = cpAuto;
     bool KeepDirOnlyEntries = false;
-    // A message that does not stop the reading (10203, 10204).
-    std::function<void(int ident)> OnWarning;
+    // A message that does not stop the reading (DirectoryMisplaced,
+    // DataAfterEnd).
+    std::function<void(ZipMsg::Id ident)> OnWarning;
     // Each entry kept, with its 1-based place in the directory.
     std::function<void(int seqNo, const ZipDirEntry& entry)> OnEntry;
 };

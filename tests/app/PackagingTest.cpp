@@ -1,6 +1,7 @@
 #include "app/Packaging.h"
 #include "app/Project.h"
 #include "components/ZipArch.h"
+#include "components/ZipMessages.h"
 #include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
@@ -190,6 +191,18 @@ TEST(Packaging, ThePreviousPackageIsNeverPackedIntoTheNextOne)
     ASSERT_EQ(RunPack(t / "bell.lst", "", out, err, false), 0) << err.str();
     EXPECT_EQ(entriesOf(t / "bell.zip").size(), 2u);
     EXPECT_EQ(t.read("bell.zip").size(), first.size());
+}
+
+TEST(Packaging, TheZipperGetsTheMessageTextsAndKeepsItsDefaults)
+{
+    TZipArchiver z;
+    ConfigureFMZipper(z);
+    // A message in words instead of its number.
+    EXPECT_EQ(z.ZipLoadStr(ZipMsg::NothingToAdd), ZipMessageText(ZipMsg::NothingToAdd));
+    EXPECT_NE(z.ZipLoadStr(ZipMsg::NothingToAdd), "");
+    // A number without a text keeps the caller's default: a secondary
+    // step's item text stays its file name.
+    EXPECT_EQ(z.ZipLoadStr(ZipMsg::ExtraStepBase + 2, "step.txt"), "step.txt");
 }
 
 TEST(Packaging, ARunThatMakesNoArchiveSaysWhy)

@@ -107,7 +107,7 @@ TEST(ZipArchAdd, EmptySpecListWithUpdateFreshensEverything)
     EXPECT_FALSE(fs::exists(dir / "a.zip"));
 }
 
-TEST(ZipArchAdd, EmptySpecListWithoutOptionsIsMessage10301)
+TEST(ZipArchAdd, EmptySpecListWithoutOptionsIsNothingToAdd)
 {
     ScratchDir dir;
     Packer p;
@@ -116,8 +116,8 @@ TEST(ZipArchAdd, EmptySpecListWithoutOptionsIsMessage10301)
     p.zip.SetVerbose(true);
     p.zip.SetAddOptions({AddDirNames});
     p.zip.SetZipFileName((dir / "a.zip").string());
-    EXPECT_EQ(p.zip.AddToArchive(), 10301);
-    EXPECT_EQ(boxes.shown, std::vector<std::string>{missingText(10301)});
+    EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::NothingToAdd);
+    EXPECT_EQ(boxes.shown, std::vector<std::string>{missingText(ZipMsg::NothingToAdd)});
     EXPECT_FALSE(p.HasMessage("loaded ")) << "the engine was loaded";
     EXPECT_TRUE(p.zip.FSpecArgs().empty());
 
@@ -125,27 +125,27 @@ TEST(ZipArchAdd, EmptySpecListWithoutOptionsIsMessage10301)
     boxes.shown.clear();
     p.messages.clear();
     p.zip.SetUnattended(true);
-    EXPECT_EQ(p.zip.AddToArchive(), 10301);
+    EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::NothingToAdd);
     EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_TRUE(p.HasMessage("10301"));
+    EXPECT_TRUE(p.HasMessage(std::to_string(ZipMsg::NothingToAdd)));
 }
 
 TEST(ZipArchAdd, EarlyEndsKeepTheSpecs)
 {
     Packer p;
     p.zip.FSpecArgs() = {"a.txt"};
-    EXPECT_EQ(p.zip.AddToArchive(), 10102);  // no archive name
+    EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::NoArchiveName);  // no archive name
     EXPECT_EQ(p.zip.FSpecArgs(), std::vector<std::string>{"a.txt"});
 
     ScratchDir dir;
     p.zip.SetZipFileName((dir / "a.zip").string());
     p.zip.SetAddOptions({AddDirNames, AddDiskSpan});
-    EXPECT_EQ(p.zip.AddToArchive(), 10101);
+    EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::ArchiveNotMade);
     EXPECT_TRUE(p.HasMessage("several disks is not supported")) << p.AllMessages();
     p.zip.SetAddOptions({AddDiskSpan, AddUpdate});
-    EXPECT_EQ(p.zip.AddToArchive(), 10303);
+    EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::SpanWithUpdate);
     EXPECT_EQ(p.zip.FSpecArgs(), std::vector<std::string>{"a.txt"});
-    EXPECT_EQ(p.zip.Extract(), 10101);
+    EXPECT_EQ(p.zip.Extract(), ZipMsg::ArchiveNotMade);
     EXPECT_TRUE(p.HasMessage("extraction is not supported"));
 }
 
@@ -203,10 +203,10 @@ TEST(ZipArchAdd, LiteralSpecsAreFileNamesAsTheyStand)
     r.zip.SetRootDir((dir / "fm").string());
     r.zip.SetLiteralSpecs(true);
     r.zip.FSpecArgs() = {"a?.txt"};
-    EXPECT_EQ(r.zip.AddToArchive(), 10101);
+    EXPECT_EQ(r.zip.AddToArchive(), ZipMsg::ArchiveNotMade);
     EXPECT_TRUE(r.HasMessage("Cannot find \"a?.txt\"")) << r.AllMessages();
     r.zip.FSpecArgs() = {"what?.txt"};
-    EXPECT_EQ(r.zip.AddToArchive(), 10101);
+    EXPECT_EQ(r.zip.AddToArchive(), ZipMsg::ArchiveNotMade);
     EXPECT_TRUE(r.HasMessage("\"what?.txt\" cannot be packed")) << r.AllMessages();
     EXPECT_FALSE(fs::exists(dir / "r.zip"));
     r.zip.FSpecArgs() = {" lead.txt"};
@@ -240,7 +240,7 @@ TEST(ZipArchAdd, NamesWindowsCannotCreateAreRefusedBeforeWriting)
         const std::string spec = std::string(name) == "back\\slash.txt" ? "*slash.txt" : name;
         p.zip.SetLiteralSpecs(spec != "*slash.txt");
         p.zip.FSpecArgs() = {"ok.txt", spec};
-        EXPECT_EQ(p.zip.AddToArchive(), 10101) << name;
+        EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::ArchiveNotMade) << name;
         EXPECT_TRUE(p.HasMessage(why)) << name << "\n" << p.AllMessages();
         EXPECT_TRUE(p.HasMessage("Windows")) << name << "\n" << p.AllMessages();
         EXPECT_EQ(ReadFile(zipName), before) << name;
@@ -275,7 +275,7 @@ TEST(ZipArchAdd, AFileThatChangesWhileItIsPackedFailsTheRun)
             }
         };
         p.zip.FSpecArgs() = {"a.txt", "grows.txt"};
-        EXPECT_EQ(p.zip.AddToArchive(), 10101) << p.AllMessages();
+        EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::ArchiveNotMade) << p.AllMessages();
         EXPECT_TRUE(p.HasMessage("grows.txt\" changed while it was being packed")) << p.AllMessages();
         EXPECT_EQ(ReadFile(zipName), before);
         EXPECT_EQ(ziptest::Listing(dir.Path()), (std::vector<std::string>{"fm", "fm.zip"}));
@@ -389,7 +389,7 @@ TEST(ZipArchCallbacks, ActionsSevenToSixteenAnswerThroughTheRecord)
         progress.push_back("item " + item + " " + std::to_string(total) + " " + std::to_string(pct));
     };
     p.zip.OnZipStr = [](TZipArchiver*, int id, std::string& text) {
-        if (id == 11402) text = "Checking";
+        if (id == ZipMsg::ExtraStepBase + 2) text = "Checking";
     };
     p.zip.FSpecArgs() = {"a.txt"};
     p.zip.AddToArchive();
@@ -433,7 +433,7 @@ TEST(ZipArchCallbacks, ActionsSevenToSixteenAnswerThroughTheRecord)
                              "a12 answer=0 action=12 err=0 size=0 text=\"commented.txt\"",
                              "a14 answer=0 action=14 err=0 size=10 text=\"extra.txt\""})
         EXPECT_TRUE(bare.HasMessage(line)) << line << "\n" << bare.AllMessages();
-    EXPECT_TRUE(bare.HasMessage(missingText(10151))) << bare.AllMessages();
+    EXPECT_TRUE(bare.HasMessage(missingText(ZipMsg::NewPasswordNotGiven))) << bare.AllMessages();
 }
 
 TEST(ZipArchAdd, EngineVersion160IsRefused)
@@ -443,8 +443,9 @@ TEST(ZipArchAdd, EngineVersion160IsRefused)
     p.zip.SetDLLDirectory(fakeDir(160));
     p.zip.SetZipFileName((dir / "a.zip").string());
     p.zip.FSpecArgs() = {"a.txt"};
-    EXPECT_EQ(p.zip.AddToArchive(), 10651);
-    EXPECT_TRUE(p.HasMessage(missingText(10651, fakeDir(160) + "/libzipeng.so"))) << p.AllMessages();
+    EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::EngineWrongVersion);
+    EXPECT_TRUE(p.HasMessage(missingText(ZipMsg::EngineWrongVersion, fakeDir(160) + "/libzipeng.so")))
+        << p.AllMessages();
     EXPECT_FALSE(p.zip.ZipEngine().Loaded());
 }
 
@@ -572,7 +573,7 @@ TEST(ZipArchAdd, NamesThatDifferOnlyInCaseEndTheRun)
     p.zip.SetZipFileName((dir / "x.zip").string());
     p.zip.SetRootDir((dir / "fm").string());
     p.zip.FSpecArgs() = {"readme.txt", "README.TXT", "readme.txt"};
-    EXPECT_EQ(p.zip.AddToArchive(), 10101);
+    EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::ArchiveNotMade);
     EXPECT_TRUE(p.HasMessage("differ only in letter case")) << p.AllMessages();
     EXPECT_FALSE(fs::exists(dir / "x.zip"));
 
@@ -599,7 +600,7 @@ TEST(ZipArchAdd, UnreadableFileEndsTheRunAndKeepsTheOldArchive)
     WriteFile(dir / "fm/b.txt", "b");
     p.zip.SetAddOptions({AddDirNames});  // replace, not update: the archive would change
     p.zip.FSpecArgs() = {"b.txt", "missions\\gone.mis"};
-    EXPECT_EQ(p.zip.AddToArchive(), 10101);
+    EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::ArchiveNotMade);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_NE(boxes.shown[0].find("missions\\gone.mis"), std::string::npos) << boxes.shown[0];
     EXPECT_EQ(ReadFile(zipName), before);
@@ -748,7 +749,7 @@ TEST(ZipArchAdd, TempDirHoldsTheWorkUntilItIsDone)
     // An update that fails leaves the archive and the temporary directory as they were.
     WriteFile(dir / "fm/b.txt", "b");
     p.zip.FSpecArgs() = {"b.txt", "gone.txt"};
-    EXPECT_EQ(p.zip.AddToArchive(), 10101);
+    EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::ArchiveNotMade);
     EXPECT_EQ(ReadFile(zipName), before);
     EXPECT_TRUE(ziptest::Listing(dir / "tmp").empty());
     EXPECT_EQ(ziptest::Listing(dir / "out"), std::vector<std::string>{"fm.zip"});
@@ -876,24 +877,24 @@ TEST_F(ZipArchDirectory, GoodArchiveListsItsEntries)
 TEST_F(ZipArchDirectory, TruncatedAndGarbageFilesHaveNoEndRecord)
 {
     Packer p1;
-    EXPECT_EQ(numbersFor(bytes.substr(0, bytes.size() / 2), p1), std::vector<int>{11037});
+    EXPECT_EQ(numbersFor(bytes.substr(0, bytes.size() / 2), p1), std::vector<int>{ZipMsg::ArchiveWithoutEnd});
     EXPECT_EQ(p1.zip.Count(), 0);
     Packer p2;
-    EXPECT_EQ(numbersFor(SomeBytes(100000, 13), p2), std::vector<int>{11036});
+    EXPECT_EQ(numbersFor(SomeBytes(100000, 13), p2), std::vector<int>{ZipMsg::NotAnArchive});
     Packer p3;
-    EXPECT_EQ(numbersFor("PK", p3), std::vector<int>{11036});
+    EXPECT_EQ(numbersFor("PK", p3), std::vector<int>{ZipMsg::NotAnArchive});
     Packer p4;
-    EXPECT_EQ(numbersFor(std::string(22, '\0'), p4), std::vector<int>{11036});
+    EXPECT_EQ(numbersFor(std::string(22, '\0'), p4), std::vector<int>{ZipMsg::NotAnArchive});
 }
 
 TEST_F(ZipArchDirectory, WrongOffsetIsReportedAndTheComputedOneUsed)
 {
     // Data before the archive moves everything; the recorded offset is stale.
     Packer p;
-    EXPECT_EQ(numbersFor(std::string(1000, 'x') + bytes, p), std::vector<int>{10203});
+    EXPECT_EQ(numbersFor(std::string(1000, 'x') + bytes, p), std::vector<int>{ZipMsg::DirectoryMisplaced});
     ASSERT_EQ(p.zip.Count(), 2);
     EXPECT_EQ(p.zip.DirEntry(1).EntryName, "two.txt");
-    EXPECT_EQ(p.zip.ErrCode(), 10203);
+    EXPECT_EQ(p.zip.ErrCode(), ZipMsg::DirectoryMisplaced);
 }
 
 TEST_F(ZipArchDirectory, DamagedCentralDirectoryFields)
@@ -903,7 +904,7 @@ TEST_F(ZipArchDirectory, DamagedCentralDirectoryFields)
     s[endRecord() + 12] = char(0xFF);
     s[endRecord() + 15] = char(0x7F);
     Packer p1;
-    EXPECT_EQ(numbersFor(s, p1), std::vector<int>{10201});
+    EXPECT_EQ(numbersFor(s, p1), std::vector<int>{ZipMsg::DirectoryUnreadable});
 
     // More entries than there are headers.
     s = bytes;
@@ -911,7 +912,7 @@ TEST_F(ZipArchDirectory, DamagedCentralDirectoryFields)
     Packer p2;
     const auto n2 = numbersFor(s, p2);
     ASSERT_EQ(n2.size(), 1u);
-    EXPECT_TRUE(n2[0] == 11013 || n2[0] == 11015) << n2[0];
+    EXPECT_TRUE(n2[0] == ZipMsg::EntryHeaderShort || n2[0] == ZipMsg::EntryHeaderSignature) << n2[0];
 
     // A header signature destroyed.
     s = bytes;
@@ -920,20 +921,20 @@ TEST_F(ZipArchDirectory, DamagedCentralDirectoryFields)
     s[cd + 2] = 9;
     Packer p3;
     // The end record's offset no longer matches nothing else; only the header is bad.
-    EXPECT_EQ(numbersFor(s, p3), std::vector<int>{11015});
+    EXPECT_EQ(numbersFor(s, p3), std::vector<int>{ZipMsg::EntryHeaderSignature});
 
     // A name that runs past the directory.
     s = bytes;
     const size_t second = s.find("PK\x01\x02", cd + 4);
     s[second + 28] = char(0xF0);
     Packer p4;
-    EXPECT_EQ(numbersFor(s, p4), std::vector<int>{11017});
+    EXPECT_EQ(numbersFor(s, p4), std::vector<int>{ZipMsg::EntryNameShort});
 }
 
 TEST_F(ZipArchDirectory, DataAfterTheEnd)
 {
     Packer p;
-    EXPECT_EQ(numbersFor(bytes + "trailing", p), std::vector<int>{10204});
+    EXPECT_EQ(numbersFor(bytes + "trailing", p), std::vector<int>{ZipMsg::DataAfterEnd});
     EXPECT_EQ(p.zip.Count(), 2);
     // Zero padding up to a 512-byte boundary is not worth a word.
     std::string padded = bytes + std::string(512 - bytes.size() % 512, '\0');

@@ -146,22 +146,22 @@ TEST(ZipDirectory, DamagedArchivesRaiseTheComponentsErrors)
 {
     const std::string good = makeArchive({{"a.txt", "hi"}}, "");
     // No end record at all.
-    EXPECT_EQ(identOf("just some bytes, not an archive"), 11036);
+    EXPECT_EQ(identOf("just some bytes, not an archive"), ZipMsg::NotAnArchive);
     // Local headers but the end cut off.
-    EXPECT_EQ(identOf(good.substr(0, 30)), 11037);
+    EXPECT_EQ(identOf(good.substr(0, 30)), ZipMsg::ArchiveWithoutEnd);
     // A part of a disk set.
     ZipDirOptions part;
     part.ArchiveName = "set.z02";
-    EXPECT_EQ(identOf(good.substr(0, 30), part), 11038);
+    EXPECT_EQ(identOf(good.substr(0, 30), part), ZipMsg::DirectoryOnOtherDisk);
     // The central header's signature broken.
     uint32_t cdStart = 0;
     std::string broken = makeArchive({{"a.txt", "hi"}}, "", &cdStart);
     broken[cdStart] = 'X';
-    EXPECT_EQ(identOf(broken), 11015);
+    EXPECT_EQ(identOf(broken), ZipMsg::EntryHeaderSignature);
     // A directory larger than the archive before it.
     std::string tooBig = good;
     tooBig[tooBig.size() - 10] = char(0x7F);
-    EXPECT_EQ(identOf(tooBig), 10201);
+    EXPECT_EQ(identOf(tooBig), ZipMsg::DirectoryUnreadable);
 }
 
 TEST(ZipDirectory, BytesAfterTheEndRecordAreReported)
@@ -171,7 +171,7 @@ TEST(ZipDirectory, BytesAfterTheEndRecordAreReported)
     opts.OnWarning = [&](int ident) { warnings.push_back(ident); };
     const ZipDirectory d = ReadZipDirectory(makeArchive({{"a.txt", "hi"}}, "") + "trailing", opts);
     EXPECT_EQ(d.Entries.size(), 1u);
-    EXPECT_EQ(warnings, (std::vector<int>{10204}));
+    EXPECT_EQ(warnings, (std::vector<int>{ZipMsg::DataAfterEnd}));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lw {
@@ -14,12 +15,12 @@ namespace {
 struct Host : ZipLoaderHost {
     std::string dir;
     bool verbose = false;
-    std::vector<std::string> reports;
+    std::vector<std::pair<int, std::string>> reports;
     std::string LoaderDirectory() const override { return dir; }
     bool LoaderVerbose() const override { return verbose; }
-    void LoaderReport(int, const std::string& text, const std::string& path) override
+    void LoaderReport(ZipMsg::Id ident, const std::string& path) override
     {
-        reports.push_back(text + path);
+        reports.emplace_back(ident, path);
     }
 };
 
@@ -58,7 +59,7 @@ TEST(ZipLoader, VersionsOutsideTheAcceptedRangeAreRefusedAndFreed)
             loader.Require(173, false);
             ADD_FAILURE() << "version " << version << " was accepted";
         } catch (const EZipArchiver& e) {
-            EXPECT_EQ(e.Ident(), 10651);
+            EXPECT_EQ(e.Ident(), ZipMsg::EngineWrongVersion);
             // The message names the library that was tried.
             EXPECT_NE(std::string(e.what()).find(host.dir + "/libzipeng.so"), std::string::npos) << e.what();
         }
@@ -79,12 +80,12 @@ TEST(ZipLoader, Version160LoadsButAnAddNeeds173)
     loader.Release(false);
     EXPECT_FALSE(loader.Loaded());
 
-    EXPECT_EQ(raisedIdent(loader, 173), 10651);
+    EXPECT_EQ(raisedIdent(loader, 173), ZipMsg::EngineWrongVersion);
     EXPECT_FALSE(loader.Loaded());
     EXPECT_EQ(loader.UsageMask(), 0u);
 }
 
-TEST(ZipLoader, MissingLibraryRaises10650WithThePathTried)
+TEST(ZipLoader, MissingLibraryRaisesEngineNotLoadedWithThePathTried)
 {
     Host host;
     TUnzEng loader(&host);  // no unzip engine exists anywhere
@@ -92,7 +93,7 @@ TEST(ZipLoader, MissingLibraryRaises10650WithThePathTried)
         loader.Require(173, false);
         ADD_FAILURE() << "a missing library loaded";
     } catch (const EZipArchiver& e) {
-        EXPECT_EQ(e.Ident(), 10650);
+        EXPECT_EQ(e.Ident(), ZipMsg::EngineNotLoaded);
         EXPECT_EQ(e.StrArg(), "libunzeng.so");
     }
     EXPECT_FALSE(loader.Loaded());
@@ -152,7 +153,8 @@ TEST(ZipLoader, HoldsKeepTheLibraryUntilTheLastIsReleased)
     EXPECT_FALSE(loader.Loaded());
 
     const std::string path = fakeDir(180) + "/libzipeng.so";
-    EXPECT_EQ(host.reports, (std::vector<std::string>{"loaded " + path, "unloaded " + path}));
+    EXPECT_EQ(host.reports, (std::vector<std::pair<int, std::string>>{{ZipMsg::EngineLoaded, path},
+                                                                      {ZipMsg::EngineUnloaded, path}}));
 }
 
 TEST(ZipLoader, NoReportsWithoutVerbose)
@@ -167,12 +169,12 @@ TEST(ZipLoader, NoReportsWithoutVerbose)
 
 TEST(ZipArchiverException, FallbackTexts)
 {
-    EXPECT_STREQ(EZipArchiver(10102, 1).what(), "ZipArchiver [ 10102 ]");
-    EXPECT_STREQ(EZipArchiver(11038, 3LL).what(), "ZipArchiver [ 11038 ] ,3");
-    EXPECT_STREQ(EZipArchiver(10650, std::string("/x/libzipeng.so")).what(),
+    EXPECT_STREQ(EZipArchiver(ZipMsg::NoArchiveName, 1).what(), "ZipArchiver [ 10102 ]");
+    EXPECT_STREQ(EZipArchiver(ZipMsg::DirectoryOnOtherDisk, 3LL).what(), "ZipArchiver [ 11038 ] ,3");
+    EXPECT_STREQ(EZipArchiver(ZipMsg::EngineNotLoaded, std::string("/x/libzipeng.so")).what(),
                  "ZipArchiver [ 10650 ], /x/libzipeng.so");
-    EXPECT_EQ(EZipArchiver(10102, 0).DisplayMsg(), 0);
-    EXPECT_EQ(EZipArchiver(11038, 3LL).DisplayMsg(), 1);
+    EXPECT_EQ(EZipArchiver(ZipMsg::NoArchiveName, 0).DisplayMsg(), 0);
+    EXPECT_EQ(EZipArchiver(ZipMsg::DirectoryOnOtherDisk, 3LL).DisplayMsg(), 1);
     EXPECT_EQ(FormatZipText("Cannot load %s now", "x"), "Cannot load x now");
 }
 
