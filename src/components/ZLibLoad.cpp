@@ -82,7 +82,10 @@ std::string FormatZipText(const std::string& text, const std::string& arg)
         if (text[i] == '%' && (text[i + 1] == 's' || text[i + 1] == 'd'))
             return text.substr(0, i) + arg + text.substr(i + 2);
     }
-    return text + arg;
+    // No place for it: the argument follows, set apart from a sentence
+    // so that "...archive." and a path do not run together.
+    if (text.empty() || text.back() == ' ') return text + arg;
+    return (text.back() == '.' ? text.substr(0, text.size() - 1) : text) + ": " + arg;
 }
 
 TZipLibLoader::TZipLibLoader(ZipLoaderHost* owner, int kind)

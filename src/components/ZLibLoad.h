@@ -33,7 +33,8 @@ private:
 // The text linked for a message number; this program links none, so every
 // number falls back to the components' default wording.
 std::string ZipResourceText(int ident);
-// text with its first "%s" or "%d" replaced by arg (arg appended when absent).
+// text with its first "%s" or "%d" replaced by arg; without one, arg
+// follows (after ": " where the text is a sentence).
 std::string FormatZipText(const std::string& text, const std::string& arg);
 
 // What a loader needs from the component that owns it.

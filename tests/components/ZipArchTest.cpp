@@ -885,6 +885,11 @@ TEST_F(ZipArchDirectory, TruncatedAndGarbageFilesHaveNoEndRecord)
     EXPECT_EQ(numbersFor("PK", p3), std::vector<int>{ZipMsg::NotAnArchive});
     Packer p4;
     EXPECT_EQ(numbersFor(std::string(22, '\0'), p4), std::vector<int>{ZipMsg::NotAnArchive});
+    // With its texts, the message names the file apart from the sentence.
+    Packer p5;
+    p5.zip.OnZipStr = [](TZipArchiver*, int id, std::string& text) { text = ZipMessageText(id); };
+    numbersFor("PK", p5);
+    EXPECT_EQ(p5.zip.Message(), "The file is not a zip archive: " + (dir / "bad.zip").string());
 }
 
 TEST_F(ZipArchDirectory, WrongOffsetIsReportedAndTheComputedOneUsed)

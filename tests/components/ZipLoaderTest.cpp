@@ -176,6 +176,8 @@ TEST(ZipArchiverException, FallbackTexts)
     EXPECT_EQ(EZipArchiver(ZipMsg::NoArchiveName, 0).DisplayMsg(), 0);
     EXPECT_EQ(EZipArchiver(ZipMsg::DirectoryOnOtherDisk, 3LL).DisplayMsg(), 1);
     EXPECT_EQ(FormatZipText("Cannot load %s now", "x"), "Cannot load x now");
+    EXPECT_EQ(FormatZipText("Not an archive.", "/x.zip"), "Not an archive: /x.zip");
+    EXPECT_EQ(FormatZipText("Could not be made: ", "no room"), "Could not be made: no room");
 }
 
 } // namespace
