@@ -11,22 +11,24 @@
 #include "ZipWriter.h"
 #include "components/FileIO.h"
 #include "components/StrUtils.h"
+#include "platform/Export.h"
+#include "platform/File.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <filesystem>
 #include <thread>
-#include <unistd.h>
-#include <utime.h>
 #include <zip.h>
 #include <zlib.h>
 
-#define ZIPENG_API extern "C" __attribute__((visibility("default")))
+#define ZIPENG_API extern "C" LW_EXPORT
 
 namespace zipeng {
 namespace {
+
+// Paths come and go as UTF-8 text.
+using lw::platform::PathFromUtf8;
 
 constexpr int EngineVersion = 180;
 constexpr int EngineBuild = 18000;
@@ -51,24 +53,20 @@ public:
     explicit WorkCopy(std::string target) : target_(std::move(target)), path_(target_) {}
     ~WorkCopy()
     {
-        if (path_ != target_) ::unlink(path_.c_str());
+        if (path_ != target_) lw::platform::RemoveFile(PathFromUtf8(path_));
     }
     const std::string& Path() const { return path_; }
 
     std::string Prepare(const std::string& dir)
     {
-        std::string name = dir;
-        if (name.back() != '/') name += '/';
-        name += "lwzipXXXXXX";
-        const int fd = ::mkstemp(name.data());
-        if (fd < 0) return "Cannot create a temporary file in \"" + dir + "\": " + std::strerror(errno);
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-        ::close(fd);
-        path_ = name;
-        if (::access(target_.c_str(), F_OK) != 0) {
-            ::unlink(path_.c_str());  // libzip starts a new archive
+        lw::platform::File f;
+        std::filesystem::path made;
+        if (const int err = f.CreateTemp(PathFromUtf8(dir), "lwzip", {}, made))
+            return "Cannot create a temporary file in \"" + dir + "\": " + std::strerror(err);
+        f.Close();
+        path_ = lw::platform::Utf8Of(made);
+        if (!lw::platform::InfoOf(PathFromUtf8(target_)).exists) {
+            lw::platform::RemoveFile(made);  // libzip starts a new archive
             return {};
         }
         return copy(target_, path_);
@@ -78,53 +76,50 @@ public:
     std::string Commit()
     {
         if (path_ == target_) return {};
-        const int err = lw::ReplaceWith(path_, target_);
+        const int err = lw::ReplaceWith(PathFromUtf8(path_), PathFromUtf8(target_));
         if (err == 0) {
             path_ = target_;
             return {};
         }
         if (err != EXDEV) return "Cannot write \"" + target_ + "\": " + std::strerror(err);
         // Another file system: copy beside the archive, then rename.
-        std::string beside = target_ + ".lwXXXXXX";
-        const int fd = ::mkstemp(beside.data());
-        if (fd < 0) return "Cannot write \"" + target_ + "\": " + std::strerror(errno);
-        ::close(fd);
-        std::string copyError = copy(path_, beside);
+        const std::filesystem::path target = PathFromUtf8(target_);
+        lw::platform::File f;
+        std::filesystem::path made;
+        if (const int err = f.CreateTemp(target.has_parent_path() ? target.parent_path() : ".",
+                                         lw::platform::Utf8Of(target.filename()) + ".lw", {}, made))
+            return "Cannot write \"" + target_ + "\": " + std::strerror(err);
+        f.Close();
+        std::string copyError = copy(path_, lw::platform::Utf8Of(made));
         if (copyError.empty())
-            if (const int e = lw::ReplaceWith(beside, target_))
+            if (const int e = lw::ReplaceWith(made, target))
                 copyError = "Cannot write \"" + target_ + "\": " + std::strerror(e);
-        if (!copyError.empty()) ::unlink(beside.c_str());
+        if (!copyError.empty()) lw::platform::RemoveFile(made);
         return copyError;
     }
 
 private:
     static std::string copy(const std::string& from, const std::string& to)
     {
-        const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-        if (in < 0) return "Cannot read \"" + from + "\": " + std::strerror(errno);
-        const int out = ::open(to.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (out < 0) {
-            ::close(in);
-            return "Cannot write \"" + to + "\": " + std::strerror(errno);
-        }
+        lw::platform::File in, out;
+        if (const int e = in.OpenRead(PathFromUtf8(from))) return "Cannot read \"" + from + "\": " + std::strerror(e);
+        if (const int e = out.OpenWrite(PathFromUtf8(to))) return "Cannot write \"" + to + "\": " + std::strerror(e);
         std::vector<char> buf(1 << 20);
         std::string err;
         for (;;) {
-            const ssize_t n = ::read(in, buf.data(), buf.size());
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                err = "Cannot read \"" + from + "\": " + std::strerror(errno);
+            size_t n = 0;
+            if (const int e = in.Read(buf.data(), buf.size(), n)) {
+                err = "Cannot read \"" + from + "\": " + std::strerror(e);
                 break;
             }
             if (n == 0) break;
-            if (::write(out, buf.data(), size_t(n)) != n) {
-                err = "Cannot write \"" + to + "\": " + std::strerror(errno);
+            if (const int e = out.Write(buf.data(), n)) {
+                err = "Cannot write \"" + to + "\": " + std::strerror(e);
                 break;
             }
         }
-        if (err.empty() && ::fsync(out) != 0) err = "Cannot write \"" + to + "\": " + std::strerror(errno);
-        ::close(in);
-        ::close(out);
+        if (err.empty())
+            if (const int e = out.Sync()) err = "Cannot write \"" + to + "\": " + std::strerror(e);
         return err;
     }
 
@@ -226,8 +221,8 @@ bool Run::collect(std::vector<ScanItem>& items)
     opts.dirEntries = prm_.noDirEntriesFlag == 0;
     opts.fromDate = prm_.fromDateFlag != 0;
     if (opts.fromDate) opts.since = ParseFromDate(prm_.fromDate);
-    opts.skipPaths.emplace_back(prm_.archiveName);
-    if (prm_.finalArchiveName && *prm_.finalArchiveName) opts.skipPaths.emplace_back(prm_.finalArchiveName);
+    opts.skipPaths.push_back(PathFromUtf8(prm_.archiveName));
+    if (prm_.finalArchiveName && *prm_.finalArchiveName) opts.skipPaths.push_back(PathFromUtf8(prm_.finalArchiveName));
     for (int i = 0; i < prm_.excludeCount && prm_.excludeArray; ++i)
         if (prm_.excludeArray[i]) opts.excludes.emplace_back(prm_.excludeArray[i]);
     std::vector<ScanProblem> problems;
@@ -280,7 +275,8 @@ int Run::Execute()
     }
     // A new archive without encryption is written directly; libzip keeps
     // what needs an existing archive read or entries encrypted.
-    const bool fresh = ::access(work.Path().c_str(), F_OK) != 0 && errno == ENOENT;
+    lw::platform::FileInfo workInfo;
+    const bool fresh = lw::platform::InfoOf(PathFromUtf8(work.Path()), workInfo) == ENOENT;
     const bool encrypted = std::any_of(items.begin(), items.end(), [](const ScanItem& it) { return !it.password.empty(); });
     if (fresh && !encrypted) return writeNew(items, work);
 
@@ -443,12 +439,9 @@ int Run::finish(WorkCopy& work, time_t latest)
         call(zaBatchEnd, 0, 0, "");
         return -1;
     }
-    if (prm_.latestTimeFlag && latest > 0) {
-        struct utimbuf ut {latest, latest};
-        ::utime(archive.c_str(), &ut);
-    }
+    if (prm_.latestTimeFlag && latest > 0) lw::platform::SetModifiedTime(PathFromUtf8(archive), latest);
     if (prm_.moveFlag)
-        for (const Chosen& c : chosen_) ::unlink(c.item->path.c_str());
+        for (const Chosen& c : chosen_) lw::platform::RemoveFile(c.item->path);
     call(zaBatchEnd, 0, 0, "");
     return int(std::min<size_t>(chosen_.size(), 0x7FFFFFFF));
 }

@@ -3,14 +3,12 @@
 #include "Deflater.h"
 #include "SpecScan.h"
 #include "ZipRecords.h"
+#include "platform/File.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fcntl.h>
 #include <libdeflate.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace zipeng {
 
@@ -20,32 +18,21 @@ std::string readPiece(const Piece& p, std::vector<uint8_t>& buf, int& code)
 {
     code = zeOpen;
     buf.resize(p.length);
-    const int fd = ::open(p.path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return "Cannot read \"" + p.path + "\": " + std::strerror(errno);
-    uint64_t done = 0;
-    std::string err;
-    while (done < p.length) {
-        const ssize_t n = ::pread(fd, buf.data() + done, size_t(p.length - done), off_t(p.offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            err = "Cannot read \"" + p.path + "\": " + std::strerror(errno);
-            break;
-        }
-        if (n == 0) {
-            err = "Cannot read \"" + p.path + "\": the file became shorter while it was being added";
-            break;
-        }
-        done += uint64_t(n);
+    lw::platform::File f;
+    if (const int err = f.OpenRead(lw::platform::PathFromUtf8(p.path))) return "Cannot read \"" + p.path + "\": " + std::strerror(err);
+    if (const int err = f.ReadAt(p.offset, buf.data(), size_t(p.length))) {
+        if (f.Info().size < p.offset + p.length)
+            return "Cannot read \"" + p.path + "\": the file became shorter while it was being added";
+        return "Cannot read \"" + p.path + "\": " + std::strerror(err);
     }
     // Checked after reading, so a change made while the bytes were read
     // is caught too.
-    struct stat st {};
-    if (err.empty() && ::fstat(fd, &st) == 0 && (uint64_t(st.st_size) != p.fileSize || MtimeNs(st) != p.mtimeNs)) {
-        err = "\"" + p.path + "\" changed while it was being packed; pack again once it is saved";
+    const lw::platform::FileInfo info = f.Info();
+    if (info.exists && (info.size != p.fileSize || info.mtimeNs != p.mtimeNs)) {
         code = zeChanged;
+        return "\"" + p.path + "\" changed while it was being packed; pack again once it is saved";
     }
-    ::close(fd);
-    return err;
+    return {};
 }
 
 } // namespace

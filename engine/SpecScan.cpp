@@ -5,15 +5,13 @@
 #include "components/FileIO.h"
 #include "components/PathResolver.h"
 #include "components/StrUtils.h"
+#include "platform/File.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <set>
 #include <thread>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -60,14 +58,13 @@ std::string stripSlashes(std::string s)
 
 fs::path specRoot(const std::string& rootDir)
 {
-    return rootDir.empty() ? fs::current_path() : fs::path(stripSlashes(rootDir)).lexically_normal();
+    return rootDir.empty() ? fs::current_path() : lw::platform::PathFromUtf8(stripSlashes(rootDir)).lexically_normal();
 }
 
 // A literal spec resolved and looked at ahead of the scan.
 struct Located {
     fs::path path;
-    struct stat st {};
-    bool there = false;
+    lw::platform::FileInfo info;
     std::string error;  // a path over the resolver's limits
 };
 
@@ -92,7 +89,7 @@ std::vector<Located> locate(const std::vector<ScanSpec>& specs)
                     rootKnown = true;
                 }
                 at.path = index.Resolve(root, lw::ToSlashes(spec.spec));
-                at.there = ::stat(at.path.c_str(), &at.st) == 0;
+                at.info = lw::platform::InfoOf(at.path);
             } catch (const lw::Error& e) {
                 at.error = e.what();
             } catch (const std::exception& e) {  // no exception may leave a thread
@@ -114,8 +111,9 @@ struct Scanner {
         : opts(o), items(i), problems(p)
     {
         for (const fs::path& skip : opts.skipPaths) {
-            struct stat st {};
-            if (!skip.empty() && ::stat(skip.c_str(), &st) == 0) skipIds.push_back({st.st_dev, st.st_ino});
+            if (skip.empty()) continue;
+            const lw::platform::FileInfo info = lw::platform::InfoOf(skip);
+            if (info.exists) skipIds.push_back({info.volume, info.index});
         }
     }
 
@@ -123,7 +121,7 @@ struct Scanner {
     std::vector<ScanItem>& items;
     std::vector<ScanProblem>& problems;
     lw::PathIndex index;  // each folder read once for the whole run
-    std::vector<std::pair<dev_t, ino_t>> skipIds;
+    std::vector<std::pair<uint64_t, uint64_t>> skipIds;
     std::unordered_set<std::string> seenPaths;
     std::unordered_map<std::string, std::string> seenNames;  // lower-case name -> name
     std::unordered_set<std::string> seenDirs;
@@ -140,7 +138,7 @@ struct Scanner {
         for (const std::string& ex : opts.excludes) {
             const std::string pat = lw::ToSlashes(ex);
             const bool byPath = pat.find('/') != std::string::npos;
-            const std::string name = byPath ? entry : fs::path(entry).filename().string();
+            const std::string name = byPath ? entry : lw::platform::Utf8Of(lw::platform::PathFromUtf8(entry).filename());
             if (wild(pat.c_str(), name.c_str())) return true;
         }
         return false;
@@ -183,30 +181,31 @@ struct Scanner {
     // known: the file's status when the caller has it already.
     // known: the file's status when the caller has it already; normal: file
     // is lexically normal already (as the resolver gives it).
-    void addFile(const fs::path& file, const struct stat* known, const fs::path& root, const ScanSpec& spec,
+    void addFile(const fs::path& file, const lw::platform::FileInfo* known, const fs::path& root, const ScanSpec& spec,
                  bool normal = false)
     {
         if (failed) return;
         const fs::path norm = normal ? file : file.lexically_normal();
         if (!seenPaths.insert(norm.string()).second) return;  // listed twice: once is enough
-        struct stat st {};
+        lw::platform::FileInfo st;
         if (known) {
             st = *known;
-        } else if (::stat(norm.c_str(), &st) != 0) {
-            fatal(zeOpen, "Cannot read \"" + norm.string() + "\": " + std::strerror(errno));
+        } else if (const int err = lw::platform::InfoOf(norm, st)) {
+            fatal(zeOpen, "Cannot read \"" + norm.string() + "\": " + std::strerror(err));
             return;
         }
-        for (const auto& [dev, ino] : skipIds) {
-            if (st.st_dev == dev && st.st_ino == ino) {
+        const time_t mtime = time_t(st.mtimeNs / 1000000000);
+        for (const auto& [volume, index] : skipIds) {
+            if (st.volume == volume && st.index == index) {
                 problems.push_back({0, "\"" + norm.string() + "\" is not added: it is the archive being written"});
                 return;
             }
         }
-        if (opts.fromDate && st.st_mtime < opts.since) return;
+        if (opts.fromDate && mtime < opts.since) return;
 
         std::string entry;
-        const std::string& native = norm.native();
-        const std::string& rootText = root.native();
+        const std::string native = norm.generic_string();
+        const std::string rootText = root.generic_string();
         if (opts.junkDirs) {
             entry = norm.filename().string();
         } else if (normal && native.size() > rootText.size() + 1 && native.compare(0, rootText.size(), rootText) == 0 &&
@@ -232,9 +231,9 @@ struct Scanner {
         ScanItem it;
         it.path = norm;
         it.entry = entry;
-        it.size = uint64_t(st.st_size);
-        it.mtime = st.st_mtime;
-        it.mtimeNs = MtimeNs(st);
+        it.size = st.size;
+        it.mtime = mtime;
+        it.mtimeNs = st.mtimeNs;
         it.password = spec.password;
         items.push_back(std::move(it));
     }
@@ -308,17 +307,10 @@ struct Scanner {
             return;
         }
         const fs::path found = located ? located->path : index.Resolve(root, text);
-        struct stat st {};
-        bool there = false;
-        if (located) {
-            st = located->st;
-            there = located->there;
-        } else {
-            there = ::stat(found.c_str(), &st) == 0;
-        }
-        if (there && S_ISREG(st.st_mode)) {
+        const lw::platform::FileInfo st = located ? located->info : lw::platform::InfoOf(found);
+        if (st.isRegular) {
             addFile(found, &st, root, spec, true);
-        } else if (there && S_ISDIR(st.st_mode)) {
+        } else if (st.isDirectory) {
             addMatches(found, "*", root, spec, 0);
         } else {
             fatal(zeOpen, "Cannot find \"" + spec.spec + "\" (looked for \"" + found.string() + "\")");
@@ -341,8 +333,8 @@ std::string SafeEntryName(const fs::path& rel)
     // leaves the directory the archive is unpacked into.
     std::string out;
     bool leading = true;
-    for (const fs::path& part : rel.lexically_normal()) {
-        const std::string s = part.string();
+    for (const fs::path& part : rel.lexically_normal().relative_path()) {
+        const std::string s = lw::platform::Utf8Of(part);
         // A root may come as "//", which the path keeps as one part.
         if (s.empty() || s.find_first_not_of('/') == std::string::npos || s == ".") continue;
         if (s == "..") {
@@ -357,11 +349,6 @@ std::string SafeEntryName(const fs::path& rel)
     }
     if (!out.empty()) out.pop_back();
     return out;
-}
-
-int64_t MtimeNs(const struct stat& st)
-{
-    return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
 time_t ParseFromDate(const char* text8)

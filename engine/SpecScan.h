@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <ctime>
-#include <sys/stat.h>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -47,9 +46,6 @@ struct ScanProblem {
     int code = 0;                 // engine error code; 0 is a warning
     std::string text;
 };
-
-// Nanoseconds since the epoch of a stat's modification time.
-int64_t MtimeNs(const struct stat& st);
 
 // Fills items in spec order. Returns false on a fatal problem (reported in
 // problems last); warnings are appended to problems as well.

@@ -1,13 +1,12 @@
 #include "ZipWriter.h"
 
 #include "components/FileIO.h"
+#include "platform/Time.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
 
 namespace zipeng {
 
@@ -42,8 +41,7 @@ void le64(std::string& s, uint64_t v)
 
 void dosTime(time_t t, uint16_t& time, uint16_t& date)
 {
-    struct tm tm {};
-    localtime_r(&t, &tm);
+    std::tm tm = lw::platform::LocalTime(t);
     if (tm.tm_year < 80) {  // before 1980 cannot be written
         tm.tm_year = 80;
         tm.tm_mon = 0;
@@ -68,39 +66,32 @@ ZipWriter::~ZipWriter()
     Discard();
 }
 
-bool ZipWriter::fail(const std::string& what)
+bool ZipWriter::fail(const std::string& what, int err)
 {
-    if (error_.empty()) error_ = what + " \"" + path_ + "\": " + std::strerror(errno);
+    if (error_.empty()) error_ = what + " \"" + path_ + "\": " + std::strerror(err);
     return false;
 }
 
 std::string ZipWriter::Open(const std::string& path)
 {
     path_ = path;
-    temp_ = path + ".XXXXXX";
-    fd_ = ::mkstemp(temp_.data());
-    if (fd_ < 0) {
+    // A new archive gets the permissions a new file would.
+    const std::filesystem::path target = lw::platform::PathFromUtf8(path);
+    const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
+    std::filesystem::path temp;
+    if (const int err = file_.CreateTemp(dir, lw::platform::Utf8Of(target.filename()) + ".", {}, temp)) {
         temp_.clear();
-        fail("Cannot write");
+        fail("Cannot write", err);
         return error_;
     }
-    // A new archive gets the permissions a new file would.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd_, 0666 & ~mask);
+    temp_ = lw::platform::Utf8Of(temp);
     buf_.reserve(BufferSize);
     return {};
 }
 
 bool ZipWriter::flush()
 {
-    size_t done = 0;
-    while (done < buf_.size()) {
-        const ssize_t n = ::write(fd_, buf_.data() + done, buf_.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return fail("Cannot write");
-        done += size_t(n);
-    }
+    if (const int err = file_.Write(buf_.data(), buf_.size())) return fail("Cannot write", err);
     bufStart_ += buf_.size();
     buf_.clear();
     return true;
@@ -108,7 +99,7 @@ bool ZipWriter::flush()
 
 bool ZipWriter::put(const void* data, size_t n)
 {
-    if (fd_ < 0) return false;
+    if (!file_.IsOpen()) return false;
     const auto* p = static_cast<const uint8_t*>(data);
     while (n > 0) {
         if (buf_.size() == BufferSize && !flush()) return false;
@@ -127,7 +118,7 @@ bool ZipWriter::patch(uint64_t offset, const void* data, size_t n)
     const auto* p = static_cast<const uint8_t*>(data);
     if (offset < bufStart_) {
         const size_t written = size_t(std::min<uint64_t>(n, bufStart_ - offset));
-        if (::pwrite(fd_, p, written, off_t(offset)) != ssize_t(written)) return fail("Cannot write");
+        if (const int err = file_.WriteAt(offset, p, written)) return fail("Cannot write", err);
         p += written;
         offset += written;
         n -= written;
@@ -183,8 +174,7 @@ bool ZipWriter::EndEntry(uint32_t crc, uint64_t size)
     e.size = size;
     e.compSize = bufStart_ + buf_.size() - dataStart_;
     if (!e.localZip64 && (e.size >= Max32 || e.compSize >= Max32)) {
-        errno = EFBIG;
-        return fail("Cannot write (a file grew past 4 GB while being added to)");
+        return fail("Cannot write (a file grew past 4 GB while being added to)", EFBIG);
     }
     std::string p;
     le32(p, e.crc);
@@ -207,7 +197,7 @@ bool ZipWriter::EndEntry(uint32_t crc, uint64_t size)
 
 bool ZipWriter::Commit(const std::string& comment)
 {
-    if (fd_ < 0) return false;
+    if (!file_.IsOpen()) return false;
     const uint64_t cdStart = bufStart_ + buf_.size();
     for (const Entry& e : entries_) {
         std::string extra;
@@ -271,24 +261,17 @@ bool ZipWriter::Commit(const std::string& comment)
     le16(end, note.size());
     end += note;
     if (!put(end.data(), end.size()) || !flush()) return false;
-    if (::close(fd_) != 0) {
-        fd_ = -1;
-        return fail("Cannot write");
-    }
-    fd_ = -1;
-    if (const int err = lw::ReplaceWith(temp_, path_)) {
-        errno = err;
-        return fail("Cannot write");
-    }
+    if (const int err = file_.Close()) return fail("Cannot write", err);
+    if (const int err = lw::ReplaceWith(lw::platform::PathFromUtf8(temp_), lw::platform::PathFromUtf8(path_)))
+        return fail("Cannot write", err);
     temp_.clear();
     return true;
 }
 
 void ZipWriter::Discard()
 {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (!temp_.empty()) ::unlink(temp_.c_str());
+    file_.Close();
+    if (!temp_.empty()) lw::platform::RemoveFile(lw::platform::PathFromUtf8(temp_));
     temp_.clear();
 }
 

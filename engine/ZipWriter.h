@@ -7,6 +7,8 @@
 // renamed there by Commit; until then, and after Discard, nothing changed.
 #pragma once
 
+#include "platform/File.h"
+
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -51,9 +53,9 @@ private:
     bool put(const void* data, size_t n);
     bool flush();
     bool patch(uint64_t offset, const void* data, size_t n);
-    bool fail(const std::string& what);
+    bool fail(const std::string& what, int err);
 
-    int fd_ = -1;
+    lw::platform::File file_;
     std::string path_, temp_;
     std::vector<uint8_t> buf_;
     uint64_t bufStart_ = 0;  // file offset of buf_[0]

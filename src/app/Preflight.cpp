@@ -6,15 +6,12 @@
 #include "components/StrUtils.h"
 #include "components/TextCodec.h"
 #include "editor/InfoConvert.h"
+#include "platform/File.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
-#include <sys/stat.h>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -86,10 +83,8 @@ std::vector<std::string> storedParts(const std::string& entry)
 
 bool canRead(const fs::path& p)
 {
-    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
+    platform::File f;
+    return f.OpenRead(p) == 0;
 }
 
 // A line that starts with the word, any blanks, then a colon: the way
@@ -181,13 +176,13 @@ private:
                 add(Severity::Error, entry, e.what(), at);
                 continue;
             }
-            struct stat st {};
-            if (::stat(path.c_str(), &st) != 0) {
+            const platform::FileInfo info = platform::InfoOf(path);
+            if (!info.exists) {
                 // The string files are made by the next Save or Zip.
                 if (!isStringFile(entry)) add(Severity::Error, entry, "Listed, but not found", at);
                 continue;
             }
-            if (S_ISDIR(st.st_mode)) {
+            if (info.isDirectory) {
                 add(Severity::Error, entry, "Is a folder, not a file: list the files in it instead", at);
                 continue;
             }
@@ -214,7 +209,7 @@ private:
                         : "Differs from " + inQuotes(other) + " only in letter case: Windows unpacks only one of the two",
                     at);
             }
-            const uint64_t size = uint64_t(st.st_size);
+            const uint64_t size = info.size;
             if (size == 0) add(Severity::Note, entry, "Is empty", at);
             if (size > MaxPlainZipSize)
                 add(Severity::Warning, entry,

@@ -9,9 +9,10 @@
 #include "components/Icons.h"
 #include "mission/CreateFM.h"
 #include "mission/FMUtils.h"
-#include "mission/UserLang.h"
 #include "editor/Editor.h"
 #include "editor/InfoConvert.h"
+#include "platform/Locale.h"
+#include "platform/Terminal.h"
 
 #include <QFileInfo>
 
@@ -19,7 +20,6 @@
 #include <cstring>
 #include <iostream>
 #include <string>
-#include <unistd.h>
 
 #ifndef LW_VERSION
 #define LW_VERSION "0"
@@ -129,12 +129,12 @@ int run(int argc, char** argv)
     }
 
     // The language tag ranks info files; it is known before any window.
-    lw::SetUserLangTag(lw::LangTagFromEnvironment([](const char* v) { return std::getenv(v); }));
+    lw::SetUserLangTag(lw::platform::UserLangTag());
 
     // The command-line modes need no display.
     if (convert) return lw::ConvertInfoFile(convertIn, convertOut, std::cout, std::cerr);
     if (check) return lw::RunCheck(checkList, json, std::cout, std::cerr);
-    if (pack) return lw::RunPack(packList, output, std::cout, std::cerr, ::isatty(STDERR_FILENO) != 0, force);
+    if (pack) return lw::RunPack(packList, output, std::cout, std::cerr, lw::platform::StderrIsTerminal(), force);
     if (json) {
         std::cerr << "lanternwright: --json goes with --check (see --help)\n";
         return 2;

@@ -25,13 +25,16 @@ void WriteFileAtomic(const std::filesystem::path& file, const std::string& bytes
 // the errno of the failure (finished is then left for the caller).
 int ReplaceWith(const std::filesystem::path& finished, const std::filesystem::path& target);
 
-// What tells that a file changed on disk: nanosecond time, size and inode
-// together, so two rewrites within one second still differ.
+// What tells that a file changed on disk: the time of the last write (as
+// fine as the system keeps it), size and identity (device and inode, or
+// volume serial and file index) together, so two rewrites within one
+// second still differ.
 struct FileStamp {
     bool exists = false;
     int64_t mtimeNs = 0;
     uint64_t size = 0;
-    uint64_t inode = 0;
+    uint64_t volume = 0;
+    uint64_t index = 0;
     bool operator==(const FileStamp&) const = default;
 };
 FileStamp StampOf(const std::filesystem::path& file);

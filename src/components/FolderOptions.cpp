@@ -1,5 +1,7 @@
 #include "components/FolderOptions.h"
 
+#include "platform/File.h"
+
 #include <filesystem>
 #include <system_error>
 
@@ -52,23 +54,19 @@ FolderOptionsChange ApplyFolderOptions(FolderOptions current, FolderOptions requ
 
 namespace {
 
+// "/" everywhere, "\\" too on Windows.
 bool IsSeparator(char c)
 {
-#ifdef _WIN32
-    return c == '\\' || c == '/';
-#else
-    return c == '/';
-#endif
+    return c == '/' || c == static_cast<char>(std::filesystem::path::preferred_separator);
 }
 
 // "/" on Linux; "C:\", "C:/" or "C:" on Windows.
 bool IsRoot(const std::string& p)
 {
-#ifdef _WIN32
-    return (p.size() == 2 || (p.size() == 3 && IsSeparator(p[2]))) && p[1] == ':';
-#else
-    return p == "/";
-#endif
+    if (p == "/")
+        return true;
+    const std::filesystem::path fp = platform::PathFromUtf8(p);
+    return fp.has_root_name() && !fp.has_relative_path() && p.size() <= 3;
 }
 
 } // namespace
@@ -83,13 +81,13 @@ std::string SelectableFolder(const std::string& path)
     if (p.empty())
         return {};
     std::error_code ec;
-    const std::u8string utf8(p.begin(), p.end());
-    if (!std::filesystem::is_directory(std::filesystem::path(utf8), ec))
+    const std::filesystem::path fp = platform::PathFromUtf8(p);
+    if (!std::filesystem::is_directory(fp, ec))
         return {};
-#ifdef _WIN32
-    if (p.size() == 2 && p[1] == ':')
-        p += '\\';
-#endif
+    // A bare drive ("C:") is that drive's current folder to Windows; the
+    // chooser starts at its root.
+    if (fp.has_root_name() && !fp.has_root_directory() && !fp.has_relative_path())
+        p += static_cast<char>(std::filesystem::path::preferred_separator);
     return p;
 }
 

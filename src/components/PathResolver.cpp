@@ -3,9 +3,9 @@
 #include "Errors.h"
 #include "FileIO.h"
 #include "StrUtils.h"
+#include "platform/File.h"
 
 #include <set>
-#include <sys/stat.h>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -72,15 +72,30 @@ Parsed parse(const fs::path& base, std::string_view rel, BaseCache* cache = null
         throw Error("The listed path \"" + shown(rel) + "\" is too long: " + std::to_string(rel.size()) +
                     " characters, at most " + std::to_string(MaxListedPathLength));
     Parsed p;
+    // A drive ("C:\\fm", Windows only: elsewhere "C:" is a name like any)
+    // starts at its root, with or without a separator after it.
+    bool onDrive = false;
+    if (rel.size() >= 2 && rel[1] == ':') {
+        const fs::path drive = platform::PathFromUtf8(rel.substr(0, 2));
+        if (drive.has_root_name()) {
+            p.start = drive / "/";
+            rel.remove_prefix(2);
+            onDrive = true;
+        }
+    }
     const bool absolute = !rel.empty() && (rel.front() == '/' || rel.front() == '\\');
-    if (absolute) {
-        p.start = "/";
+    if (onDrive) {
+        // p.start is the drive's root.
+    } else if (absolute) {
+        // The root of the base's own drive (Windows), or the root.
+        const fs::path root = base.root_path();
+        p.start = root.empty() ? fs::path("/") : root;
     } else {
         if (!cache) {
             p.start = normalBase(base);
         } else {
-            if (!cache->known || cache->base != base.native()) {
-                cache->base = base.native();
+            if (!cache->known || cache->base != platform::Utf8Of(base)) {
+                cache->base = platform::Utf8Of(base);
                 cache->start = normalBase(base);
                 cache->known = true;
             }
@@ -109,11 +124,11 @@ Parsed parse(const fs::path& base, std::string_view rel, BaseCache* cache = null
 
 bool statDir(const fs::path& p, std::string& id)
 {
-    struct stat st {};
-    if (::stat(p.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    // Without inode numbers (some systems report 0) the path stands in.
-    id = st.st_ino != 0 ? std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino)
-                        : p.lexically_normal().string();
+    const platform::FileInfo info = platform::InfoOf(p);
+    if (!info.isDirectory) return false;
+    // Without file numbers (some systems report 0) the path stands in.
+    id = info.index != 0 ? std::to_string(info.volume) + ":" + std::to_string(info.index)
+                         : p.lexically_normal().string();
     return true;
 }
 
@@ -123,6 +138,7 @@ struct PathIndex::Impl {
     explicit Impl(bool eager) : eager(eager) {}
 
     bool eager;  // read each folder whole when first asked about
+    const bool ignoresCase = platform::FileNamesIgnoreCase();
     BaseCache base;
     std::unordered_map<std::string, Listing> listings;
     std::unordered_map<std::string, std::string> dirIds;  // path -> identity; "" when not a directory
@@ -133,12 +149,12 @@ struct PathIndex::Impl {
         if (!fresh) return at->second;
         Listing& l = at->second;
         std::error_code ec;
-        fs::directory_iterator it(dir.empty() ? fs::path(".") : fs::path(dir), ec), end;
+        fs::directory_iterator it(dir.empty() ? fs::path(".") : platform::PathFromUtf8(dir), ec), end;
         if (ec) return l;
         l.read = true;
         for (; !ec && it != end; it.increment(ec)) {
             Spelling s;
-            s.name = it->path().filename().string();
+            s.name = platform::Utf8Of(it->path().filename());
             // The type comes with the listing on most file systems; only
             // links cost a look at their target.
             std::error_code ec2;
@@ -169,9 +185,11 @@ struct PathIndex::Impl {
     bool firstSpelling(const std::string& dir, const std::string& name, std::string& out, bool& others)
     {
         others = false;
-        if (!eager && listings.find(dir) == listings.end()) {
+        // Where the file system ignores case, finding a name by asking for
+        // it says nothing of its spelling on the disk: the listing does.
+        if (!eager && !ignoresCase && listings.find(dir) == listings.end()) {
             std::error_code ec;
-            if (fs::exists(join(dir, name), ec)) {
+            if (fs::exists(platform::PathFromUtf8(join(dir, name)), ec)) {
                 out = name;
                 others = true;
                 return true;
@@ -180,7 +198,7 @@ struct PathIndex::Impl {
         const Listing& l = listing(dir);
         if (!l.read) {
             std::error_code ec;
-            if (!fs::exists(join(dir, name), ec)) return false;
+            if (!fs::exists(platform::PathFromUtf8(join(dir, name)), ec)) return false;
             out = name;
             return true;
         }
@@ -197,16 +215,16 @@ struct PathIndex::Impl {
         return true;
     }
 
-    bool cached(const fs::path& dir) const { return listings.count(dir.native()) != 0; }
+    bool cached(const fs::path& dir) const { return listings.count(platform::Utf8Of(dir)) != 0; }
 
     // The spellings of name in dir that exist, the exact one first.
     std::vector<std::string> allSpellings(const fs::path& dir, const std::string& name)
     {
         std::vector<std::string> out;
-        const Listing& l = listing(dir.native());
+        const Listing& l = listing(platform::Utf8Of(dir));
         if (!l.read) {
             std::error_code ec;
-            if (fs::exists(dir / name, ec)) out.push_back(name);
+            if (fs::exists(dir / platform::PathFromUtf8(name), ec)) out.push_back(name);
             return out;
         }
         const auto at = l.byFolded.find(fold(name));
@@ -222,9 +240,9 @@ struct PathIndex::Impl {
     std::vector<std::string> firstSpellings(const fs::path& dir, const std::string& name, bool& complete)
     {
         complete = true;
-        if (!eager && !cached(dir)) {
+        if (!eager && !ignoresCase && !cached(dir)) {
             std::error_code ec;
-            if (fs::exists(dir / name, ec)) {
+            if (fs::exists(dir / platform::PathFromUtf8(name), ec)) {
                 complete = false;
                 return {name};
             }
@@ -234,7 +252,7 @@ struct PathIndex::Impl {
 
     bool dirIdentity(const fs::path& p, std::string& id)
     {
-        auto [at, fresh] = dirIds.try_emplace(p.string());
+        auto [at, fresh] = dirIds.try_emplace(platform::Utf8Of(p));
         if (fresh && !statDir(p, at->second)) at->second.clear();
         id = at->second;
         return !id.empty();
@@ -244,7 +262,7 @@ struct PathIndex::Impl {
     {
         std::string out;
         bool others = false;
-        return firstSpelling(dir.native(), name, out, others) ? out : std::string();
+        return firstSpelling(platform::Utf8Of(dir), name, out, others) ? out : std::string();
     }
 
     Kind kindOf(const std::string& p)
@@ -260,19 +278,20 @@ struct PathIndex::Impl {
                         if (s.name == name && s.kind != Kind::Unknown) return s.kind;
             }
         }
-        if (IsRegularFile(p)) return Kind::File;
-        if (IsDirectory(p)) return Kind::Dir;
+        const fs::path path = platform::PathFromUtf8(p);
+        if (IsRegularFile(path)) return Kind::File;
+        if (IsDirectory(path)) return Kind::Dir;
         return Kind::Other;
     }
 
     std::string resolve(const Parsed& p)
     {
-        if (p.parts.empty()) return p.start.native();
+        if (p.parts.empty()) return platform::Utf8Of(p.start);
         // Most names have one spelling on disk: that path is followed first,
         // without the search's bookkeeping. When it leads nowhere and no
         // part had another spelling, the search would find nothing either.
         {
-            std::string cur = p.start.native(), name;
+            std::string cur = platform::Utf8Of(p.start), name;
             bool alternatives = false;
             size_t i = 0;
             for (; i < p.parts.size(); ++i) {
@@ -320,9 +339,9 @@ struct PathIndex::Impl {
                 f.complete = true;
                 continue;
             }
-            fs::path child = f.dir / f.names[f.next++];
+            fs::path child = f.dir / platform::PathFromUtf8(f.names[f.next++]);
             const size_t part = f.part + 1;
-            if (part == p.parts.size()) return child.native();
+            if (part == p.parts.size()) return platform::Utf8Of(child);
             std::string id;
             if (!dirIdentity(child, id) || !entered.emplace(part, id).second) continue;
             push(std::move(child), part);
@@ -340,14 +359,14 @@ struct PathIndex::Impl {
             if (exists) {
                 const std::string name = findNoCase(cur, part);
                 if (!name.empty()) {
-                    cur /= name;
+                    cur /= platform::PathFromUtf8(name);
                     continue;
                 }
                 exists = false;
             }
-            cur /= part;
+            cur /= platform::PathFromUtf8(part);
         }
-        return cur.native();
+        return platform::Utf8Of(cur);
     }
 };
 
@@ -357,7 +376,7 @@ PathIndex::~PathIndex() = default;
 
 fs::path PathIndex::Resolve(const fs::path& base, std::string_view rel)
 {
-    return impl_->resolve(parse(base, rel, &impl_->base));
+    return platform::PathFromUtf8(impl_->resolve(parse(base, rel, &impl_->base)));
 }
 
 bool PathIndex::FileExists(const fs::path& base, std::string_view rel)
@@ -400,7 +419,9 @@ std::string AsDirPath(const fs::path& dir)
     std::error_code ec;
     fs::path abs = fs::absolute(dir, ec);
     if (ec) abs = dir;
-    std::string s = abs.lexically_normal().string();
+    // "/" between the parts on every system, as the project writes folders.
+    const std::u8string u = abs.lexically_normal().generic_u8string();
+    std::string s(u.begin(), u.end());
     if (s.empty() || s.back() != '/') s += '/';
     return s;
 }

@@ -1,9 +1,8 @@
 #include "ZLibLoad.h"
 
-#include <dlfcn.h>
+#include "platform/Library.h"
+
 #include <filesystem>
-#include <link.h>
-#include <unistd.h>
 
 #ifndef LW_ENGINE_LIBDIR
 #define LW_ENGINE_LIBDIR "../lib/lanternwright"
@@ -95,12 +94,12 @@ TZipLibLoader::TZipLibLoader(ZipLoaderHost* owner, int kind)
 
 TZipLibLoader::~TZipLibLoader()
 {
-    if (handle_) dlclose(handle_);
+    platform::CloseLibrary(handle_);
 }
 
 std::string TZipLibLoader::FileName(int kind)
 {
-    return kind == zlkZip ? "libzipeng.so" : "libunzeng.so";
+    return platform::LibraryFileName(kind == zlkZip ? "zipeng" : "unzeng");
 }
 
 std::string TZipLibLoader::Join(const std::string& dir, const std::string& name)
@@ -116,10 +115,7 @@ std::string TZipLibLoader::Join(const std::string& dir, const std::string& name)
 
 std::string TZipLibLoader::ProgramDir()
 {
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return ".";
-    return exe.parent_path().string();
+    return platform::ProgramDir();
 }
 
 void TZipLibLoader::clear()
@@ -193,9 +189,9 @@ int TZipLibLoader::LoadLib(unsigned bits)
 
 int TZipLibLoader::LoadFile(const std::string& path, bool raise)
 {
-    if (handle_) dlclose(handle_);
+    platform::CloseLibrary(handle_);
     clear();
-    void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* h = platform::OpenLibrary(path);
     if (!h) {
         mask_ = 0;
         path_ = path;
@@ -204,20 +200,15 @@ int TZipLibLoader::LoadFile(const std::string& path, bool raise)
     }
     handle_ = h;
     const EntryNames names = entryNames(kind_);
-    exec_ = reinterpret_cast<ZipEngExecFn>(dlsym(h, names.exec));
-    versionFn_ = reinterpret_cast<ZipEngVersionFn>(dlsym(h, names.version));
-    buildFn_ = reinterpret_cast<ZipEngVersionFn>(dlsym(h, names.build));
-    path_ = path;
-    link_map* map = nullptr;
-    if (dlinfo(h, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name && *map->l_name) {
-        std::error_code ec;
-        const fs::path full = fs::canonical(map->l_name, ec);
-        path_ = ec ? std::string(map->l_name) : full.string();
-    }
+    exec_ = reinterpret_cast<ZipEngExecFn>(platform::LibrarySymbol(h, names.exec));
+    versionFn_ = reinterpret_cast<ZipEngVersionFn>(platform::LibrarySymbol(h, names.version));
+    buildFn_ = reinterpret_cast<ZipEngVersionFn>(platform::LibrarySymbol(h, names.build));
+    const std::string loaded = platform::LibraryPath(h);
+    path_ = loaded.empty() ? path : loaded;
     if (exec_ && versionFn_) version_ = versionFn_();
     if (buildFn_) build_ = buildFn_();
     if (version_ >= MinVersion && version_ <= MaxVersion) return build_;
-    dlclose(h);
+    platform::CloseLibrary(h);
     clear();
     mask_ = 0;
     if (raise) throw EZipArchiver(ZipMsg::EngineWrongVersion, path_);
@@ -229,7 +220,7 @@ int TZipLibLoader::UnloadLib(unsigned bits)
     mask_ = mask_ & ~bits & 7;
     if (mask_ == 0 && handle_) {
         if (owner_ && owner_->LoaderVerbose()) owner_->LoaderReport(ZipMsg::EngineUnloaded, path_);
-        dlclose(handle_);
+        platform::CloseLibrary(handle_);
         handle_ = nullptr;
     }
     if (!handle_) {

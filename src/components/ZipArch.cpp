@@ -3,15 +3,13 @@
 #include "Questions.h"
 #include "StrUtils.h"
 #include "TextCodec.h"
+#include "platform/File.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -591,16 +589,14 @@ void TZipArchiver::List()
         if (OnDirUpdate) OnDirUpdate(this);
         return;
     }
-    const int fd = ::open(zipFileName_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    platform::File file;
+    if (file.OpenRead(zipFileName_) != 0) {
         ShowExceptionError(EZipArchiver(ZipMsg::CannotOpen, zipFileName_));
         if (OnDirUpdate) OnDirUpdate(this);
         return;
     }
-    struct stat st {};
-    ::fstat(fd, &st);
     try {
-        readDirectory(fd, uint64_t(st.st_size));
+        readDirectory(file, file.Info().size);
     } catch (const EZipArchiver& e) {
         ShowExceptionError(e);
     } catch (const std::bad_alloc&) {
@@ -608,11 +604,11 @@ void TZipArchiver::List()
     } catch (const std::exception& e) {
         ShowZipMessage(ZipMsg::DirectoryReadFailed, e.what());
     }
-    ::close(fd);
+    file.Close();
     if (OnDirUpdate) OnDirUpdate(this);
 }
 
-void TZipArchiver::readDirectory(int fd, uint64_t fileSize)
+void TZipArchiver::readDirectory(platform::File& file, uint64_t fileSize)
 {
     ZipDirOptions opts;
     opts.ArchiveName = zipFileName_;
@@ -622,7 +618,7 @@ void TZipArchiver::readDirectory(int fd, uint64_t fileSize)
     opts.OnEntry = [this](int seqNo, const ZipDirEntry& e) {
         if (OnNewName) OnNewName(this, seqNo, e);
     };
-    ReadZipDirectory(fd, fileSize, dir_, opts);
+    ReadZipDirectory(file, fileSize, dir_, opts);
 }
 
 } // namespace lw

@@ -213,7 +213,7 @@ private:
     void ShowExceptionError(const EZipArchiver& e);
     void ReportText(int errCode, const std::string& text);
     void List();
-    void readDirectory(int fd, uint64_t fileSize);
+    void readDirectory(platform::File& file, uint64_t fileSize);
     void dispatch(int action, ZipCallbackRecord& rec, const std::string& text);
     void clearProgress();
 

@@ -1,13 +1,13 @@
 #include "ZipDirectory.h"
 
 #include "TextCodec.h"
+#include "platform/File.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -210,21 +210,12 @@ void ReadZipDirectory(const ZipDirSource& src, ZipDirectory& out, const ZipDirOp
     out.SfxOffset = fileSize == 22 ? 0 : firstOffset;
 }
 
-void ReadZipDirectory(int fd, uint64_t fileSize, ZipDirectory& out, const ZipDirOptions& opts)
+void ReadZipDirectory(platform::File& file, uint64_t fileSize, ZipDirectory& out, const ZipDirOptions& opts)
 {
     ZipDirSource src;
     src.Size = fileSize;
     // Reads exactly n bytes at off; false on a short read.
-    src.Read = [fd](uint64_t off, void* buf, size_t n) {
-        size_t done = 0;
-        while (done < n) {
-            const ssize_t r = ::pread(fd, static_cast<char*>(buf) + done, n - done, off_t(off + done));
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) return false;
-            done += size_t(r);
-        }
-        return true;
-    };
+    src.Read = [&file](uint64_t off, void* buf, size_t n) { return file.ReadAt(off, buf, n) == 0; };
     ReadZipDirectory(src, out, opts);
 }
 

@@ -13,6 +13,10 @@
 
 namespace lw {
 
+namespace platform {
+class File;
+}
+
 enum CodePageOpts { cpAuto, cpNone, cpOEM };
 
 // One entry of the archive's central directory.
@@ -73,7 +77,7 @@ struct ZipDirSource {
 
 // Each fills out as far as it got before an error is raised.
 void ReadZipDirectory(const ZipDirSource& src, ZipDirectory& out, const ZipDirOptions& opts);
-void ReadZipDirectory(int fd, uint64_t fileSize, ZipDirectory& out, const ZipDirOptions& opts);
+void ReadZipDirectory(platform::File& file, uint64_t fileSize, ZipDirectory& out, const ZipDirOptions& opts);
 ZipDirectory ReadZipDirectory(std::string_view bytes, const ZipDirOptions& opts = {});
 
 } // namespace lw

@@ -4,9 +4,9 @@
 #include "components/FileIO.h"
 #include "components/PathResolver.h"
 #include "components/StrUtils.h"
+#include "platform/File.h"
 
 #include <filesystem>
-#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -14,12 +14,14 @@ namespace lw {
 
 namespace {
 
+// The folder dir is in, by the system's separators; a root or a bare
+// name is its own.
 std::string parentOf(const std::string& dir)
 {
-    const size_t slash = dir.find_last_of('/');
-    if (slash == std::string::npos) return dir;
-    if (slash == 0) return "/";
-    return dir.substr(0, slash);
+    const fs::path p = platform::PathFromUtf8(dir);
+    if (!p.has_relative_path()) return dir;
+    const fs::path parent = p.parent_path();
+    return parent.empty() ? dir : platform::Utf8Of(parent);
 }
 
 } // namespace
@@ -28,8 +30,7 @@ FolderPick PickFMFolder(const std::string& chosen)
 {
     FolderPick pick;
     pick.dirText = chosen;
-    struct stat st {};
-    if (::stat(chosen.c_str(), &st) != 0) return pick;
+    if (!platform::InfoOf(chosen).exists) return pick;
     if (FileExistsAt(chosen, "t2x.gam")) {
         pick.t2xWarning = true;
         pick.dirText = parentOf(chosen);

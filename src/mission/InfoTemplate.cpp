@@ -1,17 +1,12 @@
 #include "mission/InfoTemplate.h"
 
+#include "platform/Locale.h"
+#include "platform/Time.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <string_view>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <iconv.h>
-#include <langinfo.h>
-#include <locale.h>
-#endif
 
 namespace lw {
 
@@ -43,70 +38,11 @@ std::string EnglishLongDate(const CivilDate& date)
                           EnglishMonths[(date.month - 1) % 12]);
 }
 
-#ifndef _WIN32
-std::string ToUtf8(const std::string& text, const char* codeset)
-{
-    if (codeset == nullptr || std::string_view(codeset) == "UTF-8")
-        return text;
-    iconv_t cd = iconv_open("UTF-8", codeset);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return {};
-    std::string out(text.size() * 4 + 4, '\0');
-    char* in = const_cast<char*>(text.data());
-    size_t inLeft = text.size();
-    char* dst = out.data();
-    size_t outLeft = out.size();
-    const size_t rc = iconv(cd, &in, &inLeft, &dst, &outLeft);
-    iconv_close(cd);
-    if (rc == static_cast<size_t>(-1))
-        return {};
-    out.resize(out.size() - outLeft);
-    return out;
-}
-
-// The weekday and month names of the locale, in UTF-8; false when the
-// locale is not installed. A name without a code set ("de_DE") may exist
-// only with one ("de_DE.UTF-8"), so that is tried too.
-bool LocalNames(const std::string& localeName, const CivilDate& date, std::string& weekdayName,
-                std::string& monthName)
-{
-    locale_t loc = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, localeName.c_str(), nullptr);
-    if (loc == nullptr && localeName.find('.') == std::string::npos) {
-        std::string withSet = localeName;
-        const auto at = withSet.find('@');
-        withSet.insert(at == std::string::npos ? withSet.size() : at, ".UTF-8");
-        loc = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, withSet.c_str(), nullptr);
-    }
-    if (loc == nullptr)
-        return false;
-
-    std::tm tm{};
-    tm.tm_year = date.year - 1900;
-    tm.tm_mon = date.month - 1;
-    tm.tm_mday = date.day;
-    tm.tm_wday = WeekdayOf(date);
-    char buf[128];
-    const char* codeset = nl_langinfo_l(CODESET, loc);
-    size_t n = strftime_l(buf, sizeof buf, "%A", &tm, loc);
-    weekdayName = ToUtf8(std::string(buf, n), codeset);
-    n = strftime_l(buf, sizeof buf, "%B", &tm, loc);
-    monthName = ToUtf8(std::string(buf, n), codeset);
-    freelocale(loc);
-    return !weekdayName.empty() && !monthName.empty();
-}
-#endif
-
 } // namespace
 
 CivilDate Today()
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-#ifdef _WIN32
-    localtime_s(&tm, &now);
-#else
-    localtime_r(&now, &tm);
-#endif
+    const std::tm tm = platform::LocalTime(std::time(nullptr));
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
 }
 
@@ -172,36 +108,18 @@ std::string FormatLongDate(const std::string& pattern, const CivilDate& date,
 
 std::string LongDate(const CivilDate& date, const std::string& localeName)
 {
-#ifdef _WIN32
-    (void)localeName;
-    return EnglishLongDate(date);
-#else
     if (IsPlainCLocale(localeName))
         return EnglishLongDate(date);
-    std::string weekdayName, monthName;
-    if (!LocalNames(localeName, date, weekdayName, monthName))
-        return EnglishLongDate(date);
-    return FormatLongDate(LongDatePattern(localeName), date, weekdayName, monthName);
-#endif
+    const std::string local =
+        platform::LongDateIn(localeName, date.year, date.month, date.day, WeekdayOf(date));
+    return local.empty() ? EnglishLongDate(date) : local;
 }
 
 std::string TodayLongDate()
 {
-#ifdef _WIN32
-    // Windows keeps the user's long date pattern itself.
-    wchar_t buf[128];
-    const int n = GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_LONGDATE, nullptr, nullptr, buf,
-                                  128, nullptr);
-    if (n > 1) {
-        char out[512];
-        const int m = WideCharToMultiByte(CP_UTF8, 0, buf, n - 1, out, sizeof out, nullptr, nullptr);
-        if (m > 0)
-            return std::string(out, m);
-    }
-    return EnglishLongDate(Today());
-#else
-    return LongDate(Today(), UserTimeLocaleName());
-#endif
+    const CivilDate today = Today();
+    const std::string local = platform::UserLongDate(today.year, today.month, today.day, WeekdayOf(today));
+    return local.empty() ? EnglishLongDate(today) : local;
 }
 
 std::string MakeInfoText(const std::string& title, const std::string& archiveName,

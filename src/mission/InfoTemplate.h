@@ -23,7 +23,8 @@ std::string UserTimeLocaleName();
 // The long date pattern of a locale name such as "de_DE.UTF-8": "%A" is the
 // weekday's name, "%B" the month's name, "%d" the day without padding,
 // "%Y" the four-digit year. Languages without an entry of their own get
-// "%A, %d %B %Y".
+// "%A, %d %B %Y". Used where the system keeps no long date pattern of its
+// own (POSIX); Windows writes dates in the user's own pattern.
 std::string LongDatePattern(const std::string& localeName);
 
 // Fills a pattern of LongDatePattern with the given names and numbers.

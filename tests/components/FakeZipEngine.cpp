@@ -3,12 +3,13 @@
 // a test can see the command record the component filled, and returns the
 // number of file specs.
 #include "ZipRecords.h"
+#include "platform/Export.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#define FAKE_API extern "C" __attribute__((visibility("default")))
+#define FAKE_API extern "C" LW_EXPORT
 
 namespace {
 

@@ -1,11 +1,13 @@
 #include "components/Errors.h"
 #include "components/FileIO.h"
 #include "components/PathResolver.h"
+#include "support/System.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 using namespace lw;
+using lw::test::OnWindows;
 using lw::test::TempDir;
 
 TEST(PathResolver, MatchesEveryComponentWithoutRegardToCase)
@@ -18,7 +20,9 @@ TEST(PathResolver, MatchesEveryComponentWithoutRegardToCase)
     EXPECT_TRUE(DirExistsAt(tmp.dir(), "strings\\english"));
     // A new file goes into the existing directories, whatever their case.
     EXPECT_EQ(ResolvePath(tmp.path(), "strings\\french\\titles.str"), tmp.path() / "Strings/french/titles.str");
-    // An exact match wins over another spelling.
+    // An exact match wins over another spelling (where a folder can hold
+    // both).
+    if (OnWindows) return;
     tmp.write("strings/english/titles.str", "exact");
     EXPECT_EQ(ResolvePath(tmp.path(), "strings\\english\\titles.str"),
               tmp.path() / "strings/english/titles.str");
@@ -48,7 +52,7 @@ TEST(PathResolver, DotDotGoesUpOneLevelFromTheDirectory)
     // "." and ".." inside the path are applied to the text first.
     EXPECT_EQ(ResolvePath(tmp.dir() + "fm/", ".\\sub\\..\\sub\\.\\A.TXT"), tmp.path() / "fm/sub/a.txt");
     // Above the root is the root.
-    EXPECT_EQ(ResolvePath(tmp.dir(), "\\..\\..\\tmp"), std::filesystem::path("/tmp"));
+    EXPECT_EQ(ResolvePath(tmp.dir(), "\\..\\..\\tmp"), tmp.path().root_path() / "tmp");
 }
 
 TEST(PathResolver, OverlongPathsAreRefusedWithoutCrashing)
@@ -84,6 +88,7 @@ TEST(PathResolver, OverlongPathsAreRefusedWithoutCrashing)
 
 TEST(PathResolver, TwoSpellingsOfAFolderCostNoMoreThanOne)
 {
+    if (OnWindows) GTEST_SKIP() << "a Windows folder cannot hold two spellings of one name";
     TempDir tmp;
     tmp.write("strings/readme.txt");
     tmp.write("Strings/english/titles.str");

@@ -1,6 +1,8 @@
 // The archiver component over the real engine (and, where the command record
 // itself is the subject, over a stand-in engine that reports what it got).
 #include "support/ZipTestSupport.h"
+#include "support/System.h"
+#include "platform/File.h"
 
 #include "components/Questions.h"
 
@@ -23,6 +25,7 @@ using ziptest::ReadFile;
 using ziptest::ScratchDir;
 using ziptest::SomeBytes;
 using ziptest::WriteFile;
+using lw::test::OnWindows;
 
 std::string fakeDir(int version)
 {
@@ -197,7 +200,7 @@ TEST(ZipArchAdd, LiteralSpecsAreFileNamesAsTheyStand)
     Packer r;
     WriteFile(dir / "fm/whatA.txt", "unlisted");
     WriteFile(dir / "fm/ab.txt", "unlisted");
-    WriteFile(dir / "fm/what?.txt", "listed");
+    if (!OnWindows) WriteFile(dir / "fm/what?.txt", "listed");
     WriteFile(dir / "fm/ lead.txt", "blank first");
     r.zip.SetZipFileName((dir / "r.zip").string());
     r.zip.SetRootDir((dir / "fm").string());
@@ -205,9 +208,11 @@ TEST(ZipArchAdd, LiteralSpecsAreFileNamesAsTheyStand)
     r.zip.FSpecArgs() = {"a?.txt"};
     EXPECT_EQ(r.zip.AddToArchive(), ZipMsg::ArchiveNotMade);
     EXPECT_TRUE(r.HasMessage("Cannot find \"a?.txt\"")) << r.AllMessages();
-    r.zip.FSpecArgs() = {"what?.txt"};
-    EXPECT_EQ(r.zip.AddToArchive(), ZipMsg::ArchiveNotMade);
-    EXPECT_TRUE(r.HasMessage("\"what?.txt\" cannot be packed")) << r.AllMessages();
+    if (!OnWindows) {  // no "?" in a name on a Windows disk
+        r.zip.FSpecArgs() = {"what?.txt"};
+        EXPECT_EQ(r.zip.AddToArchive(), ZipMsg::ArchiveNotMade);
+        EXPECT_TRUE(r.HasMessage("\"what?.txt\" cannot be packed")) << r.AllMessages();
+    }
     EXPECT_FALSE(fs::exists(dir / "r.zip"));
     r.zip.FSpecArgs() = {" lead.txt"};
     ASSERT_EQ(r.zip.AddToArchive(), 0) << r.AllMessages();
@@ -216,6 +221,7 @@ TEST(ZipArchAdd, LiteralSpecsAreFileNamesAsTheyStand)
 
 TEST(ZipArchAdd, NamesWindowsCannotCreateAreRefusedBeforeWriting)
 {
+    if (OnWindows) GTEST_SKIP() << "files with names Windows cannot create cannot be laid out on a Windows disk";
     ScratchDir dir;
     WriteFile(dir / "fm/ok.txt", "fine");
     Packer p;
@@ -288,15 +294,23 @@ TEST(ZipArchAdd, TheArchiveBeingReplacedIsNeverPackedIntoIt)
     WriteFile(dir / "fm/a.txt", "a");
     WriteFile(dir / "fm/bell.zip", "the previous package");
     fs::create_hard_link(dir / "fm/bell.zip", dir / "fm/hard.zip");
-    fs::create_symlink(dir / "fm/bell.zip", dir / "fm/soft.zip");
+    // Not every system lets a test make symbolic links (Windows does not
+    // without developer mode); the hard link is checked there all the same.
+    std::error_code noLinks;
+    fs::create_symlink(dir / "fm/bell.zip", dir / "fm/soft.zip", noLinks);
     Packer p;
     p.zip.SetZipFileName((dir / "fm/.bell.zip.part").string());
     p.zip.SetFinalZipName((dir / "fm/../fm/bell.zip").string());
     p.zip.SetRootDir((dir / "fm").string());
-    p.zip.FSpecArgs() = {"a.txt", "BELL.ZIP", "hard.zip", "soft.zip"};
+    p.zip.FSpecArgs() = {"a.txt", "BELL.ZIP", "hard.zip"};
+    std::vector<std::string> refused{"bell.zip\" is not added", "hard.zip\" is not added"};
+    if (!noLinks) {
+        p.zip.FSpecArgs().push_back("soft.zip");
+        refused.push_back("soft.zip\" is not added");
+    }
     ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
     EXPECT_EQ(ArchiveNames(dir / "fm/.bell.zip.part"), std::vector<std::string>{"a.txt"});
-    for (const char* name : {"bell.zip\" is not added", "hard.zip\" is not added", "soft.zip\" is not added"})
+    for (const std::string& name : refused)
         EXPECT_TRUE(p.HasMessage(name)) << name << "\n" << p.AllMessages();
 }
 
@@ -306,7 +320,7 @@ TEST(ZipArchAdd, EveryCommandRecordFieldReachesTheEngine)
     // An archive with a comment: the next run hands the comment on.
     {
         int err = 0;
-        zip_t* za = zip_open((dir / "a.zip").c_str(), ZIP_CREATE, &err);
+        zip_t* za = zip_open((dir / "a.zip").string().c_str(), ZIP_CREATE, &err);
         ASSERT_NE(za, nullptr);
         zip_set_archive_comment(za, "hello", 5);
         zip_source_t* src = zip_source_buffer(za, "x", 1, 0);
@@ -444,7 +458,7 @@ TEST(ZipArchAdd, EngineVersion160IsRefused)
     p.zip.SetZipFileName((dir / "a.zip").string());
     p.zip.FSpecArgs() = {"a.txt"};
     EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::EngineWrongVersion);
-    EXPECT_TRUE(p.HasMessage(missingText(ZipMsg::EngineWrongVersion, fakeDir(160) + "/libzipeng.so")))
+    EXPECT_TRUE(p.HasMessage(missingText(ZipMsg::EngineWrongVersion, fakeDir(160) + "/" + TZipLibLoader::FileName(zlkZip))))
         << p.AllMessages();
     EXPECT_FALSE(p.zip.ZipEngine().Loaded());
 }
@@ -457,7 +471,7 @@ TEST(ZipArchAdd, PacksFilesUnderTheirListedPathsWithProgressInOrder)
     WriteFile(fm / "Strings/English/titles.str", "title_20: \"The Vault\"\n");
     WriteFile(fm / "fam/stone.png", SomeBytes(5000, 2));
     WriteFile(fm / "empty.txt", "");
-    WriteFile(fm / "Über.txt", "umlaut");
+    WriteFile(fm / u8"Über.txt", "umlaut");  // u8: a path takes plain text in the code page on Windows
 
     Packer p;
     std::vector<std::pair<ProgressType, uint64_t>> events;
@@ -485,7 +499,7 @@ TEST(ZipArchAdd, PacksFilesUnderTheirListedPathsWithProgressInOrder)
     std::string err;
     auto entries = ReadArchive(zipName, &err);
     EXPECT_EQ(err, "");
-    for (const std::string& n : names) EXPECT_EQ(entries[n].bytes, ReadFile(fm / n)) << n;
+    for (const std::string& n : names) EXPECT_EQ(entries[n].bytes, ReadFile(fm / platform::PathFromUtf8(n))) << n;
     EXPECT_EQ(entries["fam/stone.png"].method, 0);
     EXPECT_EQ(entries["miss20.mis"].method, 8);
 
@@ -566,6 +580,7 @@ TEST(ZipArchAdd, EntriesNeverLeaveTheArchiveRoot)
 
 TEST(ZipArchAdd, NamesThatDifferOnlyInCaseEndTheRun)
 {
+    if (OnWindows) GTEST_SKIP() << "a Windows folder cannot hold two names that differ only in letter case";
     ScratchDir dir;
     WriteFile(dir / "fm/readme.txt", "one");
     WriteFile(dir / "fm/README.TXT", "two");
@@ -674,7 +689,7 @@ TEST(ZipArchAdd, EachRunLoadsAndFreesTheEngine)
     }
     EXPECT_EQ(loaded, 2) << p.AllMessages();
     EXPECT_EQ(unloaded, 2);
-    EXPECT_TRUE(p.HasMessage("unloaded " + TZipLibLoader::ProgramDir() + "/libzipeng.so"));
+    EXPECT_TRUE(p.HasMessage("unloaded " + TZipLibLoader::ProgramDir() + "/" + TZipLibLoader::FileName(zlkZip)));
     EXPECT_TRUE(p.HasMessage("adding: a.txt"));
     EXPECT_FALSE(p.zip.ZipEngine().Loaded());
 }
@@ -778,7 +793,7 @@ TEST(ZipArchAdd, EncryptsOnlyWhenAsked)
     EXPECT_FALSE(p.zip.DirEntry(1).IsEncrypted);
 
     int err = 0;
-    zip_t* za = zip_open(zipName.c_str(), ZIP_RDONLY, &err);
+    zip_t* za = zip_open(zipName.string().c_str(), ZIP_RDONLY, &err);
     ASSERT_NE(za, nullptr);
     EXPECT_EQ(zip_fopen(za, "secret.txt", 0), nullptr) << "opened without the password";
     zip_file_t* f = zip_fopen_encrypted(za, "secret.txt", 0, "sesame");

@@ -2,6 +2,7 @@
 // archive must pass unzip -t and 7z t, and Python's zipfile must give back
 // every file's bytes under its listed path.
 #include "support/ZipTestSupport.h"
+#include "platform/File.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,11 @@ std::pair<int, std::string> run(const std::string& cmd)
     size_t n;
     while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
     const int status = pclose(f);
+#if defined(_WIN32)
+    return {status, out};  // the program's exit code itself
+#else
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+#endif
 }
 
 // The archive is made once for the suite: packing at level 9 is the slow part.
@@ -49,7 +54,7 @@ protected:
         WriteFile(fm / "dark.gam", SomeBytes(70000, 23));
         WriteFile(fm / "strings/missflag.str", "miss_count: 2\nmiss_20: \"\"\n");
         WriteFile(fm / "strings/english/titles.str", "title_20: \"Lost\"\ntitle_21: \"Found\"\n");
-        WriteFile(fm / "strings/français/titles.str", "title_20: \"Perdu\"\n");
+        WriteFile(fm / u8"strings/français/titles.str", "title_20: \"Perdu\"\n");  // u8: UTF-8 on Windows too
         WriteFile(fm / "fam/stone/wall.PNG", SomeBytes(20000, 24));
         WriteFile(fm / "snd/english/line01.wav", SomeBytes(150000, 25));
         WriteFile(fm / "fminfo.txt", "Title: Lost and Found\r\n");
@@ -134,7 +139,7 @@ TEST_F(ZipIntegration, LibzipReadsEveryFileBack)
     EXPECT_EQ(err, "");
     ASSERT_EQ(entries.size(), stored.size());
     for (const std::string& n : stored)
-        EXPECT_TRUE(entries.at(n).bytes == ziptest::ReadFile(*dir / "fm" / n)) << n;
+        EXPECT_TRUE(entries.at(n).bytes == ziptest::ReadFile(*dir / "fm" / platform::PathFromUtf8(n))) << n;
 }
 
 } // namespace

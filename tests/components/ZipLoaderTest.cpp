@@ -61,7 +61,7 @@ TEST(ZipLoader, VersionsOutsideTheAcceptedRangeAreRefusedAndFreed)
         } catch (const EZipArchiver& e) {
             EXPECT_EQ(e.Ident(), ZipMsg::EngineWrongVersion);
             // The message names the library that was tried.
-            EXPECT_NE(std::string(e.what()).find(host.dir + "/libzipeng.so"), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find(host.dir + "/" + TZipLibLoader::FileName(zlkZip)), std::string::npos) << e.what();
         }
         EXPECT_FALSE(loader.Loaded());
         EXPECT_EQ(loader.UsageMask(), 0u);
@@ -94,7 +94,7 @@ TEST(ZipLoader, MissingLibraryRaisesEngineNotLoadedWithThePathTried)
         ADD_FAILURE() << "a missing library loaded";
     } catch (const EZipArchiver& e) {
         EXPECT_EQ(e.Ident(), ZipMsg::EngineNotLoaded);
-        EXPECT_EQ(e.StrArg(), "libunzeng.so");
+        EXPECT_EQ(e.StrArg(), TZipLibLoader::FileName(zlkUnzip));
     }
     EXPECT_FALSE(loader.Loaded());
     EXPECT_EQ(loader.UsageMask(), 0u);
@@ -108,7 +108,7 @@ TEST(ZipLoader, DirectoryForms)
         host.dir = fakeDir(160);
         TZipEng loader(&host);
         EXPECT_EQ(loader.Require(153, false), 160);
-        EXPECT_EQ(loader.Path(), fakeDir(160) + "/libzipeng.so");
+        EXPECT_EQ(loader.Path(), fakeDir(160) + "/" + TZipLibLoader::FileName(zlkZip));
     }
     // Relative to the program's directory when it begins with a dot.
     {
@@ -116,7 +116,7 @@ TEST(ZipLoader, DirectoryForms)
         host.dir = "./fakeeng/v160";
         TZipEng loader(&host);
         EXPECT_EQ(loader.Require(153, false), 160);
-        EXPECT_EQ(loader.Path(), fakeDir(160) + "/libzipeng.so");
+        EXPECT_EQ(loader.Path(), fakeDir(160) + "/" + TZipLibLoader::FileName(zlkZip));
     }
     // A dotted directory without the library, and no directory at all: the
     // program's own engine beside it.
@@ -125,7 +125,7 @@ TEST(ZipLoader, DirectoryForms)
         host.dir = dir;
         TZipEng loader(&host);
         EXPECT_GE(loader.Require(173, false), 173) << dir;
-        EXPECT_EQ(loader.Path(), TZipLibLoader::ProgramDir() + "/libzipeng.so") << dir;
+        EXPECT_EQ(loader.Path(), TZipLibLoader::ProgramDir() + "/" + TZipLibLoader::FileName(zlkZip)) << dir;
     }
 }
 
@@ -152,7 +152,7 @@ TEST(ZipLoader, HoldsKeepTheLibraryUntilTheLastIsReleased)
     loader.Release(true);
     EXPECT_FALSE(loader.Loaded());
 
-    const std::string path = fakeDir(180) + "/libzipeng.so";
+    const std::string path = fakeDir(180) + "/" + TZipLibLoader::FileName(zlkZip);
     EXPECT_EQ(host.reports, (std::vector<std::pair<int, std::string>>{{ZipMsg::EngineLoaded, path},
                                                                       {ZipMsg::EngineUnloaded, path}}));
 }

@@ -1,13 +1,13 @@
 #include "components/FileIO.h"
 #include "editor/InfoConvert.h"
 #include "editor/RtfReader.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
-#include <unistd.h>
 
 namespace lw {
 namespace {
@@ -54,8 +54,7 @@ class ConvertInfoFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir_ = fs::temp_directory_path() / ("lw-convert-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
+        dir_ = lw::test::TempDir::MakeUniqueDir("lw-convert-");
     }
     void TearDown() override
     {

@@ -1,6 +1,7 @@
 #include "components/FileIO.h"
 #include "editor/RtfReader.h"
 #include "editor/RtfWriter.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 namespace lw {
 namespace {
@@ -353,8 +353,7 @@ protected:
     void SetUp() override
     {
         if (!haveLibreOffice()) GTEST_SKIP() << "LibreOffice (soffice) is not installed: interoperability not checked";
-        dir_ = fs::temp_directory_path() / ("lw-rtf-interop-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
+        dir_ = lw::test::TempDir::MakeUniqueDir("lw-rtf-interop-");
     }
     void TearDown() override
     {

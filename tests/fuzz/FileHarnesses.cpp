@@ -46,10 +46,13 @@ std::string writtenValue(const std::string& v) { return v.substr(0, v.find('\0')
 void CheckStringFile(std::string_view input)
 {
     // The file is reached through a symbolic link, as authors who share a
-    // strings folder between missions have it.
+    // strings folder between missions have it; directly where the system
+    // lets no test make links.
     static const test::TempDir dir;
+    static const bool linked = dir.SymlinksWork();
     static const std::string link = [] {
         fs::create_directories(dir.path() / "real");
+        if (!linked) return dir / "real/titles.str";
         fs::create_symlink("real/titles.str", dir.path() / "titles.str");
         return dir / "titles.str";
     }();
@@ -79,7 +82,7 @@ void CheckStringFile(std::string_view input)
     if (!expected.back().key.empty() || !expected.back().value.empty()) expected.push_back({});
 
     file.WriteString(key, value);
-    const bool stillALink = fs::is_symlink(link);
+    const bool stillALink = !linked || fs::is_symlink(link);
     const std::string saved = dir.read("real/titles.str");
 
     TCfgFile again = TCfgFile::StringFile(link);

@@ -5,10 +5,12 @@
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
-#include <locale.h>
 #include <stdlib.h>
 #include <string>
 #include <vector>
+#if !defined(_WIN32)
+#include <locale.h>
+#endif
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -157,6 +159,13 @@ TEST(LongDate, PatternsByLanguageAndTerritory)
 
 namespace {
 
+#if defined(_WIN32)
+// Windows carries every locale's names and long date pattern itself.
+bool HaveLocale(const std::string&)
+{
+    return true;
+}
+#else
 bool Installed(const char* name)
 {
     locale_t loc = newlocale(LC_TIME_MASK, name, nullptr);
@@ -204,6 +213,8 @@ bool HaveLocale(const std::string& name)
     return Installed(name.c_str());
 }
 
+#endif
+
 } // namespace
 
 TEST(LongDate, InstalledLocaleGivesItsNames)
@@ -223,6 +234,29 @@ TEST(LongDate, EightBitLocaleComesOutAsUtf8)
     EXPECT_EQ(lw::LongDate({2026, 12, 8}, "fr_FR.ISO-8859-1"), "mardi 8 d\xc3\xa9""cembre 2026");
 }
 
+namespace {
+
+// Windows has no setenv; there, setting a variable to "" removes it.
+void setVar(const char* name, const char* value)
+{
+#if defined(_WIN32)
+    _putenv_s(name, value);
+#else
+    setenv(name, value, 1);
+#endif
+}
+
+void unsetVar(const char* name)
+{
+#if defined(_WIN32)
+    _putenv_s(name, "");
+#else
+    unsetenv(name);
+#endif
+}
+
+} // namespace
+
 TEST(LongDate, UserLocaleOrder)
 {
     const auto keep = [](const char* var) {
@@ -231,20 +265,20 @@ TEST(LongDate, UserLocaleOrder)
     };
     const auto all = keep("LC_ALL"), time = keep("LC_TIME"), lang = keep("LANG");
 
-    setenv("LC_ALL", "", 1);
-    setenv("LC_TIME", "fr_FR.UTF-8", 1);
-    setenv("LANG", "de_DE.UTF-8", 1);
-    EXPECT_EQ(lw::UserTimeLocaleName(), "fr_FR.UTF-8");  // empty LC_ALL does not count
-    setenv("LC_ALL", "it_IT.UTF-8", 1);
+    setVar("LC_ALL", "");
+    setVar("LC_TIME", "fr_FR.UTF-8");
+    setVar("LANG", "de_DE.UTF-8");
+    EXPECT_EQ(lw::UserTimeLocaleName(), "fr_FR.UTF-8");  // empty (or, on Windows, no) LC_ALL does not count
+    setVar("LC_ALL", "it_IT.UTF-8");
     EXPECT_EQ(lw::UserTimeLocaleName(), "it_IT.UTF-8");
-    unsetenv("LC_ALL");
-    unsetenv("LC_TIME");
+    unsetVar("LC_ALL");
+    unsetVar("LC_TIME");
     EXPECT_EQ(lw::UserTimeLocaleName(), "de_DE.UTF-8");
-    unsetenv("LANG");
+    unsetVar("LANG");
     EXPECT_EQ(lw::UserTimeLocaleName(), "");
 
     for (auto [var, v] : {std::pair{"LC_ALL", all}, {"LC_TIME", time}, {"LANG", lang}}) {
         if (v.second)
-            setenv(var, v.first.c_str(), 1);
+            setVar(var, v.first.c_str());
     }
 }

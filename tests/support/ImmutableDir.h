@@ -1,33 +1,24 @@
 // Makes a directory refuse every change while it lives (the immutable
 // attribute, chattr +i): a read-only folder that holds for root too, where
-// permission bits do not. Active() is false where the file system or the
-// process cannot set the attribute; tests then skip that case.
+// permission bits do not. Active() is false where the file system, the
+// system or the process cannot set the attribute; tests then skip that case.
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
-
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
+#include <string>
 
 namespace lw::test {
 
 class ImmutableDir {
 public:
-    explicit ImmutableDir(const std::filesystem::path& dir)
+    explicit ImmutableDir(const std::filesystem::path& dir) : dir_(dir)
     {
-        fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd_ < 0) return;
-        if (::ioctl(fd_, FS_IOC_GETFLAGS, &old_) == 0) {
-            int flags = old_ | FS_IMMUTABLE_FL;
-            active_ = ::ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0;
-        }
+        active_ = std::system(command('+').c_str()) == 0;
     }
     ~ImmutableDir()
     {
-        if (active_) ::ioctl(fd_, FS_IOC_SETFLAGS, &old_);
-        if (fd_ >= 0) ::close(fd_);
+        if (active_) (void)std::system(command('-').c_str());
     }
     ImmutableDir(const ImmutableDir&) = delete;
     ImmutableDir& operator=(const ImmutableDir&) = delete;
@@ -35,8 +26,12 @@ public:
     bool Active() const { return active_; }
 
 private:
-    int fd_ = -1;
-    int old_ = 0;
+    std::string command(char sign) const
+    {
+        return std::string("chattr ") + sign + "i '" + dir_.string() + "' >/dev/null 2>&1";
+    }
+
+    std::filesystem::path dir_;
     bool active_ = false;
 };
 

@@ -4,18 +4,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 namespace lw::test {
 
 class TempDir {
 public:
-    TempDir()
-    {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "lw-test-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) std::abort();
-        path_ = tmpl;
-    }
+    TempDir() : path_(MakeUniqueDir("lw-test-")) {}
     ~TempDir()
     {
         std::error_code ec;
@@ -28,7 +24,7 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
     // The directory as the project holds it: ending with "/".
-    std::string dir() const { return path_.string() + "/"; }
+    std::string dir() const { return path_.generic_string() + "/"; }
     std::string operator/(const std::string& rel) const { return (path_ / rel).string(); }
 
     // Writes bytes to rel (with "/" separators), creating directories.
@@ -52,6 +48,32 @@ public:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
     bool exists(const std::string& rel) const { return std::filesystem::exists(path_ / rel); }
+
+    // A new folder under the system's temporary one, named prefix and a
+    // random tail (mkdtemp is POSIX only).
+    static std::filesystem::path MakeUniqueDir(const std::string& prefix)
+    {
+        static std::mt19937_64 random{std::random_device{}()};
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::filesystem::path p = base / (prefix + std::to_string(random() % 1000000000000ull));
+            std::error_code ec;
+            if (std::filesystem::create_directory(p, ec)) return p;
+        }
+        std::abort();
+    }
+
+    // Whether the system lets this process make symbolic links here
+    // (Windows allows it only to administrators or in developer mode).
+    bool SymlinksWork() const
+    {
+        std::error_code ec;
+        const std::filesystem::path probe = path_ / ".lw-link-probe";
+        std::filesystem::create_symlink("absent", probe, ec);
+        if (ec) return false;
+        std::filesystem::remove(probe, ec);
+        return true;
+    }
 
 private:
     std::filesystem::path path_;

@@ -1,5 +1,7 @@
 #include "support/ZipTestSupport.h"
 
+#include "support/TempDir.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -13,9 +15,7 @@ namespace lw::ziptest {
 
 ScratchDir::ScratchDir()
 {
-    std::string tmpl = (fs::temp_directory_path() / "lwzip-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = tmpl;
+    path_ = lw::test::TempDir::MakeUniqueDir("lwzip-");
 }
 
 ScratchDir::~ScratchDir()
@@ -65,7 +65,7 @@ std::map<std::string, ArchiveEntry> ReadArchive(const fs::path& zipPath, std::st
 {
     std::map<std::string, ArchiveEntry> out;
     int err = 0;
-    zip_t* za = zip_open(zipPath.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &err);
+    zip_t* za = zip_open(zipPath.string().c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &err);
     if (!za) {
         if (error) *error = "cannot open, libzip error " + std::to_string(err);
         return out;
@@ -96,7 +96,7 @@ std::vector<std::string> ArchiveNames(const fs::path& zipPath)
 {
     std::vector<std::string> names;
     int err = 0;
-    zip_t* za = zip_open(zipPath.c_str(), ZIP_RDONLY, &err);
+    zip_t* za = zip_open(zipPath.string().c_str(), ZIP_RDONLY, &err);
     if (!za) return names;
     for (zip_int64_t i = 0; i < zip_get_num_entries(za, 0); ++i) names.push_back(zip_get_name(za, zip_uint64_t(i), 0));
     zip_close(za);

@@ -1,0 +1,212 @@
+#include "platform/File.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
+
+namespace fs = std::filesystem;
+
+namespace lw::platform {
+
+namespace {
+
+FileInfo infoOf(const struct stat& st)
+{
+    FileInfo i;
+    i.exists = true;
+    i.isDirectory = S_ISDIR(st.st_mode);
+    i.isRegular = S_ISREG(st.st_mode);
+    i.size = uint64_t(st.st_size);
+    i.mtimeNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    i.volume = uint64_t(st.st_dev);
+    i.index = uint64_t(st.st_ino);
+    return i;
+}
+
+int fdOf(intptr_t h) { return int(h); }
+
+} // namespace
+
+bool FileNamesIgnoreCase()
+{
+    return false;
+}
+
+FileInfo InfoOf(const fs::path& p)
+{
+    FileInfo info;
+    InfoOf(p, info);
+    return info;
+}
+
+int InfoOf(const fs::path& p, FileInfo& info)
+{
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0) {
+        info = {};
+        return errno;
+    }
+    info = infoOf(st);
+    return 0;
+}
+
+File::~File()
+{
+    Close();
+}
+
+File::File(File&& other) noexcept : handle_(other.handle_)
+{
+    other.handle_ = -1;
+}
+
+File& File::operator=(File&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        handle_ = other.handle_;
+        other.handle_ = -1;
+    }
+    return *this;
+}
+
+bool File::IsOpen() const
+{
+    return handle_ >= 0;
+}
+
+int File::OpenRead(const fs::path& p)
+{
+    Close();
+    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return EISDIR;
+    }
+    handle_ = fd;
+    return 0;
+}
+
+int File::OpenWrite(const fs::path& p)
+{
+    Close();
+    const int fd = ::open(p.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) return errno;
+    handle_ = fd;
+    return 0;
+}
+
+int File::CreateTemp(const fs::path& dir, const std::string& prefix, const fs::path& modeOf, fs::path& made)
+{
+    Close();
+    std::string tmpl = (dir / (prefix + "XXXXXX")).string();
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) return errno;
+    // mkstemp makes the file 0600; a file that replaces another keeps its
+    // permissions, and a new one gets what any new file would.
+    struct stat old {};
+    if (!modeOf.empty() && ::stat(modeOf.c_str(), &old) == 0) {
+        ::fchmod(fd, old.st_mode & 07777);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
+    handle_ = fd;
+    made = tmpl;
+    return 0;
+}
+
+int File::Read(void* buf, size_t n, size_t& got)
+{
+    got = 0;
+    for (;;) {
+        const ssize_t r = ::read(fdOf(handle_), buf, n);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return errno;
+        got = size_t(r);
+        return 0;
+    }
+}
+
+int File::ReadAt(uint64_t off, void* buf, size_t n)
+{
+    size_t done = 0;
+    while (done < n) {
+        const ssize_t r = ::pread(fdOf(handle_), static_cast<char*>(buf) + done, n - done, off_t(off + done));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return errno;
+        if (r == 0) return EIO;
+        done += size_t(r);
+    }
+    return 0;
+}
+
+int File::Write(const void* data, size_t n)
+{
+    size_t done = 0;
+    while (done < n) {
+        const ssize_t w = ::write(fdOf(handle_), static_cast<const char*>(data) + done, n - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) return errno;
+        done += size_t(w);
+    }
+    return 0;
+}
+
+int File::WriteAt(uint64_t off, const void* data, size_t n)
+{
+    size_t done = 0;
+    while (done < n) {
+        const ssize_t w =
+            ::pwrite(fdOf(handle_), static_cast<const char*>(data) + done, n - done, off_t(off + done));
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) return errno;
+        done += size_t(w);
+    }
+    return 0;
+}
+
+int File::Sync()
+{
+    return ::fsync(fdOf(handle_)) == 0 ? 0 : errno;
+}
+
+int File::Close()
+{
+    if (handle_ < 0) return 0;
+    const int rc = ::close(fdOf(handle_));
+    handle_ = -1;
+    return rc == 0 ? 0 : errno;
+}
+
+FileInfo File::Info() const
+{
+    struct stat st {};
+    if (handle_ < 0 || ::fstat(fdOf(handle_), &st) != 0) return {};
+    return infoOf(st);
+}
+
+int AtomicReplace(const fs::path& finished, const fs::path& target)
+{
+    return ::rename(finished.c_str(), target.c_str()) == 0 ? 0 : errno;
+}
+
+int RemoveFile(const fs::path& p)
+{
+    return ::unlink(p.c_str()) == 0 ? 0 : errno;
+}
+
+int SetModifiedTime(const fs::path& p, std::time_t when)
+{
+    struct utimbuf ut {};
+    ut.actime = when;
+    ut.modtime = when;
+    return ::utime(p.c_str(), &ut) == 0 ? 0 : errno;
+}
+
+} // namespace lw::platform
