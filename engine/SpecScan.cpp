@@ -65,7 +65,7 @@ fs::path specRoot(const std::string& rootDir)
 
 // A literal spec resolved and looked at ahead of the scan.
 struct Located {
-    fs::path path;
+    std::string path;
     struct stat st {};
     bool there = false;
     std::string error;  // a path over the resolver's limits
@@ -91,7 +91,7 @@ std::vector<Located> locate(const std::vector<ScanSpec>& specs)
                     root = specRoot(rootText);
                     rootKnown = true;
                 }
-                at.path = index.Resolve(root, lw::ToSlashes(spec.spec));
+                at.path = index.ResolveNative(root, spec.spec);
                 at.there = ::stat(at.path.c_str(), &at.st) == 0;
             } catch (const lw::Error& e) {
                 at.error = e.what();
@@ -148,17 +148,18 @@ struct Scanner {
 
     // An archive that a loader on Windows cannot unpack is no package:
     // refused before anything is written, naming the file and the reason.
-    bool windowsCanCreate(const std::string& entry, const fs::path& file)
+    bool windowsCanCreate(const std::string& entry, const std::string& file)
     {
         size_t from = 0;
         for (;;) {
             const size_t cut = entry.find('/', from);
-            const std::string part = entry.substr(from, cut == std::string::npos ? std::string::npos : cut - from);
+            const std::string_view part =
+                std::string_view(entry).substr(from, cut == std::string::npos ? std::string::npos : cut - from);
             const std::string why = lw::WindowsNameProblem(part);
             if (!why.empty()) {
                 std::string text = "\"" + entry + "\" cannot be packed: ";
-                if (part != entry) text += "its part \"" + part + "\": ";
-                text += why + " (a loader on Windows could not unpack it; the file is \"" + file.string() + "\")";
+                if (part != entry) text += "its part \"" + std::string(part) + "\": ";
+                text += why + " (a loader on Windows could not unpack it; the file is \"" + file + "\")";
                 fatal(zeBadName, std::move(text));
                 return false;
             }
@@ -183,41 +184,41 @@ struct Scanner {
     // known: the file's status when the caller has it already.
     // known: the file's status when the caller has it already; normal: file
     // is lexically normal already (as the resolver gives it).
-    void addFile(const fs::path& file, const struct stat* known, const fs::path& root, const ScanSpec& spec,
+    void addFile(const std::string& file, const struct stat* known, const fs::path& root, const ScanSpec& spec,
                  bool normal = false)
     {
         if (failed) return;
-        const fs::path norm = normal ? file : file.lexically_normal();
-        if (!seenPaths.insert(norm.string()).second) return;  // listed twice: once is enough
+        std::string norm = normal ? file : fs::path(file).lexically_normal().native();
+        if (!seenPaths.insert(norm).second) return;  // listed twice: once is enough
         struct stat st {};
         if (known) {
             st = *known;
         } else if (::stat(norm.c_str(), &st) != 0) {
-            fatal(zeOpen, "Cannot read \"" + norm.string() + "\": " + std::strerror(errno));
+            fatal(zeOpen, "Cannot read \"" + norm + "\": " + std::strerror(errno));
             return;
         }
         for (const auto& [dev, ino] : skipIds) {
             if (st.st_dev == dev && st.st_ino == ino) {
-                problems.push_back({0, "\"" + norm.string() + "\" is not added: it is the archive being written"});
+                problems.push_back({0, "\"" + norm + "\" is not added: it is the archive being written"});
                 return;
             }
         }
         if (opts.fromDate && st.st_mtime < opts.since) return;
 
         std::string entry;
-        const std::string& native = norm.native();
+        const std::string& native = norm;
         const std::string& rootText = root.native();
         if (opts.junkDirs) {
-            entry = norm.filename().string();
+            entry = fs::path(norm).filename().string();
         } else if (normal && native.size() > rootText.size() + 1 && native.compare(0, rootText.size(), rootText) == 0 &&
                    (native[rootText.size()] == '/' || rootText.back() == '/')) {
             // Below the root and normal: the rest of the path is the entry.
             entry = native.substr(rootText.size() + (rootText.back() == '/' ? 0 : 1));
         } else {
-            entry = SafeEntryName(norm.lexically_relative(root));
+            entry = SafeEntryName(fs::path(norm).lexically_relative(root));
             if (entry.empty()) entry = SafeEntryName(norm);
         }
-        if (entry.empty()) entry = norm.filename().string();
+        if (entry.empty()) entry = fs::path(norm).filename().string();
         if (excluded(entry)) return;
         if (!windowsCanCreate(entry, norm)) return;
 
@@ -225,13 +226,13 @@ struct Scanner {
         auto [at, fresh] = seenNames.emplace(key, entry);
         if (!fresh) {
             fatal(zeNameClash, "Two files would be stored under names that differ only in letter case: \"" +
-                                   at->second + "\" and \"" + entry + "\" (\"" + norm.string() + "\")");
+                                   at->second + "\" and \"" + entry + "\" (\"" + norm + "\")");
             return;
         }
         if (opts.dirEntries) addDirs(entry);
         ScanItem it;
-        it.path = norm;
-        it.entry = entry;
+        it.path = std::move(norm);
+        it.entry = std::move(entry);
         it.size = uint64_t(st.st_size);
         it.mtime = st.st_mtime;
         it.mtimeNs = MtimeNs(st);
@@ -257,7 +258,7 @@ struct Scanner {
             if (e.is_directory(ec2)) {
                 if (spec.recurse && !e.is_symlink(ec2)) subdirs.push_back(e.path());
             } else if (e.is_regular_file(ec2) && WildMatch(pattern, name)) {
-                addFile(e.path(), nullptr, root, spec);
+                addFile(e.path().native(), nullptr, root, spec);
             }
         }
         for (const fs::path& sub : subdirs) addMatches(sub, pattern, root, spec, depth + 1);
@@ -307,7 +308,7 @@ struct Scanner {
             fatal(zeOpen, located->error);
             return;
         }
-        const fs::path found = located ? located->path : index.Resolve(root, text);
+        const std::string found = located ? located->path : index.ResolveNative(root, text);
         struct stat st {};
         bool there = false;
         if (located) {
@@ -321,7 +322,7 @@ struct Scanner {
         } else if (there && S_ISDIR(st.st_mode)) {
             addMatches(found, "*", root, spec, 0);
         } else {
-            fatal(zeOpen, "Cannot find \"" + spec.spec + "\" (looked for \"" + found.string() + "\")");
+            fatal(zeOpen, "Cannot find \"" + spec.spec + "\" (looked for \"" + found + "\")");
         }
     }
 };

@@ -14,7 +14,7 @@
 namespace zipeng {
 
 struct ScanItem {
-    std::filesystem::path path;   // the file on disk (empty for a directory entry)
+    std::string path;             // the file on disk (empty for a directory entry)
     std::string entry;            // entry name, "/" separators, never escaping the root
     uint64_t size = 0;
     time_t mtime = 0;

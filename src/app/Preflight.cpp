@@ -8,10 +8,13 @@
 #include "editor/InfoConvert.h"
 
 #include <algorithm>
+#include <dirent.h>
 #include <filesystem>
 #include <map>
 #include <set>
 #include <sys/stat.h>
+#include <unordered_map>
+#include <unordered_set>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -84,12 +87,13 @@ std::vector<std::string> storedParts(const std::string& entry)
     return parts;
 }
 
-bool canRead(const fs::path& p)
+// Whether this user may read the file st describes. The mode bits answer
+// for nearly every file without a system call; the system is asked only
+// when they deny.
+bool canRead(const fs::path& p, const struct stat& st)
 {
-    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
+    if ((st.st_mode & S_IROTH) || (st.st_uid == ::geteuid() && (st.st_mode & S_IRUSR))) return true;
+    return ::faccessat(AT_FDCWD, p.c_str(), R_OK, AT_EACCESS) == 0;
 }
 
 // A line that starts with the word, any blanks, then a colon: the way
@@ -156,19 +160,23 @@ private:
                 "The list holds " + std::to_string(files.size())
                     + " files, more than a plain zip archive holds: the package needs zip64, which some older "
                       "tools cannot open");
-        std::map<std::string, int> byPath;        // resolved file -> first entry
-        std::map<std::string, int> byStoredName;  // stored name without case -> first entry
+        std::unordered_map<std::string, int> byPath;        // resolved file -> first entry
+        std::unordered_map<std::string, int> byStoredName;  // stored name without case -> first entry
+        byPath.reserve(files.size());
+        byStoredName.reserve(files.size());
+        listedPaths_.reserve(files.size());
         for (size_t i = 0; i < files.size(); ++i) {
             const std::string& entry = files[i];
             const int at = int(i);
-            for (const std::string& part : storedParts(entry))
+            const std::vector<std::string> parts = storedParts(entry);
+            for (const std::string& part : parts)
                 if (const std::string why = WindowsNameProblem(part); !why.empty()) {
                     add(Severity::Error, entry, "Windows cannot unpack this name: " + why, at);
                     break;
                 }
             if (leavesRoot(entry)) {
                 std::string stored;
-                for (const std::string& part : storedParts(entry)) stored += (stored.empty() ? "" : "\\") + part;
+                for (const std::string& part : parts) stored += (stored.empty() ? "" : "\\") + part;
                 add(Severity::Warning, entry,
                     "Lies outside the FM directory: the package stores it as " + inQuotes(stored)
                         + ", not where the game looks for it",
@@ -191,18 +199,22 @@ private:
                 add(Severity::Error, entry, "Is a folder, not a file: list the files in it instead", at);
                 continue;
             }
-            if (!canRead(path)) {
+            if (!canRead(path, st)) {
                 add(Severity::Error, entry, "Cannot be read", at);
                 continue;
             }
-            const std::string key = path.lexically_normal().string();
+            // The resolver gives found files as normal paths.
+            const std::string& key = path.native();
             listedPaths_.insert(AsciiLower(key));
             if (const auto [it, fresh] = byPath.emplace(key, at); !fresh) {
                 add(Severity::Warning, entry, "Is listed twice (also as " + inQuotes(files[size_t(it->second)]) + ")", at);
                 continue;
             }
             std::string stored;
-            for (const std::string& part : storedParts(entry)) stored += (stored.empty() ? "" : "/") + part;
+            for (const std::string& part : parts) {
+                if (!stored.empty()) stored += '/';
+                stored += part;
+            }
             if (const auto [it, fresh] = byStoredName.emplace(AsciiLower(stored), at); !fresh) {
                 const std::string& other = files[size_t(it->second)];
                 std::string otherStored;
@@ -238,14 +250,7 @@ private:
             }
             if (!IsDirectory(dir)) continue;
             std::vector<std::string> missing;
-            std::error_code ec;
-            for (fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec), end;
-                 !ec && it != end; it.increment(ec)) {
-                if (!it->is_regular_file(ec)) continue;
-                const std::string key = it->path().lexically_normal().string();
-                if (listedPaths_.count(AsciiLower(key))) continue;
-                missing.push_back(RelativeEntry(fm_.FMDir, it->path()));
-            }
+            unlistedFiles(dir.lexically_normal().native(), 0, missing);
             if (missing.empty()) continue;
             std::sort(missing.begin(), missing.end());
             std::string names;
@@ -256,6 +261,41 @@ private:
                 numbered(missing.size(), "file", "files") + " in this folder " + (missing.size() == 1 ? "is" : "are")
                     + " not listed: " + names);
         }
+    }
+
+    // The files below dir (a normal path) that the list does not name, as
+    // list entries. Folder links are not followed, as a loader would not.
+    void unlistedFiles(const std::string& dir, int depth, std::vector<std::string>& missing)
+    {
+        if (depth > 64) return;
+        DIR* d = ::opendir(dir.c_str());
+        if (!d) return;  // unreadable folders are passed over
+        std::vector<std::string> subdirs;
+        std::string path, key;
+        while (const dirent* e = ::readdir(d)) {
+            const char* n = e->d_name;
+            if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+            path = dir;
+            if (path.back() != '/') path += '/';
+            path += n;
+            bool file = e->d_type == DT_REG;
+            if (e->d_type == DT_DIR) {
+                subdirs.push_back(path);
+                continue;
+            }
+            if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+                struct stat st {};
+                if (::stat(path.c_str(), &st) != 0) continue;
+                file = S_ISREG(st.st_mode);
+                if (e->d_type == DT_UNKNOWN && S_ISDIR(st.st_mode)) subdirs.push_back(path);
+            }
+            if (!file) continue;
+            key = path;
+            for (char& c : key) c = AsciiLower(c);
+            if (!listedPaths_.count(key)) missing.push_back(RelativeEntry(fm_.FMDir, path));
+        }
+        ::closedir(d);
+        for (const std::string& sub : subdirs) unlistedFiles(sub, depth + 1, missing);
     }
 
     void checkChain()
@@ -366,7 +406,7 @@ private:
     const Project& p_;
     const TFMInfo& fm_;
     std::vector<Finding> findings_;
-    std::set<std::string> listedPaths_;  // resolved, without case
+    std::unordered_set<std::string> listedPaths_;  // resolved, without case
     PathIndex index_;                    // each folder listed once for the whole check
 };
 

@@ -4,6 +4,7 @@
 #include "FileIO.h"
 #include "StrUtils.h"
 
+#include <dirent.h>
 #include <set>
 #include <sys/stat.h>
 #include <unordered_map>
@@ -32,7 +33,7 @@ struct Listing {
 // A listed path with "." and ".." applied to its text: the directory to
 // start from and the names below it, none of them "", "." or "..".
 struct Parsed {
-    fs::path start;
+    std::string start;  // native text: thousands of paths are parsed against one base
     std::vector<std::string> parts;
 };
 
@@ -54,27 +55,28 @@ fs::path upOne(const fs::path& dir)
 // paths against one.
 struct BaseCache {
     std::string base;
-    fs::path start;
+    std::string start;
     bool known = false;
 };
 
-fs::path normalBase(const fs::path& base)
+std::string normalBase(const fs::path& base)
 {
     fs::path start = base.lexically_normal();
     // "/a/b/" and "/a/b" are the same directory; ".." must leave it.
     if (!start.has_filename() && start.has_relative_path()) start = start.parent_path();
-    return start;
+    return start.native();
 }
 
-Parsed parse(const fs::path& base, std::string_view rel, BaseCache* cache = nullptr)
+// Fills p (its buffers reused from call to call).
+void parse(const fs::path& base, std::string_view rel, Parsed& p, BaseCache* cache = nullptr)
 {
     if (rel.size() > MaxListedPathLength)
         throw Error("The listed path \"" + shown(rel) + "\" is too long: " + std::to_string(rel.size()) +
                     " characters, at most " + std::to_string(MaxListedPathLength));
-    Parsed p;
+    p.parts.clear();
     const bool absolute = !rel.empty() && (rel.front() == '/' || rel.front() == '\\');
     if (absolute) {
-        p.start = "/";
+        p.start.assign(1, '/');
     } else {
         if (!cache) {
             p.start = normalBase(base);
@@ -103,8 +105,11 @@ Parsed parse(const fs::path& base, std::string_view rel, BaseCache* cache = null
         }
         p.parts.emplace_back(part);
     }
-    for (; ups > 0; --ups) p.start = upOne(p.start);
-    return p;
+    if (ups > 0) {
+        fs::path up = p.start;
+        for (; ups > 0; --ups) up = upOne(up);
+        p.start = up.native();
+    }
 }
 
 bool statDir(const fs::path& p, std::string& id)
@@ -124,6 +129,7 @@ struct PathIndex::Impl {
 
     bool eager;  // read each folder whole when first asked about
     BaseCache base;
+    Parsed parsed;
     std::unordered_map<std::string, Listing> listings;
     std::unordered_map<std::string, std::string> dirIds;  // path -> identity; "" when not a directory
 
@@ -132,21 +138,37 @@ struct PathIndex::Impl {
         auto [at, fresh] = listings.try_emplace(dir);
         if (!fresh) return at->second;
         Listing& l = at->second;
-        std::error_code ec;
-        fs::directory_iterator it(dir.empty() ? fs::path(".") : fs::path(dir), ec), end;
-        if (ec) return l;
+        // readdir rather than a directory_iterator: a folder of thousands of
+        // files is read without making a path object for each name.
+        DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+        if (!d) return l;
         l.read = true;
-        for (; !ec && it != end; it.increment(ec)) {
+        std::string target;
+        while (const dirent* e = ::readdir(d)) {
+            const char* n = e->d_name;
+            if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
             Spelling s;
-            s.name = it->path().filename().string();
+            s.name = n;
             // The type comes with the listing on most file systems; only
-            // links cost a look at their target.
-            std::error_code ec2;
-            if (it->is_regular_file(ec2)) s.kind = Kind::File;
-            else if (it->is_directory(ec2)) s.kind = Kind::Dir;
-            else if (!ec2) s.kind = Kind::Other;
+            // links (and file systems that do not say) cost a look.
+            switch (e->d_type) {
+            case DT_REG: s.kind = Kind::File; break;
+            case DT_DIR: s.kind = Kind::Dir; break;
+            case DT_LNK:
+            case DT_UNKNOWN: {
+                struct stat st {};
+                target = join(dir, s.name);
+                if (::stat(target.c_str(), &st) == 0)
+                    s.kind = S_ISREG(st.st_mode) ? Kind::File : S_ISDIR(st.st_mode) ? Kind::Dir : Kind::Other;
+                else if (e->d_type == DT_LNK)
+                    s.kind = Kind::Other;  // a dangling link
+                break;
+            }
+            default: s.kind = Kind::Other; break;
+            }
             l.byFolded[AsciiLower(s.name)].push_back(std::move(s));
         }
+        ::closedir(d);
         return l;
     }
 
@@ -267,12 +289,12 @@ struct PathIndex::Impl {
 
     std::string resolve(const Parsed& p)
     {
-        if (p.parts.empty()) return p.start.native();
+        if (p.parts.empty()) return p.start;
         // Most names have one spelling on disk: that path is followed first,
         // without the search's bookkeeping. When it leads nowhere and no
         // part had another spelling, the search would find nothing either.
         {
-            std::string cur = p.start.native(), name;
+            std::string cur = p.start, name;
             bool alternatives = false;
             size_t i = 0;
             for (; i < p.parts.size(); ++i) {
@@ -305,7 +327,7 @@ struct PathIndex::Impl {
             f.names = firstSpellings(f.dir, p.parts[part], f.complete);
             stack.push_back(std::move(f));
         };
-        push(p.start, 0);
+        push(fs::path(p.start), 0);
         while (!stack.empty()) {
             Frame& f = stack.back();
             if (f.next == f.names.size()) {
@@ -334,7 +356,7 @@ struct PathIndex::Impl {
     // Not there: keep the directories that exist, then the given names.
     std::string notFound(const Parsed& p)
     {
-        fs::path cur = p.start;
+        fs::path cur(p.start);
         bool exists = true;
         for (const std::string& part : p.parts) {
             if (exists) {
@@ -357,17 +379,26 @@ PathIndex::~PathIndex() = default;
 
 fs::path PathIndex::Resolve(const fs::path& base, std::string_view rel)
 {
-    return impl_->resolve(parse(base, rel, &impl_->base));
+    parse(base, rel, impl_->parsed, &impl_->base);
+    return impl_->resolve(impl_->parsed);
+}
+
+std::string PathIndex::ResolveNative(const fs::path& base, std::string_view rel)
+{
+    parse(base, rel, impl_->parsed, &impl_->base);
+    return impl_->resolve(impl_->parsed);
 }
 
 bool PathIndex::FileExists(const fs::path& base, std::string_view rel)
 {
-    return impl_->kindOf(impl_->resolve(parse(base, rel, &impl_->base))) == Kind::File;
+    parse(base, rel, impl_->parsed, &impl_->base);
+    return impl_->kindOf(impl_->resolve(impl_->parsed)) == Kind::File;
 }
 
 bool PathIndex::DirExists(const fs::path& base, std::string_view rel)
 {
-    return impl_->kindOf(impl_->resolve(parse(base, rel, &impl_->base))) == Kind::Dir;
+    parse(base, rel, impl_->parsed, &impl_->base);
+    return impl_->kindOf(impl_->resolve(impl_->parsed)) == Kind::Dir;
 }
 
 std::string PathIndex::FindNameNoCase(const fs::path& dir, std::string_view name)

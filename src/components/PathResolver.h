@@ -35,6 +35,8 @@ public:
 
     // As ResolvePath below; throws Error for a path over the limits.
     std::filesystem::path Resolve(const std::filesystem::path& base, std::string_view rel);
+    // The same as native text, for callers that resolve thousands of paths.
+    std::string ResolveNative(const std::filesystem::path& base, std::string_view rel);
     bool FileExists(const std::filesystem::path& base, std::string_view rel);
     bool DirExists(const std::filesystem::path& base, std::string_view rel);
     std::string FindNameNoCase(const std::filesystem::path& dir, std::string_view name);
