@@ -90,7 +90,7 @@ std::vector<std::string> storedParts(const std::string& entry)
 // Whether this user may read the file st describes. The mode bits answer
 // for nearly every file without a system call; the system is asked only
 // when they deny.
-bool canRead(const fs::path& p, const struct stat& st)
+bool canRead(const std::string& p, const struct stat& st)
 {
     if ((st.st_mode & S_IROTH) || (st.st_uid == ::geteuid() && (st.st_mode & S_IRUSR))) return true;
     return ::faccessat(AT_FDCWD, p.c_str(), R_OK, AT_EACCESS) == 0;
@@ -162,6 +162,7 @@ private:
                       "tools cannot open");
         std::unordered_map<std::string, int> byPath;        // resolved file -> first entry
         std::unordered_map<std::string, int> byStoredName;  // stored name without case -> first entry
+        const fs::path fmDir(fm_.FMDir);
         byPath.reserve(files.size());
         byStoredName.reserve(files.size());
         listedPaths_.reserve(files.size());
@@ -182,9 +183,9 @@ private:
                         + ", not where the game looks for it",
                     at);
             }
-            fs::path path;
+            std::string path;
             try {
-                path = index_.Resolve(fm_.FMDir, entry);
+                path = index_.ResolveNative(fmDir, entry);
             } catch (const std::exception& e) {
                 add(Severity::Error, entry, e.what(), at);
                 continue;
@@ -204,7 +205,7 @@ private:
                 continue;
             }
             // The resolver gives found files as normal paths.
-            const std::string& key = path.native();
+            const std::string& key = path;
             listedPaths_.insert(AsciiLower(key));
             if (const auto [it, fresh] = byPath.emplace(key, at); !fresh) {
                 add(Severity::Warning, entry, "Is listed twice (also as " + inQuotes(files[size_t(it->second)]) + ")", at);
