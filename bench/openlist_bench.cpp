@@ -3,7 +3,7 @@
 // filled, project shown), and prints the best of three times for each.
 // Runs on the offscreen platform when no display is set.
 #include "app/FMmain.h"
-#include "app/GuiQuestions.h"
+#include "app/QtQuestions.h"
 #include "app/Project.h"
 
 #include <QApplication>

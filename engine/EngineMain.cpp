@@ -414,7 +414,10 @@ uint64_t Run::cutIntoPieces(std::vector<Piece>& pieces, time_t& latest)
         latest = std::max(latest, it.mtime);
         c.firstPiece = pieces.size();
         const uint64_t step = it.size <= WholeLimit ? std::max<uint64_t>(it.size, 1) : PieceSize;
-        for (uint64_t off = 0; off < it.size; off += step) {
+        // An empty file is one piece of no bytes too: reading it is what
+        // tells whether it has grown since the scan.
+        uint64_t off = 0;
+        do {
             Piece p;
             p.path = it.path.string();
             p.offset = off;
@@ -424,7 +427,8 @@ uint64_t Run::cutIntoPieces(std::vector<Piece>& pieces, time_t& latest)
             p.fileSize = it.size;
             p.mtimeNs = it.mtimeNs;
             pieces.push_back(std::move(p));
-        }
+            off += step;
+        } while (off < it.size);
         c.endPiece = pieces.size();
     }
     return totalBytes;
@@ -529,7 +533,6 @@ int Run::writeNew(const std::vector<ScanItem>& items, WorkCopy& work)
             }
             pipeline_->Release(k);
         }
-        if (c.firstPiece == c.endPiece && call(zaItemBytes, 0, 0, "") == -1) return aborted();
         if (!out.EndEntry(crc, it.size)) return writeFailed();
         if (prm_.verboseFlag) {
             std::string how = "stored";

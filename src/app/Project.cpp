@@ -158,12 +158,14 @@ bool Project::Open(const std::string& listFile, Questions& questions)
 
     // One listing per folder for the whole list, however its names are spelled.
     PathIndex index;
+    fs::path fmDir;  // made once a pass, not once a name
     std::set<int> missions;
     bool askedFolder = false;
     bool rescan = true;
     while (rescan) {
         rescan = false;
         missions.clear();
+        fmDir = FMInfo.FMDir;
         for (size_t i = Files.size(); i-- > 0;) {
             const std::string entry = CleanListEntry(Files[i]);
             if (entry.empty()) {
@@ -172,7 +174,7 @@ bool Project::Open(const std::string& listFile, Questions& questions)
             }
             bool exists = false;
             try {
-                exists = index.FileExists(FMInfo.FMDir, entry);
+                exists = index.FileExists(fmDir, entry);
             } catch (const Error& e) {  // a path no FM holds: no folder would help
                 questions.ShowMessage(MessageKind::Error, "Lanternwright", e.what());
                 return fail();

@@ -288,6 +288,44 @@ TEST(ZipArchAdd, AFileThatChangesWhileItIsPackedFailsTheRun)
     }
 }
 
+TEST(ZipArchAdd, AnEmptyFileThatGrowsWhileItIsPackedFailsTheRun)
+{
+    // An empty file has no bytes to read, yet it is looked at again like any
+    // other: when a new archive is written and when an old one is updated.
+    ScratchDir dir;
+    WriteFile(dir / "fm/a.txt", "a");
+    WriteFile(dir / "old.zip", "");
+    Packer p;
+    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.SetZipFileName((dir / "old.zip").string());
+    fs::remove(dir / "old.zip");
+    p.zip.FSpecArgs() = {"a.txt"};
+    ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    const std::string before = ReadFile(dir / "old.zip");
+    p.zip.SetAddOptions({AddDirNames});
+
+    for (const char* archive : {"new.zip", "old.zip"}) {
+        WriteFile(dir / "fm/empty.txt", "");
+        p.messages.clear();
+        p.zip.SetZipFileName((dir / archive).string());
+        p.zip.OnProgress = [&](TZipArchiver*, ProgressType kind, const std::string&, uint64_t) {
+            if (kind == ptBatchByteCount) std::ofstream(dir / "fm/empty.txt", std::ios::app) << "now it holds text";
+        };
+        p.zip.FSpecArgs() = {"a.txt", "empty.txt"};
+        EXPECT_EQ(p.zip.AddToArchive(), 10101) << archive << "\n" << p.AllMessages();
+        EXPECT_TRUE(p.HasMessage("empty.txt\" changed while it was being packed")) << archive << "\n" << p.AllMessages();
+        EXPECT_EQ(ReadFile(dir / "old.zip"), before) << archive;
+        EXPECT_EQ(ziptest::Listing(dir.Path()), (std::vector<std::string>{"fm", "old.zip"})) << archive;
+    }
+    p.zip.OnProgress = nullptr;
+    // Left alone, it is packed as the empty entry it is.
+    WriteFile(dir / "fm/empty.txt", "");
+    p.zip.SetZipFileName((dir / "new.zip").string());
+    p.zip.FSpecArgs() = {"a.txt", "empty.txt"};
+    ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
+    EXPECT_EQ(ArchiveNames(dir / "new.zip"), (std::vector<std::string>{"a.txt", "empty.txt"}));
+}
+
 TEST(ZipArchAdd, TheArchiveBeingReplacedIsNeverPackedIntoIt)
 {
     ScratchDir dir;
