@@ -429,7 +429,8 @@ std::string ZipAnywayText(const std::vector<Finding>& findings)
 {
     const int errors = CountOf(findings, Severity::Error);
     std::string text = "The check found " + numbered(size_t(errors), "error", "errors")
-                       + " that keep the package from installing or playing as meant:\n\n";
+                       + (errors == 1 ? " that keeps" : " that keep")
+                       + " the package from installing or playing as meant:\n\n";
     int shown = 0;
     for (const Finding& f : findings) {
         if (f.severity != Severity::Error) continue;

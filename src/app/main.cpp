@@ -16,6 +16,7 @@
 
 #include <QFileInfo>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -183,6 +184,10 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // A write past a file size limit is then an error like a full disk,
+    // which the writer reports and cleans up after, instead of a signal
+    // that ends the program with half a file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Every window guards its commands and the application its event
     // handlers; this is for what happens outside the event loop.
     try {

@@ -86,14 +86,16 @@ TCreateDialog::TCreateDialog(GuiQuestions& questions, QWidget* parent)
     layout->addStretch();
     layout->addWidget(buttons);
 
-    // Directory, game, names, then language; OK before Cancel.
+    // Directory, game, names, then language; then the buttons, OK before
+    // Cancel. The button box is ordered as a whole: it hands the focus to
+    // its first button, so a box left behind its buttons in the chain would
+    // send Tab from Cancel back to OK for good.
     setTabOrder(FMDirEdit, FMDirButton);
     setTabOrder(FMDirButton, GameType->button(0));
     setTabOrder(GameType->button(0), NameEdit);
     setTabOrder(NameEdit, ShortNameEdit);
     setTabOrder(ShortNameEdit, LangSelect);
-    setTabOrder(LangSelect, OkButton);
-    setTabOrder(OkButton, CancelButton);
+    setTabOrder(LangSelect, buttons);
 
     // Enter means OK wherever the focus is. The default is set once the
     // buttons are in the dialog, and the folder button never becomes the

@@ -90,6 +90,7 @@ private slots:
     void dropAddsFilesAndDeleteRemoves();
     void failedCommandsLeaveListAndProjectAlike();
     void enterInTheNewDialogMeansOk();
+    void tabGoesRoundTheNewDialog();
     void folderChoosersGetTheirCallersOptions();
     void checkShowsFindingsAndZipAsksOnErrors();
     void fileOutsideTheFMRoundTrips();
@@ -460,6 +461,28 @@ void MainFormTest::enterInTheNewDialogMeansOk()
     QVERIFY(accepted);
     QVERIFY(f.q.core.folderRequests.empty());  // Enter did not open the folder chooser
     QCOMPARE(f.project.FMInfo.ShortName.Text(), std::string("bell"));
+}
+
+void MainFormTest::tabGoesRoundTheNewDialog()
+{
+    // Tab visits every control once, in the dialog's order, and comes back
+    // to the directory: no pair of controls keeps the focus to itself.
+    ScriptedGuiQuestions q;
+    TCreateDialog c{q};
+    QVERIFY(activate(c));
+    Child<QLineEdit>(c, "FMDirEdit")->setFocus();
+    QStringList visited;
+    for (int i = 0; i < 8; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* w = QApplication::focusWidget();
+        visited << (w ? (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName())
+                      : QString());
+    }
+    QCOMPARE(visited, QStringList({"FMDirButton", "QRadioButton", "NameEdit", "ShortNameEdit", "LangSelect", "OkButton",
+                                   "CancelButton", "FMDirEdit"}));
+    // Shift+Tab goes the same way back.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), Child<QPushButton>(c, "CancelButton"));
 }
 
 void MainFormTest::folderChoosersGetTheirCallersOptions()

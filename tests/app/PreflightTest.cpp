@@ -268,4 +268,8 @@ TEST(Preflight, LinesAndJson)
     EXPECT_EQ(shown, 3u) << ask;  // the first three, then "..."
     EXPECT_NE(ask.find("...\n"), std::string::npos) << ask;
     EXPECT_TRUE(ask.ends_with("Zip anyway?"));
+    EXPECT_NE(ask.find("5 errors that keep the package"), std::string::npos) << ask;
+    // One error reads as one.
+    const std::string one = ZipAnywayText({f});
+    EXPECT_NE(one.find("1 error that keeps the package"), std::string::npos) << one;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # --pack and --convert when their write fails: a folder that refuses
-# changes, a full disk, a directory in the file's place, the folder gone.
+# changes, a full disk, a file size limit, a directory in the file's place,
+# the folder gone.
 # Each must exit non-zero with a one-line reason that names the file, keep
 # the earlier file as it was and leave no temporary file behind.
 set -u
@@ -42,6 +43,10 @@ run_failing() {
     disk-full)
       # An ignored SIGXFSZ stays ignored across exec: writes past the limit fail with EFBIG.
       (trap '' XFSZ; ulimit -f 8; exec "$@") >"$work/stdout" 2>"$work/err"; rc=$? ;;
+    size-limit)
+      # A file size limit as a shell sets it: SIGXFSZ at its default would
+      # end the program at the first write past the limit.
+      (ulimit -f 8; exec "$@") >"$work/stdout" 2>"$work/err"; rc=$? ;;
     directory)
       rm -f "$work/out/$target"; mkdir "$work/out/$target"
       "$@" >"$work/stdout" 2>"$work/err"; rc=$? ;;
@@ -55,7 +60,7 @@ run_failing() {
   grep -qF -- "$named" "$work/err" && ok || bad "$what: reason does not name $named: $(cat "$work/err")"
   [ "$(wc -l <"$work/err")" -eq 1 ] && ok || bad "$what: reason is not one line: $(cat "$work/err")"
   case "$case" in
-    read-only|disk-full)
+    read-only|disk-full|size-limit)
       [ "$(cat "$work/out/$target")" = "earlier" ] && ok || bad "$what: the earlier file changed"
       [ "$(ls -A "$work/out")" = "$target" ] && ok || bad "$what: left behind: $(ls -A "$work/out")" ;;
     directory)
@@ -65,7 +70,7 @@ run_failing() {
   esac
 }
 
-for case in read-only disk-full directory removed; do
+for case in read-only disk-full size-limit directory removed; do
   layout fm.zip
   run_failing "$case" fm.zip fm.zip "$bin" --pack "$work/fm/bell.lst" --output "$work/out/fm.zip"
   layout info.rtf
