@@ -11,12 +11,12 @@
 #include "mission/FMUtils.h"
 #include "editor/Editor.h"
 #include "editor/InfoConvert.h"
+#include "platform/File.h"
 #include "platform/Locale.h"
 #include "platform/Terminal.h"
 
 #include <QFileInfo>
 
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -184,10 +184,7 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    // A write past a file size limit is then an error like a full disk,
-    // which the writer reports and cleans up after, instead of a signal
-    // that ends the program with half a file left behind.
-    std::signal(SIGXFSZ, SIG_IGN);
+    platform::WritesPastTheSizeLimitFail();
     // Every window guards its commands and the application its event
     // handlers; this is for what happens outside the event loop.
     try {

@@ -29,6 +29,11 @@ inline std::string Utf8Of(const std::filesystem::path& p)
     return std::string(u.begin(), u.end());
 }
 
+// Makes a write past the process's file-size limit fail like a full disk
+// (EFBIG), which the writers report and clean up after, instead of ending
+// the process with half a file left behind. Nothing to do on Windows.
+void WritesPastTheSizeLimitFail();
+
 // Whether the file system takes "A.txt" for "a.txt" (Windows), so a name
 // found by asking for it need not be spelled as it is on the disk.
 bool FileNamesIgnoreCase();

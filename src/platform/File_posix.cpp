@@ -1,6 +1,7 @@
 #include "platform/File.h"
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,8 @@
 namespace fs = std::filesystem;
 
 namespace lw::platform {
+
+void WritesPastTheSizeLimitFail() { std::signal(SIGXFSZ, SIG_IGN); }
 
 namespace {
 

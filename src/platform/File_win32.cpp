@@ -11,6 +11,8 @@ namespace fs = std::filesystem;
 
 namespace lw::platform {
 
+void WritesPastTheSizeLimitFail() {}
+
 namespace {
 
 // The errno value that says the same as a Windows error, so messages and
