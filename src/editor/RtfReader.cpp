@@ -110,6 +110,7 @@ int clampInt(int64_t v, int lo, int hi) { return int(std::clamp<int64_t>(v, lo, 
 // marked with \*.
 bool isSkippedDestination(std::string_view w)
 {
+    // clang-format off
     static const char* const names[] = {
         "stylesheet", "info", "header", "headerl", "headerr", "headerf", "footer", "footerl",
         "footerr", "footerf", "footnote", "pntext", "pntxta", "pntxtb", "listtext", "pn",
@@ -131,6 +132,7 @@ bool isSkippedDestination(std::string_view w)
         "background", "shpgrp", "svb", "private", "ebcstart", "ebcend", "rxe", "tcn", "bxe",
         "ixe", "xef", "list", "listoverride", "listlevel", "leveltext", "levelnumbers", "listname",
     };
+    // clang-format on
     static const std::unordered_map<std::string_view, bool> set = [] {
         std::unordered_map<std::string_view, bool> m;
         for (const char* n : names) m.emplace(n, true);
