@@ -32,7 +32,10 @@ public:
     void Beep() override {}
 };
 
-double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+double secondsSince(Clock::time_point t)
+{
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
 
 } // namespace
 
@@ -54,7 +57,7 @@ int main(int argc, char** argv)
         const std::string name = "file" + std::to_string(i) + ".bin";
         fs::create_directories(root / dir);
         std::ofstream(root / dir / name, std::ios::binary) << block;
-        if (i >= files) continue;  // forgotten
+        if (i >= files) continue; // forgotten
         std::string entry = dir + "\\" + name;
         for (char& c : entry)
             if (c == '/') c = '\\';

@@ -3,8 +3,8 @@
 // filled, project shown), and prints the best of three times for each.
 // Runs on the offscreen platform when no display is set.
 #include "app/FMmain.h"
-#include "app/QtQuestions.h"
 #include "app/Project.h"
+#include "app/QtQuestions.h"
 
 #include <QApplication>
 
@@ -38,7 +38,7 @@ int main(int argc, char** argv)
         for (int round = 0; round < 3; ++round) {
             {
                 lw::Project project;
-                lw::QtQuestions questions;  // a list whose files are all there asks nothing
+                lw::QtQuestions questions; // a list whose files are all there asks nothing
                 const auto t0 = std::chrono::steady_clock::now();
                 const bool ok = project.Open(list, questions);
                 core = std::min(core, seconds(std::chrono::steady_clock::now() - t0));

@@ -15,8 +15,9 @@ namespace {
 
 std::string makeRtf(size_t bytes)
 {
-    std::string rtf = "{\\rtf1{\\fonttbl{\\f1 " + std::string(250, 'N') + ";}}\\f1{\\field{\\*\\fldinst HYPERLINK \"https://example.org/" +
-                      std::string(4000, 'L') + "\"}{\\fldrslt ";
+    std::string rtf = "{\\rtf1{\\fonttbl{\\f1 " + std::string(250, 'N') +
+                      ";}}\\f1{\\field{\\*\\fldinst HYPERLINK \"https://example.org/" + std::string(4000, 'L') +
+                      "\"}{\\fldrslt ";
     while (rtf.size() < bytes) rtf += "\\b a\\b0 a";
     return rtf + "}}}";
 }
@@ -39,8 +40,8 @@ bool measure(size_t mb)
     const double grownMb = double(peakKb() - before) / 1024;
     size_t runs = 0;
     for (const auto& p : doc->paragraphs) runs += p.runs.size();
-    std::printf("%zu MB, %zu runs: read %.3f s (goal < 1 s), peak grew %.1f MB (goal < %zu MB)\n", mb, runs, s,
-                grownMb, 64 * mb);
+    std::printf("%zu MB, %zu runs: read %.3f s (goal < 1 s), peak grew %.1f MB (goal < %zu MB)\n", mb, runs, s, grownMb,
+                64 * mb);
     std::fflush(stdout);
     return s < 1.0 && grownMb < 64.0 * double(mb);
 }

@@ -16,8 +16,7 @@ int DeflateLevelFor(int zipLevel)
     return levels[zipLevel];
 }
 
-bool DeflatePiece(libdeflate_compressor* c, const uint8_t* in, size_t len, bool last,
-                  std::vector<uint8_t>& out)
+bool DeflatePiece(libdeflate_compressor* c, const uint8_t* in, size_t len, bool last, std::vector<uint8_t>& out)
 {
     out.resize(libdeflate_deflate_compress_bound(c, len) + 8);
     const size_t n = libdeflate_deflate_compress(c, in, len, out.data(), out.size());
@@ -97,7 +96,7 @@ bool MakeJoinable(std::vector<uint8_t>& stream)
     const unsigned unused = unsigned(stream.size() * 8 - endBit);
 
     stream[lastHeaderBit / 8] &= uint8_t(~(1u << (lastHeaderBit % 8)));
-    stream.back() &= uint8_t(0xFFu >> unused);   // padding after the end code: zeros
+    stream.back() &= uint8_t(0xFFu >> unused); // padding after the end code: zeros
     // An empty stored block: three zero header bits, zero padding to the
     // byte boundary, then LEN 0 and NLEN 0xFFFF.
     if (unused < 3) stream.push_back(0);

@@ -17,8 +17,7 @@ int DeflateLevelFor(int zipLevel);
 
 // Compresses len bytes into out (replacing its contents). When last is
 // false the result may be followed directly by the next piece's data.
-bool DeflatePiece(libdeflate_compressor* c, const uint8_t* in, size_t len, bool last,
-                  std::vector<uint8_t>& out);
+bool DeflatePiece(libdeflate_compressor* c, const uint8_t* in, size_t len, bool last, std::vector<uint8_t>& out);
 
 // Pieces this small (a whole small file) are deflated with zlib and a
 // window of their own size: libdeflate clears its large match tables for

@@ -5,8 +5,8 @@
 // whole archive is written, so a failed or cancelled run changes nothing.
 #include "ZipRecords.h"
 
-#include "Pipeline.h"
 #include "Deflater.h"
+#include "Pipeline.h"
 #include "SpecScan.h"
 #include "ZipWriter.h"
 #include "components/FileIO.h"
@@ -32,15 +32,15 @@ using lw::platform::PathFromUtf8;
 
 constexpr int EngineVersion = 180;
 constexpr int EngineBuild = 18000;
-constexpr uint64_t PieceSize = uint64_t(4) << 20;       // a large file is deflated in pieces of this size
-constexpr uint64_t WholeLimit = uint64_t(6) << 20;      // ... unless it is no larger than this
-constexpr uint64_t ProgressStep = uint64_t(256) << 10;  // bytes between progress reports within a piece
+constexpr uint64_t PieceSize = uint64_t(4) << 20;      // a large file is deflated in pieces of this size
+constexpr uint64_t WholeLimit = uint64_t(6) << 20;     // ... unless it is no larger than this
+constexpr uint64_t ProgressStep = uint64_t(256) << 10; // bytes between progress reports within a piece
 constexpr uint64_t MaxBytesInFlight = uint64_t(48) << 20;
-constexpr size_t MaxPiecesInFlight = 4096;  // small files: the bytes bound the memory long before this
+constexpr size_t MaxPiecesInFlight = 4096; // small files: the bytes bound the memory long before this
 
 struct Chosen {
     const ScanItem* item = nullptr;
-    zip_int64_t replaceIndex = -1;  // -1: a new entry
+    zip_int64_t replaceIndex = -1; // -1: a new entry
     bool store = false;
     size_t firstPiece = 0, endPiece = 0;
 };
@@ -66,7 +66,7 @@ public:
         f.Close();
         path_ = lw::platform::Utf8Of(made);
         if (!lw::platform::InfoOf(PathFromUtf8(target_)).exists) {
-            lw::platform::RemoveFile(made);  // libzip starts a new archive
+            lw::platform::RemoveFile(made); // libzip starts a new archive
             return {};
         }
         return copy(target_, path_);
@@ -131,15 +131,15 @@ class Run;
 
 struct Source {
     Run* run = nullptr;
-    size_t order = 0;          // position in the run's chosen list
+    size_t order = 0; // position in the run's chosen list
     zip_error_t error{};
     bool opened = false;
     bool done = false;
     bool pieceHeld = false;
     bool progressSent = false;
     size_t cur = 0;
-    size_t offset = 0;         // read position in the current piece's data
-    uint64_t reported = 0;     // uncompressed bytes of the current piece reported
+    size_t offset = 0;     // read position in the current piece's data
+    uint64_t reported = 0; // uncompressed bytes of the current piece reported
     uint32_t crc = 0;
     uint64_t compSize = 0;
 };
@@ -193,8 +193,7 @@ bool Run::isStored(const ScanItem& it) const
     if (prm_.compressionLevel <= 0 || it.size == 0) return true;
     const std::string name = lw::AsciiLower(it.entry);
     for (const std::string& suf : suffixes_)
-        if (name.size() >= suf.size() && name.compare(name.size() - suf.size(), suf.size(), suf) == 0)
-            return true;
+        if (name.size() >= suf.size() && name.compare(name.size() - suf.size(), suf.size(), suf) == 0) return true;
     return false;
 }
 
@@ -211,7 +210,8 @@ bool Run::collect(std::vector<ScanItem>& items)
         s.literal = e.literalFlag != 0;
         if (e.encryptFlag) {
             if (e.password && *e.password) s.password = e.password;
-            else if (prm_.password && *prm_.password) s.password = prm_.password;
+            else if (prm_.password && *prm_.password)
+                s.password = prm_.password;
         }
         specs.push_back(std::move(s));
     }
@@ -241,8 +241,8 @@ int Run::fail(zip_t* za, int code, const std::string& text)
 
 int Run::Execute()
 {
-    if (prm_.closingMarker != ZIPENG_CLOSING_MARKER || !prm_.archiveName || !*prm_.archiveName ||
-        prm_.specCount < 0 || (prm_.specCount > 0 && !prm_.specArray)) {
+    if (prm_.closingMarker != ZIPENG_CLOSING_MARKER || !prm_.archiveName || !*prm_.archiveName || prm_.specCount < 0 ||
+        (prm_.specCount > 0 && !prm_.specArray)) {
         message(zeParams, "Invalid command record");
         return -1;
     }
@@ -277,7 +277,8 @@ int Run::Execute()
     // what needs an existing archive read or entries encrypted.
     lw::platform::FileInfo workInfo;
     const bool fresh = lw::platform::InfoOf(PathFromUtf8(work.Path()), workInfo) == ENOENT;
-    const bool encrypted = std::any_of(items.begin(), items.end(), [](const ScanItem& it) { return !it.password.empty(); });
+    const bool encrypted =
+        std::any_of(items.begin(), items.end(), [](const ScanItem& it) { return !it.password.empty(); });
     if (fresh && !encrypted) return writeNew(items, work);
 
     int zerr = 0;
@@ -313,7 +314,7 @@ int Run::Execute()
             zip_stat_t st;
             if (zip_stat_index(za, zip_uint64_t(at), 0, &st) == 0 && (st.valid & ZIP_STAT_MTIME) &&
                 (it.mtime & ~time_t(1)) <= st.mtime)
-                continue;  // the archive's copy is as new
+                continue; // the archive's copy is as new
         }
         if (at < 0 && freshen) continue;
         Chosen c;
@@ -378,24 +379,25 @@ int Run::Execute()
         const auto at = zip_uint64_t(idx);
         zip_set_file_compression(za, at, c.store ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
         zip_file_set_mtime(za, at, c.item->mtime, 0);
-        if (!c.item->password.empty() &&
-            zip_file_set_encryption(za, at, ZIP_EM_AES_256, c.item->password.c_str()) < 0)
+        if (!c.item->password.empty() && zip_file_set_encryption(za, at, ZIP_EM_AES_256, c.item->password.c_str()) < 0)
             return fail(za, zeCreate, std::string("Cannot encrypt \"") + c.item->entry + "\": " + zip_strerror(za));
         sources.push_back(std::move(s));
     }
     if (prm_.archiveComment && *prm_.archiveComment)
-        zip_set_archive_comment(za, prm_.archiveComment, zip_uint16_t(std::min<size_t>(std::strlen(prm_.archiveComment), 0xFFFF)));
+        zip_set_archive_comment(za, prm_.archiveComment,
+                                zip_uint16_t(std::min<size_t>(std::strlen(prm_.archiveComment), 0xFFFF)));
 
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
-    pipeline_ = std::make_unique<Pipeline>(std::move(pieces), DeflateLevelFor(prm_.compressionLevel),
-                                           threads, MaxPiecesInFlight, MaxBytesInFlight);
+    pipeline_ = std::make_unique<Pipeline>(std::move(pieces), DeflateLevelFor(prm_.compressionLevel), threads,
+                                           MaxPiecesInFlight, MaxBytesInFlight);
     const int closed = zip_close(za);
     pipeline_->Stop();
     if (closed < 0) {
         const std::string why = zip_strerror(za);
         zip_discard(za);
         if (aborted_) message(zeAbort, "Aborted; \"" + archive + "\" is unchanged");
-        else if (!sourceFailed_) message(zeWrite, "Cannot write \"" + archive + "\": " + why);
+        else if (!sourceFailed_)
+            message(zeWrite, "Cannot write \"" + archive + "\": " + why);
         call(zaBatchEnd, 0, 0, "");
         return aborted_ ? 0 : -1;
     }
@@ -458,7 +460,7 @@ int Run::writeNew(const std::vector<ScanItem>& items, WorkCopy& work)
     for (const ScanItem& it : items) {
         if (it.dirOnly) {
             if (!freshen) dirs.push_back(&it);
-        } else if (!freshen) {  // freshening a new archive adds nothing
+        } else if (!freshen) { // freshening a new archive adds nothing
             Chosen c;
             c.item = &it;
             c.store = isStored(it);
@@ -502,8 +504,8 @@ int Run::writeNew(const std::vector<ScanItem>& items, WorkCopy& work)
         if (!out.BeginEntry(d->entry, now, 0, false, true) || !out.EndEntry(0, 0)) return writeFailed();
 
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
-    pipeline_ = std::make_unique<Pipeline>(std::move(pieces), DeflateLevelFor(prm_.compressionLevel),
-                                           threads, MaxPiecesInFlight, MaxBytesInFlight);
+    pipeline_ = std::make_unique<Pipeline>(std::move(pieces), DeflateLevelFor(prm_.compressionLevel), threads,
+                                           MaxPiecesInFlight, MaxBytesInFlight);
     for (const Chosen& c : chosen_) {
         const ScanItem& it = *c.item;
         if (call(zaItemStart, 0, int64_t(it.size), it.entry) == -1) return aborted();
@@ -613,10 +615,10 @@ zip_int64_t Run::SourceCall(Source& s, void* data, zip_uint64_t len, zip_source_
     const Chosen& c = chosen_[s.order];
     switch (cmd) {
     case ZIP_SOURCE_SUPPORTS:
-        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
-                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                              ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
     case ZIP_SOURCE_OPEN:
-        if (s.opened) {  // the pieces are gone once read
+        if (s.opened) { // the pieces are gone once read
             zip_error_set(&s.error, ZIP_ER_INTERNAL, 0);
             return -1;
         }
@@ -635,8 +637,7 @@ zip_int64_t Run::SourceCall(Source& s, void* data, zip_uint64_t len, zip_source_
             return -1;
         }
         return read(s, static_cast<uint8_t*>(data), len);
-    case ZIP_SOURCE_CLOSE:
-        return 0;
+    case ZIP_SOURCE_CLOSE: return 0;
     case ZIP_SOURCE_STAT: {
         if (len < sizeof(zip_stat_t)) {
             zip_error_set(&s.error, ZIP_ER_INVAL, 0);
@@ -655,14 +656,9 @@ zip_int64_t Run::SourceCall(Source& s, void* data, zip_uint64_t len, zip_source_
         }
         return sizeof(zip_stat_t);
     }
-    case ZIP_SOURCE_ERROR:
-        return zip_error_to_data(&s.error, data, len);
-    case ZIP_SOURCE_FREE:
-        zip_error_fini(&s.error);
-        return 0;
-    default:
-        zip_error_set(&s.error, ZIP_ER_OPNOTSUPP, 0);
-        return -1;
+    case ZIP_SOURCE_ERROR: return zip_error_to_data(&s.error, data, len);
+    case ZIP_SOURCE_FREE: zip_error_fini(&s.error); return 0;
+    default: zip_error_set(&s.error, ZIP_ER_OPNOTSUPP, 0); return -1;
     }
 }
 

@@ -19,7 +19,8 @@ std::string readPiece(const Piece& p, std::vector<uint8_t>& buf, int& code)
     code = zeOpen;
     buf.resize(p.length);
     lw::platform::File f;
-    if (const int err = f.OpenRead(lw::platform::PathFromUtf8(p.path))) return "Cannot read \"" + p.path + "\": " + std::strerror(err);
+    if (const int err = f.OpenRead(lw::platform::PathFromUtf8(p.path)))
+        return "Cannot read \"" + p.path + "\": " + std::strerror(err);
     if (const int err = f.ReadAt(p.offset, buf.data(), size_t(p.length))) {
         if (f.Info().size < p.offset + p.length)
             return "Cannot read \"" + p.path + "\": the file became shorter while it was being added";
@@ -37,10 +38,8 @@ std::string readPiece(const Piece& p, std::vector<uint8_t>& buf, int& code)
 
 } // namespace
 
-Pipeline::Pipeline(std::vector<Piece> pieces, int deflateLevel, unsigned threads,
-                   size_t maxPieces, uint64_t maxBytes)
-    : pieces_(std::move(pieces)), level_(deflateLevel), maxPieces_(maxPieces ? maxPieces : 1),
-      maxBytes_(maxBytes)
+Pipeline::Pipeline(std::vector<Piece> pieces, int deflateLevel, unsigned threads, size_t maxPieces, uint64_t maxBytes)
+    : pieces_(std::move(pieces)), level_(deflateLevel), maxPieces_(maxPieces ? maxPieces : 1), maxBytes_(maxBytes)
 {
     if (threads == 0) threads = 1;
     for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { work(); });
@@ -67,7 +66,7 @@ void Pipeline::Stop()
 
 bool Pipeline::mayClaim() const
 {
-    if (next_ >= pieces_.size()) return true;  // lets the worker see there is no more
+    if (next_ >= pieces_.size()) return true; // lets the worker see there is no more
     if (next_ == released_) return true;      // the one the writer waits for
     return next_ - released_ < maxPieces_ && bytesOut_ + pieces_[next_].length <= maxBytes_;
 }
@@ -156,8 +155,7 @@ bool Pipeline::Wait(size_t k, const std::function<bool()>& tick)
         writerWaiting_ = true;
         const bool timedOut = doneCv_.wait_for(lock, std::chrono::milliseconds(100)) == std::cv_status::timeout;
         writerWaiting_ = false;
-        if (timedOut &&
-            !pieces_[k].ready && tick) {
+        if (timedOut && !pieces_[k].ready && tick) {
             lock.unlock();
             const bool go = tick();
             lock.lock();
@@ -177,8 +175,8 @@ void Pipeline::Release(size_t k)
             if (released_ < next_) bytesOut_ -= p.length;
             std::vector<uint8_t>().swap(p.data);
         }
-        if (next_ < released_) next_ = released_;  // never handed out: skipped
-        if (idle_ == 0) return;  // every worker is busy and will look again
+        if (next_ < released_) next_ = released_; // never handed out: skipped
+        if (idle_ == 0) return;                   // every worker is busy and will look again
     }
     workCv_.notify_all();
 }

@@ -19,8 +19,8 @@ struct Piece {
     std::string path;
     uint64_t offset = 0;
     uint64_t length = 0;
-    bool last = true;       // the file's last piece
-    bool deflate = false;   // false: the bytes as they are
+    bool last = true;     // the file's last piece
+    bool deflate = false; // false: the bytes as they are
     // The file as the scan saw it; a piece read from a file that has
     // changed since then fails, so no archive holds half an edit.
     uint64_t fileSize = 0;
@@ -28,15 +28,14 @@ struct Piece {
     // The result, valid once ready.
     bool ready = false;
     std::vector<uint8_t> data;
-    uint32_t crc = 0;       // CRC-32 of the piece's uncompressed bytes
-    std::string error;      // non-empty: the piece failed
-    int errorCode = 0;      // the engine error code that goes with it
+    uint32_t crc = 0;  // CRC-32 of the piece's uncompressed bytes
+    std::string error; // non-empty: the piece failed
+    int errorCode = 0; // the engine error code that goes with it
 };
 
 class Pipeline {
 public:
-    Pipeline(std::vector<Piece> pieces, int deflateLevel, unsigned threads,
-             size_t maxPieces, uint64_t maxBytes);
+    Pipeline(std::vector<Piece> pieces, int deflateLevel, unsigned threads, size_t maxPieces, uint64_t maxBytes);
     ~Pipeline();
     Pipeline(const Pipeline&) = delete;
     Pipeline& operator=(const Pipeline&) = delete;
@@ -65,11 +64,11 @@ private:
     size_t released_ = 0;   // pieces before this one are freed
     uint64_t bytesOut_ = 0; // uncompressed bytes handed out and not freed
     bool stop_ = false;
-    bool writerWaiting_ = false;  // the writer sleeps in Wait
-    unsigned idle_ = 0;           // workers asleep for want of work
+    bool writerWaiting_ = false; // the writer sleeps in Wait
+    unsigned idle_ = 0;          // workers asleep for want of work
     std::vector<std::thread> threads_;
-    static constexpr size_t MaxRun = 64;                     // pieces claimed at once, at most
-    static constexpr uint64_t RunBytes = uint64_t(1) << 20;  // ... and their bytes
+    static constexpr size_t MaxRun = 64;                    // pieces claimed at once, at most
+    static constexpr uint64_t RunBytes = uint64_t(1) << 20; // ... and their bytes
 };
 
 } // namespace zipeng

@@ -65,7 +65,7 @@ fs::path specRoot(const std::string& rootDir)
 struct Located {
     fs::path path;
     lw::platform::FileInfo info;
-    std::string error;  // a path over the resolver's limits
+    std::string error; // a path over the resolver's limits
 };
 
 // For thousands of small files, finding and looking at each is most of the
@@ -92,7 +92,7 @@ std::vector<Located> locate(const std::vector<ScanSpec>& specs)
                 at.info = lw::platform::InfoOf(at.path);
             } catch (const lw::Error& e) {
                 at.error = e.what();
-            } catch (const std::exception& e) {  // no exception may leave a thread
+            } catch (const std::exception& e) { // no exception may leave a thread
                 at.error = std::string("Cannot find \"") + spec.spec + "\": " + e.what();
             }
         }
@@ -120,10 +120,10 @@ struct Scanner {
     const ScanOptions& opts;
     std::vector<ScanItem>& items;
     std::vector<ScanProblem>& problems;
-    lw::PathIndex index;  // each folder read once for the whole run
+    lw::PathIndex index; // each folder read once for the whole run
     std::vector<std::pair<uint64_t, uint64_t>> skipIds;
     std::unordered_set<std::string> seenPaths;
-    std::unordered_map<std::string, std::string> seenNames;  // lower-case name -> name
+    std::unordered_map<std::string, std::string> seenNames; // lower-case name -> name
     std::unordered_set<std::string> seenDirs;
     bool failed = false;
 
@@ -138,7 +138,8 @@ struct Scanner {
         for (const std::string& ex : opts.excludes) {
             const std::string pat = lw::ToSlashes(ex);
             const bool byPath = pat.find('/') != std::string::npos;
-            const std::string name = byPath ? entry : lw::platform::Utf8Of(lw::platform::PathFromUtf8(entry).filename());
+            const std::string name =
+                byPath ? entry : lw::platform::Utf8Of(lw::platform::PathFromUtf8(entry).filename());
             if (wild(pat.c_str(), name.c_str())) return true;
         }
         return false;
@@ -186,7 +187,7 @@ struct Scanner {
     {
         if (failed) return;
         const fs::path norm = normal ? file : file.lexically_normal();
-        if (!seenPaths.insert(norm.string()).second) return;  // listed twice: once is enough
+        if (!seenPaths.insert(norm.string()).second) return; // listed twice: once is enough
         lw::platform::FileInfo st;
         if (known) {
             st = *known;
@@ -238,14 +239,13 @@ struct Scanner {
         items.push_back(std::move(it));
     }
 
-    void addMatches(const fs::path& dir, const std::string& pattern, const fs::path& root,
-                    const ScanSpec& spec, int depth)
+    void addMatches(const fs::path& dir, const std::string& pattern, const fs::path& root, const ScanSpec& spec,
+                    int depth)
     {
         if (failed || depth > 64) return;
         std::vector<fs::directory_entry> entries;
         std::error_code ec;
-        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-            entries.push_back(*it);
+        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(*it);
         std::sort(entries.begin(), entries.end(),
                   [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
         std::vector<fs::path> subdirs;
@@ -266,7 +266,7 @@ struct Scanner {
     {
         try {
             scanOne(spec, located);
-        } catch (const lw::Error& e) {  // a path over the resolver's limits
+        } catch (const lw::Error& e) { // a path over the resolver's limits
             fatal(zeOpen, e.what());
         }
     }
@@ -293,13 +293,11 @@ struct Scanner {
         const std::string dirPart = cut == std::string::npos ? std::string() : text.substr(0, cut);
         const std::string namePart = cut == std::string::npos ? text : text.substr(cut + 1);
         if (!spec.literal && hasWild(namePart) && !hasWild(dirPart)) {
-            const fs::path dir = dirPart.empty() && cut == std::string::npos
-                                     ? root
-                                     : index.Resolve(root, cut == 0 ? "/" : dirPart);
+            const fs::path dir =
+                dirPart.empty() && cut == std::string::npos ? root : index.Resolve(root, cut == 0 ? "/" : dirPart);
             const size_t before = items.size();
             if (lw::IsDirectory(dir)) addMatches(dir, namePart, root, spec, 0);
-            if (!failed && items.size() == before)
-                problems.push_back({0, "Nothing matches \"" + spec.spec + "\""});
+            if (!failed && items.size() == before) problems.push_back({0, "Nothing matches \"" + spec.spec + "\""});
             return;
         }
         if (located && !located->error.empty()) {
@@ -367,8 +365,8 @@ time_t ParseFromDate(const char* text8)
     return mktime(&t);
 }
 
-bool ScanSpecs(const std::vector<ScanSpec>& specs, const ScanOptions& opts,
-               std::vector<ScanItem>& items, std::vector<ScanProblem>& problems)
+bool ScanSpecs(const std::vector<ScanSpec>& specs, const ScanOptions& opts, std::vector<ScanItem>& items,
+               std::vector<ScanProblem>& problems)
 {
     Scanner sc(opts, items, problems);
     const bool anyLiteral = std::any_of(specs.begin(), specs.end(), [](const ScanSpec& s) { return s.literal; });

@@ -13,27 +13,27 @@
 namespace zipeng {
 
 struct ScanItem {
-    std::filesystem::path path;   // the file on disk (empty for a directory entry)
-    std::string entry;            // entry name, "/" separators, never escaping the root
+    std::filesystem::path path; // the file on disk (empty for a directory entry)
+    std::string entry;          // entry name, "/" separators, never escaping the root
     uint64_t size = 0;
     time_t mtime = 0;
-    int64_t mtimeNs = 0;          // with the size, what tells that the file changed since the scan
-    bool dirOnly = false;         // a directory entry ("name/")
-    std::string password;         // non-empty: encrypt with it
+    int64_t mtimeNs = 0;  // with the size, what tells that the file changed since the scan
+    bool dirOnly = false; // a directory entry ("name/")
+    std::string password; // non-empty: encrypt with it
 };
 
 struct ScanSpec {
     std::string spec;
     std::string rootDir;
     bool recurse = false;
-    bool literal = false;         // one file name as it stands: no wildcards
-    std::string password;         // empty: not encrypted
+    bool literal = false; // one file name as it stands: no wildcards
+    std::string password; // empty: not encrypted
 };
 
 struct ScanOptions {
     bool junkDirs = false;
     bool hiddenFiles = false;
-    bool dirEntries = false;      // add an entry for each directory on the way
+    bool dirEntries = false; // add an entry for each directory on the way
     bool fromDate = false;
     time_t since = 0;
     std::vector<std::string> excludes;
@@ -43,14 +43,14 @@ struct ScanOptions {
 };
 
 struct ScanProblem {
-    int code = 0;                 // engine error code; 0 is a warning
+    int code = 0; // engine error code; 0 is a warning
     std::string text;
 };
 
 // Fills items in spec order. Returns false on a fatal problem (reported in
 // problems last); warnings are appended to problems as well.
-bool ScanSpecs(const std::vector<ScanSpec>& specs, const ScanOptions& opts,
-               std::vector<ScanItem>& items, std::vector<ScanProblem>& problems);
+bool ScanSpecs(const std::vector<ScanSpec>& specs, const ScanOptions& opts, std::vector<ScanItem>& items,
+               std::vector<ScanProblem>& problems);
 
 // Case-insensitive wildcard match ("*", "?"); "*.*" matches every name.
 bool WildMatch(std::string_view pattern, std::string_view name);

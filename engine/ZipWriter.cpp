@@ -17,7 +17,7 @@ constexpr uint32_t Max32 = 0xFFFFFFFF;
 // Compressed data can outgrow its input a little; a local header for a file
 // this close to 4 GB gets zip64 fields from the start.
 constexpr uint64_t Zip64Margin = uint64_t(1) << 24;
-constexpr uint16_t MadeBy = (3 << 8) | 63;  // Unix, format 6.3
+constexpr uint16_t MadeBy = (3 << 8) | 63; // Unix, format 6.3
 constexpr uint32_t FileAttributes = 0100666u << 16;
 constexpr uint32_t DirAttributes = (0040777u << 16) | 0x10;
 
@@ -42,7 +42,7 @@ void le64(std::string& s, uint64_t v)
 void dosTime(time_t t, uint16_t& time, uint16_t& date)
 {
     std::tm tm = lw::platform::LocalTime(t);
-    if (tm.tm_year < 80) {  // before 1980 cannot be written
+    if (tm.tm_year < 80) { // before 1980 cannot be written
         tm.tm_year = 80;
         tm.tm_mon = 0;
         tm.tm_mday = 1;
@@ -132,7 +132,7 @@ bool ZipWriter::BeginEntry(const std::string& name, time_t mtime, uint64_t sizeH
     Entry e;
     e.name = name;
     e.method = deflated ? 8 : 0;
-    e.flags = isAscii(name) ? 0 : 0x0800;  // the name is UTF-8
+    e.flags = isAscii(name) ? 0 : 0x0800; // the name is UTF-8
     e.directory = directory;
     dosTime(mtime, e.dosTime, e.dosDate);
     e.offset = bufStart_ + buf_.size();
@@ -144,7 +144,7 @@ bool ZipWriter::BeginEntry(const std::string& name, time_t mtime, uint64_t sizeH
     le16(h, e.method);
     le16(h, e.dosTime);
     le16(h, e.dosDate);
-    le32(h, 0);  // crc, sizes: patched by EndEntry
+    le32(h, 0); // crc, sizes: patched by EndEntry
     le32(h, e.localZip64 ? Max32 : 0);
     le32(h, e.localZip64 ? Max32 : 0);
     le16(h, name.size());
@@ -217,9 +217,9 @@ bool ZipWriter::Commit(const std::string& comment)
         le32(h, e.size >= Max32 ? Max32 : e.size);
         le16(h, e.name.size());
         le16(h, extra.empty() ? 0 : extra.size() + 4);
-        le16(h, 0);  // comment
-        le16(h, 0);  // disk
-        le16(h, 0);  // internal attributes
+        le16(h, 0); // comment
+        le16(h, 0); // disk
+        le16(h, 0); // internal attributes
         le32(h, e.directory ? DirAttributes : FileAttributes);
         le32(h, e.offset >= Max32 ? Max32 : e.offset);
         h += e.name;

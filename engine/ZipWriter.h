@@ -58,7 +58,7 @@ private:
     lw::platform::File file_;
     std::string path_, temp_;
     std::vector<uint8_t> buf_;
-    uint64_t bufStart_ = 0;  // file offset of buf_[0]
+    uint64_t bufStart_ = 0; // file offset of buf_[0]
     std::vector<Entry> entries_;
     uint64_t dataStart_ = 0;
     std::string error_;

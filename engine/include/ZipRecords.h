@@ -18,13 +18,13 @@ extern "C" {
 
 /* Engine actions in ZipCallbackRecord.actionCode. */
 enum ZipEngAction {
-    zaTick = 0,          /* keep-alive */
-    zaItemStart = 1,     /* text = name, size = file size */
-    zaItemBytes = 2,     /* size = bytes done in this step */
+    zaTick = 0,      /* keep-alive */
+    zaItemStart = 1, /* text = name, size = file size */
+    zaItemBytes = 2, /* size = bytes done in this step */
     zaBatchEnd = 3,
-    zaMessage = 4,       /* errorCode, text */
-    zaFileCount = 5,     /* size = number of files */
-    zaByteCount = 6,     /* size = number of bytes */
+    zaMessage = 4,   /* errorCode, text */
+    zaFileCount = 5, /* size = number of files */
+    zaByteCount = 6, /* size = number of bytes */
     zaNewName = 7,
     zaPassword = 8,
     zaCrcError = 9,
@@ -41,29 +41,29 @@ enum ZipEngAction {
 enum ZipEngError {
     zeOk = 0,
     zeMemory = 4,
-    zeAbort = 9,       /* the callback asked to stop */
+    zeAbort = 9, /* the callback asked to stop */
     zeTemp = 10,
-    zeRead = 11,       /* an archive could not be read */
-    zeNothing = 12,    /* nothing to do */
+    zeRead = 11,    /* an archive could not be read */
+    zeNothing = 12, /* nothing to do */
     zeWrite = 14,
-    zeCreate = 15,     /* the archive could not be written */
-    zeParams = 16,     /* a bad command record */
-    zeOpen = 18,       /* a listed file could not be found or read */
-    zeNameClash = 19,  /* two entry names differ only in letter case */
-    zeBadName = 20,    /* an entry name that Windows cannot create */
-    zeChanged = 21     /* a file changed while it was being added */
+    zeCreate = 15,    /* the archive could not be written */
+    zeParams = 16,    /* a bad command record */
+    zeOpen = 18,      /* a listed file could not be found or read */
+    zeNameClash = 19, /* two entry names differ only in letter case */
+    zeBadName = 20,   /* an entry name that Windows cannot create */
+    zeChanged = 21    /* a file changed while it was being added */
 };
 
 struct ZipCallbackRecord;
 typedef int (*ZipCallbackFn)(struct ZipCallbackRecord* rec);
 
 typedef struct ZipFileSpecEntry {
-    const char* fileSpec;      /* trimmed spec text */
-    const char* password;      /* this entry's password, or null */
-    int32_t encryptFlag;       /* nonzero: encrypt */
-    uint16_t recurseFlag;      /* 0xFFFF or 0 */
-    const char* rootDir;       /* full path the spec is relative to, or null */
-    int32_t literalFlag;       /* nonzero: fileSpec is one file name, no wildcards */
+    const char* fileSpec; /* trimmed spec text */
+    const char* password; /* this entry's password, or null */
+    int32_t encryptFlag;  /* nonzero: encrypt */
+    uint16_t recurseFlag; /* 0xFFFF or 0 */
+    const char* rootDir;  /* full path the spec is relative to, or null */
+    int32_t literalFlag;  /* nonzero: fileSpec is one file name, no wildcards */
     void* reserved[3];
 } ZipFileSpecEntry;
 
@@ -74,7 +74,7 @@ typedef struct ZipExecParams {
     ZipCallbackFn callback;
     int32_t traceFlag;
     const char* password;
-    const char* storeSuffixes;  /* ".gif:.png:...", or null */
+    const char* storeSuffixes; /* ".gif:.png:...", or null */
     int32_t encryptFlag;
     int32_t hiddenFilesFlag;
     int32_t volumeLabelFlag;
@@ -91,7 +91,7 @@ typedef struct ZipExecParams {
     int32_t updateFlag;
     int32_t freshenFlag;
     int32_t latestTimeFlag;
-    char fromDate[8];           /* "mm dd yy", no NUL */
+    char fromDate[8]; /* "mm dd yy", no NUL */
     int32_t specCount;
     const char* archiveName;
     const char* tempDir;
@@ -115,16 +115,16 @@ typedef struct ZipExecParams {
        written under another name; like the archive itself, never added to
        it. Null: none. */
     const char* finalArchiveName;
-    int32_t closingMarker;      /* ZIPENG_CLOSING_MARKER */
+    int32_t closingMarker; /* ZIPENG_CLOSING_MARKER */
 } ZipExecParams;
 
 typedef struct ZipCallbackRecord {
-    void* callerRef;            /* ZipExecParams.callerRef */
+    void* callerRef; /* ZipExecParams.callerRef */
     int32_t isZipOperation;
-    int32_t actionCode;         /* only the low byte counts */
+    int32_t actionCode; /* only the low byte counts */
     int32_t errorCode;
     int64_t size;
-    char text[ZIPENG_TEXT_SIZE];  /* oldComment at text + 256 for action 12 */
+    char text[ZIPENG_TEXT_SIZE]; /* oldComment at text + 256 for action 12 */
     void* dataPointer;
 } ZipCallbackRecord;
 

@@ -6,8 +6,7 @@
 
 namespace lw {
 
-TApplication::TApplication(int& argc, char** argv)
-    : QApplication(argc, argv)
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
 }
 
@@ -30,8 +29,7 @@ void TApplication::report(const std::string& text) noexcept
     if (reporting_) return;
     reporting_ = true;
     try {
-        if (onError_)
-            onError_(text);
+        if (onError_) onError_(text);
         else
             QMessageBox::critical(activeWindow(), applicationDisplayName(), QString::fromStdString(text));
     } catch (...) {

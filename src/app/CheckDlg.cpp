@@ -52,8 +52,7 @@ QString captionOf(Severity s)
 
 } // namespace
 
-TCheckDialog::TCheckDialog(QWidget* parent)
-    : QDialog(parent)
+TCheckDialog::TCheckDialog(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(tr("Check"));
     SummaryText = new QLabel;
@@ -107,8 +106,7 @@ void TCheckDialog::ShowFindings(const std::vector<Finding>& findings)
     const int errors = CountOf(findings, Severity::Error);
     const int warnings = CountOf(findings, Severity::Warning);
     const int notes = CountOf(findings, Severity::Note);
-    if (findings.empty())
-        SummaryText->setText(tr("The check found nothing: the package is ready to ship."));
+    if (findings.empty()) SummaryText->setText(tr("The check found nothing: the package is ready to ship."));
     else
         SummaryText->setText(tr("The check found %1 error(s), %2 warning(s) and %3 note(s). "
                                 "Double-click a finding to select its file in the list.")

@@ -1,15 +1,15 @@
 #include "FMmain.h"
 
-#include "components/GuiQuestions.h"
 #include "app/CheckDlg.h"
 #include "app/Packaging.h"
 #include "app/ZipDlg.h"
+#include "components/GuiQuestions.h"
 #include "components/Hintctrl.h"
 #include "components/Icons.h"
 #include "components/StrUtils.h"
 #include "editor/Editor.h"
-#include "mission/InfoTemplate.h"
 #include "mission/CreateFM.h"
+#include "mission/InfoTemplate.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -18,18 +18,18 @@
 #include <QCloseEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QMimeData>
-#include <QUrl>
 #include <QFrame>
 #include <QGroupBox>
-#include <QStatusBar>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -57,9 +57,7 @@ QLabel* buddyLabel(const QString& text, QWidget* buddy)
 } // namespace
 
 TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
-    : QMainWindow(parent)
-    , questions_(questions)
-    , project_(project)
+    : QMainWindow(parent), questions_(questions), project_(project)
 {
     setWindowTitle(QApplication::applicationDisplayName());
     setWindowIcon(LoadIcon(QStringLiteral("lanternwright")));
@@ -92,7 +90,8 @@ void TMainForm::buildToolBar()
     MainToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
     addToolBar(MainToolBar);
 
-    auto addCommand = [&](const char* name, const char* icon, const QString& caption, const QString& hint, Qt::Key key) {
+    auto addCommand = [&](const char* name, const char* icon, const QString& caption, const QString& hint,
+                          Qt::Key key) {
         QAction* a = MainToolBar->addAction(LoadIcon(QString::fromLatin1(icon)), caption);
         a->setObjectName(QString::fromLatin1(name));
         a->setShortcut(QKeySequence(Qt::CTRL | key));
@@ -111,7 +110,8 @@ void TMainForm::buildToolBar()
     LangGroup = new QActionGroup(this);
     LangGroup->setExclusive(true);
     for (int i = 0; i < LangCount; ++i) {
-        QAction* item = LangMenu->addAction(LoadIcon(QString::fromLatin1(kFlags[i])), QString::fromUtf8(LangNames[size_t(i)]));
+        QAction* item =
+            LangMenu->addAction(LoadIcon(QString::fromLatin1(kFlags[i])), QString::fromUtf8(LangNames[size_t(i)]));
         item->setCheckable(true);
         item->setData(i);
         LangGroup->addAction(item);
@@ -153,7 +153,7 @@ void TMainForm::buildZipper()
         QCoreApplication::processEvents();
         if (FProgress && FProgress->Cancelled()) {
             abort = true;
-            FMZipper.SetUnattended(true);  // stopping is no error to report
+            FMZipper.SetUnattended(true); // stopping is no error to report
         }
     };
 }
@@ -216,8 +216,7 @@ void TMainForm::buildNameBoxes()
     missLayout->addWidget(MissName);
     missLayout->addWidget(buddyLabel(tr("S&hort Name"), MissShortName));
     missLayout->addWidget(MissShortName);
-    for (THEdit* e : {MissName, MissShortName})
-        onSignal(e, &QLineEdit::textChanged, [this, e] { MissNameChange(e); });
+    for (THEdit* e : {MissName, MissShortName}) onSignal(e, &QLineEdit::textChanged, [this, e] { MissNameChange(e); });
 }
 
 // The mission's flags, below its names; each check box's tag is the flag
@@ -279,7 +278,10 @@ void TMainForm::buildLayout()
     statusBar()->setSizeGripEnabled(false);
 }
 
-TMainForm::~TMainForm() { delete FProgress; }
+TMainForm::~TMainForm()
+{
+    delete FProgress;
+}
 
 void TMainForm::guarded(const std::function<void()>& command)
 {
@@ -345,7 +347,8 @@ bool TMainForm::listDropEvent(QEvent* event)
     }
     std::vector<std::string> files;
     for (const QUrl& url : drop->mimeData()->urls())
-        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) files.push_back(url.toLocalFile().toStdString());
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile())
+            files.push_back(url.toLocalFile().toStdString());
     drop->acceptProposedAction();
     guarded([&] {
         const size_t before = project_.Files.size();
@@ -360,8 +363,8 @@ bool TMainForm::listDropEvent(QEvent* event)
 // spares a list class of our own. Keys need none: they are the actions'.
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == FileListBox->viewport()
-        && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove || event->type() == QEvent::Drop))
+    if (watched == FileListBox->viewport() &&
+        (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove || event->type() == QEvent::Drop))
         return listDropEvent(event);
     return QMainWindow::eventFilter(watched, event);
 }
@@ -376,7 +379,10 @@ void TMainForm::SetEditor(TEditorForm* editor)
         };
 }
 
-bool TMainForm::editorVisible() const { return editor_ && editor_->isVisible(); }
+bool TMainForm::editorVisible() const
+{
+    return editor_ && editor_->isVisible();
+}
 
 // New, Open and closing the window ask about the editor's unsaved text as
 // the editor's own close does; false when the author keeps it open.
@@ -398,7 +404,7 @@ bool TMainForm::saveEditor()
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
-    if (FProgress) {  // the archive is being written
+    if (FProgress) { // the archive is being written
         event->ignore();
         return;
     }
@@ -408,11 +414,14 @@ void TMainForm::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    FBusy = true;  // for good: nothing may change the project while windows go
+    FBusy = true; // for good: nothing may change the project while windows go
     QMainWindow::closeEvent(event);
 }
 
-QString TMainForm::viewText(const FileText& t) const { return QString::fromStdString(t.Text()); }
+QString TMainForm::viewText(const FileText& t) const
+{
+    return QString::fromStdString(t.Text());
+}
 
 std::vector<int> TMainForm::selectedRows() const
 {
@@ -463,9 +472,10 @@ void TMainForm::showProject()
     setWindowTitle(QStringLiteral("%1 \u2014 %2")
                        .arg(QString::fromStdString(project_.FMInfo.FMDir), QApplication::applicationDisplayName()));
     const int game = project_.FMInfo.Game;
-    statusLabel_->setText(QStringLiteral("%1  \u00b7  %2")
-                                 .arg(game >= 0 && game < GameCount ? QString::fromUtf8(GameNames[size_t(game)]) : QString(),
-                                      QString::fromStdString(project_.FMInfo.FMDir)));
+    statusLabel_->setText(
+        QStringLiteral("%1  \u00b7  %2")
+            .arg(game >= 0 && game < GameCount ? QString::fromUtf8(GameNames[size_t(game)]) : QString(),
+                 QString::fromStdString(project_.FMInfo.FMDir)));
 }
 
 void TMainForm::showNoProject()
@@ -514,10 +524,11 @@ bool TMainForm::OpenListFile(const QString& path)
 void TMainForm::OpenButtonClick()
 {
     if (openDir_.isEmpty()) openDir_ = QString::fromStdString(project_.FMInfo.FMDir);
-    FileRequest req{"Open File List", "File List|*.lst|Text File|*.txt|Any File|*.*", openDir_.toStdString(), "", "", false};
+    FileRequest req{
+        "Open File List", "File List|*.lst|Text File|*.txt|Any File|*.*", openDir_.toStdString(), "", "", false};
     const auto file = questions_.ChooseOpenFile(req);
     if (!file) return;
-    openDir_ = QFileInfo(QString::fromStdString(*file)).absolutePath();  // the next Open starts there
+    openDir_ = QFileInfo(QString::fromStdString(*file)).absolutePath(); // the next Open starts there
     OpenListFile(QString::fromStdString(*file));
 }
 
@@ -526,7 +537,8 @@ void TMainForm::SaveButtonClick()
     if (!saveEditor()) return;
     project_.WriteStringFiles();
     if (saveDir_.isEmpty()) saveDir_ = QString::fromStdString(project_.FMInfo.FMDir);
-    FileRequest req{"Save List File", "File List|*.lst|Text File|*.txt|Any File|*.*", saveDir_.toStdString(), "", "", true};
+    FileRequest req{
+        "Save List File", "File List|*.lst|Text File|*.txt|Any File|*.*", saveDir_.toStdString(), "", "", true};
     const auto file = questions_.ChooseSaveFile(req);
     if (!file) return;
     saveDir_ = QFileInfo(QString::fromStdString(*file)).absolutePath();
@@ -566,7 +578,8 @@ void TMainForm::FileListBoxClick()
     RemFileButton->setEnabled(view.removeEnabled);
     InfoButton->setVisible(view.showInfoButton);
     if (view.showMissBox) showMissionBox();
-    else MissInfoBox->hide();
+    else
+        MissInfoBox->hide();
 }
 
 void TMainForm::showMissionBox()
@@ -619,7 +632,7 @@ void TMainForm::FMShortNameChange()
         questions_.Beep();
         const int cursor = FMShortName->cursorPosition();
         const int removed = FMShortName->text().size() - QString::fromStdString(text).size();
-        FMShortName->setText(QString::fromStdString(text));  // raises this handler again
+        FMShortName->setText(QString::fromStdString(text)); // raises this handler again
         FMShortName->setCursorPosition(qMax(0, cursor - removed));
         return;
     }
@@ -668,12 +681,13 @@ void TMainForm::ZipButtonClick()
     // Errors mean a package that will not install or play as meant; the
     // author decides. Warnings alone do not stop it.
     const std::vector<Finding> findings = CheckProject(project_);
-    if (CountOf(findings, Severity::Error) > 0
-        && questions_.AskYesNo("Lanternwright", ZipAnywayText(findings)) != Answer::Yes)
+    if (CountOf(findings, Severity::Error) > 0 &&
+        questions_.AskYesNo("Lanternwright", ZipAnywayText(findings)) != Answer::Yes)
         return;
     project_.WriteStringFiles();
     const std::string shortName = project_.FMInfo.ShortName.Text();
-    FileRequest req{"", "Zip Archives|*.zip", project_.FMInfo.FMDir, shortName.empty() ? "" : shortName + ".zip", "zip", true};
+    FileRequest req{
+        "", "Zip Archives|*.zip", project_.FMInfo.FMDir, shortName.empty() ? "" : shortName + ".zip", "zip", true};
     const auto file = questions_.ChooseSaveFile(req);
     if (!file) return;
     ShowZipProgress();
@@ -686,7 +700,7 @@ void TMainForm::ZipButtonClick()
         FMZipper.SetUnattended(false);
         throw;
     }
-    const bool stopped = FProgress && FProgress->Cancelled();  // the user's own choice needs no word
+    const bool stopped = FProgress && FProgress->Cancelled(); // the user's own choice needs no word
     HideZipProgress();
     FMZipper.SetUnattended(false);
     if (!result && !stopped) questions_.ShowMessage(MessageKind::Error, "Lanternwright", result.reason);
@@ -698,7 +712,7 @@ void TMainForm::FMInfoButtonClick()
 {
     if (!editor_) return;
     if (editorVisible()) {
-        editor_->close();  // may ask whether to save; the user may refuse
+        editor_->close(); // may ask whether to save; the user may refuse
         if (editor_->isVisible()) return;
     }
     const TFMInfo& fm = project_.FMInfo;

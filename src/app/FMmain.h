@@ -138,7 +138,7 @@ private:
     TCreateDialog* createDialog_ = nullptr;
     TEditorForm* editor_ = nullptr;
     bool FBusy = false;
-    bool hasProject_ = false;  // the window shows a project
+    bool hasProject_ = false; // the window shows a project
     // Files the editor saved during the running command (outermost first):
     // a rollback keeps them, since they are on disk whatever else failed.
     std::vector<std::string> editorSaves_;
@@ -146,7 +146,7 @@ private:
     TZipProgress* FProgress = nullptr;
     TCheckDialog* checkDialog_ = nullptr;
     QLabel* statusLabel_ = nullptr;
-    QString openDir_;  // the initial directory of the list dialogs
+    QString openDir_; // the initial directory of the list dialogs
     QString saveDir_;
 };
 

@@ -23,6 +23,9 @@ FileText FileText::FromUser(std::string utf8)
     return t;
 }
 
-std::string FileText::FileBytes() const { return fromFile_ ? bytes_ : Utf8ToCp850(text_); }
+std::string FileText::FileBytes() const
+{
+    return fromFile_ ? bytes_ : Utf8ToCp850(text_);
+}
 
 } // namespace lw

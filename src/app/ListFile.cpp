@@ -31,6 +31,9 @@ void WriteListFile(const std::string& path, const std::vector<std::string>& entr
     WriteFileAtomic(path, EncodePlainText(text));
 }
 
-std::string CleanListEntry(const std::string& line) { return ToBackslashes(TrimControl(line)); }
+std::string CleanListEntry(const std::string& line)
+{
+    return ToBackslashes(TrimControl(line));
+}
 
 } // namespace lw

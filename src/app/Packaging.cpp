@@ -223,7 +223,8 @@ bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostr
     NoQuestions none;
     if (project.Open(fs::absolute(listFile).string(), none)) return true;
     if (none.askedGame)
-        err << "lanternwright: cannot tell the game of " << listFile << ": neither the list nor the directory names it\n";
+        err << "lanternwright: cannot tell the game of " << listFile
+            << ": neither the list nor the directory names it\n";
     else if (!none.askedFolder && !none.lastMessage.empty())
         err << "lanternwright: " << listFile << ": " << oneLine(none.lastMessage) << "\n";
     else
@@ -245,7 +246,7 @@ int RunCheck(const std::string& listFile, bool json, std::ostream& out, std::ost
     }
     for (const Finding& f : findings) out << oneLine(json ? FindingJson(f) : FindingLine(f)) << "\n";
     out.flush();
-    if (!out) {  // a full disk or a closed pipe: the findings are lost, so the check did not happen
+    if (!out) { // a full disk or a closed pipe: the findings are lost, so the check did not happen
         err << "lanternwright: the findings could not be written\n";
         return 2;
     }
@@ -295,8 +296,14 @@ int RunPack(const std::string& listFile, const std::string& output, std::ostream
     z.OnProgress = [&](TZipArchiver*, ProgressType kind, const std::string& name, uint64_t size) {
         switch (kind) {
         case ptBatchFileCount: files = int(size); break;
-        case ptBatchByteCount: total = size; done = 0; break;
-        case ptItemStart: ++fileNo; current = name; break;
+        case ptBatchByteCount:
+            total = size;
+            done = 0;
+            break;
+        case ptItemStart:
+            ++fileNo;
+            current = name;
+            break;
         case ptItemBytes: done += size; break;
         default: break;
         }

@@ -20,10 +20,10 @@ void ConfigureFMZipper(TZipArchiver& zipper);
 // What a packing run came to, for the author to be told.
 struct PackResult {
     bool made = false;
-    std::string reason;               // why no archive was made
-    std::vector<std::string> notes;   // what the author should know of a run that worked
+    std::string reason;             // why no archive was made
+    std::vector<std::string> notes; // what the author should know of a run that worked
     explicit operator bool() const { return made; }
-    std::string NotesText() const;    // the notes, one per line
+    std::string NotesText() const; // the notes, one per line
 };
 
 // Packs every listed file, in list order, under its path relative to the FM

@@ -18,17 +18,20 @@ namespace fs = std::filesystem;
 namespace lw {
 
 const std::vector<std::string> ResourceFolders = {
-    "fam", "obj",    "mesh",     "bitmap", "pal",        "snd",     "snd2",
+    "fam",  "obj",    "mesh",     "bitmap", "pal",        "snd",     "snd2",
     "song", "movies", "intrface", "books",  "sq_scripts", "strings", "subtitles",
 };
 
 namespace {
 
-constexpr size_t kFirstNames = 3;          // names shown of a forgotten folder
-constexpr size_t kShortNameMax = 30;       // longer short names are rewritten by loaders
+constexpr size_t kFirstNames = 3;    // names shown of a forgotten folder
+constexpr size_t kShortNameMax = 30; // longer short names are rewritten by loaders
 constexpr uint64_t kInfoReadLimit = 64ull << 20;
 
-std::string inQuotes(const std::string& s) { return "\"" + s + "\""; }
+std::string inQuotes(const std::string& s)
+{
+    return "\"" + s + "\"";
+}
 
 std::string numbered(size_t n, const char* one, const char* many)
 {
@@ -75,7 +78,8 @@ std::vector<std::string> storedParts(const std::string& entry)
     const size_t start = hasDrive(entry) ? 2 : 0;
     for (size_t i = start; i < entry.size(); ++i) {
         if (entry[i] == '\\' || entry[i] == '/') flush();
-        else cur += entry[i];
+        else
+            cur += entry[i];
     }
     flush();
     return parts;
@@ -148,11 +152,11 @@ private:
         const std::vector<std::string>& files = p_.Files;
         if (files.size() > MaxPlainZipEntries)
             add(Severity::Warning, "",
-                "The list holds " + std::to_string(files.size())
-                    + " files, more than a plain zip archive holds: the package needs zip64, which some older "
-                      "tools cannot open");
-        std::map<std::string, int> byPath;        // resolved file -> first entry
-        std::map<std::string, int> byStoredName;  // stored name without case -> first entry
+                "The list holds " + std::to_string(files.size()) +
+                    " files, more than a plain zip archive holds: the package needs zip64, which some older "
+                    "tools cannot open");
+        std::map<std::string, int> byPath;       // resolved file -> first entry
+        std::map<std::string, int> byStoredName; // stored name without case -> first entry
         for (size_t i = 0; i < files.size(); ++i) {
             const std::string& entry = files[i];
             const int at = int(i);
@@ -165,8 +169,8 @@ private:
                 std::string stored;
                 for (const std::string& part : storedParts(entry)) stored += (stored.empty() ? "" : "\\") + part;
                 add(Severity::Warning, entry,
-                    "Lies outside the FM directory: the package stores it as " + inQuotes(stored)
-                        + ", not where the game looks for it",
+                    "Lies outside the FM directory: the package stores it as " + inQuotes(stored) +
+                        ", not where the game looks for it",
                     at);
             }
             fs::path path;
@@ -193,7 +197,8 @@ private:
             const std::string key = path.lexically_normal().string();
             listedPaths_.insert(AsciiLower(key));
             if (const auto [it, fresh] = byPath.emplace(key, at); !fresh) {
-                add(Severity::Warning, entry, "Is listed twice (also as " + inQuotes(files[size_t(it->second)]) + ")", at);
+                add(Severity::Warning, entry, "Is listed twice (also as " + inQuotes(files[size_t(it->second)]) + ")",
+                    at);
                 continue;
             }
             std::string stored;
@@ -201,12 +206,14 @@ private:
             if (const auto [it, fresh] = byStoredName.emplace(AsciiLower(stored), at); !fresh) {
                 const std::string& other = files[size_t(it->second)];
                 std::string otherStored;
-                for (const std::string& part : storedParts(other)) otherStored += (otherStored.empty() ? "" : "/") + part;
+                for (const std::string& part : storedParts(other))
+                    otherStored += (otherStored.empty() ? "" : "/") + part;
                 add(Severity::Error, entry,
-                    otherStored == stored
-                        ? "Is stored under the same name as " + inQuotes(other) + ": the package would hold two entries "
-                              "of one name"
-                        : "Differs from " + inQuotes(other) + " only in letter case: Windows unpacks only one of the two",
+                    otherStored == stored ? "Is stored under the same name as " + inQuotes(other) +
+                                                ": the package would hold two entries "
+                                                "of one name"
+                                          : "Differs from " + inQuotes(other) +
+                                                " only in letter case: Windows unpacks only one of the two",
                     at);
             }
             const uint64_t size = info.size;
@@ -248,8 +255,8 @@ private:
             if (missing.size() > kFirstNames) names += ", …";
             const std::string shown = RelativeEntry(fm_.FMDir, dir);
             add(Severity::Warning, shown,
-                numbered(missing.size(), "file", "files") + " in this folder " + (missing.size() == 1 ? "is" : "are")
-                    + " not listed: " + names);
+                numbered(missing.size(), "file", "files") + " in this folder " + (missing.size() == 1 ? "is" : "are") +
+                    " not listed: " + names);
         }
     }
 
@@ -257,7 +264,7 @@ private:
     {
         const std::vector<int> chain = p_.Chain();
         const std::set<int> inChain(chain.begin(), chain.end());
-        std::map<int, int> listed;  // mission number -> entry
+        std::map<int, int> listed; // mission number -> entry
         bool flagFileListed = false;
         for (size_t i = 0; i < p_.Files.size(); ++i) {
             const std::string& entry = p_.Files[i];
@@ -279,8 +286,8 @@ private:
                     "Mission " + std::to_string(n) + " is in play, but its file is not listed");
         if (listed.size() > 1 && !flagFileListed)
             add(Severity::Error, fm_.MissFlagFile.empty() ? "strings\\missflag.str" : fm_.MissFlagFile,
-                numbered(listed.size(), "mission is", "missions are")
-                    + " listed, but not the mission flag file: the game plays only the first");
+                numbered(listed.size(), "mission is", "missions are") +
+                    " listed, but not the mission flag file: the game plays only the first");
     }
 
     void checkNames()
@@ -290,13 +297,13 @@ private:
         const std::string shortName = fm_.ShortName.Text();
         if (shortName.empty()) {
             add(Severity::Warning, "", "The FM has no short name (the archive's file name)");
-        } else if (shortName.size() > kShortNameMax
-                   || shortName.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-")
-                          != std::string::npos) {
+        } else if (shortName.size() > kShortNameMax ||
+                   shortName.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-") !=
+                       std::string::npos) {
             add(Severity::Warning, "",
-                "The short name " + inQuotes(shortName)
-                    + " is longer than 30 characters or holds characters other than A-Z, a-z, 0-9, _ and -: "
-                      "loaders rewrite it");
+                "The short name " + inQuotes(shortName) +
+                    " is longer than 30 characters or holds characters other than A-Z, a-z, 0-9, _ and -: "
+                    "loaders rewrite it");
         }
         const size_t own = size_t(std::clamp(fm_.Language, 0, LangCount - 1));
         for (int k = 0; k < LangCount; ++k) {
@@ -306,8 +313,8 @@ private:
                 // Titles fall back to the project language when written.
                 if (!m.LongNames[size_t(k)].Text().empty() || !m.LongNames[own].Text().empty()) continue;
                 add(Severity::Warning, "miss" + std::to_string(n) + ".mis",
-                    "Mission " + std::to_string(n) + " has no long name in " + LangNames[size_t(k)]
-                        + ": the game shows its number instead");
+                    "Mission " + std::to_string(n) + " has no long name in " + LangNames[size_t(k)] +
+                        ": the game shows its number instead");
             }
         }
     }
@@ -324,7 +331,7 @@ private:
         try {
             bytes = ReadWholeFile(index_.Resolve(fm_.FMDir, fm_.InfoFile), kInfoReadLimit);
         } catch (const std::exception&) {
-            return;  // reported with the listed files
+            return; // reported with the listed files
         }
         const std::string ext = extensionOf(fm_.InfoFile);
         if (ext == ".rtf" && bytes.rfind("{\\rtf", 0) != 0) {
@@ -338,12 +345,12 @@ private:
         for (const char* field : {"Title", "Author"})
             if (!hasField(text, field))
                 add(Severity::Warning, fm_.InfoFile,
-                    std::string("Has no \"") + field + ":\" line: loaders read the FM's " + AsciiLower(field)
-                        + " from it",
+                    std::string("Has no \"") + field + ":\" line: loaders read the FM's " + AsciiLower(field) +
+                        " from it",
                     at);
         if (ext == ".txt") {
-            const bool bom = bytes.rfind("\xEF\xBB\xBF", 0) == 0 || bytes.rfind("\xFF\xFE", 0) == 0
-                             || bytes.rfind("\xFE\xFF", 0) == 0;
+            const bool bom = bytes.rfind("\xEF\xBB\xBF", 0) == 0 || bytes.rfind("\xFF\xFE", 0) == 0 ||
+                             bytes.rfind("\xFE\xFF", 0) == 0;
             const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
             if (!bom && !ascii) {
                 if (IsValidUtf8(bytes))
@@ -361,8 +368,8 @@ private:
     const Project& p_;
     const TFMInfo& fm_;
     std::vector<Finding> findings_;
-    std::set<std::string> listedPaths_;  // resolved, without case
-    PathIndex index_;                    // each folder listed once for the whole check
+    std::set<std::string> listedPaths_; // resolved, without case
+    PathIndex index_;                   // each folder listed once for the whole check
 };
 
 // JSON text is UTF-8: a name read from the disk may hold other bytes,
@@ -394,11 +401,15 @@ std::string jsonString(const std::string& raw)
 
 } // namespace
 
-std::vector<Finding> CheckProject(const Project& project) { return Checker(project).Run(); }
+std::vector<Finding> CheckProject(const Project& project)
+{
+    return Checker(project).Run();
+}
 
 int CountOf(const std::vector<Finding>& findings, Severity severity)
 {
-    return int(std::count_if(findings.begin(), findings.end(), [&](const Finding& f) { return f.severity == severity; }));
+    return int(
+        std::count_if(findings.begin(), findings.end(), [&](const Finding& f) { return f.severity == severity; }));
 }
 
 const char* SeverityName(Severity severity)
@@ -421,16 +432,16 @@ std::string FindingLine(const Finding& f)
 
 std::string FindingJson(const Finding& f)
 {
-    return "{\"severity\":" + jsonString(SeverityName(f.severity)) + ",\"file\":" + jsonString(f.file)
-           + ",\"entry\":" + std::to_string(f.entry) + ",\"message\":" + jsonString(f.message) + "}";
+    return "{\"severity\":" + jsonString(SeverityName(f.severity)) + ",\"file\":" + jsonString(f.file) +
+           ",\"entry\":" + std::to_string(f.entry) + ",\"message\":" + jsonString(f.message) + "}";
 }
 
 std::string ZipAnywayText(const std::vector<Finding>& findings)
 {
     const int errors = CountOf(findings, Severity::Error);
-    std::string text = "The check found " + numbered(size_t(errors), "error", "errors")
-                       + (errors == 1 ? " that keeps" : " that keep")
-                       + " the package from installing or playing as meant:\n\n";
+    std::string text = "The check found " + numbered(size_t(errors), "error", "errors") +
+                       (errors == 1 ? " that keeps" : " that keep") +
+                       " the package from installing or playing as meant:\n\n";
     int shown = 0;
     for (const Finding& f : findings) {
         if (f.severity != Severity::Error) continue;

@@ -14,16 +14,16 @@ namespace lw {
 class Project;
 
 enum class Severity {
-    Error,    // the package will not install or play as meant
-    Warning,  // likely a mistake
-    Note,     // worth knowing
+    Error,   // the package will not install or play as meant
+    Warning, // likely a mistake
+    Note,    // worth knowing
 };
 
 struct Finding {
     Severity severity = Severity::Note;
-    std::string file;     // the file or mission it names; empty for the FM as a whole
+    std::string file; // the file or mission it names; empty for the FM as a whole
     std::string message;
-    int entry = -1;       // the file list entry it applies to, or -1
+    int entry = -1; // the file list entry it applies to, or -1
 
     bool operator==(const Finding&) const = default;
 };
@@ -40,7 +40,7 @@ inline constexpr unsigned long long MaxPlainZipSize = 0xFFFFFFFFull;
 std::vector<Finding> CheckProject(const Project& project);
 
 int CountOf(const std::vector<Finding>& findings, Severity severity);
-const char* SeverityName(Severity severity);  // "error", "warning", "note"
+const char* SeverityName(Severity severity); // "error", "warning", "note"
 
 // "error: miss3.mis: listed, but not found"
 std::string FindingLine(const Finding& finding);

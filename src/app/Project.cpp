@@ -19,9 +19,15 @@ namespace lw {
 
 namespace {
 
-std::string missFileName(int n) { return "miss" + std::to_string(n) + ".mis"; }
+std::string missFileName(int n)
+{
+    return "miss" + std::to_string(n) + ".mis";
+}
 
-bool hasDirPart(const std::string& entry) { return entry.find_first_of("\\/") != std::string::npos; }
+bool hasDirPart(const std::string& entry)
+{
+    return entry.find_first_of("\\/") != std::string::npos;
+}
 
 std::string extensionOf(const std::string& entry)
 {
@@ -49,7 +55,8 @@ std::string ShownEntry(std::string_view entry)
     std::string out;
     for (char c : entry) {
         if (c == '\0') out += "\\0";
-        else out += c;
+        else
+            out += c;
     }
     return out;
 }
@@ -94,8 +101,7 @@ void Project::New(const CreateEntries& e)
     std::string rel;
     int lang = 0;
     FindStringFile(FMInfo.FMDir, StringsDir(), "titles.str", rel, lang);
-    if (rel.empty())
-        FMInfo.TitleFiles[0].clear();
+    if (rel.empty()) FMInfo.TitleFiles[0].clear();
     else
         FMInfo.TitleFiles[size_t(lang < 0 ? FMInfo.Language : lang)] = rel;
 
@@ -158,7 +164,7 @@ bool Project::Open(const std::string& listFile, Questions& questions)
 
     // One listing per folder for the whole list, however its names are spelled.
     PathIndex index;
-    fs::path fmDir;  // made once a pass, not once a name
+    fs::path fmDir; // made once a pass, not once a name
     std::set<int> missions;
     bool askedFolder = false;
     bool rescan = true;
@@ -175,7 +181,7 @@ bool Project::Open(const std::string& listFile, Questions& questions)
             bool exists = false;
             try {
                 exists = index.FileExists(fmDir, entry);
-            } catch (const Error& e) {  // a path no FM holds: no folder would help
+            } catch (const Error& e) { // a path no FM holds: no folder would help
                 questions.ShowMessage(MessageKind::Error, "Lanternwright", e.what());
                 return fail();
             }
@@ -274,13 +280,15 @@ void Project::WriteStringFiles()
         if (!FMInfo.TitleFiles[size_t(k)].empty()) WriteTitles(FullPath(FMInfo.TitleFiles[size_t(k)]), k);
 }
 
-void Project::SaveListFile(const std::string& path) const { WriteListFile(path, Files); }
+void Project::SaveListFile(const std::string& path) const
+{
+    WriteListFile(path, Files);
+}
 
 void Project::AddFiles(const std::vector<std::string>& paths)
 {
     for (const std::string& path : paths)
-        if (path.find('\0') != std::string::npos)
-            throw Error(std::string(NulEntryMessage) + "\n" + ShownEntry(path));
+        if (path.find('\0') != std::string::npos) throw Error(std::string(NulEntryMessage) + "\n" + ShownEntry(path));
     for (const std::string& path : paths) {
         const std::string entry = RelativeEntry(FMInfo.FMDir, path);
         if (listHolds(Files, entry)) continue;
@@ -288,7 +296,8 @@ void Project::AddFiles(const std::vector<std::string>& paths)
         if (extensionOf(entry) == ".mis" && !hasDirPart(entry))
             if (const int n = MissNumber(entry)) AddMission(n);
         int lang = -1;
-        if (EqualsNoCase(fileNamePart(entry), "titles.str") && IsStringFilePath("strings\\", entry, lang) && lang >= 0) {
+        if (EqualsNoCase(fileNamePart(entry), "titles.str") && IsStringFilePath("strings\\", entry, lang) &&
+            lang >= 0) {
             FMInfo.TitleFiles[size_t(lang)] = entry;
             ReadTitles(entry, lang, false);
         }
@@ -377,7 +386,10 @@ bool Project::SetMissName(bool shortName, const std::string& text)
     return EnsureTitleFile(ViewLang);
 }
 
-void Project::SetShortName(const std::string& text) { FMInfo.ShortName = FileText::FromUser(text); }
+void Project::SetShortName(const std::string& text)
+{
+    FMInfo.ShortName = FileText::FromUser(text);
+}
 
 void Project::SetMissFlag(int tag, bool checked)
 {
@@ -385,7 +397,8 @@ void Project::SetMissFlag(int tag, bool checked)
     const auto bit = TMissFlags(1u << tag);
     TMissInfo& m = Missions[size_t(CurMiss)];
     if (checked) m.Flags |= bit;
-    else m.Flags &= TMissFlags(~bit);
+    else
+        m.Flags &= TMissFlags(~bit);
 }
 
 std::pair<std::string, std::string> Project::InfoMissionTexts() const

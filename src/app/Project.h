@@ -5,9 +5,9 @@
 
 #include "FileText.h"
 #include "MissionTable.h"
+#include "components/FolderOptions.h"
 #include "mission/CreateFMRules.h"
 #include "mission/FMUtils.h"
-#include "components/FolderOptions.h"
 
 #include <array>
 #include <optional>
@@ -21,7 +21,7 @@ class Questions;
 class TCfgFile;
 
 struct TFMInfo {
-    std::string FMDir;  // absolute, ends with "/"; empty before the first project
+    std::string FMDir; // absolute, ends with "/"; empty before the first project
     int Game = 0;
     int Language = 0;
     FileText ShortName;
@@ -57,11 +57,11 @@ public:
     Project();
 
     TFMInfo FMInfo;
-    std::vector<TMissInfo> Missions;  // slots 0..MissCount
+    std::vector<TMissInfo> Missions; // slots 0..MissCount
     int MissCount = 0;
     int CurMiss = 0;
     int ViewLang = -1;
-    std::vector<std::string> Files;   // the file list
+    std::vector<std::string> Files; // the file list
 
     // The mission table and its string files.
     void SetMissCount(int count);

@@ -16,7 +16,10 @@ namespace lw {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
 
 QString startPath(const FileRequest& req)
 {
@@ -116,14 +119,20 @@ Answer QtQuestions::AskYesNoCancel(const std::string& caption, const std::string
 
 Answer QtQuestions::AskYesNo(const std::string& caption, const std::string& text)
 {
-    const auto b = QMessageBox::question(owner(), q(caption), q(text), QMessageBox::Yes | QMessageBox::No,
-                                         QMessageBox::No);
+    const auto b =
+        QMessageBox::question(owner(), q(caption), q(text), QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     return b == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
-void QtQuestions::Beep() { QApplication::beep(); }
+void QtQuestions::Beep()
+{
+    QApplication::beep();
+}
 
-int QtQuestions::ExecDialog(QDialog& dialog) { return dialog.exec(); }
+int QtQuestions::ExecDialog(QDialog& dialog)
+{
+    return dialog.exec();
+}
 
 std::optional<int> QtQuestions::AskNumber(const std::string& caption, const std::string& label, int value, int min,
                                           int max)

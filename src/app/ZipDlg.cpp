@@ -121,11 +121,14 @@ void TZipProgress::Finish()
     TotalProgress->setValue(0);
 }
 
-void TZipProgress::closeEvent(QCloseEvent* event) { event->ignore(); }
+void TZipProgress::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+}
 
 void TZipProgress::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape) return;  // no way to close it but the end of the run
+    if (event->key() == Qt::Key_Escape) return; // no way to close it but the end of the run
     QDialog::keyPressEvent(event);
 }
 

@@ -30,7 +30,7 @@ public:
     uint64_t TotalSize() const { return FTotalSize; }
 
 protected:
-    void closeEvent(QCloseEvent* event) override;  // stays until the run ends
+    void closeEvent(QCloseEvent* event) override; // stays until the run ends
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

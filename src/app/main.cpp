@@ -2,15 +2,15 @@
 // windows in their order (main window, editor, new fan mission dialog).
 #include "app/Application.h"
 #include "app/FMmain.h"
-#include "app/QtQuestions.h"
 #include "app/Packaging.h"
 #include "app/Project.h"
+#include "app/QtQuestions.h"
 #include "components/Hintctrl.h"
 #include "components/Icons.h"
-#include "mission/CreateFM.h"
-#include "mission/FMUtils.h"
 #include "editor/Editor.h"
 #include "editor/InfoConvert.h"
+#include "mission/CreateFM.h"
+#include "mission/FMUtils.h"
 #include "platform/File.h"
 #include "platform/Locale.h"
 #include "platform/Terminal.h"
@@ -30,37 +30,36 @@ namespace {
 
 using namespace lw;
 
-const char* kUsage =
-    "Usage: lanternwright [LISTFILE]\n"
-    "       lanternwright --pack LISTFILE [--output ZIPFILE] [--force]\n"
-    "       lanternwright --check LISTFILE [--json]\n"
-    "       lanternwright --convert INPUT OUTPUT\n"
-    "Packages a Thief fan mission: keeps its file list, mission names and flags,\n"
-    "writes the game's string files and packs everything into one zip archive.\n"
-    "\n"
-    "  LISTFILE                 open this list file (.lst) in the window\n"
-    "  --pack LISTFILE          write the string files and pack every listed file,\n"
-    "                           asking nothing; the archive is the FM directory's\n"
-    "                           short name + \".zip\" unless --output names it\n"
-    "  --output ZIPFILE         where --pack writes the archive\n"
-    "  --force                  pack even when the check finds errors\n"
-    "  --check LISTFILE         check the FM before it ships: missing, forgotten and\n"
-    "                           unpackable files, the mission chain, the names and\n"
-    "                           the info file; one finding a line; exit 0 without\n"
-    "                           errors, 1 with errors, 2 when the list cannot be read\n"
-    "  --json                   with --check: one JSON object a finding\n"
-    "  --convert INPUT OUTPUT   turn an info file into plain text (OUTPUT ends in\n"
-    "                           .txt) or RTF (any other name); \"-\" as OUTPUT writes\n"
-    "                           the text to standard output\n"
-    "  --                       what follows is a list file, even if it starts with -\n"
-    "  --help                   show this help and exit\n"
-    "  --version                show the version and exit\n";
+const char* kUsage = "Usage: lanternwright [LISTFILE]\n"
+                     "       lanternwright --pack LISTFILE [--output ZIPFILE] [--force]\n"
+                     "       lanternwright --check LISTFILE [--json]\n"
+                     "       lanternwright --convert INPUT OUTPUT\n"
+                     "Packages a Thief fan mission: keeps its file list, mission names and flags,\n"
+                     "writes the game's string files and packs everything into one zip archive.\n"
+                     "\n"
+                     "  LISTFILE                 open this list file (.lst) in the window\n"
+                     "  --pack LISTFILE          write the string files and pack every listed file,\n"
+                     "                           asking nothing; the archive is the FM directory's\n"
+                     "                           short name + \".zip\" unless --output names it\n"
+                     "  --output ZIPFILE         where --pack writes the archive\n"
+                     "  --force                  pack even when the check finds errors\n"
+                     "  --check LISTFILE         check the FM before it ships: missing, forgotten and\n"
+                     "                           unpackable files, the mission chain, the names and\n"
+                     "                           the info file; one finding a line; exit 0 without\n"
+                     "                           errors, 1 with errors, 2 when the list cannot be read\n"
+                     "  --json                   with --check: one JSON object a finding\n"
+                     "  --convert INPUT OUTPUT   turn an info file into plain text (OUTPUT ends in\n"
+                     "                           .txt) or RTF (any other name); \"-\" as OUTPUT writes\n"
+                     "                           the text to standard output\n"
+                     "  --                       what follows is a list file, even if it starts with -\n"
+                     "  --help                   show this help and exit\n"
+                     "  --version                show the version and exit\n";
 
 int run(int argc, char** argv)
 {
     std::string listFile, packList, checkList, output, convertIn, convertOut;
     bool pack = false, convert = false, check = false, json = false, force = false;
-    bool optionsEnded = false;  // after "--" a list file may start with "-"
+    bool optionsEnded = false; // after "--" a list file may start with "-"
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (!optionsEnded && arg == "--") {
@@ -156,7 +155,7 @@ int run(int argc, char** argv)
     QApplication::setWindowIcon(lw::LoadIcon(QStringLiteral("lanternwright")));
     QApplication::setDesktopFileName(QStringLiteral("io.github.lanternwright.Lanternwright"));
 
-    lw::THintController::Instance();  // before any window, as the name edits expect
+    lw::THintController::Instance(); // before any window, as the name edits expect
     lw::Project project;
     lw::QtQuestions questions;
     lw::TMainForm mainForm(questions, project);
@@ -174,7 +173,8 @@ int run(int argc, char** argv)
     });
 
     mainForm.show();
-    if (!listFile.empty()) mainForm.OpenListFile(QFileInfo(QString::fromLocal8Bit(listFile.c_str())).absoluteFilePath());
+    if (!listFile.empty())
+        mainForm.OpenListFile(QFileInfo(QString::fromLocal8Bit(listFile.c_str())).absoluteFilePath());
     const int rc = app.exec();
     lw::SetUserLangTag({});
     return rc;

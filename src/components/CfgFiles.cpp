@@ -6,12 +6,10 @@
 
 namespace lw {
 
-TCfgFile::TCfgFile(std::string fileName, std::string separators, std::string quotes,
-                   std::string comments, bool slashComments)
-    : separators_(std::move(separators))
-    , quotes_(std::move(quotes))
-    , comments_(std::move(comments))
-    , slashComments_(slashComments)
+TCfgFile::TCfgFile(std::string fileName, std::string separators, std::string quotes, std::string comments,
+                   bool slashComments)
+    : separators_(std::move(separators)), quotes_(std::move(quotes)), comments_(std::move(comments)),
+      slashComments_(slashComments)
 {
     Load(fileName);
 }
@@ -40,8 +38,8 @@ void TCfgFile::Load(const std::string& fileName)
             lines_.push_back({});
             return;
         }
-        if ((slashComments_ && line.size() >= 2 && line[0] == '/' && line[1] == '/')
-            || (!comments_.empty() && comments_.find(line[0]) != std::string::npos)) {
+        if ((slashComments_ && line.size() >= 2 && line[0] == '/' && line[1] == '/') ||
+            (!comments_.empty() && comments_.find(line[0]) != std::string::npos)) {
             lines_.push_back({{}, line});
             return;
         }
@@ -142,8 +140,7 @@ void TCfgFile::WriteString(const std::string& key, const std::string& value)
 {
     if (fileName_.empty()) return;
     checkStamp();
-    if (Entry* e = find(key))
-        e->value = value;
+    if (Entry* e = find(key)) e->value = value;
     else
         lines_.push_back({key, value});
     modified_ = true;

@@ -15,8 +15,8 @@ class TCfgFile {
 public:
     // Reads the file at once; a missing file reads as empty. Throws Error
     // when the file exists but cannot be read.
-    TCfgFile(std::string fileName, std::string separators, std::string quotes,
-             std::string comments, bool slashComments);
+    TCfgFile(std::string fileName, std::string separators, std::string quotes, std::string comments,
+             bool slashComments);
     // The setting every string file of the games uses.
     static TCfgFile StringFile(const std::string& fileName);
 
@@ -36,8 +36,8 @@ public:
     const std::string& FileName() const { return fileName_; }
 
     struct Entry {
-        std::string key;  // empty for comment, blank and keyless lines
-        std::string value;  // of a keyless line: the line as it stood
+        std::string key;   // empty for comment, blank and keyless lines
+        std::string value; // of a keyless line: the line as it stood
     };
     const std::vector<Entry>& Lines() const { return lines_; }
 

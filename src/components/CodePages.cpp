@@ -13,7 +13,7 @@ namespace lw {
 int CodePageOfCharset(int charset)
 {
     switch (charset) {
-    case 0: return 1252;  // ANSI means Windows-1252 whatever the document's code page
+    case 0: return 1252; // ANSI means Windows-1252 whatever the document's code page
     case 77: return 10000;
     case 78: return 10001;
     case 128: return 932;
@@ -53,8 +53,11 @@ bool IsDoubleByteCodePage(int codePage)
 bool IsLeadByte(int codePage, unsigned char b)
 {
     switch (codePage) {
-    case 932: case 10001: return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-    case 936: case 949: case 950: return b >= 0x81 && b <= 0xFE;
+    case 932:
+    case 10001: return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    case 936:
+    case 949:
+    case 950: return b >= 0x81 && b <= 0xFE;
     default: return false;
     }
 }
@@ -181,7 +184,13 @@ std::string mapHigh(std::string_view text, const std::array<uint8_t, 128>& table
 
 } // namespace
 
-std::string DosToWin(std::string_view text) { return mapHigh(text, kDosToWin); }
-std::string WinToDos(std::string_view text) { return mapHigh(text, kWinToDos); }
+std::string DosToWin(std::string_view text)
+{
+    return mapHigh(text, kDosToWin);
+}
+std::string WinToDos(std::string_view text)
+{
+    return mapHigh(text, kWinToDos);
+}
 
 } // namespace lw

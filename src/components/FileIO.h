@@ -11,8 +11,7 @@ namespace lw {
 
 // The whole file as bytes; throws Error naming the file (missing,
 // unreadable, a directory, or larger than maxBytes).
-std::string ReadWholeFile(const std::filesystem::path& file,
-                          uint64_t maxBytes = uint64_t(1) << 31);
+std::string ReadWholeFile(const std::filesystem::path& file, uint64_t maxBytes = uint64_t(1) << 31);
 
 // A symbolic link at file stays a link: the file it points to (through any
 // chain of links) is the one replaced, and made when it does not exist.

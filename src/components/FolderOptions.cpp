@@ -9,12 +9,10 @@ namespace lw {
 
 std::uint32_t FolderOptions::ShellFlags() const
 {
-    static constexpr std::uint32_t flags[] = {0x0001, 0x0002, 0x0004, 0x0008,
-                                              0x1000, 0x2000, 0x4000};
+    static constexpr std::uint32_t flags[] = {0x0001, 0x0002, 0x0004, 0x0008, 0x1000, 0x2000, 0x4000};
     std::uint32_t result = 0;
     for (unsigned i = 0; i < 7; ++i)
-        if (bits_ & (1u << i))
-            result |= flags[i];
+        if (bits_ & (1u << i)) result |= flags[i];
     return result;
 }
 
@@ -25,8 +23,7 @@ FolderOptionsChange ApplyFolderOptions(FolderOptions current, FolderOptions requ
     FolderOptions v = requested;
 
     if (v.Has(O::ScreenCenter) && v.Has(O::ParentCenter)) {
-        if (current.Has(O::ScreenCenter))
-            v = v.Without(O::ScreenCenter);
+        if (current.Has(O::ScreenCenter)) v = v.Without(O::ScreenCenter);
         else if (current.Has(O::ParentCenter))
             v = v.Without(O::ParentCenter);
     }
@@ -41,8 +38,7 @@ FolderOptionsChange ApplyFolderOptions(FolderOptions current, FolderOptions requ
                 .Without(O::BrowseForComputer);
     }
 
-    if (v.Has(O::ShowPathInStatusArea) && !current.Has(O::ShowPathInStatusArea) &&
-        !v.Has(O::StatusText))
+    if (v.Has(O::ShowPathInStatusArea) && !current.Has(O::ShowPathInStatusArea) && !v.Has(O::StatusText))
         v = v.With(O::StatusText);
 
     if (!v.Has(O::StatusText) && current.Has(O::StatusText) && v.Has(O::ShowPathInStatusArea))
@@ -63,8 +59,7 @@ bool IsSeparator(char c)
 // "/" on Linux; "C:\", "C:/" or "C:" on Windows.
 bool IsRoot(const std::string& p)
 {
-    if (p == "/")
-        return true;
+    if (p == "/") return true;
     const std::filesystem::path fp = platform::PathFromUtf8(p);
     return fp.has_root_name() && !fp.has_relative_path() && p.size() <= 3;
 }
@@ -74,16 +69,12 @@ bool IsRoot(const std::string& p)
 std::string SelectableFolder(const std::string& path)
 {
     std::string p = path;
-    if (p.size() >= 2 && p.back() == '.' && IsSeparator(p[p.size() - 2]))
-        p.pop_back();
-    while (p.size() > 1 && IsSeparator(p.back()) && !IsRoot(p))
-        p.pop_back();
-    if (p.empty())
-        return {};
+    if (p.size() >= 2 && p.back() == '.' && IsSeparator(p[p.size() - 2])) p.pop_back();
+    while (p.size() > 1 && IsSeparator(p.back()) && !IsRoot(p)) p.pop_back();
+    if (p.empty()) return {};
     std::error_code ec;
     const std::filesystem::path fp = platform::PathFromUtf8(p);
-    if (!std::filesystem::is_directory(fp, ec))
-        return {};
+    if (!std::filesystem::is_directory(fp, ec)) return {};
     // A bare drive ("C:") is that drive's current folder to Windows; the
     // chooser starts at its root.
     if (fp.has_root_name() && !fp.has_root_directory() && !fp.has_relative_path())

@@ -31,16 +31,14 @@ public:
     constexpr FolderOptions() = default;
     constexpr FolderOptions(std::initializer_list<FolderOption> options)
     {
-        for (FolderOption o : options)
-            bits_ |= Bit(o);
+        for (FolderOption o : options) bits_ |= Bit(o);
     }
 
     // The set a new chooser starts with.
     static constexpr FolderOptions Defaults()
     {
-        return {FolderOption::FileSysDirsOnly, FolderOption::StatusText,
-                FolderOption::ShowPathInStatusArea, FolderOption::SyncCustomButton,
-                FolderOption::AlignCustomButton, FolderOption::ParentCenter};
+        return {FolderOption::FileSysDirsOnly,  FolderOption::StatusText,        FolderOption::ShowPathInStatusArea,
+                FolderOption::SyncCustomButton, FolderOption::AlignCustomButton, FolderOption::ParentCenter};
     }
 
     constexpr bool Has(FolderOption o) const { return (bits_ & Bit(o)) != 0; }
@@ -94,7 +92,7 @@ enum class ShellFolder : int {
 
 struct FolderOptionsChange {
     FolderOptions options;
-    bool rootBecomesNetwork = false;  // browsing for computers starts at the network
+    bool rootBecomesNetwork = false; // browsing for computers starts at the network
 };
 
 // What assigning requested to a chooser whose options are current yields.

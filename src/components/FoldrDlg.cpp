@@ -15,8 +15,14 @@ namespace lw {
 
 namespace {
 
-QString ToQt(const std::string& s) { return QString::fromStdString(s); }
-std::string FromQt(const QString& s) { return s.toStdString(); }
+QString ToQt(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+std::string FromQt(const QString& s)
+{
+    return s.toStdString();
+}
 
 // Qt's chooser, refusing anything that is not an existing directory without
 // a word (Qt's own chooser would show a message box).
@@ -39,8 +45,7 @@ public:
 // A path the way callers want it: no trailing separator but for the root.
 QString CleanFolder(const QString& path)
 {
-    if (path.isEmpty())
-        return {};
+    if (path.isEmpty()) return {};
     return QDir::toNativeSeparators(QDir::cleanPath(path));
 }
 
@@ -53,8 +58,7 @@ TFolderDialog::TFolderDialog(QWidget* owner)
 
 TFolderDialog::~TFolderDialog()
 {
-    if (dialog_)
-        dialog_->reject();
+    if (dialog_) dialog_->reject();
 }
 
 QString TFolderDialog::Title() const
@@ -65,8 +69,7 @@ QString TFolderDialog::Title() const
 void TFolderDialog::SetTitle(const QString& title)
 {
     title_ = title;
-    if (dialog_)
-        dialog_->setWindowTitle(title);
+    if (dialog_) dialog_->setWindowTitle(title);
 }
 
 void TFolderDialog::SetText(const QString& text)
@@ -88,39 +91,33 @@ void TFolderDialog::SetDirectory(const QString& directory)
 {
     directory_ = directory;
     const QString path = ToQt(SelectableFolder(FromQt(directory)));
-    if (path == selection_)
-        return;
+    if (path == selection_) return;
     selection_ = path;
-    if (dialog_ && chooser_ && !path.isEmpty())
-        chooser_->setDirectory(path);
+    if (dialog_ && chooser_ && !path.isEmpty()) chooser_->setDirectory(path);
 }
 
 void TFolderDialog::SetOptions(FolderOptions options)
 {
     const FolderOptionsChange change = ApplyFolderOptions(options_, options);
     options_ = change.options;
-    if (change.rootBecomesNetwork)
-        root_ = ShellFolder::Network;
+    if (change.rootBecomesNetwork) root_ = ShellFolder::Network;
 }
 
 void TFolderDialog::SetLeft(int left)
 {
     left_ = left;
-    if (dialog_)
-        Place();
+    if (dialog_) Place();
 }
 
 void TFolderDialog::SetTop(int top)
 {
     top_ = top;
-    if (dialog_)
-        Place();
+    if (dialog_) Place();
 }
 
 QWidget* TFolderDialog::ParentWindow() const
 {
-    if (owner_)
-        return owner_->window();
+    if (owner_) return owner_->window();
     return QApplication::activeWindow();
 }
 
@@ -129,18 +126,12 @@ QString TFolderDialog::RootPath() const
     switch (root_) {
     case ShellFolder::Desktop:
     case ShellFolder::DesktopDirectory:
-    case ShellFolder::CommonDesktopDirectory:
-        return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    case ShellFolder::Personal:
-        return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    case ShellFolder::AppData:
-        return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    case ShellFolder::Fonts:
-        return QStandardPaths::writableLocation(QStandardPaths::FontsLocation);
-    case ShellFolder::MyComputer:
-        return QDir::rootPath();
-    default:
-        return {};
+    case ShellFolder::CommonDesktopDirectory: return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    case ShellFolder::Personal: return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    case ShellFolder::AppData: return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    case ShellFolder::Fonts: return QStandardPaths::writableLocation(QStandardPaths::FontsLocation);
+    case ShellFolder::MyComputer: return QDir::rootPath();
+    default: return {};
     }
 }
 
@@ -155,8 +146,7 @@ void TFolderDialog::Place()
     } else if (options_.Has(FolderOption::ScreenCenter) || options_.Has(FolderOption::ParentCenter)) {
         QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
         const QRect s = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-        pos = QPoint(s.left() + (s.width() - size.width()) / 2,
-                     s.top() + (s.height() - size.height()) / 3);
+        pos = QPoint(s.left() + (s.width() - size.width()) / 2, s.top() + (s.height() - size.height()) / 3);
     } else {
         pos = parent ? parent->mapToGlobal(QPoint(left_, top_)) : QPoint(left_, top_);
     }
@@ -186,14 +176,12 @@ void TFolderDialog::SelectionMoved(const QString& path)
         if (real && options_.Has(FolderOption::ShowPathInStatusArea)) {
             const QString shown = CleanFolder(path);
             status_->setToolTip(shown);
-            status_->setText(status_->fontMetrics().elidedText(shown, Qt::ElideMiddle,
-                                                               qMax(80, status_->width())));
+            status_->setText(status_->fontMetrics().elidedText(shown, Qt::ElideMiddle, qMax(80, status_->width())));
         } else if (!real) {
             status_->clear();
         }
     }
-    if (real)
-        emit changed(CleanFolder(path));
+    if (real) emit changed(CleanFolder(path));
 }
 
 bool TFolderDialog::Execute()
@@ -212,21 +200,19 @@ bool TFolderDialog::Execute()
 
     auto* chooser = new DirectoryChooser(&dialog);
     chooser->setObjectName(QStringLiteral("chooser"));
-    chooser->setWindowFlags(Qt::Widget);  // part of our dialog, not a window of its own
+    chooser->setWindowFlags(Qt::Widget); // part of our dialog, not a window of its own
     chooser->setOption(QFileDialog::DontUseNativeDialog, true);
     chooser->setFileMode(QFileDialog::Directory);
-    chooser->setOption(QFileDialog::ShowDirsOnly,
-                       !options_.Has(FolderOption::BrowseIncludeFiles));
+    chooser->setOption(QFileDialog::ShowDirsOnly, !options_.Has(FolderOption::BrowseIncludeFiles));
     chooser->setAcceptMode(QFileDialog::AcceptOpen);
     chooser->setLabelText(QFileDialog::Accept, QStringLiteral("OK"));
     chooser->realDirsOnly = options_.Has(FolderOption::FileSysDirsOnly);
     const QString root = RootPath();
-    if (!selection_.isEmpty())
-        chooser->setDirectory(selection_);
+    if (!selection_.isEmpty()) chooser->setDirectory(selection_);
     else if (!root.isEmpty())
         chooser->setDirectory(root);
     else
-        chooser->setDirectory(QDir::homePath());  // not Qt's last visited folder
+        chooser->setDirectory(QDir::homePath()); // not Qt's last visited folder
     layout->addWidget(chooser, 1);
 
     if (options_.Has(FolderOption::StatusText)) {
@@ -248,8 +234,7 @@ bool TFolderDialog::Execute()
     QTimer::singleShot(0, &dialog, [this] {
         if (dialog_) KeepOnScreen();
     });
-    if (status_)
-        SelectionMoved(chooser->directory().absolutePath());
+    if (status_) SelectionMoved(chooser->directory().absolutePath());
     emit shown();
 
     const bool ok = dialog.exec() == QDialog::Accepted;
@@ -261,8 +246,7 @@ bool TFolderDialog::Execute()
     dialog_ = nullptr;
     chooser_ = nullptr;
     status_ = nullptr;
-    if (QWidget* parent = ParentWindow())
-        parent->activateWindow();
+    if (QWidget* parent = ParentWindow()) parent->activateWindow();
     emit closed();
 
     directory_ = ok ? chosen : QString();

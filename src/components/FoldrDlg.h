@@ -66,9 +66,9 @@ public:
     QDialog* Dialog() const { return dialog_; }
 
 signals:
-    void shown();                        // the dialog is set up and about to show
-    void closed();                       // the dialog has closed
-    void changed(const QString& path);   // the selection moved to a real folder
+    void shown();                      // the dialog is set up and about to show
+    void closed();                     // the dialog has closed
+    void changed(const QString& path); // the selection moved to a real folder
 
 private:
     QWidget* ParentWindow() const;

@@ -38,8 +38,7 @@ THintController::THintController()
 
 THintController::~THintController()
 {
-    if (instance == this)
-        instance = nullptr;
+    if (instance == this) instance = nullptr;
 }
 
 THintController* THintController::Instance()
@@ -72,11 +71,9 @@ void THintController::RegisterEdit(QWidget* edit, THintCallback callback)
 
 void THintController::UnregisterEdit(QWidget* edit)
 {
-    if (edit == current_)
-        ResetHint();
+    if (edit == current_) ResetHint();
     const auto it = std::find(edits_.begin(), edits_.end(), edit);
-    if (it == edits_.end())
-        return;
+    if (it == edits_.end()) return;
     procs_.erase(procs_.begin() + (it - edits_.begin()));
     edits_.erase(it);
 }
@@ -86,16 +83,14 @@ void THintController::ResetHint()
     timer_.stop();
     timer_.setInterval(SpHintDelay);
     ticks_ = 0;
-    if (state_ == Showing)
-        hide();
+    if (state_ == Showing) hide();
     current_ = nullptr;
     state_ = Idle;
 }
 
 void THintController::MouseOverEdit(QWidget* edit)
 {
-    if (edit != current_)
-        ResetHint();
+    if (edit != current_) ResetHint();
     if (current_ == nullptr) {
         current_ = edit;
         state_ = Waiting;
@@ -105,10 +100,8 @@ void THintController::MouseOverEdit(QWidget* edit)
 
 void THintController::TimerTick()
 {
-    if (state_ != Waiting)
-        return;
-    if (ticks_ > 0)
-        ShowHintFor(current_);
+    if (state_ != Waiting) return;
+    if (ticks_ > 0) ShowHintFor(current_);
     else
         ++ticks_;
 }
@@ -119,8 +112,7 @@ void THintController::ShowHintFor(QWidget* edit)
     const auto it = std::find(edits_.begin(), edits_.end(), edit);
     const bool shown = it != edits_.end() && procs_[size_t(it - edits_.begin())] &&
                        procs_[size_t(it - edits_.begin())](QCursor::pos());
-    if (shown)
-        state_ = Showing;
+    if (shown) state_ = Showing;
     else
         ResetHint();
 }
@@ -129,19 +121,14 @@ void THintController::ActivateHint(QRect rect, const QString& text)
 {
     text_ = text;
     QScreen* screen = QGuiApplication::screenAt(rect.center());
-    if (!screen && current_)
-        screen = current_->screen();
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
+    if (!screen && current_) screen = current_->screen();
+    if (!screen) screen = QGuiApplication::primaryScreen();
     if (screen) {
         const QRect s = screen->geometry();
-        if (rect.bottom() > s.bottom())
-            rect.moveBottom(s.bottom());
-        if (rect.right() > s.right())
-            rect.moveRight(s.right());
+        if (rect.bottom() > s.bottom()) rect.moveBottom(s.bottom());
+        if (rect.right() > s.right()) rect.moveRight(s.right());
     }
-    if (rect.left() < 0)
-        rect.moveLeft(0);
+    if (rect.left() < 0) rect.moveLeft(0);
     setGeometry(rect);
     update();
     show();
@@ -156,8 +143,7 @@ void THintController::paintEvent(QPaintEvent*)
     p.setPen(palette().color(QPalette::ToolTipText));
     // The edit's text is centred vertically; so is the hint's, to line up.
     // No accelerator processing: "&" is an ordinary character here.
-    p.drawText(rect().adjusted(2, 1, -1, -1),
-               Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, text_);
+    p.drawText(rect().adjusted(2, 1, -1, -1), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, text_);
 }
 
 void THintController::mouseMoveEvent(QMouseEvent* event)
@@ -177,8 +163,7 @@ THEdit::THEdit(QWidget* parent) : QLineEdit(parent)
 THEdit::~THEdit()
 {
     // An edit that outlives the application finds no controller to leave.
-    if (instance)
-        instance->UnregisterEdit(this);
+    if (instance) instance->UnregisterEdit(this);
 }
 
 QRect THEdit::TextArea() const
@@ -201,10 +186,8 @@ bool THEdit::DoSpHint(const QPoint& cursorPos)
     Q_UNUSED(cursorPos);
     QString text = this->text();
     bool showHint = TextTooWide(text);
-    if (onShowHint_)
-        onShowHint_(this, showHint, text);
-    if (!showHint)
-        return false;
+    if (onShowHint_) onShowHint_(this, showHint, text);
+    if (!showHint) return false;
 
     THintController* hint = THintController::Instance();
     hint->setFont(font());
@@ -219,8 +202,7 @@ bool THEdit::DoSpHint(const QPoint& cursorPos)
 
 void THEdit::ResetIfCurrent()
 {
-    if (instance && instance->Current() == this)
-        instance->ResetHint();
+    if (instance && instance->Current() == this) instance->ResetHint();
 }
 
 void THEdit::mouseMoveEvent(QMouseEvent* event)

@@ -60,7 +60,7 @@ private:
     static void DestroyInstance();
 
     std::vector<QWidget*> edits_;
-    std::vector<THintCallback> procs_;  // procs_[i] belongs to edits_[i]
+    std::vector<THintCallback> procs_; // procs_[i] belongs to edits_[i]
     QTimer timer_;
     int ticks_ = 0;
     QWidget* current_ = nullptr;

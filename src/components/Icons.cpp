@@ -22,14 +22,11 @@ QIcon LoadIcon(const QString& name)
 {
     InitIconResource();
     QString path = name.startsWith(QLatin1String(":/")) ? name : QStringLiteral(":/icons/") + name;
-    if (!path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
-        path += QLatin1String(".svg");
+    if (!path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) path += QLatin1String(".svg");
 
-    if (!QFile::exists(path))
-        return {};
+    if (!QFile::exists(path)) return {};
     QSvgRenderer renderer(path);
-    if (!renderer.isValid())
-        return {};
+    if (!renderer.isValid()) return {};
 
     QIcon icon;
     for (int size : {16, 24, 32, 48}) {

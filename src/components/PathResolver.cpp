@@ -25,7 +25,7 @@ struct Spelling {
 
 // One directory as read once: its names by their lower-case form.
 struct Listing {
-    bool read = false;  // false: it could not be read; only exact names are tried
+    bool read = false; // false: it could not be read; only exact names are tried
     std::unordered_map<std::string, std::vector<Spelling>> byFolded;
 };
 
@@ -44,7 +44,7 @@ std::string shown(std::string_view rel)
 fs::path upOne(const fs::path& dir)
 {
     if (dir.empty() || dir == ".") return "..";
-    if (dir == dir.root_path()) return dir;  // above the root is the root
+    if (dir == dir.root_path()) return dir; // above the root is the root
     if (dir.filename() == "..") return dir / "..";
     fs::path up = dir.parent_path();
     return up.empty() ? fs::path(".") : up;
@@ -113,7 +113,8 @@ Parsed parse(const fs::path& base, std::string_view rel, BaseCache* cache = null
         if (part.empty() || part == ".") continue;
         if (part == "..") {
             if (!p.parts.empty()) p.parts.pop_back();
-            else ++ups;
+            else
+                ++ups;
             continue;
         }
         p.parts.emplace_back(part);
@@ -137,11 +138,11 @@ bool statDir(const fs::path& p, std::string& id)
 struct PathIndex::Impl {
     explicit Impl(bool eager) : eager(eager) {}
 
-    bool eager;  // read each folder whole when first asked about
+    bool eager; // read each folder whole when first asked about
     const bool ignoresCase = platform::FileNamesIgnoreCase();
     BaseCache base;
     std::unordered_map<std::string, Listing> listings;
-    std::unordered_map<std::string, std::string> dirIds;  // path -> identity; "" when not a directory
+    std::unordered_map<std::string, std::string> dirIds; // path -> identity; "" when not a directory
 
     const Listing& listing(const std::string& dir)
     {
@@ -159,8 +160,10 @@ struct PathIndex::Impl {
             // links cost a look at their target.
             std::error_code ec2;
             if (it->is_regular_file(ec2)) s.kind = Kind::File;
-            else if (it->is_directory(ec2)) s.kind = Kind::Dir;
-            else if (!ec2) s.kind = Kind::Other;
+            else if (it->is_directory(ec2))
+                s.kind = Kind::Dir;
+            else if (!ec2)
+                s.kind = Kind::Other;
             l.byFolded[AsciiLower(s.name)].push_back(std::move(s));
         }
         return l;
@@ -172,7 +175,7 @@ struct PathIndex::Impl {
         for (char& c : folded) c = AsciiLower(c);
         return folded;
     }
-    std::string folded;  // reused, so that a lookup allocates nothing
+    std::string folded; // reused, so that a lookup allocates nothing
 
     static std::string join(const std::string& dir, const std::string& name)
     {
@@ -370,7 +373,9 @@ struct PathIndex::Impl {
     }
 };
 
-PathIndex::PathIndex(bool listWholeFolders) : impl_(std::make_unique<Impl>(listWholeFolders)) {}
+PathIndex::PathIndex(bool listWholeFolders) : impl_(std::make_unique<Impl>(listWholeFolders))
+{
+}
 
 PathIndex::~PathIndex() = default;
 

@@ -15,18 +15,18 @@ enum class MessageKind { Information, Warning, Error };
 enum class Answer { Yes, No, Cancel };
 
 struct FolderRequest {
-    std::string title;     // window caption
-    std::string text;      // instruction above the folders; may be empty
-    std::string startDir;  // folder shown first; may be empty or invalid
+    std::string title;    // window caption
+    std::string text;     // instruction above the folders; may be empty
+    std::string startDir; // folder shown first; may be empty or invalid
     FolderOptions options = FolderOptions::Defaults();
 };
 
 struct FileRequest {
-    std::string title;       // empty: the toolkit's default caption
-    std::string filter;      // "File List|*.lst|Any File|*.*"; empty: none
+    std::string title;  // empty: the toolkit's default caption
+    std::string filter; // "File List|*.lst|Any File|*.*"; empty: none
     std::string initialDir;
-    std::string fileName;    // proposed name (save dialogs)
-    std::string defaultExt;  // without dot; added to a name typed without one
+    std::string fileName;   // proposed name (save dialogs)
+    std::string defaultExt; // without dot; added to a name typed without one
     bool overwritePrompt = false;
 };
 

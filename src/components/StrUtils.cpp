@@ -8,8 +8,7 @@ namespace lw {
 int CharsPos(std::string_view text, std::string_view chars)
 {
     for (size_t i = 0; i < text.size(); ++i)
-        if (chars.find(text[i]) != std::string_view::npos)
-            return int(i) + 1;
+        if (chars.find(text[i]) != std::string_view::npos) return int(i) + 1;
     return 0;
 }
 

@@ -12,7 +12,10 @@ namespace {
 
 // The five bytes Windows-1252 leaves unassigned decode to the C1 control
 // of the same value (as Windows' own converter does), and encode back.
-char32_t cp1252ToCode(uint8_t b) { return DecodeByte(1252, b); }
+char32_t cp1252ToCode(uint8_t b)
+{
+    return DecodeByte(1252, b);
+}
 
 int codeToCp1252(char32_t cp)
 {
@@ -53,13 +56,26 @@ char32_t NextUtf8(std::string_view s, size_t& pos, bool* valid)
         return char32_t(0xFFFD);
     };
     const auto b0 = static_cast<uint8_t>(s[pos]);
-    if (b0 < 0x80) { ++pos; return b0; }
+    if (b0 < 0x80) {
+        ++pos;
+        return b0;
+    }
     int len = 0;
     char32_t cp = 0, min = 0;
-    if ((b0 & 0xE0) == 0xC0) { len = 2; cp = b0 & 0x1F; min = 0x80; }
-    else if ((b0 & 0xF0) == 0xE0) { len = 3; cp = b0 & 0x0F; min = 0x800; }
-    else if ((b0 & 0xF8) == 0xF0) { len = 4; cp = b0 & 0x07; min = 0x10000; }
-    else return bad();
+    if ((b0 & 0xE0) == 0xC0) {
+        len = 2;
+        cp = b0 & 0x1F;
+        min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3;
+        cp = b0 & 0x0F;
+        min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4;
+        cp = b0 & 0x07;
+        min = 0x10000;
+    } else
+        return bad();
     if (pos + len > s.size()) return bad();
     for (int i = 1; i < len; ++i) {
         const auto b = static_cast<uint8_t>(s[pos + i]);
@@ -105,8 +121,14 @@ std::string Utf8ToCp1252(std::string_view text, bool* ok)
     return out;
 }
 
-std::string Cp850ToUtf8(std::string_view bytes) { return Cp1252ToUtf8(DosToWin(bytes)); }
-std::string Utf8ToCp850(std::string_view text) { return WinToDos(Utf8ToCp1252(text)); }
+std::string Cp850ToUtf8(std::string_view bytes)
+{
+    return Cp1252ToUtf8(DosToWin(bytes));
+}
+std::string Utf8ToCp850(std::string_view text)
+{
+    return WinToDos(Utf8ToCp1252(text));
+}
 
 std::string SanitizeUtf8(std::string_view bytes)
 {
@@ -145,7 +167,10 @@ std::string DecodePlainText(std::string_view bytes)
                 pendingHigh = 0;
                 continue;
             }
-            if (pendingHigh) { AppendUtf8(out, 0xFFFD); pendingHigh = 0; }
+            if (pendingHigh) {
+                AppendUtf8(out, 0xFFFD);
+                pendingHigh = 0;
+            }
             AppendUtf8(out, u);
         }
         if (pendingHigh) AppendUtf8(out, 0xFFFD);

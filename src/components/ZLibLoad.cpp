@@ -60,8 +60,7 @@ EZipArchiver::EZipArchiver(ZipMsg::Id ident, int displayMsg)
 }
 
 EZipArchiver::EZipArchiver(ZipMsg::Id ident, long long numArg)
-    : std::runtime_error(numberText(ident, numArg)), ident_(ident), display_(1),
-      numArg_(std::to_string(numArg))
+    : std::runtime_error(numberText(ident, numArg)), ident_(ident), display_(1), numArg_(std::to_string(numArg))
 {
 }
 
@@ -87,8 +86,7 @@ std::string FormatZipText(const std::string& text, const std::string& arg)
     return (text.back() == '.' ? text.substr(0, text.size() - 1) : text) + ": " + arg;
 }
 
-TZipLibLoader::TZipLibLoader(ZipLoaderHost* owner, int kind)
-    : owner_(owner), kind_(kind), path_(FileName(kind))
+TZipLibLoader::TZipLibLoader(ZipLoaderHost* owner, int kind) : owner_(owner), kind_(kind), path_(FileName(kind))
 {
 }
 

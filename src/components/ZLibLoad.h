@@ -21,7 +21,7 @@ public:
     int Ident() const { return ident_; }
     int DisplayMsg() const { return display_; }
     const std::string& StrArg() const { return strArg_; }
-    const std::string& NumArg() const { return numArg_; }  // the number as text, or empty
+    const std::string& NumArg() const { return numArg_; } // the number as text, or empty
 
 private:
     int ident_;
@@ -41,7 +41,7 @@ std::string FormatZipText(const std::string& text, const std::string& arg);
 class ZipLoaderHost {
 public:
     virtual ~ZipLoaderHost() = default;
-    virtual std::string LoaderDirectory() const = 0;  // DLLDirectory
+    virtual std::string LoaderDirectory() const = 0; // DLLDirectory
     virtual bool LoaderVerbose() const = 0;
     // ZipMsg::EngineLoaded or EngineUnloaded, with the library's path.
     virtual void LoaderReport(ZipMsg::Id ident, const std::string& path) = 0;

@@ -17,9 +17,8 @@ namespace lw {
 
 namespace {
 
-constexpr const char* StoreSuffixTexts[] = {
-    "gif", "png", "z", "zip", "zoo", "arc", "lzh", "arj", "taz", "tgz",
-    "lha", "rar", "ace", "cab", "gz", "gzip", "jar", "exe"};
+constexpr const char* StoreSuffixTexts[] = {"gif", "png", "z",   "zip", "zoo", "arc", "lzh",  "arj", "taz",
+                                            "tgz", "lha", "rar", "ace", "cab", "gz",  "gzip", "jar", "exe"};
 
 std::string upperExt(const std::string& name)
 {
@@ -105,12 +104,14 @@ void TZipArchiver::SetExtAddStoreSuffixes(const std::string& v)
     };
     for (char c : v) {
         if (c == ',' || c == ';' || c == ':') flush();
-        else item += c;
+        else
+            item += c;
     }
     flush();
     extAddStoreSuffixes_ = AsciiLower(out);
     if (out.empty()) addStoreSuffixes_.Exclude(assEXT);
-    else addStoreSuffixes_.Include(assEXT);
+    else
+        addStoreSuffixes_.Include(assEXT);
 }
 
 std::string TZipArchiver::StoreSuffixList() const
@@ -145,9 +146,8 @@ void TZipArchiver::ReportText(int errCode, const std::string& text)
 void TZipArchiver::ShowZipMessage(ZipMsg::Id ident, const std::string& suffix)
 {
     const std::string looked = ZipLoadStr(ident);
-    const std::string text = looked.empty()
-                                 ? MissingTextPrefix + std::to_string(ident) + " " + suffix
-                                 : looked + suffix;
+    const std::string text =
+        looked.empty() ? MissingTextPrefix + std::to_string(ident) + " " + suffix : looked + suffix;
     message_ = text;
     errCode_ = ident;
     if (!unattended_ && questions_) questions_->ShowMessage(MessageKind::Error, MessageCaption, text);
@@ -221,7 +221,8 @@ int TZipArchiver::AddToArchive()
     }
     if (addOptions_.Has(AddDiskSpan)) {
         if (addOptions_.Has(AddFreshen) || addOptions_.Has(AddUpdate)) ShowZipMessage(ZipMsg::SpanWithUpdate);
-        else if (upperExt(zipFileName_) == ".EXE") ShowZipMessage(ZipMsg::SpanIntoProgram);
+        else if (upperExt(zipFileName_) == ".EXE")
+            ShowZipMessage(ZipMsg::SpanIntoProgram);
         else
             ShowZipMessage(ZipMsg::ArchiveNotMade,
                            "writing an archive across several disks is not supported by this program");
@@ -331,7 +332,8 @@ int TZipArchiver::AddToArchive()
                 e.encryptFlag = 0xFFFF;
                 pw.clear();
                 if (lt + 1 >= line.size() || line[lt + 1] == ' ') e.encryptFlag = 0;
-                else pw = line.substr(lt + 1);
+                else
+                    pw = line.substr(lt + 1);
                 line.erase(lt);
             }
             specPasswords.push_back(pw);
@@ -514,9 +516,7 @@ void TZipArchiver::dispatch(int action, ZipCallbackRecord& rec, const std::strin
         }
         break;
     }
-    case zaCrcError:
-        rec.errorCode = 2;
-        break;
+    case zaCrcError: rec.errorCode = 2; break;
     case zaSkipped:
         if (rec.errorCode != 0) {
             errCode_ = rec.errorCode & 0xFF;
@@ -575,8 +575,7 @@ void TZipArchiver::dispatch(int action, ZipCallbackRecord& rec, const std::strin
         if (OnProgress) OnProgress(this, ptExtraBytes, OnItemProgress ? itemName_ : std::string(), size);
         if (OnItemProgress) OnItemProgress(this, itemName_, itemSize_, Percent(itemDone_, itemSize_));
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -8,8 +8,8 @@
 #pragma once
 
 #include "EnumSet.h"
-#include "ZipDirectory.h"
 #include "ZLibLoad.h"
+#include "ZipDirectory.h"
 #include "ZipRecords.h"
 
 #include <cstdint>
@@ -24,9 +24,24 @@ namespace lw {
 class Questions;
 
 enum AddOptsEnum {
-    AddDirNames, AddRecurseDirs, AddMove, AddFreshen, AddUpdate, AddZipTime, AddForceDOS,
-    AddHiddenFiles, AddArchiveOnly, AddResetArchive, AddEncrypt, AddSeparateDirs, AddVolume,
-    AddFromDate, AddSafe, AddForceDest, AddDiskSpan, AddDiskSpanErase
+    AddDirNames,
+    AddRecurseDirs,
+    AddMove,
+    AddFreshen,
+    AddUpdate,
+    AddZipTime,
+    AddForceDOS,
+    AddHiddenFiles,
+    AddArchiveOnly,
+    AddResetArchive,
+    AddEncrypt,
+    AddSeparateDirs,
+    AddVolume,
+    AddFromDate,
+    AddSafe,
+    AddForceDest,
+    AddDiskSpan,
+    AddDiskSpanErase
 };
 using AddOpts = EnumSet<AddOptsEnum>;
 
@@ -34,8 +49,25 @@ enum ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTe
 using ExtrOpts = EnumSet<ExtrOptsEnum>;
 
 enum AddStoreSuffixEnum {
-    assGIF, assPNG, assZ, assZIP, assZOO, assARC, assLZH, assARJ, assTAZ, assTGZ, assLHA, assRAR,
-    assACE, assCAB, assGZ, assGZIP, assJAR, assEXE, assEXT
+    assGIF,
+    assPNG,
+    assZ,
+    assZIP,
+    assZOO,
+    assARC,
+    assLZH,
+    assARJ,
+    assTAZ,
+    assTGZ,
+    assLHA,
+    assRAR,
+    assACE,
+    assCAB,
+    assGZ,
+    assGZIP,
+    assJAR,
+    assEXE,
+    assEXT
 };
 using AddStoreExts = EnumSet<AddStoreSuffixEnum>;
 
@@ -45,7 +77,13 @@ using SpanOpts = EnumSet<SpanOptsEnum>;
 enum DeleteOpts { htdFinal, htdAllowUndo };
 
 enum ProgressType {
-    ptItemStart, ptItemBytes, ptBatchEnd, ptBatchFileCount, ptBatchByteCount, ptExtraStart, ptExtraBytes
+    ptItemStart,
+    ptItemBytes,
+    ptBatchEnd,
+    ptBatchFileCount,
+    ptBatchByteCount,
+    ptExtraStart,
+    ptExtraBytes
 };
 
 enum PasswordButton { pwbOk, pwbCancel, pwbCancelAll, pwbAbort };
@@ -85,7 +123,7 @@ public:
     void SetAddCompLevel(int v) { addCompLevel_ = v; }
     AddOpts AddOptions() const { return addOptions_; }
     void SetAddOptions(AddOpts v) { addOptions_ = v; }
-    double AddFrom() const { return addFrom_; }  // a date: days since 30 Dec 1899
+    double AddFrom() const { return addFrom_; } // a date: days since 30 Dec 1899
     void SetAddFrom(double v) { addFrom_ = v; }
     const std::string& ExtrBaseDir() const { return extrBaseDir_; }
     void SetExtrBaseDir(const std::string& v) { extrBaseDir_ = v; }
@@ -99,7 +137,7 @@ public:
     bool Unattended() const { return unattended_; }
     void SetUnattended(bool v) { unattended_ = v; }
     const std::string& ZipFileName() const { return zipFileName_; }
-    void SetZipFileName(const std::string& v);  // reads the archive's directory
+    void SetZipFileName(const std::string& v); // reads the archive's directory
     const std::string& Password() const { return password_; }
     void SetPassword(const std::string& v) { password_ = v; }
     const std::string& DLLDirectory() const { return dllDirectory_; }
@@ -155,7 +193,8 @@ public:
     std::function<void()> ProcessMessages;
 
     // --- Events (Sender first; each called only when assigned) ---
-    std::function<void(TZipArchiver* sender, ProgressType kind, const std::string& fileName, uint64_t fileSize)> OnProgress;
+    std::function<void(TZipArchiver* sender, ProgressType kind, const std::string& fileName, uint64_t fileSize)>
+        OnProgress;
     std::function<void(TZipArchiver* sender, int errCode, const std::string& message)> OnMessage;
     std::function<void(TZipArchiver* sender, const std::string& item, uint64_t totalSize, int perCent)> OnItemProgress;
     std::function<void(TZipArchiver* sender, uint64_t totalSize, int perCent)> OnTotalProgress;
@@ -165,10 +204,13 @@ public:
     std::function<void(TZipArchiver* sender, int id, std::string& str)> OnZipStr;
     std::function<void(CallBackInfo& info, bool& abort)> OnAfterCallback;
     std::function<void(TZipArchiver* sender, std::string& oldFileName, bool& isChanged)> OnSetNewName;
-    std::function<void(TZipArchiver* sender, const std::string& forFile, std::string& fileComment, bool& isChanged)> OnFileComment;
-    std::function<void(TZipArchiver* sender, const std::string& forFile, std::string& data, bool& isChanged)> OnFileExtra;
-    std::function<void(TZipArchiver* sender, bool isZipAction, std::string& newPassword,
-                       const std::string& forFile, unsigned& repeatCount, PasswordButton& action)> OnPasswordError;
+    std::function<void(TZipArchiver* sender, const std::string& forFile, std::string& fileComment, bool& isChanged)>
+        OnFileComment;
+    std::function<void(TZipArchiver* sender, const std::string& forFile, std::string& data, bool& isChanged)>
+        OnFileExtra;
+    std::function<void(TZipArchiver* sender, bool isZipAction, std::string& newPassword, const std::string& forFile,
+                       unsigned& repeatCount, PasswordButton& action)>
+        OnPasswordError;
 
     // --- Operations ---
     // One add operation; returns the last error code (0: all went well),
@@ -262,8 +304,8 @@ private:
     bool unzBusy_ = false;
     bool destroying_ = false;
     std::string eventErr_;
-    std::string engineError_;  // the engine's last error message of this run
-    std::string extraField_;   // extra data handed back through the data pointer (action 14)
+    std::string engineError_; // the engine's last error message of this run
+    std::string extraField_;  // extra data handed back through the data pointer (action 14)
     // Progress counters.
     std::string itemName_;
     uint64_t itemSize_ = 0, itemDone_ = 0;

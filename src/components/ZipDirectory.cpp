@@ -22,11 +22,23 @@ constexpr uint32_t SigSplit = 0x08074B50;
 constexpr uint32_t SigEnd64 = 0x06064B50;
 constexpr uint32_t SigLocator64 = 0x07064B50;
 
-uint16_t get16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t get32(const uint8_t* p) { return uint32_t(get16(p)) | (uint32_t(get16(p + 2)) << 16); }
-uint64_t get64(const uint8_t* p) { return uint64_t(get32(p)) | (uint64_t(get32(p + 4)) << 32); }
+uint16_t get16(const uint8_t* p)
+{
+    return uint16_t(p[0] | (p[1] << 8));
+}
+uint32_t get32(const uint8_t* p)
+{
+    return uint32_t(get16(p)) | (uint32_t(get16(p + 2)) << 16);
+}
+uint64_t get64(const uint8_t* p)
+{
+    return uint64_t(get32(p)) | (uint64_t(get32(p + 4)) << 32);
+}
 
-bool readAt(const ZipDirSource& src, uint64_t off, void* buf, size_t n) { return src.Read(off, buf, n); }
+bool readAt(const ZipDirSource& src, uint64_t off, void* buf, size_t n)
+{
+    return src.Read(off, buf, n);
+}
 
 std::string upperExt(const std::string& name)
 {
@@ -39,7 +51,7 @@ std::string upperExt(const std::string& name)
 // Entry names and comments as the program's UTF-8 text.
 std::string entryText(const std::string& raw, const ZipDirEntry& e, CodePageOpts cp)
 {
-    if (e.Flag & 0x0800) return SanitizeUtf8(raw);  // flagged UTF-8, which the bytes may belie
+    if (e.Flag & 0x0800) return SanitizeUtf8(raw); // flagged UTF-8, which the bytes may belie
     const bool oem = cp == cpOEM || (cp == cpAuto && e.HostVersionNo == 0) || e.HostVersionNo == 6 ||
                      (e.HostVersionNo == 11 && e.MadeByVersion == 50);
     if (oem) return Cp850ToUtf8(raw);
@@ -83,7 +95,8 @@ void ReadZipDirectory(const ZipDirSource& src, ZipDirectory& out, const ZipDirOp
     if (!found) {
         // No end record: a part of a disk set, or no archive at all.
         const std::string ext = upperExt(opts.ArchiveName);
-        if (ext.size() == 4 && ext[1] == 'Z' && std::isdigit((unsigned char)ext[2]) && std::isdigit((unsigned char)ext[3]))
+        if (ext.size() == 4 && ext[1] == 'Z' && std::isdigit((unsigned char)ext[2]) &&
+            std::isdigit((unsigned char)ext[3]))
             throw EZipArchiver(ZipMsg::DirectoryOnOtherDisk, (long long)std::stoi(ext.substr(2)));
         if (fileSize >= 4 && (get32(head) == SigLocal || get32(head) == SigSplit))
             throw EZipArchiver(ZipMsg::ArchiveWithoutEnd, opts.ArchiveName);

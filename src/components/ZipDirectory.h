@@ -37,10 +37,10 @@ struct ZipDirEntry {
     uint16_t IntFileAttrib = 0;
     uint32_t ExtFileAttrib = 0;
     uint32_t RelOffLocalHdr = 0;
-    std::string EntryName;     // backslash separators
+    std::string EntryName; // backslash separators
     std::string EntryComment;
     bool IsEncrypted = false;
-    std::string ExtraField;    // raw
+    std::string ExtraField; // raw
     // The sizes and offset with zip64 extra fields applied.
     uint64_t CompressedSize64 = 0;
     uint64_t UncompressedSize64 = 0;
@@ -50,11 +50,11 @@ struct ZipDirEntry {
 // What reading a directory found.
 struct ZipDirectory {
     std::vector<ZipDirEntry> Entries;
-    int DirOnlyCount = 0;          // directory entries left out
+    int DirOnlyCount = 0; // directory entries left out
     std::string Comment;
-    uint64_t SfxOffset = 0;        // where the first local header lies
+    uint64_t SfxOffset = 0; // where the first local header lies
     uint64_t CentralDirOffset = 0;
-    bool IsSpanned = false;        // starts with a split signature
+    bool IsSpanned = false; // starts with a split signature
 };
 
 struct ZipDirOptions {

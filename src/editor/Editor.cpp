@@ -1,7 +1,7 @@
 #include "Editor.h"
 
-#include "components/GuiQuestions.h"
 #include "components/FileIO.h"
+#include "components/GuiQuestions.h"
 #include "components/Icons.h"
 #include "editor/OLERichEdit.h"
 
@@ -37,8 +37,7 @@ QString extensionOf(const QString& path)
 } // namespace
 
 TEditorForm::TEditorForm(GuiQuestions& questions, QWidget* parent)
-    : QMainWindow(parent, Qt::Window)
-    , questions_(questions)
+    : QMainWindow(parent, Qt::Window), questions_(questions)
 {
     setWindowIcon(LoadIcon(QStringLiteral("lanternwright")));
     resize(628, 428);
@@ -249,8 +248,8 @@ void TEditorForm::ResetEditor(EditorFont font)
         f.setPointSize(10);
     }
     EditText->DefAttributes().Assign(f);
-    EditText->DefAttributes().SetColor(QColor());      // the window's text colour
-    EditText->DefAttributes().SetBackColor(QColor());  // the window's colour
+    EditText->DefAttributes().SetColor(QColor());     // the window's text colour
+    EditText->DefAttributes().SetBackColor(QColor()); // the window's colour
     SelectionChange();
 }
 

@@ -104,7 +104,7 @@ private:
     QString FFileName;
     QString lastSaveDir_;
     bool FUpdating = false;
-    bool FUntitled = false;  // a new text that has no file of its own yet
+    bool FUntitled = false; // a new text that has no file of its own yet
     QActionGroup* alignGroup_;
 };
 

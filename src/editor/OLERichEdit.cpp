@@ -42,7 +42,10 @@ const char* extensionOf(PictureKind k)
     return "bin";
 }
 
-QByteArray bytesOf(const Picture& p) { return QByteArray(p.data.data(), qsizetype(p.data.size())); }
+QByteArray bytesOf(const Picture& p)
+{
+    return QByteArray(p.data.data(), qsizetype(p.data.size()));
+}
 
 QList<QUrl> localFiles(const QMimeData* source)
 {
@@ -193,11 +196,12 @@ void TOLEEdit::runVerb(int verb)
     if (pic.data.empty()) throw EOleError("Invalid Verb");
     switch (verb) {
     case VerbOpen:
-    case -1:  // show
-    case -2: {  // open
+    case -1:   // show
+    case -2: { // open
         if (!tempDir_) tempDir_ = std::make_unique<QTemporaryDir>();
         if (!tempDir_->isValid()) throw EOleError("Cannot create a temporary folder for the picture.");
-        const QString path = tempDir_->filePath(QStringLiteral("picture-%1.%2").arg(++opened_).arg(extensionOf(pic.kind)));
+        const QString path =
+            tempDir_->filePath(QStringLiteral("picture-%1.%2").arg(++opened_).arg(extensionOf(pic.kind)));
         WriteFileAtomic(std::filesystem::path(path.toStdU16String()), PictureFileBytes(pic));
         if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
             throw EOleError("No program to show the picture was found.");
@@ -220,7 +224,9 @@ void TOLEEdit::runVerb(int verb)
                 tr("Picture (*.%1);;Any File (*)").arg(QString::fromStdString(ext)));
             if (!chosen.isEmpty()) name = chosen.toStdString();
         }
-        if (name) WriteFileAtomic(std::filesystem::path(QString::fromStdString(*name).toStdU16String()), PictureFileBytes(pic));
+        if (name)
+            WriteFileAtomic(std::filesystem::path(QString::fromStdString(*name).toStdU16String()),
+                            PictureFileBytes(pic));
         return;
     }
     case VerbCopy: {
@@ -231,22 +237,23 @@ void TOLEEdit::runVerb(int verb)
         QApplication::clipboard()->setMimeData(data);
         return;
     }
-    default:
-        throw EOleError("Invalid Verb");
+    default: throw EOleError("Invalid Verb");
     }
 }
 
 void TOLEEdit::reportError(const QString& text)
 {
     if (questions_) questions_->ShowMessage(MessageKind::Error, "Lanternwright", text.toStdString());
-    else QMessageBox::warning(this, QApplication::applicationName(), text);
+    else
+        QMessageBox::warning(this, QApplication::applicationName(), text);
 }
 
 Qt::DropAction TOLEEdit::DropEffect(Qt::KeyboardModifiers keys, Qt::DropActions allowed, Qt::DropAction fallback)
 {
     Qt::DropAction wanted = Qt::MoveAction;
     if ((keys & Qt::ControlModifier) && (keys & Qt::ShiftModifier)) wanted = Qt::LinkAction;
-    else if (keys & Qt::ControlModifier) wanted = Qt::CopyAction;
+    else if (keys & Qt::ControlModifier)
+        wanted = Qt::CopyAction;
     if (allowed & wanted) return wanted;
     if (allowed & fallback) return fallback;
     for (Qt::DropAction a : {Qt::CopyAction, Qt::MoveAction, Qt::LinkAction})
@@ -301,7 +308,8 @@ void TOLEEdit::insertFromMimeData(const QMimeData* source)
 {
     if (!source) return;
     // Our own copies carry RTF with every picture's bytes and format.
-    if (!PlainText() && (source->hasFormat(QStringLiteral("text/rtf")) || source->hasFormat(QStringLiteral("application/rtf")))) {
+    if (!PlainText() &&
+        (source->hasFormat(QStringLiteral("text/rtf")) || source->hasFormat(QStringLiteral("application/rtf")))) {
         TRichEdit2::insertFromMimeData(source);
         return;
     }
@@ -335,7 +343,7 @@ void TOLEEdit::dropEvent(QDropEvent* e)
 {
     // Qt's own drop handling takes the proposed action; ours follows the keys.
     QDragLeaveEvent leave;
-    TRichEdit2::dragLeaveEvent(&leave);  // clears the drop caret
+    TRichEdit2::dragLeaveEvent(&leave); // clears the drop caret
     const QMimeData* data = e->mimeData();
     const Qt::DropAction action = DropEffect(e->modifiers(), e->possibleActions(), e->proposedAction());
     if (isReadOnly() || action == Qt::IgnoreAction || !canInsertFromMimeData(data)) {
@@ -347,7 +355,7 @@ void TOLEEdit::dropEvent(QDropEvent* e)
     QTextCursor target = cursorForPosition(e->position().toPoint());
     if (internal && from.hasSelection() && target.position() > from.selectionStart() &&
         target.position() < from.selectionEnd()) {
-        e->ignore();  // dropped onto itself
+        e->ignore(); // dropped onto itself
         return;
     }
     target.beginEditBlock();

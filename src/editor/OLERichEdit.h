@@ -25,8 +25,8 @@ public:
 
 struct TObjectVerb {
     QString text;
-    int verb = 0;   // 0 is the primary verb
-    int flags = 0;  // menu flags
+    int verb = 0;  // 0 is the primary verb
+    int flags = 0; // menu flags
 };
 
 class TOLEEdit : public TRichEdit2 {

@@ -24,17 +24,34 @@ FontKind KnownFontKind(std::string_view face)
         return std::any_of(names.begin(), names.end(), [&](const char* n) { return f == n; });
     };
     if (any({"courier new", "courier", "consolas", "lucida console", "lucida sans typewriter", "monospace",
-             "dejavu sans mono", "liberation mono", "noto mono", "fixedsys", "terminal", "cousine", "menlo",
-             "monaco", "andale mono", "ocr a extended"}))
+             "dejavu sans mono", "liberation mono", "noto mono", "fixedsys", "terminal", "cousine", "menlo", "monaco",
+             "andale mono", "ocr a extended"}))
         return {FontFamily::Modern, 1, false};
     if (any({"symbol", "wingdings", "wingdings 2", "wingdings 3", "webdings", "marlett", "opensymbol"}))
         return {FontFamily::Decor, 2, f != "opensymbol"};
     if (any({"times new roman", "times", "georgia", "cambria", "garamond", "book antiqua", "palatino linotype",
              "century schoolbook", "liberation serif", "dejavu serif", "serif", "constantia", "bookman old style"}))
         return {FontFamily::Roman, 2, false};
-    if (any({"arial", "helvetica", "verdana", "tahoma", "calibri", "segoe ui", "ms sans serif", "microsoft sans serif",
-             "trebuchet ms", "century gothic", "franklin gothic medium", "liberation sans", "dejavu sans",
-             "sans serif", "sans-serif", "lucida sans unicode", "candara", "corbel", "arial black", "impact"}))
+    if (any({"arial",
+             "helvetica",
+             "verdana",
+             "tahoma",
+             "calibri",
+             "segoe ui",
+             "ms sans serif",
+             "microsoft sans serif",
+             "trebuchet ms",
+             "century gothic",
+             "franklin gothic medium",
+             "liberation sans",
+             "dejavu sans",
+             "sans serif",
+             "sans-serif",
+             "lucida sans unicode",
+             "candara",
+             "corbel",
+             "arial black",
+             "impact"}))
         return {FontFamily::Swiss, 2, false};
     if (any({"comic sans ms", "script", "brush script mt", "lucida handwriting", "segoe script"}))
         return {FontFamily::Script, 2, false};
@@ -52,12 +69,26 @@ namespace {
 
 std::string roman(int n, bool upper)
 {
-    static const std::array<std::pair<int, const char*>, 13> parts{{{1000, "m"}, {900, "cm"}, {500, "d"},
-        {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"}, {40, "xl"}, {10, "x"}, {9, "ix"}, {5, "v"}, {4, "iv"}, {1, "i"}}};
+    static const std::array<std::pair<int, const char*>, 13> parts{{{1000, "m"},
+                                                                    {900, "cm"},
+                                                                    {500, "d"},
+                                                                    {400, "cd"},
+                                                                    {100, "c"},
+                                                                    {90, "xc"},
+                                                                    {50, "l"},
+                                                                    {40, "xl"},
+                                                                    {10, "x"},
+                                                                    {9, "ix"},
+                                                                    {5, "v"},
+                                                                    {4, "iv"},
+                                                                    {1, "i"}}};
     if (n <= 0 || n >= 4000) return std::to_string(n);
     std::string out;
     for (const auto& [v, t] : parts)
-        while (n >= v) { out += t; n -= v; }
+        while (n >= v) {
+            out += t;
+            n -= v;
+        }
     if (upper)
         for (char& c : out) c = char(std::toupper(static_cast<unsigned char>(c)));
     return out;
@@ -77,7 +108,10 @@ std::string alpha(int n, bool upper)
 
 } // namespace
 
-bool FitsLevelLabel(char32_t c) { return c >= 0x20 && c != ';' && c <= 0xFFFF; }
+bool FitsLevelLabel(char32_t c)
+{
+    return c >= 0x20 && c != ';' && c <= 0xFFFF;
+}
 
 std::string LevelLabelText(std::string_view utf8)
 {
@@ -201,8 +235,8 @@ namespace {
 
 uint32_t be32(const std::string& d, size_t at)
 {
-    return uint32_t(uint8_t(d[at])) << 24 | uint32_t(uint8_t(d[at + 1])) << 16 |
-           uint32_t(uint8_t(d[at + 2])) << 8 | uint32_t(uint8_t(d[at + 3]));
+    return uint32_t(uint8_t(d[at])) << 24 | uint32_t(uint8_t(d[at + 1])) << 16 | uint32_t(uint8_t(d[at + 2])) << 8 |
+           uint32_t(uint8_t(d[at + 3]));
 }
 
 } // namespace
@@ -245,9 +279,10 @@ std::string PictureFileBytes(const Picture& pic)
             colors = le32(d, 32);
             if (colors == 0 && bits <= 8) colors = 1u << bits;
         } else {
-            return d;  // not a DIB: a device-dependent bitmap has no file form
+            return d; // not a DIB: a device-dependent bitmap has no file form
         }
-        uint64_t offset = 14 + uint64_t(header) + uint64_t(std::min<uint32_t>(colors, 1u << 16)) * (header == 12 ? 3 : 4);
+        uint64_t offset =
+            14 + uint64_t(header) + uint64_t(std::min<uint32_t>(colors, 1u << 16)) * (header == 12 ? 3 : 4);
         if (header == 40 && (compression == 3 || compression == 6)) offset += compression == 3 ? 12 : 16;
         std::string out = "BM";
         put32(out, uint32_t(std::min<uint64_t>(14 + d.size(), 0xFFFFFFFFu)));
@@ -261,8 +296,8 @@ std::string PictureFileBytes(const Picture& pic)
         const uint32_t h = uint32_t(std::clamp(pic.heightTwips > 0 ? pic.heightTwips : 1440, 1, 32767));
         std::string out;
         put32(out, 0x9AC6CDD7u);
-        put16(out, 0);  // handle
-        put16(out, 0);  // left, top, right, bottom
+        put16(out, 0); // handle
+        put16(out, 0); // left, top, right, bottom
         put16(out, 0);
         put16(out, w);
         put16(out, h);
@@ -292,7 +327,10 @@ bool PictureDimensions(const Picture& pic, int& width, int& height)
         while (i + 9 < d.size()) {
             if (uint8_t(d[i]) != 0xFF) return false;
             const uint8_t m = uint8_t(d[i + 1]);
-            if (m == 0xFF) { ++i; continue; }
+            if (m == 0xFF) {
+                ++i;
+                continue;
+            }
             const size_t len = size_t(uint8_t(d[i + 2])) << 8 | uint8_t(d[i + 3]);
             if (m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC) {
                 height = int(uint8_t(d[i + 5]) << 8 | uint8_t(d[i + 6]));

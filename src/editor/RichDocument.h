@@ -17,8 +17,8 @@ namespace lw {
 enum class ParaAlign { Left = 0, Right = 1, Center = 2, Justify = 3 };
 
 struct RgbColor {
-    bool automatic = true;  // the system's text (or background) colour
-    uint32_t rgb = 0;       // 0xRRGGBB when not automatic
+    bool automatic = true; // the system's text (or background) colour
+    uint32_t rgb = 0;      // 0xRRGGBB when not automatic
     static RgbColor Rgb(uint32_t v) { return {false, v & 0xFFFFFF}; }
     bool operator==(const RgbColor&) const = default;
 };
@@ -30,8 +30,9 @@ struct RgbColor {
 class SharedString {
 public:
     SharedString() = default;
-    SharedString(std::string text)
-        : p_(text.empty() ? nullptr : std::make_shared<const std::string>(std::move(text))) {}
+    SharedString(std::string text) : p_(text.empty() ? nullptr : std::make_shared<const std::string>(std::move(text)))
+    {
+    }
     SharedString(const char* text) : SharedString(std::string(text)) {}
 
     const std::string& str() const { return p_ ? *p_ : emptyString(); }
@@ -61,8 +62,8 @@ inline constexpr size_t MaxFaceNameBytes = 256;
 enum class VerticalAlign : uint8_t { Normal, Superscript, Subscript };
 
 struct CharFormat {
-    SharedString face;      // empty: the control's default face
-    int halfPoints = 0;     // 0: the control's default size
+    SharedString face;  // empty: the control's default face
+    int halfPoints = 0; // 0: the control's default size
     bool bold = false;
     bool italic = false;
     bool underline = false;
@@ -70,7 +71,7 @@ struct CharFormat {
     RgbColor color;
     RgbColor background;
     VerticalAlign vertical = VerticalAlign::Normal;
-    bool hidden = false;    // kept and saved; the editor marks it
+    bool hidden = false; // kept and saved; the editor marks it
     bool operator==(const CharFormat&) const = default;
 };
 
@@ -78,12 +79,12 @@ enum class PictureKind { Png, Jpeg, Emf, Wmf, Bitmap, Other };
 
 struct Picture {
     PictureKind kind = PictureKind::Other;
-    std::string data;        // the picture's own bytes (a PNG file, ...)
-    int widthTwips = 0;      // shown size; 0 when the picture does not say
+    std::string data;   // the picture's own bytes (a PNG file, ...)
+    int widthTwips = 0; // shown size; 0 when the picture does not say
     int heightTwips = 0;
-    int pixelWidth = 0;      // \picw / \pich as the file gave them
+    int pixelWidth = 0; // \picw / \pich as the file gave them
     int pixelHeight = 0;
-    int wmfMapMode = 8;      // \wmetafileN
+    int wmfMapMode = 8; // \wmetafileN
 };
 
 // Text runs hold UTF-8; '\t' is a tab and '\v' a line break inside the
@@ -91,15 +92,15 @@ struct Picture {
 struct TextRun {
     std::string text;
     CharFormat format;
-    SharedString link;                       // hyperlink target, if any
-    std::shared_ptr<const Picture> picture;  // set for a picture run
+    SharedString link;                      // hyperlink target, if any
+    std::shared_ptr<const Picture> picture; // set for a picture run
     bool IsPicture() const { return picture != nullptr; }
 };
 
 enum class TabKind : uint8_t { Left, Center, Right, Decimal };
 
 struct TabStop {
-    int position = 0;  // twips from the left indent's origin
+    int position = 0; // twips from the left indent's origin
     TabKind kind = TabKind::Left;
     bool operator==(const TabStop&) const = default;
 };
@@ -110,8 +111,8 @@ enum class ListStyle : uint8_t { Bullet, Decimal, LowerAlpha, UpperAlpha, LowerR
 struct ListLevel {
     ListStyle style = ListStyle::Bullet;
     int start = 1;
-    std::string bullet = "\u2022";  // UTF-8, for a bullet list
-    std::string prefix;             // around the number of a numbered list
+    std::string bullet = "\u2022"; // UTF-8, for a bullet list
+    std::string prefix;            // around the number of a numbered list
     std::string suffix = ".";
     // Alike when they label alike: a bullet level's number text and a
     // numbered level's bullet do not count.
@@ -124,7 +125,7 @@ struct ListLevel {
 
 // A list: its items number on from one another, whatever stands between.
 struct ListDefinition {
-    std::vector<ListLevel> levels;  // 1 to MaxListLevels
+    std::vector<ListLevel> levels; // 1 to MaxListLevels
     bool operator==(const ListDefinition&) const = default;
 };
 inline constexpr int MaxListLevels = 9;
@@ -132,7 +133,7 @@ inline constexpr int MaxListLevels = 9;
 // A paragraph in a table: which table, row and cell. Cells hold one or
 // more paragraphs in a row; a table's rows follow one another.
 struct CellPlace {
-    int table = -1;  // index into RichDocument::tables; -1: not in a table
+    int table = -1; // index into RichDocument::tables; -1: not in a table
     int row = 0;
     int cell = 0;
     bool operator==(const CellPlace&) const = default;
@@ -156,7 +157,7 @@ struct Paragraph {
     int lineSpacing = 0;
     bool lineMultiple = false;
     std::vector<TabStop> tabs;
-    int list = -1;  // index into RichDocument::lists; -1: no list item
+    int list = -1; // index into RichDocument::lists; -1: no list item
     int listLevel = 0;
     CellPlace cell;
     std::vector<TextRun> runs;
@@ -170,8 +171,8 @@ enum class FontFamily : uint8_t { Nil, Roman, Swiss, Modern, Script, Decor, Tech
 // What a font table says of a face beside its name.
 struct FontKind {
     FontFamily family = FontFamily::Nil;
-    int pitch = 0;     // 0 default, 1 fixed, 2 variable
-    bool symbol = false;  // a symbol font (charset 2)
+    int pitch = 0;       // 0 default, 1 fixed, 2 variable
+    bool symbol = false; // a symbol font (charset 2)
     bool operator==(const FontKind&) const = default;
 };
 
@@ -180,7 +181,7 @@ struct FontKind {
 FontKind KnownFontKind(std::string_view face);
 
 struct RichDocument {
-    std::vector<Paragraph> paragraphs;  // never empty once built
+    std::vector<Paragraph> paragraphs; // never empty once built
     std::vector<ListDefinition> lists;
     std::vector<TableDefinition> tables;
     // Font kinds as the file gave them, by face; faces not here are looked

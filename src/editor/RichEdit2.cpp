@@ -29,9 +29,8 @@ namespace {
 
 const QRegularExpression& urlPattern()
 {
-    static const QRegularExpression re(
-        QStringLiteral(R"((?:(?:https?|ftp|file)://|mailto:|www\.)[^\s<>"]+)"),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression re(QStringLiteral(R"((?:(?:https?|ftp|file)://|mailto:|www\.)[^\s<>"]+)"),
+                                       QRegularExpression::CaseInsensitiveOption);
     return re;
 }
 
@@ -40,11 +39,8 @@ const QRegularExpression& urlPattern()
 // ---- TRichEdit2 -------------------------------------------------------------
 
 TRichEdit2::TRichEdit2(QWidget* parent)
-    : QTextEdit(parent),
-      lines_(this),
-      selAttributes_(this, TAttributeType::atSelected),
-      defAttributes_(this, TAttributeType::atDefaultText),
-      paragraph_(this)
+    : QTextEdit(parent), lines_(this), selAttributes_(this, TAttributeType::atSelected),
+      defAttributes_(this, TAttributeType::atDefaultText), paragraph_(this)
 {
     setFocusPolicy(Qt::StrongFocus);
     resize(185, 89);
@@ -83,14 +79,32 @@ void TRichEdit2::Clear()
     document()->setModified(false);
 }
 
-bool TRichEdit2::CanUndo() const { return document()->isUndoAvailable(); }
-bool TRichEdit2::CanRedo() const { return document()->isRedoAvailable(); }
-bool TRichEdit2::Modified() const { return document()->isModified(); }
-void TRichEdit2::SetModified(bool modified) { document()->setModified(modified); }
+bool TRichEdit2::CanUndo() const
+{
+    return document()->isUndoAvailable();
+}
+bool TRichEdit2::CanRedo() const
+{
+    return document()->isRedoAvailable();
+}
+bool TRichEdit2::Modified() const
+{
+    return document()->isModified();
+}
+void TRichEdit2::SetModified(bool modified)
+{
+    document()->setModified(modified);
+}
 
-int TRichEdit2::TextLength() const { return document()->characterCount() - 1; }
+int TRichEdit2::TextLength() const
+{
+    return document()->characterCount() - 1;
+}
 
-int TRichEdit2::SelStart() const { return textCursor().selectionStart(); }
+int TRichEdit2::SelStart() const
+{
+    return textCursor().selectionStart();
+}
 
 void TRichEdit2::SetSelStart(int position)
 {
@@ -207,7 +221,10 @@ void TRichEdit2::SetHideScrollBars(bool value)
     RecreateWnd();
 }
 
-QColor TRichEdit2::Color() const { return palette().color(QPalette::Base); }
+QColor TRichEdit2::Color() const
+{
+    return palette().color(QPalette::Base);
+}
 
 void TRichEdit2::SetColor(const QColor& color)
 {
@@ -494,7 +511,8 @@ QMimeData* TRichEdit2::createMimeDataFromSelection() const
     if (c.selectionEnd() - c.selectionStart() == 1) {
         if (auto pic = PictureAt(c.selectionStart())) {
             if (pic->kind == PictureKind::Png || pic->kind == PictureKind::Jpeg)
-                data->setData(pic->kind == PictureKind::Png ? QStringLiteral("image/png") : QStringLiteral("image/jpeg"),
+                data->setData(pic->kind == PictureKind::Png ? QStringLiteral("image/png")
+                                                            : QStringLiteral("image/jpeg"),
                               QByteArray(pic->data.data(), qsizetype(pic->data.size())));
             data->setImageData(PictureStore::Render(*pic));
         }

@@ -56,7 +56,7 @@ public:
     // Replaces the selection, as far as the text limit allows; the caret
     // ends after what was inserted.
     void ReplaceSel(const QString& text);
-    void ClearSelection();  // deletes the selected text
+    void ClearSelection(); // deletes the selected text
     void CutToClipboard() { cut(); }
     void CopyToClipboard() { copy(); }
     void PasteFromClipboard() { paste(); }
@@ -64,7 +64,7 @@ public:
     virtual bool CanPaste(const QString& mimeType) const;
 
     int MaxLength() const { return maxLength_; }
-    void SetMaxLength(int length) { maxLength_ = length < 0 ? 0 : length; }  // 0: no limit
+    void SetMaxLength(int length) { maxLength_ = length < 0 ? 0 : length; } // 0: no limit
 
     bool PlainText() const { return plainText_; }
     void SetPlainText(bool value);
@@ -101,8 +101,8 @@ public:
     std::function<void(QObject* sender, const QRect& rect)> OnResizeRequest;
     std::function<void(QObject* sender, int startPos, int endPos, bool& allowChange)> OnProtectChange;
     std::function<void(QObject* sender, int numObjects, int numChars, bool& saveClipboard)> OnSaveClipboard;
-    std::function<void(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, bool doubleClick,
-                       int x, int y, int startPos, int endPos, bool& success)>
+    std::function<void(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, bool doubleClick, int x,
+                       int y, int startPos, int endPos, bool& success)>
         OnURLClick;
 
     // Default character count limit of the line model's checks.
@@ -148,7 +148,7 @@ private:
     bool changeNotices_ = true;
     int lastSelStart_ = -1, lastSelEnd_ = -1;
     QColor defBackColor_;
-    int defCharset_ = 1;  // DEFAULT_CHARSET
+    int defCharset_ = 1; // DEFAULT_CHARSET
     QPointer<QMenu> popupMenu_;
     std::unique_ptr<QMenu> standardMenu_;
 };

@@ -3,8 +3,8 @@
 #include "editor/RichEditStrings.h"
 
 #include "components/FileIO.h"
-#include "editor/RichEdit2.h"
 #include "editor/InfoConvert.h"
+#include "editor/RichEdit2.h"
 #include "editor/RtfReader.h"
 #include "editor/RtfWriter.h"
 
@@ -25,7 +25,10 @@ namespace {
 // Bytes asked of the converter per read and handed to it per write.
 constexpr qint64 kStreamBlock = 16384;
 
-std::filesystem::path toPath(const QString& name) { return std::filesystem::path(name.toStdU16String()); }
+std::filesystem::path toPath(const QString& name)
+{
+    return std::filesystem::path(name.toStdU16String());
+}
 
 struct ConversionFormat {
     QString extension;
@@ -224,7 +227,10 @@ QByteArray TRichEdit2Strings::readThrough(TConversion& conv, QIODevice& stream, 
             failed = true;
             break;
         }
-        if (n < 0) { failed = true; break; }
+        if (n < 0) {
+            failed = true;
+            break;
+        }
         if (n == 0) break;
         all.append(block.constData(), qsizetype(std::min(n, qint64(block.size()))));
     }
@@ -253,7 +259,8 @@ void TRichEdit2Strings::LoadFromStream(QIODevice& stream)
             doc = std::move(*rtf);
         } else {
             if (!stream.isSequential() && stream.seek(start)) bytes = readThrough(*conv, stream, failed);
-            else failed = true;
+            else
+                failed = true;
             if (failed) throw EOutOfResources("Failed to Load Stream");
             doc = PlainTextDocument(std::string_view(bytes.constData(), size_t(bytes.size())));
         }
@@ -300,10 +307,16 @@ void TRichEdit2Strings::useConverterFor(const QString& fileName)
     const auto& formats = conversionFormats();
     const ConversionFormat* found = nullptr;
     for (const auto& f : formats)
-        if (f.extension == ext) { found = &f; break; }
+        if (f.extension == ext) {
+            found = &f;
+            break;
+        }
     if (!found)
         for (const auto& f : formats)
-            if (f.extension == QLatin1String("txt")) { found = &f; break; }
+            if (f.extension == QLatin1String("txt")) {
+                found = &f;
+                break;
+            }
     converter_ = found ? found->conversionClass() : std::make_unique<TConversion>();
 }
 

@@ -23,7 +23,10 @@ namespace {
 // Twips per pixel at 96 dots per inch.
 constexpr int kTwipsPerPixel = 15;
 
-QByteArray bytesOf(const std::string& s) { return QByteArray(s.data(), qsizetype(s.size())); }
+QByteArray bytesOf(const std::string& s)
+{
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
 
 const char* kindName(PictureKind k)
 {
@@ -67,11 +70,17 @@ enum : int {
     kListStart,
     kTableEdges,
     kHidden,
-    kBeforeTable,  // the empty block Qt keeps before a table that opens the text
+    kBeforeTable, // the empty block Qt keeps before a table that opens the text
 };
 
-double toPixels(int twips) { return double(twips) / kTwipsPerPixel; }
-int toTwips(double pixels) { return int(std::lround(pixels * kTwipsPerPixel)); }
+double toPixels(int twips)
+{
+    return double(twips) / kTwipsPerPixel;
+}
+int toTwips(double pixels)
+{
+    return int(std::lround(pixels * kTwipsPerPixel));
+}
 
 QTextListFormat::Style qtListStyle(const ListLevel& lv)
 {
@@ -135,13 +144,16 @@ QTextBlockFormat blockFormatOf(const Paragraph& p)
     if (p.spaceAfter) block.setBottomMargin(toPixels(p.spaceAfter));
     if (p.lineSpacing != 0) {
         if (p.lineMultiple) block.setLineHeight(p.lineSpacing * 100.0 / 240, QTextBlockFormat::ProportionalHeight);
-        else if (p.lineSpacing > 0) block.setLineHeight(toPixels(p.lineSpacing), QTextBlockFormat::MinimumHeight);
-        else block.setLineHeight(toPixels(-p.lineSpacing), QTextBlockFormat::FixedHeight);
+        else if (p.lineSpacing > 0)
+            block.setLineHeight(toPixels(p.lineSpacing), QTextBlockFormat::MinimumHeight);
+        else
+            block.setLineHeight(toPixels(-p.lineSpacing), QTextBlockFormat::FixedHeight);
     }
     if (!p.tabs.empty()) {
         QList<QTextOption::Tab> tabs;
         for (const TabStop& t : p.tabs)
-            tabs.append(QTextOption::Tab(toPixels(t.position), qtTab(t.kind), t.kind == TabKind::Decimal ? QChar('.') : QChar()));
+            tabs.append(QTextOption::Tab(toPixels(t.position), qtTab(t.kind),
+                                         t.kind == TabKind::Decimal ? QChar('.') : QChar()));
         block.setTabPositions(tabs);
     }
     return block;
@@ -169,13 +181,18 @@ void readBlockFormat(const QTextBlockFormat& b, Paragraph& p)
     for (const QTextOption::Tab& t : b.tabPositions()) {
         TabKind k = TabKind::Left;
         if (t.type == QTextOption::CenterTab) k = TabKind::Center;
-        else if (t.type == QTextOption::RightTab) k = TabKind::Right;
-        else if (t.type == QTextOption::DelimiterTab) k = TabKind::Decimal;
+        else if (t.type == QTextOption::RightTab)
+            k = TabKind::Right;
+        else if (t.type == QTextOption::DelimiterTab)
+            k = TabKind::Decimal;
         p.tabs.push_back({toTwips(t.position), k});
     }
 }
 
-uint32_t rgbOf(const QColor& c) { return uint32_t(c.red()) << 16 | uint32_t(c.green()) << 8 | uint32_t(c.blue()); }
+uint32_t rgbOf(const QColor& c)
+{
+    return uint32_t(c.red()) << 16 | uint32_t(c.green()) << 8 | uint32_t(c.blue());
+}
 
 } // namespace
 
@@ -184,15 +201,22 @@ QSize PictureStore::DisplaySize(const Picture& p)
     int w = p.widthTwips / kTwipsPerPixel, h = p.heightTwips / kTwipsPerPixel;
     if (w <= 0 || h <= 0) {
         int pw = 0, ph = 0;
-        if (PictureDimensions(p, pw, ph)) { w = pw; h = ph; }
+        if (PictureDimensions(p, pw, ph)) {
+            w = pw;
+            h = ph;
+        }
     }
-    if (w <= 0 || h <= 0) { w = 32; h = 32; }
+    if (w <= 0 || h <= 0) {
+        w = 32;
+        h = 32;
+    }
     return QSize(std::clamp(w, 1, 4000), std::clamp(h, 1, 4000));
 }
 
 QImage PictureStore::Render(const Picture& p)
 {
-    if ((p.kind == PictureKind::Png || p.kind == PictureKind::Jpeg || p.kind == PictureKind::Bitmap) && !p.data.empty()) {
+    if ((p.kind == PictureKind::Png || p.kind == PictureKind::Jpeg || p.kind == PictureKind::Bitmap) &&
+        !p.data.empty()) {
         // A bitmap from RTF lacks the file header a reader looks for.
         QByteArray bytes = bytesOf(p.kind == PictureKind::Bitmap ? PictureFileBytes(p) : p.data);
         QBuffer buffer(&bytes);
@@ -402,7 +426,8 @@ void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureSto
     auto insertParagraph = [&](QTextCursor& c, const Paragraph& p, bool first) {
         const QTextBlockFormat block = blockFormatOf(p);
         if (first) c.setBlockFormat(block);
-        else c.insertBlock(block, QTextCharFormat());
+        else
+            c.insertBlock(block, QTextCharFormat());
         // A block keeps the list of the one it came from until told not to.
         if (QTextList* was = c.currentList()) was->remove(c.block());
         joinList(c, p);
@@ -428,7 +453,7 @@ void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureSto
         }
         // The table's paragraphs, its rows in order of appearance.
         size_t end = i;
-        std::vector<std::pair<size_t, size_t>> rows;  // paragraph ranges
+        std::vector<std::pair<size_t, size_t>> rows; // paragraph ranges
         int columns = 1;
         while (end < doc.paragraphs.size() && doc.paragraphs[end].cell.table == p.cell.table) {
             if (rows.empty() || doc.paragraphs[end].cell.row != doc.paragraphs[rows.back().first].cell.row)

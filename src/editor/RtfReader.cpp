@@ -14,23 +14,23 @@ namespace lw {
 namespace {
 
 enum class Dest : uint8_t {
-    Text,        // body text
-    Skip,        // ignored group
-    UprSkip,     // the ANSI half of \upr; its \ud half is read
+    Text,    // body text
+    Skip,    // ignored group
+    UprSkip, // the ANSI half of \upr; its \ud half is read
     FontTable,
     ColorTable,
     Pict,
     FieldInst,
-    ListText,    // \pntext, \listtext: the label the writer saw
-    Pn,          // an old-style paragraph numbering
-    PnText,      // its text before or after the number
+    ListText, // \pntext, \listtext: the label the writer saw
+    Pn,       // an old-style paragraph numbering
+    PnText,   // its text before or after the number
     ListTable,
     LevelText,
     ListOverrides,
 };
 
 struct Font {
-    SharedString name;       // shared by every run in the font
+    SharedString name; // shared by every run in the font
     int codePage = 0;  // 0: the document's code page
     int charset = 0;
     FontKind kind;
@@ -44,21 +44,21 @@ struct ParaState {
     std::vector<TabStop> tabs;
     TabKind nextTab = TabKind::Left;
     bool inTable = false;
-    int ls = 0;              // \lsN; 0: none
+    int ls = 0; // \lsN; 0: none
     int ilvl = 0;
-    int pnList = -1;         // list of an old-style numbering
+    int pnList = -1; // list of an old-style numbering
     int pnLevel = 0;
 };
 
 struct State {
     Dest dest = Dest::Text;
-    CharFormat fmt;          // face is resolved from font when text is added
-    int font = -1;           // -1: the default font (\deff); -2: no face
-    int uc = 1;              // bytes of fallback after \uN
+    CharFormat fmt; // face is resolved from font when text is added
+    int font = -1;  // -1: the default font (\deff); -2: no face
+    int uc = 1;     // bytes of fallback after \uN
     ParaState para;
-    bool star = false;       // the group began with \*
+    bool star = false; // the group began with \*
     bool fieldResult = false;
-    int fieldLink = -1;      // index into links: the link the field's result gets
+    int fieldLink = -1; // index into links: the link the field's result gets
     int link = -1;
     // What the group holds in the list table or a numbering, to finish
     // when it closes.
@@ -73,7 +73,7 @@ struct PnState {
     ListStyle style = ListStyle::Decimal;
     int start = 1;
     int font = -1;
-    bool after = false;      // the text group being read is \pntxta
+    bool after = false; // the text group being read is \pntxta
     std::string before, text;
 };
 
@@ -93,8 +93,14 @@ struct PictState {
     int mapMode = 8;
 };
 
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 int hexValue(char c)
 {
@@ -104,7 +110,10 @@ int hexValue(char c)
     return -1;
 }
 
-int clampInt(int64_t v, int lo, int hi) { return int(std::clamp<int64_t>(v, lo, hi)); }
+int clampInt(int64_t v, int lo, int hi)
+{
+    return int(std::clamp<int64_t>(v, lo, hi));
+}
 
 // Destinations whose content is not body text, whether or not they are
 // marked with \*.
@@ -162,28 +171,35 @@ private:
     void finishFontEntry();
     int codePage() const;
     const SharedString& faceOf(int font) const;
-    bool skipping() { if (ucSkip_ > 0) { --ucSkip_; return true; } return false; }
+    bool skipping()
+    {
+        if (ucSkip_ > 0) {
+            --ucSkip_;
+            return true;
+        }
+        return false;
+    }
 
     std::string_view in_;
     RtfReadLimits limits_;
     RichDocument doc_;
     State st_;
     std::vector<State> stack_;
-    int overflow_ = 0;       // groups beyond maxDepth, read as part of their parent
+    int overflow_ = 0; // groups beyond maxDepth, read as part of their parent
 
     // Text waiting to become a run, and the format it was added in.
     std::string pending_;
     CharFormat pendingFmt_;
     int pendingFont_ = -1;
     int pendingLink_ = -1;
-    bool afterPar_ = false;  // the last paragraph was opened by a break
+    bool afterPar_ = false; // the last paragraph was opened by a break
 
     int ansiCodePage_ = 1252;
     int defaultFont_ = 0;
     std::unordered_map<int, Font> fonts_;
-    int fontIndex_ = -1;     // font table entry being read
+    int fontIndex_ = -1; // font table entry being read
     Font fontEntry_;
-    std::string fontName_;   // its name so far
+    std::string fontName_; // its name so far
     bool fontEntryOpen_ = false;
 
     std::vector<RgbColor> colors_;
@@ -203,30 +219,30 @@ private:
     void finishListLevel();
     void emitSymbol(char32_t code);
     bool symbolFont() const;
-    std::string label_;          // \listtext of the paragraph being read
+    std::string label_; // \listtext of the paragraph being read
     PnState pn_;
-    int lastPnList_ = -1;        // the old-style list the last item was in
+    int lastPnList_ = -1; // the old-style list the last item was in
     bool lastParaPn_ = false;
-    std::unordered_map<int, ListTableEntry> listDefs_;  // by \listid
+    std::unordered_map<int, ListTableEntry> listDefs_; // by \listid
     ListTableEntry listEntry_;
     bool listEntryOpen_ = false;
     ListLevel level_;
     int levelFont_ = -1;
-    std::u32string levelText_;   // \leveltext, bytes and \u as read
+    std::u32string levelText_; // \leveltext, bytes and \u as read
     std::vector<bool> levelPlaceholder_;
     int overrideListId_ = 0, overrideLs_ = 0;
     int listId_ = 0;
-    std::unordered_map<int, int> overrides_;        // \ls -> \listid
-    std::unordered_map<int, int> lsLists_;          // \ls -> index into doc lists
-    int table_ = -1, row_ = 0, cell_ = 0;           // where the next table paragraph goes
+    std::unordered_map<int, int> overrides_; // \ls -> \listid
+    std::unordered_map<int, int> lsLists_;   // \ls -> index into doc lists
+    int table_ = -1, row_ = 0, cell_ = 0;    // where the next table paragraph goes
     std::vector<int> rowEdges_;
-    bool faceless_ = false;      // the character being added came from a symbol font
+    bool faceless_ = false; // the character being added came from a symbol font
 
     // Nothing but the opening brace read in this group yet: only here does
     // \* mark the group as a destination; elsewhere it means nothing.
     bool groupStart_ = false;
     char32_t highSurrogate_ = 0;
-    unsigned char leadByte_ = 0;  // first byte of a double-byte character
+    unsigned char leadByte_ = 0; // first byte of a double-byte character
     int leadCodePage_ = 0;
 };
 
@@ -292,9 +308,7 @@ void Reader::emitChar(char32_t cp)
     // places it in a table or a list) and again when it ends.
     if (pending_.empty() && doc_.Last().Empty()) applyPara();
     const int font = faceless_ ? -2 : st_.font;
-    if (!pending_.empty() &&
-        (!(pendingFmt_ == st_.fmt) || pendingFont_ != font || pendingLink_ != st_.link))
-        flush();
+    if (!pending_.empty() && (!(pendingFmt_ == st_.fmt) || pendingFont_ != font || pendingLink_ != st_.link)) flush();
     if (pending_.empty()) {
         pendingFmt_ = st_.fmt;
         pendingFont_ = font;
@@ -308,7 +322,8 @@ void Reader::emitAscii(char c)
 {
     if (st_.dest == Dest::FontTable) {
         if (c == ';') finishFontEntry();
-        else if (fontName_.size() < MaxFaceNameBytes) fontName_ += c;
+        else if (fontName_.size() < MaxFaceNameBytes)
+            fontName_ += c;
         return;
     }
     if (st_.dest == Dest::ColorTable) {
@@ -411,7 +426,7 @@ void Reader::emitSymbol(char32_t code)
     auto it = fonts_.find(st_.font >= 0 ? st_.font : defaultFont_);
     const char32_t cp = SymbolFontChar(it != fonts_.end() ? it->second.name.str() : std::string(), uint8_t(code));
     if (cp >= 0xF000 && cp <= 0xF0FF) {
-        emitChar(cp);  // no Unicode equivalent: kept in its font
+        emitChar(cp); // no Unicode equivalent: kept in its font
         return;
     }
     faceless_ = true;
@@ -523,7 +538,8 @@ void Reader::finishListLevel()
     std::string before, after;
     int beforeChars = 0, afterChars = 0;
     bool sawNumber = false;
-    const size_t n = levelText_.empty() ? 0 : std::min<size_t>(levelText_.size() - 1, levelPlaceholder_[0] ? levelText_[0] : 64);
+    const size_t n =
+        levelText_.empty() ? 0 : std::min<size_t>(levelText_.size() - 1, levelPlaceholder_[0] ? levelText_[0] : 64);
     const auto lf = fonts_.find(levelFont_);
     const bool symbol = lf != fonts_.end() && lf->second.kind.symbol;
     for (size_t i = 1; i <= n; ++i) {
@@ -534,8 +550,10 @@ void Reader::finishListLevel()
             afterChars = 0;
             continue;
         }
-        if (symbol && (c < 0x100 || (c >= 0xF000 && c <= 0xF0FF))) c = SymbolFontChar(lf->second.name.str(), uint8_t(c & 0xFF));
-        else if (levelPlaceholder_[i] && c >= 0x80) c = DecodeByte(lf != fonts_.end() && lf->second.codePage ? lf->second.codePage : ansiCodePage_, uint8_t(c));
+        if (symbol && (c < 0x100 || (c >= 0xF000 && c <= 0xF0FF)))
+            c = SymbolFontChar(lf->second.name.str(), uint8_t(c & 0xFF));
+        else if (levelPlaceholder_[i] && c >= 0x80)
+            c = DecodeByte(lf != fonts_.end() && lf->second.codePage ? lf->second.codePage : ansiCodePage_, uint8_t(c));
         if (!FitsLevelLabel(c)) continue;
         int& count = sawNumber ? afterChars : beforeChars;
         if (size_t(count) >= kMaxLevelLabelChars) continue;
@@ -562,7 +580,8 @@ void Reader::finishFontEntry()
     while (!name.empty() && (name.back() == ' ' || name.back() == ';')) name.pop_back();
     while (!name.empty() && name.front() == ' ') name.erase(0, 1);
     if (fontEntry_.charset == 2) fontEntry_.kind.symbol = true;
-    if (!name.empty() && (fontEntry_.kind.family != FontFamily::Nil || fontEntry_.kind.pitch != 0 || fontEntry_.kind.symbol))
+    if (!name.empty() &&
+        (fontEntry_.kind.family != FontFamily::Nil || fontEntry_.kind.pitch != 0 || fontEntry_.kind.symbol))
         doc_.fontKinds.emplace(name, fontEntry_.kind);
     fontEntry_.name = std::move(name);
     fonts_[fontIndex_] = fontEntry_;
@@ -661,7 +680,8 @@ void Reader::closeGroup()
     if (pictureEnds) {
         // The picture stands where its group stood, in that group's format.
         if (st_.dest == Dest::Text) finishPicture();
-        else pict_ = PictState{};
+        else
+            pict_ = PictState{};
     }
     if (fieldInstEnds) {
         // HYPERLINK "target" gives the field's result a link.
@@ -673,7 +693,8 @@ void Reader::closeGroup()
             const size_t q = rest.find('"');
             if (q != std::string_view::npos) {
                 const size_t e = rest.find('"', q + 1);
-                target = std::string(rest.substr(q + 1, e == std::string_view::npos ? std::string_view::npos : e - q - 1));
+                target =
+                    std::string(rest.substr(q + 1, e == std::string_view::npos ? std::string_view::npos : e - q - 1));
             } else {
                 size_t a = rest.find_first_not_of(' ');
                 if (a != std::string_view::npos) target = std::string(rest.substr(a, rest.find(' ', a) - a));
@@ -694,7 +715,10 @@ void Reader::controlSymbol(char c, size_t& i)
         int hi = i + 1 < in_.size() ? hexValue(in_[i + 1]) : -1;
         int lo = i + 2 < in_.size() ? hexValue(in_[i + 2]) : -1;
         if (hi < 0) return;
-        if (lo < 0) { ++i; return; }  // a cut-off escape stands for nothing
+        if (lo < 0) {
+            ++i;
+            return;
+        } // a cut-off escape stands for nothing
         i += 2;
         if (skipping()) return;
         if (st_.dest == Dest::Pict) return;
@@ -706,7 +730,9 @@ void Reader::controlSymbol(char c, size_t& i)
         // a destination to drop.
         st_.star = groupStart_;
         return;
-    case '\\': case '{': case '}':
+    case '\\':
+    case '{':
+    case '}':
         if (skipping()) return;
         emitByte(static_cast<unsigned char>(c));
         return;
@@ -718,7 +744,8 @@ void Reader::controlSymbol(char c, size_t& i)
         if (skipping()) return;
         emitChar(0x2011);
         return;
-    case '\r': case '\n':
+    case '\r':
+    case '\n':
         if (skipping()) return;
         if (st_.dest == Dest::Text) endParagraph();
         return;
@@ -726,9 +753,7 @@ void Reader::controlSymbol(char c, size_t& i)
         if (skipping()) return;
         emitAscii('\t');
         return;
-    default:
-        skipping();
-        return;
+    default: skipping(); return;
     }
 }
 
@@ -739,7 +764,8 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
         const size_t n = hasParam && param > 0 ? std::min<size_t>(size_t(param), in_.size() - i) : 0;
         if (st_.dest == Dest::Pict && !pict_.overflow) {
             if (pict_.data.size() + n > limits_.maxPictureBytes) pict_.overflow = true;
-            else pict_.data.append(in_.substr(i, n));
+            else
+                pict_.data.append(in_.substr(i, n));
         }
         i += n;
         skipping();
@@ -776,10 +802,10 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
             highSurrogate_ = 0;
             emitChar(0x10000 + ((high - 0xD800) << 10) + (cp - 0xDC00));
         } else if (cp >= 0xD800 && cp <= 0xDBFF) {
-            emitChar(0);  // an earlier unpaired half
+            emitChar(0); // an earlier unpaired half
             highSurrogate_ = cp;
         } else {
-            emitChar(cp);  // a lone low half becomes U+FFFD there
+            emitChar(cp); // a lone low half becomes U+FFFD there
         }
         ucSkip_ = st_.uc;
         return;
@@ -788,17 +814,29 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
 
     if (st_.dest == Dest::Pict) {
         if (w == "pngblip") pict_.kind = PictureKind::Png;
-        else if (w == "jpegblip") pict_.kind = PictureKind::Jpeg;
-        else if (w == "emfblip") pict_.kind = PictureKind::Emf;
-        else if (w == "wmetafile") { pict_.kind = PictureKind::Wmf; pict_.mapMode = hasParam ? param : 8; }
-        else if (w == "dibitmap" || w == "wbitmap") pict_.kind = PictureKind::Bitmap;
-        else if (w == "picw") pict_.picw = clampInt(param, 0, 1 << 20);
-        else if (w == "pich") pict_.pich = clampInt(param, 0, 1 << 20);
-        else if (w == "picwgoal") pict_.goalw = clampInt(param, 0, 1 << 20);
-        else if (w == "pichgoal") pict_.goalh = clampInt(param, 0, 1 << 20);
-        else if (w == "picscalex") pict_.scalex = clampInt(param, 1, 1000);
-        else if (w == "picscaley") pict_.scaley = clampInt(param, 1, 1000);
-        else if (star || isSkippedDestination(w)) st_.dest = Dest::Skip;
+        else if (w == "jpegblip")
+            pict_.kind = PictureKind::Jpeg;
+        else if (w == "emfblip")
+            pict_.kind = PictureKind::Emf;
+        else if (w == "wmetafile") {
+            pict_.kind = PictureKind::Wmf;
+            pict_.mapMode = hasParam ? param : 8;
+        } else if (w == "dibitmap" || w == "wbitmap")
+            pict_.kind = PictureKind::Bitmap;
+        else if (w == "picw")
+            pict_.picw = clampInt(param, 0, 1 << 20);
+        else if (w == "pich")
+            pict_.pich = clampInt(param, 0, 1 << 20);
+        else if (w == "picwgoal")
+            pict_.goalw = clampInt(param, 0, 1 << 20);
+        else if (w == "pichgoal")
+            pict_.goalh = clampInt(param, 0, 1 << 20);
+        else if (w == "picscalex")
+            pict_.scalex = clampInt(param, 1, 1000);
+        else if (w == "picscaley")
+            pict_.scaley = clampInt(param, 1, 1000);
+        else if (star || isSkippedDestination(w))
+            st_.dest = Dest::Skip;
         return;
     }
 
@@ -814,10 +852,10 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
             if (!fontEntry_.codePage) fontEntry_.codePage = CodePageOfCharset(param);
         } else if (w == "cpg") {
             fontEntry_.codePage = param;
-        } else if (w == "fnil" || w == "froman" || w == "fswiss" || w == "fmodern" || w == "fscript" ||
-                   w == "fdecor" || w == "ftech") {
+        } else if (w == "fnil" || w == "froman" || w == "fswiss" || w == "fmodern" || w == "fscript" || w == "fdecor" ||
+                   w == "ftech") {
             static const std::pair<const char*, FontFamily> families[] = {
-                {"fnil", FontFamily::Nil}, {"froman", FontFamily::Roman}, {"fswiss", FontFamily::Swiss},
+                {"fnil", FontFamily::Nil},       {"froman", FontFamily::Roman},   {"fswiss", FontFamily::Swiss},
                 {"fmodern", FontFamily::Modern}, {"fscript", FontFamily::Script}, {"fdecor", FontFamily::Decor},
                 {"ftech", FontFamily::Tech}};
             for (const auto& [name, family] : families)
@@ -831,10 +869,17 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
     }
 
     if (st_.dest == Dest::ColorTable) {
-        if (w == "red") { red_ = clampInt(param, 0, 255); colorSet_ = true; }
-        else if (w == "green") { green_ = clampInt(param, 0, 255); colorSet_ = true; }
-        else if (w == "blue") { blue_ = clampInt(param, 0, 255); colorSet_ = true; }
-        else if (star) st_.dest = Dest::Skip;
+        if (w == "red") {
+            red_ = clampInt(param, 0, 255);
+            colorSet_ = true;
+        } else if (w == "green") {
+            green_ = clampInt(param, 0, 255);
+            colorSet_ = true;
+        } else if (w == "blue") {
+            blue_ = clampInt(param, 0, 255);
+            colorSet_ = true;
+        } else if (star)
+            st_.dest = Dest::Skip;
         return;
     }
 
@@ -845,34 +890,59 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
 
     if (st_.dest == Dest::ListText || st_.dest == Dest::PnText) {
         if (w == "tab") emitAscii('\t');
-        else if (w == "f") st_.font = hasParam ? std::max(param, 0) : -1;
-        else if (w == "bullet") emitChar(0x2022);
-        else if (w == "endash") emitChar(0x2013);
-        else if (w == "emdash") emitChar(0x2014);
-        else if (star) st_.dest = Dest::Skip;
+        else if (w == "f")
+            st_.font = hasParam ? std::max(param, 0) : -1;
+        else if (w == "bullet")
+            emitChar(0x2022);
+        else if (w == "endash")
+            emitChar(0x2013);
+        else if (w == "emdash")
+            emitChar(0x2014);
+        else if (star)
+            st_.dest = Dest::Skip;
         return;
     }
 
     if (st_.dest == Dest::Pn) {
         if (w == "pnlvlblt") pn_.bullet = true;
-        else if (w == "pnlvlbody") pn_.numbered = true;
-        else if (w == "pnlvl") { pn_.numbered = true; pn_.level = clampInt(param - 1, 0, MaxListLevels - 1); }
-        else if (w == "pndec" || w == "pnord" || w == "pncard" || w == "pnordt" || w == "pncardtext") pn_.style = ListStyle::Decimal;
-        else if (w == "pnucltr") pn_.style = ListStyle::UpperAlpha;
-        else if (w == "pnlcltr") pn_.style = ListStyle::LowerAlpha;
-        else if (w == "pnucrm") pn_.style = ListStyle::UpperRoman;
-        else if (w == "pnlcrm") pn_.style = ListStyle::LowerRoman;
-        else if (w == "pnstart") pn_.start = clampInt(param, 0, 32767);
-        else if (w == "pnf") { pn_.font = param; st_.font = std::max(param, 0); }
-        else if (w == "pntxtb") { st_.dest = Dest::PnText; pn_.after = false; }
-        else if (w == "pntxta") { st_.dest = Dest::PnText; pn_.after = true; }
-        else if (star) st_.dest = Dest::Skip;
+        else if (w == "pnlvlbody")
+            pn_.numbered = true;
+        else if (w == "pnlvl") {
+            pn_.numbered = true;
+            pn_.level = clampInt(param - 1, 0, MaxListLevels - 1);
+        } else if (w == "pndec" || w == "pnord" || w == "pncard" || w == "pnordt" || w == "pncardtext")
+            pn_.style = ListStyle::Decimal;
+        else if (w == "pnucltr")
+            pn_.style = ListStyle::UpperAlpha;
+        else if (w == "pnlcltr")
+            pn_.style = ListStyle::LowerAlpha;
+        else if (w == "pnucrm")
+            pn_.style = ListStyle::UpperRoman;
+        else if (w == "pnlcrm")
+            pn_.style = ListStyle::LowerRoman;
+        else if (w == "pnstart")
+            pn_.start = clampInt(param, 0, 32767);
+        else if (w == "pnf") {
+            pn_.font = param;
+            st_.font = std::max(param, 0);
+        } else if (w == "pntxtb") {
+            st_.dest = Dest::PnText;
+            pn_.after = false;
+        } else if (w == "pntxta") {
+            st_.dest = Dest::PnText;
+            pn_.after = true;
+        } else if (star)
+            st_.dest = Dest::Skip;
         return;
     }
 
     if (st_.dest == Dest::ListTable) {
-        if (w == "list") { st_.role = State::Role::List; listEntry_ = ListTableEntry{}; listId_ = 0; }
-        else if (w == "listid") listId_ = param;
+        if (w == "list") {
+            st_.role = State::Role::List;
+            listEntry_ = ListTableEntry{};
+            listId_ = 0;
+        } else if (w == "listid")
+            listId_ = param;
         else if (w == "listlevel") {
             st_.role = State::Role::Level;
             level_ = ListLevel{};
@@ -886,13 +956,20 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
             case 2: level_.style = ListStyle::LowerRoman; break;
             case 3: level_.style = ListStyle::UpperAlpha; break;
             case 4: level_.style = ListStyle::LowerAlpha; break;
-            case 23: case 255: level_.style = ListStyle::Bullet; break;
+            case 23:
+            case 255: level_.style = ListStyle::Bullet; break;
             default: level_.style = ListStyle::Decimal; break;
             }
-        } else if (w == "levelstartat") level_.start = clampInt(param, 0, 32767);
-        else if (w == "f") levelFont_ = param;
-        else if (w == "leveltext") { st_.dest = Dest::LevelText; levelText_.clear(); levelPlaceholder_.clear(); }
-        else if (star || w == "listname" || w == "levelnumbers" || isSkippedDestination(w)) st_.dest = Dest::Skip;
+        } else if (w == "levelstartat")
+            level_.start = clampInt(param, 0, 32767);
+        else if (w == "f")
+            levelFont_ = param;
+        else if (w == "leveltext") {
+            st_.dest = Dest::LevelText;
+            levelText_.clear();
+            levelPlaceholder_.clear();
+        } else if (star || w == "listname" || w == "levelnumbers" || isSkippedDestination(w))
+            st_.dest = Dest::Skip;
         return;
     }
     if (st_.dest == Dest::LevelText) {
@@ -900,10 +977,15 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
         return;
     }
     if (st_.dest == Dest::ListOverrides) {
-        if (w == "listoverride") { st_.role = State::Role::Override; overrideLs_ = overrideListId_ = 0; }
-        else if (w == "listid") overrideListId_ = param;
-        else if (w == "ls") overrideLs_ = param;
-        else if (star || isSkippedDestination(w)) st_.dest = Dest::Skip;
+        if (w == "listoverride") {
+            st_.role = State::Role::Override;
+            overrideLs_ = overrideListId_ = 0;
+        } else if (w == "listid")
+            overrideListId_ = param;
+        else if (w == "ls")
+            overrideLs_ = param;
+        else if (star || isSkippedDestination(w))
+            st_.dest = Dest::Skip;
         return;
     }
 
@@ -915,90 +997,170 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
     const bool on = !hasParam || param != 0;
 
     if (w == "par") endParagraph();
-    else if (w == "line") emitAscii('\v');
-    else if (w == "tab") emitAscii('\t');
-    else if (w == "cell") endCell();
+    else if (w == "line")
+        emitAscii('\v');
+    else if (w == "tab")
+        emitAscii('\t');
+    else if (w == "cell")
+        endCell();
     // A nested table's cells and rows stay paragraphs of the outer cell.
-    else if (w == "nestcell" || w == "nestrow") { if (!doc_.Last().Empty() || !pending_.empty() || w == "nestcell") endParagraph(); }
-    else if (w == "row") endRow();
-    else if (w == "trowd") rowEdges_.clear();
-    else if (w == "cellx") { if (rowEdges_.size() < 64) rowEdges_.push_back(clampInt(param, 0, 31680)); }
-    else if (w == "intbl") st_.para.inTable = true;
-    else if (w == "fi") st_.para.fi = clampInt(param, -31680, 31680);
-    else if (w == "li" || w == "lin") st_.para.li = clampInt(param, -31680, 31680);
-    else if (w == "ri" || w == "rin") st_.para.ri = clampInt(param, -31680, 31680);
-    else if (w == "sb") st_.para.sb = clampInt(param, 0, 31680);
-    else if (w == "sa") st_.para.sa = clampInt(param, 0, 31680);
-    else if (w == "sl") st_.para.sl = clampInt(param, -31680, 31680);
-    else if (w == "slmult") st_.para.slmult = on;
-    else if (w == "tqc") st_.para.nextTab = TabKind::Center;
-    else if (w == "tqr") st_.para.nextTab = TabKind::Right;
-    else if (w == "tqdec") st_.para.nextTab = TabKind::Decimal;
+    else if (w == "nestcell" || w == "nestrow") {
+        if (!doc_.Last().Empty() || !pending_.empty() || w == "nestcell") endParagraph();
+    } else if (w == "row")
+        endRow();
+    else if (w == "trowd")
+        rowEdges_.clear();
+    else if (w == "cellx") {
+        if (rowEdges_.size() < 64) rowEdges_.push_back(clampInt(param, 0, 31680));
+    } else if (w == "intbl")
+        st_.para.inTable = true;
+    else if (w == "fi")
+        st_.para.fi = clampInt(param, -31680, 31680);
+    else if (w == "li" || w == "lin")
+        st_.para.li = clampInt(param, -31680, 31680);
+    else if (w == "ri" || w == "rin")
+        st_.para.ri = clampInt(param, -31680, 31680);
+    else if (w == "sb")
+        st_.para.sb = clampInt(param, 0, 31680);
+    else if (w == "sa")
+        st_.para.sa = clampInt(param, 0, 31680);
+    else if (w == "sl")
+        st_.para.sl = clampInt(param, -31680, 31680);
+    else if (w == "slmult")
+        st_.para.slmult = on;
+    else if (w == "tqc")
+        st_.para.nextTab = TabKind::Center;
+    else if (w == "tqr")
+        st_.para.nextTab = TabKind::Right;
+    else if (w == "tqdec")
+        st_.para.nextTab = TabKind::Decimal;
     else if (w == "tx" || w == "tb") {
-        if (w == "tx" && st_.para.tabs.size() < 64) st_.para.tabs.push_back({clampInt(param, 0, 31680), st_.para.nextTab});
+        if (w == "tx" && st_.para.tabs.size() < 64)
+            st_.para.tabs.push_back({clampInt(param, 0, 31680), st_.para.nextTab});
         st_.para.nextTab = TabKind::Left;
-    }
-    else if (w == "ls") st_.para.ls = param;
-    else if (w == "ilvl") st_.para.ilvl = clampInt(param, 0, MaxListLevels - 1);
-    else if (w == "pntext" || w == "listtext") { flush(); label_.clear(); st_.dest = Dest::ListText; }
-    else if (w == "pn") { st_.dest = Dest::Pn; st_.role = State::Role::Pn; pn_ = PnState{}; }
-    else if (w == "listtable") st_.dest = Dest::ListTable;
-    else if (w == "listoverridetable") st_.dest = Dest::ListOverrides;
-    else if (w == "super") st_.fmt.vertical = on ? VerticalAlign::Superscript : VerticalAlign::Normal;
-    else if (w == "sub") st_.fmt.vertical = on ? VerticalAlign::Subscript : VerticalAlign::Normal;
-    else if (w == "nosupersub") st_.fmt.vertical = VerticalAlign::Normal;
-    else if (w == "v") st_.fmt.hidden = on;
-    else if (w == "sect") { if (!doc_.Last().Empty() || !pending_.empty()) endParagraph(); }
-    else if (w == "page") { if (!doc_.Last().Empty() || !pending_.empty()) endParagraph(); }
-    else if (w == "pard") st_.para = ParaState{};
-    else if (w == "ql") st_.para.align = ParaAlign::Left;
-    else if (w == "qr") st_.para.align = ParaAlign::Right;
-    else if (w == "qc") st_.para.align = ParaAlign::Center;
-    else if (w == "qj" || w == "qd") st_.para.align = ParaAlign::Justify;
-    else if (w == "plain") { st_.fmt = CharFormat{}; st_.font = -1; }
-    else if (w == "b") st_.fmt.bold = on;
-    else if (w == "i") st_.fmt.italic = on;
+    } else if (w == "ls")
+        st_.para.ls = param;
+    else if (w == "ilvl")
+        st_.para.ilvl = clampInt(param, 0, MaxListLevels - 1);
+    else if (w == "pntext" || w == "listtext") {
+        flush();
+        label_.clear();
+        st_.dest = Dest::ListText;
+    } else if (w == "pn") {
+        st_.dest = Dest::Pn;
+        st_.role = State::Role::Pn;
+        pn_ = PnState{};
+    } else if (w == "listtable")
+        st_.dest = Dest::ListTable;
+    else if (w == "listoverridetable")
+        st_.dest = Dest::ListOverrides;
+    else if (w == "super")
+        st_.fmt.vertical = on ? VerticalAlign::Superscript : VerticalAlign::Normal;
+    else if (w == "sub")
+        st_.fmt.vertical = on ? VerticalAlign::Subscript : VerticalAlign::Normal;
+    else if (w == "nosupersub")
+        st_.fmt.vertical = VerticalAlign::Normal;
+    else if (w == "v")
+        st_.fmt.hidden = on;
+    else if (w == "sect") {
+        if (!doc_.Last().Empty() || !pending_.empty()) endParagraph();
+    } else if (w == "page") {
+        if (!doc_.Last().Empty() || !pending_.empty()) endParagraph();
+    } else if (w == "pard")
+        st_.para = ParaState{};
+    else if (w == "ql")
+        st_.para.align = ParaAlign::Left;
+    else if (w == "qr")
+        st_.para.align = ParaAlign::Right;
+    else if (w == "qc")
+        st_.para.align = ParaAlign::Center;
+    else if (w == "qj" || w == "qd")
+        st_.para.align = ParaAlign::Justify;
+    else if (w == "plain") {
+        st_.fmt = CharFormat{};
+        st_.font = -1;
+    } else if (w == "b")
+        st_.fmt.bold = on;
+    else if (w == "i")
+        st_.fmt.italic = on;
     else if (w == "ul" || w == "uld" || w == "uldash" || w == "uldashd" || w == "uldashdd" || w == "uldb" ||
-             w == "ulth" || w == "ulw" || w == "ulwave" || w == "ulhwave" || w == "ululdbwave" ||
-             w == "ulthd" || w == "ulthdash" || w == "ulldash" || w == "ulthldash" || w == "ulthdashd" ||
-             w == "ulthdashdd")
+             w == "ulth" || w == "ulw" || w == "ulwave" || w == "ulhwave" || w == "ululdbwave" || w == "ulthd" ||
+             w == "ulthdash" || w == "ulldash" || w == "ulthldash" || w == "ulthdashd" || w == "ulthdashdd")
         st_.fmt.underline = on;
-    else if (w == "ulnone") st_.fmt.underline = false;
-    else if (w == "strike" || w == "striked") st_.fmt.strike = on;
-    else if (w == "fs") st_.fmt.halfPoints = hasParam && param > 0 ? clampInt(param, 2, 3276) : 0;
-    else if (w == "f") st_.font = hasParam ? std::max(param, 0) : -1;
-    else if (w == "cf") st_.fmt.color = color(param);
-    else if (w == "cb" || w == "highlight" || w == "chcbpat") st_.fmt.background = color(param);
-    else if (w == "uc") st_.uc = clampInt(param, 0, 16);
-    else if (w == "ansicpg") { if (param > 0) ansiCodePage_ = param; }
-    else if (w == "ansi") ansiCodePage_ = 1252;
-    else if (w == "mac") ansiCodePage_ = 10000;
-    else if (w == "pc") ansiCodePage_ = 437;
-    else if (w == "pca") ansiCodePage_ = 850;
-    else if (w == "deff") defaultFont_ = std::max(param, 0);
-    else if (w == "fonttbl") st_.dest = Dest::FontTable;
-    else if (w == "colortbl") { st_.dest = Dest::ColorTable; colors_.clear(); }
-    else if (w == "pict") { st_.dest = Dest::Pict; pict_ = PictState{}; }
-    else if (w == "fldinst") { st_.dest = Dest::FieldInst; fieldInst_.clear(); }
-    else if (w == "fldrslt") st_.link = st_.fieldLink;
-    else if (w == "field") st_.fieldLink = -1;
-    else if (w == "upr") st_.dest = Dest::UprSkip;
-    else if (w == "ud" || w == "shppict" || w == "shprslt" || w == "result" || w == "object" ||
-             w == "shp" || w == "shptxt" || w == "field" || w == "rtf")
+    else if (w == "ulnone")
+        st_.fmt.underline = false;
+    else if (w == "strike" || w == "striked")
+        st_.fmt.strike = on;
+    else if (w == "fs")
+        st_.fmt.halfPoints = hasParam && param > 0 ? clampInt(param, 2, 3276) : 0;
+    else if (w == "f")
+        st_.font = hasParam ? std::max(param, 0) : -1;
+    else if (w == "cf")
+        st_.fmt.color = color(param);
+    else if (w == "cb" || w == "highlight" || w == "chcbpat")
+        st_.fmt.background = color(param);
+    else if (w == "uc")
+        st_.uc = clampInt(param, 0, 16);
+    else if (w == "ansicpg") {
+        if (param > 0) ansiCodePage_ = param;
+    } else if (w == "ansi")
+        ansiCodePage_ = 1252;
+    else if (w == "mac")
+        ansiCodePage_ = 10000;
+    else if (w == "pc")
+        ansiCodePage_ = 437;
+    else if (w == "pca")
+        ansiCodePage_ = 850;
+    else if (w == "deff")
+        defaultFont_ = std::max(param, 0);
+    else if (w == "fonttbl")
+        st_.dest = Dest::FontTable;
+    else if (w == "colortbl") {
+        st_.dest = Dest::ColorTable;
+        colors_.clear();
+    } else if (w == "pict") {
+        st_.dest = Dest::Pict;
+        pict_ = PictState{};
+    } else if (w == "fldinst") {
+        st_.dest = Dest::FieldInst;
+        fieldInst_.clear();
+    } else if (w == "fldrslt")
+        st_.link = st_.fieldLink;
+    else if (w == "field")
+        st_.fieldLink = -1;
+    else if (w == "upr")
+        st_.dest = Dest::UprSkip;
+    else if (w == "ud" || w == "shppict" || w == "shprslt" || w == "result" || w == "object" || w == "shp" ||
+             w == "shptxt" || w == "field" || w == "rtf")
         ;
-    else if (w == "emdash") emitChar(0x2014);
-    else if (w == "endash") emitChar(0x2013);
-    else if (w == "bullet") emitChar(0x2022);
-    else if (w == "lquote") emitChar(0x2018);
-    else if (w == "rquote") emitChar(0x2019);
-    else if (w == "ldblquote") emitChar(0x201C);
-    else if (w == "rdblquote") emitChar(0x201D);
-    else if (w == "emspace") emitChar(0x2003);
-    else if (w == "enspace") emitChar(0x2002);
-    else if (w == "qmspace") emitChar(0x2005);
-    else if (w == "zwj") emitChar(0x200D);
-    else if (w == "zwnj") emitChar(0x200C);
-    else if (star || isSkippedDestination(w)) { flush(); st_.dest = Dest::Skip; }
+    else if (w == "emdash")
+        emitChar(0x2014);
+    else if (w == "endash")
+        emitChar(0x2013);
+    else if (w == "bullet")
+        emitChar(0x2022);
+    else if (w == "lquote")
+        emitChar(0x2018);
+    else if (w == "rquote")
+        emitChar(0x2019);
+    else if (w == "ldblquote")
+        emitChar(0x201C);
+    else if (w == "rdblquote")
+        emitChar(0x201D);
+    else if (w == "emspace")
+        emitChar(0x2003);
+    else if (w == "enspace")
+        emitChar(0x2002);
+    else if (w == "qmspace")
+        emitChar(0x2005);
+    else if (w == "zwj")
+        emitChar(0x200D);
+    else if (w == "zwnj")
+        emitChar(0x200C);
+    else if (star || isSkippedDestination(w)) {
+        flush();
+        st_.dest = Dest::Skip;
+    }
 }
 
 RichDocument Reader::Run()
@@ -1010,12 +1172,15 @@ RichDocument Reader::Run()
         const char c = in_[i];
         if (c == '{') {
             ++i;
-            if (!started) { started = true; continue; }  // the document's own group
+            if (!started) {
+                started = true;
+                continue;
+            } // the document's own group
             openGroup();
         } else if (c == '}') {
             ++i;
             groupStart_ = false;
-            if (stack_.empty() && overflow_ == 0) break;  // the document's group ends
+            if (stack_.empty() && overflow_ == 0) break; // the document's group ends
             closeGroup();
         } else if (c == '\\') {
             ++i;
@@ -1029,7 +1194,10 @@ RichDocument Reader::Run()
                 std::string_view word = in_.substr(ws, std::min<size_t>(i - ws, 32));
                 bool neg = false, hasParam = false;
                 int64_t v = 0;
-                if (i < in_.size() && in_[i] == '-' && i + 1 < in_.size() && isDigit(in_[i + 1])) { neg = true; ++i; }
+                if (i < in_.size() && in_[i] == '-' && i + 1 < in_.size() && isDigit(in_[i + 1])) {
+                    neg = true;
+                    ++i;
+                }
                 while (i < in_.size() && isDigit(in_[i])) {
                     hasParam = true;
                     if (v < (int64_t(1) << 40)) v = v * 10 + (in_[i] - '0');
@@ -1039,7 +1207,7 @@ RichDocument Reader::Run()
                 if (i < in_.size() && in_[i] == ' ') ++i;
                 controlWord(word, hasParam, clampInt(v, INT32_MIN + 1, INT32_MAX), i);
             } else {
-                groupStart_ = atStart;  // only \* itself looks at it
+                groupStart_ = atStart; // only \* itself looks at it
                 controlSymbol(d, i);
                 groupStart_ = false;
                 ++i;
@@ -1060,7 +1228,10 @@ RichDocument Reader::Run()
                 } else {
                     pict_.highNibble = true;
                     if (pict_.overflow) continue;
-                    if (pict_.data.size() >= limits_.maxPictureBytes) { pict_.overflow = true; continue; }
+                    if (pict_.data.size() >= limits_.maxPictureBytes) {
+                        pict_.overflow = true;
+                        continue;
+                    }
                     pict_.data += char(pict_.nibble << 4 | h);
                 }
             }

@@ -64,7 +64,8 @@ void appendText(std::string& out, std::string_view text, bool symbolFont = false
             case '{': out += "\\{"; break;
             case '}': out += "\\}"; break;
             case '\t': out += "\\tab "; break;
-            case '\v': case '\n': out += "\\line "; break;
+            case '\v':
+            case '\n': out += "\\line "; break;
             default:
                 if (b >= 0x20) out += char(b);
             }
@@ -148,7 +149,8 @@ std::string writtenLink(std::string_view link)
         if (cp < 0x20) continue;
         ch.clear();
         if (cp == '"') ch = "%22";
-        else AppendUtf8(ch, cp);
+        else
+            AppendUtf8(ch, cp);
         if (target.size() + ch.size() > room) break;
         target += ch;
     }
@@ -173,9 +175,13 @@ std::u16string levelChars(std::string_view text)
 void appendLevelChars(std::string& out, const std::u16string& text)
 {
     for (char16_t c : text) {
-        if (c == '\\' || c == '{' || c == '}') { out += '\\'; out += char(c); }
-        else if (c < 0x80) out += char(c);
-        else appendUnicode(out, c);
+        if (c == '\\' || c == '{' || c == '}') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x80)
+            out += char(c);
+        else
+            appendUnicode(out, c);
     }
 }
 
@@ -209,7 +215,8 @@ void appendList(std::string& out, const ListDefinition& list, int id)
             appendLevelChars(out, pre);
             out += "\\'0" + std::string(1, char('0' + l));
             appendLevelChars(out, post);
-            out += ";}{\\levelnumbers\\'" + std::string(1, kHex[(pre.size() + 1) >> 4]) + kHex[(pre.size() + 1) & 15] + ";}";
+            out += ";}{\\levelnumbers\\'" + std::string(1, kHex[(pre.size() + 1) >> 4]) + kHex[(pre.size() + 1) & 15] +
+                   ";}";
         }
         out += "\\fi-360\\li" + std::to_string(360 * (int(l) + 1)) + "}";
     }
@@ -257,7 +264,8 @@ void appendParagraphFormat(std::string& out, const Paragraph& p, int ls)
         }
         out += "\\tx" + std::to_string(std::clamp(t.position, 0, 31680));
     }
-    if (ls > 0) out += "\\ls" + std::to_string(ls) + "\\ilvl" + std::to_string(std::clamp(p.listLevel, 0, MaxListLevels - 1));
+    if (ls > 0)
+        out += "\\ls" + std::to_string(ls) + "\\ilvl" + std::to_string(std::clamp(p.listLevel, 0, MaxListLevels - 1));
 }
 
 // One run as it goes out: its group's control words, its written text (or
@@ -338,7 +346,8 @@ std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options)
     out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl";
     for (size_t i = 0; i < faces.size(); ++i) {
         // Family and pitch let a reader without the face pick a like one.
-        static const char* const families[] = {"\\fnil", "\\froman", "\\fswiss", "\\fmodern", "\\fscript", "\\fdecor", "\\ftech"};
+        static const char* const families[] = {"\\fnil",    "\\froman", "\\fswiss", "\\fmodern",
+                                               "\\fscript", "\\fdecor", "\\ftech"};
         const FontKind kind = doc.KindOf(faces[i]);
         out += "{\\f" + std::to_string(i) + families[int(kind.family)];
         if (kind.pitch > 0) out += "\\fprq" + std::to_string(std::min(kind.pitch, 2));
@@ -368,7 +377,8 @@ std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options)
         for (size_t n = 0; n < usedLists.size(); ++n) appendList(out, doc.lists[size_t(usedLists[n])], int(n) + 1);
         out += "}\r\n{\\*\\listoverridetable";
         for (size_t n = 0; n < usedLists.size(); ++n)
-            out += "{\\listoverride\\listid" + std::to_string(n + 1) + "\\listoverridecount0\\ls" + std::to_string(n + 1) + "}";
+            out += "{\\listoverride\\listid" + std::to_string(n + 1) + "\\listoverridecount0\\ls" +
+                   std::to_string(n + 1) + "}";
         out += "}\r\n";
     }
     out += "\\viewkind4\\uc1\r\n";
@@ -436,9 +446,11 @@ std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options)
         size_t q = pi;
         for (int c = 0; c < cells; ++c) {
             bool any = false;
-            while (q < rowEnd && std::clamp(doc.paragraphs[q].cell.cell, 0, kMaxCells - 1) < c) ++q;  // out of order: dropped into the cell before
+            while (q < rowEnd && std::clamp(doc.paragraphs[q].cell.cell, 0, kMaxCells - 1) < c)
+                ++q; // out of order: dropped into the cell before
             while (q < rowEnd && std::clamp(doc.paragraphs[q].cell.cell, 0, kMaxCells - 1) == c) {
-                const bool lastInCell = q + 1 >= rowEnd || std::clamp(doc.paragraphs[q + 1].cell.cell, 0, kMaxCells - 1) != c;
+                const bool lastInCell =
+                    q + 1 >= rowEnd || std::clamp(doc.paragraphs[q + 1].cell.cell, 0, kMaxCells - 1) != c;
                 writeParagraph(q, lastInCell ? "\\cell\r\n" : "\\par\r\n");
                 any = true;
                 ++q;

@@ -26,8 +26,14 @@ Qt::Alignment qtAlignment(int a)
     }
 }
 
-int pointsToPixels(int points) { return points * 4 / 3; }
-int pixelsToPoints(qreal px) { return int(px * 3 / 4); }
+int pointsToPixels(int points)
+{
+    return points * 4 / 3;
+}
+int pixelsToPoints(qreal px)
+{
+    return int(px * 3 / 4);
+}
 
 } // namespace
 
@@ -59,7 +65,8 @@ QColor TTextAttributes2::Color() const
         return c == QApplication::palette(owner_).color(QPalette::Text) ? QColor() : c;
     }
     const QTextCharFormat f = read();
-    if (f.hasProperty(QTextFormat::ForegroundBrush) && f.foreground().style() != Qt::NoBrush) return f.foreground().color();
+    if (f.hasProperty(QTextFormat::ForegroundBrush) && f.foreground().style() != Qt::NoBrush)
+        return f.foreground().color();
     return QColor();
 }
 
@@ -75,7 +82,8 @@ void TTextAttributes2::SetColor(const QColor& c)
     }
     QTextCharFormat f;
     if (c.isValid()) f.setForeground(c);
-    else f.setForeground(QBrush(Qt::NoBrush));
+    else
+        f.setForeground(QBrush(Qt::NoBrush));
     write(f);
 }
 
@@ -83,7 +91,8 @@ QColor TTextAttributes2::BackColor() const
 {
     if (type_ == TAttributeType::atDefaultText) return owner_->defBackColor_;
     const QTextCharFormat f = read();
-    if (f.hasProperty(QTextFormat::BackgroundBrush) && f.background().style() != Qt::NoBrush) return f.background().color();
+    if (f.hasProperty(QTextFormat::BackgroundBrush) && f.background().style() != Qt::NoBrush)
+        return f.background().color();
     return QColor();
 }
 
@@ -95,7 +104,8 @@ void TTextAttributes2::SetBackColor(const QColor& c)
     }
     QTextCharFormat f;
     if (c.isValid()) f.setBackground(c);
-    else f.setBackground(QBrush(Qt::NoBrush));
+    else
+        f.setBackground(QBrush(Qt::NoBrush));
     write(f);
 }
 
@@ -145,7 +155,7 @@ TFontStyles TTextAttributes2::Style() const
     if (f.hasProperty(QTextFormat::FontWeight) ? f.fontWeight() >= QFont::DemiBold : def.bold()) s |= fsBold;
     if (f.hasProperty(QTextFormat::FontItalic) ? f.fontItalic() : def.italic()) s |= fsItalic;
     if (f.hasProperty(QTextFormat::TextUnderlineStyle) || f.hasProperty(QTextFormat::FontUnderline) ? f.fontUnderline()
-                                                                                                     : def.underline())
+                                                                                                    : def.underline())
         s |= fsUnderline;
     if (f.hasProperty(QTextFormat::FontStrikeOut) ? f.fontStrikeOut() : def.strikeOut()) s |= fsStrikeOut;
     return s;
@@ -265,17 +275,17 @@ void TParaAttributes2::SetAlignment(int alignment)
     owner_->setAlignment(qtAlignment(alignment));
 }
 
-#define LW_PARA_PROPERTY(Getter, Setter, qtGet, qtSet)            \
-    int TParaAttributes2::Getter() const                          \
-    {                                                             \
+#define LW_PARA_PROPERTY(Getter, Setter, qtGet, qtSet)                     \
+    int TParaAttributes2::Getter() const                                   \
+    {                                                                      \
         return pixelsToPoints(owner_->textCursor().blockFormat().qtGet()); \
-    }                                                             \
-    void TParaAttributes2::Setter(int points)                     \
-    {                                                             \
-        QTextBlockFormat f;                                       \
-        f.qtSet(pointsToPixels(points));                          \
-        QTextCursor c = owner_->textCursor();                     \
-        c.mergeBlockFormat(f);                                    \
+    }                                                                      \
+    void TParaAttributes2::Setter(int points)                              \
+    {                                                                      \
+        QTextBlockFormat f;                                                \
+        f.qtSet(pointsToPixels(points));                                   \
+        QTextCursor c = owner_->textCursor();                              \
+        c.mergeBlockFormat(f);                                             \
     }
 
 LW_PARA_PROPERTY(FirstIndent, SetFirstIndent, textIndent, setTextIndent)

@@ -41,11 +41,11 @@ public:
     void SetCharset(int charset);
     TFontStyles Style() const;
     void SetStyle(TFontStyles style);
-    int Size() const;  // points
+    int Size() const; // points
     void SetSize(int points);
     TFontPitch Pitch() const;
     void SetPitch(TFontPitch pitch);
-    int Weight() const;  // 100..900
+    int Weight() const; // 100..900
     void SetWeight(int weight);
 
     // Colour, face, style, size and pitch of a font, then its weight.
@@ -62,7 +62,7 @@ private:
 class TParaAttributes2 {
 public:
     explicit TParaAttributes2(TRichEdit2* owner) : owner_(owner) {}
-    int Alignment() const;  // TAlignment2
+    int Alignment() const; // TAlignment2
     void SetAlignment(int alignment);
     // Indents and spacing in points.
     int FirstIndent() const;

@@ -18,9 +18,7 @@
 
 namespace lw {
 
-TCreateDialog::TCreateDialog(GuiQuestions& questions, QWidget* parent)
-    : QDialog(parent)
-    , questions_(questions)
+TCreateDialog::TCreateDialog(GuiQuestions& questions, QWidget* parent) : QDialog(parent), questions_(questions)
 {
     setWindowTitle(tr("Create New Fan Mission"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
@@ -120,7 +118,10 @@ void TCreateDialog::SetGame(int game)
     GameType->setExclusive(true);
 }
 
-int TCreateDialog::Game() const { return GameType->checkedId(); }
+int TCreateDialog::Game() const
+{
+    return GameType->checkedId();
+}
 
 CreateEntries TCreateDialog::Entries() const
 {

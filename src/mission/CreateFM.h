@@ -30,7 +30,7 @@ public:
     int Game() const;
 
 protected:
-    void done(int result) override;  // validates before closing with OK
+    void done(int result) override; // validates before closing with OK
 
 private:
     void FMDirButtonClick();

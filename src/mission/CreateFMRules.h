@@ -7,12 +7,11 @@
 
 namespace lw {
 
-inline constexpr const char* T2xDirWarning =
-    "Use the base game directory for T2X fan missions, not the T2X directory.";
+inline constexpr const char* T2xDirWarning = "Use the base game directory for T2X fan missions, not the T2X directory.";
 
 struct FolderPick {
-    std::string dirText;   // what the directory box shows afterwards
-    int game = -1;         // game to select; -1 selects none
+    std::string dirText; // what the directory box shows afterwards
+    int game = -1;       // game to select; -1 selects none
     bool t2xWarning = false;
 };
 // chosen: a directory from the folder chooser, without trailing separator.
@@ -20,8 +19,8 @@ FolderPick PickFMFolder(const std::string& chosen);
 
 struct CreateEntries {
     std::string dir;
-    int game = 0;       // -1: none selected
-    int language = 0;   // -1: none selected
+    int game = 0;     // -1: none selected
+    int language = 0; // -1: none selected
     std::string name;
     std::string shortName;
 };

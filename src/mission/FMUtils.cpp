@@ -13,19 +13,27 @@ namespace fs = std::filesystem;
 namespace lw {
 
 const std::array<const char*, GameCount> GameLabels = {"Thief 1", "Thief 2", "Thief 2x"};
-const std::array<const char*, GameCount> GameNames = {
-    "Thief: The Dark Project", "Thief 2: The Metal Age", "Thief2x - Shadows of the Metal Age"};
+const std::array<const char*, GameCount> GameNames = {"Thief: The Dark Project", "Thief 2: The Metal Age",
+                                                      "Thief2x - Shadows of the Metal Age"};
 const std::array<const char*, GameCount> GameStringDirs = {"strings\\", "strings\\", "t2x\\strings\\"};
 const std::array<const char*, LangCount> LangDirs = {"english\\", "french\\", "german\\", "italian\\", "spanish\\"};
-const std::array<const char*, LangCount> LangNames = {"English", "Fran\xC3\xA7" "ais", "Deutsch", "Italiano",
-                                                      "Espa\xC3\xB1ol"};
+const std::array<const char*, LangCount> LangNames = {"English",
+                                                      "Fran\xC3\xA7"
+                                                      "ais",
+                                                      "Deutsch", "Italiano", "Espa\xC3\xB1ol"};
 
 namespace {
 std::string g_userLangTag;
 }
 
-const std::string& UserLangTag() { return g_userLangTag; }
-void SetUserLangTag(std::string tag) { g_userLangTag = std::move(tag); }
+const std::string& UserLangTag()
+{
+    return g_userLangTag;
+}
+void SetUserLangTag(std::string tag)
+{
+    g_userLangTag = std::move(tag);
+}
 
 int DetectGame(const std::string& dir)
 {
@@ -62,9 +70,12 @@ TMissFlags ParseMissFlags(std::string_view text)
             AsciiLower(text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
         if (token == "skip") return mfSkip;
         if (token == "no_briefing") flags |= mfNoBriefing;
-        else if (token == "no_loadout") flags |= mfNoLoadout;
-        else if (token == "cutscene") flags |= mfCutscene;
-        else if (token == "end") flags |= mfEnd;
+        else if (token == "no_loadout")
+            flags |= mfNoLoadout;
+        else if (token == "cutscene")
+            flags |= mfCutscene;
+        else if (token == "end")
+            flags |= mfEnd;
         if (comma == std::string_view::npos) break;
         start = comma + 1;
     }
@@ -109,7 +120,8 @@ bool IsStringFilePath(const std::string& subDir, std::string_view relPath, int& 
 {
     lang = -1;
     const size_t bs = relPath.rfind('\\');
-    const std::string dirPart = AsciiLower(bs == std::string_view::npos ? std::string_view() : relPath.substr(0, bs + 1));
+    const std::string dirPart =
+        AsciiLower(bs == std::string_view::npos ? std::string_view() : relPath.substr(0, bs + 1));
     if (dirPart == subDir) return true;
     if (dirPart.empty()) return false;
     const std::string_view rest = std::string_view(dirPart).substr(0, dirPart.size() - 1);
@@ -185,9 +197,12 @@ int InfoFileRank(std::string_view name, std::string_view shortName)
     const std::string ext = AsciiLower(dot == std::string_view::npos ? std::string_view() : name.substr(dot));
     int rank;
     if (ext == ".rtf") rank = 96;
-    else if (ext == ".wri") rank = 64;
-    else if (ext == ".txt") rank = 16;
-    else return 0;
+    else if (ext == ".wri")
+        rank = 64;
+    else if (ext == ".txt")
+        rank = 16;
+    else
+        return 0;
     const std::string base = AsciiLower(name.substr(0, dot));
     std::string stem;
     if (base.rfind("fminfo", 0) == 0) {
@@ -202,7 +217,8 @@ int InfoFileRank(std::string_view name, std::string_view shortName)
         return rank;
     }
     if (base == stem) rank += 512;
-    else if (!UserLangTag().empty() && base == stem + "-" + UserLangTag()) rank += 2048;
+    else if (!UserLangTag().empty() && base == stem + "-" + UserLangTag())
+        rank += 2048;
     return rank;
 }
 

@@ -14,8 +14,8 @@
 namespace lw {
 
 TGameTypeDialog::TGameTypeDialog(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QStringLiteral("What Game Is This For?"));
 
@@ -65,8 +65,7 @@ TGameTypeDialog::TGameTypeDialog(QWidget* parent)
     OKBtn->setAutoDefault(false);
     OKBtn->setDefault(true);
     CancelBtn->setAutoDefault(false);
-    for (QPushButton* b : {OKBtn, CancelBtn})
-        b->setMinimumSize(75, 25);
+    for (QPushButton* b : {OKBtn, CancelBtn}) b->setMinimumSize(75, 25);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -103,8 +102,7 @@ void TGameTypeDialog::showEvent(QShowEvent* event)
 void TGameTypeDialog::FormShow()
 {
     group_->setExclusive(false);
-    for (QRadioButton* b : {T1Button, T2Button, T2xButton})
-        b->setChecked(false);
+    for (QRadioButton* b : {T1Button, T2Button, T2xButton}) b->setChecked(false);
     group_->setExclusive(true);
     OKBtn->setEnabled(false);
     selectedGame_ = -1;

@@ -12,11 +12,9 @@ namespace lw {
 
 namespace {
 
-const char* const EnglishWeekdays[] = {"Sunday", "Monday", "Tuesday", "Wednesday",
-                                       "Thursday", "Friday", "Saturday"};
-const char* const EnglishMonths[] = {"January", "February", "March", "April",
-                                     "May", "June", "July", "August",
-                                     "September", "October", "November", "December"};
+const char* const EnglishWeekdays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+const char* const EnglishMonths[] = {"January", "February", "March",     "April",   "May",      "June",
+                                     "July",    "August",   "September", "October", "November", "December"};
 
 // 0 = Sunday.
 int WeekdayOf(const CivilDate& date)
@@ -34,8 +32,7 @@ bool IsPlainCLocale(std::string_view name)
 
 std::string EnglishLongDate(const CivilDate& date)
 {
-    return FormatLongDate("%A, %d %B %Y", date, EnglishWeekdays[WeekdayOf(date)],
-                          EnglishMonths[(date.month - 1) % 12]);
+    return FormatLongDate("%A, %d %B %Y", date, EnglishWeekdays[WeekdayOf(date)], EnglishMonths[(date.month - 1) % 12]);
 }
 
 } // namespace
@@ -50,8 +47,7 @@ std::string UserTimeLocaleName()
 {
     for (const char* var : {"LC_ALL", "LC_TIME", "LANG"}) {
         const char* value = std::getenv(var);
-        if (value != nullptr && *value != '\0')
-            return value;
+        if (value != nullptr && *value != '\0') return value;
     }
     return {};
 }
@@ -69,25 +65,23 @@ std::string LongDatePattern(const std::string& localeName)
         const char* pattern;
     };
     static const Entry table[] = {
-        {"de", "%A, %d. %B %Y"}, {"fr", "%A %d %B %Y"},       {"it", "%A %d %B %Y"},
+        {"de", "%A, %d. %B %Y"},      {"fr", "%A %d %B %Y"},        {"it", "%A %d %B %Y"},
         {"es", "%A, %d de %B de %Y"}, {"pt", "%A, %d de %B de %Y"}, {"ca", "%A, %d de %B de %Y"},
-        {"nl", "%A %d %B %Y"},   {"sv", "%A %d %B %Y"},       {"da", "%A den %d. %B %Y"},
-        {"nb", "%A %d. %B %Y"},  {"no", "%A %d. %B %Y"},      {"fi", "%A %d. %B %Y"},
-        {"cs", "%A %d. %B %Y"},  {"sk", "%A %d. %B %Y"},      {"pl", "%A, %d %B %Y"},
-        {"ru", "%A, %d %B %Y г."}, {"hu", "%Y. %B %d., %A"},  {"ja", "%Y年%B%d日 %A"},
+        {"nl", "%A %d %B %Y"},        {"sv", "%A %d %B %Y"},        {"da", "%A den %d. %B %Y"},
+        {"nb", "%A %d. %B %Y"},       {"no", "%A %d. %B %Y"},       {"fi", "%A %d. %B %Y"},
+        {"cs", "%A %d. %B %Y"},       {"sk", "%A %d. %B %Y"},       {"pl", "%A, %d %B %Y"},
+        {"ru", "%A, %d %B %Y г."},    {"hu", "%Y. %B %d., %A"},     {"ja", "%Y年%B%d日 %A"},
         {"zh", "%Y年%B%d日 %A"},
     };
     if (lang == "en")
-        return territory == "US" || territory == "CA" || territory == "PH" ? "%A, %B %d, %Y"
-                                                                           : "%A, %d %B %Y";
+        return territory == "US" || territory == "CA" || territory == "PH" ? "%A, %B %d, %Y" : "%A, %d %B %Y";
     for (const Entry& e : table)
-        if (lang == e.lang)
-            return e.pattern;
+        if (lang == e.lang) return e.pattern;
     return "%A, %d %B %Y";
 }
 
-std::string FormatLongDate(const std::string& pattern, const CivilDate& date,
-                           const std::string& weekdayName, const std::string& monthName)
+std::string FormatLongDate(const std::string& pattern, const CivilDate& date, const std::string& weekdayName,
+                           const std::string& monthName)
 {
     std::string out;
     for (size_t i = 0; i < pattern.size(); ++i) {
@@ -100,7 +94,10 @@ std::string FormatLongDate(const std::string& pattern, const CivilDate& date,
         case 'B': out += monthName; break;
         case 'd': out += std::to_string(date.day); break;
         case 'Y': out += std::to_string(date.year); break;
-        default: out += '%'; out += pattern[i]; break;
+        default:
+            out += '%';
+            out += pattern[i];
+            break;
         }
     }
     return out;
@@ -108,10 +105,8 @@ std::string FormatLongDate(const std::string& pattern, const CivilDate& date,
 
 std::string LongDate(const CivilDate& date, const std::string& localeName)
 {
-    if (IsPlainCLocale(localeName))
-        return EnglishLongDate(date);
-    const std::string local =
-        platform::LongDateIn(localeName, date.year, date.month, date.day, WeekdayOf(date));
+    if (IsPlainCLocale(localeName)) return EnglishLongDate(date);
+    const std::string local = platform::LongDateIn(localeName, date.year, date.month, date.day, WeekdayOf(date));
     return local.empty() ? EnglishLongDate(date) : local;
 }
 
@@ -122,9 +117,8 @@ std::string TodayLongDate()
     return local.empty() ? EnglishLongDate(today) : local;
 }
 
-std::string MakeInfoText(const std::string& title, const std::string& archiveName,
-                         const std::string& gameName, const std::string& levelNames,
-                         const std::string& missionFiles, const std::string& date)
+std::string MakeInfoText(const std::string& title, const std::string& archiveName, const std::string& gameName,
+                         const std::string& levelNames, const std::string& missionFiles, const std::string& date)
 {
     const std::string rule(83, '=');
     const std::string lines[] = {
@@ -204,9 +198,8 @@ std::string MakeInfoText(const std::string& title, const std::string& archiveNam
     return text;
 }
 
-std::string MakeInfoText(const std::string& title, const std::string& archiveName,
-                         const std::string& gameName, const std::string& levelNames,
-                         const std::string& missionFiles)
+std::string MakeInfoText(const std::string& title, const std::string& archiveName, const std::string& gameName,
+                         const std::string& levelNames, const std::string& missionFiles)
 {
     return MakeInfoText(title, archiveName, gameName, levelNames, missionFiles, TodayLongDate());
 }

@@ -9,8 +9,8 @@ namespace lw {
 
 struct CivilDate {
     int year = 1970;
-    int month = 1;  // 1..12
-    int day = 1;    // 1..31
+    int month = 1; // 1..12
+    int day = 1;   // 1..31
 };
 
 // Today in local time.
@@ -28,8 +28,8 @@ std::string UserTimeLocaleName();
 std::string LongDatePattern(const std::string& localeName);
 
 // Fills a pattern of LongDatePattern with the given names and numbers.
-std::string FormatLongDate(const std::string& pattern, const CivilDate& date,
-                           const std::string& weekdayName, const std::string& monthName);
+std::string FormatLongDate(const std::string& pattern, const CivilDate& date, const std::string& weekdayName,
+                           const std::string& monthName);
 
 // date as a long date of the named locale, in UTF-8. A locale that is not
 // installed (or "", "C", "POSIX") gives the English long date
@@ -41,13 +41,11 @@ std::string TodayLongDate();
 
 // The template with date on lines 2 and 10; all values are inserted as they
 // are.
-std::string MakeInfoText(const std::string& title, const std::string& archiveName,
-                         const std::string& gameName, const std::string& levelNames,
-                         const std::string& missionFiles, const std::string& date);
+std::string MakeInfoText(const std::string& title, const std::string& archiveName, const std::string& gameName,
+                         const std::string& levelNames, const std::string& missionFiles, const std::string& date);
 
 // The same with TodayLongDate().
-std::string MakeInfoText(const std::string& title, const std::string& archiveName,
-                         const std::string& gameName, const std::string& levelNames,
-                         const std::string& missionFiles);
+std::string MakeInfoText(const std::string& title, const std::string& archiveName, const std::string& gameName,
+                         const std::string& levelNames, const std::string& missionFiles);
 
 } // namespace lw

@@ -42,9 +42,12 @@ std::string LangTagFromLangId(const std::string& hexId)
     for (char c : hexId) {
         int d;
         if (c >= '0' && c <= '9') d = c - '0';
-        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return {};
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return {};
         value = value * 16 + unsigned(d);
     }
     const unsigned primary = value & 0x3FF;

@@ -20,8 +20,11 @@ char32_t DecodeWithSystem(int codePage, const char* bytes, size_t n)
     thread_local Converters converters;
     auto it = converters.find(codePage);
     if (it == converters.end()) {
-        const char* name = codePage == 932 ? "CP932" : codePage == 936 ? "CP936" : codePage == 949 ? "CP949"
-                         : codePage == 950 ? "CP950" : "SHIFT_JIS";
+        const char* name = codePage == 932   ? "CP932"
+                           : codePage == 936 ? "CP936"
+                           : codePage == 949 ? "CP949"
+                           : codePage == 950 ? "CP950"
+                                             : "SHIFT_JIS";
         it = converters.emplace(codePage, iconv_open("UTF-32LE", name)).first;
     }
     if (it->second == iconv_t(-1)) return 0xFFFD;

@@ -74,8 +74,8 @@ public:
     // characters chosen to be free; made holds its path. It gets the
     // permissions of modeOf when that exists, else the usual ones for a
     // new file (POSIX: 0666 less the umask).
-    int CreateTemp(const std::filesystem::path& dir, const std::string& prefix,
-                   const std::filesystem::path& modeOf, std::filesystem::path& made);
+    int CreateTemp(const std::filesystem::path& dir, const std::string& prefix, const std::filesystem::path& modeOf,
+                   std::filesystem::path& made);
 
     bool IsOpen() const;
     // What was read, 0 at the end; got is set even on failure.

@@ -11,7 +11,10 @@ namespace fs = std::filesystem;
 
 namespace lw::platform {
 
-void WritesPastTheSizeLimitFail() { std::signal(SIGXFSZ, SIG_IGN); }
+void WritesPastTheSizeLimitFail()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 namespace {
 
@@ -28,7 +31,10 @@ FileInfo infoOf(const struct stat& st)
     return i;
 }
 
-int fdOf(intptr_t h) { return int(h); }
+int fdOf(intptr_t h)
+{
+    return int(h);
+}
 
 } // namespace
 
@@ -165,8 +171,7 @@ int File::WriteAt(uint64_t off, const void* data, size_t n)
 {
     size_t done = 0;
     while (done < n) {
-        const ssize_t w =
-            ::pwrite(fdOf(handle_), static_cast<const char*>(data) + done, n - done, off_t(off + done));
+        const ssize_t w = ::pwrite(fdOf(handle_), static_cast<const char*>(data) + done, n - done, off_t(off + done));
         if (w < 0 && errno == EINTR) continue;
         if (w < 0) return errno;
         done += size_t(w);

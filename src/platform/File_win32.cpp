@@ -11,7 +11,9 @@ namespace fs = std::filesystem;
 
 namespace lw::platform {
 
-void WritesPastTheSizeLimitFail() {}
+void WritesPastTheSizeLimitFail()
+{
+}
 
 namespace {
 
@@ -102,7 +104,7 @@ int InfoOf(const fs::path& p, FileInfo& info)
     HANDLE h = CreateFileW(p.c_str(), FILE_READ_ATTRIBUTES, ShareAll, nullptr, OPEN_EXISTING,
                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return lastErrno();
-    BY_HANDLE_FILE_INFORMATION fi {};
+    BY_HANDLE_FILE_INFORMATION fi{};
     const bool ok = GetFileInformationByHandle(h, &fi);
     const int err = ok ? 0 : lastErrno();
     CloseHandle(h);
@@ -152,8 +154,8 @@ int File::OpenRead(const fs::path& p)
 int File::OpenWrite(const fs::path& p)
 {
     Close();
-    HANDLE h = CreateFileW(p.c_str(), GENERIC_WRITE, ShareAll, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+    HANDLE h =
+        CreateFileW(p.c_str(), GENERIC_WRITE, ShareAll, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return lastErrno();
     handle_ = reinterpret_cast<intptr_t>(h);
     return 0;
@@ -223,7 +225,7 @@ int File::ReadAt(uint64_t off, void* buf, size_t n)
     const KeepPosition keep(handleOf(handle_));
     size_t done = 0;
     while (done < n) {
-        OVERLAPPED at {};
+        OVERLAPPED at{};
         const uint64_t pos = off + done;
         at.Offset = DWORD(pos);
         at.OffsetHigh = DWORD(pos >> 32);
@@ -247,8 +249,7 @@ int File::Write(const void* data, size_t n)
         const size_t left = n - done;
         const DWORD want = left > 0x40000000 ? 0x40000000 : DWORD(left);
         DWORD w = 0;
-        if (!WriteFile(handleOf(handle_), static_cast<const char*>(data) + done, want, &w, nullptr))
-            return lastErrno();
+        if (!WriteFile(handleOf(handle_), static_cast<const char*>(data) + done, want, &w, nullptr)) return lastErrno();
         done += w;
     }
     return 0;
@@ -259,7 +260,7 @@ int File::WriteAt(uint64_t off, const void* data, size_t n)
     const KeepPosition keep(handleOf(handle_));
     size_t done = 0;
     while (done < n) {
-        OVERLAPPED at {};
+        OVERLAPPED at{};
         const uint64_t pos = off + done;
         at.Offset = DWORD(pos);
         at.OffsetHigh = DWORD(pos >> 32);
@@ -287,7 +288,7 @@ int File::Close()
 
 FileInfo File::Info() const
 {
-    BY_HANDLE_FILE_INFORMATION fi {};
+    BY_HANDLE_FILE_INFORMATION fi{};
     if (handle_ == -1 || !GetFileInformationByHandle(handleOf(handle_), &fi)) return {};
     return infoOf(fi);
 }

@@ -16,11 +16,9 @@ namespace {
 
 std::string toUtf8(const std::string& text, const char* codeset)
 {
-    if (codeset == nullptr || std::string_view(codeset) == "UTF-8")
-        return text;
+    if (codeset == nullptr || std::string_view(codeset) == "UTF-8") return text;
     iconv_t cd = iconv_open("UTF-8", codeset);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return {};
+    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
     std::string out(text.size() * 4 + 4, '\0');
     char* in = const_cast<char*>(text.data());
     size_t inLeft = text.size();
@@ -28,8 +26,7 @@ std::string toUtf8(const std::string& text, const char* codeset)
     size_t outLeft = out.size();
     const size_t rc = iconv(cd, &in, &inLeft, &dst, &outLeft);
     iconv_close(cd);
-    if (rc == static_cast<size_t>(-1))
-        return {};
+    if (rc == static_cast<size_t>(-1)) return {};
     out.resize(out.size() - outLeft);
     return out;
 }
@@ -52,8 +49,7 @@ std::string UserLangTag()
 // only with one ("de_DE.UTF-8"), so that is tried too.
 std::string LongDateIn(const std::string& localeName, int year, int month, int day, int weekday)
 {
-    if (isPlainCLocale(localeName))
-        return {};
+    if (isPlainCLocale(localeName)) return {};
     locale_t loc = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, localeName.c_str(), nullptr);
     if (loc == nullptr && localeName.find('.') == std::string::npos) {
         std::string withSet = localeName;
@@ -61,8 +57,7 @@ std::string LongDateIn(const std::string& localeName, int year, int month, int d
         withSet.insert(at == std::string::npos ? withSet.size() : at, ".UTF-8");
         loc = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, withSet.c_str(), nullptr);
     }
-    if (loc == nullptr)
-        return {};
+    if (loc == nullptr) return {};
 
     std::tm tm{};
     tm.tm_year = year - 1900;
@@ -76,8 +71,7 @@ std::string LongDateIn(const std::string& localeName, int year, int month, int d
     n = strftime_l(buf, sizeof buf, "%B", &tm, loc);
     const std::string monthName = toUtf8(std::string(buf, n), codeset);
     freelocale(loc);
-    if (weekdayName.empty() || monthName.empty())
-        return {};
+    if (weekdayName.empty() || monthName.empty()) return {};
     return FormatLongDate(LongDatePattern(localeName), {year, month, day}, weekdayName, monthName);
 }
 

@@ -18,8 +18,7 @@ namespace {
 std::wstring windowsName(const std::string& localeName)
 {
     std::string base = localeName.substr(0, localeName.find_first_of(".@"));
-    if (base.empty() || base == "C" || base == "POSIX")
-        return {};
+    if (base.empty() || base == "C" || base == "POSIX") return {};
     for (char& c : base)
         if (c == '_') c = '-';
     return WideOf(base);
@@ -36,8 +35,7 @@ std::string longDate(const wchar_t* locale, int year, int month, int day, int we
     st.wDayOfWeek = WORD(weekday);
     wchar_t buf[128];
     const int n = GetDateFormatEx(locale, DATE_LONGDATE, &st, nullptr, buf, 128, nullptr);
-    if (n <= 1)
-        return {};
+    if (n <= 1) return {};
     return Utf8Of(std::wstring_view(buf, size_t(n - 1)));
 }
 
@@ -53,8 +51,7 @@ std::string UserLangTag()
 std::string LongDateIn(const std::string& localeName, int year, int month, int day, int weekday)
 {
     const std::wstring name = windowsName(localeName);
-    if (name.empty() || !IsValidLocaleName(name.c_str()))
-        return {};
+    if (name.empty() || !IsValidLocaleName(name.c_str())) return {};
     return longDate(name.c_str(), year, month, day, weekday);
 }
 

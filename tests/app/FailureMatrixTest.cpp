@@ -87,13 +87,17 @@ std::set<std::string> namesIn(const fs::path& dir)
 // closing the window with Yes to the question.
 enum class Edge { SaveButton, CtrlS, CloseYes };
 constexpr Edge kEdges[] = {Edge::SaveButton, Edge::CtrlS, Edge::CloseYes};
-const char* nameOf(Edge e) { return e == Edge::SaveButton ? "Save button" : e == Edge::CtrlS ? "Ctrl+S" : "close, Yes"; }
+const char* nameOf(Edge e)
+{
+    return e == Edge::SaveButton ? "Save button" : e == Edge::CtrlS ? "Ctrl+S" : "close, Yes";
+}
 
 void drive(TEditorForm& editor, ScriptedGuiQuestions& q, Edge e)
 {
     switch (e) {
     case Edge::SaveButton:
-        QTest::mouseClick(Child<QToolBar>(editor, "EditBar")->widgetForAction(Child<QAction>(editor, "SaveButton")), Qt::LeftButton);
+        QTest::mouseClick(Child<QToolBar>(editor, "EditBar")->widgetForAction(Child<QAction>(editor, "SaveButton")),
+                          Qt::LeftButton);
         break;
     case Edge::CtrlS:
         QCoreApplication::postEvent(editText(editor), new QKeyEvent(QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier));
@@ -152,7 +156,7 @@ void FailureMatrixTest::editorSaveKeepsTheText()
             editText(editor)->insertPlainText("A new first line that is longer than the limit. ");
             QVERIFY2(editText(editor)->Modified(), where);
             const std::set<std::string> before = namesIn(t.path() / "fm");
-            q.core.saveFiles.push_back(target);  // asked only when the file is gone
+            q.core.saveFiles.push_back(target); // asked only when the file is gone
             {
                 const auto failure = arrange(f, target);
                 if (!failure) {
@@ -193,7 +197,7 @@ void FailureMatrixTest::listSaveKeepsTheProject()
         auto& project = w.project;
         auto& form = w.form;
         QCOMPARE(fileList(form)->count(), 2);
-        QTest::keyClick(fileList(form), Qt::Key_S, Qt::ControlModifier);  // the list dialog is cancelled
+        QTest::keyClick(fileList(form), Qt::Key_S, Qt::ControlModifier); // the list dialog is cancelled
         const std::string flags = t.read("fm/strings/missflag.str");
         QVERIFY(flags.size() < 30);
         // The list goes to its own folder, where the failure is; when the
@@ -202,7 +206,7 @@ void FailureMatrixTest::listSaveKeepsTheProject()
         q.core.saveFiles.push_back(target.string());
         const std::set<std::string> before = namesIn(target.parent_path());
         {
-            const auto failure = arrange(f, target, 30);  // the list is longer than the string files
+            const auto failure = arrange(f, target, 30); // the list is longer than the string files
             if (!failure) {
                 qInfo("%s: cannot be arranged here, skipped", where.constData());
                 continue;
@@ -231,7 +235,7 @@ void FailureMatrixTest::zipKeepsTheEarlierArchive()
         const QByteArray where = nameOf(f);
         TempDir t;
         t.write("fm/thief2.exe");
-        std::string noise(20000, '\0');  // does not compress below the size limit
+        std::string noise(20000, '\0'); // does not compress below the size limit
         std::mt19937 random(7);
         for (char& c : noise) c = char(random());
         t.write("fm/miss1.mis", noise);
@@ -243,10 +247,10 @@ void FailureMatrixTest::zipKeepsTheEarlierArchive()
         auto& form = w.form;
         const fs::path target = f == Failure::FolderRemoved ? t.path() / "fm" / "bell.zip" : fs::path(archive);
         q.core.saveFiles.push_back(target.string());
-        q.core.answers.push_back(Answer::Yes);  // the check's "Zip anyway?" when the files are gone
+        q.core.answers.push_back(Answer::Yes); // the check's "Zip anyway?" when the files are gone
         const std::set<std::string> before = namesIn(target.parent_path());
         {
-            const auto failure = arrange(f, target, 4096);  // the archive is longer than the string files
+            const auto failure = arrange(f, target, 4096); // the archive is longer than the string files
             if (!failure) {
                 qInfo("%s: cannot be arranged here, skipped", where.constData());
                 continue;

@@ -20,24 +20,24 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
-#include <QUrl>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <sstream>
 
 using namespace lw;
-using lw::test::ScriptedGuiQuestions;
 using lw::test::activate;
 using lw::test::Child;
 using lw::test::editText;
 using lw::test::fileList;
+using lw::test::ScriptedGuiQuestions;
 using lw::test::TempDir;
 
 namespace {
@@ -103,7 +103,8 @@ void MainFormTest::startsWithOnlyNewAndOpen()
     Fixture f;
     QVERIFY(Child<QAction>(f.form, "CreateButton")->isEnabled());
     QVERIFY(Child<QAction>(f.form, "OpenButton")->isEnabled());
-    for (const char* name : {"SaveButton", "FMInfoButton", "ZipButton"}) QVERIFY(!Child<QAction>(f.form, name)->isEnabled());
+    for (const char* name : {"SaveButton", "FMInfoButton", "ZipButton"})
+        QVERIFY(!Child<QAction>(f.form, name)->isEnabled());
     QVERIFY(!Child<QToolButton>(f.form, "LangButton")->isEnabled());
     QVERIFY(!Child<QPushButton>(f.form, "AddFileButton")->isEnabled());
     QVERIFY(!Child<QPushButton>(f.form, "RemFileButton")->isEnabled());
@@ -124,7 +125,7 @@ void MainFormTest::shortcutsFollowTheButtons()
     QTest::keyClick(Child<QLineEdit>(f.form, "FMName"), Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(f.q.core.fileRequests.size(), size_t(1));
     QCOMPARE(f.q.core.fileRequests[0].title, std::string("Open File List"));
-    QCOMPARE(Child<QLineEdit>(f.form, "FMName")->text(), QString());  // the key typed nothing
+    QCOMPARE(Child<QLineEdit>(f.form, "FMName")->text(), QString()); // the key typed nothing
     QTest::keyClick(Child<QLineEdit>(f.form, "FMShortName"), Qt::Key_N, Qt::ControlModifier);
     QCOMPARE(f.q.dialogsRun, 1);
 }
@@ -137,13 +138,13 @@ void MainFormTest::newListsTheStringAndInfoFiles()
     t.write("strings/english/titles.str", "title_0:\"The Bell\"\r\n");
     Fixture f;
     f.newProject(t.path().string(), "Typed", "bell");
-    QCOMPARE(listed(f.form),
-             QStringList({"fminfo.txt", "strings\\missflag.str", "strings\\english\\titles.str"}));
+    QCOMPARE(listed(f.form), QStringList({"fminfo.txt", "strings\\missflag.str", "strings\\english\\titles.str"}));
     QCOMPARE(f.project.FMInfo.Game, GameThief2);
     QCOMPARE(f.project.FMInfo.FMDir, t.dir());
     QCOMPARE(Child<QLineEdit>(f.form, "FMName")->text(), QString("The Bell"));
     QCOMPARE(Child<QLineEdit>(f.form, "FMShortName")->text(), QString("bell"));
-    for (const char* name : {"SaveButton", "FMInfoButton", "ZipButton"}) QVERIFY(Child<QAction>(f.form, name)->isEnabled());
+    for (const char* name : {"SaveButton", "FMInfoButton", "ZipButton"})
+        QVERIFY(Child<QAction>(f.form, name)->isEnabled());
     QVERIFY(Child<QToolButton>(f.form, "LangButton")->isEnabled());
     QVERIFY(Child<QPushButton>(f.form, "AddFileButton")->isEnabled());
     QVERIFY(!Child<QGroupBox>(f.form, "FMInfoBox")->isHidden());
@@ -152,7 +153,7 @@ void MainFormTest::newListsTheStringAndInfoFiles()
 
 void MainFormTest::newDialogRefusesWithoutWords()
 {
-    TempDir t;  // no marker file: no game
+    TempDir t; // no marker file: no game
     Fixture f;
     int attempts = 0;
     f.q.core.folders.push_back(t.path().string() + "/");
@@ -168,7 +169,7 @@ void MainFormTest::newDialogRefusesWithoutWords()
         QVERIFY(Child<QButtonGroup>(c, "GameType")->button(0)->hasFocus() || !c.isActiveWindow());
         Child<QButtonGroup>(c, "GameType")->button(1)->setChecked(true);
         c.accept();
-        QCOMPARE(c.result(), int(QDialog::Rejected));  // the blank in the short name
+        QCOMPARE(c.result(), int(QDialog::Rejected)); // the blank in the short name
         Child<QLineEdit>(c, "ShortNameEdit")->setText("  myfm  ");
         Child<QLineEdit>(c, "FMDirEdit")->setText("  " + QString::fromStdString(t.path().string()) + "  ");
         c.accept();
@@ -218,9 +219,9 @@ void MainFormTest::editsGoToTheProject()
     QVERIFY(!Child<QGroupBox>(f.form, "MissInfoBox")->isHidden());
     QCOMPARE(Child<QLineEdit>(f.form, "MissName")->text(), QString("First"));
     QVERIFY(Child<QPushButton>(f.form, "RemFileButton")->isEnabled());
-    Child<QMenu>(f.form, "LangMenu")->actions()[2]->trigger();  // German
+    Child<QMenu>(f.form, "LangMenu")->actions()[2]->trigger(); // German
     QCOMPARE(Child<QLineEdit>(f.form, "MissName")->text(), QString());
-    QCOMPARE(listed(f.form).size(), 3);  // switching the language types nothing
+    QCOMPARE(listed(f.form).size(), 3); // switching the language types nothing
     Child<QLineEdit>(f.form, "MissName")->setText("Erste");
     QCOMPARE(listed(f.form).last(), QString("strings\\german\\titles.str"));
     QCOMPARE(f.project.Missions[1].LongNames[2].Text(), std::string("Erste"));
@@ -240,8 +241,8 @@ void MainFormTest::saveWritesStringFilesEvenWhenCancelled()
     t.write("thief.exe");
     Fixture f;
     f.newProject(t.path().string(), "Bell", "bell");
-    Child<QLineEdit>(f.form, "FMName")->setText("The Bell");  // the first name typed brings a titles file
-    Child<QAction>(f.form, "SaveButton")->trigger();    // the list dialog is cancelled
+    Child<QLineEdit>(f.form, "FMName")->setText("The Bell"); // the first name typed brings a titles file
+    Child<QAction>(f.form, "SaveButton")->trigger();         // the list dialog is cancelled
     QVERIFY(t.exists("strings/missflag.str"));
     QVERIFY(t.exists("strings/english/titles.str"));
     QCOMPARE(QString::fromStdString(t.read("strings/english/titles.str")),
@@ -298,13 +299,13 @@ void MainFormTest::zipPacksWithProgressAndCanBeStopped()
     Child<QAction>(f.form, "ZipButton")->trigger();
     QVERIFY(!f.form.Progress());
     QCOMPARE(t.read("bell.zip"), first);
-    QVERIFY(f.q.core.messages.empty());  // stopping is not reported as an error
+    QVERIFY(f.q.core.messages.empty()); // stopping is not reported as an error
 
     // A listed file that cannot be read: a message that names it, no archive.
     std::filesystem::remove(t / "miss1.mis");
     std::filesystem::create_symlink(t / "gone.mis", t / "miss1.mis");
     f.q.core.saveFiles.push_back(t / "other.zip");
-    f.q.core.answers.push_back(Answer::Yes);  // the check's "Zip anyway?"
+    f.q.core.answers.push_back(Answer::Yes); // the check's "Zip anyway?"
     Child<QAction>(f.form, "ZipButton")->trigger();
     QCOMPARE(f.q.core.questions.size(), size_t(1));
     QVERIFY(QString::fromStdString(f.q.core.questions[0]).endsWith("Zip anyway?"));
@@ -356,7 +357,7 @@ void MainFormTest::dropAddsFilesAndDeleteRemoves()
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(t / "miss2.mis")),
                   QUrl::fromLocalFile(QString::fromStdString(t / "readme.txt")),
-                  QUrl::fromLocalFile(QString::fromStdString(t.path().string()))});  // a folder is not added
+                  QUrl::fromLocalFile(QString::fromStdString(t.path().string()))}); // a folder is not added
     // Through the window, as the desktop delivers a drag.
     f.form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f.form));
@@ -459,7 +460,7 @@ void MainFormTest::enterInTheNewDialogMeansOk()
     });
     Child<QAction>(f.form, "CreateButton")->trigger();
     QVERIFY(accepted);
-    QVERIFY(f.q.core.folderRequests.empty());  // Enter did not open the folder chooser
+    QVERIFY(f.q.core.folderRequests.empty()); // Enter did not open the folder chooser
     QCOMPARE(f.project.FMInfo.ShortName.Text(), std::string("bell"));
 }
 
@@ -475,7 +476,8 @@ void MainFormTest::tabGoesRoundTheNewDialog()
     for (int i = 0; i < 8; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QWidget* w = QApplication::focusWidget();
-        visited << (w ? (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName())
+        visited << (w ? (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
+                                                   : w->objectName())
                       : QString());
     }
     QCOMPARE(visited, QStringList({"FMDirButton", "QRadioButton", "NameEdit", "ShortNameEdit", "LangSelect", "OkButton",
@@ -543,7 +545,7 @@ void MainFormTest::checkShowsFindingsAndZipAsksOnErrors()
     QVERIFY(QTest::qWaitForWindowExposed(check));
     QTreeWidget* list = Child<QTreeWidget>(check, "FindingList");
     QVERIFY(list);
-    QVERIFY(list->topLevelItemCount() >= 2);  // the refused name, no info file
+    QVERIFY(list->topLevelItemCount() >= 2); // the refused name, no info file
     QTreeWidgetItem* first = list->topLevelItem(0);
     QCOMPARE(first->text(0), QString("Error"));
     QCOMPARE(first->text(1), QString("odd?.txt"));
@@ -556,8 +558,8 @@ void MainFormTest::checkShowsFindingsAndZipAsksOnErrors()
     const QList<QListWidgetItem*> selected = fileList(f.form)->selectedItems();
     QCOMPARE(selected.size(), 1);
     QCOMPARE(selected[0]->text(), QString("odd?.txt"));
-    QVERIFY(check->isVisible());  // the other findings stay at hand
-    QVERIFY(activate(f.form));  // the author goes back to the main window
+    QVERIFY(check->isVisible()); // the other findings stay at hand
+    QVERIFY(activate(f.form));   // the author goes back to the main window
 
     // Zip asks first; No makes nothing and asks for no archive name.
     const size_t requests = f.q.core.fileRequests.size();
@@ -606,7 +608,7 @@ void MainFormTest::fileOutsideTheFMRoundTrips()
 
     f.q.core.openFiles.push_back(t / "fm/bell.lst");
     Child<QAction>(f.form, "OpenButton")->trigger();
-    QVERIFY(f.q.core.folderRequests.size() == 1);  // only New's: Open asked nothing
+    QVERIFY(f.q.core.folderRequests.size() == 1); // only New's: Open asked nothing
     QCOMPARE(listed(f.form).last(), QString("..\\shared\\notes.txt"));
     fileList(f.form)->item(fileList(f.form)->count() - 1)->setSelected(true);
     fileList(f.form)->setCurrentRow(fileList(f.form)->count() - 1);
@@ -615,7 +617,7 @@ void MainFormTest::fileOutsideTheFMRoundTrips()
     editor.CancelClick();
 
     f.q.core.saveFiles.push_back(t / "bell.zip");
-    f.q.core.answers.push_back(Answer::Yes);  // not asked: an outside file is a warning
+    f.q.core.answers.push_back(Answer::Yes); // not asked: an outside file is a warning
     Child<QAction>(f.form, "ZipButton")->trigger();
     QVERIFY(f.q.core.messages.empty());
     TZipArchiver z;
@@ -694,7 +696,7 @@ void MainFormTest::failedSaveKeepsTheInfoFileTheEditorSaved()
     f.form.SetEditor(&editor);
     f.newProject(t.path().string(), "Bell", "bell");
     QVERIFY(f.project.FMInfo.InfoFile.empty());
-    Child<QAction>(f.form, "FMInfoButton")->trigger();  // a new info text, not yet saved
+    Child<QAction>(f.form, "FMInfoButton")->trigger(); // a new info text, not yet saved
     QVERIFY(editor.isVisible());
 
     // Save writes the editor's text first, then fails on the flag file.

@@ -141,10 +141,10 @@ TEST_F(MissionTableTest, ReadingTheFlagFileFollowsItsLinksSafely)
 {
     for (int n : {1, 2, 3, 4, 7, 8}) tmp.write("miss" + std::to_string(n) + ".mis");
     tmp.write("strings/missflag.str",
-              "miss_1:\"no_loadout\"\r\nmiss_1_next:\"3\"\r\n"   // jumps over 2
-              "miss_3:\"\"\r\nmiss_3_next:\"1\"\r\n"             // backwards: ignored
-              "miss_4:\"\"\r\nmiss_4_next:\"99999999999\"\r\n"   // beyond the bound: ignored
-              "miss_5:\"cutscene,end\"\r\n"                       // no file: out of play, no stop
+              "miss_1:\"no_loadout\"\r\nmiss_1_next:\"3\"\r\n" // jumps over 2
+              "miss_3:\"\"\r\nmiss_3_next:\"1\"\r\n"           // backwards: ignored
+              "miss_4:\"\"\r\nmiss_4_next:\"99999999999\"\r\n" // beyond the bound: ignored
+              "miss_5:\"cutscene,end\"\r\n"                    // no file: out of play, no stop
               "miss_6:\"skip\"\r\n"
               "miss_7:\"end\"\r\nmiss_8:\"\"\r\n");
     p.ReadMissFlags();

@@ -60,10 +60,10 @@ TEST(Packaging, PackCommandMakesTheArchive)
     // The short name comes from the titles file; entries keep list order and
     // are named as the files are on disk. The flag file went into the
     // strings directory that was there, whatever its case.
-    EXPECT_EQ(entriesOf(t / "bell.zip"), (std::vector<std::string>{"miss1.mis", "Strings\\English\\Titles.str",
-                                                                   "intrface\\miss1\\english\\goals.str",
-                                                                   "Strings\\missflag.str"}));
-    EXPECT_TRUE(t.exists("Strings/missflag.str"));  // the string files were written first
+    EXPECT_EQ(entriesOf(t / "bell.zip"),
+              (std::vector<std::string>{"miss1.mis", "Strings\\English\\Titles.str",
+                                        "intrface\\miss1\\english\\goals.str", "Strings\\missflag.str"}));
+    EXPECT_TRUE(t.exists("Strings/missflag.str")); // the string files were written first
     EXPECT_NE(out.str().find("bell.zip"), std::string::npos);
 
     ASSERT_EQ(RunPack(t / "bell.lst", t / "custom.zip", out, err, false), 0);
@@ -112,11 +112,11 @@ TEST(Packaging, AFailedRunKeepsTheEarlierArchive)
     t.write("big.bin", std::string(1, 'x'));
     std::mt19937 random(7);
     std::string noise;
-    for (int i = 0; i < 20000; ++i) noise += char(random() & 0xFF);  // does not compress
+    for (int i = 0; i < 20000; ++i) noise += char(random() & 0xFF); // does not compress
     t.write("miss1.mis", noise);
     bool made;
     {
-        lw::test::FileSizeLimit limit(1000);  // the archive cannot be written past 1000 bytes
+        lw::test::FileSizeLimit limit(1000); // the archive cannot be written past 1000 bytes
         if (!limit.Active()) GTEST_SKIP() << "no file size limit on this system (RLIMIT_FSIZE is POSIX)";
         made = bool(PackProject(z, p, t / "bell.zip"));
     }
@@ -228,7 +228,7 @@ TEST(Packaging, ARunThatMakesNoArchiveSaysWhy)
     EXPECT_FALSE(nothing.made);
     EXPECT_NE(nothing.reason.find("Nothing to do"), std::string::npos) << nothing.reason;
     EXPECT_NE(nothing.reason.find("is the archive being written"), std::string::npos) << nothing.reason;
-    EXPECT_EQ(nothing.reason.find(".part"), std::string::npos) << nothing.reason;  // the name the author chose
+    EXPECT_EQ(nothing.reason.find(".part"), std::string::npos) << nothing.reason; // the name the author chose
     EXPECT_EQ(t.read("bell.zip"), "old");
 
     // The finished archive cannot take the chosen name.
@@ -237,7 +237,7 @@ TEST(Packaging, ARunThatMakesNoArchiveSaysWhy)
     const PackResult blocked = PackProject(z, p, t / "taken.zip");
     EXPECT_FALSE(blocked.made);
     EXPECT_NE(blocked.reason.find("taken.zip"), std::string::npos) << blocked.reason;
-    EXPECT_TRUE(z.Unattended() == false);  // the component's setting is left as it was
+    EXPECT_TRUE(z.Unattended() == false); // the component's setting is left as it was
 
     const PackResult made = PackProject(z, p, t / "good.zip");
     EXPECT_TRUE(made.made) << made.reason;

@@ -54,12 +54,12 @@ std::string describe(const std::vector<Finding>& findings)
 }
 
 // The one finding there is, after the clean FM was broken.
-#define EXPECT_ONLY(findings, sev, fileName)                                            \
-    do {                                                                                \
-        const auto& fs_ = (findings);                                                   \
-        ASSERT_EQ(fs_.size(), 1u) << describe(fs_);                                     \
-        EXPECT_EQ(fs_[0].severity, sev) << describe(fs_);                               \
-        EXPECT_EQ(fs_[0].file, std::string(fileName)) << describe(fs_);                 \
+#define EXPECT_ONLY(findings, sev, fileName)                            \
+    do {                                                                \
+        const auto& fs_ = (findings);                                   \
+        ASSERT_EQ(fs_.size(), 1u) << describe(fs_);                     \
+        EXPECT_EQ(fs_[0].severity, sev) << describe(fs_);               \
+        EXPECT_EQ(fs_[0].file, std::string(fileName)) << describe(fs_); \
     } while (0)
 
 } // namespace
@@ -89,7 +89,7 @@ TEST(Preflight, ListedFiles)
     {
         TempDir t;
         layCleanFM(t);
-        t.write("bell.lst", std::string(kList) + "obj\\LAMP.bin\r\n");  // the same file, spelled otherwise
+        t.write("bell.lst", std::string(kList) + "obj\\LAMP.bin\r\n"); // the same file, spelled otherwise
         EXPECT_ONLY(checkList(t), Severity::Warning, "obj\\LAMP.bin");
     }
     // Files Windows cannot tell apart or create come from other systems'
@@ -97,7 +97,7 @@ TEST(Preflight, ListedFiles)
     if (!lw::test::OnWindows) {
         TempDir t;
         layCleanFM(t);
-        t.write("obj/Lamp.bin", "another lamp");  // two files Windows cannot tell apart
+        t.write("obj/Lamp.bin", "another lamp"); // two files Windows cannot tell apart
         t.write("bell.lst", std::string(kList) + "obj\\Lamp.bin\r\n");
         EXPECT_ONLY(checkList(t), Severity::Error, "obj\\Lamp.bin");
     }
@@ -187,12 +187,13 @@ TEST(Preflight, Names)
         TempDir t;
         layCleanFM(t);
         t.write("strings/english/titles.str", "short_0:\"bell\"\r\ntitle_1:\"Tower\"\r\ntitle_2:\"Chapel\"\r\n");
-        EXPECT_ONLY(checkList(t), Severity::Warning, "");  // no FM name
+        EXPECT_ONLY(checkList(t), Severity::Warning, ""); // no FM name
     }
     {
         TempDir t;
         layCleanFM(t);
-        t.write("strings/english/titles.str", "title_0:\"Shadows of the Bell\"\r\nshort_0:\"bell\"\r\ntitle_1:\"Tower\"\r\n");
+        t.write("strings/english/titles.str",
+                "title_0:\"Shadows of the Bell\"\r\nshort_0:\"bell\"\r\ntitle_1:\"Tower\"\r\n");
         const auto found = checkList(t);
         EXPECT_ONLY(found, Severity::Warning, "miss2.mis");
         EXPECT_NE(found[0].message.find("English"), std::string::npos) << found[0].message;
@@ -208,8 +209,8 @@ TEST(Preflight, Names)
     for (const char* shortName : {"bell tower", "the_very_long_short_name_of_a_bell", "glöckchen"}) {
         TempDir t;
         layCleanFM(t);
-        t.write("strings/english/titles.str", std::string("title_0:\"Bell\"\r\nshort_0:\"") + shortName
-                                                  + "\"\r\ntitle_1:\"Tower\"\r\ntitle_2:\"Chapel\"\r\n");
+        t.write("strings/english/titles.str", std::string("title_0:\"Bell\"\r\nshort_0:\"") + shortName +
+                                                  "\"\r\ntitle_1:\"Tower\"\r\ntitle_2:\"Chapel\"\r\n");
         EXPECT_ONLY(checkList(t), Severity::Warning, "");
     }
 }
@@ -220,7 +221,7 @@ TEST(Preflight, TheInfoFile)
         TempDir t;
         layCleanFM(t);
         t.write("bell.lst", std::string(kList).substr(std::string("fminfo.txt\r\n").size()));
-        EXPECT_ONLY(checkList(t), Severity::Warning, "");  // none listed
+        EXPECT_ONLY(checkList(t), Severity::Warning, ""); // none listed
     }
     {
         TempDir t;
@@ -240,9 +241,9 @@ TEST(Preflight, TheInfoFile)
     {
         TempDir t;
         layCleanFM(t);
-        t.write("fminfo.txt", std::string(kInfo) + "Caf\xC3\xA9\r\n");  // UTF-8, no byte-order mark
+        t.write("fminfo.txt", std::string(kInfo) + "Caf\xC3\xA9\r\n"); // UTF-8, no byte-order mark
         EXPECT_ONLY(checkList(t), Severity::Warning, "fminfo.txt");
-        t.write("fminfo.txt", std::string(kInfo) + "Caf\xE9\r\n");  // Windows-1252
+        t.write("fminfo.txt", std::string(kInfo) + "Caf\xE9\r\n"); // Windows-1252
         EXPECT_TRUE(checkList(t).empty()) << describe(checkList(t));
     }
 }
@@ -265,7 +266,7 @@ TEST(Preflight, LinesAndJson)
     EXPECT_NE(ask.find("5 errors"), std::string::npos);
     size_t shown = 0;
     for (size_t at = ask.find("miss3.mis: "); at != std::string::npos; at = ask.find("miss3.mis: ", at + 1)) ++shown;
-    EXPECT_EQ(shown, 3u) << ask;  // the first three, then "..."
+    EXPECT_EQ(shown, 3u) << ask; // the first three, then "..."
     EXPECT_NE(ask.find("...\n"), std::string::npos) << ask;
     EXPECT_TRUE(ask.ends_with("Zip anyway?"));
     EXPECT_NE(ask.find("5 errors that keep the package"), std::string::npos) << ask;

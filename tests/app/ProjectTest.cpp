@@ -1,5 +1,5 @@
-#include "app/ListFile.h"
 #include "app/Project.h"
+#include "app/ListFile.h"
 #include "components/Errors.h"
 #include "components/TextCodec.h"
 #include "support/ScriptedQuestions.h"
@@ -50,7 +50,7 @@ TEST(ProjectNew, ReadsTheMissionsAndNamesOfAThief2Directory)
     EXPECT_EQ(p.FMInfo.TitleFiles[0], "strings\\english\\titles.str");
     EXPECT_EQ(p.FMInfo.Names[0].Text(), "The Bell");
     EXPECT_EQ(p.FMInfo.Names[1].Text(), "Nom");
-    EXPECT_EQ(p.FMInfo.ShortName.Text(), "bell");  // the file's short name wins
+    EXPECT_EQ(p.FMInfo.ShortName.Text(), "bell"); // the file's short name wins
     EXPECT_EQ(p.Chain(), (std::vector<int>{1, 3}));
     EXPECT_EQ(p.Missions[3].LongNames[0].Text(), "Third");
     EXPECT_EQ(p.Missions[1].Flags, mfNoBriefing);
@@ -60,7 +60,7 @@ TEST(ProjectNew, ReadsTheMissionsAndNamesOfAThief2Directory)
 TEST(ProjectNew, Thief2xAndPlainStringsDirectory)
 {
     TempDir t;
-    t.write("strings/english/titles.str");  // the base game's, not the expansion's
+    t.write("strings/english/titles.str"); // the base game's, not the expansion's
     t.write("t2x/strings/titles.str", "title_0:\"X\"\r\n");
     Project p;
     p.New(entries(t, GameThief2x, 2, "", ""));
@@ -97,14 +97,15 @@ TEST(ProjectOpen, CleansEntriesAndRecognisesStringFiles)
     EXPECT_EQ(q.folderRequests.size(), 0u);
     EXPECT_EQ(q.gameQuestions, 0);
     EXPECT_EQ(p.FMInfo.Game, GameThief2x);
-    EXPECT_EQ(p.FMInfo.Language, 0);  // the titles file nearest the end
+    EXPECT_EQ(p.FMInfo.Language, 0); // the titles file nearest the end
     EXPECT_EQ(p.FMInfo.Names[0].Text(), "Tower");
     EXPECT_EQ(p.FMInfo.ShortName.Text(), "bell");
-    EXPECT_EQ(p.Files, (std::vector<std::string>{"miss5.mis", "miss2.mis", "miss1.mis", "t2x\\strings\\german\\titles.str",
-                                                 "t2x\\strings\\english\\titles.str", "t2x\\strings\\missflag.str"}));
+    EXPECT_EQ(p.Files,
+              (std::vector<std::string>{"miss5.mis", "miss2.mis", "miss1.mis", "t2x\\strings\\german\\titles.str",
+                                        "t2x\\strings\\english\\titles.str", "t2x\\strings\\missflag.str"}));
     EXPECT_EQ(p.Chain(), (std::vector<int>{1, 2, 5}));
     EXPECT_EQ(p.Missions[2].Next, 5);
-    EXPECT_EQ(p.Missions[2].Flags, 0);  // "skip" in the flag file is ignored
+    EXPECT_EQ(p.Missions[2].Flags, 0); // "skip" in the flag file is ignored
     EXPECT_EQ(p.Missions[5].Flags, mfNoLoadout | mfEnd);
 
     p.SaveListFile(t / "saved.lst");
@@ -144,7 +145,7 @@ TEST(ProjectOpen, UnknownGameIsAskedAndMayBeRefused)
 {
     TempDir t;
     t.write("miss1.mis");
-    t.write("a.lst", "miss1.mis\r\nmiss1.mis\r\n");  // one mission twice
+    t.write("a.lst", "miss1.mis\r\nmiss1.mis\r\n"); // one mission twice
     Project p;
     ScriptedQuestions cancel;
     EXPECT_FALSE(p.Open(t / "a.lst", cancel));
@@ -236,10 +237,10 @@ TEST(ProjectFiles, AddRemoveAndSelect)
     EXPECT_EQ(p.Files[p.Files.size() - 2], "sub\\miss6.mis");
 
     // Selecting a mission shows its box; a text file shows Edit File.
-    SelectionView v = p.Select({3});  // miss3.mis
+    SelectionView v = p.Select({3}); // miss3.mis
     EXPECT_TRUE(v.showMissBox);
     EXPECT_EQ(p.CurMiss, 3);
-    v = p.Select({0});  // fminfo.txt
+    v = p.Select({0}); // fminfo.txt
     EXPECT_TRUE(v.showInfoButton);
     EXPECT_EQ(p.CurMiss, 0);
     v = p.Select({0, 1});
@@ -249,7 +250,7 @@ TEST(ProjectFiles, AddRemoveAndSelect)
 
     // Removing the info file and the last mission.
     const std::vector<std::string> before = p.Files;
-    p.RemoveFiles({0, 5});  // fminfo.txt and MISS4.MIS
+    p.RemoveFiles({0, 5}); // fminfo.txt and MISS4.MIS
     EXPECT_EQ(p.FMInfo.InfoFile, "");
     EXPECT_EQ(p.Chain(), (std::vector<int>{1, 3}));
     EXPECT_EQ(p.Missions[3].Flags, mfEnd);
@@ -281,7 +282,8 @@ TEST(ProjectFiles, EditsAndTitlesFiles)
     EXPECT_EQ(name, "mybell2");
     p.SetShortName(name);
     p.WriteStringFiles();
-    EXPECT_EQ(t.read("strings/missflag.str"), "miss_1:\"no_briefing\"\r\nmiss_2:\"skip\"\r\nmiss_3:\"cutscene,end\"\r\n\r\n");
+    EXPECT_EQ(t.read("strings/missflag.str"),
+              "miss_1:\"no_briefing\"\r\nmiss_2:\"skip\"\r\nmiss_3:\"cutscene,end\"\r\n\r\n");
     EXPECT_EQ(t.read("strings/italian/titles.str"),
               "title_0:\"La Campana!\"\r\nshort_0:\"mybell2\"\r\ntitle_1:\"First\"\r\nshort_1:\"1st\"\r\n"
               "title_3:\"Third\"\r\nshort_3:\"Terzo\"\r\n\r\n");

@@ -21,16 +21,15 @@ struct CfgFileTest : ::testing::Test {
 
 TEST_F(CfgFileTest, SyntaxReadAndWrittenBack)
 {
-    tmp.write("titles.str",
-              "// made by hand\r\n"
-              "   ; indented comment   \r\n"
-              "\r\n"
-              "title_1:  \"The \\\"Bell\\\" Tower\"  \r\n"
-              "miss_2:\"no_loadout,end\"\r\n"
-              "bare\r\n"
-              "two: a:b\r\n"
-              ":\"keyless\"\r\n"
-              "open: \"unterminated\r\n");
+    tmp.write("titles.str", "// made by hand\r\n"
+                            "   ; indented comment   \r\n"
+                            "\r\n"
+                            "title_1:  \"The \\\"Bell\\\" Tower\"  \r\n"
+                            "miss_2:\"no_loadout,end\"\r\n"
+                            "bare\r\n"
+                            "two: a:b\r\n"
+                            ":\"keyless\"\r\n"
+                            "open: \"unterminated\r\n");
     TCfgFile f = TCfgFile::StringFile(path);
     EXPECT_EQ(f.ReadString("TITLE_1", "?"), "The \"Bell\" Tower");
     EXPECT_EQ(f.ReadString("miss_2", "?"), "no_loadout,end");
@@ -39,18 +38,17 @@ TEST_F(CfgFileTest, SyntaxReadAndWrittenBack)
     EXPECT_EQ(f.ReadString("open", "?"), "unterminated");
     EXPECT_EQ(f.ReadString("missing", "dflt"), "dflt");
 
-    f.WriteString("title_1", "The \"Bell\" Tower");  // same value: the line comes back as it was
-    EXPECT_EQ(tmp.read("titles.str"),
-              "// made by hand\r\n"
-              "; indented comment\r\n"
-              "\r\n"
-              "title_1:\"The \\\"Bell\\\" Tower\"\r\n"
-              "miss_2:\"no_loadout,end\"\r\n"
-              "bare:\"\"\r\n"
-              "two:\"a:b\"\r\n"
-              ":\"keyless\"\r\n"
-              "open:\"unterminated\"\r\n"
-              "\r\n");
+    f.WriteString("title_1", "The \"Bell\" Tower"); // same value: the line comes back as it was
+    EXPECT_EQ(tmp.read("titles.str"), "// made by hand\r\n"
+                                      "; indented comment\r\n"
+                                      "\r\n"
+                                      "title_1:\"The \\\"Bell\\\" Tower\"\r\n"
+                                      "miss_2:\"no_loadout,end\"\r\n"
+                                      "bare:\"\"\r\n"
+                                      "two:\"a:b\"\r\n"
+                                      ":\"keyless\"\r\n"
+                                      "open:\"unterminated\"\r\n"
+                                      "\r\n");
 }
 
 TEST_F(CfgFileTest, NewKeysGoToTheEndAndDuplicatesKeepTheFirst)
@@ -90,7 +88,7 @@ TEST_F(CfgFileTest, DeferredWritingWritesOnce)
     f.SetDeferred(false);
     EXPECT_EQ(tmp.read("titles.str"), "a:\"1\"\r\nb:\"2\"\r\nc:\"3\"\r\n\r\n");
     tmp.write("titles.str", "changed by hand\r\n");
-    f.SetDeferred(false);  // no change: nothing written
+    f.SetDeferred(false); // no change: nothing written
     EXPECT_EQ(tmp.read("titles.str"), "changed by hand\r\n");
     // A missing key is not deleted, so nothing is rewritten either.
     f.DeleteKey("nothing");
@@ -188,9 +186,9 @@ TEST_F(CfgFileTest, BadInputReadsSoundlyOrFailsWithTheFileName)
     // NUL bytes, binary garbage and a 10 MB line read without harm.
     std::string garbage;
     for (int i = 0; i < 5000; ++i)
-        if (const char c = char((i * 131 + 7) & 0xFF); c != '\x1A') garbage += c;  // Ctrl-Z would end the file
-    tmp.write("titles.str", std::string("title_0:\"a\0b\"\r\n", 15) + garbage + "\r\n" +
-                                std::string(10 << 20, 'x') + "\r\nshort_0:\"ok\"\r\n");
+        if (const char c = char((i * 131 + 7) & 0xFF); c != '\x1A') garbage += c; // Ctrl-Z would end the file
+    tmp.write("titles.str", std::string("title_0:\"a\0b\"\r\n", 15) + garbage + "\r\n" + std::string(10 << 20, 'x') +
+                                "\r\nshort_0:\"ok\"\r\n");
     TCfgFile f = TCfgFile::StringFile(path);
     EXPECT_EQ(f.ReadString("short_0", ""), "ok");
 

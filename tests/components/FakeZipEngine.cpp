@@ -50,9 +50,9 @@ ZipCallbackRecord ask(ZipExecParams* p, int action, int err, int64_t size, const
 void exerciseCallbacks(ZipExecParams* p)
 {
     auto report = [&](int action, const ZipCallbackRecord& r, int answer) {
-        say(p, "a" + std::to_string(action) + " answer=" + std::to_string(answer) + " action=" +
-                   std::to_string(r.actionCode) + " err=" + std::to_string(r.errorCode) + " size=" +
-                   std::to_string(r.size) + " text=\"" + std::string(r.text) + "\"");
+        say(p, "a" + std::to_string(action) + " answer=" + std::to_string(answer) +
+                   " action=" + std::to_string(r.actionCode) + " err=" + std::to_string(r.errorCode) +
+                   " size=" + std::to_string(r.size) + " text=\"" + std::string(r.text) + "\"");
     };
     int answer = 0;
     report(7, ask(p, zaNewName, 0, 0, "dir/old name.txt", nullptr, &answer), answer);
@@ -92,28 +92,22 @@ FAKE_API int ZipEngExec(ZipExecParams* p)
         exerciseCallbacks(p);
         return 0;
     }
-    say(p, "record level=" + std::to_string(p->compressionLevel) +
-               " junkDirs=" + std::to_string(p->junkDirsFlag) +
-               " update=" + std::to_string(p->updateFlag) +
-               " freshen=" + std::to_string(p->freshenFlag) +
-               " hidden=" + std::to_string(p->hiddenFilesFlag) +
-               " latest=" + std::to_string(p->latestTimeFlag) +
-               " recycle=" + std::to_string(p->recycleFlag) +
-               " marker=" + std::to_string(p->closingMarker) +
-               " suffixes=" + str(p->storeSuffixes) +
-               " final=" + str(p->finalArchiveName));
+    say(p, "record level=" + std::to_string(p->compressionLevel) + " junkDirs=" + std::to_string(p->junkDirsFlag) +
+               " update=" + std::to_string(p->updateFlag) + " freshen=" + std::to_string(p->freshenFlag) +
+               " hidden=" + std::to_string(p->hiddenFilesFlag) + " latest=" + std::to_string(p->latestTimeFlag) +
+               " recycle=" + std::to_string(p->recycleFlag) + " marker=" + std::to_string(p->closingMarker) +
+               " suffixes=" + str(p->storeSuffixes) + " final=" + str(p->finalArchiveName));
     say(p, "fields owner=" + std::to_string(p->ownerWindow) + " callerRef=" + std::to_string(p->callerRef != nullptr) +
                " interface=" + std::to_string(p->interfaceVersion) + " trace=" + std::to_string(p->traceFlag) +
-               " password=" + str(p->password) + " encrypt=" + std::to_string(p->encryptFlag) +
-               " volume=" + std::to_string(p->volumeLabelFlag) + " noDirEntries=" + std::to_string(p->noDirEntriesFlag) +
+               " password=" + str(p->password) + " encrypt=" + std::to_string(p->encryptFlag) + " volume=" +
+               std::to_string(p->volumeLabelFlag) + " noDirEntries=" + std::to_string(p->noDirEntriesFlag) +
                " fromDateFlag=" + std::to_string(p->fromDateFlag) + " fromDate=\"" + std::string(p->fromDate, 8) +
                "\" verbose=" + std::to_string(p->verboseFlag) + " quiet=" + std::to_string(p->quietFlag) +
                " recurse=" + std::to_string(p->recurseFlag) + " grow=" + std::to_string(p->growFlag) +
-               " forceDos=" + std::to_string(p->forceDosFlag) + " move=" + std::to_string(p->moveFlag) +
-               " specCount=" + std::to_string(p->specCount) + " archive=" + str(p->archiveName) +
-               " temp=" + str(p->tempDir) + " comment=" + str(p->archiveComment) +
-               " archiveOnly=" + std::to_string(p->archiveOnly) + " resetArchive=" + std::to_string(p->resetArchive) +
-               " codePage=" + std::to_string(p->codePage));
+               " forceDos=" + std::to_string(p->forceDosFlag) + " move=" + std::to_string(p->moveFlag) + " specCount=" +
+               std::to_string(p->specCount) + " archive=" + str(p->archiveName) + " temp=" + str(p->tempDir) +
+               " comment=" + str(p->archiveComment) + " archiveOnly=" + std::to_string(p->archiveOnly) +
+               " resetArchive=" + std::to_string(p->resetArchive) + " codePage=" + std::to_string(p->codePage));
     for (int i = 0; i < p->excludeCount; ++i) say(p, "exclude " + str(p->excludeArray[i]));
     for (int i = 0; i < p->specCount; ++i) {
         const ZipFileSpecEntry& e = p->specArray[i];

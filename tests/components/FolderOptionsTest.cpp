@@ -12,15 +12,15 @@ using O = lw::FolderOption;
 TEST(FolderOptions, DefaultsAndShellFlags)
 {
     const FolderOptions d = FolderOptions::Defaults();
-    for (O o : {O::FileSysDirsOnly, O::StatusText, O::ShowPathInStatusArea, O::SyncCustomButton,
-                O::AlignCustomButton, O::ParentCenter})
+    for (O o : {O::FileSysDirsOnly, O::StatusText, O::ShowPathInStatusArea, O::SyncCustomButton, O::AlignCustomButton,
+                O::ParentCenter})
         EXPECT_TRUE(d.Has(o)) << int(o);
-    for (O o : {O::DontGoBelowDomain, O::FileSysAncestors, O::BrowseForComputer,
-                O::BrowseForPrinter, O::BrowseIncludeFiles, O::ScreenCenter, O::ResizeCustomButton})
+    for (O o : {O::DontGoBelowDomain, O::FileSysAncestors, O::BrowseForComputer, O::BrowseForPrinter,
+                O::BrowseIncludeFiles, O::ScreenCenter, O::ResizeCustomButton})
         EXPECT_FALSE(d.Has(o)) << int(o);
-    EXPECT_EQ(d.ShellFlags(), 0x0005u);  // only the first seven options reach the shell
-    EXPECT_EQ((FolderOptions{O::DontGoBelowDomain, O::FileSysAncestors, O::BrowseForComputer,
-                             O::BrowseForPrinter, O::BrowseIncludeFiles})
+    EXPECT_EQ(d.ShellFlags(), 0x0005u); // only the first seven options reach the shell
+    EXPECT_EQ((FolderOptions{O::DontGoBelowDomain, O::FileSysAncestors, O::BrowseForComputer, O::BrowseForPrinter,
+                             O::BrowseIncludeFiles})
                   .ShellFlags(),
               0x700Au);
     EXPECT_EQ(FolderOptions::FromBits(0xFFFF).Bits(), 0x1FFF);
@@ -88,7 +88,7 @@ TEST(FolderOptions, SelectableFolder)
     EXPECT_EQ(lw::SelectableFolder("/"), "/");
     EXPECT_EQ(lw::SelectableFolder("/."), "/");
     EXPECT_EQ(lw::SelectableFolder(dir + "/missing"), "");
-    EXPECT_EQ(lw::SelectableFolder((base / "file.txt").string()), "");  // a file is no folder
+    EXPECT_EQ(lw::SelectableFolder((base / "file.txt").string()), ""); // a file is no folder
     EXPECT_EQ(lw::SelectableFolder(""), "");
     fs::remove_all(base);
 }

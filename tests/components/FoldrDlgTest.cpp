@@ -4,10 +4,10 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QPushButton>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -28,8 +28,7 @@ void WhenOpen(std::function<void(QDialog*, QFileDialog*)> action)
     timer->setInterval(0);
     QObject::connect(timer, &QTimer::timeout, [timer, action] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
+        if (!dialog) return;
         timer->stop();
         timer->deleteLater();
         action(dialog, dialog->findChild<QFileDialog*>(QStringLiteral("chooser")));
@@ -37,7 +36,10 @@ void WhenOpen(std::function<void(QDialog*, QFileDialog*)> action)
     timer->start();
 }
 
-QString Clean(const QString& p) { return QDir::cleanPath(p); }
+QString Clean(const QString& p)
+{
+    return QDir::cleanPath(p);
+}
 
 // The chooser's own OK button, as the user would press it.
 void ClickOk(QFileDialog* chooser)
@@ -84,8 +86,8 @@ void FoldrDlgTest::directoryRulesWhileClosed()
     QVERIFY(dlg.Selection().isEmpty());
 
     dlg.SetDirectory(sub_ + "/.");
-    QCOMPARE(dlg.Directory(), sub_ + "/.");  // kept as given
-    QCOMPARE(dlg.Selection(), sub_);           // selected without the dot
+    QCOMPARE(dlg.Directory(), sub_ + "/."); // kept as given
+    QCOMPARE(dlg.Selection(), sub_);        // selected without the dot
     dlg.SetDirectory(sub_ + "/");
     QCOMPARE(dlg.Selection(), sub_);
     dlg.SetDirectory("/");
@@ -106,8 +108,7 @@ void FoldrDlgTest::chooseShowsCaptionTextAndStart()
     QString title, text, start, openDirectory;
     WhenOpen([&](QDialog* d, QFileDialog* chooser) {
         title = d->windowTitle();
-        if (auto* label = d->findChild<QLabel*>("instruction"))
-            text = label->text();
+        if (auto* label = d->findChild<QLabel*>("instruction")) text = label->text();
         start = Clean(chooser->directory().absolutePath());
         openDirectory = dlg.Directory();
         chooser->setDirectory(sub_ + "/inner");
@@ -117,7 +118,7 @@ void FoldrDlgTest::chooseShowsCaptionTextAndStart()
     QCOMPARE(title, QStringLiteral("Where Is This Mission?"));
     QCOMPARE(text, QStringLiteral("Please select the directory where this mission's files are."));
     QCOMPARE(start, sub_);
-    QCOMPARE(openDirectory, sub_);  // read from the live dialog while open
+    QCOMPARE(openDirectory, sub_); // read from the live dialog while open
     QCOMPARE(dlg.Directory(), sub_ + "/inner");
     QVERIFY(!dlg.Directory().endsWith('/'));
     QVERIFY(changes > 0);
@@ -128,7 +129,8 @@ void FoldrDlgTest::cancelEmptiesDirectory()
 {
     TFolderDialog dlg;
     dlg.SetDirectory(sub_);
-    WhenOpen([](QDialog* d, QFileDialog*) { QTest::keyClick(d->focusWidget() ? d->focusWidget() : d, Qt::Key_Escape); });
+    WhenOpen(
+        [](QDialog* d, QFileDialog*) { QTest::keyClick(d->focusWidget() ? d->focusWidget() : d, Qt::Key_Escape); });
     QVERIFY(!dlg.Execute());
     QVERIFY(dlg.Directory().isEmpty());
     QVERIFY(dlg.Selection().isEmpty());
@@ -198,10 +200,15 @@ void FoldrDlgTest::staysOnTheScreenOverAWindowAtItsEdge()
     });
     dlg.Execute();
     QVERIFY(!placed.isEmpty());
-    QVERIFY2(screen.contains(placed.topLeft()) && placed.right() <= screen.right() && placed.bottom() <= screen.bottom(),
+    QVERIFY2(screen.contains(placed.topLeft()) && placed.right() <= screen.right() &&
+                 placed.bottom() <= screen.bottom(),
              qPrintable(QStringLiteral("%1,%2 %3x%4 on %5x%6")
-                            .arg(placed.x()).arg(placed.y()).arg(placed.width()).arg(placed.height())
-                            .arg(screen.width()).arg(screen.height())));
+                            .arg(placed.x())
+                            .arg(placed.y())
+                            .arg(placed.width())
+                            .arg(placed.height())
+                            .arg(screen.width())
+                            .arg(screen.height())));
 }
 
 void FoldrDlgTest::optionsFollowTheRules()

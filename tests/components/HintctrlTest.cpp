@@ -16,15 +16,17 @@ namespace {
 
 const QString LongText = QStringLiteral("A very long fan mission name that does not fit its box at all");
 
-void MoveOver(QWidget* w, Qt::KeyboardModifiers mods = Qt::NoModifier,
-              Qt::MouseButtons buttons = Qt::NoButton)
+void MoveOver(QWidget* w, Qt::KeyboardModifiers mods = Qt::NoModifier, Qt::MouseButtons buttons = Qt::NoButton)
 {
     const QPointF local(w->width() / 2.0, w->height() / 2.0);
     QMouseEvent move(QEvent::MouseMove, local, w->mapToGlobal(local), Qt::NoButton, buttons, mods);
     QApplication::sendEvent(w, &move);
 }
 
-THintController* Hint() { return THintController::Instance(); }
+THintController* Hint()
+{
+    return THintController::Instance();
+}
 
 void TwoTicks()
 {
@@ -171,7 +173,7 @@ void HintctrlTest::anyInteractionHidesTheHint()
     case 0: {
         QKeyEvent key(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
         QApplication::sendEvent(edit_, &key);
-        QVERIFY(edit_->text().endsWith('x'));  // the key still reaches the edit
+        QVERIFY(edit_->text().endsWith('x')); // the key still reaches the edit
         break;
     }
     case 1:
@@ -188,9 +190,7 @@ void HintctrlTest::anyInteractionHidesTheHint()
         QApplication::sendEvent(edit_, &leave);
         break;
     }
-    case 4:
-        MoveOver(Hint());
-        break;
+    case 4: MoveOver(Hint()); break;
     }
     QVERIFY(!Hint()->isVisible());
     QCOMPARE(Hint()->HintState(), THintController::Idle);
@@ -272,7 +272,7 @@ void HintctrlTest::destroyedEditIsForgotten()
     QVERIFY(!Hint()->IsRegistered(gone));
     QVERIFY(!Hint()->isVisible());
     QCOMPARE(Hint()->HintState(), THintController::Idle);
-    TwoTicks();  // nothing left to call
+    TwoTicks(); // nothing left to call
     QCOMPARE(Hint()->HintState(), THintController::Idle);
 }
 

@@ -14,15 +14,12 @@ private slots:
 void IconsTest::everyIconRenders_data()
 {
     QTest::addColumn<QString>("name");
-    const char* names[] = {
-        "new", "open", "save", "info", "zip",
-        "flag-en", "flag-fr", "flag-de", "flag-it", "flag-es",
-        "add", "remove", "edit", "folder",
-        "ed-save", "ed-cancel", "ed-undo", "ed-redo", "ed-cut", "ed-copy", "ed-paste",
-        "ed-font", "ed-size", "ed-bold", "ed-italic", "ed-uline",
-        "ed-left", "ed-center", "ed-right", "lanternwright"};
-    for (const char* n : names)
-        QTest::newRow(n) << QString::fromLatin1(n);
+    const char* names[] = {"new",       "open",     "save",     "info",      "zip",      "flag-en",
+                           "flag-fr",   "flag-de",  "flag-it",  "flag-es",   "add",      "remove",
+                           "edit",      "folder",   "ed-save",  "ed-cancel", "ed-undo",  "ed-redo",
+                           "ed-cut",    "ed-copy",  "ed-paste", "ed-font",   "ed-size",  "ed-bold",
+                           "ed-italic", "ed-uline", "ed-left",  "ed-center", "ed-right", "lanternwright"};
+    for (const char* n : names) QTest::newRow(n) << QString::fromLatin1(n);
 }
 
 // Each icon is in the resource, parses, and paints something at every size
@@ -39,8 +36,7 @@ void IconsTest::everyIconRenders()
         int opaque = 0;
         for (int y = 0; y < size; ++y)
             for (int x = 0; x < size; ++x)
-                if (qAlpha(img.pixel(x, y)) > 128)
-                    ++opaque;
+                if (qAlpha(img.pixel(x, y)) > 128) ++opaque;
         // A drawing that covers less than a tenth of its square is broken
         // (an empty render, or one shrunk into a corner).
         QVERIFY2(opaque * 10 > size * size, qPrintable(name + " at " + QString::number(size)));

@@ -1,6 +1,6 @@
+#include "components/PathResolver.h"
 #include "components/Errors.h"
 #include "components/FileIO.h"
-#include "components/PathResolver.h"
 #include "support/System.h"
 #include "support/TempDir.h"
 
@@ -24,8 +24,7 @@ TEST(PathResolver, MatchesEveryComponentWithoutRegardToCase)
     // both).
     if (OnWindows) return;
     tmp.write("strings/english/titles.str", "exact");
-    EXPECT_EQ(ResolvePath(tmp.path(), "strings\\english\\titles.str"),
-              tmp.path() / "strings/english/titles.str");
+    EXPECT_EQ(ResolvePath(tmp.path(), "strings\\english\\titles.str"), tmp.path() / "strings/english/titles.str");
 }
 
 TEST(PathResolver, RelativeEntries)
@@ -105,7 +104,7 @@ TEST(PathResolver, TwoSpellingsOfAFolderCostNoMoreThanOne)
     std::filesystem::create_directory_symlink(".", tmp.path() / "loop/l");
     std::filesystem::create_directory_symlink(".", tmp.path() / "loop/L");
     std::string loops = "loop";
-    for (int i = 0; i < 30; ++i) loops += "\\l";  // the system follows at most 40 links
+    for (int i = 0; i < 30; ++i) loops += "\\l"; // the system follows at most 40 links
     EXPECT_FALSE(FileExistsAt(tmp.path(), loops + "\\missing.txt"));
     EXPECT_TRUE(FileExistsAt(tmp.path(), loops + "\\FILE.TXT"));
     PathIndex index;
@@ -156,9 +155,28 @@ TEST(PathResolver, NamesWindowsCannotCreate)
     for (const char* ok : {"titles.str", "miss1.mis", "CONSOLE.txt", "COM0", "LPT10.txt", "a b.txt", ".hidden",
                            "nul-ish", "caf\xc3\xa9.txt"})
         EXPECT_EQ(WindowsNameProblem(ok), "") << ok;
-    for (const char* bad : {"what?.txt", "a:b", "notes<draft>.txt", "|pipe.txt", "star*.txt", "quote\".txt",
-                            "back\\slash", "name.", "name ", "CON", "con.txt", "Nul.tar.gz", "aux", "PRN.str",
-                            "com1", "COM9.log", "lpt1.txt", "LPT9", "CON .txt", "tab\there", "\x1f", ""}) {
+    for (const char* bad : {"what?.txt",
+                            "a:b",
+                            "notes<draft>.txt",
+                            "|pipe.txt",
+                            "star*.txt",
+                            "quote\".txt",
+                            "back\\slash",
+                            "name.",
+                            "name ",
+                            "CON",
+                            "con.txt",
+                            "Nul.tar.gz",
+                            "aux",
+                            "PRN.str",
+                            "com1",
+                            "COM9.log",
+                            "lpt1.txt",
+                            "LPT9",
+                            "CON .txt",
+                            "tab\there",
+                            "\x1f",
+                            ""}) {
         const std::string why = WindowsNameProblem(bad);
         EXPECT_NE(why, "") << bad;
     }

@@ -1,5 +1,5 @@
-#include "components/CodePages.h"
 #include "components/StrUtils.h"
+#include "components/CodePages.h"
 #include "components/TextCodec.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +48,7 @@ TEST(StrUtils, CharsPosAndPaths)
 TEST(StrUtils, CodePageTablesFollowThePublishedCodePages)
 {
     // Letters both code pages have map both ways.
-    const std::string cp850 = "\x82\x85\x8A\x94\x81\xA4\xE1\x99\x9A\x80";  // é à è ö ü ñ ß Ö Ü Ç
+    const std::string cp850 = "\x82\x85\x8A\x94\x81\xA4\xE1\x99\x9A\x80"; // é à è ö ü ñ ß Ö Ü Ç
     const std::string win = "\xE9\xE0\xE8\xF6\xFC\xF1\xDF\xD6\xDC\xC7";
     EXPECT_EQ(DosToWin(cp850), win);
     EXPECT_EQ(WinToDos(win), cp850);
@@ -66,20 +66,25 @@ TEST(StrUtils, CodePageTablesFollowThePublishedCodePages)
 TEST(TextCodec, PlainTextRule)
 {
     EXPECT_EQ(DecodePlainText("\xEF\xBB\xBFh\xC3\xA9"), "h\xC3\xA9");
-    EXPECT_EQ(DecodePlainText("h\xC3\xA9"), "h\xC3\xA9");                       // valid UTF-8
-    EXPECT_EQ(DecodePlainText("h\xE9 \x80"), "h\xC3\xA9 \xE2\x82\xAC");          // Windows-1252
+    EXPECT_EQ(DecodePlainText("h\xC3\xA9"), "h\xC3\xA9");               // valid UTF-8
+    EXPECT_EQ(DecodePlainText("h\xE9 \x80"), "h\xC3\xA9 \xE2\x82\xAC"); // Windows-1252
     EXPECT_EQ(DecodePlainText(std::string("\xFF\xFEh\0\xE9\0\x3D\xD8\x00\xDE", 10)),
-              "h\xC3\xA9\xF0\x9F\x98\x80");                                     // UTF-16 LE, surrogates
+              "h\xC3\xA9\xF0\x9F\x98\x80");                                       // UTF-16 LE, surrogates
     EXPECT_EQ(DecodePlainText(std::string("\xFE\xFF\0h\0\xE9", 6)), "h\xC3\xA9"); // UTF-16 BE
     EXPECT_EQ(EncodePlainText("caf\xC3\xA9 \xE2\x82\xAC"), "caf\xE9 \x80");
-    EXPECT_EQ(EncodePlainText("\xC5\x81\xC3\xB3" "d\xC5\xBA"), "\xEF\xBB\xBF\xC5\x81\xC3\xB3" "d\xC5\xBA");
+    EXPECT_EQ(EncodePlainText("\xC5\x81\xC3\xB3"
+                              "d\xC5\xBA"),
+              "\xEF\xBB\xBF\xC5\x81\xC3\xB3"
+              "d\xC5\xBA");
     EXPECT_EQ(ToCrLf("a\nb\r\nc\rd"), "a\r\nb\r\nc\r\nd");
 }
 
 TEST(TextCodec, InvalidUtf8AfterAMarkBecomesReplacementCharacters)
 {
     EXPECT_EQ(DecodePlainText("\xEF\xBB\xBF\xFF"), "\xEF\xBF\xBD");
-    EXPECT_EQ(DecodePlainText("\xEF\xBB\xBF" "a\xC3(\xE2\x82"), "a\xEF\xBF\xBD(\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(DecodePlainText("\xEF\xBB\xBF"
+                              "a\xC3(\xE2\x82"),
+              "a\xEF\xBF\xBD(\xEF\xBF\xBD\xEF\xBF\xBD");
     EXPECT_TRUE(IsValidUtf8(DecodePlainText("\xEF\xBB\xBF\xED\xA0\x80\xF4\x90\x80\x80")));
 }
 
@@ -87,17 +92,23 @@ TEST(TextCodec, EverySaveReopensAsItWasSaved)
 {
     // Windows-1252 bytes that are also valid UTF-8, or that begin like a
     // byte-order mark, would reopen as other text: those go out as UTF-8.
-    for (const std::string text : {"\xC3\x83\xC2\xA9",                  // "Ã©", which is "é" in UTF-8
-                                   "\xC3\xBF\xC3\xBE" "ab",             // "ÿþab", a UTF-16 mark
-                                   "\xC3\xBE\xC3\xBF" "ab",             // "þÿab"
-                                   "\xC3\xAF\xC2\xBB\xC2\xBF" "x"}) {  // "ï»¿x", a UTF-8 mark
+    for (const std::string text : {"\xC3\x83\xC2\xA9", // "Ã©", which is "é" in UTF-8
+                                   "\xC3\xBF\xC3\xBE"
+                                   "ab", // "ÿþab", a UTF-16 mark
+                                   "\xC3\xBE\xC3\xBF"
+                                   "ab", // "þÿab"
+                                   "\xC3\xAF\xC2\xBB\xC2\xBF"
+                                   "x"}) { // "ï»¿x", a UTF-8 mark
         const std::string bytes = EncodePlainText(text);
         EXPECT_EQ(bytes, "\xEF\xBB\xBF" + text);
         EXPECT_EQ(DecodePlainText(bytes), text);
     }
     // Text that reads back the same stays Windows-1252.
     EXPECT_EQ(EncodePlainText("\xC3\xA9t\xC3\xA9"), "\xE9t\xE9");
-    EXPECT_EQ(EncodePlainText("\xC3\xBF" "a"), "\xFF" "a");
+    EXPECT_EQ(EncodePlainText("\xC3\xBF"
+                              "a"),
+              "\xFF"
+              "a");
     // A text that itself begins with U+FEFF keeps it.
     EXPECT_EQ(DecodePlainText(EncodePlainText("\xEF\xBB\xBFx")), "\xEF\xBB\xBFx");
 }

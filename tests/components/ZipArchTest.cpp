@@ -1,8 +1,8 @@
 // The archiver component over the real engine (and, where the command record
 // itself is the subject, over a stand-in engine that reports what it got).
-#include "support/ZipTestSupport.h"
-#include "support/System.h"
 #include "platform/File.h"
+#include "support/System.h"
+#include "support/ZipTestSupport.h"
 
 #include "components/Questions.h"
 
@@ -18,6 +18,7 @@ namespace fs = std::filesystem;
 namespace lw {
 namespace {
 
+using lw::test::OnWindows;
 using ziptest::ArchiveNames;
 using ziptest::Packer;
 using ziptest::ReadArchive;
@@ -25,7 +26,6 @@ using ziptest::ReadFile;
 using ziptest::ScratchDir;
 using ziptest::SomeBytes;
 using ziptest::WriteFile;
-using lw::test::OnWindows;
 
 std::string fakeDir(int version)
 {
@@ -58,7 +58,7 @@ TEST(ZipArchProperties, StoreSuffixes)
     EXPECT_EQ(z.ExtAddStoreSuffixes(), ".dat:.bin:");
     EXPECT_TRUE(z.AddStoreSuffixes().Has(assEXT));
     EXPECT_EQ(z.StoreSuffixList().substr(z.StoreSuffixList().size() - 14), ".jar:.dat:.bin");
-    z.SetExtAddStoreSuffixes(",mis,,gam:");  // empty items are skipped
+    z.SetExtAddStoreSuffixes(",mis,,gam:"); // empty items are skipped
     EXPECT_EQ(z.ExtAddStoreSuffixes(), ".mis:.gam:");
     z.SetExtAddStoreSuffixes("");
     EXPECT_EQ(z.ExtAddStoreSuffixes(), "");
@@ -137,7 +137,7 @@ TEST(ZipArchAdd, EarlyEndsKeepTheSpecs)
 {
     Packer p;
     p.zip.FSpecArgs() = {"a.txt"};
-    EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::NoArchiveName);  // no archive name
+    EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::NoArchiveName); // no archive name
     EXPECT_EQ(p.zip.FSpecArgs(), std::vector<std::string>{"a.txt"});
 
     ScratchDir dir;
@@ -164,7 +164,8 @@ TEST(ZipArchAdd, SpecLineSyntaxReachesTheEngine)
     p.zip.FSpecArgs() = {"  plain.txt  ", ">deep\\*.*", "|flat\\*.str<", "own<pw1", "none< x"};
     EXPECT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
     const std::string root = "root=\"" + dir.Path().string() + "\"";
-    EXPECT_TRUE(p.HasMessage("spec \"plain.txt\" recurse=65535 encrypt=0 password=\"secret\" " + root)) << p.AllMessages();
+    EXPECT_TRUE(p.HasMessage("spec \"plain.txt\" recurse=65535 encrypt=0 password=\"secret\" " + root))
+        << p.AllMessages();
     EXPECT_TRUE(p.HasMessage("spec \"deep\\*.*\" recurse=65535 encrypt=0")) << p.AllMessages();
     EXPECT_TRUE(p.HasMessage("spec \"flat\\*.str\" recurse=0 encrypt=0 password=null")) << p.AllMessages();
     EXPECT_TRUE(p.HasMessage("spec \"own\" recurse=65535 encrypt=65535 password=\"pw1\"")) << p.AllMessages();
@@ -208,7 +209,7 @@ TEST(ZipArchAdd, LiteralSpecsAreFileNamesAsTheyStand)
     r.zip.FSpecArgs() = {"a?.txt"};
     EXPECT_EQ(r.zip.AddToArchive(), ZipMsg::ArchiveNotMade);
     EXPECT_TRUE(r.HasMessage("Cannot find \"a?.txt\"")) << r.AllMessages();
-    if (!OnWindows) {  // no "?" in a name on a Windows disk
+    if (!OnWindows) { // no "?" in a name on a Windows disk
         r.zip.FSpecArgs() = {"what?.txt"};
         EXPECT_EQ(r.zip.AddToArchive(), ZipMsg::ArchiveNotMade);
         EXPECT_TRUE(r.HasMessage("\"what?.txt\" cannot be packed")) << r.AllMessages();
@@ -234,9 +235,14 @@ TEST(ZipArchAdd, NamesWindowsCannotCreateAreRefusedBeforeWriting)
     p.zip.SetAddOptions({AddDirNames});
 
     const std::pair<const char*, const char*> cases[] = {
-        {"a:b", "character :"},         {"name.", "ends in a dot"},   {"name ", "ends in a space"},
-        {"CON", "device name"},         {"con.txt", "device name"},   {"Lpt3.str", "device name"},
-        {"back\\slash.txt", "character \\"}, {"tab\tname.txt", "control character"},
+        {"a:b", "character :"},
+        {"name.", "ends in a dot"},
+        {"name ", "ends in a space"},
+        {"CON", "device name"},
+        {"con.txt", "device name"},
+        {"Lpt3.str", "device name"},
+        {"back\\slash.txt", "character \\"},
+        {"tab\tname.txt", "control character"},
         {"aux/inside.txt", "its part \"aux\""},
     };
     for (const auto& [name, why] : cases) {
@@ -275,7 +281,8 @@ TEST(ZipArchAdd, AFileThatChangesWhileItIsPackedFailsTheRun)
         p.zip.OnProgress = [&](TZipArchiver*, ProgressType kind, const std::string&, uint64_t) {
             if (kind != ptBatchByteCount) return;
             if (sameSize) {
-                fs::last_write_time(dir / "fm/grows.txt", fs::last_write_time(dir / "fm/grows.txt") + std::chrono::seconds(5));
+                fs::last_write_time(dir / "fm/grows.txt",
+                                    fs::last_write_time(dir / "fm/grows.txt") + std::chrono::seconds(5));
             } else {
                 std::ofstream(dir / "fm/grows.txt", std::ios::app) << "more lines";
             }
@@ -313,7 +320,8 @@ TEST(ZipArchAdd, AnEmptyFileThatGrowsWhileItIsPackedFailsTheRun)
         };
         p.zip.FSpecArgs() = {"a.txt", "empty.txt"};
         EXPECT_EQ(p.zip.AddToArchive(), 10101) << archive << "\n" << p.AllMessages();
-        EXPECT_TRUE(p.HasMessage("empty.txt\" changed while it was being packed")) << archive << "\n" << p.AllMessages();
+        EXPECT_TRUE(p.HasMessage("empty.txt\" changed while it was being packed")) << archive << "\n"
+                                                                                   << p.AllMessages();
         EXPECT_EQ(ReadFile(dir / "old.zip"), before) << archive;
         EXPECT_EQ(ziptest::Listing(dir.Path()), (std::vector<std::string>{"fm", "old.zip"})) << archive;
     }
@@ -348,8 +356,7 @@ TEST(ZipArchAdd, TheArchiveBeingReplacedIsNeverPackedIntoIt)
     }
     ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
     EXPECT_EQ(ArchiveNames(dir / "fm/.bell.zip.part"), std::vector<std::string>{"a.txt"});
-    for (const std::string& name : refused)
-        EXPECT_TRUE(p.HasMessage(name)) << name << "\n" << p.AllMessages();
+    for (const std::string& name : refused) EXPECT_TRUE(p.HasMessage(name)) << name << "\n" << p.AllMessages();
 }
 
 TEST(ZipArchAdd, EveryCommandRecordFieldReachesTheEngine)
@@ -374,7 +381,7 @@ TEST(ZipArchAdd, EveryCommandRecordFieldReachesTheEngine)
     p.zip.SetPassword("pw");
     p.zip.SetTempDir("/tmp/work");
     p.zip.SetCodePage(cpOEM);
-    p.zip.SetAddFrom(25569);  // 1 Jan 1970
+    p.zip.SetAddFrom(25569); // 1 Jan 1970
     p.zip.SetAddOptions({AddEncrypt, AddVolume, AddSeparateDirs, AddFromDate, AddRecurseDirs, AddSafe, AddForceDOS,
                          AddMove, AddArchiveOnly, AddResetArchive});
     p.zip.FSpecArgs() = {"a.txt"};
@@ -382,7 +389,8 @@ TEST(ZipArchAdd, EveryCommandRecordFieldReachesTheEngine)
     EXPECT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
     EXPECT_TRUE(p.HasMessage("fields owner=0 callerRef=1 interface=173 trace=-1 password=\"pw\" encrypt=-1 volume=-1 "
                              "noDirEntries=0 fromDateFlag=-1 fromDate=\"01 01 70\" verbose=-1 quiet=-1 recurse=65535 "
-                             "grow=0 forceDos=-1 move=-1 specCount=1 archive=\"" + (dir / "a.zip").string() +
+                             "grow=0 forceDos=-1 move=-1 specCount=1 archive=\"" +
+                             (dir / "a.zip").string() +
                              "\" temp=\"/tmp/work\" comment=\"hello\" archiveOnly=1 resetArchive=1 codePage=2"))
         << p.AllMessages();
     EXPECT_TRUE(p.HasMessage("exclude \"*.bak\"")) << p.AllMessages();
@@ -394,13 +402,14 @@ TEST(ZipArchAdd, EveryCommandRecordFieldReachesTheEngine)
     d.zip.SetDLLDirectory(fakeDir(180));
     d.zip.SetZipFileName((dir / "none.zip").string());
     d.zip.SetOwnerWindow(77);
-    d.zip.SetAddFrom(36526.75);  // 1 Jan 2000, evening
+    d.zip.SetAddFrom(36526.75); // 1 Jan 2000, evening
     d.zip.FSpecArgs() = {"a.txt", "b.txt"};
     EXPECT_EQ(d.zip.AddToArchive(), 0) << d.AllMessages();
-    EXPECT_TRUE(d.HasMessage("fields owner=77 callerRef=1 interface=173 trace=0 password=null encrypt=0 volume=0 "
-                             "noDirEntries=-1 fromDateFlag=0 fromDate=\"01 01 00\" verbose=0 quiet=-1 recurse=0 grow=-1 "
-                             "forceDos=0 move=0 specCount=2 archive=\"" + (dir / "none.zip").string() +
-                             "\" temp=null comment=null archiveOnly=0 resetArchive=0 codePage=0"))
+    EXPECT_TRUE(
+        d.HasMessage("fields owner=77 callerRef=1 interface=173 trace=0 password=null encrypt=0 volume=0 "
+                     "noDirEntries=-1 fromDateFlag=0 fromDate=\"01 01 00\" verbose=0 quiet=-1 recurse=0 grow=-1 "
+                     "forceDos=0 move=0 specCount=2 archive=\"" +
+                     (dir / "none.zip").string() + "\" temp=null comment=null archiveOnly=0 resetArchive=0 codePage=0"))
         << d.AllMessages();
     EXPECT_FALSE(d.HasMessage("exclude"));
 }
@@ -496,7 +505,8 @@ TEST(ZipArchAdd, EngineVersion160IsRefused)
     p.zip.SetZipFileName((dir / "a.zip").string());
     p.zip.FSpecArgs() = {"a.txt"};
     EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::EngineWrongVersion);
-    EXPECT_TRUE(p.HasMessage(missingText(ZipMsg::EngineWrongVersion, fakeDir(160) + "/" + TZipLibLoader::FileName(zlkZip))))
+    EXPECT_TRUE(
+        p.HasMessage(missingText(ZipMsg::EngineWrongVersion, fakeDir(160) + "/" + TZipLibLoader::FileName(zlkZip))))
         << p.AllMessages();
     EXPECT_FALSE(p.zip.ZipEngine().Loaded());
 }
@@ -509,7 +519,7 @@ TEST(ZipArchAdd, PacksFilesUnderTheirListedPathsWithProgressInOrder)
     WriteFile(fm / "Strings/English/titles.str", "title_20: \"The Vault\"\n");
     WriteFile(fm / "fam/stone.png", SomeBytes(5000, 2));
     WriteFile(fm / "empty.txt", "");
-    WriteFile(fm / u8"Über.txt", "umlaut");  // u8: a path takes plain text in the code page on Windows
+    WriteFile(fm / u8"Über.txt", "umlaut"); // u8: a path takes plain text in the code page on Windows
 
     Packer p;
     std::vector<std::pair<ProgressType, uint64_t>> events;
@@ -532,7 +542,8 @@ TEST(ZipArchAdd, PacksFilesUnderTheirListedPathsWithProgressInOrder)
     EXPECT_EQ(p.zip.SuccessCnt(), 5);
 
     // Entries in list order, named as they are on disk, "/" separated.
-    const std::vector<std::string> names = {"miss20.mis", "Strings/English/titles.str", "fam/stone.png", "empty.txt", "Über.txt"};
+    const std::vector<std::string> names = {"miss20.mis", "Strings/English/titles.str", "fam/stone.png", "empty.txt",
+                                            "Über.txt"};
     EXPECT_EQ(ArchiveNames(zipName), names);
     std::string err;
     auto entries = ReadArchive(zipName, &err);
@@ -608,7 +619,7 @@ TEST(ZipArchAdd, EntriesNeverLeaveTheArchiveRoot)
     ASSERT_EQ(names.size(), 3u);
     EXPECT_EQ(names[0], "in.txt");
     EXPECT_EQ(names[1], "shared/snd/out.wav");
-    EXPECT_EQ(names[2], "abs/file.txt");  // its path from the root without the leading ".."
+    EXPECT_EQ(names[2], "abs/file.txt"); // its path from the root without the leading ".."
     for (const std::string& n : names) {
         EXPECT_NE(n.front(), '/');
         EXPECT_EQ(n.find(".."), std::string::npos);
@@ -651,7 +662,7 @@ TEST(ZipArchAdd, UnreadableFileEndsTheRunAndKeepsTheOldArchive)
     const std::string before = ReadFile(zipName);
 
     WriteFile(dir / "fm/b.txt", "b");
-    p.zip.SetAddOptions({AddDirNames});  // replace, not update: the archive would change
+    p.zip.SetAddOptions({AddDirNames}); // replace, not update: the archive would change
     p.zip.FSpecArgs() = {"b.txt", "missions\\gone.mis"};
     EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::ArchiveNotMade);
     ASSERT_EQ(boxes.shown.size(), 1u);
@@ -689,14 +700,14 @@ TEST(ZipArchAdd, CancelFromOnAfterCallbackLeavesNothingBehind)
     ScratchDir dir;
     WriteFile(dir / "fm/a.mis", SomeBytes(9 << 20, 5));
     const fs::path zipName = dir / "out.zip";
-    WriteFile(zipName, "");  // not an archive yet: must survive as it is
+    WriteFile(zipName, ""); // not an archive yet: must survive as it is
     fs::remove(zipName);
     Packer p;
     int afterCalls = 0;
     int nested = 0;
     p.zip.OnAfterCallback = [&](CallBackInfo& info, bool& abort) {
         ++afterCalls;
-        nested = info.Component->AddToArchive();  // busy: refused at once
+        nested = info.Component->AddToArchive(); // busy: refused at once
         if (info.ActionCode == zaItemBytes) abort = true;
     };
     p.zip.SetZipFileName(zipName.string());
@@ -1000,7 +1011,6 @@ TEST_F(ZipArchDirectory, DataAfterTheEnd)
     EXPECT_TRUE(numbersFor(padded, p2).empty());
 }
 
-
 // An archive written byte by byte: stored entries with the given name
 // bytes, host system, made-by version and flags.
 struct RawEntry {
@@ -1085,14 +1095,14 @@ TEST_F(ZipArchDirectory, NamesAndCommentsFollowTheCodePageRules)
         std::string expected;
     };
     const Case cases[] = {
-        {{"caf\xe9.txt", 0, 20, 0, "caf\xe9"}, cpAuto, oem},       // FAT: OEM
-        {{"caf\xe9.txt", 3, 20, 0, "caf\xe9"}, cpAuto, ansi},      // Unix: as it stands
-        {{"caf\xe9.txt", 3, 20, 0, "caf\xe9"}, cpOEM, oem},        // asked for
-        {{"caf\xe9.txt", 0, 20, 0, "caf\xe9"}, cpNone, ansi},      // asked not to
-        {{"caf\xe9.txt", 6, 20, 0, "caf\xe9"}, cpNone, oem},       // HPFS, whatever is asked
-        {{"caf\xe9.txt", 11, 50, 0, "caf\xe9"}, cpNone, oem},      // NTFS by an old writer
+        {{"caf\xe9.txt", 0, 20, 0, "caf\xe9"}, cpAuto, oem},  // FAT: OEM
+        {{"caf\xe9.txt", 3, 20, 0, "caf\xe9"}, cpAuto, ansi}, // Unix: as it stands
+        {{"caf\xe9.txt", 3, 20, 0, "caf\xe9"}, cpOEM, oem},   // asked for
+        {{"caf\xe9.txt", 0, 20, 0, "caf\xe9"}, cpNone, ansi}, // asked not to
+        {{"caf\xe9.txt", 6, 20, 0, "caf\xe9"}, cpNone, oem},  // HPFS, whatever is asked
+        {{"caf\xe9.txt", 11, 50, 0, "caf\xe9"}, cpNone, oem}, // NTFS by an old writer
         {{"caf\xe9.txt", 11, 20, 0, "caf\xe9"}, cpNone, ansi},
-        {{"caf\xc3\xa9.txt", 0, 20, 0x800, "caf\xc3\xa9"}, cpOEM, ansi},  // flagged UTF-8
+        {{"caf\xc3\xa9.txt", 0, 20, 0x800, "caf\xc3\xa9"}, cpOEM, ansi}, // flagged UTF-8
     };
     for (const Case& c : cases) {
         WriteFile(dir / "cp.zip", rawArchive({c.entry}, ""));
@@ -1108,8 +1118,8 @@ TEST_F(ZipArchDirectory, NamesAndCommentsFollowTheCodePageRules)
 
 TEST_F(ZipArchDirectory, ArchiveCommentAndDirectoryOnlyEntries)
 {
-    WriteFile(dir / "dirs.zip", rawArchive({{"a.txt"}, {"sub/"}, {"sub/b.txt", 0, 20, 0, "about b"}, {"sub/deeper/"}},
-                                           "The FM, packed"));
+    WriteFile(dir / "dirs.zip",
+              rawArchive({{"a.txt"}, {"sub/"}, {"sub/b.txt", 0, 20, 0, "about b"}, {"sub/deeper/"}}, "The FM, packed"));
     Packer p;
     std::vector<int> seqs;
     p.zip.OnNewName = [&](TZipArchiver*, int seq, const ZipDirEntry&) { seqs.push_back(seq); };
@@ -1120,7 +1130,7 @@ TEST_F(ZipArchDirectory, ArchiveCommentAndDirectoryOnlyEntries)
     EXPECT_EQ(p.zip.DirEntry(1).EntryName, "sub\\b.txt");
     EXPECT_EQ(p.zip.DirEntry(1).EntryComment, "about b");
     EXPECT_EQ(p.zip.DirOnlyCount(), 2);
-    EXPECT_EQ(seqs, (std::vector<int>{1, 3}));  // left-out entries still count
+    EXPECT_EQ(seqs, (std::vector<int>{1, 3})); // left-out entries still count
 
     Packer all;
     all.zip.SetUseDirOnlyEntries(true);

@@ -50,7 +50,7 @@ std::string makeArchive(const std::vector<Stored>& items, const std::string& com
 
         put32(cd, 0x02014B50);
         cd += char(20);
-        cd += char(3);  // made on Unix
+        cd += char(3); // made on Unix
         put16(cd, 20);
         put16(cd, it.flags);
         put16(cd, 0);

@@ -1,8 +1,8 @@
 // A fan mission packed by the component and checked by other programs: the
 // archive must pass unzip -t and 7z t, and Python's zipfile must give back
 // every file's bytes under its listed path.
-#include "support/ZipTestSupport.h"
 #include "platform/File.h"
+#include "support/ZipTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ std::pair<int, std::string> run(const std::string& cmd)
     while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
     const int status = pclose(f);
 #if defined(_WIN32)
-    return {status, out};  // the program's exit code itself
+    return {status, out}; // the program's exit code itself
 #else
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 #endif
@@ -50,22 +50,38 @@ protected:
         zip = *dir / "lost.zip";
         const fs::path fm = *dir / "fm";
         WriteFile(fm / "miss20.mis", SomeBytes(1 << 20, 21));
-        WriteFile(fm / "miss21.mis", SomeBytes((7 << 20) + 777, 22));  // packed in pieces
+        WriteFile(fm / "miss21.mis", SomeBytes((7 << 20) + 777, 22)); // packed in pieces
         WriteFile(fm / "dark.gam", SomeBytes(70000, 23));
         WriteFile(fm / "strings/missflag.str", "miss_count: 2\nmiss_20: \"\"\n");
         WriteFile(fm / "strings/english/titles.str", "title_20: \"Lost\"\ntitle_21: \"Found\"\n");
-        WriteFile(fm / u8"strings/français/titles.str", "title_20: \"Perdu\"\n");  // u8: UTF-8 on Windows too
+        WriteFile(fm / u8"strings/français/titles.str", "title_20: \"Perdu\"\n"); // u8: UTF-8 on Windows too
         WriteFile(fm / "fam/stone/wall.PNG", SomeBytes(20000, 24));
         WriteFile(fm / "snd/english/line01.wav", SomeBytes(150000, 25));
         WriteFile(fm / "fminfo.txt", "Title: Lost and Found\r\n");
         WriteFile(fm / "empty.txt", "");
         WriteFile(fm / ".hidden", "dot file listed by name");
-        listed = {"miss20.mis", "MISS21.MIS", "dark.gam", "strings\\missflag.str", "Strings\\English\\titles.str",
-                  "strings\\français\\titles.str", "fam\\stone\\wall.png", "snd\\english\\line01.wav",
-                  "fminfo.txt", "empty.txt", ".hidden"};
-        stored = {"miss20.mis", "miss21.mis", "dark.gam", "strings/missflag.str", "strings/english/titles.str",
-                  "strings/français/titles.str", "fam/stone/wall.PNG", "snd/english/line01.wav",
-                  "fminfo.txt", "empty.txt", ".hidden"};
+        listed = {"miss20.mis",
+                  "MISS21.MIS",
+                  "dark.gam",
+                  "strings\\missflag.str",
+                  "Strings\\English\\titles.str",
+                  "strings\\français\\titles.str",
+                  "fam\\stone\\wall.png",
+                  "snd\\english\\line01.wav",
+                  "fminfo.txt",
+                  "empty.txt",
+                  ".hidden"};
+        stored = {"miss20.mis",
+                  "miss21.mis",
+                  "dark.gam",
+                  "strings/missflag.str",
+                  "strings/english/titles.str",
+                  "strings/français/titles.str",
+                  "fam/stone/wall.PNG",
+                  "snd/english/line01.wav",
+                  "fminfo.txt",
+                  "empty.txt",
+                  ".hidden"};
         Packer p;
         p.zip.SetZipFileName(zip.string());
         p.zip.SetRootDir(fm.string() + "/");
@@ -111,23 +127,26 @@ TEST_F(ZipIntegration, PythonReadsEveryFileBack)
     const fs::path script = *dir / "check.py";
     std::string names;
     for (const std::string& n : stored) names += "    '" + n + "',\n";
-    WriteFile(script,
-              "import sys, zipfile\n"
-              "expected = [\n" + names + "]\n"
-              "z = zipfile.ZipFile(sys.argv[1])\n"
-              "infos = z.infolist()\n"
-              "assert [i.filename for i in infos] == expected, [i.filename for i in infos]\n"
-              "assert z.testzip() is None\n"
-              "for i in infos:\n"
-              "    disk = open(sys.argv[2] + '/' + i.filename, 'rb').read()\n"
-              "    assert z.read(i) == disk, i.filename\n"
-              "    assert i.compress_type in (0, 8), i.filename\n"
-              "    assert not i.flag_bits & 1, i.filename + ' is encrypted'\n"
-              "    assert bool(i.flag_bits & 0x800) == (not i.filename.isascii()), i.filename\n"
-              "    assert i.compress_type == (0 if i.filename.lower().endswith('.png') or not disk else 8), i.filename\n"
-              "print('ok', len(infos))\n");
-    const auto [status, out] = run("python3 '" + script.string() + "' '" + zip.string() + "' '" +
-                                   (*dir / "fm").string() + "'");
+    WriteFile(
+        script,
+        "import sys, zipfile\n"
+        "expected = [\n" +
+            names +
+            "]\n"
+            "z = zipfile.ZipFile(sys.argv[1])\n"
+            "infos = z.infolist()\n"
+            "assert [i.filename for i in infos] == expected, [i.filename for i in infos]\n"
+            "assert z.testzip() is None\n"
+            "for i in infos:\n"
+            "    disk = open(sys.argv[2] + '/' + i.filename, 'rb').read()\n"
+            "    assert z.read(i) == disk, i.filename\n"
+            "    assert i.compress_type in (0, 8), i.filename\n"
+            "    assert not i.flag_bits & 1, i.filename + ' is encrypted'\n"
+            "    assert bool(i.flag_bits & 0x800) == (not i.filename.isascii()), i.filename\n"
+            "    assert i.compress_type == (0 if i.filename.lower().endswith('.png') or not disk else 8), i.filename\n"
+            "print('ok', len(infos))\n");
+    const auto [status, out] =
+        run("python3 '" + script.string() + "' '" + zip.string() + "' '" + (*dir / "fm").string() + "'");
     EXPECT_EQ(status, 0) << out;
     EXPECT_EQ(out, "ok " + std::to_string(stored.size()) + "\n");
 }

@@ -18,10 +18,7 @@ struct Host : ZipLoaderHost {
     std::vector<std::pair<int, std::string>> reports;
     std::string LoaderDirectory() const override { return dir; }
     bool LoaderVerbose() const override { return verbose; }
-    void LoaderReport(ZipMsg::Id ident, const std::string& path) override
-    {
-        reports.emplace_back(ident, path);
-    }
+    void LoaderReport(ZipMsg::Id ident, const std::string& path) override { reports.emplace_back(ident, path); }
 };
 
 std::string fakeDir(int version)
@@ -61,7 +58,8 @@ TEST(ZipLoader, VersionsOutsideTheAcceptedRangeAreRefusedAndFreed)
         } catch (const EZipArchiver& e) {
             EXPECT_EQ(e.Ident(), ZipMsg::EngineWrongVersion);
             // The message names the library that was tried.
-            EXPECT_NE(std::string(e.what()).find(host.dir + "/" + TZipLibLoader::FileName(zlkZip)), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find(host.dir + "/" + TZipLibLoader::FileName(zlkZip)), std::string::npos)
+                << e.what();
         }
         EXPECT_FALSE(loader.Loaded());
         EXPECT_EQ(loader.UsageMask(), 0u);
@@ -88,7 +86,7 @@ TEST(ZipLoader, Version160LoadsButAnAddNeeds173)
 TEST(ZipLoader, MissingLibraryRaisesEngineNotLoadedWithThePathTried)
 {
     Host host;
-    TUnzEng loader(&host);  // no unzip engine exists anywhere
+    TUnzEng loader(&host); // no unzip engine exists anywhere
     try {
         loader.Require(173, false);
         ADD_FAILURE() << "a missing library loaded";
@@ -135,8 +133,8 @@ TEST(ZipLoader, HoldsKeepTheLibraryUntilTheLastIsReleased)
     host.dir = fakeDir(180);
     host.verbose = true;
     TZipEng loader(&host);
-    loader.Require(173, true);   // held by the program
-    loader.Require(173, false);  // held for an operation
+    loader.Require(173, true);  // held by the program
+    loader.Require(173, false); // held for an operation
     EXPECT_EQ(loader.UsageMask(), TZipLibLoader::UseProgram | TZipLibLoader::UseOperation);
 
     ZipFileSpecEntry specs[3] = {};
@@ -153,8 +151,8 @@ TEST(ZipLoader, HoldsKeepTheLibraryUntilTheLastIsReleased)
     EXPECT_FALSE(loader.Loaded());
 
     const std::string path = fakeDir(180) + "/" + TZipLibLoader::FileName(zlkZip);
-    EXPECT_EQ(host.reports, (std::vector<std::pair<int, std::string>>{{ZipMsg::EngineLoaded, path},
-                                                                      {ZipMsg::EngineUnloaded, path}}));
+    EXPECT_EQ(host.reports,
+              (std::vector<std::pair<int, std::string>>{{ZipMsg::EngineLoaded, path}, {ZipMsg::EngineUnloaded, path}}));
 }
 
 TEST(ZipLoader, NoReportsWithoutVerbose)

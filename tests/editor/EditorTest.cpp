@@ -1,6 +1,6 @@
 // The editor window, alone and with the main window's Info and Edit File.
-#include "app/FMmain.h"
 #include "editor/Editor.h"
+#include "app/FMmain.h"
 #include "editor/OLERichEdit.h"
 #include "mission/CreateFM.h"
 #include "support/ScriptedGuiQuestions.h"
@@ -10,23 +10,26 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QToolButton>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QTextCursor>
+#include <QToolButton>
 
 using namespace lw;
-using lw::test::ScriptedGuiQuestions;
 using lw::test::activate;
 using lw::test::Child;
 using lw::test::editText;
 using lw::test::fileList;
+using lw::test::ScriptedGuiQuestions;
 using lw::test::TempDir;
 
 namespace {
 
-std::string head(const std::string& s, size_t n = 5) { return s.substr(0, n); }
+std::string head(const std::string& s, size_t n = 5)
+{
+    return s.substr(0, n);
+}
 
 // A main window with its editor and a new project on dir.
 struct Program {
@@ -79,12 +82,11 @@ void EditorTest::savesPlainTextOnlyForTxt()
         {"a.txt", true}, {"b.TXT", true}, {"c.rtf", false}, {"d.doc", false}, {"noext", false}};
     for (const auto& [name, plain] : cases) {
         editor.NewText("Caf\u00e9 line one\r\nline two\r\n");
-        editor.SetFileName(QString::fromStdString(t / "fminfo.txt"));  // not on disk: asks
+        editor.SetFileName(QString::fromStdString(t / "fminfo.txt")); // not on disk: asks
         q.core.saveFiles.push_back(t / name);
         QVERIFY(editor.SaveFile());
         const std::string bytes = t.read(name);
-        if (plain)
-            QCOMPARE(bytes, std::string("Caf\xE9 line one\r\nline two\r\n"));
+        if (plain) QCOMPARE(bytes, std::string("Caf\xE9 line one\r\nline two\r\n"));
         else {
             QCOMPARE(head(bytes), std::string("{\\rtf"));
             // A new text names a face every reader has, as fixed pitch.
@@ -111,7 +113,7 @@ void EditorTest::cancelledSaveDialogWritesNothing()
     editor.NewText("text");
     editor.SetFileName(QString::fromStdString(t / "fminfo.txt"));
     editor.show();
-    editor.SaveClick();  // the dialog is cancelled
+    editor.SaveClick(); // the dialog is cancelled
     QVERIFY(editor.isVisible());
     QVERIFY(editText(editor)->Modified());
     QVERIFY(!raised);
@@ -137,7 +139,7 @@ void EditorTest::closingAsksAboutUnsavedChanges()
     editor.close();
     QVERIFY(!editor.isVisible());
     QCOMPARE(t.read("fminfo.txt"), std::string("keep me\r\n"));
-    QCOMPARE(editText(editor)->toPlainText(), QString());  // a hidden editor holds no text
+    QCOMPARE(editText(editor)->toPlainText(), QString()); // a hidden editor holds no text
 
     editor.NewText("drop me");
     editor.show();
@@ -169,7 +171,7 @@ void EditorTest::shortcutsFormatWithoutTyping()
     QTest::keyClick(editText(editor), Qt::Key_B, Qt::ControlModifier);
     QCOMPARE(bool(editText(editor)->SelAttributes().Style() & fsBold), !wasBold);
     QCOMPARE(Child<QAction>(editor, "BoldButton")->isChecked(), !wasBold);
-    QTest::keyClick(editText(editor), Qt::Key_I, Qt::ControlModifier);  // would type a tab
+    QTest::keyClick(editText(editor), Qt::Key_I, Qt::ControlModifier); // would type a tab
     QTest::keyClick(editText(editor), Qt::Key_E, Qt::ControlModifier);
     QCOMPARE(editText(editor)->Paragraph().Alignment(), int(taCenter));
     QVERIFY(Child<QAction>(editor, "CenterButton")->isChecked());
@@ -198,13 +200,13 @@ void EditorTest::sizeMenuChecksOnlyListedSizes()
         return out;
     };
     q.numbers.push_back(13);
-    Child<QAction>(editor, "SelectSizeMenu")->trigger();  // "Other..."
+    Child<QAction>(editor, "SelectSizeMenu")->trigger(); // "Other..."
     QCOMPARE(editText(editor)->SelAttributes().Size(), 13);
     editor.SelectionChange();
     QCOMPARE(checked(), QStringList());
     QCOMPARE(Child<QToolButton>(editor, "SizeButton")->toolTip(), QString("Size: 13"));
-    Child<QMenu>(editor, "SizeMenu")->actions()[4]->trigger();  // 12
-    Child<QMenu>(editor, "SizeMenu")->actions()[0]->trigger();  // 8
+    Child<QMenu>(editor, "SizeMenu")->actions()[4]->trigger(); // 12
+    Child<QMenu>(editor, "SizeMenu")->actions()[0]->trigger(); // 8
     editor.SelectionChange();
     QCOMPARE(checked(), QStringList({"8"}));
 }
@@ -262,7 +264,7 @@ void EditorTest::infoOpensTheInfoFileAndEditFileOthers()
     Child<QPushButton>(p.form, "InfoButton")->click();
     QCOMPARE(editText(p.editor)->toPlainText(), QString("Read me\n"));
     editText(p.editor)->textCursor().insertText("New: ");
-    Child<QAction>(p.form, "SaveButton")->trigger();  // the editor's text is written first
+    Child<QAction>(p.form, "SaveButton")->trigger(); // the editor's text is written first
     QCOMPARE(t.read("readme.txt"), std::string("New: Read me\r\n"));
     QVERIFY(!p.editor.isVisible());
 }
@@ -282,7 +284,7 @@ void EditorTest::secondInfoAsksFirst()
     QCOMPARE(editText(p.editor)->toPlainText(), text);
     p.q.dialogs.push_back([](QDialog& d) { d.reject(); });
     Child<QAction>(p.form, "CreateButton")->trigger();
-    QVERIFY(p.editor.isVisible());  // the dialog was cancelled: nothing changes
+    QVERIFY(p.editor.isVisible()); // the dialog was cancelled: nothing changes
 }
 
 void EditorTest::newInfoNeverReplacesAnExistingFile()
@@ -294,7 +296,7 @@ void EditorTest::newInfoNeverReplacesAnExistingFile()
     Program p(t);
     t.write("fminfo.txt", "The author's own notes");
     Child<QAction>(p.form, "FMInfoButton")->trigger();
-    QVERIFY(QTest::qWaitForWindowActive(&p.editor));  // Info brings the editor forward
+    QVERIFY(QTest::qWaitForWindowActive(&p.editor)); // Info brings the editor forward
     QVERIFY(p.editor.Untitled());
     QCOMPARE(p.editor.windowTitle(), QString("fminfo.txt - Editing"));
 
@@ -309,7 +311,7 @@ void EditorTest::newInfoNeverReplacesAnExistingFile()
     QVERIFY(req.overwritePrompt);
     Child<QAction>(p.form, "SaveButton")->trigger();
     Child<QAction>(p.form, "ZipButton")->trigger();
-    QCOMPARE(p.q.core.fileRequests.size(), asked + 3);  // no list or archive dialog after the editor's
+    QCOMPARE(p.q.core.fileRequests.size(), asked + 3); // no list or archive dialog after the editor's
     QCOMPARE(t.read("fminfo.txt"), std::string("The author's own notes"));
     QVERIFY(!t.exists("strings/missflag.str"));
     QVERIFY(p.editor.isVisible() && editText(p.editor)->Modified());
@@ -348,7 +350,7 @@ void EditorTest::newOpenAndCloseAskAboutUnsavedText()
     p.q.core.answers.push_back(Answer::Cancel);
     Child<QAction>(p.form, "OpenButton")->trigger();
     QVERIFY(p.editor.isVisible());
-    QCOMPARE(p.project.Files.size(), size_t(1));  // still the new project's list
+    QCOMPARE(p.project.Files.size(), size_t(1)); // still the new project's list
 
     // Yes saves before Open goes on; No drops the text.
     p.q.core.openFiles.push_back(t / "bell.lst");

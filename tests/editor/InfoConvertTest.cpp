@@ -1,5 +1,5 @@
-#include "components/FileIO.h"
 #include "editor/InfoConvert.h"
+#include "components/FileIO.h"
 #include "editor/RtfReader.h"
 #include "support/TempDir.h"
 
@@ -24,10 +24,13 @@ TEST(PlainTextDocument, EveryKindOfLineBreakIsOneParagraphBreak)
 
 TEST(PlainTextDocument, DecodesByTheOneRule)
 {
-    EXPECT_EQ(PlainTextOf(PlainTextDocument("caf\xE9")), "café");                // Windows-1252
-    EXPECT_EQ(PlainTextOf(PlainTextDocument("caf\xC3\xA9")), "café");            // UTF-8
-    EXPECT_EQ(PlainTextOf(PlainTextDocument(std::string("\xFF\xFE" "a\0\r\0\n\0b\0", 10))), "a\nb");  // UTF-16 LE
-    EXPECT_EQ(PlainTextOf(PlainTextDocument(std::string("\xFE\xFF\0a\0\n\0b", 8))), "a\nb");          // UTF-16 BE
+    EXPECT_EQ(PlainTextOf(PlainTextDocument("caf\xE9")), "café");     // Windows-1252
+    EXPECT_EQ(PlainTextOf(PlainTextDocument("caf\xC3\xA9")), "café"); // UTF-8
+    EXPECT_EQ(PlainTextOf(PlainTextDocument(std::string("\xFF\xFE"
+                                                        "a\0\r\0\n\0b\0",
+                                                        10))),
+              "a\nb");                                                                       // UTF-16 LE
+    EXPECT_EQ(PlainTextOf(PlainTextDocument(std::string("\xFE\xFF\0a\0\n\0b", 8))), "a\nb"); // UTF-16 BE
 }
 
 TEST(PlainTextFileBytes, Windows1252WhenItFitsElseUtf8WithMarkAndCrLf)
@@ -48,14 +51,14 @@ TEST(SavesAsPlainText, OnlyTheTxtExtensionInAnyCase)
     EXPECT_FALSE(SavesAsPlainText("fminfo.txt.bak"));
 }
 
-int lines(const std::string& s) { return int(std::count(s.begin(), s.end(), '\n')); }
+int lines(const std::string& s)
+{
+    return int(std::count(s.begin(), s.end(), '\n'));
+}
 
 class ConvertInfoFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir_ = lw::test::TempDir::MakeUniqueDir("lw-convert-");
-    }
+    void SetUp() override { dir_ = lw::test::TempDir::MakeUniqueDir("lw-convert-"); }
     void TearDown() override
     {
         std::error_code ec;
@@ -81,7 +84,7 @@ TEST_F(ConvertInfoFileTest, RtfToTextAndBack)
 
     ASSERT_EQ(convert(path("out.TXT"), path("again.rtf")), 0) << err_.str();
     const std::string rtf = ReadWholeFile(path("again.rtf"));
-    EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u);  // no byte-order mark
+    EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u); // no byte-order mark
     auto doc = ReadRtf(rtf);
     ASSERT_TRUE(doc.has_value());
     EXPECT_EQ(PlainTextOf(*doc), "Café bold\nsecond");
@@ -119,7 +122,7 @@ TEST_F(ConvertInfoFileTest, FailuresGiveOneLineAndNonZero)
     EXPECT_EQ(lines(err_.str()), 1);
     EXPECT_FALSE(fs::exists(path("x.txt")));
 
-    EXPECT_NE(convert(dir_.string(), path("x.txt")), 0);  // a directory is unreadable
+    EXPECT_NE(convert(dir_.string(), path("x.txt")), 0); // a directory is unreadable
 
     WriteFileAtomic(path("ok.rtf"), "{\\rtf1 x}");
     EXPECT_NE(convert(path("ok.rtf"), path("no-such-dir/out.rtf")), 0);

@@ -1,5 +1,5 @@
-#include "components/FileIO.h"
 #include "editor/OLERichEdit.h"
+#include "components/FileIO.h"
 #include "editor/RtfReader.h"
 
 #include <QBuffer>
@@ -176,7 +176,7 @@ private slots:
         QVERIFY(!actions[1]->font().bold());
         QCOMPARE(actions[2]->text(), QStringLiteral("Copy"));
         QVERIFY(edit.SelObject() == edit.PictureAt(5));
-        QCOMPARE(edit.ContextMenuFor(QPoint(1, 1)), menu);  // the same object: the same menu
+        QCOMPARE(edit.ContextMenuFor(QPoint(1, 1)), menu); // the same object: the same menu
 
         edit.SetSelStart(1);
         edit.SetSelLength(2);
@@ -243,11 +243,11 @@ private slots:
 
         QTemporaryDir dir;
         questions.saveAnswer = dir.filePath(QStringLiteral("saved.png")).toStdString();
-        edit.DoVerb(1);  // index 1: "Save Picture As..."
+        edit.DoVerb(1); // index 1: "Save Picture As..."
         QCOMPARE(QByteArray::fromStdString(ReadWholeFile(*questions.saveAnswer)), png);
 
         QApplication::clipboard()->clear();
-        edit.VerbMenu()->actions().at(2)->trigger();  // "Copy", through the menu
+        edit.VerbMenu()->actions().at(2)->trigger(); // "Copy", through the menu
         const QMimeData* copied = QApplication::clipboard()->mimeData();
         QVERIFY(copied);
         QCOMPARE(copied->data(QStringLiteral("image/png")), png);
@@ -287,10 +287,11 @@ private slots:
     {
         const QByteArray png = pngBytes(6, 4, Qt::blue);
         auto first = std::make_unique<TOLEEdit>();
-        QByteArray rtf = "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset2 Symbol;}}"
-                         "{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1{\\pntxtb\\'B7}}\\fi-360\\li360 {\\b bold} item\\par"
-                         "\\pard x{\\pict\\wmetafile8\\picw2540\\pich1270 0100090000}y{\\pict\\pngblip " +
-                         png.toHex() + "}z\\par}";
+        QByteArray rtf =
+            "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset2 Symbol;}}"
+            "{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1{\\pntxtb\\'B7}}\\fi-360\\li360 {\\b bold} item\\par"
+            "\\pard x{\\pict\\wmetafile8\\picw2540\\pich1270 0100090000}y{\\pict\\pngblip " +
+            png.toHex() + "}z\\par}";
         QBuffer in(&rtf);
         in.open(QIODevice::ReadOnly);
         first->Lines().LoadFromStream(in);
@@ -300,7 +301,7 @@ private slots:
         const QMimeData* copied = QApplication::clipboard()->mimeData();
         QVERIFY(copied && copied->hasFormat(QStringLiteral("text/rtf")));
         QCOMPARE(copied->text(), QStringLiteral("\u2022\tbold item\nxyz"));
-        first.reset();  // the first text is closed
+        first.reset(); // the first text is closed
 
         TOLEEdit second;
         second.PasteFromClipboard();
@@ -344,7 +345,7 @@ private slots:
         QApplication::clipboard()->setMimeData(data);
         edit.PasteFromClipboard();
         QTextDocument& d = *edit.document();
-        QVERIFY(!d.toPlainText().contains(QChar::ObjectReplacementCharacter));  // no picture without bytes
+        QVERIFY(!d.toPlainText().contains(QChar::ObjectReplacementCharacter)); // no picture without bytes
         const int over = d.toPlainText().indexOf(QStringLiteral("over"));
         QVERIFY(over > 0);
         QTextCursor c(&d);
@@ -355,9 +356,11 @@ private slots:
         QVERIFY(c.charFormat().fontWeight() >= QFont::Bold);
         // The list came as a list, and is saved as one.
         bool listed = false;
-        for (QTextBlock b = d.begin(); b.isValid(); b = b.next()) listed |= b.text() == QStringLiteral("two") && b.textList();
+        for (QTextBlock b = d.begin(); b.isValid(); b = b.next())
+            listed |= b.text() == QStringLiteral("two") && b.textList();
         QVERIFY(listed);
-        QCOMPARE(QString::fromStdString(PlainTextOf(edit.ToDocument())), QStringLiteral("a bold over  end\n\u2022\tone\n\u2022\ttwo"));
+        QCOMPARE(QString::fromStdString(PlainTextOf(edit.ToDocument())),
+                 QStringLiteral("a bold over  end\n\u2022\tone\n\u2022\ttwo"));
     }
 
     // A bitmap from RTF renders; Open and Save Picture As write files that
@@ -366,8 +369,20 @@ private slots:
     {
         // A 2 x 1 device-independent bitmap, 24 bits: a red and a green pixel.
         QByteArray dib;
-        auto le = [&](quint32 v, int n) { for (int i = 0; i < n; ++i) dib.append(char((v >> (8 * i)) & 0xFF)); };
-        le(40, 4); le(2, 4); le(1, 4); le(1, 2); le(24, 2); le(0, 4); le(8, 4); le(2835, 4); le(2835, 4); le(0, 4); le(0, 4);
+        auto le = [&](quint32 v, int n) {
+            for (int i = 0; i < n; ++i) dib.append(char((v >> (8 * i)) & 0xFF));
+        };
+        le(40, 4);
+        le(2, 4);
+        le(1, 4);
+        le(1, 2);
+        le(24, 2);
+        le(0, 4);
+        le(8, 4);
+        le(2835, 4);
+        le(2835, 4);
+        le(0, 4);
+        le(0, 4);
         dib.append(QByteArray::fromHex("0000ff00ff000000"));
         TOLEEdit edit;
         ScriptedQuestions questions;
@@ -402,7 +417,7 @@ private slots:
         edit.DoVerb(TOLEEdit::VerbSaveAs);
         const std::string wmf = ReadWholeFile(*questions.saveAnswer);
         QCOMPARE(QByteArray::fromStdString(wmf.substr(0, 4)), QByteArray::fromHex("d7cdc69a"));
-        QCOMPARE(QByteArray::fromStdString(wmf.substr(10, 4)), QByteArray::fromHex("a005d002"));  // 1440 x 720
+        QCOMPARE(QByteArray::fromStdString(wmf.substr(10, 4)), QByteArray::fromHex("a005d002")); // 1440 x 720
         quint16 sum = 0;
         for (int i = 0; i < 20; i += 2) sum ^= quint16(quint8(wmf[size_t(i)]) | quint8(wmf[size_t(i + 1)]) << 8);
         QCOMPARE(quint16(quint8(wmf[20]) | quint8(wmf[21]) << 8), sum);
@@ -418,7 +433,8 @@ private slots:
     void metafilesShowAsFramedPlaceholdersAndSaveUnchanged()
     {
         TOLEEdit edit;
-        const QByteArray rtf("{\\rtf1 x{\\pict\\wmetafile8\\picw2540\\pich1270\\picwgoal1440\\pichgoal720 0100090000}y}");
+        const QByteArray rtf(
+            "{\\rtf1 x{\\pict\\wmetafile8\\picw2540\\pich1270\\picwgoal1440\\pichgoal720 0100090000}y}");
         QByteArray in = rtf;
         QBuffer buffer(&in);
         buffer.open(QIODevice::ReadOnly);
@@ -428,7 +444,7 @@ private slots:
         QCOMPARE(pic->kind, PictureKind::Wmf);
         const QImage shown = PictureStore::Render(*pic);
         QCOMPARE(shown.size(), QSize(96, 48));
-        QVERIFY(shown.pixelColor(0, 0) != shown.pixelColor(shown.width() / 2, 2));  // the frame
+        QVERIFY(shown.pixelColor(0, 0) != shown.pixelColor(shown.width() / 2, 2)); // the frame
         QByteArray out;
         QBuffer save(&out);
         save.open(QIODevice::WriteOnly);

@@ -1,11 +1,11 @@
-#include "components/FileIO.h"
 #include "editor/RichEdit2.h"
+#include "components/FileIO.h"
 #include "editor/RtfReader.h"
 
 #include <QBuffer>
-#include <QTemporaryDir>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextList>
@@ -112,10 +112,10 @@ private slots:
     void insertBeforeExistingLinesAndAfterTheLast()
     {
         TRichEdit2 edit;
-        edit.Lines().Insert(0, QStringLiteral("first"));  // the one empty line exists
+        edit.Lines().Insert(0, QStringLiteral("first")); // the one empty line exists
         QCOMPARE(edit.toPlainText(), QStringLiteral("first\n"));
         QCOMPARE(edit.Lines().Count(), 1);
-        edit.Lines().Add(QStringLiteral("second"));  // line 1 exists: it is the empty last one
+        edit.Lines().Add(QStringLiteral("second")); // line 1 exists: it is the empty last one
         QCOMPARE(edit.toPlainText(), QStringLiteral("first\nsecond\n"));
         edit.Lines().Insert(-1, QStringLiteral("never"));
         // After the last line when that line is empty: nothing.
@@ -128,7 +128,7 @@ private slots:
         edit.setPlainText(QStringLiteral("a"));
         edit.Lines().Insert(1, QStringLiteral("b"));
         QCOMPARE(edit.toPlainText(), QStringLiteral("a\nb"));
-        edit.Lines().Insert(5, QStringLiteral("c"));  // line 4 does not exist either
+        edit.Lines().Insert(5, QStringLiteral("c")); // line 4 does not exist either
         QCOMPARE(edit.toPlainText(), QStringLiteral("a\nb"));
     }
 
@@ -137,7 +137,7 @@ private slots:
         TRichEdit2 edit;
         edit.setPlainText(QStringLiteral("abc"));
         edit.SetMaxLength(6);
-        edit.Lines().Insert(0, QStringLiteral("x"));  // "x" + break fits
+        edit.Lines().Insert(0, QStringLiteral("x")); // "x" + break fits
         try {
             edit.Lines().Insert(0, QStringLiteral("toolong"));
             QFAIL("no error");
@@ -164,7 +164,10 @@ private slots:
     {
         TRichEdit2 edit;
         int changes = 0, selections = 0;
-        edit.OnChange = [&](QObject* sender) { QCOMPARE(sender, &edit); ++changes; };
+        edit.OnChange = [&](QObject* sender) {
+            QCOMPARE(sender, &edit);
+            ++changes;
+        };
         edit.Lines().SetText(QStringLiteral("a\r\nb\nc\r\n"));
         QCOMPARE(changes, 0);
         QCOMPARE(linesOf(edit), (QStringList{"a", "b", "c"}));
@@ -173,7 +176,7 @@ private slots:
         QCOMPARE(selections, 0);
         QVERIFY(edit.OnSelectionChange != nullptr);
         QCOMPARE(linesOf(edit), (QStringList{"a", "b", "c", "d", "e"}));
-        QVERIFY(changes > 0);  // the adds are ordinary edits
+        QVERIFY(changes > 0); // the adds are ordinary edits
         edit.SetLines({QStringLiteral("x"), QString(), QStringLiteral("z")});
         QCOMPARE(linesOf(edit), (QStringList{"x", "", "z"}));
     }
@@ -248,7 +251,7 @@ private slots:
             QVERIFY(saved(edit).startsWith("{\\rtf1"));
         }
         TRichEdit2 edit;
-        load(edit, QByteArray::fromStdString(garbage));  // not RTF: read as text
+        load(edit, QByteArray::fromStdString(garbage)); // not RTF: read as text
         QVERIFY(edit.TextLength() > 0);
     }
 
@@ -257,7 +260,7 @@ private slots:
         TRichEdit2 edit;
         edit.Lines().SetText(QStringLiteral("café\nx"));
         QVERIFY(saved(edit).startsWith("{\\rtf1"));
-        edit.SetPlainText(true);  // the control holds text: only the streams switch
+        edit.SetPlainText(true); // the control holds text: only the streams switch
         QVERIFY(edit.PlainText());
         QCOMPARE(saved(edit), QByteArray("caf\xE9\r\nx\r\n"));
         edit.SetPlainText(false);
@@ -283,7 +286,7 @@ private slots:
         QCOMPARE(QByteArray::fromStdString(ReadWholeFile(dir.filePath(QStringLiteral("a.UPR")).toStdString())),
                  QByteArray("SHOUT\r\n"));
         QVERIFY(dynamic_cast<UpperConversion*>(edit.Lines().Converter()));
-        edit.Lines().SaveToFile(dir.filePath(QStringLiteral("b.unknown")));  // the "txt" entry
+        edit.Lines().SaveToFile(dir.filePath(QStringLiteral("b.unknown"))); // the "txt" entry
         QVERIFY(edit.Lines().Converter() && !dynamic_cast<UpperConversion*>(edit.Lines().Converter()));
 
         try {
@@ -303,11 +306,13 @@ private slots:
     void fixtureSurvivesLoadSaveAndReload()
     {
         const QString dir = QStringLiteral(LW_FIXTURES "/rtf/");
-        for (const char* name : {"wordpad_cp1252.rtf", "word_cp1250.rtf", "libreoffice_writer.rtf", "handwritten.rtf"}) {
+        for (const char* name :
+             {"wordpad_cp1252.rtf", "word_cp1250.rtf", "libreoffice_writer.rtf", "handwritten.rtf"}) {
             TRichEdit2 edit;
             edit.Lines().LoadFromFile(dir + QLatin1String(name));
             const RichDocument first = edit.ToDocument();
-            const std::string expected = PlainTextOf(*ReadRtf(ReadWholeFile((dir + QLatin1String(name)).toStdString())));
+            const std::string expected =
+                PlainTextOf(*ReadRtf(ReadWholeFile((dir + QLatin1String(name)).toStdString())));
             QCOMPARE(QString::fromStdString(PlainTextOf(first)), QString::fromStdString(expected));
             const QByteArray rtf = saved(edit);
             TRichEdit2 again;
@@ -337,17 +342,20 @@ private slots:
     {
         const char* png = "89504e470d0a1a0a0000000d49484452000000040000000308020000003b9639910000001049444154"
                           "789c63f8cfc000470c383900f5310bf5357bfb820000000049454e44ae426082";
-        const QByteArray rtf = QByteArray(
-            "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\fnil\\fcharset2 Symbol;}}\r\n"
-            "\\viewkind4\\uc1\\pard\\f0\\fs20 Before\\par\r\n"
-            "{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}\\fi-720\\li720 Rope arrows\\par\r\n"
-            "{\\pntext\\f1\\'B7\\tab}Water arrows\\par\r\n"
-            "\\pard{\\pntext 1.\\tab}{\\*\\pn\\pnlvlbody\\pndec\\pnstart1\\pnindent360{\\pntxta .}}\\fi-360\\li360 Find the key\\par\r\n"
-            "{\\pntext 2.\\tab}Open the vault\\par\r\n"
-            "\\pard\\tx1440\\tqr\\tx4000 H{\\sub 2}O\\tab right{\\v  hidden}\\par\r\n"
-            "\\trowd\\cellx2000\\cellx4000\\pard\\intbl Difficulty\\cell Loot\\cell\\row\r\n"
-            "\\trowd\\cellx2000\\cellx4000\\pard\\intbl Expert\\cell 2500\\cell\\row\r\n"
-            "\\pard{\\pict\\pngblip\\picw4\\pich3 ") + png + "}\\par\r\n\\pard After\\par\r\n}";
+        const QByteArray rtf =
+            QByteArray("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\fnil\\fcharset2 Symbol;}}\r\n"
+                       "\\viewkind4\\uc1\\pard\\f0\\fs20 Before\\par\r\n"
+                       "{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}\\fi-720\\li720 "
+                       "Rope arrows\\par\r\n"
+                       "{\\pntext\\f1\\'B7\\tab}Water arrows\\par\r\n"
+                       "\\pard{\\pntext 1.\\tab}{\\*\\pn\\pnlvlbody\\pndec\\pnstart1\\pnindent360{\\pntxta "
+                       ".}}\\fi-360\\li360 Find the key\\par\r\n"
+                       "{\\pntext 2.\\tab}Open the vault\\par\r\n"
+                       "\\pard\\tx1440\\tqr\\tx4000 H{\\sub 2}O\\tab right{\\v  hidden}\\par\r\n"
+                       "\\trowd\\cellx2000\\cellx4000\\pard\\intbl Difficulty\\cell Loot\\cell\\row\r\n"
+                       "\\trowd\\cellx2000\\cellx4000\\pard\\intbl Expert\\cell 2500\\cell\\row\r\n"
+                       "\\pard{\\pict\\pngblip\\picw4\\pich3 ") +
+            png + "}\\par\r\n\\pard After\\par\r\n}";
         TRichEdit2 edit;
         load(edit, rtf);
         // Shown as lists and a table.
@@ -375,9 +383,10 @@ private slots:
         const QByteArray out = saved(edit);
         const auto back = ReadRtf(out.toStdString());
         QVERIFY(back.has_value());
-        QCOMPARE(QString::fromStdString(PlainTextOf(*back)),
-                 QStringLiteral("Before\n\u2022\tRope arrows\n\u2022\tWater arrows\n1.\tFind the key\n2.\tOpen the vault\n"
-                                "H2O\tright hidden\nDifficulty\nLoot\nExpert\n2500\n\nAfter"));
+        QCOMPARE(
+            QString::fromStdString(PlainTextOf(*back)),
+            QStringLiteral("Before\n\u2022\tRope arrows\n\u2022\tWater arrows\n1.\tFind the key\n2.\tOpen the vault\n"
+                           "H2O\tright hidden\nDifficulty\nLoot\nExpert\n2500\n\nAfter"));
         const auto& ps = back->paragraphs;
         QCOMPARE(ps[1].list, ps[2].list);
         QVERIFY(ps[1].list >= 0 && ps[3].list >= 0 && ps[1].list != ps[3].list);
@@ -428,9 +437,11 @@ private slots:
     {
         const std::vector<std::pair<QByteArray, QString>> cases = {
             {"{\\rtf1\\trowd\\cellx1000\\intbl a\\cell\\row\\pard b\\par}", QStringLiteral("a\nb")},
-            {"{\\rtf1 b\\par\\trowd\\cellx1000\\cellx2000\\intbl a\\cell c\\par d\\cell\\row}", QStringLiteral("b\na\nc\nd")},
+            {"{\\rtf1 b\\par\\trowd\\cellx1000\\cellx2000\\intbl a\\cell c\\par d\\cell\\row}",
+             QStringLiteral("b\na\nc\nd")},
             {"{\\rtf1\\trowd\\cellx1000\\intbl a\\cell\\row\\pard\\par\\trowd\\cellx1000\\intbl{\\pntext 1.\\tab}"
-             "{\\*\\pn\\pnlvlbody\\pndec{\\pntxta .}}x\\cell\\row}", QStringLiteral("a\n\n1.\tx")},
+             "{\\*\\pn\\pnlvlbody\\pndec{\\pntxta .}}x\\cell\\row}",
+             QStringLiteral("a\n\n1.\tx")},
         };
         for (const auto& [rtf, text] : cases) {
             TRichEdit2 edit;
@@ -458,7 +469,7 @@ private slots:
         edit.Lines().SetText(QStringLiteral("hello world"));
         select(edit, 0, 5);
         QCOMPARE(edit.SelText(), QStringLiteral("hello"));
-        QCOMPARE(edit.SelAttributes().Name(), QStringLiteral("Arial"));  // from the default
+        QCOMPARE(edit.SelAttributes().Name(), QStringLiteral("Arial")); // from the default
         edit.SelAttributes().SetStyle(fsBold | fsUnderline);
         edit.SelAttributes().SetName(QStringLiteral("Courier New"));
         edit.SelAttributes().SetSize(18);
@@ -518,7 +529,7 @@ private slots:
         QCOMPARE(edit.SelLength(), 3);
         QCOMPARE(edit.SelText(), QStringLiteral("cde"));
         QVERIFY(selections > 0);
-        select(edit, 4, 100);  // clamped to the end
+        select(edit, 4, 100); // clamped to the end
         QCOMPARE(edit.SelLength(), 2);
         select(edit, 2, 3);
 
@@ -595,7 +606,7 @@ private slots:
         const QPoint p = edit.cursorRect(at).center() + QPoint(2, 0);
         QTest::mouseClick(edit.viewport(), Qt::LeftButton, {}, p);
         QCOMPARE(clicks, 0);
-        QVERIFY(edit.SelStart() != 0 || edit.SelLength() != 0);  // the click reached the text
+        QVERIFY(edit.SelStart() != 0 || edit.SelLength() != 0); // the click reached the text
 
         edit.SetAutoURLDetect(true);
         edit.SetSelStart(0);
@@ -604,7 +615,7 @@ private slots:
         QCOMPARE(start, 6);
         QCOMPARE(end, 6 + int(QStringLiteral("https://example.org/fm").size()));
         QVERIFY(!wasDouble);
-        QCOMPARE(edit.SelStart(), 0);  // not handled: the control ignored the click
+        QCOMPARE(edit.SelStart(), 0); // not handled: the control ignored the click
     }
 };
 

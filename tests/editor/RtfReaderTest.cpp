@@ -1,6 +1,6 @@
+#include "editor/RtfReader.h"
 #include "components/FileIO.h"
 #include "editor/InfoConvert.h"
-#include "editor/RtfReader.h"
 #include "editor/RtfWriter.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +18,10 @@ RichDocument read(std::string_view rtf)
     return doc ? std::move(*doc) : RichDocument{};
 }
 
-std::string textOf(std::string_view rtf) { return PlainTextOf(read(rtf)); }
+std::string textOf(std::string_view rtf)
+{
+    return PlainTextOf(read(rtf));
+}
 
 // The run holding the first occurrence of needle.
 const TextRun* runWith(const RichDocument& doc, std::string_view needle)
@@ -29,7 +32,10 @@ const TextRun* runWith(const RichDocument& doc, std::string_view needle)
     return nullptr;
 }
 
-std::string fixture(const char* name) { return ReadWholeFile(std::string(LW_FIXTURES) + "/rtf/" + name); }
+std::string fixture(const char* name)
+{
+    return ReadWholeFile(std::string(LW_FIXTURES) + "/rtf/" + name);
+}
 
 TEST(RtfReader, OnlyContentStartingWithTheRtfHeaderIsRtf)
 {
@@ -48,8 +54,8 @@ TEST(RtfReader, ParagraphsLinesTabsAndTheTrailingBreak)
     EXPECT_EQ(textOf("{\\rtf1 a\\par\\par}"), "a\n");
     EXPECT_EQ(textOf("{\\rtf1 a\\line b\\tab c}"), "a\nb\tc");
     EXPECT_EQ(read("{\\rtf1 a\\line b}").paragraphs.size(), 1u);
-    EXPECT_EQ(textOf("{\\rtf1 a\\\nb}"), "a\nb");  // backslash-newline is \par
-    EXPECT_EQ(textOf("{\\rtf1 a\r\nb}"), "ab");     // bare line ends are not text
+    EXPECT_EQ(textOf("{\\rtf1 a\\\nb}"), "a\nb"); // backslash-newline is \par
+    EXPECT_EQ(textOf("{\\rtf1 a\r\nb}"), "ab");   // bare line ends are not text
     EXPECT_EQ(textOf("{\\rtf1 }"), "");
 }
 
@@ -101,7 +107,7 @@ TEST(RtfReader, CodePagesOfTheDocumentAndOfFonts)
     EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1255 \\'e0}"), "א");
     EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1256 \\'c7}"), "ا");
     EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1257 \\'e0}"), "ą");
-    EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1258 \\'d2}"), "\xCC\x89");  // combining hook above
+    EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1258 \\'d2}"), "\xCC\x89"); // combining hook above
     EXPECT_EQ(textOf("{\\rtf1\\pc \\'82\\'c9}"), "é╔");
     EXPECT_EQ(textOf("{\\rtf1\\pca \\'82\\'d5}"), "éı");
     // A font's character set overrides the document's code page.
@@ -115,12 +121,12 @@ TEST(RtfReader, CodePagesOfTheDocumentAndOfFonts)
 TEST(RtfReader, UnicodeEscapesSkipTheirFallback)
 {
     EXPECT_EQ(textOf("{\\rtf1 \\u9786?x}"), "☺x");
-    EXPECT_EQ(textOf("{\\rtf1 \\u-3913?}"), "\xEF\x82\xB7");  // negative: + 65536
+    EXPECT_EQ(textOf("{\\rtf1 \\u-3913?}"), "\xEF\x82\xB7"); // negative: + 65536
     EXPECT_EQ(textOf("{\\rtf1 \\uc2\\u8364\\'80\\'80x}"), "€x");
     EXPECT_EQ(textOf("{\\rtf1 \\uc0\\u8364 x}"), "€x");
     EXPECT_EQ(textOf("{\\rtf1 \\uc1{\\uc3 \\u8364 abc}\\u8364 ab}"), "€€b");
-    EXPECT_EQ(textOf("{\\rtf1 \\u-10179?\\u-8694?}"), "😊");  // surrogate pair
-    EXPECT_EQ(textOf("{\\rtf1 \\u8364{}x}"), "€x");  // a brace ends the fallback
+    EXPECT_EQ(textOf("{\\rtf1 \\u-10179?\\u-8694?}"), "😊"); // surrogate pair
+    EXPECT_EQ(textOf("{\\rtf1 \\u8364{}x}"), "€x");         // a brace ends the fallback
     // Unpaired halves are not characters.
     EXPECT_EQ(textOf("{\\rtf1 a\\u-10179?b\\u-8694?c\\u-10179?\\u-10179?\\u-8694?}"), "a\uFFFDb\uFFFDc\uFFFD😊");
 }
@@ -128,7 +134,9 @@ TEST(RtfReader, UnicodeEscapesSkipTheirFallback)
 TEST(RtfReader, SpecialCharactersAndSymbols)
 {
     EXPECT_EQ(textOf("{\\rtf1 \\emdash\\endash\\bullet\\lquote\\rquote\\ldblquote\\rdblquote}"), "—–•‘’“”");
-    EXPECT_EQ(textOf("{\\rtf1 a\\~b\\-c\\_d \\{\\}\\\\}"), "a\xC2\xA0" "bc\xE2\x80\x91" "d {}\\");
+    EXPECT_EQ(textOf("{\\rtf1 a\\~b\\-c\\_d \\{\\}\\\\}"), "a\xC2\xA0"
+                                                           "bc\xE2\x80\x91"
+                                                           "d {}\\");
 }
 
 TEST(RtfReader, DestinationsThatAreNotBodyTextAreSkipped)
@@ -194,7 +202,8 @@ TEST(RtfReader, TablesKeepTheirRowsCellsAndWidths)
     EXPECT_EQ(PlainTextOf(doc), "before\na\na2\nb\nc\n\nafter");
     ASSERT_EQ(doc.tables.size(), 1u);
     EXPECT_EQ(doc.tables[0].rowEdges, (std::vector<std::vector<int>>{{1000, 2500}, {1000, 2500}}));
-    const std::vector<CellPlace> places = {{-1, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 1}, {0, 1, 0}, {0, 1, 1}, {-1, 0, 0}};
+    const std::vector<CellPlace> places = {{-1, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 1},
+                                           {0, 1, 0},  {0, 1, 1}, {-1, 0, 0}};
     ASSERT_EQ(doc.paragraphs.size(), places.size());
     for (size_t i = 0; i < places.size(); ++i) EXPECT_EQ(doc.paragraphs[i].cell, places[i]) << i;
 
@@ -222,8 +231,10 @@ TEST(RtfReader, ParagraphIndentsSpacingAndTabStops)
         EXPECT_EQ(p.spaceAfter, 120);
         EXPECT_EQ(p.lineSpacing, 360);
         EXPECT_TRUE(p.lineMultiple);
-        EXPECT_EQ(p.tabs, (std::vector<TabStop>{{1440, TabKind::Left}, {2880, TabKind::Center},
-                                                {4320, TabKind::Right}, {5000, TabKind::Decimal}}));
+        EXPECT_EQ(
+            p.tabs,
+            (std::vector<TabStop>{
+                {1440, TabKind::Left}, {2880, TabKind::Center}, {4320, TabKind::Right}, {5000, TabKind::Decimal}}));
     }
     // \\pard starts over.
     EXPECT_EQ(doc.paragraphs[2].leftIndent, 0);
@@ -237,7 +248,8 @@ TEST(RtfReader, ListsFromTheListTableAndFromOldNumbering)
     const auto doc = read(
         "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f3\\fcharset2 Symbol;}}"
         "{\\*\\listtable{\\list\\listtemplateid1{\\listlevel\\levelnfc23\\levelstartat1{\\leveltext\\'01\\u-3913 ?;}"
-        "{\\levelnumbers;}\\f3\\fi-360\\li720}{\\listlevel\\levelnfc4\\levelstartat1{\\leveltext\\'02\\'01);}{\\levelnumbers\\'01;}}"
+        "{\\levelnumbers;}\\f3\\fi-360\\li720}{\\listlevel\\levelnfc4\\levelstartat1{\\leveltext\\'02\\'01);}{"
+        "\\levelnumbers\\'01;}}"
         "{\\listname ;}\\listid7}{\\list{\\listlevel\\levelnfc0\\levelstartat3{\\leveltext\\'02\\'00.;}}\\listid8}}"
         "{\\*\\listoverridetable{\\listoverride\\listid7\\listoverridecount0\\ls1}{\\listoverride\\listid8\\ls2}}"
         "{\\listtext\\f3 \\'b7\\tab}\\pard\\ls1\\fi-360\\li720 bullet\\par"
@@ -256,11 +268,12 @@ TEST(RtfReader, ListsFromTheListTableAndFromOldNumbering)
     EXPECT_EQ(doc.paragraphs[5].list, -1);
 
     // WordPad: \\pn with a Symbol bullet, items in a row form one list.
-    const auto pad = read("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fnil\\fcharset2 Symbol;}}"
-                          "{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}\\fi-720\\li720 one\\par"
-                          "{\\pntext\\f1\\'B7\\tab}two\\par\\pard"
-                          "{\\pntext 1)\\tab}{\\*\\pn\\pnlvlbody\\pndec\\pnstart1{\\pntxta )}}\\fi-360\\li360 n1\\par"
-                          "{\\pntext 2)\\tab}n2\\par\\pard end}");
+    const auto pad =
+        read("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fnil\\fcharset2 Symbol;}}"
+             "{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}\\fi-720\\li720 one\\par"
+             "{\\pntext\\f1\\'B7\\tab}two\\par\\pard"
+             "{\\pntext 1)\\tab}{\\*\\pn\\pnlvlbody\\pndec\\pnstart1{\\pntxta )}}\\fi-360\\li360 n1\\par"
+             "{\\pntext 2)\\tab}n2\\par\\pard end}");
     EXPECT_EQ(PlainTextOf(pad), "\u2022\tone\n\u2022\ttwo\n1)\tn1\n2)\tn2\nend");
     ASSERT_EQ(pad.lists.size(), 2u);
     EXPECT_EQ(pad.paragraphs[1].list, 0);
@@ -284,10 +297,11 @@ TEST(RtfReader, SubSuperscriptHiddenTextAndSymbolFonts)
 
 TEST(RtfReader, PicturesKeepTheirBytesKindAndSize)
 {
-    const auto doc = read("{\\rtf1 x{\\pict\\pngblip\\picw4\\pich3\\picwgoal600\\pichgoal450\n"
-                          "89504e47 0d0a1a0a}y{\\pict\\jpegblip\\picscalex50\\picscaley200\\picwgoal100\\pichgoal100 "
-                          "ffd8}{\\pict\\wmetafile8\\picw2540\\pich1270 0100}"
-                          "{\\*\\shppict{\\pict\\emfblip\\picwgoal20\\pichgoal30 01}}{\\nonshppict{\\pict\\wmetafile8 02}}}");
+    const auto doc =
+        read("{\\rtf1 x{\\pict\\pngblip\\picw4\\pich3\\picwgoal600\\pichgoal450\n"
+             "89504e47 0d0a1a0a}y{\\pict\\jpegblip\\picscalex50\\picscaley200\\picwgoal100\\pichgoal100 "
+             "ffd8}{\\pict\\wmetafile8\\picw2540\\pich1270 0100}"
+             "{\\*\\shppict{\\pict\\emfblip\\picwgoal20\\pichgoal30 01}}{\\nonshppict{\\pict\\wmetafile8 02}}}");
     ASSERT_EQ(doc.paragraphs.size(), 1u);
     const auto& runs = doc.paragraphs[0].runs;
     ASSERT_EQ(runs.size(), 6u);
@@ -304,9 +318,9 @@ TEST(RtfReader, PicturesKeepTheirBytesKindAndSize)
     EXPECT_EQ(jpg.heightTwips, 200);
     const Picture& wmf = *runs[4].picture;
     EXPECT_EQ(wmf.kind, PictureKind::Wmf);
-    EXPECT_EQ(wmf.widthTwips, 1440);  // hundredths of a millimetre
+    EXPECT_EQ(wmf.widthTwips, 1440); // hundredths of a millimetre
     EXPECT_EQ(wmf.heightTwips, 720);
-    EXPECT_EQ(runs[5].picture->kind, PictureKind::Emf);  // the alternative is skipped
+    EXPECT_EQ(runs[5].picture->kind, PictureKind::Emf); // the alternative is skipped
     EXPECT_EQ(PlainTextOf(doc), "xy");
 }
 
@@ -327,7 +341,10 @@ TEST(RtfReader, DoubleByteCodePages)
 
 TEST(RtfReader, FixturesOfVariedOriginKeepTheirText)
 {
-    struct Case { const char* file; const char* text; };
+    struct Case {
+        const char* file;
+        const char* text;
+    };
     const Case cases[] = {
         {"wordpad_cp1252.rtf",
          "The Lantern Keeper\nA mission for Thief 2. Naïve café – red and blue and marked.\n"
@@ -335,11 +352,10 @@ TEST(RtfReader, FixturesOfVariedOriginKeepTheirText)
         {"word_cp1250.rtf",
          "Złota Latarnia\nCytat: „cudzysłów” i kursywa, czerwony.\nStrona: strona misji\n1.\tPierwszy punkt\n"
          "Poziom\nŁup\nEkspert\n2500\n\nOstatni akapit ☃"},
-        {"libreoffice_writer.rtf",
-         "The Lantern Keeper\nAuthor: Garrett Flamand\n"
-         "Crème brûlée, naïve café, Łódź, Ελληνικά, Русский, 日本語 — “quotes” €5.\n"
-         "Underlined and struck and red and marked.\nVisit the mission page for updates.\n"
-         "Difficulty\nLoot\nExpert\n2500\nPicture: \nLast paragraph."},
+        {"libreoffice_writer.rtf", "The Lantern Keeper\nAuthor: Garrett Flamand\n"
+                                   "Crème brûlée, naïve café, Łódź, Ελληνικά, Русский, 日本語 — “quotes” €5.\n"
+                                   "Underlined and struck and red and marked.\nVisit the mission page for updates.\n"
+                                   "Difficulty\nLoot\nExpert\n2500\nPicture: \nLast paragraph."},
         {"handwritten.rtf",
          "Hello bold and italic world.\nEscapes: \\ { } \xC2\xA0nbspopt and a tab:\tend.\nCentered red\n"
          "Line one\nline two\nRight, à la carte"},
@@ -423,7 +439,8 @@ TEST(RtfReaderBadInput, HugeNumbersAndClaimsAreClamped)
 TEST(RtfReaderBadInput, ListAndTableWordsOutOfPlaceReadSoundly)
 {
     std::string many = "{\\rtf1{\\*\\listtable{\\list";
-    for (int i = 0; i < 40; ++i) many += "{\\listlevel\\levelnfc4{\\leveltext\\'ff\\'00\\'09\\'05" + std::string(200, 'x') + ";}}";
+    for (int i = 0; i < 40; ++i)
+        many += "{\\listlevel\\levelnfc4{\\leveltext\\'ff\\'00\\'09\\'05" + std::string(200, 'x') + ";}}";
     many += "\\listid1}}{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}";
     many += "\\ls1\\ilvl99999 deep\\par\\ls-5\\ilvl-3 neg\\par\\pard\\pnlvl99 {\\*\\pn\\pnlvl99\\pnstart-99}x\\par";
     many += "\\cell\\row\\row\\nestrow\\nestcell\\trowd";

@@ -1,6 +1,6 @@
+#include "editor/RtfWriter.h"
 #include "components/FileIO.h"
 #include "editor/RtfReader.h"
-#include "editor/RtfWriter.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -177,8 +177,9 @@ TEST(RtfWriter, ListsTablesIndentsAndCharacterPositionsComeBack)
     ASSERT_TRUE(back.has_value());
     expectSameDocument(doc, *back);
     EXPECT_EQ(WriteRtf(*back), rtf);
-    EXPECT_EQ(PlainTextOf(*back), "\u2022\tfirst bullet\n\u2022\tsecond bullet\n1.\tstep one\n(a)\tdetail\n2.\tstep two\n"
-                                  "a\tb\tc\t1.5 H2O x2 secret\nDifficulty\nLoot\nExpert\n2500\nafter the table");
+    EXPECT_EQ(PlainTextOf(*back),
+              "\u2022\tfirst bullet\n\u2022\tsecond bullet\n1.\tstep one\n(a)\tdetail\n2.\tstep two\n"
+              "a\tb\tc\t1.5 H2O x2 secret\nDifficulty\nLoot\nExpert\n2500\nafter the table");
     // A list item written without indents gets its level's, so its label
     // has room in every reader.
     RichDocument bare;
@@ -199,7 +200,8 @@ TEST(RtfWriter, TheFirstSaveIsAFixedPoint)
     for (const std::string& in :
          {std::string("{\\rtf1 a{\\b \\'01}}"), std::string("{\\rtf1{\\fonttbl{\\f1 X\\'01;}{\\f2 X;}}\\f1 a\\f2 b}"),
           std::string("{\\rtf1{\\fonttbl{\\f1 \\'01;}{\\f2 \\'09 Y ;}{\\f3 Y;}}\\f1 a\\f2 b\\f3 c\\f0 d}"),
-          std::string("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"a\\'09b\"}{\\fldrslt x}}{\\field{\\*\\fldinst HYPERLINK \"ab\"}{\\fldrslt y}}}"),
+          std::string("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"a\\'09b\"}{\\fldrslt x}}{\\field{\\*\\fldinst "
+                      "HYPERLINK \"ab\"}{\\fldrslt y}}}"),
           std::string("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"\\'0d\"}{\\fldrslt x}}{\\pict\\picw2\\pich2}\\'0d}"),
           "{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"" + longLink + "\"}{\\fldrslt x}}}",
           // Rows of differing cell counts, cells without widths, a table
@@ -208,11 +210,13 @@ TEST(RtfWriter, TheFirstSaveIsAFixedPoint)
                       "\\trowd\\cellx3000\\cellx100\\intbl\\cell\\row}"),
           std::string("{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'03(\\'00;;}}\\listid5}"
                       "{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01;}}\\listid6}}{\\*\\listoverridetable"
-                      "{\\listoverride\\listid5\\ls1}{\\listoverride\\listid6\\ls2}}\\ls2 x\\par\\pard{\\listtext 7.\\tab}y\\par"
+                      "{\\listoverride\\listid5\\ls1}{\\listoverride\\listid6\\ls2}}\\ls2 x\\par\\pard{\\listtext "
+                      "7.\\tab}y\\par"
                       "\\ls2\\ilvl4\\intbl z\\cell\\row}"),
           std::string("{\\rtf1\\sl-240\\slmult1\\tqr\\tb\\tx100\\fi-99999 {\\super\\v a}\\sub\\nosupersub b}"),
           // An old-style label longer, and with more kinds of character, than a list level holds.
-          std::string("{\\rtf1{\\*\\pn\\pnlvlbody\\pndec{\\pntxtb ;<}{\\pntxta )abcdefghijklmnopqrstuvwxyz}}a\\par}")}) {
+          std::string(
+              "{\\rtf1{\\*\\pn\\pnlvlbody\\pndec{\\pntxtb ;<}{\\pntxta )abcdefghijklmnopqrstuvwxyz}}a\\par}")}) {
         auto doc = ReadRtf(in);
         ASSERT_TRUE(doc.has_value()) << in;
         const std::string first = WriteRtf(*doc);
@@ -270,9 +274,9 @@ TEST(RtfWriter, OutputIsSevenBitWithoutByteOrderMark)
     const std::string rtf = WriteRtf(sample());
     EXPECT_EQ(rtf.rfind("{\\rtf1\\ansi\\ansicpg1252", 0), 0u);
     for (unsigned char c : rtf) ASSERT_LT(c, 0x80);
-    EXPECT_NE(rtf.find("Caf\\'e9 \\'805"), std::string::npos);            // Windows-1252 as \'hh
-    EXPECT_NE(rtf.find("\\u321?\\'f3d\\u378?"), std::string::npos);       // others as \u
-    EXPECT_NE(rtf.find("\\u-10179?\\u-8694?"), std::string::npos);        // beyond the BMP: surrogates
+    EXPECT_NE(rtf.find("Caf\\'e9 \\'805"), std::string::npos);      // Windows-1252 as \'hh
+    EXPECT_NE(rtf.find("\\u321?\\'f3d\\u378?"), std::string::npos); // others as \u
+    EXPECT_NE(rtf.find("\\u-10179?\\u-8694?"), std::string::npos);  // beyond the BMP: surrogates
     EXPECT_NE(rtf.find("{\\pict\\pngblip\\picw4\\pich3\\picwgoal600\\pichgoal450"), std::string::npos);
     EXPECT_NE(rtf.find("\\jpegblip"), std::string::npos);
     EXPECT_NE(rtf.find("{\\colortbl ;\\red204\\green34\\blue0;\\red255\\green255\\blue0;}"), std::string::npos);
@@ -336,7 +340,10 @@ std::string run(const std::string& command)
     return out;
 }
 
-bool haveLibreOffice() { return std::system("command -v soffice >/dev/null 2>&1") == 0; }
+bool haveLibreOffice()
+{
+    return std::system("command -v soffice >/dev/null 2>&1") == 0;
+}
 
 std::string normalise(std::string s)
 {
@@ -389,8 +396,10 @@ std::string words(const std::string& text)
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\n') endLine();
-        else if (c == ' ' || c == '\t' || c == '\r') { if (!line.empty() && line.back() != ' ') line += ' '; }
-        else line += c;
+        else if (c == ' ' || c == '\t' || c == '\r') {
+            if (!line.empty() && line.back() != ' ') line += ' ';
+        } else
+            line += c;
     }
     endLine();
     return out;

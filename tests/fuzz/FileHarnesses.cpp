@@ -39,7 +39,10 @@ size_t stringFileLines(std::string_view data)
 }
 
 // QuoteStr ends a value at a NUL, so a written value is what comes before it.
-std::string writtenValue(const std::string& v) { return v.substr(0, v.find('\0')); }
+std::string writtenValue(const std::string& v)
+{
+    return v.substr(0, v.find('\0'));
+}
 
 } // namespace
 
@@ -60,9 +63,8 @@ void CheckStringFile(std::string_view input)
 
     TCfgFile file = TCfgFile::StringFile(link);
     std::vector<TCfgFile::Entry> expected = file.Lines();
-    Expect(expected.size() == stringFileLines(input),
-           "read " + std::to_string(expected.size()) + " entries from " + std::to_string(stringFileLines(input)) +
-               " lines");
+    Expect(expected.size() == stringFileLines(input), "read " + std::to_string(expected.size()) + " entries from " +
+                                                          std::to_string(stringFileLines(input)) + " lines");
 
     // Which key and what value follow from the input, so both new and
     // existing keys are written; values as the program gives them hold no
@@ -120,17 +122,17 @@ void CheckListFile(std::string_view input)
     try {
         lines = ReadListFile(list);
     } catch (const Error&) {
-        return;  // too large to be a list file
+        return; // too large to be a list file
     }
     WriteListFile(dir / "saved.lst", lines);
     Expect(ReadListFile(dir / "saved.lst") == lines, "a saved list file reads back as other lines");
 
     Project project;
-    test::ScriptedQuestions questions;  // asked for a folder or a game, it cancels
+    test::ScriptedQuestions questions; // asked for a folder or a game, it cancels
     try {
         project.Open(list, questions);
     } catch (const Error&) {
-        return;  // a message for the user, as the window shows it
+        return; // a message for the user, as the window shows it
     }
     for (const std::string& entry : project.Files)
         Expect(entry.find('\0') == std::string::npos, "a listed path with a NUL reached the file list");

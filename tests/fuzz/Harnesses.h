@@ -43,16 +43,15 @@ void CheckPathResolver(std::string_view input);
 void CheckSpecScan(std::string_view input);
 
 struct Harness {
-    const char* name;  // the folder of its seeds and regressions
+    const char* name; // the folder of its seeds and regressions
     void (*check)(std::string_view);
 };
 
 inline const std::vector<Harness>& AllHarnesses()
 {
     static const std::vector<Harness> all = {
-        {"rtf_read", CheckRtfRead},         {"rtf_roundtrip", CheckRtfRoundTrip},
-        {"plain_text", CheckPlainText},     {"string_file", CheckStringFile},
-        {"list_file", CheckListFile},       {"zip_dir", CheckZipDirectory},
+        {"rtf_read", CheckRtfRead},           {"rtf_roundtrip", CheckRtfRoundTrip}, {"plain_text", CheckPlainText},
+        {"string_file", CheckStringFile},     {"list_file", CheckListFile},         {"zip_dir", CheckZipDirectory},
         {"path_resolver", CheckPathResolver}, {"spec_scan", CheckSpecScan},
     };
     return all;

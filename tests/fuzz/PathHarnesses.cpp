@@ -56,12 +56,16 @@ std::vector<std::string> parts(std::string_view rel)
     std::vector<std::string> out(1);
     for (char c : rel) {
         if (c == '\\' || c == '/') out.emplace_back();
-        else out.back() += c;
+        else
+            out.back() += c;
     }
     return out;
 }
 
-bool absolute(std::string_view rel) { return !rel.empty() && (rel.front() == '/' || rel.front() == '\\'); }
+bool absolute(std::string_view rel)
+{
+    return !rel.empty() && (rel.front() == '/' || rel.front() == '\\');
+}
 
 bool climbs(std::string_view rel)
 {
@@ -95,7 +99,7 @@ bool refusedForWindows(const std::string& entry)
 // so it never becomes an entry.
 void expectSafeEntry(std::string entry, const std::string& from)
 {
-    if (!entry.empty() && entry.back() == '/') entry.pop_back();  // a directory entry
+    if (!entry.empty() && entry.back() == '/') entry.pop_back(); // a directory entry
     Expect(!entry.empty(), "an empty entry name from \"" + from + "\"");
     if (refusedForWindows(entry)) return;
     Expect(entry.find_first_of("\\:") == std::string::npos, "entry \"" + entry + "\" holds \\ or : and is not refused");
@@ -161,7 +165,7 @@ void CheckSpecScan(std::string_view input)
         // would tell nothing and take long.
         if (absolute(line) || !within((t.fm / ToSlashes(line)).lexically_normal(), t.tmp.path())) continue;
         anyClimbs = anyClimbs || climbs(line);
-        specs.push_back({line, t.fm.string(), (flags & 8) != 0, {}});
+        specs.push_back({line, t.fm.string(), (flags & 8) != 0, false, {}});
     }
     std::vector<zipeng::ScanItem> items;
     std::vector<zipeng::ScanProblem> problems;

@@ -30,7 +30,10 @@ std::vector<fs::path> inputsOf(const std::string& harness)
 
 } // namespace
 
-void PrintTo(const Harness& h, std::ostream* os) { *os << h.name; }
+void PrintTo(const Harness& h, std::ostream* os)
+{
+    *os << h.name;
+}
 
 namespace {
 

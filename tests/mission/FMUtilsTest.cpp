@@ -1,5 +1,5 @@
-#include "mission/CreateFMRules.h"
 #include "mission/FMUtils.h"
+#include "mission/CreateFMRules.h"
 #include "mission/UserLang.h"
 #include "support/TempDir.h"
 
@@ -61,7 +61,7 @@ TEST(FMUtils, GameDetectionByMarkerFiles)
     both.write("thief.exe");
     both.write("thief2.exe");
     gamOnly.write("t2x/t2x.gam");
-    std::filesystem::create_directory(none / "thief2.exe");  // a directory is no marker
+    std::filesystem::create_directory(none / "thief2.exe"); // a directory is no marker
     EXPECT_EQ(DetectGame(t1.dir()), GameThief1);
     EXPECT_EQ(DetectGame(t2.dir()), GameThief2);
     EXPECT_EQ(DetectGame(t2x.dir()), GameThief2x);
@@ -129,8 +129,8 @@ TEST(UserLang, TagsFromLocaleAndLanguageIds)
     EXPECT_EQ(LangTagFromLangId("0407"), "de");
     EXPECT_EQ(LangTagFromLangId("041A"), "sr");
     EXPECT_EQ(LangTagFromLangId("0465"), "dv");
-    EXPECT_EQ(LangTagFromLangId("0417"), "");  // 23: no code
-    EXPECT_EQ(LangTagFromLangId("0466"), "");  // 102: beyond the table
+    EXPECT_EQ(LangTagFromLangId("0417"), ""); // 23: no code
+    EXPECT_EQ(LangTagFromLangId("0466"), ""); // 102: beyond the table
     EXPECT_EQ(LangTagFromLangId("zz"), "");
     std::map<std::string, const char*> env = {{"LC_MESSAGES", "it_IT.UTF-8"}, {"LANG", "de_DE.UTF-8"}};
     auto get = [&](const char* v) -> const char* {
@@ -163,7 +163,7 @@ TEST(CreateFMRules, FolderButtonAndValidation)
 
     CreateEntries bad{tmp.path().string(), 1, 0, "Name", "my bell"};
     EXPECT_EQ(ValidateCreateEntries(bad), CreateFault::ShortName);
-    EXPECT_EQ(bad.dir, tmp.dir());  // the normalised directory stays
+    EXPECT_EQ(bad.dir, tmp.dir()); // the normalised directory stays
     CreateEntries noGame{tmp.path().string(), -1, 0, "", ""};
     EXPECT_EQ(ValidateCreateEntries(noGame), CreateFault::Game);
     CreateEntries noDir{"", -1, 0, "", ""};

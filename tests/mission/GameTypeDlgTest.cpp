@@ -32,13 +32,10 @@ struct Controls {
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
     explicit Controls(const TGameTypeDialog& d)
-        : Label1(Child<QLabel>(d, "Label1"))
-        , Label2(Child<QLabel>(d, "Label2"))
-        , T1Button(Child<QRadioButton>(d, "T1Button"))
-        , T2Button(Child<QRadioButton>(d, "T2Button"))
-        , T2xButton(Child<QRadioButton>(d, "T2xButton"))
-        , OKBtn(Child<QPushButton>(d, "OKBtn"))
-        , CancelBtn(Child<QPushButton>(d, "CancelBtn"))
+        : Label1(Child<QLabel>(d, "Label1")), Label2(Child<QLabel>(d, "Label2")),
+          T1Button(Child<QRadioButton>(d, "T1Button")), T2Button(Child<QRadioButton>(d, "T2Button")),
+          T2xButton(Child<QRadioButton>(d, "T2xButton")), OKBtn(Child<QPushButton>(d, "OKBtn")),
+          CancelBtn(Child<QPushButton>(d, "CancelBtn"))
     {
     }
 };
@@ -68,8 +65,7 @@ void GameTypeDlgTest::looksAsDesigned()
     QList<QWidget*> order;
     QWidget* w = c.OKBtn;
     do {
-        if (w->focusPolicy() & Qt::TabFocus)
-            order << w;
+        if (w->focusPolicy() & Qt::TabFocus) order << w;
         w = w->nextInFocusChain();
     } while (w != c.OKBtn && order.size() < 10);
     QCOMPARE(order, (QList<QWidget*>{c.OKBtn, c.CancelBtn, c.T1Button, c.T2Button, c.T2xButton}));
@@ -121,8 +117,8 @@ void GameTypeDlgTest::enterDoesNothingWhileOkIsDisabled()
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     d.activateWindow();
     // Enter with the focus on Cancel, on a radio and on the dialog itself.
-    for (QWidget* target : {static_cast<QWidget*>(c.CancelBtn), static_cast<QWidget*>(c.T1Button),
-                            static_cast<QWidget*>(&d)}) {
+    for (QWidget* target :
+         {static_cast<QWidget*>(c.CancelBtn), static_cast<QWidget*>(c.T1Button), static_cast<QWidget*>(&d)}) {
         target->setFocus();
         QTest::keyClick(target, Qt::Key_Return);
         QTest::keyClick(target, Qt::Key_Enter);
@@ -161,7 +157,7 @@ void GameTypeDlgTest::runsModally()
 
     QTimer::singleShot(0, &d, [&] { QTest::keyClick(&d, Qt::Key_Escape); });
     QCOMPARE(d.exec(), int(QDialog::Rejected));
-    QCOMPARE(d.SelectedGame(), -1);  // the new showing forgot the old choice
+    QCOMPARE(d.SelectedGame(), -1); // the new showing forgot the old choice
 }
 
 QTEST_MAIN(GameTypeDlgTest)

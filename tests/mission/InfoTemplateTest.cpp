@@ -38,8 +38,7 @@ std::vector<std::string> Lines(const std::string& text)
         lines.push_back(text.substr(start, end - start));
         start = end + 2;
     }
-    for (const std::string& line : lines)
-        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+    for (const std::string& line : lines) EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
     return lines;
 }
 
@@ -54,8 +53,7 @@ TEST(InfoTemplate, EmptyProjectLayout)
     auto line = [&](int n) { return lines[n - 1]; };
 
     const std::string rule(83, '=');
-    for (int n : {1, 3, 17, 46, 53})
-        EXPECT_EQ(line(n), rule) << "line " << n;
+    for (int n : {1, 3, 17, 46, 53}) EXPECT_EQ(line(n), rule) << "line " << n;
     for (int n : {4, 12, 14, 16, 18, 20, 32, 35, 37, 39, 41, 45, 47, 49, 52, 54, 56, 58, 62, 65, 67})
         EXPECT_EQ(line(n), "") << "line " << n;
 
@@ -84,8 +82,7 @@ TEST(InfoTemplate, LabelPadding)
     int labels = 0;
     for (int n = 5; n <= 44; ++n) {
         const std::string& l = lines[n - 1];
-        if (l.empty() || l[0] == '*' || l[0] == '=')
-            continue;
+        if (l.empty() || l[0] == '*' || l[0] == '=') continue;
         const size_t column = n <= 38 ? 24 : 16;
         ASSERT_GT(l.size(), column + 1) << "line " << n;
         EXPECT_EQ(l.substr(column), ": ") << "line " << n << ": " << l;
@@ -97,8 +94,8 @@ TEST(InfoTemplate, LabelPadding)
 TEST(InfoTemplate, ValuesGoInAsTheyAre)
 {
     // One mission: its long title and file name.
-    auto lines = Lines(lw::MakeInfoText("Die Bank – Teil 1", "bank.zip", "Thief 2: The Metal Age",
-                                        "The Bank", "miss20.mis", Date));
+    auto lines = Lines(
+        lw::MakeInfoText("Die Bank – Teil 1", "bank.zip", "Thief 2: The Metal Age", "The Bank", "miss20.mis", Date));
     ASSERT_EQ(lines.size(), 67u);
     EXPECT_EQ(lines[4], "Title                   : Die Bank – Teil 1");
     EXPECT_EQ(lines[5], "Filename                : bank.zip");
@@ -107,8 +104,8 @@ TEST(InfoTemplate, ValuesGoInAsTheyAre)
     EXPECT_EQ(lines[22], "File Name               : miss20.mis");
 
     // Several missions; format characters in a value stay literal.
-    lines = Lines(lw::MakeInfoText("100% %s", "a%d.zip", "Thief: The Dark Project",
-                                   "Vault, Crypt, Tower", "miss20.mis, miss21.mis, miss22.mis", "%s"));
+    lines = Lines(lw::MakeInfoText("100% %s", "a%d.zip", "Thief: The Dark Project", "Vault, Crypt, Tower",
+                                   "miss20.mis, miss21.mis, miss22.mis", "%s"));
     ASSERT_EQ(lines.size(), 67u);
     EXPECT_EQ(lines[1], " %s");
     EXPECT_EQ(lines[4], "Title                   : 100% %s");
@@ -169,8 +166,7 @@ bool HaveLocale(const std::string&)
 bool Installed(const char* name)
 {
     locale_t loc = newlocale(LC_TIME_MASK, name, nullptr);
-    if (loc != nullptr)
-        freelocale(loc);
+    if (loc != nullptr) freelocale(loc);
     return loc != nullptr;
 }
 
@@ -183,30 +179,24 @@ bool HaveLocale(const std::string& name)
         std::string dir;
         Private()
         {
-            const std::pair<const char*, const char*> wanted[] = {{"de_DE", "UTF-8"},
-                                                                  {"fr_FR", "ISO-8859-1"}};
+            const std::pair<const char*, const char*> wanted[] = {{"de_DE", "UTF-8"}, {"fr_FR", "ISO-8859-1"}};
             char tmpl[] = "/tmp/lw-locales-XXXXXX";
-            if (const char* made = mkdtemp(tmpl))
-                dir = made;
-            if (dir.empty())
-                return;
+            if (const char* made = mkdtemp(tmpl)) dir = made;
+            if (dir.empty()) return;
             bool any = false;
             for (auto [input, charset] : wanted) {
                 const std::string name = std::string(input) + "." + charset;
-                if (Installed(name.c_str()))
-                    continue;
-                const std::string cmd = "localedef -i " + std::string(input) + " -f " + charset +
-                                        " " + dir + "/" + name + " >/dev/null 2>&1";
+                if (Installed(name.c_str())) continue;
+                const std::string cmd = "localedef -i " + std::string(input) + " -f " + charset + " " + dir + "/" +
+                                        name + " >/dev/null 2>&1";
                 any = std::system(cmd.c_str()) == 0 || any;
             }
-            if (any)
-                setenv("LOCPATH", dir.c_str(), 1);
+            if (any) setenv("LOCPATH", dir.c_str(), 1);
         }
         ~Private()
         {
             std::error_code ec;
-            if (!dir.empty())
-                std::filesystem::remove_all(dir, ec);
+            if (!dir.empty()) std::filesystem::remove_all(dir, ec);
         }
     };
     static const Private locales;
@@ -220,8 +210,7 @@ bool HaveLocale(const std::string& name)
 TEST(LongDate, InstalledLocaleGivesItsNames)
 {
     LW_GLIBC_LOCPATH_LEAK_OK();
-    if (!HaveLocale("de_DE.UTF-8"))
-        GTEST_SKIP() << "no German locale on this system";
+    if (!HaveLocale("de_DE.UTF-8")) GTEST_SKIP() << "no German locale on this system";
     EXPECT_EQ(lw::LongDate({2026, 12, 8}, "de_DE.UTF-8"), "Dienstag, 8. Dezember 2026");
     EXPECT_EQ(lw::LongDate({2026, 12, 8}, "de_DE"), "Dienstag, 8. Dezember 2026");
 }
@@ -229,9 +218,9 @@ TEST(LongDate, InstalledLocaleGivesItsNames)
 TEST(LongDate, EightBitLocaleComesOutAsUtf8)
 {
     LW_GLIBC_LOCPATH_LEAK_OK();
-    if (!HaveLocale("fr_FR.ISO-8859-1"))
-        GTEST_SKIP() << "no French locale on this system";
-    EXPECT_EQ(lw::LongDate({2026, 12, 8}, "fr_FR.ISO-8859-1"), "mardi 8 d\xc3\xa9""cembre 2026");
+    if (!HaveLocale("fr_FR.ISO-8859-1")) GTEST_SKIP() << "no French locale on this system";
+    EXPECT_EQ(lw::LongDate({2026, 12, 8}, "fr_FR.ISO-8859-1"), "mardi 8 d\xc3\xa9"
+                                                               "cembre 2026");
 }
 
 namespace {
@@ -268,7 +257,7 @@ TEST(LongDate, UserLocaleOrder)
     setVar("LC_ALL", "");
     setVar("LC_TIME", "fr_FR.UTF-8");
     setVar("LANG", "de_DE.UTF-8");
-    EXPECT_EQ(lw::UserTimeLocaleName(), "fr_FR.UTF-8");  // empty (or, on Windows, no) LC_ALL does not count
+    EXPECT_EQ(lw::UserTimeLocaleName(), "fr_FR.UTF-8"); // empty (or, on Windows, no) LC_ALL does not count
     setVar("LC_ALL", "it_IT.UTF-8");
     EXPECT_EQ(lw::UserTimeLocaleName(), "it_IT.UTF-8");
     unsetVar("LC_ALL");
@@ -278,7 +267,6 @@ TEST(LongDate, UserLocaleOrder)
     EXPECT_EQ(lw::UserTimeLocaleName(), "");
 
     for (auto [var, v] : {std::pair{"LC_ALL", all}, {"LC_TIME", time}, {"LANG", lang}}) {
-        if (v.second)
-            setVar(var, v.first.c_str());
+        if (v.second) setVar(var, v.first.c_str());
     }
 }

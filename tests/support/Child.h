@@ -19,8 +19,8 @@ T* Child(const QObject& parent, const char* name)
 {
     T* child = parent.findChild<T*>(QString::fromLatin1(name));
     if (!child) {
-        const std::string text = std::string("no child named ") + name + " of the expected type in "
-                                 + parent.metaObject()->className();
+        const std::string text =
+            std::string("no child named ") + name + " of the expected type in " + parent.metaObject()->className();
         QTest::qFail(text.c_str(), __FILE__, __LINE__);
         throw std::logic_error(text);
     }

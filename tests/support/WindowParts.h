@@ -21,9 +21,15 @@ inline bool activate(QWidget& window)
 }
 
 // The main window's file list.
-inline QListWidget* fileList(const QObject& mainForm) { return Child<QListWidget>(mainForm, "FileListBox"); }
+inline QListWidget* fileList(const QObject& mainForm)
+{
+    return Child<QListWidget>(mainForm, "FileListBox");
+}
 
 // The editor window's text.
-inline TOLEEdit* editText(const QObject& editor) { return Child<TOLEEdit>(editor, "EditText"); }
+inline TOLEEdit* editText(const QObject& editor)
+{
+    return Child<TOLEEdit>(editor, "EditText");
+}
 
 } // namespace lw::test

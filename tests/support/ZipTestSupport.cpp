@@ -47,7 +47,8 @@ std::string SomeBytes(size_t n, unsigned seed)
     s.reserve(n + 16);
     while (s.size() < n) {
         if (rng() % 4 == 0) s += char(rng() & 0xFF);
-        else s += words[rng() % 8];
+        else
+            s += words[rng() % 8];
     }
     s.resize(n);
     return s;
