@@ -61,26 +61,6 @@ int InfoOf(const fs::path& p, FileInfo& info)
     return 0;
 }
 
-File::~File()
-{
-    Close();
-}
-
-File::File(File&& other) noexcept : handle_(other.handle_)
-{
-    other.handle_ = -1;
-}
-
-File& File::operator=(File&& other) noexcept
-{
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = -1;
-    }
-    return *this;
-}
-
 bool File::IsOpen() const
 {
     return handle_ >= 0;

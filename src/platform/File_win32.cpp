@@ -112,26 +112,6 @@ int InfoOf(const fs::path& p, FileInfo& info)
     return err;
 }
 
-File::~File()
-{
-    Close();
-}
-
-File::File(File&& other) noexcept : handle_(other.handle_)
-{
-    other.handle_ = -1;
-}
-
-File& File::operator=(File&& other) noexcept
-{
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = -1;
-    }
-    return *this;
-}
-
 bool File::IsOpen() const
 {
     return handle_ != -1;
