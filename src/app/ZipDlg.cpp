@@ -48,6 +48,9 @@ TZipProgress::TZipProgress(QWidget* parent)
     // A long run can be stopped; nothing of it is left behind then.
     CancelButton = new QPushButton(tr("Cancel"));
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
+    // Enter, pressed out of habit while a run goes on, must not stop it:
+    // only a click or Space on the button does.
+    CancelButton->setAutoDefault(false);
     connect(CancelButton, &QPushButton::clicked, this, [this] {
         cancelled_ = true;
         CancelButton->setEnabled(false);

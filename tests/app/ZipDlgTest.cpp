@@ -3,6 +3,7 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QtTest>
 
 using namespace lw;
@@ -13,6 +14,7 @@ class ZipDlgTest : public QObject {
 private slots:
     void countsBeforeSizeThenItemsThenFinished();
     void emptyFilesAndRunsShowNoBusyBar();
+    void onlyTheButtonStopsARun();
 };
 
 void ZipDlgTest::countsBeforeSizeThenItemsThenFinished()
@@ -53,6 +55,22 @@ void ZipDlgTest::emptyFilesAndRunsShowNoBusyBar()
     QCOMPARE(totalProgress->value(), 0);
     p.StartItem("big.bin", 5000);
     QCOMPARE(itemProgress->maximum(), 5000);
+}
+
+void ZipDlgTest::onlyTheButtonStopsARun()
+{
+    TZipProgress p;
+    auto* cancel = Child<QPushButton>(p, "CancelButton");
+    p.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&p));
+    cancel->setFocus();
+    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QTest::keyClick(&p, Qt::Key(key));
+        QVERIFY(!p.Cancelled());
+        QVERIFY(p.isVisible());
+    }
+    QTest::keyClick(cancel, Qt::Key_Space);
+    QVERIFY(p.Cancelled());
 }
 
 QTEST_MAIN(ZipDlgTest)
