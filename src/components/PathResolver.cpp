@@ -3,6 +3,7 @@
 #include "Errors.h"
 #include "FileIO.h"
 #include "StrUtils.h"
+#include "platform/Directory.h"
 #include "platform/File.h"
 
 #include <set>
@@ -149,25 +150,25 @@ struct PathIndex::Impl {
         auto [at, fresh] = listings.try_emplace(dir);
         if (!fresh) return at->second;
         Listing& l = at->second;
-        std::error_code ec;
-        fs::directory_iterator it(dir.empty() ? fs::path(".") : platform::PathFromUtf8(dir), ec), end;
-        if (ec) return l;
+        if (platform::ListDirectory(dir.empty() ? fs::path(".") : platform::PathFromUtf8(dir), entries) != 0) return l;
         l.read = true;
-        for (; !ec && it != end; it.increment(ec)) {
+        l.byFolded.reserve(entries.size());
+        for (platform::DirEntry& e : entries) {
             Spelling s;
-            s.name = platform::Utf8Of(it->path().filename());
-            // The type comes with the listing on most file systems; only
-            // links cost a look at their target.
-            std::error_code ec2;
-            if (it->is_regular_file(ec2)) s.kind = Kind::File;
-            else if (it->is_directory(ec2))
-                s.kind = Kind::Dir;
-            else if (!ec2)
-                s.kind = Kind::Other;
+            // The kind comes with the listing on most file systems; links
+            // are followed.
+            switch (e.kind) {
+            case platform::EntryKind::File: s.kind = Kind::File; break;
+            case platform::EntryKind::Directory: s.kind = Kind::Dir; break;
+            case platform::EntryKind::Other: s.kind = Kind::Other; break;
+            case platform::EntryKind::Unknown: s.kind = Kind::Unknown; break;
+            }
+            s.name = std::move(e.name);
             l.byFolded[AsciiLower(s.name)].push_back(std::move(s));
         }
         return l;
     }
+    std::vector<platform::DirEntry> entries; // reused from one listing to the next
 
     const std::string& fold(const std::string& name)
     {

@@ -50,10 +50,18 @@ struct FileInfo {
     int64_t mtimeNs = 0;
     uint64_t volume = 0;
     uint64_t index = 0;
+    // POSIX: the permission bits let this user read it (read for all, or
+    // for the owner when that is this user). Windows: not known, false.
+    bool permitsRead = false;
 };
 FileInfo InfoOf(const std::filesystem::path& p);
 // The same, with the reason when there is none: 0 or an errno value.
 int InfoOf(const std::filesystem::path& p, FileInfo& info);
+
+// Whether this user may open the file at p for reading, given its info:
+// the permission bits answer for nearly every file without a system call;
+// only when they do not is the system asked.
+bool MayRead(const std::filesystem::path& p, const FileInfo& info);
 
 // An open file, closed when it goes. Every call returns 0 or an errno
 // value; reads and writes go on until all bytes are done.

@@ -28,6 +28,8 @@ FileInfo infoOf(const struct stat& st)
     i.mtimeNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     i.volume = uint64_t(st.st_dev);
     i.index = uint64_t(st.st_ino);
+    static const uid_t me = ::geteuid();
+    i.permitsRead = (st.st_mode & S_IROTH) || (st.st_uid == me && (st.st_mode & S_IRUSR));
     return i;
 }
 
@@ -59,6 +61,12 @@ int InfoOf(const fs::path& p, FileInfo& info)
     }
     info = infoOf(st);
     return 0;
+}
+
+bool MayRead(const fs::path& p, const FileInfo& info)
+{
+    if (info.permitsRead) return true;
+    return ::faccessat(AT_FDCWD, p.c_str(), R_OK, AT_EACCESS) == 0;
 }
 
 bool File::IsOpen() const

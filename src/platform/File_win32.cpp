@@ -112,6 +112,14 @@ int InfoOf(const fs::path& p, FileInfo& info)
     return err;
 }
 
+bool MayRead(const fs::path& p, const FileInfo& info)
+{
+    // Access lists, not bits, say it here: opening the file is the answer.
+    if (info.permitsRead) return true;
+    File f;
+    return f.OpenRead(p) == 0;
+}
+
 bool File::IsOpen() const
 {
     return handle_ != -1;

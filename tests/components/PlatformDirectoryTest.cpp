@@ -1,0 +1,118 @@
+// Listing a folder through the platform layer: every name once with its
+// kind, links followed for the kind, and the reason when there is nothing
+// to list. And readability told from a file's info, as opening tells it.
+#include "platform/Directory.h"
+#include "platform/File.h"
+#include "support/System.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+
+using lw::test::OnWindows;
+using lw::test::TempDir;
+namespace fs = std::filesystem;
+namespace platform = lw::platform;
+
+namespace {
+
+std::map<std::string, platform::DirEntry> listed(const fs::path& dir)
+{
+    std::vector<platform::DirEntry> entries;
+    EXPECT_EQ(platform::ListDirectory(dir, entries), 0);
+    std::map<std::string, platform::DirEntry> byName;
+    for (const platform::DirEntry& e : entries) EXPECT_TRUE(byName.emplace(e.name, e).second) << e.name;
+    return byName;
+}
+
+} // namespace
+
+TEST(PlatformDirectory, ListsEveryNameOnceWithItsKind)
+{
+    TempDir t;
+    t.write("a.txt", "a");
+    t.write(".hidden", "h");
+    t.write("Sub/inner.txt", "i");
+    t.write("Sub/deeper/x.bin", "x");
+    const std::string accented = "\xC3\x89t\xC3\xA9 \xE2\x80\x94 notes.txt"; // "Été — notes.txt"
+    t.write("dummy");
+    fs::rename(t.path() / "dummy", t.path() / platform::PathFromUtf8(accented));
+
+    const auto byName = listed(t.path());
+    ASSERT_EQ(byName.size(), 4u); // no "." or ".."
+    EXPECT_EQ(byName.at("a.txt").kind, platform::EntryKind::File);
+    EXPECT_EQ(byName.at(".hidden").kind, platform::EntryKind::File);
+    EXPECT_EQ(byName.at("Sub").kind, platform::EntryKind::Directory);
+    ASSERT_TRUE(byName.count(accented)) << "names come as UTF-8";
+    EXPECT_EQ(byName.at(accented).kind, platform::EntryKind::File);
+    for (const auto& [name, e] : byName) EXPECT_FALSE(e.link) << name;
+
+    // Only the folder's own entries, not those below it.
+    const auto sub = listed(t.path() / "Sub");
+    ASSERT_EQ(sub.size(), 2u);
+    EXPECT_EQ(sub.at("inner.txt").kind, platform::EntryKind::File);
+    EXPECT_EQ(sub.at("deeper").kind, platform::EntryKind::Directory);
+
+    // An empty folder lists nothing, and says so without an error.
+    fs::create_directories(t.path() / "empty");
+    EXPECT_TRUE(listed(t.path() / "empty").empty());
+}
+
+TEST(PlatformDirectory, WhatCannotBeListedSaysWhy)
+{
+    TempDir t;
+    t.write("file.txt", "f");
+    std::vector<platform::DirEntry> entries{{"stale", platform::EntryKind::File, false}};
+    EXPECT_EQ(platform::ListDirectory(t.path() / "missing", entries), ENOENT);
+    EXPECT_TRUE(entries.empty()) << "what an earlier listing left is gone";
+    entries.push_back({"stale", platform::EntryKind::File, false});
+    const int err = platform::ListDirectory(t.path() / "file.txt", entries);
+    EXPECT_TRUE(err == ENOTDIR || err == ENOENT) << err;
+    EXPECT_TRUE(entries.empty());
+}
+
+TEST(PlatformDirectory, LinksTellWhatTheyLeadTo)
+{
+    if (OnWindows) GTEST_SKIP() << "making links needs a privilege on Windows";
+    TempDir t;
+    t.write("target.txt", "t");
+    t.write("folder/in.txt", "i");
+    fs::create_symlink(t.path() / "target.txt", t.path() / "to-file");
+    fs::create_directory_symlink(t.path() / "folder", t.path() / "to-folder");
+    fs::create_symlink(t.path() / "gone", t.path() / "dangling");
+    const auto byName = listed(t.path());
+    ASSERT_EQ(byName.size(), 5u);
+    EXPECT_EQ(byName.at("to-file").kind, platform::EntryKind::File);
+    EXPECT_TRUE(byName.at("to-file").link);
+    EXPECT_EQ(byName.at("to-folder").kind, platform::EntryKind::Directory);
+    EXPECT_TRUE(byName.at("to-folder").link);
+    EXPECT_EQ(byName.at("dangling").kind, platform::EntryKind::Unknown);
+    EXPECT_TRUE(byName.at("dangling").link);
+    EXPECT_FALSE(byName.at("target.txt").link);
+    EXPECT_FALSE(byName.at("folder").link);
+}
+
+TEST(PlatformFile, MayReadAgreesWithOpening)
+{
+    TempDir t;
+    const fs::path plain = t.write("plain.txt", "p");
+    const fs::path locked = t.write("locked.txt", "l");
+    fs::permissions(locked, fs::perms::none);
+    for (const fs::path& p : {plain, locked}) {
+        const platform::FileInfo info = platform::InfoOf(p);
+        ASSERT_TRUE(info.exists) << p;
+        platform::File f;
+        const bool opens = f.OpenRead(p) == 0;
+        EXPECT_EQ(platform::MayRead(p, info), opens) << p;
+    }
+    if (!OnWindows) {
+        // The bits alone answer for the usual file, and deny for the locked
+        // one (whether the system lets this user in anyway is asked then).
+        EXPECT_TRUE(platform::InfoOf(plain).permitsRead);
+        EXPECT_FALSE(platform::InfoOf(locked).permitsRead);
+    }
+    fs::permissions(locked, fs::perms::owner_all);
+}
