@@ -6,12 +6,16 @@
 #include "components/StrUtils.h"
 #include "components/TextCodec.h"
 #include "editor/InfoConvert.h"
+#include "platform/Directory.h"
 #include "platform/File.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace fs = std::filesystem;
 
@@ -85,10 +89,15 @@ std::vector<std::string> storedParts(const std::string& entry)
     return parts;
 }
 
-bool canRead(const fs::path& p)
+// A resolved file as the check compares it: without case, and with "/"
+// between the parts, however the resolver joined them.
+std::string pathKey(std::string text)
 {
-    platform::File f;
-    return f.OpenRead(p) == 0;
+    for (char& c : text) {
+        c = AsciiLower(c);
+        if (fs::path::preferred_separator == '\\' && c == '\\') c = '/';
+    }
+    return text;
 }
 
 // A line that starts with the word, any blanks, then a colon: the way
@@ -147,6 +156,43 @@ private:
         findings_.push_back({s, std::move(file), std::move(message), entry});
     }
 
+    // A listed file as found on the disk.
+    struct Looked {
+        fs::path path;
+        platform::FileInfo info;
+        bool readable = false;
+        std::string error; // the listed path is over the resolver's limits
+    };
+
+    // Finding and looking at thousands of files is most of the check: it is
+    // shared out among the cores, each part with an index of its own.
+    std::vector<Looked> lookAtAll(const std::vector<std::string>& files) const
+    {
+        std::vector<Looked> out(files.size());
+        auto work = [&](size_t from, size_t to) {
+            PathIndex index;
+            for (size_t i = from; i < to; ++i) {
+                Looked& l = out[i];
+                try {
+                    l.path = index.Resolve(fm_.FMDir, files[i]);
+                    platform::InfoOf(l.path, l.info);
+                    l.readable = l.info.exists && !l.info.isDirectory && platform::MayRead(l.path, l.info);
+                } catch (const std::exception& e) { // none may leave a thread
+                    l.error = e.what();
+                }
+            }
+        };
+        constexpr size_t kPerThreadAtLeast = 256;
+        const size_t threads = std::clamp<size_t>(files.size() / kPerThreadAtLeast, 1,
+                                                  std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+        std::vector<std::thread> pool;
+        for (size_t t = 1; t < threads; ++t)
+            pool.emplace_back(work, files.size() * t / threads, files.size() * (t + 1) / threads);
+        work(0, files.size() / threads);
+        for (std::thread& t : pool) t.join();
+        return out;
+    }
+
     void checkListedFiles()
     {
         const std::vector<std::string>& files = p_.Files;
@@ -155,32 +201,36 @@ private:
                 "The list holds " + std::to_string(files.size()) +
                     " files, more than a plain zip archive holds: the package needs zip64, which some older "
                     "tools cannot open");
-        std::map<std::string, int> byPath;       // resolved file -> first entry
-        std::map<std::string, int> byStoredName; // stored name without case -> first entry
+        std::unordered_map<std::string, int> byPath;       // resolved file -> first entry
+        std::unordered_map<std::string, int> byStoredName; // stored name without case -> first entry
+        byPath.reserve(files.size());
+        byStoredName.reserve(files.size());
+        listedPaths_.reserve(files.size());
+        const std::vector<Looked> looked = lookAtAll(files);
         for (size_t i = 0; i < files.size(); ++i) {
             const std::string& entry = files[i];
             const int at = int(i);
-            for (const std::string& part : storedParts(entry))
+            const std::vector<std::string> parts = storedParts(entry);
+            for (const std::string& part : parts)
                 if (const std::string why = WindowsNameProblem(part); !why.empty()) {
                     add(Severity::Error, entry, "Windows cannot unpack this name: " + why, at);
                     break;
                 }
             if (leavesRoot(entry)) {
                 std::string stored;
-                for (const std::string& part : storedParts(entry)) stored += (stored.empty() ? "" : "\\") + part;
+                for (const std::string& part : parts) stored += (stored.empty() ? "" : "\\") + part;
                 add(Severity::Warning, entry,
                     "Lies outside the FM directory: the package stores it as " + inQuotes(stored) +
                         ", not where the game looks for it",
                     at);
             }
-            fs::path path;
-            try {
-                path = index_.Resolve(fm_.FMDir, entry);
-            } catch (const std::exception& e) {
-                add(Severity::Error, entry, e.what(), at);
+            const Looked& look = looked[i];
+            if (!look.error.empty()) {
+                add(Severity::Error, entry, look.error, at);
                 continue;
             }
-            const platform::FileInfo info = platform::InfoOf(path);
+            const fs::path& path = look.path;
+            const platform::FileInfo& info = look.info;
             if (!info.exists) {
                 // The string files are made by the next Save or Zip.
                 if (!isStringFile(entry)) add(Severity::Error, entry, "Listed, but not found", at);
@@ -190,19 +240,23 @@ private:
                 add(Severity::Error, entry, "Is a folder, not a file: list the files in it instead", at);
                 continue;
             }
-            if (!canRead(path)) {
+            if (!look.readable) {
                 add(Severity::Error, entry, "Cannot be read", at);
                 continue;
             }
-            const std::string key = path.lexically_normal().string();
-            listedPaths_.insert(AsciiLower(key));
-            if (const auto [it, fresh] = byPath.emplace(key, at); !fresh) {
+            // The resolver gives found files as normal paths.
+            std::string key = platform::Utf8Of(path);
+            listedPaths_.insert(pathKey(key));
+            if (const auto [it, fresh] = byPath.emplace(std::move(key), at); !fresh) {
                 add(Severity::Warning, entry, "Is listed twice (also as " + inQuotes(files[size_t(it->second)]) + ")",
                     at);
                 continue;
             }
             std::string stored;
-            for (const std::string& part : storedParts(entry)) stored += (stored.empty() ? "" : "/") + part;
+            for (const std::string& part : parts) {
+                if (!stored.empty()) stored += '/';
+                stored += part;
+            }
             if (const auto [it, fresh] = byStoredName.emplace(AsciiLower(stored), at); !fresh) {
                 const std::string& other = files[size_t(it->second)];
                 std::string otherStored;
@@ -240,14 +294,7 @@ private:
             }
             if (!IsDirectory(dir)) continue;
             std::vector<std::string> missing;
-            std::error_code ec;
-            for (fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec), end;
-                 !ec && it != end; it.increment(ec)) {
-                if (!it->is_regular_file(ec)) continue;
-                const std::string key = it->path().lexically_normal().string();
-                if (listedPaths_.count(AsciiLower(key))) continue;
-                missing.push_back(RelativeEntry(fm_.FMDir, it->path()));
-            }
+            unlistedFiles(platform::Utf8Of(dir), 0, missing);
             if (missing.empty()) continue;
             std::sort(missing.begin(), missing.end());
             std::string names;
@@ -258,6 +305,30 @@ private:
                 numbered(missing.size(), "file", "files") + " in this folder " + (missing.size() == 1 ? "is" : "are") +
                     " not listed: " + names);
         }
+    }
+
+    // The files below dir (as the resolver gives it) that the list does not
+    // name, as list entries. Folder links are not followed, as a loader's
+    // unpacking would not make them.
+    void unlistedFiles(const std::string& dir, int depth, std::vector<std::string>& missing)
+    {
+        if (depth > 64) return;
+        std::vector<platform::DirEntry> entries;
+        if (platform::ListDirectory(platform::PathFromUtf8(dir), entries) != 0) return; // passed over, unreadable
+        std::vector<std::string> subdirs;
+        std::string path;
+        for (const platform::DirEntry& e : entries) {
+            path = dir;
+            if (!path.empty() && path.back() != '/' && path.back() != fs::path::preferred_separator) path += '/';
+            path += e.name;
+            if (e.kind == platform::EntryKind::Directory) {
+                if (!e.link) subdirs.push_back(path);
+                continue;
+            }
+            if (e.kind != platform::EntryKind::File || listedPaths_.count(pathKey(path))) continue;
+            missing.push_back(RelativeEntry(fm_.FMDir, platform::PathFromUtf8(path)));
+        }
+        for (const std::string& sub : subdirs) unlistedFiles(sub, depth + 1, missing);
     }
 
     void checkChain()
@@ -368,7 +439,7 @@ private:
     const Project& p_;
     const TFMInfo& fm_;
     std::vector<Finding> findings_;
-    std::set<std::string> listedPaths_; // resolved, without case
+    std::unordered_set<std::string> listedPaths_; // resolved, as pathKey gives them
     PathIndex index_;                   // each folder listed once for the whole check
 };
 

@@ -160,6 +160,28 @@ TEST(Preflight, ForgottenResourcesAreCountedPerFolder)
     EXPECT_ONLY(checkList(x), Severity::Warning, "t2x\\snd");
 }
 
+TEST(Preflight, ForgottenFilesCountFileLinksButNotWhatFolderLinksLeadTo)
+{
+    if (lw::test::OnWindows) GTEST_SKIP() << "making links needs a privilege on Windows";
+    TempDir t;
+    layCleanFM(t);
+    t.write("elsewhere/big/one.bin", "1");
+    t.write("elsewhere/big/two.bin", "2");
+    t.write("elsewhere/single.bin", "s");
+    fs::create_directories(t.path() / "obj");
+    // Unpacked, a folder link is no folder of the FM; a file link is a file.
+    fs::create_directory_symlink(t.path() / "elsewhere/big", t.path() / "obj/linked");
+    fs::create_symlink(t.path() / "elsewhere/single.bin", t.path() / "obj/single.bin");
+    const auto found = checkList(t);
+    EXPECT_ONLY(found, Severity::Warning, "obj");
+    EXPECT_NE(found[0].message.find("1 file in this folder is not listed: obj\\single.bin"), std::string::npos)
+        << found[0].message;
+
+    // Listed, in another case than on the disk, it is no longer forgotten.
+    t.write("bell.lst", std::string(kList) + "OBJ\\Single.BIN\r\n");
+    EXPECT_TRUE(checkList(t).empty()) << describe(checkList(t));
+}
+
 TEST(Preflight, TheMissionChain)
 {
     TempDir t;
