@@ -27,39 +27,6 @@ bool DeflatePiece(libdeflate_compressor* c, const uint8_t* in, size_t len, bool 
     return true;
 }
 
-void* NewSmallDeflater()
-{
-    auto* z = new z_stream{};
-    // Raw deflate, a 512-byte window, buffers for a single block.
-    if (deflateInit2(z, 9, Z_DEFLATED, -9, 4, Z_DEFAULT_STRATEGY) != Z_OK) {
-        delete z;
-        return nullptr;
-    }
-    return z;
-}
-
-void FreeSmall(void* zstream)
-{
-    if (!zstream) return;
-    auto* z = static_cast<z_stream*>(zstream);
-    deflateEnd(z);
-    delete z;
-}
-
-bool DeflateSmall(void* zstream, const uint8_t* in, size_t len, std::vector<uint8_t>& out)
-{
-    auto* z = static_cast<z_stream*>(zstream);
-    if (deflateReset(z) != Z_OK) return false;
-    out.resize(deflateBound(z, uLong(len)) + 8);
-    z->next_in = const_cast<Bytef*>(in);
-    z->avail_in = uInt(len);
-    z->next_out = out.data();
-    z->avail_out = uInt(out.size());
-    if (deflate(z, Z_FINISH) != Z_STREAM_END) return false;
-    out.resize(out.size() - z->avail_out);
-    return true;
-}
-
 bool MakeJoinable(std::vector<uint8_t>& stream)
 {
     // libdeflate has no flush mode, so the block structure is read back with

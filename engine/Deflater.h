@@ -19,14 +19,13 @@ int DeflateLevelFor(int zipLevel);
 // false the result may be followed directly by the next piece's data.
 bool DeflatePiece(libdeflate_compressor* c, const uint8_t* in, size_t len, bool last, std::vector<uint8_t>& out);
 
-// Pieces this small (a whole small file) are deflated with zlib and a
-// window of their own size: libdeflate clears its large match tables for
-// every call, which costs more than packing a few hundred bytes.
+// Pieces this small (a whole small file) are deflated at this libdeflate
+// level: every call clears the compressor's match tables, and the fastest
+// level has the smallest ones, which for a few hundred bytes costs more
+// than finding the matches. A window this small gives the higher levels
+// nothing to find, so the result is as small (and smaller than zlib's 9).
 inline constexpr size_t SmallPieceLimit = 512;
-bool DeflateSmall(void* zstream, const uint8_t* in, size_t len, std::vector<uint8_t>& out);
-// A zlib stream for DeflateSmall (a z_stream*), or null; freed by FreeSmall.
-void* NewSmallDeflater();
-void FreeSmall(void* zstream);
+inline constexpr int SmallPieceLevel = 1;
 
 // Clears the final-block bit of a complete raw deflate stream and closes it
 // with an empty stored block, leaving it byte-aligned and open for more.
