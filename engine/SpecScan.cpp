@@ -88,8 +88,7 @@ std::vector<Located> locate(const std::vector<ScanSpec>& specs)
                     root = specRoot(rootText);
                     rootKnown = true;
                 }
-                at.path = index.Resolve(root, lw::ToSlashes(spec.spec));
-                at.info = lw::platform::InfoOf(at.path);
+                at.path = index.Locate(root, spec.spec, at.info);
             } catch (const lw::Error& e) {
                 at.error = e.what();
             } catch (const std::exception& e) { // no exception may leave a thread
@@ -126,6 +125,10 @@ struct Scanner {
     std::unordered_map<std::string, std::string> seenNames; // lower-case name -> name
     std::unordered_set<std::string> seenDirs;
     bool failed = false;
+    // The root's text as entries are cut from it; most files share one root.
+    const fs::path* rootTextOf = nullptr;
+    fs::path::string_type rootTextFor;
+    std::string rootEntryText;
 
     void fatal(int code, std::string text)
     {
@@ -206,13 +209,17 @@ struct Scanner {
 
         std::string entry;
         const std::string native = norm.generic_string();
-        const std::string rootText = root.generic_string();
+        if (&root != rootTextOf || rootTextFor != root.native()) {
+            rootTextOf = &root;
+            rootTextFor = root.native();
+            rootEntryText = root.generic_string();
+        }
         if (opts.junkDirs) {
             entry = norm.filename().string();
-        } else if (normal && native.size() > rootText.size() + 1 && native.compare(0, rootText.size(), rootText) == 0 &&
-                   (native[rootText.size()] == '/' || rootText.back() == '/')) {
+        } else if (normal && native.size() > rootEntryText.size() + 1 && native.compare(0, rootEntryText.size(), rootEntryText) == 0 &&
+                   (native[rootEntryText.size()] == '/' || rootEntryText.back() == '/')) {
             // Below the root and normal: the rest of the path is the entry.
-            entry = native.substr(rootText.size() + (rootText.back() == '/' ? 0 : 1));
+            entry = native.substr(rootEntryText.size() + (rootEntryText.back() == '/' ? 0 : 1));
         } else {
             entry = SafeEntryName(norm.lexically_relative(root));
             if (entry.empty()) entry = SafeEntryName(norm);

@@ -171,11 +171,11 @@ private:
         std::vector<Looked> out(files.size());
         auto work = [&](size_t from, size_t to) {
             PathIndex index;
+            const fs::path fmDir = platform::PathFromUtf8(fm_.FMDir);
             for (size_t i = from; i < to; ++i) {
                 Looked& l = out[i];
                 try {
-                    l.path = index.Resolve(fm_.FMDir, files[i]);
-                    platform::InfoOf(l.path, l.info);
+                    l.path = index.Locate(fmDir, files[i], l.info);
                     l.readable = l.info.exists && !l.info.isDirectory && platform::MayRead(l.path, l.info);
                 } catch (const std::exception& e) { // none may leave a thread
                     l.error = e.what();

@@ -33,8 +33,12 @@ struct Listing {
 // A listed path with "." and ".." applied to its text: the directory to
 // start from and the names below it, none of them "", "." or "..".
 struct Parsed {
-    fs::path start;
+    fs::path start;                     // unless cachedStart is set
+    const fs::path* cachedStart = nullptr; // the index's normal base, when that is where it starts
+    std::string startText;              // the start as UTF-8 text
     std::vector<std::string> parts;
+
+    const fs::path& Start() const { return cachedStart ? *cachedStart : start; }
 };
 
 std::string shown(std::string_view rel)
@@ -54,8 +58,9 @@ fs::path upOne(const fs::path& dir)
 // The last base directory made normal: an index resolves thousands of
 // paths against one.
 struct BaseCache {
-    std::string base;
+    fs::path::string_type base; // as the caller gave it
     fs::path start;
+    std::string startText;
     bool known = false;
 };
 
@@ -95,12 +100,13 @@ Parsed parse(const fs::path& base, std::string_view rel, BaseCache* cache = null
         if (!cache) {
             p.start = normalBase(base);
         } else {
-            if (!cache->known || cache->base != platform::Utf8Of(base)) {
-                cache->base = platform::Utf8Of(base);
+            if (!cache->known || cache->base != base.native()) {
+                cache->base = base.native();
                 cache->start = normalBase(base);
+                cache->startText = platform::Utf8Of(cache->start);
                 cache->known = true;
             }
-            p.start = cache->start;
+            p.cachedStart = &cache->start;
         }
     }
     size_t count = 0, ups = 0, from = 0;
@@ -120,7 +126,12 @@ Parsed parse(const fs::path& base, std::string_view rel, BaseCache* cache = null
         }
         p.parts.emplace_back(part);
     }
+    if (ups > 0 && p.cachedStart) {
+        p.start = *p.cachedStart;
+        p.cachedStart = nullptr;
+    }
     for (; ups > 0; --ups) p.start = upOne(p.start);
+    p.startText = p.cachedStart ? cache->startText : platform::Utf8Of(p.start);
     return p;
 }
 
@@ -169,6 +180,7 @@ struct PathIndex::Impl {
         return l;
     }
     std::vector<platform::DirEntry> entries; // reused from one listing to the next
+    std::string located;                     // reused by Locate
 
     const std::string& fold(const std::string& name)
     {
@@ -290,12 +302,12 @@ struct PathIndex::Impl {
 
     std::string resolve(const Parsed& p)
     {
-        if (p.parts.empty()) return platform::Utf8Of(p.start);
+        if (p.parts.empty()) return p.startText;
         // Most names have one spelling on disk: that path is followed first,
         // without the search's bookkeeping. When it leads nowhere and no
         // part had another spelling, the search would find nothing either.
         {
-            std::string cur = platform::Utf8Of(p.start), name;
+            std::string cur = p.startText, name;
             bool alternatives = false;
             size_t i = 0;
             for (; i < p.parts.size(); ++i) {
@@ -328,7 +340,7 @@ struct PathIndex::Impl {
             f.names = firstSpellings(f.dir, p.parts[part], f.complete);
             stack.push_back(std::move(f));
         };
-        push(p.start, 0);
+        push(p.Start(), 0);
         while (!stack.empty()) {
             Frame& f = stack.back();
             if (f.next == f.names.size()) {
@@ -357,7 +369,7 @@ struct PathIndex::Impl {
     // Not there: keep the directories that exist, then the given names.
     std::string notFound(const Parsed& p)
     {
-        fs::path cur = p.start;
+        fs::path cur = p.Start();
         bool exists = true;
         for (const std::string& part : p.parts) {
             if (exists) {
@@ -373,6 +385,43 @@ struct PathIndex::Impl {
         return platform::Utf8Of(cur);
     }
 };
+
+namespace {
+
+// A relative path of names only: no root, drive, empty, "." or ".." part.
+bool plainRelative(std::string_view rel)
+{
+    if (rel.empty() || rel.size() > MaxListedPathLength || (rel.size() >= 2 && rel[1] == ':')) return false;
+    size_t from = 0, count = 0;
+    for (size_t i = 0; i <= rel.size(); ++i) {
+        if (i < rel.size() && rel[i] != '\\' && rel[i] != '/') continue;
+        const std::string_view part = rel.substr(from, i - from);
+        if (part.empty() || part == "." || part == ".." || ++count > MaxListedPathParts) return false;
+        from = i + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+fs::path PathIndex::Locate(const fs::path& base, std::string_view rel, platform::FileInfo& info)
+{
+    if (!impl_->ignoresCase && plainRelative(rel)) {
+        const Parsed start = parse(base, {}, &impl_->base);
+        std::string& text = impl_->located;
+        text = start.startText;
+        if (!text.empty() && text.back() != '/' && text.back() != fs::path::preferred_separator) text += '/';
+        const size_t from = text.size();
+        text.append(rel);
+        for (size_t i = from; i < text.size(); ++i)
+            if (text[i] == '\\') text[i] = '/';
+        fs::path found = platform::PathFromUtf8(text);
+        if (platform::InfoOf(found, info) == 0) return found;
+    }
+    fs::path found = Resolve(base, rel);
+    platform::InfoOf(found, info);
+    return found;
+}
 
 PathIndex::PathIndex(bool listWholeFolders) : impl_(std::make_unique<Impl>(listWholeFolders))
 {

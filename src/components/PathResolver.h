@@ -13,6 +13,10 @@
 
 namespace lw {
 
+namespace platform {
+struct FileInfo;
+}
+
 // What a listed path may hold. Longer paths (or more parts, "." and ".."
 // counted) are refused with an Error: no FM needs them, and a list file
 // full of "..\" must not cost more than reading it.
@@ -35,6 +39,13 @@ public:
 
     // As ResolvePath below; throws Error for a path over the limits.
     std::filesystem::path Resolve(const std::filesystem::path& base, std::string_view rel);
+    // Resolve, and what the system says of the file found (info.exists is
+    // false when there is none). Where names keep their case, a plain
+    // relative path (no ".", "..", root or drive) that exists as spelled is
+    // the answer the search would give, so it is looked at first and no
+    // folder is listed for it.
+    std::filesystem::path Locate(const std::filesystem::path& base, std::string_view rel,
+                                 platform::FileInfo& info);
     bool FileExists(const std::filesystem::path& base, std::string_view rel);
     bool DirExists(const std::filesystem::path& base, std::string_view rel);
     std::string FindNameNoCase(const std::filesystem::path& dir, std::string_view name);

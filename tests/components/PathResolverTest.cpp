@@ -1,6 +1,7 @@
 #include "components/PathResolver.h"
 #include "components/Errors.h"
 #include "components/FileIO.h"
+#include "platform/File.h"
 #include "support/System.h"
 #include "support/TempDir.h"
 
@@ -9,6 +10,7 @@
 using namespace lw;
 using lw::test::OnWindows;
 using lw::test::TempDir;
+namespace fs = std::filesystem;
 
 TEST(PathResolver, MatchesEveryComponentWithoutRegardToCase)
 {
@@ -127,6 +129,43 @@ TEST(PathResolver, TheIndexFindsWhatTheSingleLookupFinds)
     }
     EXPECT_EQ(index.FindNameNoCase(tmp.path(), "STRINGS"), FindNameNoCase(tmp.path(), "STRINGS"));
     EXPECT_EQ(index.FindNameNoCase(tmp.path(), "none"), "");
+}
+
+TEST(PathResolver, LocateGivesWhatResolveGivesWithTheFilesInfo)
+{
+    TempDir tmp;
+    tmp.write("fm/Strings/English/TITLES.STR", "titles");
+    tmp.write("fm/strings/french/titles.str", "fr");
+    tmp.write("fm/miss1.mis", "m1");
+    tmp.write("fm/obj/lamp.bin", "lamp");
+    tmp.write("shared/x.wav", "wave");
+    std::vector<std::string> cases = {"strings\\english\\titles.str", "Strings\\English\\TITLES.STR",
+                                      "STRINGS/FRENCH/Titles.str", "strings/french/titles.str", "miss1.mis",
+                                      "Miss1.MIS", ".\\obj\\..\\obj\\lamp.bin", "..\\shared\\X.WAV",
+                                      "obj\\\\lamp.bin", "obj", "nothing\\here.txt", "obj\\lamp.bin\\more"};
+    if (!OnWindows) {
+        // Two spellings side by side: each, spelled exactly, is itself.
+        tmp.write("fm/obj/LAMP.bin", "another lamp");
+        tmp.write("fm/Strings/french/other.str", "only in the other folder");
+        for (const char* rel : {"obj/LAMP.bin", "obj/Lamp.bin", "strings/french/other.str"}) cases.push_back(rel);
+    }
+    const fs::path fm = tmp.path() / "fm";
+    PathIndex located, resolved;
+    for (const std::string& rel : cases) {
+        platform::FileInfo info;
+        info.exists = true; // whatever it held before is replaced
+        const fs::path found = located.Locate(fm, rel, info);
+        const fs::path expected = resolved.Resolve(fm, rel);
+        EXPECT_EQ(found, expected) << rel;
+        const platform::FileInfo want = platform::InfoOf(expected);
+        EXPECT_EQ(info.exists, want.exists) << rel;
+        EXPECT_EQ(info.isRegular, want.isRegular) << rel;
+        EXPECT_EQ(info.isDirectory, want.isDirectory) << rel;
+        EXPECT_EQ(info.size, want.size) << rel;
+        EXPECT_EQ(info.index, want.index) << rel;
+    }
+    platform::FileInfo none;
+    EXPECT_THROW(located.Locate(fm, std::string(MaxListedPathLength + 1, 'a'), none), Error);
 }
 
 // Inputs that once crashed or hung the resolver, kept as files.
