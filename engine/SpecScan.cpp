@@ -155,11 +155,12 @@ struct Scanner {
         size_t from = 0;
         for (;;) {
             const size_t cut = entry.find('/', from);
-            const std::string part = entry.substr(from, cut == std::string::npos ? std::string::npos : cut - from);
+            const std::string_view part =
+                std::string_view(entry).substr(from, cut == std::string::npos ? std::string::npos : cut - from);
             const std::string why = lw::WindowsNameProblem(part);
             if (!why.empty()) {
                 std::string text = "\"" + entry + "\" cannot be packed: ";
-                if (part != entry) text += "its part \"" + part + "\": ";
+                if (part != entry) text += "its part \"" + std::string(part) + "\": ";
                 text += why + " (a loader on Windows could not unpack it; the file is \"" + file.string() + "\")";
                 fatal(zeBadName, std::move(text));
                 return false;
@@ -182,14 +183,13 @@ struct Scanner {
         }
     }
 
-    // known: the file's status when the caller has it already.
     // known: the file's status when the caller has it already; normal: file
     // is lexically normal already (as the resolver gives it).
-    void addFile(const fs::path& file, const lw::platform::FileInfo* known, const fs::path& root, const ScanSpec& spec,
+    void addFile(fs::path file, const lw::platform::FileInfo* known, const fs::path& root, const ScanSpec& spec,
                  bool normal = false)
     {
         if (failed) return;
-        const fs::path norm = normal ? file : file.lexically_normal();
+        fs::path norm = normal ? std::move(file) : file.lexically_normal();
         if (!seenPaths.insert(norm.string()).second) return; // listed twice: once is enough
         lw::platform::FileInfo st;
         if (known) {
@@ -237,7 +237,7 @@ struct Scanner {
         }
         if (opts.dirEntries) addDirs(entry);
         ScanItem it;
-        it.path = norm;
+        it.path = std::move(norm);
         it.entry = entry;
         it.size = st.size;
         it.mtime = mtime;
@@ -269,7 +269,7 @@ struct Scanner {
         for (const fs::path& sub : subdirs) addMatches(sub, pattern, root, spec, depth + 1);
     }
 
-    void scan(const ScanSpec& spec, const Located* located)
+    void scan(const ScanSpec& spec, Located* located)
     {
         try {
             scanOne(spec, located);
@@ -292,9 +292,18 @@ struct Scanner {
     std::string rootText;
     fs::path root;
 
-    void scanOne(const ScanSpec& spec, const Located* located)
+    void scanOne(const ScanSpec& spec, Located* located)
     {
         const fs::path& root = rootOf(spec.rootDir);
+        if (located) { // a literal spec, found ahead
+            if (!located->error.empty()) {
+                fatal(zeOpen, located->error);
+                return;
+            }
+            const lw::platform::FileInfo st = located->info;
+            found(std::move(located->path), st, root, spec);
+            return;
+        }
         const std::string text = lw::ToSlashes(spec.spec);
         const size_t cut = text.rfind('/');
         const std::string dirPart = cut == std::string::npos ? std::string() : text.substr(0, cut);
@@ -307,18 +316,20 @@ struct Scanner {
             if (!failed && items.size() == before) problems.push_back({0, "Nothing matches \"" + spec.spec + "\""});
             return;
         }
-        if (located && !located->error.empty()) {
-            fatal(zeOpen, located->error);
-            return;
-        }
-        const fs::path found = located ? located->path : index.Resolve(root, text);
-        const lw::platform::FileInfo st = located ? located->info : lw::platform::InfoOf(found);
+        fs::path path = index.Resolve(root, text);
+        const lw::platform::FileInfo st = lw::platform::InfoOf(path);
+        found(std::move(path), st, root, spec);
+    }
+
+    // What a spec names, found at path.
+    void found(fs::path path, const lw::platform::FileInfo& st, const fs::path& root, const ScanSpec& spec)
+    {
         if (st.isRegular) {
-            addFile(found, &st, root, spec, true);
+            addFile(std::move(path), &st, root, spec, true);
         } else if (st.isDirectory) {
-            addMatches(found, "*", root, spec, 0);
+            addMatches(path, "*", root, spec, 0);
         } else {
-            fatal(zeOpen, "Cannot find \"" + spec.spec + "\" (looked for \"" + found.string() + "\")");
+            fatal(zeOpen, "Cannot find \"" + spec.spec + "\" (looked for \"" + path.string() + "\")");
         }
     }
 };
@@ -377,7 +388,7 @@ bool ScanSpecs(const std::vector<ScanSpec>& specs, const ScanOptions& opts, std:
 {
     Scanner sc(opts, items, problems);
     const bool anyLiteral = std::any_of(specs.begin(), specs.end(), [](const ScanSpec& s) { return s.literal; });
-    const std::vector<Located> located = anyLiteral ? locate(specs) : std::vector<Located>();
+    std::vector<Located> located = anyLiteral ? locate(specs) : std::vector<Located>();
     for (size_t i = 0; i < specs.size(); ++i) {
         sc.scan(specs[i], specs[i].literal ? &located[i] : nullptr);
         if (sc.failed) return false;
