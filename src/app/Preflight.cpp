@@ -158,10 +158,13 @@ private:
 
     // A listed file as found on the disk.
     struct Looked {
-        fs::path path;
         platform::FileInfo info;
         bool readable = false;
-        std::string error; // the listed path is over the resolver's limits
+        std::string error;          // the listed path is over the resolver's limits
+        std::string windowsProblem; // why Windows cannot unpack one of its parts
+        std::string stored;         // the name the package stores, "/" between the parts
+        std::string storedKey;      // ... without case
+        std::string pathText;       // the file found, as the resolver gives it
     };
 
     // Finding and looking at thousands of files is most of the check: it is
@@ -174,9 +177,17 @@ private:
             const fs::path fmDir = platform::PathFromUtf8(fm_.FMDir);
             for (size_t i = from; i < to; ++i) {
                 Looked& l = out[i];
+                // What needs no other entry is worked out here too.
+                for (const std::string& part : storedParts(files[i])) {
+                    if (l.windowsProblem.empty()) l.windowsProblem = WindowsNameProblem(part);
+                    if (!l.stored.empty()) l.stored += '/';
+                    l.stored += part;
+                }
+                l.storedKey = AsciiLower(l.stored);
                 try {
-                    l.path = index.Locate(fmDir, files[i], l.info);
-                    l.readable = l.info.exists && !l.info.isDirectory && platform::MayRead(l.path, l.info);
+                    const fs::path path = index.Locate(fmDir, files[i], l.info);
+                    l.readable = l.info.exists && !l.info.isDirectory && platform::MayRead(path, l.info);
+                    if (l.readable) l.pathText = platform::Utf8Of(path);
                 } catch (const std::exception& e) { // none may leave a thread
                     l.error = e.what();
                 }
@@ -206,30 +217,25 @@ private:
         byPath.reserve(files.size());
         byStoredName.reserve(files.size());
         listedPaths_.reserve(files.size());
-        const std::vector<Looked> looked = lookAtAll(files);
+        std::vector<Looked> looked = lookAtAll(files);
         for (size_t i = 0; i < files.size(); ++i) {
             const std::string& entry = files[i];
             const int at = int(i);
-            const std::vector<std::string> parts = storedParts(entry);
-            for (const std::string& part : parts)
-                if (const std::string why = WindowsNameProblem(part); !why.empty()) {
-                    add(Severity::Error, entry, "Windows cannot unpack this name: " + why, at);
-                    break;
-                }
+            Looked& look = looked[i];
+            if (!look.windowsProblem.empty())
+                add(Severity::Error, entry, "Windows cannot unpack this name: " + look.windowsProblem, at);
             if (leavesRoot(entry)) {
-                std::string stored;
-                for (const std::string& part : parts) stored += (stored.empty() ? "" : "\\") + part;
+                std::string stored = look.stored;
+                std::replace(stored.begin(), stored.end(), '/', '\\');
                 add(Severity::Warning, entry,
                     "Lies outside the FM directory: the package stores it as " + inQuotes(stored) +
                         ", not where the game looks for it",
                     at);
             }
-            const Looked& look = looked[i];
             if (!look.error.empty()) {
                 add(Severity::Error, entry, look.error, at);
                 continue;
             }
-            const fs::path& path = look.path;
             const platform::FileInfo& info = look.info;
             if (!info.exists) {
                 // The string files are made by the next Save or Zip.
@@ -245,25 +251,16 @@ private:
                 continue;
             }
             // The resolver gives found files as normal paths.
-            std::string key = platform::Utf8Of(path);
-            listedPaths_.insert(pathKey(key));
-            if (const auto [it, fresh] = byPath.emplace(std::move(key), at); !fresh) {
+            listedPaths_.insert(pathKey(look.pathText));
+            if (const auto [it, fresh] = byPath.emplace(std::move(look.pathText), at); !fresh) {
                 add(Severity::Warning, entry, "Is listed twice (also as " + inQuotes(files[size_t(it->second)]) + ")",
                     at);
                 continue;
             }
-            std::string stored;
-            for (const std::string& part : parts) {
-                if (!stored.empty()) stored += '/';
-                stored += part;
-            }
-            if (const auto [it, fresh] = byStoredName.emplace(AsciiLower(stored), at); !fresh) {
+            if (const auto [it, fresh] = byStoredName.emplace(std::move(look.storedKey), at); !fresh) {
                 const std::string& other = files[size_t(it->second)];
-                std::string otherStored;
-                for (const std::string& part : storedParts(other))
-                    otherStored += (otherStored.empty() ? "" : "/") + part;
                 add(Severity::Error, entry,
-                    otherStored == stored ? "Is stored under the same name as " + inQuotes(other) +
+                    looked[size_t(it->second)].stored == look.stored ? "Is stored under the same name as " + inQuotes(other) +
                                                 ": the package would hold two entries "
                                                 "of one name"
                                           : "Differs from " + inQuotes(other) +
