@@ -41,6 +41,15 @@ void le64(std::string& s, uint64_t v)
 
 void dosTime(time_t t, uint16_t& time, uint16_t& date)
 {
+    // Files saved together share their second: the last one is kept, so
+    // thousands of them cost one look at the time zone rules.
+    static thread_local time_t lastT = -1;
+    static thread_local uint16_t lastTime = 0, lastDate = 0;
+    if (t == lastT && t != -1) {
+        time = lastTime;
+        date = lastDate;
+        return;
+    }
     std::tm tm = lw::platform::LocalTime(t);
     if (tm.tm_year < 80) { // before 1980 cannot be written
         tm.tm_year = 80;
@@ -50,6 +59,9 @@ void dosTime(time_t t, uint16_t& time, uint16_t& date)
     }
     time = uint16_t((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
     date = uint16_t(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+    lastT = t;
+    lastTime = time;
+    lastDate = date;
 }
 
 bool isAscii(const std::string& s)

@@ -76,6 +76,10 @@ public:
 
     // Reading; a folder gives EISDIR.
     int OpenRead(const std::filesystem::path& p);
+    // Reading a file a scan has just found to be one: without the look
+    // that tells a folder at once, so a folder put in its place meanwhile
+    // fails at the first read (EISDIR) instead.
+    int OpenReadFound(const std::filesystem::path& p);
     // Writing an existing file from its start, cut to nothing.
     int OpenWrite(const std::filesystem::path& p);
     // A new file in dir whose name starts with prefix and ends in six

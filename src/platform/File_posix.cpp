@@ -88,6 +88,15 @@ int File::OpenRead(const fs::path& p)
     return 0;
 }
 
+int File::OpenReadFound(const fs::path& p)
+{
+    Close();
+    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    handle_ = fd;
+    return 0;
+}
+
 int File::OpenWrite(const fs::path& p)
 {
     Close();

@@ -139,6 +139,12 @@ int File::OpenRead(const fs::path& p)
     return 0;
 }
 
+int File::OpenReadFound(const fs::path& p)
+{
+    // Opening a folder for reading fails here anyway; nothing to save.
+    return OpenRead(p);
+}
+
 int File::OpenWrite(const fs::path& p)
 {
     Close();

@@ -116,3 +116,22 @@ TEST(PlatformFile, MayReadAgreesWithOpening)
     }
     fs::permissions(locked, fs::perms::owner_all);
 }
+
+TEST(PlatformFile, AFolderFoundInPlaceOfAFileFailsAtTheLatestOnReading)
+{
+    TempDir t;
+    const fs::path file = t.write("f.txt", "bytes");
+    char buf[5] = {};
+    platform::File f;
+    ASSERT_EQ(f.OpenReadFound(file), 0);
+    ASSERT_EQ(f.ReadAt(0, buf, sizeof buf), 0);
+    EXPECT_EQ(std::string(buf, sizeof buf), "bytes");
+
+    fs::create_directories(t.path() / "dir");
+    platform::File d;
+    const int opened = d.OpenReadFound(t.path() / "dir");
+    if (opened == 0) EXPECT_EQ(d.ReadAt(0, buf, 1), EISDIR);
+    else
+        EXPECT_EQ(opened, EISDIR);
+    EXPECT_EQ(d.OpenReadFound(t.path() / "missing.txt"), ENOENT);
+}
