@@ -191,9 +191,12 @@ int Run::call(int action, int err, int64_t size, std::string_view text)
 bool Run::isStored(const ScanItem& it) const
 {
     if (prm_.compressionLevel <= 0 || it.size == 0) return true;
-    const std::string name = lw::AsciiLower(it.entry);
-    for (const std::string& suf : suffixes_)
-        if (name.size() >= suf.size() && name.compare(name.size() - suf.size(), suf.size(), suf) == 0) return true;
+    const std::string& name = it.entry;
+    for (const std::string& suf : suffixes_) // lower case
+        if (name.size() >= suf.size() &&
+            std::equal(suf.begin(), suf.end(), name.end() - std::ptrdiff_t(suf.size()),
+                       [](char s, char n) { return s == lw::AsciiLower(n); }))
+            return true;
     return false;
 }
 
@@ -521,7 +524,8 @@ int Run::writeNew(const std::vector<ScanItem>& items, WorkCopy& work)
                 call(zaBatchEnd, 0, 0, "");
                 return -1;
             }
-            crc = uint32_t(crc32_combine(crc, p.crc, z_off_t(p.length)));
+            // The first piece's CRC is the file's so far: nothing to combine.
+            crc = k == c.firstPiece ? p.crc : uint32_t(crc32_combine(crc, p.crc, z_off_t(p.length)));
             compSize += p.data.size();
             // Written in slices, so that a large piece moves the bar in steps.
             const size_t slices = size_t(std::max<uint64_t>(1, p.length / ProgressStep));
