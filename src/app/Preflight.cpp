@@ -91,12 +91,17 @@ std::vector<std::string> storedParts(const std::string& entry)
 
 // A resolved file as the check compares it: without case, and with "/"
 // between the parts, however the resolver joined them.
-std::string pathKey(std::string text)
+void makePathKey(std::string& text)
 {
     for (char& c : text) {
         c = AsciiLower(c);
         if (fs::path::preferred_separator == '\\' && c == '\\') c = '/';
     }
+}
+
+std::string pathKey(std::string text)
+{
+    makePathKey(text);
     return text;
 }
 
@@ -313,7 +318,7 @@ private:
         std::vector<platform::DirEntry> entries;
         if (platform::ListDirectory(platform::PathFromUtf8(dir), entries) != 0) return; // passed over, unreadable
         std::vector<std::string> subdirs;
-        std::string path;
+        std::string path, key; // reused: a folder may hold thousands of files
         for (const platform::DirEntry& e : entries) {
             path = dir;
             if (!path.empty() && path.back() != '/' && path.back() != fs::path::preferred_separator) path += '/';
@@ -322,7 +327,10 @@ private:
                 if (!e.link) subdirs.push_back(path);
                 continue;
             }
-            if (e.kind != platform::EntryKind::File || listedPaths_.count(pathKey(path))) continue;
+            if (e.kind != platform::EntryKind::File) continue;
+            key = path;
+            makePathKey(key);
+            if (listedPaths_.count(key)) continue;
             missing.push_back(RelativeEntry(fm_.FMDir, platform::PathFromUtf8(path)));
         }
         for (const std::string& sub : subdirs) unlistedFiles(sub, depth + 1, missing);
