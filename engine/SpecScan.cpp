@@ -21,6 +21,15 @@ namespace zipeng {
 
 namespace {
 
+using lw::platform::Utf8Of;
+
+// Entry names and messages are UTF-8 on every system, with "/".
+std::string genericUtf8(const fs::path& p)
+{
+    const std::u8string u = p.generic_u8string();
+    return std::string(u.begin(), u.end());
+}
+
 bool hasWild(std::string_view s)
 {
     return s.find_first_of("*?") != std::string_view::npos;
@@ -157,7 +166,7 @@ struct Scanner {
             if (!why.empty()) {
                 std::string text = "\"" + entry + "\" cannot be packed: ";
                 if (part != entry) text += "its part \"" + part + "\": ";
-                text += why + " (a loader on Windows could not unpack it; the file is \"" + file.string() + "\")";
+                text += why + " (a loader on Windows could not unpack it; the file is \"" + Utf8Of(file) + "\")";
                 fatal(zeBadName, std::move(text));
                 return false;
             }
@@ -187,28 +196,28 @@ struct Scanner {
     {
         if (failed) return;
         const fs::path norm = normal ? file : file.lexically_normal();
-        if (!seenPaths.insert(norm.string()).second) return; // listed twice: once is enough
+        if (!seenPaths.insert(Utf8Of(norm)).second) return; // listed twice: once is enough
         lw::platform::FileInfo st;
         if (known) {
             st = *known;
         } else if (const int err = lw::platform::InfoOf(norm, st)) {
-            fatal(zeOpen, "Cannot read \"" + norm.string() + "\": " + std::strerror(err));
+            fatal(zeOpen, "Cannot read \"" + Utf8Of(norm) + "\": " + std::strerror(err));
             return;
         }
         const time_t mtime = time_t(st.mtimeNs / 1000000000);
         for (const auto& [volume, index] : skipIds) {
             if (st.volume == volume && st.index == index) {
-                problems.push_back({0, "\"" + norm.string() + "\" is not added: it is the archive being written"});
+                problems.push_back({0, "\"" + Utf8Of(norm) + "\" is not added: it is the archive being written"});
                 return;
             }
         }
         if (opts.fromDate && mtime < opts.since) return;
 
         std::string entry;
-        const std::string native = norm.generic_string();
-        const std::string rootText = root.generic_string();
+        const std::string native = genericUtf8(norm);
+        const std::string rootText = genericUtf8(root);
         if (opts.junkDirs) {
-            entry = norm.filename().string();
+            entry = Utf8Of(norm.filename());
         } else if (normal && native.size() > rootText.size() + 1 && native.compare(0, rootText.size(), rootText) == 0 &&
                    (native[rootText.size()] == '/' || rootText.back() == '/')) {
             // Below the root and normal: the rest of the path is the entry.
@@ -217,7 +226,7 @@ struct Scanner {
             entry = SafeEntryName(norm.lexically_relative(root));
             if (entry.empty()) entry = SafeEntryName(norm);
         }
-        if (entry.empty()) entry = norm.filename().string();
+        if (entry.empty()) entry = Utf8Of(norm.filename());
         if (excluded(entry)) return;
         if (!windowsCanCreate(entry, norm)) return;
 
@@ -225,7 +234,7 @@ struct Scanner {
         auto [at, fresh] = seenNames.emplace(key, entry);
         if (!fresh) {
             fatal(zeNameClash, "Two files would be stored under names that differ only in letter case: \"" +
-                                   at->second + "\" and \"" + entry + "\" (\"" + norm.string() + "\")");
+                                   at->second + "\" and \"" + entry + "\" (\"" + Utf8Of(norm) + "\")");
             return;
         }
         if (opts.dirEntries) addDirs(entry);
@@ -250,7 +259,7 @@ struct Scanner {
                   [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
         std::vector<fs::path> subdirs;
         for (const auto& e : entries) {
-            const std::string name = e.path().filename().string();
+            const std::string name = Utf8Of(e.path().filename());
             if (!opts.hiddenFiles && !name.empty() && name[0] == '.') continue;
             std::error_code ec2;
             if (e.is_directory(ec2)) {
@@ -311,7 +320,7 @@ struct Scanner {
         } else if (st.isDirectory) {
             addMatches(found, "*", root, spec, 0);
         } else {
-            fatal(zeOpen, "Cannot find \"" + spec.spec + "\" (looked for \"" + found.string() + "\")");
+            fatal(zeOpen, "Cannot find \"" + spec.spec + "\" (looked for \"" + Utf8Of(found) + "\")");
         }
     }
 };

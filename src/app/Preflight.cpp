@@ -175,7 +175,7 @@ private:
             }
             fs::path path;
             try {
-                path = index_.Resolve(fm_.FMDir, entry);
+                path = index_.Resolve(platform::PathFromUtf8(fm_.FMDir), entry);
             } catch (const std::exception& e) {
                 add(Severity::Error, entry, e.what(), at);
                 continue;
@@ -194,7 +194,7 @@ private:
                 add(Severity::Error, entry, "Cannot be read", at);
                 continue;
             }
-            const std::string key = path.lexically_normal().string();
+            const std::string key = platform::Utf8Of(path.lexically_normal());
             listedPaths_.insert(AsciiLower(key));
             if (const auto [it, fresh] = byPath.emplace(key, at); !fresh) {
                 add(Severity::Warning, entry, "Is listed twice (also as " + inQuotes(files[size_t(it->second)]) + ")",
@@ -234,7 +234,7 @@ private:
         for (const std::string& folder : ResourceFolders) {
             fs::path dir;
             try {
-                dir = index_.Resolve(fm_.FMDir, base + folder);
+                dir = index_.Resolve(platform::PathFromUtf8(fm_.FMDir), base + folder);
             } catch (const std::exception&) {
                 continue;
             }
@@ -244,16 +244,16 @@ private:
             for (fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec), end;
                  !ec && it != end; it.increment(ec)) {
                 if (!it->is_regular_file(ec)) continue;
-                const std::string key = it->path().lexically_normal().string();
+                const std::string key = platform::Utf8Of(it->path().lexically_normal());
                 if (listedPaths_.count(AsciiLower(key))) continue;
-                missing.push_back(RelativeEntry(fm_.FMDir, it->path()));
+                missing.push_back(RelativeEntry(platform::PathFromUtf8(fm_.FMDir), it->path()));
             }
             if (missing.empty()) continue;
             std::sort(missing.begin(), missing.end());
             std::string names;
             for (size_t i = 0; i < missing.size() && i < kFirstNames; ++i) names += (i ? ", " : "") + missing[i];
             if (missing.size() > kFirstNames) names += ", …";
-            const std::string shown = RelativeEntry(fm_.FMDir, dir);
+            const std::string shown = RelativeEntry(platform::PathFromUtf8(fm_.FMDir), dir);
             add(Severity::Warning, shown,
                 numbered(missing.size(), "file", "files") + " in this folder " + (missing.size() == 1 ? "is" : "are") +
                     " not listed: " + names);
@@ -329,7 +329,7 @@ private:
         const int at = it == p_.Files.end() ? -1 : int(it - p_.Files.begin());
         std::string bytes;
         try {
-            bytes = ReadWholeFile(index_.Resolve(fm_.FMDir, fm_.InfoFile), kInfoReadLimit);
+            bytes = ReadWholeFile(index_.Resolve(platform::PathFromUtf8(fm_.FMDir), fm_.InfoFile), kInfoReadLimit);
         } catch (const std::exception&) {
             return; // reported with the listed files
         }
