@@ -117,7 +117,7 @@ TEST(Packaging, AFailedRunKeepsTheEarlierArchive)
     bool made;
     {
         lw::test::FileSizeLimit limit(1000); // the archive cannot be written past 1000 bytes
-        if (!limit.Active()) GTEST_SKIP() << "no file size limit on this system (RLIMIT_FSIZE is POSIX)";
+        if (!limit.Active()) GTEST_SKIP() << limit.WhyNot();
         made = bool(PackProject(z, p, t / "bell.zip"));
     }
     EXPECT_FALSE(made);

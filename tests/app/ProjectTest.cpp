@@ -209,7 +209,7 @@ TEST(ProjectOpen, APathWithANulIsRefusedWithAMessage)
 TEST(ListFile, SavedListsReopenAsSavedEvenThroughALink)
 {
     TempDir t;
-    if (!t.SymlinksWork()) GTEST_SKIP() << "this system does not let the test make symbolic links";
+    if (!t.SymlinksWork()) GTEST_SKIP() << TempDir::NoSymlinks;
     // Windows-1252 bytes of these names would read back as UTF-8 or as a mark.
     const std::vector<std::string> names{"\xC3\x83\xC2\xA9.txt", "\xC3\xAF\xC2\xBB\xC2\xBFx.wav"};
     std::filesystem::create_directories(t.path() / "lists");

@@ -160,7 +160,7 @@ TEST_F(CfgFileTest, AKeylessLineGoesBackByteForByte)
 
 TEST_F(CfgFileTest, SavingThroughASymbolicLinkWritesTheFileItPointsTo)
 {
-    if (!tmp.SymlinksWork()) GTEST_SKIP() << "this system does not let the test make symbolic links";
+    if (!tmp.SymlinksWork()) GTEST_SKIP() << lw::test::TempDir::NoSymlinks;
     std::filesystem::create_directories(tmp / "shared");
     tmp.write("shared/titles.str", "title_0:\"a\"\r\n");
     std::filesystem::remove(path);
@@ -207,7 +207,7 @@ TEST_F(CfgFileTest, AFailedSaveLeavesTheEarlierFile)
     TCfgFile f = TCfgFile::StringFile(path);
     {
         lw::test::FileSizeLimit limit(1000);
-        if (!limit.Active()) GTEST_SKIP() << "no file size limit on this system (RLIMIT_FSIZE is POSIX)";
+        if (!limit.Active()) GTEST_SKIP() << limit.WhyNot();
         EXPECT_THROW(f.WriteString("title_0", std::string(5000, 'x')), Error);
     }
     EXPECT_TRUE(f.Modified());

@@ -64,6 +64,9 @@ public:
 
     // Whether the system lets this process make symbolic links here
     // (Windows allows it only to administrators or in developer mode).
+    static constexpr const char* NoSymlinks =
+        "this system does not let the test make symbolic links (Windows allows them only to administrators or in "
+        "developer mode; Wine makes none)";
     bool SymlinksWork() const
     {
         std::error_code ec;
