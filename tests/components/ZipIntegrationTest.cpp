@@ -65,8 +65,8 @@ protected:
                   "empty.txt",
                   ".hidden"};
         Packer p;
-        p.zip.SetZipFileName(zip.string());
-        p.zip.SetRootDir(fm.string() + "/");
+        p.zip.SetZipFileName(lw::platform::Utf8Of(zip));
+        p.zip.SetRootDir(lw::platform::Utf8Of(fm) + "/");
         p.zip.FSpecArgs() = listed;
         packed = p.zip.AddToArchive() == 0 && p.zip.SuccessCnt() == int(listed.size());
         messages = p.AllMessages();
