@@ -1,6 +1,7 @@
 #include "support/HostShell.h"
 
 #include "platform/File.h"
+#include "platform/Utf8.h"
 #include "support/TempDir.h"
 
 #include <chrono>
@@ -102,7 +103,7 @@ ShellResult RunHostShell(const std::string& command)
     const std::string script = "( " + command + "\n) >'" + HostPath(out) + "' 2>&1; echo $? >'" +
                                HostPath(status) + ".part'; mv '" + HostPath(status) + ".part' '" +
                                HostPath(status) + "'";
-    std::wstring line = L"sh -c " + quoted(platform::PathFromUtf8(script).wstring());
+    std::wstring line = L"sh -c " + quoted(platform::WideOf(script));
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
