@@ -862,8 +862,8 @@ TEST(ZipArchAdd, MoreEntriesThanTheEndRecordCanCountUseZip64)
     Packer p;
     for (int i = 0; i < files; ++i) {
         const std::string folder = "f" + std::to_string(i / 1000);
-        if (i % 1000 == 0) fs::create_directories(dir / "fm" / folder);
-        std::ofstream(dir / "fm" / folder / std::to_string(i)) << i;
+        if (i % 1000 == 0) fs::create_directories(dir / ("fm/" + folder));
+        std::ofstream(dir / ("fm/" + folder + "/" + std::to_string(i))) << i;
         p.zip.FSpecArgs().push_back(folder + "\\" + std::to_string(i));
     }
     p.zip.SetZipFileName(Utf8Of(dir / "many.zip"));

@@ -145,7 +145,8 @@ void CheckSpecScan(std::string_view input)
 {
     if (input.size() > kMaxPathInput || input.find('\0') != std::string_view::npos) return;
     const Tree& t = tree();
-    const std::string name = zipeng::SafeEntryName(fs::path(std::string(input)));
+    // Any bytes, not only UTF-8: the system's narrow form takes them all.
+    const std::string name = zipeng::SafeEntryName(fs::path(std::string(input))); // narrow-ok
     if (!name.empty()) expectSafeEntry(name, std::string(input));
     if (input.empty()) return;
 
