@@ -21,6 +21,15 @@ namespace zipeng {
 
 namespace {
 
+using lw::platform::Utf8Of;
+
+// Entry names and messages are UTF-8 on every system, with "/".
+std::string genericUtf8(const fs::path& p)
+{
+    const std::u8string u = p.generic_u8string();
+    return std::string(u.begin(), u.end());
+}
+
 bool hasWild(std::string_view s)
 {
     return s.find_first_of("*?") != std::string_view::npos;
@@ -161,7 +170,7 @@ struct Scanner {
             if (!why.empty()) {
                 std::string text = "\"" + entry + "\" cannot be packed: ";
                 if (part != entry) text += "its part \"" + std::string(part) + "\": ";
-                text += why + " (a loader on Windows could not unpack it; the file is \"" + file.string() + "\")";
+                text += why + " (a loader on Windows could not unpack it; the file is \"" + Utf8Of(file) + "\")";
                 fatal(zeBadName, std::move(text));
                 return false;
             }
@@ -190,33 +199,34 @@ struct Scanner {
     {
         if (failed) return;
         fs::path norm = normal ? std::move(file) : file.lexically_normal();
-        if (!seenPaths.insert(norm.string()).second) return; // listed twice: once is enough
+        if (!seenPaths.insert(Utf8Of(norm)).second) return; // listed twice: once is enough
         lw::platform::FileInfo st;
         if (known) {
             st = *known;
         } else if (const int err = lw::platform::InfoOf(norm, st)) {
-            fatal(zeOpen, "Cannot read \"" + norm.string() + "\": " + std::strerror(err));
+            fatal(zeOpen, "Cannot read \"" + Utf8Of(norm) + "\": " + std::strerror(err));
             return;
         }
         const time_t mtime = time_t(st.mtimeNs / 1000000000);
         for (const auto& [volume, index] : skipIds) {
             if (st.volume == volume && st.index == index) {
-                problems.push_back({0, "\"" + norm.string() + "\" is not added: it is the archive being written"});
+                problems.push_back({0, "\"" + Utf8Of(norm) + "\" is not added: it is the archive being written"});
                 return;
             }
         }
         if (opts.fromDate && mtime < opts.since) return;
 
         std::string entry;
-        const std::string native = norm.generic_string();
+        const std::string native = genericUtf8(norm);
         if (&root != rootTextOf || rootTextFor != root.native()) {
             rootTextOf = &root;
             rootTextFor = root.native();
-            rootEntryText = root.generic_string();
+            rootEntryText = genericUtf8(root);
         }
         if (opts.junkDirs) {
-            entry = norm.filename().string();
-        } else if (normal && native.size() > rootEntryText.size() + 1 && native.compare(0, rootEntryText.size(), rootEntryText) == 0 &&
+            entry = Utf8Of(norm.filename());
+        } else if (normal && native.size() > rootEntryText.size() + 1 &&
+                   native.compare(0, rootEntryText.size(), rootEntryText) == 0 &&
                    (native[rootEntryText.size()] == '/' || rootEntryText.back() == '/')) {
             // Below the root and normal: the rest of the path is the entry.
             entry = native.substr(rootEntryText.size() + (rootEntryText.back() == '/' ? 0 : 1));
@@ -224,7 +234,7 @@ struct Scanner {
             entry = SafeEntryName(norm.lexically_relative(root));
             if (entry.empty()) entry = SafeEntryName(norm);
         }
-        if (entry.empty()) entry = norm.filename().string();
+        if (entry.empty()) entry = Utf8Of(norm.filename());
         if (excluded(entry)) return;
         if (!windowsCanCreate(entry, norm)) return;
 
@@ -232,7 +242,7 @@ struct Scanner {
         auto [at, fresh] = seenNames.emplace(key, entry);
         if (!fresh) {
             fatal(zeNameClash, "Two files would be stored under names that differ only in letter case: \"" +
-                                   at->second + "\" and \"" + entry + "\" (\"" + norm.string() + "\")");
+                                   at->second + "\" and \"" + entry + "\" (\"" + Utf8Of(norm) + "\")");
             return;
         }
         if (opts.dirEntries) addDirs(entry);
@@ -257,7 +267,7 @@ struct Scanner {
                   [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
         std::vector<fs::path> subdirs;
         for (const auto& e : entries) {
-            const std::string name = e.path().filename().string();
+            const std::string name = Utf8Of(e.path().filename());
             if (!opts.hiddenFiles && !name.empty() && name[0] == '.') continue;
             std::error_code ec2;
             if (e.is_directory(ec2)) {
@@ -329,7 +339,7 @@ struct Scanner {
         } else if (st.isDirectory) {
             addMatches(path, "*", root, spec, 0);
         } else {
-            fatal(zeOpen, "Cannot find \"" + spec.spec + "\" (looked for \"" + path.string() + "\")");
+            fatal(zeOpen, "Cannot find \"" + spec.spec + "\" (looked for \"" + Utf8Of(path) + "\")");
         }
     }
 };

@@ -3,12 +3,13 @@
 #include "components/FileIO.h"
 #include "components/StrUtils.h"
 #include "components/TextCodec.h"
+#include "platform/File.h"
 
 namespace lw {
 
 std::vector<std::string> ReadListFile(const std::string& path)
 {
-    const std::string text = DecodePlainText(ReadWholeFile(path, MaxListFileSize));
+    const std::string text = DecodePlainText(ReadWholeFile(platform::PathFromUtf8(path), MaxListFileSize));
     std::vector<std::string> lines;
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -28,7 +29,7 @@ void WriteListFile(const std::string& path, const std::vector<std::string>& entr
         text += e;
         text += "\r\n";
     }
-    WriteFileAtomic(path, EncodePlainText(text));
+    WriteFileAtomic(platform::PathFromUtf8(path), EncodePlainText(text));
 }
 
 std::string CleanListEntry(const std::string& line)

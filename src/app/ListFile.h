@@ -10,6 +10,7 @@
 namespace lw {
 
 // The lines as they stand (not cleaned); throws Error naming the file.
+// Paths are UTF-8 text.
 std::vector<std::string> ReadListFile(const std::string& path);
 void WriteListFile(const std::string& path, const std::vector<std::string>& entries);
 

@@ -6,6 +6,7 @@
 #include "components/PathResolver.h"
 #include "components/StrUtils.h"
 #include "components/TextCodec.h"
+#include "platform/File.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -27,10 +28,11 @@ std::string key(const char* fmt, int n)
 // that exist in another letter case.
 void makeParentDirs(const std::string& fullPath)
 {
-    const fs::path dir = fs::path(fullPath).parent_path();
+    const fs::path dir = platform::PathFromUtf8(fullPath).parent_path();
     std::error_code ec;
     fs::create_directories(dir, ec);
-    if (!fs::is_directory(dir)) ThrowFileError("create the directory", dir.string(), ec ? ec.value() : ENOTDIR);
+    if (!fs::is_directory(dir, ec))
+        ThrowFileError("create the directory", platform::Utf8Of(dir), ec ? ec.value() : ENOTDIR);
 }
 
 } // namespace
@@ -148,7 +150,7 @@ void Project::ReadMissFlags()
         if (n > MissCount) SetMissCount(n);
         const TMissFlags flags = ParseMissFlags(value);
         bool stop = false;
-        if (!(flags & mfSkip) && FileExistsAt(FMInfo.FMDir, key("miss%d.mis", n))) {
+        if (!(flags & mfSkip) && FileExistsAt(platform::PathFromUtf8(FMInfo.FMDir), key("miss%d.mis", n))) {
             Missions[size_t(n)].Flags = flags;
             Files.push_back(key("miss%d.mis", n));
             if (FMInfo.FirstMiss == 0) FMInfo.FirstMiss = n;

@@ -8,6 +8,7 @@
 #include "components/Questions.h"
 #include "components/ZipArch.h"
 #include "components/ZipMessages.h"
+#include "platform/File.h"
 
 #include <cstdio>
 #include <cstring>
@@ -72,14 +73,15 @@ PackResult PackProject(TZipArchiver& z, const Project& project, const std::strin
     }
     // The engine would update an archive that exists; a name that does not
     // exist yet makes it write a new one.
-    const fs::path target(zipPath);
+    const fs::path target = platform::PathFromUtf8(zipPath);
     std::random_device rd;
     fs::path temp;
     do {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".%08x.part", unsigned(rd()));
-        temp = target.parent_path() / ("." + target.filename().string() + suffix);
+        temp = target.parent_path() / platform::PathFromUtf8("." + platform::Utf8Of(target.filename()) + suffix);
     } while (fs::exists(temp));
+    const std::string tempName = platform::Utf8Of(temp), targetName = platform::Utf8Of(target);
 
     // Messages without an error code are the engine's remarks (a file left
     // out); with Verbose off nothing else comes that way.
@@ -103,27 +105,27 @@ PackResult PackProject(TZipArchiver& z, const Project& project, const std::strin
     z.FSpecArgs().clear();
     z.SetAddOptions(kFMAddOptions);
     z.SetLiteralSpecs(true);
-    z.SetZipFileName(temp.string());
-    z.SetFinalZipName(target.string());
+    z.SetZipFileName(tempName);
+    z.SetFinalZipName(targetName);
     z.SetRootDir(project.FMInfo.FMDir);
     z.SetFSpecArgs(project.Files);
     remarks.clear();
     z.AddToArchive();
     z.SetFinalZipName({});
-    for (std::string& r : remarks) replaceAll(r, temp.string(), target.string());
+    for (std::string& r : remarks) replaceAll(r, tempName, targetName);
 
     std::error_code ec;
     if (z.ErrCode() != 0 || !fs::is_regular_file(temp, ec)) {
         fs::remove(temp, ec);
         result.reason = z.ErrCode() != 0 ? z.Message() : "The archive could not be made.";
-        replaceAll(result.reason, temp.string(), target.string());
+        replaceAll(result.reason, tempName, targetName);
         for (const std::string& r : remarks)
             if (r != z.Message() && r.find(" is not added: ") != std::string::npos) result.reason += " (" + r + ")";
         return result;
     }
     if (const int err = ReplaceWith(temp, target)) {
         fs::remove(temp, ec);
-        result.reason = "Cannot write \"" + target.string() + "\": " + std::strerror(err);
+        result.reason = "Cannot write \"" + targetName + "\": " + std::strerror(err);
         return result;
     }
     result.made = true;
@@ -193,10 +195,10 @@ std::string missingEntries(const std::string& listFile)
 {
     constexpr size_t kShown = 3;
     try {
-        const fs::path list = fs::absolute(listFile);
-        const std::string dir = AsDirPath(list.parent_path());
+        const fs::path list = fs::absolute(platform::PathFromUtf8(listFile));
+        const fs::path dir = platform::PathFromUtf8(AsDirPath(list.parent_path()));
         std::vector<std::string> missing;
-        for (const std::string& line : ReadListFile(list.string())) {
+        for (const std::string& line : ReadListFile(platform::Utf8Of(list))) {
             const std::string entry = CleanListEntry(line);
             if (entry.empty() || entry.find('\0') != std::string::npos) continue;
             bool exists = false;
@@ -221,7 +223,8 @@ std::string missingEntries(const std::string& listFile)
 bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostream& err)
 {
     NoQuestions none;
-    if (project.Open(fs::absolute(listFile).string(), none)) return true;
+    const fs::path list = fs::absolute(platform::PathFromUtf8(listFile));
+    if (project.Open(platform::Utf8Of(list), none)) return true;
     if (none.askedGame)
         err << "lanternwright: cannot tell the game of " << listFile
             << ": neither the list nor the directory names it\n";
@@ -229,7 +232,7 @@ bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostr
         err << "lanternwright: " << listFile << ": " << oneLine(none.lastMessage) << "\n";
     else
         err << "lanternwright: " << listFile << ": a listed file is missing in "
-            << fs::absolute(listFile).parent_path().string() << missingEntries(listFile) << "\n";
+            << platform::Utf8Of(list.parent_path()) << missingEntries(listFile) << "\n";
     return false;
 }
 
@@ -277,7 +280,7 @@ int RunPack(const std::string& listFile, const std::string& output, std::ostream
 
     std::string zipPath = output;
     if (zipPath.empty()) zipPath = project.FMInfo.FMDir + project.FMInfo.ShortName.Text() + ".zip";
-    zipPath = fs::absolute(zipPath).string();
+    zipPath = platform::Utf8Of(fs::absolute(platform::PathFromUtf8(zipPath)));
 
     TZipArchiver z;
     ConfigureFMZipper(z);
@@ -316,7 +319,7 @@ int RunPack(const std::string& listFile, const std::string& output, std::ostream
             err << "lanternwright: " << oneLine(result.reason) << "\n";
             return 1;
         }
-        out << zipPath << ": " << z.SuccessCnt() << " files, " << SizeText(fs::file_size(zipPath));
+        out << zipPath << ": " << z.SuccessCnt() << " files, " << SizeText(fs::file_size(platform::PathFromUtf8(zipPath)));
         for (const std::string& note : result.notes) out << "; " << oneLine(note);
         out << "\n";
     } catch (const std::exception& e) {

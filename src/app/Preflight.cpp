@@ -290,7 +290,7 @@ private:
         for (const std::string& folder : ResourceFolders) {
             fs::path dir;
             try {
-                dir = index_.Resolve(fm_.FMDir, base + folder);
+                dir = index_.Resolve(platform::PathFromUtf8(fm_.FMDir), base + folder);
             } catch (const std::exception&) {
                 continue;
             }
@@ -302,7 +302,7 @@ private:
             std::string names;
             for (size_t i = 0; i < missing.size() && i < kFirstNames; ++i) names += (i ? ", " : "") + missing[i];
             if (missing.size() > kFirstNames) names += ", …";
-            const std::string shown = RelativeEntry(fm_.FMDir, dir);
+            const std::string shown = RelativeEntry(platform::PathFromUtf8(fm_.FMDir), dir);
             add(Severity::Warning, shown,
                 numbered(missing.size(), "file", "files") + " in this folder " + (missing.size() == 1 ? "is" : "are") +
                     " not listed: " + names);
@@ -331,7 +331,7 @@ private:
             key = path;
             makePathKey(key);
             if (listedPaths_.count(key)) continue;
-            missing.push_back(RelativeEntry(fm_.FMDir, platform::PathFromUtf8(path)));
+            missing.push_back(RelativeEntry(platform::PathFromUtf8(fm_.FMDir), platform::PathFromUtf8(path)));
         }
         for (const std::string& sub : subdirs) unlistedFiles(sub, depth + 1, missing);
     }
@@ -405,7 +405,7 @@ private:
         const int at = it == p_.Files.end() ? -1 : int(it - p_.Files.begin());
         std::string bytes;
         try {
-            bytes = ReadWholeFile(index_.Resolve(fm_.FMDir, fm_.InfoFile), kInfoReadLimit);
+            bytes = ReadWholeFile(index_.Resolve(platform::PathFromUtf8(fm_.FMDir), fm_.InfoFile), kInfoReadLimit);
         } catch (const std::exception&) {
             return; // reported with the listed files
         }

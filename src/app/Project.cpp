@@ -7,6 +7,7 @@
 #include "components/PathResolver.h"
 #include "components/Questions.h"
 #include "components/StrUtils.h"
+#include "platform/File.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -78,7 +79,7 @@ Project::Project()
 
 std::string Project::FullPath(const std::string& entry) const
 {
-    return ResolvePath(FMInfo.FMDir, entry).string();
+    return platform::Utf8Of(ResolvePath(platform::PathFromUtf8(FMInfo.FMDir), entry));
 }
 
 std::string Project::StringsDir() const
@@ -91,7 +92,7 @@ void Project::New(const CreateEntries& e)
     // Each project starts from a cleared record: names and titles paths of
     // an earlier project would otherwise be listed in the new directory.
     FMInfo = TFMInfo{};
-    FMInfo.FMDir = AsDirPath(e.dir);
+    FMInfo.FMDir = AsDirPath(platform::PathFromUtf8(e.dir));
     FMInfo.Game = e.game;
     FMInfo.Language = (e.language >= 0 && e.language < LangCount) ? e.language : 0;
     FMInfo.Names[size_t(FMInfo.Language)] = FileText::FromUser(e.name);
@@ -139,7 +140,7 @@ bool Project::Open(const std::string& listFile, Questions& questions)
         FMInfo.InfoFile.clear();
         FMInfo.InfoRank = 0;
     };
-    resetRecord(AsDirPath(fs::path(listFile).parent_path()));
+    resetRecord(AsDirPath(platform::PathFromUtf8(listFile).parent_path()));
 
     // A NUL cuts a path short where it reaches the system, so such a line
     // would stand for another file than it names.
@@ -171,7 +172,7 @@ bool Project::Open(const std::string& listFile, Questions& questions)
     while (rescan) {
         rescan = false;
         missions.clear();
-        fmDir = FMInfo.FMDir;
+        fmDir = platform::PathFromUtf8(FMInfo.FMDir);
         for (size_t i = Files.size(); i-- > 0;) {
             const std::string entry = CleanListEntry(Files[i]);
             if (entry.empty()) {
@@ -198,7 +199,7 @@ bool Project::Open(const std::string& listFile, Questions& questions)
                     return fail();
                 }
                 // What the first pass gathered belonged to the wrong folder.
-                resetRecord(AsDirPath(*folder));
+                resetRecord(AsDirPath(platform::PathFromUtf8(*folder)));
                 rescan = true;
                 break;
             }
@@ -274,7 +275,7 @@ void Project::WriteStringFiles()
 {
     // A removed FM directory would otherwise be made again, holding nothing
     // but the string files.
-    if (!IsDirectory(FMInfo.FMDir)) ThrowFileError("write to the FM directory", FMInfo.FMDir, ENOENT);
+    if (!IsDirectory(platform::PathFromUtf8(FMInfo.FMDir))) ThrowFileError("write to the FM directory", FMInfo.FMDir, ENOENT);
     if (!FMInfo.MissFlagFile.empty()) WriteMissFlags(FullPath(FMInfo.MissFlagFile));
     for (int k = 0; k < LangCount; ++k)
         if (!FMInfo.TitleFiles[size_t(k)].empty()) WriteTitles(FullPath(FMInfo.TitleFiles[size_t(k)]), k);
@@ -290,7 +291,7 @@ void Project::AddFiles(const std::vector<std::string>& paths)
     for (const std::string& path : paths)
         if (path.find('\0') != std::string::npos) throw Error(std::string(NulEntryMessage) + "\n" + ShownEntry(path));
     for (const std::string& path : paths) {
-        const std::string entry = RelativeEntry(FMInfo.FMDir, path);
+        const std::string entry = RelativeEntry(platform::PathFromUtf8(FMInfo.FMDir), platform::PathFromUtf8(path));
         if (listHolds(Files, entry)) continue;
         Files.push_back(entry);
         if (extensionOf(entry) == ".mis" && !hasDirPart(entry))
@@ -353,7 +354,7 @@ SelectionView Project::Select(const std::vector<int>& selected)
 
 void Project::InfoFileSaved(const std::string& fullPath)
 {
-    const std::string entry = RelativeEntry(FMInfo.FMDir, fullPath);
+    const std::string entry = RelativeEntry(platform::PathFromUtf8(FMInfo.FMDir), platform::PathFromUtf8(fullPath));
     if (entry == FMInfo.InfoFile) return;
     if (!listHolds(Files, entry)) Files.push_back(entry);
     const int rank = InfoFileRank(entry, FMInfo.ShortName.Text());

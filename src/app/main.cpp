@@ -60,8 +60,11 @@ int run(int argc, char** argv)
     std::string listFile, packList, checkList, output, convertIn, convertOut;
     bool pack = false, convert = false, check = false, json = false, force = false;
     bool optionsEnded = false; // after "--" a list file may start with "-"
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+    // File names among them reach the system as UTF-8 (see PathFromUtf8).
+    const std::vector<std::string> args = lw::platform::Utf8Arguments(argc, argv);
+    const int count = int(args.size());
+    for (int i = 1; i < count; ++i) {
+        const std::string arg = args[size_t(i)];
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
             continue;
@@ -75,11 +78,11 @@ int run(int argc, char** argv)
             continue;
         }
         auto value = [&](std::string& into) {
-            if (i + 1 >= argc) {
+            if (i + 1 >= count) {
                 std::cerr << "lanternwright: " << arg << " needs a value (see --help)\n";
                 std::exit(2);
             }
-            into = argv[++i];
+            into = args[size_t(++i)];
         };
         if (arg == "--pack") {
             pack = true;
@@ -174,7 +177,7 @@ int run(int argc, char** argv)
 
     mainForm.show();
     if (!listFile.empty())
-        mainForm.OpenListFile(QFileInfo(QString::fromLocal8Bit(listFile.c_str())).absoluteFilePath());
+        mainForm.OpenListFile(QFileInfo(QString::fromStdString(listFile)).absoluteFilePath());
     const int rc = app.exec();
     lw::SetUserLangTag({});
     return rc;

@@ -2,6 +2,8 @@
 
 #include "StrUtils.h"
 
+#include "platform/File.h"
+
 #include <filesystem>
 
 namespace lw {
@@ -21,7 +23,8 @@ TCfgFile TCfgFile::StringFile(const std::string& fileName)
 
 void TCfgFile::Load(const std::string& fileName)
 {
-    const FileStamp stamp = StampOf(fileName);
+    const std::filesystem::path file = platform::PathFromUtf8(fileName);
+    const FileStamp stamp = StampOf(file);
     if (!stamp.exists) {
         lines_.clear();
         fileAge_ = stamp;
@@ -29,7 +32,7 @@ void TCfgFile::Load(const std::string& fileName)
         modified_ = false;
         return;
     }
-    const std::string data = ReadWholeFile(fileName, MaxFileSize);
+    const std::string data = ReadWholeFile(file, MaxFileSize);
     lines_.clear();
 
     auto addLine = [&](std::string_view raw) {
@@ -87,7 +90,7 @@ void TCfgFile::Load(const std::string& fileName)
     }
     if (!ended && start < n) addLine(std::string_view(data).substr(start));
 
-    fileAge_ = StampOf(fileName);
+    fileAge_ = StampOf(file);
     fileName_ = fileName;
     modified_ = false;
 }
@@ -111,14 +114,15 @@ void TCfgFile::Save()
         out += "\r\n";
     }
     if (!lastBlank) out += "\r\n";
-    WriteFileAtomic(fileName_, out);
-    fileAge_ = StampOf(fileName_);
+    const std::filesystem::path file = platform::PathFromUtf8(fileName_);
+    WriteFileAtomic(file, out);
+    fileAge_ = StampOf(file);
     modified_ = false;
 }
 
 void TCfgFile::checkStamp()
 {
-    if (StampOf(fileName_) != fileAge_) Load(fileName_);
+    if (StampOf(platform::PathFromUtf8(fileName_)) != fileAge_) Load(fileName_);
 }
 
 TCfgFile::Entry* TCfgFile::find(const std::string& key)

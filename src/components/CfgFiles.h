@@ -14,7 +14,7 @@ namespace lw {
 class TCfgFile {
 public:
     // Reads the file at once; a missing file reads as empty. Throws Error
-    // when the file exists but cannot be read.
+    // when the file exists but cannot be read. fileName is UTF-8 text.
     TCfgFile(std::string fileName, std::string separators, std::string quotes, std::string comments,
              bool slashComments);
     // The setting every string file of the games uses.

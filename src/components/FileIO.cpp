@@ -12,7 +12,7 @@ namespace lw {
 
 std::string ReadWholeFile(const fs::path& file, uint64_t maxBytes)
 {
-    const std::string name = file.string();
+    const std::string name = platform::Utf8Of(file);
     platform::File f;
     if (const int err = f.OpenRead(file)) ThrowFileError("read", name, err);
     const platform::FileInfo info = f.Info();
@@ -49,7 +49,7 @@ int followLinks(const fs::path& file, fs::path& at)
 fs::path linkTarget(const fs::path& file)
 {
     fs::path at;
-    if (const int err = followLinks(file, at)) ThrowFileError("write", file.string(), err);
+    if (const int err = followLinks(file, at)) ThrowFileError("write", platform::Utf8Of(file), err);
     return at;
 }
 
@@ -61,7 +61,7 @@ void WriteFileAtomic(const fs::path& link, const std::string& bytes)
     // the author linked the file on purpose, so the file it points to is
     // the one replaced.
     const fs::path file = linkTarget(link);
-    const std::string name = link.string();
+    const std::string name = platform::Utf8Of(link);
     const fs::path dir = file.has_parent_path() ? file.parent_path() : fs::path(".");
     platform::File f;
     fs::path tmp;

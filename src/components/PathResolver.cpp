@@ -141,7 +141,7 @@ bool statDir(const fs::path& p, std::string& id)
     if (!info.isDirectory) return false;
     // Without file numbers (some systems report 0) the path stands in.
     id = info.index != 0 ? std::to_string(info.volume) + ":" + std::to_string(info.index)
-                         : p.lexically_normal().string();
+                         : platform::Utf8Of(p.lexically_normal());
     return true;
 }
 
@@ -487,8 +487,8 @@ std::string RelativeEntry(const fs::path& dir, const fs::path& file)
     const fs::path absDir = fs::absolute(dir, ec).lexically_normal();
     const fs::path absFile = fs::absolute(file, ec).lexically_normal();
     fs::path rel = absFile.lexically_relative(absDir);
-    if (rel.empty()) return ToBackslashes(absFile.string());
-    return ToBackslashes(rel.string());
+    if (rel.empty()) return ToBackslashes(platform::Utf8Of(absFile));
+    return ToBackslashes(platform::Utf8Of(rel));
 }
 
 std::string WindowsNameProblem(std::string_view name)

@@ -1,5 +1,6 @@
 #include "ZLibLoad.h"
 
+#include "platform/File.h"
 #include "platform/Library.h"
 
 #include <filesystem>
@@ -37,7 +38,7 @@ std::string numberText(int ident, long long n)
 bool fileExists(const std::string& p)
 {
     std::error_code ec;
-    return fs::is_regular_file(p, ec);
+    return fs::is_regular_file(platform::PathFromUtf8(p), ec);
 }
 
 struct EntryNames {

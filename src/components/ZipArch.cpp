@@ -22,7 +22,7 @@ constexpr const char* StoreSuffixTexts[] = {"gif", "png", "z",   "zip", "zoo", "
 
 std::string upperExt(const std::string& name)
 {
-    std::string ext = fs::path(name).extension().string();
+    std::string ext = platform::Utf8Of(platform::PathFromUtf8(name).extension());
     for (char& c : ext)
         if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
     return ext;
@@ -230,7 +230,7 @@ int TZipArchiver::AddToArchive()
     }
     if (zipBusy_) return errCode_;
     std::error_code ec;
-    if (upperExt(zipFileName_) == ".EXE" && dir_.SfxOffset == 0 && !fs::exists(zipFileName_, ec)) {
+    if (upperExt(zipFileName_) == ".EXE" && dir_.SfxOffset == 0 && !fs::exists(platform::PathFromUtf8(zipFileName_), ec)) {
         ShowZipMessage(ZipMsg::SfxProgramMissing);
         return errCode_;
     }
@@ -253,10 +253,10 @@ int TZipArchiver::AddToArchive()
         const std::string archive = zipFileName_;
         const std::string tempDir = tempDir_;
         const std::string comment = dir_.Comment;
-        const std::string finalName = finalZipName_.empty() ? std::string() : fs::absolute(finalZipName_, ec).string();
+        const std::string finalName = finalZipName_.empty() ? std::string() : platform::Utf8Of(fs::absolute(platform::PathFromUtf8(finalZipName_), ec));
         std::string root;
         if (!rootDir_.empty()) {
-            root = fs::absolute(rootDir_, ec).string();
+            root = platform::Utf8Of(fs::absolute(platform::PathFromUtf8(rootDir_), ec));
             if (ec) root = rootDir_;
         }
         const AddOpts o = addOptions_;
@@ -297,9 +297,9 @@ int TZipArchiver::AddToArchive()
         rec.closingMarker = ZIPENG_CLOSING_MARKER;
 
         if (o.Has(AddForceDest)) {
-            const fs::path dir = fs::absolute(archive, ec).parent_path();
+            const fs::path dir = fs::absolute(platform::PathFromUtf8(archive), ec).parent_path();
             fs::create_directories(dir, ec);
-            if (!fs::is_directory(dir, ec)) throw EZipArchiver(ZipMsg::ArchiveFolderMissing, dir.string());
+            if (!fs::is_directory(dir, ec)) throw EZipArchiver(ZipMsg::ArchiveFolderMissing, platform::Utf8Of(dir));
         }
 
         // One spec record per line; the texts are kept beside them.
@@ -584,12 +584,13 @@ void TZipArchiver::List()
     dir_ = ZipDirectory();
     errCode_ = 0;
     std::error_code ec;
-    if (zipFileName_.empty() || !fs::is_regular_file(zipFileName_, ec)) {
+    const fs::path zipFile = platform::PathFromUtf8(zipFileName_);
+    if (zipFileName_.empty() || !fs::is_regular_file(zipFile, ec)) {
         if (OnDirUpdate) OnDirUpdate(this);
         return;
     }
     platform::File file;
-    if (file.OpenRead(zipFileName_) != 0) {
+    if (file.OpenRead(zipFile) != 0) {
         ShowExceptionError(EZipArchiver(ZipMsg::CannotOpen, zipFileName_));
         if (OnDirUpdate) OnDirUpdate(this);
         return;

@@ -42,7 +42,7 @@ bool readAt(const ZipDirSource& src, uint64_t off, void* buf, size_t n)
 
 std::string upperExt(const std::string& name)
 {
-    std::string ext = fs::path(name).extension().string();
+    std::string ext = platform::Utf8Of(platform::PathFromUtf8(name).extension());
     for (char& c : ext)
         if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
     return ext;

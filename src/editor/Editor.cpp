@@ -20,6 +20,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace lw {
 
@@ -308,7 +309,7 @@ void TEditorForm::writeTo(const QString& path)
     } else {
         EditText->Lines().SaveToStream(buffer);
     }
-    WriteFileAtomic(path.toStdString(), buffer.data().toStdString());
+    WriteFileAtomic(std::filesystem::path(path.toStdU16String()), buffer.data().toStdString());
 }
 
 bool TEditorForm::SaveFile()

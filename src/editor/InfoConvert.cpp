@@ -6,6 +6,7 @@
 #include "components/FileIO.h"
 #include "components/StrUtils.h"
 #include "components/TextCodec.h"
+#include "platform/File.h"
 
 #include <exception>
 
@@ -58,7 +59,7 @@ int ConvertInfoFile(const std::string& input, const std::string& output, std::os
         return 2;
     }
     try {
-        const std::string bytes = ReadWholeFile(input);
+        const std::string bytes = ReadWholeFile(platform::PathFromUtf8(input));
         const RichDocument doc = LoadInfoDocument(bytes);
         if (output == "-") {
             std::string text = PlainTextOf(doc);
@@ -73,7 +74,7 @@ int ConvertInfoFile(const std::string& input, const std::string& output, std::os
         }
         RtfWriteOptions options;
         options.defaultFace = DefaultFaceFor(input);
-        WriteFileAtomic(output, SavesAsPlainText(output) ? PlainTextFileBytes(doc) : WriteRtf(doc, options));
+        WriteFileAtomic(platform::PathFromUtf8(output), SavesAsPlainText(output) ? PlainTextFileBytes(doc) : WriteRtf(doc, options));
         return 0;
     } catch (const std::exception& e) {
         err << "lanternwright: " << e.what() << '\n';

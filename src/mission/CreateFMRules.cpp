@@ -30,8 +30,9 @@ FolderPick PickFMFolder(const std::string& chosen)
 {
     FolderPick pick;
     pick.dirText = chosen;
-    if (!platform::InfoOf(chosen).exists) return pick;
-    if (FileExistsAt(chosen, "t2x.gam")) {
+    const fs::path dir = platform::PathFromUtf8(chosen);
+    if (!platform::InfoOf(dir).exists) return pick;
+    if (FileExistsAt(dir, "t2x.gam")) {
         pick.t2xWarning = true;
         pick.dirText = parentOf(chosen);
         pick.game = GameThief2x;
@@ -47,8 +48,8 @@ CreateFault ValidateCreateEntries(CreateEntries& e)
     if (e.game < 0 || e.game >= GameCount) return CreateFault::Game;
     std::string dir = TrimControl(e.dir);
     if (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    if (dir.empty() || !IsDirectory(dir)) return CreateFault::Dir;
-    e.dir = AsDirPath(dir);
+    if (dir.empty() || !IsDirectory(platform::PathFromUtf8(dir))) return CreateFault::Dir;
+    e.dir = AsDirPath(platform::PathFromUtf8(dir));
     const std::string name = TrimControl(e.shortName);
     if (CharsPos(name, ForbiddenNameChars) != 0) return CreateFault::ShortName;
     e.shortName = name;

@@ -3,6 +3,7 @@
 #include "components/FileIO.h"
 #include "components/PathResolver.h"
 #include "components/StrUtils.h"
+#include "platform/File.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -35,8 +36,9 @@ void SetUserLangTag(std::string tag)
     g_userLangTag = std::move(tag);
 }
 
-int DetectGame(const std::string& dir)
+int DetectGame(const std::string& dirText)
 {
+    const fs::path dir = platform::PathFromUtf8(dirText);
     if (FileExistsAt(dir, "thief2.exe")) return FileExistsAt(dir, "t2x\\t2x.gam") ? GameThief2x : GameThief2;
     if (FileExistsAt(dir, "thief.exe")) return GameThief1;
     return -1;
@@ -98,9 +100,10 @@ std::string FormatMissFlags(TMissFlags flags)
     return out;
 }
 
-void FindStringFile(const std::string& dir, const std::string& subDir, const std::string& fileName,
+void FindStringFile(const std::string& dirText, const std::string& subDir, const std::string& fileName,
                     std::string& relPath, int& lang)
 {
+    const fs::path dir = platform::PathFromUtf8(dirText);
     relPath = subDir + fileName;
     if (FileExistsAt(dir, relPath)) {
         lang = -1;
@@ -166,8 +169,8 @@ std::string FindInfoFile(const std::string& dir, const std::string& shortName)
     // choice the same from run to run.
     std::vector<std::string> names;
     std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+    for (fs::directory_iterator it(platform::PathFromUtf8(dir), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = platform::Utf8Of(it->path().filename());
         if (name.empty() || name[0] == '.') continue;
         if (!IsRegularFile(it->path())) continue;
         names.push_back(name);

@@ -9,4 +9,9 @@ bool StderrIsTerminal()
     return ::isatty(STDERR_FILENO) != 0;
 }
 
+std::vector<std::string> Utf8Arguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv, argv + argc);
+}
+
 } // namespace lw::platform

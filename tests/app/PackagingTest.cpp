@@ -117,13 +117,13 @@ TEST(Packaging, AFailedRunKeepsTheEarlierArchive)
     bool made;
     {
         lw::test::FileSizeLimit limit(1000); // the archive cannot be written past 1000 bytes
-        if (!limit.Active()) GTEST_SKIP() << "no file size limit on this system (RLIMIT_FSIZE is POSIX)";
+        if (!limit.Active()) GTEST_SKIP() << limit.WhyNot();
         made = bool(PackProject(z, p, t / "bell.zip"));
     }
     EXPECT_FALSE(made);
     EXPECT_EQ(t.read("bell.zip"), "an earlier archive");
     size_t files = 0;
-    for (auto& e : std::filesystem::directory_iterator(t.path())) files += e.path().filename().string()[0] == '.';
+    for (auto& e : std::filesystem::directory_iterator(t.path())) files += lw::platform::Utf8Of(e.path().filename())[0] == '.';
     EXPECT_EQ(files, 0u) << "a temporary file was left behind";
 
     // Then a run that can write replaces it.

@@ -122,7 +122,7 @@ TEST(ProjectOpen, AListCopiedElsewhereAsksOnceForTheMission)
     elsewhere.write("copy.lst", "miss1.mis\r\nreadme.txt\r\n");
     Project p;
     ScriptedQuestions q;
-    q.folders.push_back(fm.path().string());
+    q.folders.push_back(lw::platform::Utf8Of(fm.path()));
     ASSERT_TRUE(p.Open(elsewhere / "copy.lst", q));
     ASSERT_EQ(q.folderRequests.size(), 1u);
     EXPECT_EQ(q.folderRequests[0].title, "Where Is This Mission?");
@@ -135,7 +135,7 @@ TEST(ProjectOpen, AListCopiedElsewhereAsksOnceForTheMission)
     // Still missing after the folder was picked: one message, an empty list.
     TempDir wrong;
     ScriptedQuestions q2;
-    q2.folders.push_back(wrong.path().string());
+    q2.folders.push_back(lw::platform::Utf8Of(wrong.path()));
     EXPECT_FALSE(p.Open(elsewhere / "copy.lst", q2));
     EXPECT_EQ(q2.messages, (std::vector<std::string>{"The files in this mission list can't be found"}));
     EXPECT_TRUE(p.Files.empty());
@@ -209,7 +209,7 @@ TEST(ProjectOpen, APathWithANulIsRefusedWithAMessage)
 TEST(ListFile, SavedListsReopenAsSavedEvenThroughALink)
 {
     TempDir t;
-    if (!t.SymlinksWork()) GTEST_SKIP() << "this system does not let the test make symbolic links";
+    if (!t.SymlinksWork()) GTEST_SKIP() << TempDir::NoSymlinks;
     // Windows-1252 bytes of these names would read back as UTF-8 or as a mark.
     const std::vector<std::string> names{"\xC3\x83\xC2\xA9.txt", "\xC3\xAF\xC2\xBB\xC2\xBFx.wav"};
     std::filesystem::create_directories(t.path() / "lists");

@@ -15,6 +15,8 @@ namespace {
 struct CfgFileTest : ::testing::Test {
     TempDir tmp;
     std::string path = tmp / "titles.str";
+    // The path of UTF-8 text, as the program makes it.
+    static std::filesystem::path native(const std::string& utf8) { return platform::PathFromUtf8(utf8); }
 };
 
 } // namespace
@@ -103,7 +105,7 @@ TEST_F(CfgFileTest, AFileChangedOnDiskIsReadAgain)
     // Same size, same second: the nanosecond stamp and inode still tell.
     tmp.replace("titles.str", "title_0:\"two\"\r\n");
     EXPECT_EQ(f.ReadString("title_0", ""), "two");
-    std::filesystem::remove(path);
+    std::filesystem::remove(native(path));
     EXPECT_EQ(f.ReadString("title_0", "gone"), "gone");
     tmp.write("titles.str", "title_0:\"back\"\r\n");
     EXPECT_EQ(f.ReadString("title_0", ""), "back");
@@ -160,24 +162,24 @@ TEST_F(CfgFileTest, AKeylessLineGoesBackByteForByte)
 
 TEST_F(CfgFileTest, SavingThroughASymbolicLinkWritesTheFileItPointsTo)
 {
-    if (!tmp.SymlinksWork()) GTEST_SKIP() << "this system does not let the test make symbolic links";
-    std::filesystem::create_directories(tmp / "shared");
+    if (!tmp.SymlinksWork()) GTEST_SKIP() << lw::test::TempDir::NoSymlinks;
+    std::filesystem::create_directories(native(tmp / "shared"));
     tmp.write("shared/titles.str", "title_0:\"a\"\r\n");
-    std::filesystem::remove(path);
+    std::filesystem::remove(native(path));
     // A chain of two links, the first relative.
-    std::filesystem::create_symlink(tmp / "shared/titles.str", tmp / "abs.str");
-    std::filesystem::create_symlink("abs.str", path);
+    std::filesystem::create_symlink(native(tmp / "shared/titles.str"), native(tmp / "abs.str"));
+    std::filesystem::create_symlink("abs.str", native(path));
     TCfgFile f = TCfgFile::StringFile(path);
     f.WriteString("title_1", "b");
-    EXPECT_TRUE(std::filesystem::is_symlink(path));
-    EXPECT_TRUE(std::filesystem::is_symlink(tmp / "abs.str"));
+    EXPECT_TRUE(std::filesystem::is_symlink(native(path)));
+    EXPECT_TRUE(std::filesystem::is_symlink(native(tmp / "abs.str")));
     EXPECT_EQ(tmp.read("shared/titles.str"), "title_0:\"a\"\r\ntitle_1:\"b\"\r\n\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path()), std::filesystem::directory_iterator()), 3);
     // A link to a file not made yet makes it.
-    std::filesystem::create_symlink("shared/missflag.str", tmp / "missflag.str");
+    std::filesystem::create_symlink("shared/missflag.str", native(tmp / "missflag.str"));
     TCfgFile m = TCfgFile::StringFile(tmp / "missflag.str");
     m.WriteString("miss_1", "skip");
-    EXPECT_TRUE(std::filesystem::is_symlink(tmp / "missflag.str"));
+    EXPECT_TRUE(std::filesystem::is_symlink(native(tmp / "missflag.str")));
     EXPECT_EQ(tmp.read("shared/missflag.str"), "miss_1:\"skip\"\r\n\r\n");
 }
 
@@ -192,7 +194,7 @@ TEST_F(CfgFileTest, BadInputReadsSoundlyOrFailsWithTheFileName)
     TCfgFile f = TCfgFile::StringFile(path);
     EXPECT_EQ(f.ReadString("short_0", ""), "ok");
 
-    std::filesystem::create_directory(tmp / "dir.str");
+    std::filesystem::create_directory(native(tmp / "dir.str"));
     try {
         TCfgFile d = TCfgFile::StringFile(tmp / "dir.str");
         FAIL() << "a directory read as a string file";
@@ -207,7 +209,7 @@ TEST_F(CfgFileTest, AFailedSaveLeavesTheEarlierFile)
     TCfgFile f = TCfgFile::StringFile(path);
     {
         lw::test::FileSizeLimit limit(1000);
-        if (!limit.Active()) GTEST_SKIP() << "no file size limit on this system (RLIMIT_FSIZE is POSIX)";
+        if (!limit.Active()) GTEST_SKIP() << limit.WhyNot();
         EXPECT_THROW(f.WriteString("title_0", std::string(5000, 'x')), Error);
     }
     EXPECT_TRUE(f.Modified());

@@ -1,4 +1,5 @@
 #include "components/FolderOptions.h"
+#include "platform/File.h"
 
 #include <gtest/gtest.h>
 
@@ -80,7 +81,7 @@ TEST(FolderOptions, SelectableFolder)
     fs::remove_all(base);
     fs::create_directories(base / "Sub Dir");
     std::ofstream(base / "file.txt") << "x";
-    const std::string dir = (base / "Sub Dir").string();
+    const std::string dir = lw::platform::Utf8Of(base / "Sub Dir");
 
     EXPECT_EQ(lw::SelectableFolder(dir), dir);
     EXPECT_EQ(lw::SelectableFolder(dir + "/"), dir);
@@ -88,7 +89,7 @@ TEST(FolderOptions, SelectableFolder)
     EXPECT_EQ(lw::SelectableFolder("/"), "/");
     EXPECT_EQ(lw::SelectableFolder("/."), "/");
     EXPECT_EQ(lw::SelectableFolder(dir + "/missing"), "");
-    EXPECT_EQ(lw::SelectableFolder((base / "file.txt").string()), ""); // a file is no folder
+    EXPECT_EQ(lw::SelectableFolder(lw::platform::Utf8Of(base / "file.txt")), ""); // a file is no folder
     EXPECT_EQ(lw::SelectableFolder(""), "");
     fs::remove_all(base);
 }

@@ -12,14 +12,24 @@ using lw::test::OnWindows;
 using lw::test::TempDir;
 namespace fs = std::filesystem;
 
+namespace {
+
+// The path of UTF-8 text, as the program makes it.
+std::filesystem::path native(const std::string& utf8)
+{
+    return lw::platform::PathFromUtf8(utf8);
+}
+
+} // namespace
+
 TEST(PathResolver, MatchesEveryComponentWithoutRegardToCase)
 {
     TempDir tmp;
     tmp.write("Strings/English/TITLES.STR", "t");
     EXPECT_EQ(ResolvePath(tmp.path(), "strings\\english\\titles.str"), tmp.path() / "Strings/English/TITLES.STR");
-    EXPECT_TRUE(FileExistsAt(tmp.dir(), "STRINGS/english/Titles.str"));
-    EXPECT_FALSE(FileExistsAt(tmp.dir(), "strings\\english"));
-    EXPECT_TRUE(DirExistsAt(tmp.dir(), "strings\\english"));
+    EXPECT_TRUE(FileExistsAt(native(tmp.dir()), "STRINGS/english/Titles.str"));
+    EXPECT_FALSE(FileExistsAt(native(tmp.dir()), "strings\\english"));
+    EXPECT_TRUE(DirExistsAt(native(tmp.dir()), "strings\\english"));
     // A new file goes into the existing directories, whatever their case.
     EXPECT_EQ(ResolvePath(tmp.path(), "strings\\french\\titles.str"), tmp.path() / "Strings/french/titles.str");
     // An exact match wins over another spelling (where a folder can hold
@@ -34,9 +44,9 @@ TEST(PathResolver, RelativeEntries)
     TempDir tmp;
     tmp.write("fm/sub/a.txt");
     tmp.write("other/b.txt");
-    EXPECT_EQ(RelativeEntry(tmp / "fm", tmp / "fm/sub/a.txt"), "sub\\a.txt");
-    EXPECT_EQ(RelativeEntry(tmp.dir() + "fm/", tmp / "other/b.txt"), "..\\other\\b.txt");
-    EXPECT_EQ(AsDirPath(tmp / "fm/sub/.."), tmp.dir() + "fm/");
+    EXPECT_EQ(RelativeEntry(native(tmp / "fm"), native(tmp / "fm/sub/a.txt")), "sub\\a.txt");
+    EXPECT_EQ(RelativeEntry(native(tmp.dir() + "fm/"), native(tmp / "other/b.txt")), "..\\other\\b.txt");
+    EXPECT_EQ(AsDirPath(native(tmp / "fm/sub/..")), tmp.dir() + "fm/");
 }
 
 TEST(PathResolver, DotDotGoesUpOneLevelFromTheDirectory)
@@ -46,14 +56,14 @@ TEST(PathResolver, DotDotGoesUpOneLevelFromTheDirectory)
     tmp.write("fm/sub/a.txt");
     // The FM directory as the project holds it ends with "/"; that must not
     // make the first ".." stay where it is.
-    EXPECT_EQ(ResolvePath(tmp.dir() + "fm/", "..\\shared\\x.wav"), tmp.path() / "shared/x.wav");
+    EXPECT_EQ(ResolvePath(native(tmp.dir() + "fm/"), "..\\shared\\x.wav"), tmp.path() / "shared/x.wav");
     EXPECT_EQ(ResolvePath(tmp.path() / "fm", "..\\SHARED\\X.WAV"), tmp.path() / "shared/x.wav");
-    EXPECT_TRUE(FileExistsAt(tmp.dir() + "fm/", "..\\shared\\x.wav"));
-    EXPECT_FALSE(FileExistsAt(tmp.dir() + "fm/", "..\\fm\\shared\\x.wav"));
+    EXPECT_TRUE(FileExistsAt(native(tmp.dir() + "fm/"), "..\\shared\\x.wav"));
+    EXPECT_FALSE(FileExistsAt(native(tmp.dir() + "fm/"), "..\\fm\\shared\\x.wav"));
     // "." and ".." inside the path are applied to the text first.
-    EXPECT_EQ(ResolvePath(tmp.dir() + "fm/", ".\\sub\\..\\sub\\.\\A.TXT"), tmp.path() / "fm/sub/a.txt");
+    EXPECT_EQ(ResolvePath(native(tmp.dir() + "fm/"), ".\\sub\\..\\sub\\.\\A.TXT"), tmp.path() / "fm/sub/a.txt");
     // Above the root is the root.
-    EXPECT_EQ(ResolvePath(tmp.dir(), "\\..\\..\\tmp"), tmp.path().root_path() / "tmp");
+    EXPECT_EQ(ResolvePath(native(tmp.dir()), "\\..\\..\\tmp"), tmp.path().root_path() / "tmp");
 }
 
 TEST(PathResolver, OverlongPathsAreRefusedWithoutCrashing)
@@ -67,11 +77,11 @@ TEST(PathResolver, OverlongPathsAreRefusedWithoutCrashing)
     for (int i = 0; i < 300000; ++i) dots += "./";
     const std::string slashes(300000, '/');
     for (const std::string& rel : {up + "x.txt", dots + "x.txt", slashes + "x.txt"}) {
-        EXPECT_THROW(ResolvePath(fm, rel), Error);
-        EXPECT_THROW(FileExistsAt(fm, rel), Error);
+        EXPECT_THROW(ResolvePath(native(fm), rel), Error);
+        EXPECT_THROW(FileExistsAt(native(fm), rel), Error);
         PathIndex index;
         try {
-            index.Resolve(fm, rel);
+            index.Resolve(native(fm), rel);
             ADD_FAILURE() << "no error for a path of " << rel.size() << " characters";
         } catch (const Error& e) {
             EXPECT_NE(std::string(e.what()).find("too long"), std::string::npos) << e.what();
@@ -80,11 +90,11 @@ TEST(PathResolver, OverlongPathsAreRefusedWithoutCrashing)
     // Within the length, too many parts are refused as well.
     std::string many;
     for (size_t i = 0; i <= MaxListedPathParts; ++i) many += "/";
-    EXPECT_THROW(ResolvePath(fm, many + "x.txt"), Error);
+    EXPECT_THROW(ResolvePath(native(fm), many + "x.txt"), Error);
     // The longest accepted paths still resolve.
     std::string deep;
     for (size_t i = 0; i + 2 < MaxListedPathParts; ++i) deep += ".\\";
-    EXPECT_EQ(ResolvePath(fm, deep + "X.TXT"), tmp.path() / "fm/x.txt");
+    EXPECT_EQ(ResolvePath(native(fm), deep + "X.TXT"), tmp.path() / "fm/x.txt");
 }
 
 TEST(PathResolver, TwoSpellingsOfAFolderCostNoMoreThanOne)
@@ -181,7 +191,7 @@ TEST(PathResolver, RecordedRegressionsResolveOrFailCleanly)
         ++seen;
         try {
             PathIndex index;
-            EXPECT_EQ(index.Resolve(tmp.dir() + "fm/", rel), ResolvePath(tmp.dir() + "fm/", rel));
+            EXPECT_EQ(index.Resolve(native(tmp.dir() + "fm/"), rel), ResolvePath(native(tmp.dir() + "fm/"), rel));
         } catch (const Error& e) {
             EXPECT_NE(std::string(e.what()), "");
         }

@@ -19,6 +19,7 @@ namespace lw {
 namespace {
 
 using lw::test::OnWindows;
+using platform::Utf8Of;
 using ziptest::ArchiveNames;
 using ziptest::Packer;
 using ziptest::ReadArchive;
@@ -98,8 +99,8 @@ TEST(ZipArchAdd, EmptySpecListWithUpdateFreshensEverything)
     ScratchDir dir;
     Packer p;
     p.zip.SetVerbose(true);
-    p.zip.SetZipFileName((dir / "a.zip").string());
-    p.zip.SetRootDir(dir.Path().string());
+    p.zip.SetZipFileName(Utf8Of(dir / "a.zip"));
+    p.zip.SetRootDir(Utf8Of(dir.Path()));
     p.zip.AddToArchive();
     EXPECT_FALSE(p.zip.AddOptions().Has(AddUpdate));
     EXPECT_TRUE(p.zip.AddOptions().Has(AddFreshen));
@@ -118,7 +119,7 @@ TEST(ZipArchAdd, EmptySpecListWithoutOptionsIsNothingToAdd)
     p.zip.SetQuestions(&boxes);
     p.zip.SetVerbose(true);
     p.zip.SetAddOptions({AddDirNames});
-    p.zip.SetZipFileName((dir / "a.zip").string());
+    p.zip.SetZipFileName(Utf8Of(dir / "a.zip"));
     EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::NothingToAdd);
     EXPECT_EQ(boxes.shown, std::vector<std::string>{missingText(ZipMsg::NothingToAdd)});
     EXPECT_FALSE(p.HasMessage("loaded ")) << "the engine was loaded";
@@ -141,7 +142,7 @@ TEST(ZipArchAdd, EarlyEndsKeepTheSpecs)
     EXPECT_EQ(p.zip.FSpecArgs(), std::vector<std::string>{"a.txt"});
 
     ScratchDir dir;
-    p.zip.SetZipFileName((dir / "a.zip").string());
+    p.zip.SetZipFileName(Utf8Of(dir / "a.zip"));
     p.zip.SetAddOptions({AddDirNames, AddDiskSpan});
     EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::ArchiveNotMade);
     EXPECT_TRUE(p.HasMessage("several disks is not supported")) << p.AllMessages();
@@ -157,13 +158,13 @@ TEST(ZipArchAdd, SpecLineSyntaxReachesTheEngine)
     ScratchDir dir;
     Packer p;
     p.zip.SetDLLDirectory(fakeDir(180));
-    p.zip.SetZipFileName((dir / "a.zip").string());
-    p.zip.SetRootDir(dir.Path().string());
+    p.zip.SetZipFileName(Utf8Of(dir / "a.zip"));
+    p.zip.SetRootDir(Utf8Of(dir.Path()));
     p.zip.SetPassword("secret");
     p.zip.SetAddOptions({AddDirNames, AddUpdate, AddFreshen, AddRecurseDirs});
     p.zip.FSpecArgs() = {"  plain.txt  ", ">deep\\*.*", "|flat\\*.str<", "own<pw1", "none< x"};
     EXPECT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
-    const std::string root = "root=\"" + dir.Path().string() + "\"";
+    const std::string root = "root=\"" + Utf8Of(dir.Path()) + "\"";
     EXPECT_TRUE(p.HasMessage("spec \"plain.txt\" recurse=65535 encrypt=0 password=\"secret\" " + root))
         << p.AllMessages();
     EXPECT_TRUE(p.HasMessage("spec \"deep\\*.*\" recurse=65535 encrypt=0")) << p.AllMessages();
@@ -183,19 +184,19 @@ TEST(ZipArchAdd, LiteralSpecsAreFileNamesAsTheyStand)
     ScratchDir dir;
     Packer p;
     p.zip.SetDLLDirectory(fakeDir(180));
-    p.zip.SetZipFileName((dir / "a.zip").string());
-    p.zip.SetRootDir(dir.Path().string());
+    p.zip.SetZipFileName(Utf8Of(dir / "a.zip"));
+    p.zip.SetRootDir(Utf8Of(dir.Path()));
     p.zip.SetLiteralSpecs(true);
-    p.zip.SetFinalZipName((dir / "final.zip").string());
+    p.zip.SetFinalZipName(Utf8Of(dir / "final.zip"));
     p.zip.FSpecArgs() = {"notes<draft>.txt", "|pipe.txt", ">deep\\*.*", " lead.txt"};
     EXPECT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
     EXPECT_TRUE(p.HasMessage("spec \"notes<draft>.txt\" recurse=0 encrypt=0 password=null")) << p.AllMessages();
     EXPECT_TRUE(p.HasMessage("spec \"|pipe.txt\" recurse=0")) << p.AllMessages();
     EXPECT_TRUE(p.HasMessage("spec \">deep\\*.*\" recurse=0")) << p.AllMessages();
-    EXPECT_TRUE(p.HasMessage("spec \" lead.txt\" recurse=0 encrypt=0 password=null root=\"" + dir.Path().string() +
+    EXPECT_TRUE(p.HasMessage("spec \" lead.txt\" recurse=0 encrypt=0 password=null root=\"" + Utf8Of(dir.Path()) +
                              "\" literal=1"))
         << p.AllMessages();
-    EXPECT_TRUE(p.HasMessage("final=\"" + (dir / "final.zip").string() + "\"")) << p.AllMessages();
+    EXPECT_TRUE(p.HasMessage("final=\"" + Utf8Of(dir / "final.zip") + "\"")) << p.AllMessages();
 
     // Over the real engine: no wildcard is expanded, no blank trimmed.
     Packer r;
@@ -203,8 +204,8 @@ TEST(ZipArchAdd, LiteralSpecsAreFileNamesAsTheyStand)
     WriteFile(dir / "fm/ab.txt", "unlisted");
     if (!OnWindows) WriteFile(dir / "fm/what?.txt", "listed");
     WriteFile(dir / "fm/ lead.txt", "blank first");
-    r.zip.SetZipFileName((dir / "r.zip").string());
-    r.zip.SetRootDir((dir / "fm").string());
+    r.zip.SetZipFileName(Utf8Of(dir / "r.zip"));
+    r.zip.SetRootDir(Utf8Of(dir / "fm"));
     r.zip.SetLiteralSpecs(true);
     r.zip.FSpecArgs() = {"a?.txt"};
     EXPECT_EQ(r.zip.AddToArchive(), ZipMsg::ArchiveNotMade);
@@ -227,8 +228,8 @@ TEST(ZipArchAdd, NamesWindowsCannotCreateAreRefusedBeforeWriting)
     WriteFile(dir / "fm/ok.txt", "fine");
     Packer p;
     const fs::path zipName = dir / "fm.zip";
-    p.zip.SetZipFileName(zipName.string());
-    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.SetZipFileName(Utf8Of(zipName));
+    p.zip.SetRootDir(Utf8Of(dir / "fm"));
     p.zip.FSpecArgs() = {"ok.txt"};
     ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
     const std::string before = ReadFile(zipName);
@@ -268,8 +269,8 @@ TEST(ZipArchAdd, AFileThatChangesWhileItIsPackedFailsTheRun)
     WriteFile(dir / "fm/grows.txt", SomeBytes(100000, 3));
     const fs::path zipName = dir / "fm.zip";
     Packer p;
-    p.zip.SetZipFileName(zipName.string());
-    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.SetZipFileName(Utf8Of(zipName));
+    p.zip.SetRootDir(Utf8Of(dir / "fm"));
     p.zip.FSpecArgs() = {"a.txt"};
     ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
     const std::string before = ReadFile(zipName);
@@ -303,8 +304,8 @@ TEST(ZipArchAdd, AnEmptyFileThatGrowsWhileItIsPackedFailsTheRun)
     WriteFile(dir / "fm/a.txt", "a");
     WriteFile(dir / "old.zip", "");
     Packer p;
-    p.zip.SetRootDir((dir / "fm").string());
-    p.zip.SetZipFileName((dir / "old.zip").string());
+    p.zip.SetRootDir(Utf8Of(dir / "fm"));
+    p.zip.SetZipFileName(Utf8Of(dir / "old.zip"));
     fs::remove(dir / "old.zip");
     p.zip.FSpecArgs() = {"a.txt"};
     ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
@@ -314,7 +315,7 @@ TEST(ZipArchAdd, AnEmptyFileThatGrowsWhileItIsPackedFailsTheRun)
     for (const char* archive : {"new.zip", "old.zip"}) {
         WriteFile(dir / "fm/empty.txt", "");
         p.messages.clear();
-        p.zip.SetZipFileName((dir / archive).string());
+        p.zip.SetZipFileName(Utf8Of(dir / archive));
         p.zip.OnProgress = [&](TZipArchiver*, ProgressType kind, const std::string&, uint64_t) {
             if (kind == ptBatchByteCount) std::ofstream(dir / "fm/empty.txt", std::ios::app) << "now it holds text";
         };
@@ -328,7 +329,7 @@ TEST(ZipArchAdd, AnEmptyFileThatGrowsWhileItIsPackedFailsTheRun)
     p.zip.OnProgress = nullptr;
     // Left alone, it is packed as the empty entry it is.
     WriteFile(dir / "fm/empty.txt", "");
-    p.zip.SetZipFileName((dir / "new.zip").string());
+    p.zip.SetZipFileName(Utf8Of(dir / "new.zip"));
     p.zip.FSpecArgs() = {"a.txt", "empty.txt"};
     ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
     EXPECT_EQ(ArchiveNames(dir / "new.zip"), (std::vector<std::string>{"a.txt", "empty.txt"}));
@@ -345,9 +346,9 @@ TEST(ZipArchAdd, TheArchiveBeingReplacedIsNeverPackedIntoIt)
     std::error_code noLinks;
     fs::create_symlink(dir / "fm/bell.zip", dir / "fm/soft.zip", noLinks);
     Packer p;
-    p.zip.SetZipFileName((dir / "fm/.bell.zip.part").string());
-    p.zip.SetFinalZipName((dir / "fm/../fm/bell.zip").string());
-    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.SetZipFileName(Utf8Of(dir / "fm/.bell.zip.part"));
+    p.zip.SetFinalZipName(Utf8Of(dir / "fm/../fm/bell.zip"));
+    p.zip.SetRootDir(Utf8Of(dir / "fm"));
     p.zip.FSpecArgs() = {"a.txt", "BELL.ZIP", "hard.zip"};
     std::vector<std::string> refused{"bell.zip\" is not added", "hard.zip\" is not added"};
     if (!noLinks) {
@@ -365,7 +366,7 @@ TEST(ZipArchAdd, EveryCommandRecordFieldReachesTheEngine)
     // An archive with a comment: the next run hands the comment on.
     {
         int err = 0;
-        zip_t* za = zip_open((dir / "a.zip").string().c_str(), ZIP_CREATE, &err);
+        zip_t* za = zip_open(Utf8Of(dir / "a.zip").c_str(), ZIP_CREATE, &err);
         ASSERT_NE(za, nullptr);
         zip_set_archive_comment(za, "hello", 5);
         zip_source_t* src = zip_source_buffer(za, "x", 1, 0);
@@ -374,7 +375,7 @@ TEST(ZipArchAdd, EveryCommandRecordFieldReachesTheEngine)
     }
     Packer p;
     p.zip.SetDLLDirectory(fakeDir(180));
-    p.zip.SetZipFileName((dir / "a.zip").string());
+    p.zip.SetZipFileName(Utf8Of(dir / "a.zip"));
     EXPECT_EQ(p.zip.ZipComment(), "hello");
     p.zip.SetUnattended(true);
     p.zip.SetTrace(true);
@@ -390,7 +391,7 @@ TEST(ZipArchAdd, EveryCommandRecordFieldReachesTheEngine)
     EXPECT_TRUE(p.HasMessage("fields owner=0 callerRef=1 interface=173 trace=-1 password=\"pw\" encrypt=-1 volume=-1 "
                              "noDirEntries=0 fromDateFlag=-1 fromDate=\"01 01 70\" verbose=-1 quiet=-1 recurse=65535 "
                              "grow=0 forceDos=-1 move=-1 specCount=1 archive=\"" +
-                             (dir / "a.zip").string() +
+                             Utf8Of(dir / "a.zip") +
                              "\" temp=\"/tmp/work\" comment=\"hello\" archiveOnly=1 resetArchive=1 codePage=2"))
         << p.AllMessages();
     EXPECT_TRUE(p.HasMessage("exclude \"*.bak\"")) << p.AllMessages();
@@ -400,7 +401,7 @@ TEST(ZipArchAdd, EveryCommandRecordFieldReachesTheEngine)
     // The defaults, a window as owner, and the first day of 2000.
     Packer d;
     d.zip.SetDLLDirectory(fakeDir(180));
-    d.zip.SetZipFileName((dir / "none.zip").string());
+    d.zip.SetZipFileName(Utf8Of(dir / "none.zip"));
     d.zip.SetOwnerWindow(77);
     d.zip.SetAddFrom(36526.75); // 1 Jan 2000, evening
     d.zip.FSpecArgs() = {"a.txt", "b.txt"};
@@ -409,7 +410,7 @@ TEST(ZipArchAdd, EveryCommandRecordFieldReachesTheEngine)
         d.HasMessage("fields owner=77 callerRef=1 interface=173 trace=0 password=null encrypt=0 volume=0 "
                      "noDirEntries=-1 fromDateFlag=0 fromDate=\"01 01 00\" verbose=0 quiet=-1 recurse=0 grow=-1 "
                      "forceDos=0 move=0 specCount=2 archive=\"" +
-                     (dir / "none.zip").string() + "\" temp=null comment=null archiveOnly=0 resetArchive=0 codePage=0"))
+                     Utf8Of(dir / "none.zip") + "\" temp=null comment=null archiveOnly=0 resetArchive=0 codePage=0"))
         << d.AllMessages();
     EXPECT_FALSE(d.HasMessage("exclude"));
 }
@@ -419,7 +420,7 @@ TEST(ZipArchCallbacks, ActionsSevenToSixteenAnswerThroughTheRecord)
     ScratchDir dir;
     Packer p;
     p.zip.SetDLLDirectory(fakeDir(180));
-    p.zip.SetZipFileName((dir / "callbacks.zip").string());
+    p.zip.SetZipFileName(Utf8Of(dir / "callbacks.zip"));
     p.zip.SetUnattended(true);
     std::vector<std::string> seen;
     p.zip.OnSetNewName = [&](TZipArchiver*, std::string& name, bool& changed) {
@@ -485,7 +486,7 @@ TEST(ZipArchCallbacks, ActionsSevenToSixteenAnswerThroughTheRecord)
     // nothing changed.
     Packer bare;
     bare.zip.SetDLLDirectory(fakeDir(180));
-    bare.zip.SetZipFileName((dir / "callbacks.zip").string());
+    bare.zip.SetZipFileName(Utf8Of(dir / "callbacks.zip"));
     bare.zip.SetUnattended(true);
     bare.zip.FSpecArgs() = {"a.txt"};
     bare.zip.AddToArchive();
@@ -502,7 +503,7 @@ TEST(ZipArchAdd, EngineVersion160IsRefused)
     ScratchDir dir;
     Packer p;
     p.zip.SetDLLDirectory(fakeDir(160));
-    p.zip.SetZipFileName((dir / "a.zip").string());
+    p.zip.SetZipFileName(Utf8Of(dir / "a.zip"));
     p.zip.FSpecArgs() = {"a.txt"};
     EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::EngineWrongVersion);
     EXPECT_TRUE(
@@ -532,11 +533,11 @@ TEST(ZipArchAdd, PacksFilesUnderTheirListedPathsWithProgressInOrder)
     p.zip.OnTotalProgress = [&](TZipArchiver*, uint64_t, int pc) { lastTotalPercent = pc; };
     int dirUpdates = 0;
     p.zip.OnDirUpdate = [&](TZipArchiver*) { ++dirUpdates; };
-    const std::string zipName = (dir / "out.zip").string();
+    const std::string zipName = Utf8Of(dir / "out.zip");
     p.zip.FSpecArgs().clear();
     p.zip.SetZipFileName(zipName);
     EXPECT_EQ(dirUpdates, 1);
-    p.zip.SetRootDir(fm.string() + "/");
+    p.zip.SetRootDir(Utf8Of(fm) + "/");
     p.zip.FSpecArgs() = {"miss20.mis", "strings\\english\\TITLES.STR", "FAM\\Stone.png", "empty.txt", "Über.txt"};
     EXPECT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
     EXPECT_EQ(p.zip.SuccessCnt(), 5);
@@ -544,9 +545,9 @@ TEST(ZipArchAdd, PacksFilesUnderTheirListedPathsWithProgressInOrder)
     // Entries in list order, named as they are on disk, "/" separated.
     const std::vector<std::string> names = {"miss20.mis", "Strings/English/titles.str", "fam/stone.png", "empty.txt",
                                             "Über.txt"};
-    EXPECT_EQ(ArchiveNames(zipName), names);
+    EXPECT_EQ(ArchiveNames(platform::PathFromUtf8(zipName)), names);
     std::string err;
-    auto entries = ReadArchive(zipName, &err);
+    auto entries = ReadArchive(platform::PathFromUtf8(zipName), &err);
     EXPECT_EQ(err, "");
     for (const std::string& n : names) EXPECT_EQ(entries[n].bytes, ReadFile(fm / platform::PathFromUtf8(n))) << n;
     EXPECT_EQ(entries["fam/stone.png"].method, 0);
@@ -592,8 +593,8 @@ TEST(ZipArchAdd, LargeFilesArePackedInPiecesThatJoinIntoOneStream)
     Packer p;
     uint64_t steps = 0;
     p.zip.OnProgress = [&](TZipArchiver*, ProgressType t, const std::string&, uint64_t) { steps += t == ptItemBytes; };
-    p.zip.SetZipFileName((dir / "big.zip").string());
-    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.SetZipFileName(Utf8Of(dir / "big.zip"));
+    p.zip.SetRootDir(Utf8Of(dir / "fm"));
     p.zip.FSpecArgs() = {"big.mis", "after.txt"};
     ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
     std::string err;
@@ -611,9 +612,9 @@ TEST(ZipArchAdd, EntriesNeverLeaveTheArchiveRoot)
     WriteFile(dir / "shared/snd/out.wav", "outside");
     WriteFile(dir / "abs/file.txt", "absolute");
     Packer p;
-    p.zip.SetZipFileName((dir / "fm/pack.zip").string());
-    p.zip.SetRootDir((dir / "fm").string());
-    p.zip.FSpecArgs() = {"in.txt", "..\\shared\\snd\\out.wav", (dir / "abs/file.txt").string()};
+    p.zip.SetZipFileName(Utf8Of(dir / "fm/pack.zip"));
+    p.zip.SetRootDir(Utf8Of(dir / "fm"));
+    p.zip.FSpecArgs() = {"in.txt", "..\\shared\\snd\\out.wav", Utf8Of(dir / "abs/file.txt")};
     ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
     const auto names = ArchiveNames(dir / "fm/pack.zip");
     ASSERT_EQ(names.size(), 3u);
@@ -634,8 +635,8 @@ TEST(ZipArchAdd, NamesThatDifferOnlyInCaseEndTheRun)
     WriteFile(dir / "fm/readme.txt", "one");
     WriteFile(dir / "fm/README.TXT", "two");
     Packer p;
-    p.zip.SetZipFileName((dir / "x.zip").string());
-    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.SetZipFileName(Utf8Of(dir / "x.zip"));
+    p.zip.SetRootDir(Utf8Of(dir / "fm"));
     p.zip.FSpecArgs() = {"readme.txt", "README.TXT", "readme.txt"};
     EXPECT_EQ(p.zip.AddToArchive(), ZipMsg::ArchiveNotMade);
     EXPECT_TRUE(p.HasMessage("differ only in letter case")) << p.AllMessages();
@@ -655,8 +656,8 @@ TEST(ZipArchAdd, UnreadableFileEndsTheRunAndKeepsTheOldArchive)
     Packer p;
     Boxes boxes;
     p.zip.SetQuestions(&boxes);
-    p.zip.SetZipFileName(zipName.string());
-    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.SetZipFileName(Utf8Of(zipName));
+    p.zip.SetRootDir(Utf8Of(dir / "fm"));
     p.zip.FSpecArgs() = {"a.txt"};
     ASSERT_EQ(p.zip.AddToArchive(), 0);
     const std::string before = ReadFile(zipName);
@@ -682,8 +683,8 @@ TEST(ZipArchAdd, ExceptionInOnProgressAbortsTheRun)
         ++calls;
         if (t == ptItemStart) throw std::runtime_error("boom");
     };
-    p.zip.SetZipFileName((dir / "out.zip").string());
-    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.SetZipFileName(Utf8Of(dir / "out.zip"));
+    p.zip.SetRootDir(Utf8Of(dir / "fm"));
     p.zip.FSpecArgs() = {"a.mis", "b.mis"};
     EXPECT_EQ(p.zip.AddToArchive(), 9);
     EXPECT_EQ(p.zip.Message(), "Exception in Event  #1 \"boom\"");
@@ -710,8 +711,8 @@ TEST(ZipArchAdd, CancelFromOnAfterCallbackLeavesNothingBehind)
         nested = info.Component->AddToArchive(); // busy: refused at once
         if (info.ActionCode == zaItemBytes) abort = true;
     };
-    p.zip.SetZipFileName(zipName.string());
-    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.SetZipFileName(Utf8Of(zipName));
+    p.zip.SetRootDir(Utf8Of(dir / "fm"));
     p.zip.FSpecArgs() = {"a.mis"};
     EXPECT_EQ(p.zip.AddToArchive(), 9) << p.AllMessages();
     EXPECT_EQ(nested, -255);
@@ -725,8 +726,8 @@ TEST(ZipArchAdd, EachRunLoadsAndFreesTheEngine)
     WriteFile(dir / "fm/a.txt", "a");
     Packer p;
     p.zip.SetVerbose(true);
-    p.zip.SetZipFileName((dir / "out.zip").string());
-    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.SetZipFileName(Utf8Of(dir / "out.zip"));
+    p.zip.SetRootDir(Utf8Of(dir / "fm"));
     for (int run = 0; run < 2; ++run) {
         p.zip.FSpecArgs() = {"a.txt"};
         p.zip.AddToArchive();
@@ -751,8 +752,8 @@ TEST(ZipArchAdd, ExtraStoreSuffixesAndUpdate)
     Packer p;
     p.zip.SetExtAddStoreSuffixes("dat");
     const fs::path zipName = dir / "out.zip";
-    p.zip.SetZipFileName(zipName.string());
-    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.SetZipFileName(Utf8Of(zipName));
+    p.zip.SetRootDir(Utf8Of(dir / "fm"));
     p.zip.FSpecArgs() = {"sky.dat", "notes.txt"};
     ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
     auto entries = ReadArchive(zipName);
@@ -774,8 +775,8 @@ TEST(ZipArchAdd, FreshenReplacesNewerFilesAndNeverTheArchiveItself)
     WriteFile(dir / "b.txt", "old b");
     const fs::path zipName = dir / "fm.zip";
     Packer p;
-    p.zip.SetZipFileName(zipName.string());
-    p.zip.SetRootDir(dir.Path().string());
+    p.zip.SetZipFileName(Utf8Of(zipName));
+    p.zip.SetRootDir(Utf8Of(dir.Path()));
     p.zip.FSpecArgs() = {"a.txt", "b.txt"};
     ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
 
@@ -800,10 +801,10 @@ TEST(ZipArchAdd, TempDirHoldsTheWorkUntilItIsDone)
     fs::create_directories(dir / "tmp");
     const fs::path zipName = dir / "out/fm.zip";
     Packer p;
-    p.zip.SetTempDir((dir / "tmp").string());
+    p.zip.SetTempDir(Utf8Of(dir / "tmp"));
     p.zip.SetAddOptions({AddDirNames, AddUpdate, AddForceDest});
-    p.zip.SetZipFileName(zipName.string());
-    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.SetZipFileName(Utf8Of(zipName));
+    p.zip.SetRootDir(Utf8Of(dir / "fm"));
     p.zip.FSpecArgs() = {"a.txt"};
     ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
     EXPECT_EQ(ArchiveNames(zipName), std::vector<std::string>{"a.txt"});
@@ -833,8 +834,8 @@ TEST(ZipArchAdd, EncryptsOnlyWhenAsked)
     p.zip.SetAddOptions({AddDirNames, AddEncrypt});
     p.zip.SetPassword("sesame");
     const fs::path zipName = dir / "enc.zip";
-    p.zip.SetZipFileName(zipName.string());
-    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.SetZipFileName(Utf8Of(zipName));
+    p.zip.SetRootDir(Utf8Of(dir / "fm"));
     p.zip.FSpecArgs() = {"secret.txt", "open.txt<"};
     ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
     ASSERT_EQ(p.zip.Count(), 2);
@@ -842,7 +843,7 @@ TEST(ZipArchAdd, EncryptsOnlyWhenAsked)
     EXPECT_FALSE(p.zip.DirEntry(1).IsEncrypted);
 
     int err = 0;
-    zip_t* za = zip_open(zipName.string().c_str(), ZIP_RDONLY, &err);
+    zip_t* za = zip_open(Utf8Of(zipName).c_str(), ZIP_RDONLY, &err);
     ASSERT_NE(za, nullptr);
     EXPECT_EQ(zip_fopen(za, "secret.txt", 0), nullptr) << "opened without the password";
     zip_file_t* f = zip_fopen_encrypted(za, "secret.txt", 0, "sesame");
@@ -861,12 +862,12 @@ TEST(ZipArchAdd, MoreEntriesThanTheEndRecordCanCountUseZip64)
     Packer p;
     for (int i = 0; i < files; ++i) {
         const std::string folder = "f" + std::to_string(i / 1000);
-        if (i % 1000 == 0) fs::create_directories(dir / "fm" / folder);
-        std::ofstream(dir / "fm" / folder / std::to_string(i)) << i;
+        if (i % 1000 == 0) fs::create_directories(dir / ("fm/" + folder));
+        std::ofstream(dir / ("fm/" + folder + "/" + std::to_string(i))) << i;
         p.zip.FSpecArgs().push_back(folder + "\\" + std::to_string(i));
     }
-    p.zip.SetZipFileName((dir / "many.zip").string());
-    p.zip.SetRootDir((dir / "fm").string());
+    p.zip.SetZipFileName(Utf8Of(dir / "many.zip"));
+    p.zip.SetRootDir(Utf8Of(dir / "fm"));
     ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
     EXPECT_EQ(p.zip.SuccessCnt(), files);
     // Read back through the zip64 end record.
@@ -884,8 +885,8 @@ protected:
         WriteFile(dir / "fm/one.txt", SomeBytes(3000, 11));
         WriteFile(dir / "fm/two.txt", SomeBytes(3000, 12));
         Packer p;
-        p.zip.SetZipFileName(good.string());
-        p.zip.SetRootDir((dir / "fm").string());
+        p.zip.SetZipFileName(Utf8Of(good));
+        p.zip.SetRootDir(Utf8Of(dir / "fm"));
         p.zip.FSpecArgs() = {"one.txt", "two.txt"};
         ASSERT_EQ(p.zip.AddToArchive(), 0) << p.AllMessages();
         bytes = ReadFile(good);
@@ -897,7 +898,7 @@ protected:
         const fs::path bad = dir / "bad.zip";
         WriteFile(bad, content);
         p.zip.SetUnattended(true);
-        p.zip.SetZipFileName(bad.string());
+        p.zip.SetZipFileName(Utf8Of(bad));
         std::vector<int> numbers;
         for (const auto& [code, text] : p.messages) {
             const size_t at = text.find("Missing String ID is: ");
@@ -918,7 +919,7 @@ TEST_F(ZipArchDirectory, MissingArchiveIsAnEmptyList)
     Packer p;
     int updates = 0;
     p.zip.OnDirUpdate = [&](TZipArchiver*) { ++updates; };
-    p.zip.SetZipFileName((dir / "nothing.zip").string());
+    p.zip.SetZipFileName(Utf8Of(dir / "nothing.zip"));
     EXPECT_EQ(p.zip.Count(), 0);
     EXPECT_EQ(updates, 1);
     EXPECT_EQ(p.zip.ErrCode(), 0);
@@ -929,7 +930,7 @@ TEST_F(ZipArchDirectory, GoodArchiveListsItsEntries)
     Packer p;
     std::vector<int> seq;
     p.zip.OnNewName = [&](TZipArchiver*, int n, const ZipDirEntry&) { seq.push_back(n); };
-    p.zip.SetZipFileName(good.string());
+    p.zip.SetZipFileName(Utf8Of(good));
     ASSERT_EQ(p.zip.Count(), 2);
     EXPECT_EQ(seq, (std::vector<int>{1, 2}));
     EXPECT_EQ(p.zip.DirEntry(0).EntryName, "one.txt");
@@ -953,7 +954,7 @@ TEST_F(ZipArchDirectory, TruncatedAndGarbageFilesHaveNoEndRecord)
     Packer p5;
     p5.zip.OnZipStr = [](TZipArchiver*, int id, std::string& text) { text = ZipMessageText(id); };
     numbersFor("PK", p5);
-    EXPECT_EQ(p5.zip.Message(), "The file is not a zip archive: " + (dir / "bad.zip").string());
+    EXPECT_EQ(p5.zip.Message(), "The file is not a zip archive: " + Utf8Of(dir / "bad.zip"));
 }
 
 TEST_F(ZipArchDirectory, WrongOffsetIsReportedAndTheComputedOneUsed)
@@ -1109,7 +1110,7 @@ TEST_F(ZipArchDirectory, NamesAndCommentsFollowTheCodePageRules)
         Packer p;
         p.zip.SetUnattended(true);
         p.zip.SetCodePage(c.cp);
-        p.zip.SetZipFileName((dir / "cp.zip").string());
+        p.zip.SetZipFileName(Utf8Of(dir / "cp.zip"));
         ASSERT_EQ(p.zip.Count(), 1) << p.AllMessages();
         EXPECT_EQ(p.zip.DirEntry(0).EntryName, c.expected) << int(c.entry.host) << " " << int(c.cp);
         EXPECT_EQ(p.zip.DirEntry(0).EntryComment + ".txt", c.expected) << int(c.entry.host) << " " << int(c.cp);
@@ -1123,7 +1124,7 @@ TEST_F(ZipArchDirectory, ArchiveCommentAndDirectoryOnlyEntries)
     Packer p;
     std::vector<int> seqs;
     p.zip.OnNewName = [&](TZipArchiver*, int seq, const ZipDirEntry&) { seqs.push_back(seq); };
-    p.zip.SetZipFileName((dir / "dirs.zip").string());
+    p.zip.SetZipFileName(Utf8Of(dir / "dirs.zip"));
     EXPECT_EQ(p.zip.ZipComment(), "The FM, packed");
     ASSERT_EQ(p.zip.Count(), 2);
     EXPECT_EQ(p.zip.DirEntry(0).EntryName, "a.txt");
@@ -1134,7 +1135,7 @@ TEST_F(ZipArchDirectory, ArchiveCommentAndDirectoryOnlyEntries)
 
     Packer all;
     all.zip.SetUseDirOnlyEntries(true);
-    all.zip.SetZipFileName((dir / "dirs.zip").string());
+    all.zip.SetZipFileName(Utf8Of(dir / "dirs.zip"));
     ASSERT_EQ(all.zip.Count(), 4);
     EXPECT_EQ(all.zip.DirEntry(1).EntryName, "sub\\");
     EXPECT_EQ(all.zip.DirEntry(3).EntryName, "sub\\deeper\\");

@@ -2,12 +2,10 @@
 // archive must pass unzip -t and 7z t, and Python's zipfile must give back
 // every file's bytes under its listed path.
 #include "platform/File.h"
+#include "support/HostShell.h"
 #include "support/ZipTestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
 
 namespace fs = std::filesystem;
 
@@ -19,26 +17,10 @@ using ziptest::ScratchDir;
 using ziptest::SomeBytes;
 using ziptest::WriteFile;
 
-bool haveTool(const std::string& name)
-{
-    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Runs a shell command; its exit status and output.
 std::pair<int, std::string> run(const std::string& cmd)
 {
-    std::string out;
-    FILE* f = popen((cmd + " 2>&1").c_str(), "r");
-    if (!f) return {-1, out};
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    const int status = pclose(f);
-#if defined(_WIN32)
-    return {status, out}; // the program's exit code itself
-#else
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-#endif
+    const test::ShellResult r = test::RunHostShell(cmd);
+    return {r.status, r.output};
 }
 
 // The archive is made once for the suite: packing at level 9 is the slow part.
@@ -83,8 +65,8 @@ protected:
                   "empty.txt",
                   ".hidden"};
         Packer p;
-        p.zip.SetZipFileName(zip.string());
-        p.zip.SetRootDir(fm.string() + "/");
+        p.zip.SetZipFileName(lw::platform::Utf8Of(zip));
+        p.zip.SetRootDir(lw::platform::Utf8Of(fm) + "/");
         p.zip.FSpecArgs() = listed;
         packed = p.zip.AddToArchive() == 0 && p.zip.SuccessCnt() == int(listed.size());
         messages = p.AllMessages();
@@ -107,23 +89,23 @@ protected:
 
 TEST_F(ZipIntegration, UnzipTestsTheArchive)
 {
-    if (!haveTool("unzip")) GTEST_SKIP() << "unzip is not installed";
-    const auto [status, out] = run("unzip -t '" + zip.string() + "'");
+    if (const std::string why = test::HostProgramMissing("unzip"); !why.empty()) GTEST_SKIP() << why;
+    const auto [status, out] = run("unzip -t '" + test::HostPath(zip) + "'");
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("No errors detected"), std::string::npos) << out;
 }
 
 TEST_F(ZipIntegration, SevenZipTestsTheArchive)
 {
-    if (!haveTool("7z")) GTEST_SKIP() << "7z is not installed";
-    const auto [status, out] = run("7z t '" + zip.string() + "'");
+    if (const std::string why = test::HostProgramMissing("7z"); !why.empty()) GTEST_SKIP() << why;
+    const auto [status, out] = run("7z t '" + test::HostPath(zip) + "'");
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("Everything is Ok"), std::string::npos) << out;
 }
 
 TEST_F(ZipIntegration, PythonReadsEveryFileBack)
 {
-    if (!haveTool("python3")) GTEST_SKIP() << "python3 is not installed";
+    if (const std::string why = test::HostProgramMissing("python3"); !why.empty()) GTEST_SKIP() << why;
     const fs::path script = *dir / "check.py";
     std::string names;
     for (const std::string& n : stored) names += "    '" + n + "',\n";
@@ -146,7 +128,7 @@ TEST_F(ZipIntegration, PythonReadsEveryFileBack)
             "    assert i.compress_type == (0 if i.filename.lower().endswith('.png') or not disk else 8), i.filename\n"
             "print('ok', len(infos))\n");
     const auto [status, out] =
-        run("python3 '" + script.string() + "' '" + zip.string() + "' '" + (*dir / "fm").string() + "'");
+        run("python3 '" + test::HostPath(script) + "' '" + test::HostPath(zip) + "' '" + test::HostPath(*dir / "fm") + "'");
     EXPECT_EQ(status, 0) << out;
     EXPECT_EQ(out, "ok " + std::to_string(stored.size()) + "\n");
 }
@@ -159,6 +141,24 @@ TEST_F(ZipIntegration, LibzipReadsEveryFileBack)
     ASSERT_EQ(entries.size(), stored.size());
     for (const std::string& n : stored)
         EXPECT_TRUE(entries.at(n).bytes == ziptest::ReadFile(*dir / "fm" / platform::PathFromUtf8(n))) << n;
+}
+
+// The checks above are only as good as the way they run the host's tools:
+// its exit status, both output streams and a file named for the host.
+TEST(HostShell, GivesTheStatusTheOutputAndTheFilesOfACommand)
+{
+    if (const std::string why = test::HostShellMissing(); !why.empty()) GTEST_SKIP() << why;
+    const test::ShellResult r = test::RunHostShell("echo one; echo two >&2; exit 3");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.output, "one\ntwo\n");
+    EXPECT_FALSE(test::HostHasProgram("lw-no-such-program"));
+    EXPECT_TRUE(test::HostHasProgram("sh"));
+
+    ScratchDir d;
+    WriteFile(d / "probe.txt", "probe");
+    const test::ShellResult cat = test::RunHostShell("cat '" + test::HostPath(d / "probe.txt") + "'");
+    EXPECT_EQ(cat.status, 0);
+    EXPECT_EQ(cat.output, "probe");
 }
 
 } // namespace

@@ -64,7 +64,9 @@ protected:
         std::error_code ec;
         fs::remove_all(dir_, ec);
     }
-    std::string path(const char* name) const { return (dir_ / name).string(); }
+    // A file in the folder: as the command line names it, and as a path.
+    std::string path(const char* name) const { return lw::platform::Utf8Of(dir_ / name); }
+    fs::path file(const char* name) const { return dir_ / name; }
     int convert(const std::string& in, const std::string& outFile)
     {
         out_.str("");
@@ -77,13 +79,13 @@ protected:
 
 TEST_F(ConvertInfoFileTest, RtfToTextAndBack)
 {
-    WriteFileAtomic(path("in.rtf"), "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Caf\\'e9 {\\b bold}\\par second\\par}");
+    WriteFileAtomic(file("in.rtf"), "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Caf\\'e9 {\\b bold}\\par second\\par}");
     ASSERT_EQ(convert(path("in.rtf"), path("out.TXT")), 0) << err_.str();
-    EXPECT_EQ(ReadWholeFile(path("out.TXT")), "Caf\xE9 bold\r\nsecond");
+    EXPECT_EQ(ReadWholeFile(file("out.TXT")), "Caf\xE9 bold\r\nsecond");
     EXPECT_TRUE(err_.str().empty());
 
     ASSERT_EQ(convert(path("out.TXT"), path("again.rtf")), 0) << err_.str();
-    const std::string rtf = ReadWholeFile(path("again.rtf"));
+    const std::string rtf = ReadWholeFile(file("again.rtf"));
     EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u); // no byte-order mark
     auto doc = ReadRtf(rtf);
     ASSERT_TRUE(doc.has_value());
@@ -93,24 +95,24 @@ TEST_F(ConvertInfoFileTest, RtfToTextAndBack)
 
     // Any extension but .txt gives RTF; formatting survives RTF to RTF.
     ASSERT_EQ(convert(path("in.rtf"), path("copy")), 0);
-    auto copy = ReadRtf(ReadWholeFile(path("copy")));
+    auto copy = ReadRtf(ReadWholeFile(file("copy")));
     ASSERT_TRUE(copy.has_value());
     EXPECT_TRUE(copy->paragraphs[0].runs.at(1).format.bold);
 }
 
 TEST_F(ConvertInfoFileTest, ContentDecidesNotTheName)
 {
-    WriteFileAtomic(path("looks.txt"), "{\\rtf1 {\\b formatted}}");
+    WriteFileAtomic(file("looks.txt"), "{\\rtf1 {\\b formatted}}");
     ASSERT_EQ(convert(path("looks.txt"), "-"), 0);
     EXPECT_EQ(out_.str(), "formatted\n");
-    WriteFileAtomic(path("plain.rtf"), "not rtf\r\n\xE9t\xE9");
+    WriteFileAtomic(file("plain.rtf"), "not rtf\r\n\xE9t\xE9");
     ASSERT_EQ(convert(path("plain.rtf"), "-"), 0);
     EXPECT_EQ(out_.str(), "not rtf\nété\n");
 }
 
 TEST_F(ConvertInfoFileTest, StandardOutputIsUtf8)
 {
-    WriteFileAtomic(path("u.rtf"), "{\\rtf1 \\u321?\\'f3d\\u378?\\par}");
+    WriteFileAtomic(file("u.rtf"), "{\\rtf1 \\u321?\\'f3d\\u378?\\par}");
     ASSERT_EQ(convert(path("u.rtf"), "-"), 0);
     EXPECT_EQ(out_.str(), "Łódź\n");
 }
@@ -120,11 +122,11 @@ TEST_F(ConvertInfoFileTest, FailuresGiveOneLineAndNonZero)
     EXPECT_NE(convert(path("missing.rtf"), path("x.txt")), 0);
     EXPECT_NE(err_.str().find("missing.rtf"), std::string::npos);
     EXPECT_EQ(lines(err_.str()), 1);
-    EXPECT_FALSE(fs::exists(path("x.txt")));
+    EXPECT_FALSE(fs::exists(file("x.txt")));
 
-    EXPECT_NE(convert(dir_.string(), path("x.txt")), 0); // a directory is unreadable
+    EXPECT_NE(convert(lw::platform::Utf8Of(dir_), path("x.txt")), 0); // a directory is unreadable
 
-    WriteFileAtomic(path("ok.rtf"), "{\\rtf1 x}");
+    WriteFileAtomic(file("ok.rtf"), "{\\rtf1 x}");
     EXPECT_NE(convert(path("ok.rtf"), path("no-such-dir/out.rtf")), 0);
     EXPECT_NE(err_.str().find("out.rtf"), std::string::npos);
     EXPECT_EQ(lines(err_.str()), 1);

@@ -2,6 +2,7 @@
 #include "components/FileIO.h"
 #include "editor/InfoConvert.h"
 #include "editor/RtfWriter.h"
+#include "platform/File.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +35,7 @@ const TextRun* runWith(const RichDocument& doc, std::string_view needle)
 
 std::string fixture(const char* name)
 {
-    return ReadWholeFile(std::string(LW_FIXTURES) + "/rtf/" + name);
+    return ReadWholeFile(lw::platform::PathFromUtf8(std::string(LW_FIXTURES) + "/rtf/" + name));
 }
 
 TEST(RtfReader, OnlyContentStartingWithTheRtfHeaderIsRtf)

@@ -1,11 +1,11 @@
 #include "editor/RtfWriter.h"
 #include "components/FileIO.h"
 #include "editor/RtfReader.h"
+#include "support/HostShell.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -328,22 +328,6 @@ TEST(RtfWriter, DefaultFaceIsFontZero)
 }
 
 // LibreOffice as the oracle of what another program makes of our RTF.
-std::string run(const std::string& command)
-{
-    std::string out;
-    FILE* p = ::popen(command.c_str(), "r");
-    if (!p) return out;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
-    ::pclose(p);
-    return out;
-}
-
-bool haveLibreOffice()
-{
-    return std::system("command -v soffice >/dev/null 2>&1") == 0;
-}
 
 std::string normalise(std::string s)
 {
@@ -359,7 +343,8 @@ class LibreOfficeInterop : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!haveLibreOffice()) GTEST_SKIP() << "LibreOffice (soffice) is not installed: interoperability not checked";
+        if (const std::string why = lw::test::HostProgramMissing("soffice"); !why.empty())
+            GTEST_SKIP() << "LibreOffice: " << why << ": interoperability not checked";
         dir_ = lw::test::TempDir::MakeUniqueDir("lw-rtf-interop-");
     }
     void TearDown() override
@@ -369,8 +354,10 @@ protected:
     }
     std::string soffice(const std::string& args)
     {
-        return run("cd '" + dir_.string() + "' && HOME='" + dir_.string() + "' timeout 180 soffice --headless " + args +
-                   " 2>/dev/null");
+        const std::string dir = lw::test::HostPath(dir_);
+        return lw::test::RunHostShell("cd '" + dir + "' && HOME='" + dir + "' timeout 180 soffice --headless " + args +
+                                      " 2>/dev/null")
+            .output;
     }
     fs::path dir_;
 };

@@ -84,7 +84,7 @@ void CheckStringFile(std::string_view input)
     if (!expected.back().key.empty() || !expected.back().value.empty()) expected.push_back({});
 
     file.WriteString(key, value);
-    const bool stillALink = !linked || fs::is_symlink(link);
+    const bool stillALink = !linked || fs::is_symlink(lw::platform::PathFromUtf8(link));
     const std::string saved = dir.read("real/titles.str");
 
     TCfgFile again = TCfgFile::StringFile(link);

@@ -74,9 +74,15 @@ bool climbs(std::string_view rel)
     return false;
 }
 
+std::string genericUtf8(const fs::path& p)
+{
+    const std::u8string u = p.generic_u8string();
+    return std::string(u.begin(), u.end());
+}
+
 bool within(const fs::path& p, const fs::path& root)
 {
-    const std::string a = p.lexically_normal().generic_string(), r = root.lexically_normal().generic_string();
+    const std::string a = genericUtf8(p.lexically_normal()), r = genericUtf8(root.lexically_normal());
     return a.compare(0, r.size(), r) == 0 && (a.size() == r.size() || a[r.size()] == '/');
 }
 
@@ -117,7 +123,7 @@ void CheckPathResolver(std::string_view input)
     const Tree& t = tree();
     fs::path found;
     try {
-        found = ResolvePath(t.fmDir, input);
+        found = ResolvePath(lw::platform::PathFromUtf8(t.fmDir), input);
     } catch (const Error&) {
         // Refused: only a path over the limits may be.
         Expect(parts(input).size() > MaxListedPathParts || input.size() > MaxListedPathLength,
@@ -125,8 +131,8 @@ void CheckPathResolver(std::string_view input)
         return;
     }
     if (!absolute(input) && !climbs(input))
-        Expect(within(found, t.fm), "\"" + std::string(input) + "\" resolved outside the FM: " + found.string());
-    Expect(ResolvePath(t.fmDir, ToSlashes(input)) == ResolvePath(t.fmDir, ToBackslashes(input)),
+        Expect(within(found, t.fm), "\"" + std::string(input) + "\" resolved outside the FM: " + lw::platform::Utf8Of(found));
+    Expect(ResolvePath(lw::platform::PathFromUtf8(t.fmDir), ToSlashes(input)) == ResolvePath(lw::platform::PathFromUtf8(t.fmDir), ToBackslashes(input)),
            "\"/\" and \"\\\" resolve differently");
     const std::string first = parts(input).front();
     if (!first.empty()) {
@@ -139,7 +145,8 @@ void CheckSpecScan(std::string_view input)
 {
     if (input.size() > kMaxPathInput || input.find('\0') != std::string_view::npos) return;
     const Tree& t = tree();
-    const std::string name = zipeng::SafeEntryName(fs::path(std::string(input)));
+    // Any bytes, not only UTF-8: the system's narrow form takes them all.
+    const std::string name = zipeng::SafeEntryName(fs::path(std::string(input))); // narrow-ok
     if (!name.empty()) expectSafeEntry(name, std::string(input));
     if (input.empty()) return;
 
@@ -163,19 +170,19 @@ void CheckSpecScan(std::string_view input)
         }
         // Specs stay in the temporary tree: a scan of the whole disk
         // would tell nothing and take long.
-        if (absolute(line) || !within((t.fm / ToSlashes(line)).lexically_normal(), t.tmp.path())) continue;
+        if (absolute(line) || !within((t.fm / lw::platform::PathFromUtf8(ToSlashes(line))).lexically_normal(), t.tmp.path())) continue;
         anyClimbs = anyClimbs || climbs(line);
-        specs.push_back({line, t.fm.string(), (flags & 8) != 0, false, {}});
+        specs.push_back({line, lw::platform::Utf8Of(t.fm), (flags & 8) != 0, false, {}});
     }
     std::vector<zipeng::ScanItem> items;
     std::vector<zipeng::ScanProblem> problems;
     zipeng::ScanSpecs(specs, options, items, problems);
     std::unordered_set<std::string> names;
     for (const zipeng::ScanItem& item : items) {
-        expectSafeEntry(item.entry, item.path.string());
+        expectSafeEntry(item.entry, lw::platform::Utf8Of(item.path));
         if (item.dirOnly) continue;
         if (!anyClimbs)
-            Expect(within(item.path, t.fm), "\"" + item.path.string() + "\" is outside the FM but no spec climbs");
+            Expect(within(item.path, t.fm), "\"" + lw::platform::Utf8Of(item.path) + "\" is outside the FM but no spec climbs");
         Expect(names.insert(AsciiLower(item.entry)).second, "two files stored as \"" + item.entry + "\"");
     }
 }

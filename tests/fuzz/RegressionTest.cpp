@@ -4,6 +4,7 @@
 #include "Harnesses.h"
 
 #include "components/FileIO.h"
+#include "platform/File.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@ std::vector<fs::path> inputsOf(const std::string& harness)
 {
     std::vector<fs::path> files;
     for (const char* kind : {"regressions", "seeds"}) {
-        const fs::path dir = fs::path(LW_FUZZ_DIR) / kind / harness;
+        const fs::path dir = lw::platform::PathFromUtf8(LW_FUZZ_DIR) / lw::platform::PathFromUtf8(kind) / lw::platform::PathFromUtf8(harness);
         std::error_code ec;
         for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
             if (it->is_regular_file()) files.push_back(it->path());
@@ -50,7 +51,7 @@ TEST_P(Replay, EveryKeptInputPasses)
         try {
             h.check(bytes);
         } catch (const Failure& f) {
-            ADD_FAILURE() << file.lexically_relative(LW_FUZZ_DIR).string() << ": " << f.what();
+            ADD_FAILURE() << lw::platform::Utf8Of(file.lexically_relative(lw::platform::PathFromUtf8(LW_FUZZ_DIR))) << ": " << f.what();
         }
     }
 }

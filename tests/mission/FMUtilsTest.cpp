@@ -61,7 +61,7 @@ TEST(FMUtils, GameDetectionByMarkerFiles)
     both.write("thief.exe");
     both.write("thief2.exe");
     gamOnly.write("t2x/t2x.gam");
-    std::filesystem::create_directory(none / "thief2.exe"); // a directory is no marker
+    std::filesystem::create_directory(none.path() / "thief2.exe"); // a directory is no marker
     EXPECT_EQ(DetectGame(t1.dir()), GameThief1);
     EXPECT_EQ(DetectGame(t2.dir()), GameThief2);
     EXPECT_EQ(DetectGame(t2x.dir()), GameThief2x);
@@ -105,7 +105,7 @@ TEST(FMUtils, InfoFileSearchOrder)
     tmp.write("fminfo.txt");
     tmp.write("FMINFO-fr.rtf");
     tmp.write("fminfo-en.doc");
-    std::filesystem::create_directory(tmp / "fminfo-de.txt");
+    std::filesystem::create_directory(tmp.path() / "fminfo-de.txt");
     EXPECT_EQ(FindInfoFile(tmp.dir(), "bell"), "FMINFO-fr.rtf");
     TempDir other;
     other.write("Bell-de.doc");
@@ -147,27 +147,27 @@ TEST(CreateFMRules, FolderButtonAndValidation)
     TempDir tmp;
     tmp.write("thief2.exe");
     tmp.write("t2x/T2X.GAM");
-    FolderPick pick = PickFMFolder(tmp.path().string());
+    FolderPick pick = PickFMFolder(lw::platform::Utf8Of(tmp.path()));
     EXPECT_EQ(pick.game, GameThief2x);
     EXPECT_FALSE(pick.t2xWarning);
-    pick = PickFMFolder((tmp.path() / "t2x").string());
+    pick = PickFMFolder(lw::platform::Utf8Of(tmp.path() / "t2x"));
     EXPECT_TRUE(pick.t2xWarning);
-    EXPECT_EQ(pick.dirText, tmp.path().string());
+    EXPECT_EQ(pick.dirText, lw::platform::Utf8Of(tmp.path()));
     EXPECT_EQ(pick.game, GameThief2x);
-    EXPECT_EQ(PickFMFolder((tmp.path() / "nowhere").string()).game, -1);
+    EXPECT_EQ(PickFMFolder(lw::platform::Utf8Of(tmp.path() / "nowhere")).game, -1);
 
-    CreateEntries e{"  " + tmp.path().string() + "  ", 1, 0, "", "  bell  "};
+    CreateEntries e{"  " + lw::platform::Utf8Of(tmp.path()) + "  ", 1, 0, "", "  bell  "};
     EXPECT_EQ(ValidateCreateEntries(e), CreateFault::None);
     EXPECT_EQ(e.dir, tmp.dir());
     EXPECT_EQ(e.shortName, "bell");
 
-    CreateEntries bad{tmp.path().string(), 1, 0, "Name", "my bell"};
+    CreateEntries bad{lw::platform::Utf8Of(tmp.path()), 1, 0, "Name", "my bell"};
     EXPECT_EQ(ValidateCreateEntries(bad), CreateFault::ShortName);
     EXPECT_EQ(bad.dir, tmp.dir()); // the normalised directory stays
-    CreateEntries noGame{tmp.path().string(), -1, 0, "", ""};
+    CreateEntries noGame{lw::platform::Utf8Of(tmp.path()), -1, 0, "", ""};
     EXPECT_EQ(ValidateCreateEntries(noGame), CreateFault::Game);
     CreateEntries noDir{"", -1, 0, "", ""};
     EXPECT_EQ(ValidateCreateEntries(noDir), CreateFault::Dir);
-    CreateEntries missing{(tmp.path() / "nowhere").string(), 0, 0, "", ""};
+    CreateEntries missing{lw::platform::Utf8Of(tmp.path() / "nowhere"), 0, 0, "", ""};
     EXPECT_EQ(ValidateCreateEntries(missing), CreateFault::Dir);
 }

@@ -1,6 +1,6 @@
 // Makes every write past a size fail (EFBIG) while it lives: a way to make
 // a save fail that works for root too. POSIX only (RLIMIT_FSIZE); Active()
-// is false elsewhere and tests then skip that case.
+// is false elsewhere and tests then skip that case, saying WhyNot().
 #pragma once
 
 #if defined(_WIN32)
@@ -11,6 +11,12 @@ class FileSizeLimit {
 public:
     explicit FileSizeLimit(unsigned long long) {}
     bool Active() const { return false; }
+    // Nothing else makes a write fail part-way on Windows: a full disk
+    // cannot be made for one test, and a quota needs an administrator.
+    const char* WhyNot() const
+    {
+        return "Windows has no file size limit per process to make a write fail part-way (RLIMIT_FSIZE is POSIX)";
+    }
 };
 
 } // namespace lw::test
@@ -41,6 +47,7 @@ public:
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
     bool Active() const { return active_; }
+    const char* WhyNot() const { return "the system refused a lower file size limit (setrlimit RLIMIT_FSIZE)"; }
 
 private:
     rlimit old_{};

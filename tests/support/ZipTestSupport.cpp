@@ -1,5 +1,6 @@
 #include "support/ZipTestSupport.h"
 
+#include "platform/File.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
@@ -57,7 +58,7 @@ std::string SomeBytes(size_t n, unsigned seed)
 std::vector<std::string> Listing(const fs::path& dir)
 {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(lw::platform::Utf8Of(e.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -66,7 +67,7 @@ std::map<std::string, ArchiveEntry> ReadArchive(const fs::path& zipPath, std::st
 {
     std::map<std::string, ArchiveEntry> out;
     int err = 0;
-    zip_t* za = zip_open(zipPath.string().c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &err);
+    zip_t* za = zip_open(lw::platform::Utf8Of(zipPath).c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &err);
     if (!za) {
         if (error) *error = "cannot open, libzip error " + std::to_string(err);
         return out;
@@ -97,7 +98,7 @@ std::vector<std::string> ArchiveNames(const fs::path& zipPath)
 {
     std::vector<std::string> names;
     int err = 0;
-    zip_t* za = zip_open(zipPath.string().c_str(), ZIP_RDONLY, &err);
+    zip_t* za = zip_open(lw::platform::Utf8Of(zipPath).c_str(), ZIP_RDONLY, &err);
     if (!za) return names;
     for (zip_int64_t i = 0; i < zip_get_num_entries(za, 0); ++i) names.push_back(zip_get_name(za, zip_uint64_t(i), 0));
     zip_close(za);

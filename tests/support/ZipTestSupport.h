@@ -3,6 +3,7 @@
 #pragma once
 
 #include "components/ZipArch.h"
+#include "platform/File.h"
 
 #include <filesystem>
 #include <map>
@@ -16,7 +17,7 @@ public:
     ScratchDir();
     ~ScratchDir();
     const std::filesystem::path& Path() const { return path_; }
-    std::filesystem::path operator/(const std::string& rel) const { return path_ / rel; }
+    std::filesystem::path operator/(const std::string& rel) const { return path_ / platform::PathFromUtf8(rel); }
 
 private:
     std::filesystem::path path_;
