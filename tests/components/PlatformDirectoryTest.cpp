@@ -98,8 +98,8 @@ TEST(PlatformDirectory, LinksTellWhatTheyLeadTo)
 TEST(PlatformFile, MayReadAgreesWithOpening)
 {
     TempDir t;
-    const fs::path plain = t.write("plain.txt", "p");
-    const fs::path locked = t.write("locked.txt", "l");
+    const fs::path plain = platform::PathFromUtf8(t.write("plain.txt", "p"));
+    const fs::path locked = platform::PathFromUtf8(t.write("locked.txt", "l"));
     fs::permissions(locked, fs::perms::none);
     for (const fs::path& p : {plain, locked}) {
         const platform::FileInfo info = platform::InfoOf(p);
@@ -120,7 +120,7 @@ TEST(PlatformFile, MayReadAgreesWithOpening)
 TEST(PlatformFile, AFolderFoundInPlaceOfAFileFailsAtTheLatestOnReading)
 {
     TempDir t;
-    const fs::path file = t.write("f.txt", "bytes");
+    const fs::path file = platform::PathFromUtf8(t.write("f.txt", "bytes"));
     char buf[5] = {};
     platform::File f;
     ASSERT_EQ(f.OpenReadFound(file), 0);
