@@ -79,7 +79,9 @@ PackResult PackProject(TZipArchiver& z, const Project& project, const std::strin
     do {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".%08x.part", unsigned(rd()));
-        temp = target.parent_path() / platform::PathFromUtf8("." + platform::Utf8Of(target.filename()) + suffix);
+        std::string name(".");
+        name.append(platform::Utf8Of(target.filename())).append(suffix);
+        temp = target.parent_path() / platform::PathFromUtf8(name);
     } while (fs::exists(temp));
     const std::string tempName = platform::Utf8Of(temp), targetName = platform::Utf8Of(target);
 

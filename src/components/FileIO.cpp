@@ -65,8 +65,11 @@ void WriteFileAtomic(const fs::path& link, const std::string& bytes)
     const fs::path dir = file.has_parent_path() ? file.parent_path() : fs::path(".");
     platform::File f;
     fs::path tmp;
-    // Keep the permissions of the file being replaced.
-    if (const int err = f.CreateTemp(dir, "." + platform::Utf8Of(file.filename()) + ".", file, tmp))
+    // Keep the permissions of the file being replaced. (Built by appending:
+    // GCC 12 warns falsely about "." + a temporary string.)
+    std::string prefix(".");
+    prefix.append(platform::Utf8Of(file.filename())).append(".");
+    if (const int err = f.CreateTemp(dir, prefix, file, tmp))
         ThrowFileError("write", name, err);
     auto fail = [&](int err) {
         f.Close();
