@@ -50,8 +50,9 @@ struct FileInfo {
     int64_t mtimeNs = 0;
     uint64_t volume = 0;
     uint64_t index = 0;
-    // POSIX: the permission bits let this user read it (read for all, or
-    // for the owner when that is this user). Windows: not known, false.
+    // POSIX: the permission bits alone show this user may read it (the
+    // owner's read bit, when this user owns it); false says only that the
+    // system must be asked. Windows: not known, false.
     bool permitsRead = false;
 };
 FileInfo InfoOf(const std::filesystem::path& p);

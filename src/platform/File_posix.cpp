@@ -28,8 +28,11 @@ FileInfo infoOf(const struct stat& st)
     i.mtimeNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     i.volume = uint64_t(st.st_dev);
     i.index = uint64_t(st.st_ino);
+    // Only the owner's own bits are certain: for anyone else the group
+    // bits, the supplementary groups or an access list may deny what the
+    // bits for all allow (and the owner is never read by the bits for all).
     static const uid_t me = ::geteuid();
-    i.permitsRead = (st.st_mode & S_IROTH) || (st.st_uid == me && (st.st_mode & S_IRUSR));
+    i.permitsRead = st.st_uid == me && (st.st_mode & S_IRUSR);
     return i;
 }
 

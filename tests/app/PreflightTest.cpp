@@ -138,6 +138,42 @@ TEST(Preflight, ListedFiles)
     }
 }
 
+// A list of thousands is looked at in parts, at once: every fault is still
+// found once, against the right entry, wherever the parts are cut, and an
+// entry compared with one far before it finds it.
+TEST(Preflight, AThousandsLongListIsCheckedAsOne)
+{
+    TempDir t;
+    layCleanFM(t);
+    constexpr int kMany = 2400;
+    std::string list = kList;
+    const int first = 6; // the entries kList holds
+    for (int i = 0; i < kMany; ++i) {
+        const std::string name = "obj\\f" + std::to_string(i) + ".bin";
+        list += name + "\r\n";
+        t.write("obj/f" + std::to_string(i) + ".bin", "x");
+    }
+    list += "OBJ\\F5.BIN\r\n"; // the same file as an early entry, spelled otherwise
+    list += "obj\\lamp.bin\r\n";  // listed twice, first in kList
+    t.write("bell.lst", list);
+    // Every 97th one is gone from the disk after the list was opened.
+    const auto found = checkList(t, [&](Project&) {
+        for (int i = 13; i < kMany; i += 97) fs::remove(t.path() / ("obj/f" + std::to_string(i) + ".bin"));
+    });
+
+    std::vector<Finding> expected;
+    for (int i = 0; i < kMany; ++i)
+        if (i % 97 == 13)
+            expected.push_back({Severity::Error, "obj\\f" + std::to_string(i) + ".bin", "Listed, but not found",
+                                first + i});
+    expected.push_back({Severity::Warning, "OBJ\\F5.BIN", "Is listed twice (also as \"obj\\f5.bin\")",
+                        first + kMany});
+    expected.push_back({Severity::Warning, "obj\\lamp.bin", "Is listed twice (also as \"obj\\lamp.bin\")",
+                        first + kMany + 1});
+    EXPECT_EQ(describe(found), describe(expected));
+    EXPECT_EQ(found, expected);
+}
+
 TEST(Preflight, ForgottenResourcesAreCountedPerFolder)
 {
     TempDir t;

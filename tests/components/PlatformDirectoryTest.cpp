@@ -12,6 +12,10 @@
 #include <cerrno>
 #include <map>
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
 using lw::test::OnWindows;
 using lw::test::TempDir;
 namespace fs = std::filesystem;
@@ -116,6 +120,36 @@ TEST(PlatformFile, MayReadAgreesWithOpening)
     }
     fs::permissions(locked, fs::perms::owner_all);
 }
+
+#if !defined(_WIN32)
+// The bits for all do not let in the owner, nor a group whose bits say no:
+// a file its owner locked against himself reads as unreadable, even where
+// everyone else may read it.
+TEST(PlatformFile, ReadForAllDoesNotLetInAnOwnerWhoseBitsSayNo)
+{
+    TempDir t;
+    const fs::path file = platform::PathFromUtf8(t.write("own.txt", "o"));
+    // Root reads anything: the owner here is an ordinary user, and the test
+    // takes that user's identity while it looks.
+    const bool root = ::geteuid() == 0;
+    const uid_t owner = root ? 65534 : ::geteuid();
+    if (root) {
+        fs::permissions(t.path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+        ASSERT_EQ(::chown(file.c_str(), owner, gid_t(-1)), 0);
+    }
+    fs::permissions(file, fs::perms::group_read | fs::perms::others_read);
+    if (root) ASSERT_EQ(::seteuid(owner), 0);
+    const platform::FileInfo info = platform::InfoOf(file);
+    platform::File f;
+    const int opened = f.OpenRead(file);
+    const bool may = platform::MayRead(file, info);
+    f.Close();
+    if (root) ASSERT_EQ(::seteuid(0), 0);
+    ASSERT_TRUE(info.exists);
+    EXPECT_EQ(opened, EACCES) << "the system lets the owner in after all";
+    EXPECT_FALSE(may);
+}
+#endif
 
 TEST(PlatformFile, AFolderFoundInPlaceOfAFileFailsAtTheLatestOnReading)
 {
