@@ -4,6 +4,7 @@
 #include "components/Errors.h"
 #include "components/FileIO.h"
 #include "components/PathResolver.h"
+#include "components/ShareOut.h"
 #include "components/StrUtils.h"
 #include "platform/File.h"
 
@@ -105,12 +106,7 @@ std::vector<Located> locate(const std::vector<ScanSpec>& specs)
             }
         }
     };
-    const size_t threads = std::min<size_t>({std::max(1u, std::thread::hardware_concurrency()), 8, specs.size()});
-    std::vector<std::thread> pool;
-    for (size_t t = 1; t < threads; ++t)
-        pool.emplace_back(work, specs.size() * t / threads, specs.size() * (t + 1) / threads);
-    work(0, specs.size() / std::max<size_t>(threads, 1));
-    for (std::thread& t : pool) t.join();
+    lw::ShareOut(specs.size(), std::min(std::max(1u, std::thread::hardware_concurrency()), 8u), work);
     return out;
 }
 

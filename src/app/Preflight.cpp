@@ -3,6 +3,7 @@
 #include "Project.h"
 #include "components/FileIO.h"
 #include "components/PathResolver.h"
+#include "components/ShareOut.h"
 #include "components/StrUtils.h"
 #include "components/TextCodec.h"
 #include "editor/InfoConvert.h"
@@ -201,11 +202,7 @@ private:
         constexpr size_t kPerThreadAtLeast = 256;
         const size_t threads = std::clamp<size_t>(files.size() / kPerThreadAtLeast, 1,
                                                   std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-        std::vector<std::thread> pool;
-        for (size_t t = 1; t < threads; ++t)
-            pool.emplace_back(work, files.size() * t / threads, files.size() * (t + 1) / threads);
-        work(0, files.size() / threads);
-        for (std::thread& t : pool) t.join();
+        ShareOut(files.size(), threads, work);
         return out;
     }
 

@@ -138,13 +138,17 @@ TEST(PlatformFile, ReadForAllDoesNotLetInAnOwnerWhoseBitsSayNo)
         ASSERT_EQ(::chown(file.c_str(), owner, gid_t(-1)), 0);
     }
     fs::permissions(file, fs::perms::group_read | fs::perms::others_read);
-    if (root) ASSERT_EQ(::seteuid(owner), 0);
+    if (root) {
+        ASSERT_EQ(::seteuid(owner), 0);
+    }
     const platform::FileInfo info = platform::InfoOf(file);
     platform::File f;
     const int opened = f.OpenRead(file);
     const bool may = platform::MayRead(file, info);
     f.Close();
-    if (root) ASSERT_EQ(::seteuid(0), 0);
+    if (root) {
+        ASSERT_EQ(::seteuid(0), 0);
+    }
     ASSERT_TRUE(info.exists);
     EXPECT_EQ(opened, EACCES) << "the system lets the owner in after all";
     EXPECT_FALSE(may);

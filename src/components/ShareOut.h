@@ -1,0 +1,37 @@
+// Work on thousands of independent items shared out among threads.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace lw {
+
+// Calls work(from, to) once for each of `parts` ranges that together cover
+// [0, count), each range on a thread of its own and the first on the
+// calling thread. When the system refuses another thread, the calling
+// thread does the ranges left, so the work is done all the same. work must
+// not throw: nothing could catch it on another thread.
+template <class Work>
+void ShareOut(size_t count, size_t parts, const Work& work)
+{
+    parts = std::clamp<size_t>(parts, 1, std::max<size_t>(count, 1));
+    auto from = [&](size_t part) { return count * part / parts; };
+    std::vector<std::thread> pool;
+    pool.reserve(parts - 1);
+    size_t started = 1;
+    for (; started < parts; ++started) {
+        try {
+            pool.emplace_back(work, from(started), from(started + 1));
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    work(from(0), from(1));
+    for (size_t part = started; part < parts; ++part) work(from(part), from(part + 1));
+    for (std::thread& t : pool) t.join();
+}
+
+} // namespace lw
