@@ -1,5 +1,6 @@
 #include "platform/Directory.h"
 
+#include "platform/File.h"
 #include "platform/Utf8.h"
 
 #include <cerrno>
@@ -41,14 +42,15 @@ int ListDirectory(const std::filesystem::path& dir, std::vector<DirEntry>& entri
         const DWORD a = fd.dwFileAttributes;
         out.link = (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         if (out.link) {
-            // The attributes are the link's own: ask for its target's.
-            std::wstring full = pattern.substr(0, pattern.size() - 1) + n;
-            const DWORD t = GetFileAttributesW(full.c_str());
-            if (t == INVALID_FILE_ATTRIBUTES) out.kind = EntryKind::Unknown;
+            // The find data describe the link itself; what it leads to is
+            // looked at through it (a link that leads nowhere is Unknown).
+            FileInfo target;
+            const std::wstring full = pattern.substr(0, pattern.size() - 1) + n;
+            if (InfoOf(std::filesystem::path(full), target) != 0 || !target.exists) out.kind = EntryKind::Unknown;
             else
-                out.kind = (t & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Directory
-                           : (t & FILE_ATTRIBUTE_DEVICE) ? EntryKind::Other
-                                                         : EntryKind::File;
+                out.kind = target.isDirectory ? EntryKind::Directory
+                           : target.isRegular ? EntryKind::File
+                                              : EntryKind::Other;
         } else {
             out.kind = (a & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Directory
                        : (a & FILE_ATTRIBUTE_DEVICE) ? EntryKind::Other
