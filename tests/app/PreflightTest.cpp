@@ -2,6 +2,7 @@
 // rule reports exactly that fault.
 #include "app/Preflight.h"
 #include "app/Project.h"
+#include "platform/File.h"
 #include "support/ScriptedQuestions.h"
 #include "support/System.h"
 #include "support/TempDir.h"
@@ -153,23 +154,23 @@ TEST(Preflight, AThousandsLongListIsCheckedAsOne)
         list += name + "\r\n";
         t.write("obj/f" + std::to_string(i) + ".bin", "x");
     }
-    list += "OBJ\\F5.BIN\r\n"; // the same file as an early entry, spelled otherwise
-    list += "obj\\lamp.bin\r\n";  // listed twice, first in kList
+    list += "OBJ\\F5.BIN\r\n";   // the same file as an early entry, spelled otherwise
+    list += "obj\\lamp.bin\r\n"; // listed twice, first in kList
     t.write("bell.lst", list);
     // Every 97th one is gone from the disk after the list was opened.
     const auto found = checkList(t, [&](Project&) {
-        for (int i = 13; i < kMany; i += 97) fs::remove(t.path() / ("obj/f" + std::to_string(i) + ".bin"));
+        for (int i = 13; i < kMany; i += 97)
+            fs::remove(t.path() / lw::platform::PathFromUtf8("obj/f" + std::to_string(i) + ".bin"));
     });
 
     std::vector<Finding> expected;
     for (int i = 0; i < kMany; ++i)
         if (i % 97 == 13)
-            expected.push_back({Severity::Error, "obj\\f" + std::to_string(i) + ".bin", "Listed, but not found",
-                                first + i});
-    expected.push_back({Severity::Warning, "OBJ\\F5.BIN", "Is listed twice (also as \"obj\\f5.bin\")",
-                        first + kMany});
-    expected.push_back({Severity::Warning, "obj\\lamp.bin", "Is listed twice (also as \"obj\\lamp.bin\")",
-                        first + kMany + 1});
+            expected.push_back(
+                {Severity::Error, "obj\\f" + std::to_string(i) + ".bin", "Listed, but not found", first + i});
+    expected.push_back({Severity::Warning, "OBJ\\F5.BIN", "Is listed twice (also as \"obj\\f5.bin\")", first + kMany});
+    expected.push_back(
+        {Severity::Warning, "obj\\lamp.bin", "Is listed twice (also as \"obj\\lamp.bin\")", first + kMany + 1});
     EXPECT_EQ(describe(found), describe(expected));
     EXPECT_EQ(found, expected);
 }
