@@ -193,9 +193,8 @@ bool Run::isStored(const ScanItem& it) const
     if (prm_.compressionLevel <= 0 || it.size == 0) return true;
     const std::string& name = it.entry;
     for (const std::string& suf : suffixes_) // lower case
-        if (name.size() >= suf.size() &&
-            std::equal(suf.begin(), suf.end(), name.end() - std::ptrdiff_t(suf.size()),
-                       [](char s, char n) { return s == lw::AsciiLower(n); }))
+        if (name.size() >= suf.size() && std::equal(suf.begin(), suf.end(), name.end() - std::ptrdiff_t(suf.size()),
+                                                    [](char s, char n) { return s == lw::AsciiLower(n); }))
             return true;
     return false;
 }

@@ -233,8 +233,8 @@ bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostr
     else if (!none.askedFolder && !none.lastMessage.empty())
         err << "lanternwright: " << listFile << ": " << oneLine(none.lastMessage) << "\n";
     else
-        err << "lanternwright: " << listFile << ": a listed file is missing in "
-            << platform::Utf8Of(list.parent_path()) << missingEntries(listFile) << "\n";
+        err << "lanternwright: " << listFile << ": a listed file is missing in " << platform::Utf8Of(list.parent_path())
+            << missingEntries(listFile) << "\n";
     return false;
 }
 
@@ -321,7 +321,8 @@ int RunPack(const std::string& listFile, const std::string& output, std::ostream
             err << "lanternwright: " << oneLine(result.reason) << "\n";
             return 1;
         }
-        out << zipPath << ": " << z.SuccessCnt() << " files, " << SizeText(fs::file_size(platform::PathFromUtf8(zipPath)));
+        out << zipPath << ": " << z.SuccessCnt() << " files, "
+            << SizeText(fs::file_size(platform::PathFromUtf8(zipPath)));
         for (const std::string& note : result.notes) out << "; " << oneLine(note);
         out << "\n";
     } catch (const std::exception& e) {

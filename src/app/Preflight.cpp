@@ -262,11 +262,12 @@ private:
             if (const auto [it, fresh] = byStoredName.emplace(std::move(look.storedKey), at); !fresh) {
                 const std::string& other = files[size_t(it->second)];
                 add(Severity::Error, entry,
-                    looked[size_t(it->second)].stored == look.stored ? "Is stored under the same name as " + inQuotes(other) +
-                                                ": the package would hold two entries "
-                                                "of one name"
-                                          : "Differs from " + inQuotes(other) +
-                                                " only in letter case: Windows unpacks only one of the two",
+                    looked[size_t(it->second)].stored == look.stored
+                        ? "Is stored under the same name as " + inQuotes(other) +
+                              ": the package would hold two entries "
+                              "of one name"
+                        : "Differs from " + inQuotes(other) +
+                              " only in letter case: Windows unpacks only one of the two",
                     at);
             }
             const uint64_t size = info.size;
@@ -442,7 +443,7 @@ private:
     const TFMInfo& fm_;
     std::vector<Finding> findings_;
     std::unordered_set<std::string> listedPaths_; // resolved, as pathKey gives them
-    PathIndex index_;                   // each folder listed once for the whole check
+    PathIndex index_;                             // each folder listed once for the whole check
 };
 
 // JSON text is UTF-8: a name read from the disk may hold other bytes,

@@ -275,7 +275,8 @@ void Project::WriteStringFiles()
 {
     // A removed FM directory would otherwise be made again, holding nothing
     // but the string files.
-    if (!IsDirectory(platform::PathFromUtf8(FMInfo.FMDir))) ThrowFileError("write to the FM directory", FMInfo.FMDir, ENOENT);
+    if (!IsDirectory(platform::PathFromUtf8(FMInfo.FMDir)))
+        ThrowFileError("write to the FM directory", FMInfo.FMDir, ENOENT);
     if (!FMInfo.MissFlagFile.empty()) WriteMissFlags(FullPath(FMInfo.MissFlagFile));
     for (int k = 0; k < LangCount; ++k)
         if (!FMInfo.TitleFiles[size_t(k)].empty()) WriteTitles(FullPath(FMInfo.TitleFiles[size_t(k)]), k);

@@ -176,8 +176,7 @@ int run(int argc, char** argv)
     });
 
     mainForm.show();
-    if (!listFile.empty())
-        mainForm.OpenListFile(QFileInfo(QString::fromStdString(listFile)).absoluteFilePath());
+    if (!listFile.empty()) mainForm.OpenListFile(QFileInfo(QString::fromStdString(listFile)).absoluteFilePath());
     const int rc = app.exec();
     lw::SetUserLangTag({});
     return rc;

@@ -69,8 +69,7 @@ void WriteFileAtomic(const fs::path& link, const std::string& bytes)
     // GCC 12 warns falsely about "." + a temporary string.)
     std::string prefix(".");
     prefix.append(platform::Utf8Of(file.filename())).append(".");
-    if (const int err = f.CreateTemp(dir, prefix, file, tmp))
-        ThrowFileError("write", name, err);
+    if (const int err = f.CreateTemp(dir, prefix, file, tmp)) ThrowFileError("write", name, err);
     auto fail = [&](int err) {
         f.Close();
         platform::RemoveFile(tmp);

@@ -33,9 +33,9 @@ struct Listing {
 // A listed path with "." and ".." applied to its text: the directory to
 // start from and the names below it, none of them "", "." or "..".
 struct Parsed {
-    fs::path start;                     // unless cachedStart is set
+    fs::path start;                        // unless cachedStart is set
     const fs::path* cachedStart = nullptr; // the index's normal base, when that is where it starts
-    std::string startText;              // the start as UTF-8 text
+    std::string startText;                 // the start as UTF-8 text
     std::vector<std::string> parts;
 
     const fs::path& Start() const { return cachedStart ? *cachedStart : start; }

@@ -44,8 +44,7 @@ public:
     // relative path (no ".", "..", root or drive) that exists as spelled is
     // the answer the search would give, so it is looked at first and no
     // folder is listed for it.
-    std::filesystem::path Locate(const std::filesystem::path& base, std::string_view rel,
-                                 platform::FileInfo& info);
+    std::filesystem::path Locate(const std::filesystem::path& base, std::string_view rel, platform::FileInfo& info);
     bool FileExists(const std::filesystem::path& base, std::string_view rel);
     bool DirExists(const std::filesystem::path& base, std::string_view rel);
     std::string FindNameNoCase(const std::filesystem::path& dir, std::string_view name);

@@ -230,7 +230,8 @@ int TZipArchiver::AddToArchive()
     }
     if (zipBusy_) return errCode_;
     std::error_code ec;
-    if (upperExt(zipFileName_) == ".EXE" && dir_.SfxOffset == 0 && !fs::exists(platform::PathFromUtf8(zipFileName_), ec)) {
+    if (upperExt(zipFileName_) == ".EXE" && dir_.SfxOffset == 0 &&
+        !fs::exists(platform::PathFromUtf8(zipFileName_), ec)) {
         ShowZipMessage(ZipMsg::SfxProgramMissing);
         return errCode_;
     }
@@ -253,7 +254,9 @@ int TZipArchiver::AddToArchive()
         const std::string archive = zipFileName_;
         const std::string tempDir = tempDir_;
         const std::string comment = dir_.Comment;
-        const std::string finalName = finalZipName_.empty() ? std::string() : platform::Utf8Of(fs::absolute(platform::PathFromUtf8(finalZipName_), ec));
+        const std::string finalName = finalZipName_.empty()
+                                          ? std::string()
+                                          : platform::Utf8Of(fs::absolute(platform::PathFromUtf8(finalZipName_), ec));
         std::string root;
         if (!rootDir_.empty()) {
             root = platform::Utf8Of(fs::absolute(platform::PathFromUtf8(rootDir_), ec));

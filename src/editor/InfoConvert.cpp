@@ -74,7 +74,8 @@ int ConvertInfoFile(const std::string& input, const std::string& output, std::os
         }
         RtfWriteOptions options;
         options.defaultFace = DefaultFaceFor(input);
-        WriteFileAtomic(platform::PathFromUtf8(output), SavesAsPlainText(output) ? PlainTextFileBytes(doc) : WriteRtf(doc, options));
+        WriteFileAtomic(platform::PathFromUtf8(output),
+                        SavesAsPlainText(output) ? PlainTextFileBytes(doc) : WriteRtf(doc, options));
         return 0;
     } catch (const std::exception& e) {
         err << "lanternwright: " << e.what() << '\n';

@@ -19,9 +19,9 @@ enum class EntryKind : unsigned char {
 };
 
 struct DirEntry {
-    std::string name;                // UTF-8, no separators
+    std::string name;                    // UTF-8, no separators
     EntryKind kind = EntryKind::Unknown; // what a link leads to, links followed
-    bool link = false;               // a symbolic link (POSIX) or reparse point (Windows)
+    bool link = false;                   // a symbolic link (POSIX) or reparse point (Windows)
 };
 
 // The entries of dir, "." and ".." left out, in the order the system gives

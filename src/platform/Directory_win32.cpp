@@ -53,8 +53,8 @@ int ListDirectory(const std::filesystem::path& dir, std::vector<DirEntry>& entri
                                               : EntryKind::Other;
         } else {
             out.kind = (a & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Directory
-                       : (a & FILE_ATTRIBUTE_DEVICE) ? EntryKind::Other
-                                                     : EntryKind::File;
+                       : (a & FILE_ATTRIBUTE_DEVICE)  ? EntryKind::Other
+                                                      : EntryKind::File;
         }
         entries.push_back(std::move(out));
     } while (FindNextFileW(h, &fd));

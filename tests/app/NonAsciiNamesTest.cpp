@@ -113,8 +113,7 @@ TEST(NonAsciiNames, NewProjectAddsTheFilesAndSavesItsList)
     EXPECT_EQ(p.Chain(), (std::vector<int>{1}));
 
     p.AddFiles({fm.Utf8At(kSubFolder + "/" + kCyrillic), fm.Utf8At(kCjk), fm.Utf8At(kEmoji)});
-    for (const std::string& e : kAdded)
-        EXPECT_NE(std::find(p.Files.begin(), p.Files.end(), e), p.Files.end()) << e;
+    for (const std::string& e : kAdded) EXPECT_NE(std::find(p.Files.begin(), p.Files.end(), e), p.Files.end()) << e;
     EXPECT_EQ(platform::PathFromUtf8(p.FullPath(kCjk)).lexically_normal(), fm.At(kCjk).lexically_normal());
 
     const std::string list = fm.Utf8At(kList);
@@ -137,8 +136,7 @@ TEST(NonAsciiNames, OpenedListFindsEveryFileAndTheStringFilesAreWrittenThere)
     EXPECT_TRUE(q.folderRequests.empty()); // no file was missed, so no folder was asked for
     EXPECT_TRUE(q.messages.empty());
     EXPECT_EQ(p.FMInfo.FMDir, fm.Dir());
-    for (const std::string& e : kAdded)
-        EXPECT_NE(std::find(p.Files.begin(), p.Files.end(), e), p.Files.end()) << e;
+    for (const std::string& e : kAdded) EXPECT_NE(std::find(p.Files.begin(), p.Files.end(), e), p.Files.end()) << e;
     EXPECT_EQ(p.Chain(), (std::vector<int>{1}));
     EXPECT_EQ(p.FMInfo.Names[0].Text(), "Bell");
 

@@ -123,7 +123,8 @@ TEST(Packaging, AFailedRunKeepsTheEarlierArchive)
     EXPECT_FALSE(made);
     EXPECT_EQ(t.read("bell.zip"), "an earlier archive");
     size_t files = 0;
-    for (auto& e : std::filesystem::directory_iterator(t.path())) files += lw::platform::Utf8Of(e.path().filename())[0] == '.';
+    for (auto& e : std::filesystem::directory_iterator(t.path()))
+        files += lw::platform::Utf8Of(e.path().filename())[0] == '.';
     EXPECT_EQ(files, 0u) << "a temporary file was left behind";
 
     // Then a run that can write replaces it.

@@ -61,8 +61,8 @@ TEST(ProgramArguments, FileNamesOutsideTheCodePageArriveAsUtf8)
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     si.hStdOutput = si.hStdError = nul;
     PROCESS_INFORMATION pi{};
-    const BOOL started = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                        nullptr, &si, &pi);
+    const BOOL started =
+        CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
     SetEnvironmentVariableW(L"LW_ARGUMENTS_PROBE", nullptr);
     if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
     ASSERT_TRUE(started) << "error " << GetLastError();

@@ -149,10 +149,18 @@ TEST(PathResolver, LocateGivesWhatResolveGivesWithTheFilesInfo)
     tmp.write("fm/miss1.mis", "m1");
     tmp.write("fm/obj/lamp.bin", "lamp");
     tmp.write("shared/x.wav", "wave");
-    std::vector<std::string> cases = {"strings\\english\\titles.str", "Strings\\English\\TITLES.STR",
-                                      "STRINGS/FRENCH/Titles.str", "strings/french/titles.str", "miss1.mis",
-                                      "Miss1.MIS", ".\\obj\\..\\obj\\lamp.bin", "..\\shared\\X.WAV",
-                                      "obj\\\\lamp.bin", "obj", "nothing\\here.txt", "obj\\lamp.bin\\more"};
+    std::vector<std::string> cases = {"strings\\english\\titles.str",
+                                      "Strings\\English\\TITLES.STR",
+                                      "STRINGS/FRENCH/Titles.str",
+                                      "strings/french/titles.str",
+                                      "miss1.mis",
+                                      "Miss1.MIS",
+                                      ".\\obj\\..\\obj\\lamp.bin",
+                                      "..\\shared\\X.WAV",
+                                      "obj\\\\lamp.bin",
+                                      "obj",
+                                      "nothing\\here.txt",
+                                      "obj\\lamp.bin\\more"};
     if (!OnWindows) {
         // Two spellings side by side: each, spelled exactly, is itself.
         tmp.write("fm/obj/LAMP.bin", "another lamp");

@@ -21,7 +21,8 @@ TEST(ShareOut, EveryItemOnceWhateverTheParts)
                 ++calls;
                 for (size_t i = from; i < to; ++i) ++seen[i];
             });
-            for (size_t i = 0; i < count; ++i) ASSERT_EQ(seen[i], 1) << count << " items, " << parts << " parts, item " << i;
+            for (size_t i = 0; i < count; ++i)
+                ASSERT_EQ(seen[i], 1) << count << " items, " << parts << " parts, item " << i;
             EXPECT_LE(calls.load(), int(std::max<size_t>(count, 1))) << "no more parts than items";
         }
 

@@ -127,8 +127,8 @@ TEST_F(ZipIntegration, PythonReadsEveryFileBack)
             "    assert bool(i.flag_bits & 0x800) == (not i.filename.isascii()), i.filename\n"
             "    assert i.compress_type == (0 if i.filename.lower().endswith('.png') or not disk else 8), i.filename\n"
             "print('ok', len(infos))\n");
-    const auto [status, out] =
-        run("python3 '" + test::HostPath(script) + "' '" + test::HostPath(zip) + "' '" + test::HostPath(*dir / "fm") + "'");
+    const auto [status, out] = run("python3 '" + test::HostPath(script) + "' '" + test::HostPath(zip) + "' '" +
+                                   test::HostPath(*dir / "fm") + "'");
     EXPECT_EQ(status, 0) << out;
     EXPECT_EQ(out, "ok " + std::to_string(stored.size()) + "\n");
 }

@@ -131,8 +131,10 @@ void CheckPathResolver(std::string_view input)
         return;
     }
     if (!absolute(input) && !climbs(input))
-        Expect(within(found, t.fm), "\"" + std::string(input) + "\" resolved outside the FM: " + lw::platform::Utf8Of(found));
-    Expect(ResolvePath(lw::platform::PathFromUtf8(t.fmDir), ToSlashes(input)) == ResolvePath(lw::platform::PathFromUtf8(t.fmDir), ToBackslashes(input)),
+        Expect(within(found, t.fm),
+               "\"" + std::string(input) + "\" resolved outside the FM: " + lw::platform::Utf8Of(found));
+    Expect(ResolvePath(lw::platform::PathFromUtf8(t.fmDir), ToSlashes(input)) ==
+               ResolvePath(lw::platform::PathFromUtf8(t.fmDir), ToBackslashes(input)),
            "\"/\" and \"\\\" resolve differently");
     const std::string first = parts(input).front();
     if (!first.empty()) {
@@ -170,7 +172,9 @@ void CheckSpecScan(std::string_view input)
         }
         // Specs stay in the temporary tree: a scan of the whole disk
         // would tell nothing and take long.
-        if (absolute(line) || !within((t.fm / lw::platform::PathFromUtf8(ToSlashes(line))).lexically_normal(), t.tmp.path())) continue;
+        if (absolute(line) ||
+            !within((t.fm / lw::platform::PathFromUtf8(ToSlashes(line))).lexically_normal(), t.tmp.path()))
+            continue;
         anyClimbs = anyClimbs || climbs(line);
         specs.push_back({line, lw::platform::Utf8Of(t.fm), (flags & 8) != 0, false, {}});
     }
@@ -182,7 +186,8 @@ void CheckSpecScan(std::string_view input)
         expectSafeEntry(item.entry, lw::platform::Utf8Of(item.path));
         if (item.dirOnly) continue;
         if (!anyClimbs)
-            Expect(within(item.path, t.fm), "\"" + lw::platform::Utf8Of(item.path) + "\" is outside the FM but no spec climbs");
+            Expect(within(item.path, t.fm),
+                   "\"" + lw::platform::Utf8Of(item.path) + "\" is outside the FM but no spec climbs");
         Expect(names.insert(AsciiLower(item.entry)).second, "two files stored as \"" + item.entry + "\"");
     }
 }

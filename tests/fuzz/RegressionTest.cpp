@@ -20,7 +20,8 @@ std::vector<fs::path> inputsOf(const std::string& harness)
 {
     std::vector<fs::path> files;
     for (const char* kind : {"regressions", "seeds"}) {
-        const fs::path dir = lw::platform::PathFromUtf8(LW_FUZZ_DIR) / lw::platform::PathFromUtf8(kind) / lw::platform::PathFromUtf8(harness);
+        const fs::path dir = lw::platform::PathFromUtf8(LW_FUZZ_DIR) / lw::platform::PathFromUtf8(kind) /
+                             lw::platform::PathFromUtf8(harness);
         std::error_code ec;
         for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
             if (it->is_regular_file()) files.push_back(it->path());
@@ -51,7 +52,8 @@ TEST_P(Replay, EveryKeptInputPasses)
         try {
             h.check(bytes);
         } catch (const Failure& f) {
-            ADD_FAILURE() << lw::platform::Utf8Of(file.lexically_relative(lw::platform::PathFromUtf8(LW_FUZZ_DIR))) << ": " << f.what();
+            ADD_FAILURE() << lw::platform::Utf8Of(file.lexically_relative(lw::platform::PathFromUtf8(LW_FUZZ_DIR)))
+                          << ": " << f.what();
         }
     }
 }

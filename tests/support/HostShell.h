@@ -18,7 +18,7 @@ std::string HostShellMissing();
 std::string HostPath(const std::filesystem::path& p);
 
 struct ShellResult {
-    int status = -1; // the command's exit status; -1 when it could not run or never ended
+    int status = -1;    // the command's exit status; -1 when it could not run or never ended
     std::string output; // standard output and error together
 };
 // Runs command with the host's /bin/sh -c.

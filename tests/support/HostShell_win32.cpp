@@ -100,9 +100,8 @@ ShellResult RunHostShell(const std::string& command)
     // exit status in files, the status last and renamed into place whole.
     const TempDir dir;
     const fs::path out = dir.path() / "output", status = dir.path() / "status";
-    const std::string script = "( " + command + "\n) >'" + HostPath(out) + "' 2>&1; echo $? >'" +
-                               HostPath(status) + ".part'; mv '" + HostPath(status) + ".part' '" +
-                               HostPath(status) + "'";
+    const std::string script = "( " + command + "\n) >'" + HostPath(out) + "' 2>&1; echo $? >'" + HostPath(status) +
+                               ".part'; mv '" + HostPath(status) + ".part' '" + HostPath(status) + "'";
     std::wstring line = L"sh -c " + quoted(platform::WideOf(script));
     STARTUPINFOW si{};
     si.cb = sizeof si;

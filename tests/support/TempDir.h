@@ -31,7 +31,10 @@ public:
         const std::u8string u = path_.generic_u8string();
         return std::string(u.begin(), u.end()) + "/";
     }
-    std::string operator/(const std::string& rel) const { return lw::platform::Utf8Of(path_ / lw::platform::PathFromUtf8(rel)); }
+    std::string operator/(const std::string& rel) const
+    {
+        return lw::platform::Utf8Of(path_ / lw::platform::PathFromUtf8(rel));
+    }
 
     // Writes bytes to rel (with "/" separators), creating directories.
     std::string write(const std::string& rel, const std::string& bytes = "x") const
@@ -46,14 +49,18 @@ public:
     void replace(const std::string& rel, const std::string& bytes) const
     {
         write(rel + ".new", bytes);
-        std::filesystem::rename(path_ / lw::platform::PathFromUtf8(rel + ".new"), path_ / lw::platform::PathFromUtf8(rel));
+        std::filesystem::rename(path_ / lw::platform::PathFromUtf8(rel + ".new"),
+                                path_ / lw::platform::PathFromUtf8(rel));
     }
     std::string read(const std::string& rel) const
     {
         std::ifstream in(path_ / lw::platform::PathFromUtf8(rel), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    bool exists(const std::string& rel) const { return std::filesystem::exists(path_ / lw::platform::PathFromUtf8(rel)); }
+    bool exists(const std::string& rel) const
+    {
+        return std::filesystem::exists(path_ / lw::platform::PathFromUtf8(rel));
+    }
 
     // A new folder under the system's temporary one, named prefix and a
     // random tail (mkdtemp is POSIX only).
@@ -62,7 +69,8 @@ public:
         static std::mt19937_64 random{std::random_device{}()};
         const std::filesystem::path base = std::filesystem::temp_directory_path();
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::filesystem::path p = base / lw::platform::PathFromUtf8(prefix + std::to_string(random() % 1000000000000ull));
+            const std::filesystem::path p =
+                base / lw::platform::PathFromUtf8(prefix + std::to_string(random() % 1000000000000ull));
             std::error_code ec;
             if (std::filesystem::create_directory(p, ec)) return p;
         }
