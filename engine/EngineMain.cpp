@@ -423,7 +423,7 @@ uint64_t Run::cutIntoPieces(std::vector<Piece>& pieces, time_t& latest)
         uint64_t off = 0;
         do {
             Piece p;
-            p.path = lw::platform::Utf8Of(it.path);
+            p.path = it.path;
             p.offset = off;
             p.length = std::min(step, it.size - off);
             p.last = off + p.length >= it.size;

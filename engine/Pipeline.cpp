@@ -19,8 +19,7 @@ std::string readPiece(const Piece& p, std::vector<uint8_t>& buf, int& code)
     code = zeOpen;
     buf.resize(p.length);
     lw::platform::File f;
-    if (const int err = f.OpenReadFound(lw::platform::PathFromUtf8(p.path)))
-        return "Cannot read \"" + p.path + "\": " + std::strerror(err);
+    if (const int err = f.OpenReadFoundUtf8(p.path)) return "Cannot read \"" + p.path + "\": " + std::strerror(err);
     if (const int err = f.ReadAt(p.offset, buf.data(), size_t(p.length))) {
         if (f.Info().size < p.offset + p.length)
             return "Cannot read \"" + p.path + "\": the file became shorter while it was being added";

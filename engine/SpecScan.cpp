@@ -71,22 +71,97 @@ fs::path specRoot(const std::string& rootDir)
     return rootDir.empty() ? fs::current_path() : lw::platform::PathFromUtf8(stripSlashes(rootDir)).lexically_normal();
 }
 
+// The text of a path with the system's separator as "/", as entry names
+// have it.
+void makeGeneric(std::string& text)
+{
+    if constexpr (fs::path::preferred_separator != '/')
+        std::replace(text.begin(), text.end(), char(fs::path::preferred_separator), '/');
+}
+
+// Why a loader on Windows could not unpack entry (the file at file), as
+// the run's fatal message; empty when it could.
+std::string windowsRefusal(const std::string& entry, const std::string& file)
+{
+    size_t from = 0;
+    for (;;) {
+        const size_t cut = entry.find('/', from);
+        const std::string_view part =
+            std::string_view(entry).substr(from, cut == std::string::npos ? std::string::npos : cut - from);
+        const std::string why = lw::WindowsNameProblem(part);
+        if (!why.empty()) {
+            std::string text = "\"" + entry + "\" cannot be packed: ";
+            if (part != entry) text += "its part \"" + std::string(part) + "\": ";
+            text += why + " (a loader on Windows could not unpack it; the file is \"" + file + "\")";
+            return text;
+        }
+        if (cut == std::string::npos) return {};
+        from = cut + 1;
+    }
+}
+
+// The root of a spec as entries are cut from it.
+struct EntryRoot {
+    const fs::path* root = nullptr;
+    std::string generic; // its UTF-8 text with "/"
+
+    void Set(const fs::path& r)
+    {
+        root = &r;
+        generic = genericUtf8(r);
+    }
+};
+
+// What a found file is stored as: worked out from its path alone, so that
+// the scan's threads can do it for thousands of files.
+struct Naming {
+    std::string entry;   // the entry name
+    std::string lowered; // ... without case, as clashes are found
+    std::string refusal; // why Windows could not unpack it; empty: it could
+};
+
+Naming nameOf(const std::string& norm, const EntryRoot& root, bool junkDirs)
+{
+    Naming n;
+    std::string generic = norm;
+    makeGeneric(generic);
+    const std::string& base = root.generic;
+    if (junkDirs) {
+        n.entry = Utf8Of(lw::platform::PathFromUtf8(norm).filename());
+    } else if (generic.size() > base.size() + 1 && generic.compare(0, base.size(), base) == 0 &&
+               (generic[base.size()] == '/' || base.back() == '/')) {
+        // Below the root: the rest of the path is the entry.
+        n.entry.assign(generic, base.size() + (base.back() == '/' ? 0 : 1));
+    } else {
+        const fs::path path = lw::platform::PathFromUtf8(norm);
+        n.entry = SafeEntryName(path.lexically_relative(*root.root));
+        if (n.entry.empty()) n.entry = SafeEntryName(path);
+    }
+    if (n.entry.empty()) n.entry = Utf8Of(lw::platform::PathFromUtf8(norm).filename());
+    n.lowered = lw::AsciiLower(n.entry);
+    n.refusal = windowsRefusal(n.entry, norm);
+    return n;
+}
+
 // A literal spec resolved and looked at ahead of the scan.
 struct Located {
-    fs::path path;
+    std::string path; // UTF-8 text
     lw::platform::FileInfo info;
     std::string error; // a path over the resolver's limits
+    bool named = false;
+    Naming naming; // when named: for a file
 };
 
 // For thousands of small files, finding and looking at each is most of the
 // scan; it is shared out among the cores, each with its own index.
-std::vector<Located> locate(const std::vector<ScanSpec>& specs)
+std::vector<Located> locate(const std::vector<ScanSpec>& specs, bool junkDirs)
 {
     std::vector<Located> out(specs.size());
     auto work = [&](size_t from, size_t to) {
         lw::PathIndex index;
         std::string rootText;
         fs::path root;
+        EntryRoot entryRoot;
         bool rootKnown = false;
         for (size_t i = from; i < to; ++i) {
             const ScanSpec& spec = specs[i];
@@ -96,9 +171,14 @@ std::vector<Located> locate(const std::vector<ScanSpec>& specs)
                 if (!rootKnown || spec.rootDir != rootText) {
                     rootText = spec.rootDir;
                     root = specRoot(rootText);
+                    entryRoot.Set(root);
                     rootKnown = true;
                 }
-                at.path = index.Locate(root, spec.spec, at.info);
+                at.path = index.LocateUtf8(root, spec.spec, at.info);
+                if (at.info.isRegular) {
+                    at.naming = nameOf(at.path, entryRoot, junkDirs);
+                    at.named = true;
+                }
             } catch (const lw::Error& e) {
                 at.error = e.what();
             } catch (const std::exception& e) { // no exception may leave a thread
@@ -130,11 +210,6 @@ struct Scanner {
     std::unordered_map<std::string, std::string> seenNames; // lower-case name -> name
     std::unordered_set<std::string> seenDirs;
     bool failed = false;
-    // The root's text as entries are cut from it; most files share one root.
-    const fs::path* rootTextOf = nullptr;
-    fs::path::string_type rootTextFor;
-    std::string rootEntryText;
-
     void fatal(int code, std::string text)
     {
         problems.push_back({code, std::move(text)});
@@ -153,28 +228,6 @@ struct Scanner {
         return false;
     }
 
-    // An archive that a loader on Windows cannot unpack is no package:
-    // refused before anything is written, naming the file and the reason.
-    bool windowsCanCreate(const std::string& entry, const fs::path& file)
-    {
-        size_t from = 0;
-        for (;;) {
-            const size_t cut = entry.find('/', from);
-            const std::string_view part =
-                std::string_view(entry).substr(from, cut == std::string::npos ? std::string::npos : cut - from);
-            const std::string why = lw::WindowsNameProblem(part);
-            if (!why.empty()) {
-                std::string text = "\"" + entry + "\" cannot be packed: ";
-                if (part != entry) text += "its part \"" + std::string(part) + "\": ";
-                text += why + " (a loader on Windows could not unpack it; the file is \"" + Utf8Of(file) + "\")";
-                fatal(zeBadName, std::move(text));
-                return false;
-            }
-            if (cut == std::string::npos) return true;
-            from = cut + 1;
-        }
-    }
-
     void addDirs(const std::string& entry)
     {
         size_t pos = 0;
@@ -188,69 +241,72 @@ struct Scanner {
         }
     }
 
-    // known: the file's status when the caller has it already; normal: file
-    // is lexically normal already (as the resolver gives it).
-    void addFile(fs::path file, const lw::platform::FileInfo* known, const fs::path& root, const ScanSpec& spec,
-                 bool normal = false)
+    // A file that a wildcard or a folder spec found.
+    void addFile(const fs::path& file, const ScanSpec& spec, const fs::path& root)
     {
         if (failed) return;
-        fs::path norm = normal ? std::move(file) : file.lexically_normal();
-        if (!seenPaths.insert(Utf8Of(norm)).second) return; // listed twice: once is enough
+        addNormal(Utf8Of(file.lexically_normal()), nullptr, nullptr, root, spec);
+    }
+
+    // norm is a lexically normal path as UTF-8 text (as the resolver gives
+    // it); known: the file's status, and naming what it is stored as, when
+    // the scan's threads have them already. Text rather than paths: a
+    // large FM has tens of thousands of files.
+    void addNormal(std::string norm, const lw::platform::FileInfo* known, Naming* naming, const fs::path& root,
+                   const ScanSpec& spec)
+    {
+        if (failed) return;
+        if (!seenPaths.insert(norm).second) return; // listed twice: once is enough
         lw::platform::FileInfo st;
         if (known) {
             st = *known;
-        } else if (const int err = lw::platform::InfoOf(norm, st)) {
-            fatal(zeOpen, "Cannot read \"" + Utf8Of(norm) + "\": " + std::strerror(err));
+        } else if (const int err = lw::platform::InfoOfUtf8(norm, st)) {
+            fatal(zeOpen, "Cannot read \"" + norm + "\": " + std::strerror(err));
             return;
         }
         const time_t mtime = time_t(st.mtimeNs / 1000000000);
         for (const auto& [volume, index] : skipIds) {
             if (st.volume == volume && st.index == index) {
-                problems.push_back({0, "\"" + Utf8Of(norm) + "\" is not added: it is the archive being written"});
+                problems.push_back({0, "\"" + norm + "\" is not added: it is the archive being written"});
                 return;
             }
         }
         if (opts.fromDate && mtime < opts.since) return;
 
-        std::string entry;
-        const std::string native = genericUtf8(norm);
-        if (&root != rootTextOf || rootTextFor != root.native()) {
-            rootTextOf = &root;
-            rootTextFor = root.native();
-            rootEntryText = genericUtf8(root);
+        Naming own;
+        if (!naming) {
+            if (entryRoot.root != &root || entryRootFor != root.native()) {
+                entryRoot.Set(root);
+                entryRootFor = root.native();
+            }
+            own = nameOf(norm, entryRoot, opts.junkDirs);
+            naming = &own;
         }
-        if (opts.junkDirs) {
-            entry = Utf8Of(norm.filename());
-        } else if (normal && native.size() > rootEntryText.size() + 1 &&
-                   native.compare(0, rootEntryText.size(), rootEntryText) == 0 &&
-                   (native[rootEntryText.size()] == '/' || rootEntryText.back() == '/')) {
-            // Below the root and normal: the rest of the path is the entry.
-            entry = native.substr(rootEntryText.size() + (rootEntryText.back() == '/' ? 0 : 1));
-        } else {
-            entry = SafeEntryName(norm.lexically_relative(root));
-            if (entry.empty()) entry = SafeEntryName(norm);
-        }
-        if (entry.empty()) entry = Utf8Of(norm.filename());
-        if (excluded(entry)) return;
-        if (!windowsCanCreate(entry, norm)) return;
-
-        const std::string key = lw::AsciiLower(entry);
-        auto [at, fresh] = seenNames.emplace(key, entry);
-        if (!fresh) {
-            fatal(zeNameClash, "Two files would be stored under names that differ only in letter case: \"" +
-                                   at->second + "\" and \"" + entry + "\" (\"" + Utf8Of(norm) + "\")");
+        if (!opts.excludes.empty() && excluded(naming->entry)) return;
+        // An archive that a loader on Windows cannot unpack is no package:
+        // refused before anything is written, naming the file and the reason.
+        if (!naming->refusal.empty()) {
+            fatal(zeBadName, std::move(naming->refusal));
             return;
         }
-        if (opts.dirEntries) addDirs(entry);
+        if (const auto at = seenNames.find(naming->lowered); at != seenNames.end()) {
+            fatal(zeNameClash, "Two files would be stored under names that differ only in letter case: \"" +
+                                   at->second + "\" and \"" + naming->entry + "\" (\"" + norm + "\")");
+            return;
+        }
+        seenNames.emplace(std::move(naming->lowered), naming->entry);
+        if (opts.dirEntries) addDirs(naming->entry);
         ScanItem it;
         it.path = std::move(norm);
-        it.entry = entry;
+        it.entry = std::move(naming->entry);
         it.size = st.size;
         it.mtime = mtime;
         it.mtimeNs = st.mtimeNs;
         it.password = spec.password;
         items.push_back(std::move(it));
     }
+    EntryRoot entryRoot; // for files the threads did not name
+    fs::path::string_type entryRootFor;
 
     void addMatches(const fs::path& dir, const std::string& pattern, const fs::path& root, const ScanSpec& spec,
                     int depth)
@@ -269,7 +325,7 @@ struct Scanner {
             if (e.is_directory(ec2)) {
                 if (spec.recurse && !e.is_symlink(ec2)) subdirs.push_back(e.path());
             } else if (e.is_regular_file(ec2) && WildMatch(pattern, name)) {
-                addFile(e.path(), nullptr, root, spec);
+                addFile(e.path(), spec, root);
             }
         }
         for (const fs::path& sub : subdirs) addMatches(sub, pattern, root, spec, depth + 1);
@@ -306,6 +362,10 @@ struct Scanner {
                 fatal(zeOpen, located->error);
                 return;
             }
+            if (located->info.isRegular && located->named) {
+                addNormal(std::move(located->path), &located->info, &located->naming, root, spec);
+                return;
+            }
             const lw::platform::FileInfo st = located->info;
             found(std::move(located->path), st, root, spec);
             return;
@@ -322,20 +382,20 @@ struct Scanner {
             if (!failed && items.size() == before) problems.push_back({0, "Nothing matches \"" + spec.spec + "\""});
             return;
         }
-        fs::path path = index.Resolve(root, text);
-        const lw::platform::FileInfo st = lw::platform::InfoOf(path);
+        lw::platform::FileInfo st;
+        std::string path = index.LocateUtf8(root, text, st);
         found(std::move(path), st, root, spec);
     }
 
     // What a spec names, found at path.
-    void found(fs::path path, const lw::platform::FileInfo& st, const fs::path& root, const ScanSpec& spec)
+    void found(std::string path, const lw::platform::FileInfo& st, const fs::path& root, const ScanSpec& spec)
     {
         if (st.isRegular) {
-            addFile(std::move(path), &st, root, spec, true);
+            addNormal(std::move(path), &st, nullptr, root, spec);
         } else if (st.isDirectory) {
-            addMatches(path, "*", root, spec, 0);
+            addMatches(lw::platform::PathFromUtf8(path), "*", root, spec, 0);
         } else {
-            fatal(zeOpen, "Cannot find \"" + spec.spec + "\" (looked for \"" + Utf8Of(path) + "\")");
+            fatal(zeOpen, "Cannot find \"" + spec.spec + "\" (looked for \"" + path + "\")");
         }
     }
 };
@@ -394,7 +454,7 @@ bool ScanSpecs(const std::vector<ScanSpec>& specs, const ScanOptions& opts, std:
 {
     Scanner sc(opts, items, problems);
     const bool anyLiteral = std::any_of(specs.begin(), specs.end(), [](const ScanSpec& s) { return s.literal; });
-    std::vector<Located> located = anyLiteral ? locate(specs) : std::vector<Located>();
+    std::vector<Located> located = anyLiteral ? locate(specs, opts.junkDirs) : std::vector<Located>();
     for (size_t i = 0; i < specs.size(); ++i) {
         sc.scan(specs[i], specs[i].literal ? &located[i] : nullptr);
         if (sc.failed) return false;

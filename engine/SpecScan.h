@@ -13,8 +13,8 @@
 namespace zipeng {
 
 struct ScanItem {
-    std::filesystem::path path; // the file on disk (empty for a directory entry)
-    std::string entry;          // entry name, "/" separators, never escaping the root
+    std::string path;  // the file on disk as UTF-8 text (empty for a directory entry)
+    std::string entry; // entry name, "/" separators, never escaping the root
     uint64_t size = 0;
     time_t mtime = 0;
     int64_t mtimeNs = 0;  // with the size, what tells that the file changed since the scan

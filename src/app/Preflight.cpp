@@ -11,6 +11,7 @@
 #include "platform/File.h"
 
 #include <algorithm>
+#include <exception>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -141,8 +142,26 @@ public:
 
     std::vector<Finding> Run()
     {
-        checkListedFiles();
-        checkForgottenFiles();
+        const std::vector<Looked> looked = lookAtAll(p_.Files);
+        // The files the list leaves out are looked for while the listed
+        // ones are weighed: both only read what lookAtAll found.
+        std::vector<Finding> forgotten;
+        std::exception_ptr failed[2];
+        ShareOut(2, 2, [&](size_t from, size_t to) {
+            for (size_t task = from; task < to; ++task) {
+                try {
+                    if (task == 0) checkListedFiles(looked);
+                    else
+                        forgotten = forgottenFiles(looked);
+                } catch (...) { // rethrown on this thread below
+                    failed[task] = std::current_exception();
+                }
+            }
+        });
+        for (const std::exception_ptr& e : failed)
+            if (e) std::rethrow_exception(e);
+        findings_.insert(findings_.end(), std::make_move_iterator(forgotten.begin()),
+                         std::make_move_iterator(forgotten.end()));
         checkChain();
         checkNames();
         checkInfoFile();
@@ -171,6 +190,7 @@ private:
         std::string stored;         // the name the package stores, "/" between the parts
         std::string storedKey;      // ... without case
         std::string pathText;       // the file found, as the resolver gives it
+        std::string pathKey;        // ... as pathKey gives it
     };
 
     // Finding and looking at thousands of files is most of the check: it is
@@ -191,9 +211,12 @@ private:
                 }
                 l.storedKey = AsciiLower(l.stored);
                 try {
-                    const fs::path path = index.Locate(fmDir, files[i], l.info);
-                    l.readable = l.info.exists && !l.info.isDirectory && platform::MayRead(path, l.info);
-                    if (l.readable) l.pathText = platform::Utf8Of(path);
+                    std::string path = index.LocateUtf8(fmDir, files[i], l.info);
+                    l.readable = l.info.exists && !l.info.isDirectory && platform::MayReadUtf8(path, l.info);
+                    if (l.readable) {
+                        l.pathKey = pathKey(path);
+                        l.pathText = std::move(path);
+                    }
                 } catch (const std::exception& e) { // none may leave a thread
                     l.error = e.what();
                 }
@@ -206,7 +229,8 @@ private:
         return out;
     }
 
-    void checkListedFiles()
+    // looked: lookAtAll's findings, read only (another thread reads them too).
+    void checkListedFiles(const std::vector<Looked>& looked)
     {
         const std::vector<std::string>& files = p_.Files;
         if (files.size() > MaxPlainZipEntries)
@@ -214,16 +238,15 @@ private:
                 "The list holds " + std::to_string(files.size()) +
                     " files, more than a plain zip archive holds: the package needs zip64, which some older "
                     "tools cannot open");
-        std::unordered_map<std::string, int> byPath;       // resolved file -> first entry
-        std::unordered_map<std::string, int> byStoredName; // stored name without case -> first entry
+        // Keys are views into looked, which outlives them.
+        std::unordered_map<std::string_view, int> byPath;       // resolved file -> first entry
+        std::unordered_map<std::string_view, int> byStoredName; // stored name without case -> first entry
         byPath.reserve(files.size());
         byStoredName.reserve(files.size());
-        listedPaths_.reserve(files.size());
-        std::vector<Looked> looked = lookAtAll(files);
         for (size_t i = 0; i < files.size(); ++i) {
             const std::string& entry = files[i];
             const int at = int(i);
-            Looked& look = looked[i];
+            const Looked& look = looked[i];
             if (!look.windowsProblem.empty())
                 add(Severity::Error, entry, "Windows cannot unpack this name: " + look.windowsProblem, at);
             if (leavesRoot(entry)) {
@@ -253,13 +276,12 @@ private:
                 continue;
             }
             // The resolver gives found files as normal paths.
-            listedPaths_.insert(pathKey(look.pathText));
-            if (const auto [it, fresh] = byPath.emplace(std::move(look.pathText), at); !fresh) {
+            if (const auto [it, fresh] = byPath.emplace(look.pathText, at); !fresh) {
                 add(Severity::Warning, entry, "Is listed twice (also as " + inQuotes(files[size_t(it->second)]) + ")",
                     at);
                 continue;
             }
-            if (const auto [it, fresh] = byStoredName.emplace(std::move(look.storedKey), at); !fresh) {
+            if (const auto [it, fresh] = byStoredName.emplace(look.storedKey, at); !fresh) {
                 const std::string& other = files[size_t(it->second)];
                 add(Severity::Error, entry,
                     looked[size_t(it->second)].stored == look.stored
@@ -281,9 +303,15 @@ private:
         }
     }
 
-    void checkForgottenFiles()
+    // The files in the resource folders that the list leaves out: a finding
+    // for each folder that has some.
+    std::vector<Finding> forgottenFiles(const std::vector<Looked>& looked)
     {
-        if (fm_.FMDir.empty()) return;
+        std::vector<Finding> out;
+        if (fm_.FMDir.empty()) return out;
+        listedPaths_.reserve(looked.size());
+        for (const Looked& l : looked)
+            if (!l.pathKey.empty()) listedPaths_.insert(l.pathKey);
         const std::string base = fm_.Game == GameThief2x ? "t2x\\" : "";
         for (const std::string& folder : ResourceFolders) {
             fs::path dir;
@@ -301,10 +329,12 @@ private:
             for (size_t i = 0; i < missing.size() && i < kFirstNames; ++i) names += (i ? ", " : "") + missing[i];
             if (missing.size() > kFirstNames) names += ", …";
             const std::string shown = RelativeEntry(platform::PathFromUtf8(fm_.FMDir), dir);
-            add(Severity::Warning, shown,
-                numbered(missing.size(), "file", "files") + " in this folder " + (missing.size() == 1 ? "is" : "are") +
-                    " not listed: " + names);
+            out.push_back({Severity::Warning, shown,
+                           numbered(missing.size(), "file", "files") + " in this folder " +
+                               (missing.size() == 1 ? "is" : "are") + " not listed: " + names,
+                           -1});
         }
+        return out;
     }
 
     // The files below dir (as the resolver gives it) that the list does not

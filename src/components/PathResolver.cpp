@@ -6,6 +6,8 @@
 #include "platform/Directory.h"
 #include "platform/File.h"
 
+#include <array>
+#include <cstdint>
 #include <set>
 #include <unordered_map>
 #include <utility>
@@ -19,26 +21,86 @@ namespace {
 
 enum class Kind : unsigned char { Unknown, File, Dir, Other };
 
-struct Spelling {
-    std::string name;
-    Kind kind = Kind::Unknown;
-};
+// One directory as read once: its names, found by their lower-case form.
+// A folder may hold thousands of names, read by every resolver of a run:
+// the names and their folded forms are kept back to back in two strings,
+// and the names of one folded form are chained in the order listed.
+class Listing {
+public:
+    static constexpr uint32_t None = UINT32_MAX;
 
-// One directory as read once: its names by their lower-case form.
-struct Listing {
     bool read = false; // false: it could not be read; only exact names are tried
-    std::unordered_map<std::string, std::vector<Spelling>> byFolded;
+
+    void Fill(const std::vector<platform::DirEntry>& entries)
+    {
+        size_t bytes = 0;
+        for (const platform::DirEntry& e : entries) bytes += e.name.size();
+        names_.reserve(bytes);
+        folded_.reserve(bytes);
+        spellings_.reserve(entries.size());
+        next_.assign(entries.size(), None);
+        chains_.reserve(entries.size());
+        for (const platform::DirEntry& e : entries) {
+            Spelling s;
+            s.at = uint32_t(names_.size());
+            s.size = uint32_t(e.name.size());
+            // The kind comes with the listing on most file systems; links
+            // are followed.
+            switch (e.kind) {
+            case platform::EntryKind::File: s.kind = Kind::File; break;
+            case platform::EntryKind::Directory: s.kind = Kind::Dir; break;
+            case platform::EntryKind::Other: s.kind = Kind::Other; break;
+            case platform::EntryKind::Unknown: s.kind = Kind::Unknown; break;
+            }
+            names_ += e.name;
+            for (const char c : e.name) folded_ += AsciiLower(c);
+            const auto index = uint32_t(spellings_.size());
+            spellings_.push_back(s);
+            // The strings were reserved whole, so the views stay valid.
+            const auto [chain, fresh] =
+                chains_.try_emplace(std::string_view(folded_).substr(s.at, s.size), index, index);
+            if (!fresh) {
+                next_[chain->second.second] = index;
+                chain->second.second = index;
+            }
+        }
+    }
+    // The first name whose lower-case form is folded; None when none is.
+    uint32_t First(std::string_view folded) const
+    {
+        const auto at = chains_.find(folded);
+        return at == chains_.end() ? None : at->second.first;
+    }
+    uint32_t Next(uint32_t i) const { return next_[i]; }
+    std::string_view Name(uint32_t i) const
+    {
+        return std::string_view(names_).substr(spellings_[i].at, spellings_[i].size);
+    }
+    Kind KindOf(uint32_t i) const { return spellings_[i].kind; }
+
+private:
+    struct Spelling {
+        uint32_t at = 0, size = 0; // in names_ and folded_
+        Kind kind = Kind::Unknown;
+    };
+    std::string names_, folded_;
+    std::vector<Spelling> spellings_;
+    std::vector<uint32_t> next_;
+    std::unordered_map<std::string_view, std::pair<uint32_t, uint32_t>> chains_; // folded -> first, last
 };
 
 // A listed path with "." and ".." applied to its text: the directory to
 // start from and the names below it, none of them "", "." or "..".
+// The parts are views into the listed text, which outlives the Parsed.
 struct Parsed {
     fs::path start;                        // unless cachedStart is set
     const fs::path* cachedStart = nullptr; // the index's normal base, when that is where it starts
-    std::string startText;                 // the start as UTF-8 text
-    std::vector<std::string> parts;
+    std::string ownStartText;              // the start as UTF-8 text, unless cachedStartText is set
+    const std::string* cachedStartText = nullptr;
+    std::vector<std::string_view> parts;
 
     const fs::path& Start() const { return cachedStart ? *cachedStart : start; }
+    const std::string& StartText() const { return cachedStartText ? *cachedStartText : ownStartText; }
 };
 
 std::string shown(std::string_view rel)
@@ -78,6 +140,7 @@ Parsed parse(const fs::path& base, std::string_view rel, BaseCache* cache = null
         throw Error("The listed path \"" + shown(rel) + "\" is too long: " + std::to_string(rel.size()) +
                     " characters, at most " + std::to_string(MaxListedPathLength));
     Parsed p;
+    p.parts.reserve(8);
     // A drive ("C:\\fm", Windows only: elsewhere "C:" is a name like any)
     // starts at its root, with or without a separator after it.
     bool onDrive = false;
@@ -124,14 +187,16 @@ Parsed parse(const fs::path& base, std::string_view rel, BaseCache* cache = null
                 ++ups;
             continue;
         }
-        p.parts.emplace_back(part);
+        p.parts.push_back(part);
     }
     if (ups > 0 && p.cachedStart) {
         p.start = *p.cachedStart;
         p.cachedStart = nullptr;
     }
     for (; ups > 0; --ups) p.start = upOne(p.start);
-    p.startText = p.cachedStart ? cache->startText : platform::Utf8Of(p.start);
+    if (p.cachedStart) p.cachedStartText = &cache->startText;
+    else
+        p.ownStartText = platform::Utf8Of(p.start);
     return p;
 }
 
@@ -163,26 +228,13 @@ struct PathIndex::Impl {
         Listing& l = at->second;
         if (platform::ListDirectory(dir.empty() ? fs::path(".") : platform::PathFromUtf8(dir), entries) != 0) return l;
         l.read = true;
-        l.byFolded.reserve(entries.size());
-        for (platform::DirEntry& e : entries) {
-            Spelling s;
-            // The kind comes with the listing on most file systems; links
-            // are followed.
-            switch (e.kind) {
-            case platform::EntryKind::File: s.kind = Kind::File; break;
-            case platform::EntryKind::Directory: s.kind = Kind::Dir; break;
-            case platform::EntryKind::Other: s.kind = Kind::Other; break;
-            case platform::EntryKind::Unknown: s.kind = Kind::Unknown; break;
-            }
-            s.name = std::move(e.name);
-            l.byFolded[AsciiLower(s.name)].push_back(std::move(s));
-        }
+        l.Fill(entries);
         return l;
     }
     std::vector<platform::DirEntry> entries; // reused from one listing to the next
     std::string located;                     // reused by Locate
 
-    const std::string& fold(const std::string& name)
+    const std::string& fold(std::string_view name)
     {
         folded.assign(name);
         for (char& c : folded) c = AsciiLower(c);
@@ -190,15 +242,16 @@ struct PathIndex::Impl {
     }
     std::string folded; // reused, so that a lookup allocates nothing
 
-    static std::string join(const std::string& dir, const std::string& name)
+    static std::string join(const std::string& dir, std::string_view name)
     {
-        if (dir.empty()) return name;
-        return dir.back() == '/' ? dir + name : dir + "/" + name;
+        std::string out = dir;
+        if (!out.empty() && out.back() != '/') out += '/';
+        return out.append(name);
     }
 
     // The spelling of name in dir that the search tries first (the exact
     // one when it exists); others: there may be more.
-    bool firstSpelling(const std::string& dir, const std::string& name, std::string& out, bool& others)
+    bool firstSpelling(const std::string& dir, std::string_view name, std::string& out, bool& others)
     {
         others = false;
         // Where the file system ignores case, finding a name by asking for
@@ -206,7 +259,7 @@ struct PathIndex::Impl {
         if (!eager && !ignoresCase && listings.find(dir) == listings.end()) {
             std::error_code ec;
             if (fs::exists(platform::PathFromUtf8(join(dir, name)), ec)) {
-                out = name;
+                out.assign(name);
                 others = true;
                 return true;
             }
@@ -215,52 +268,87 @@ struct PathIndex::Impl {
         if (!l.read) {
             std::error_code ec;
             if (!fs::exists(platform::PathFromUtf8(join(dir, name)), ec)) return false;
-            out = name;
+            out.assign(name);
             return true;
         }
-        const auto at = l.byFolded.find(fold(name));
-        if (at == l.byFolded.end()) return false;
-        others = at->second.size() > 1;
-        for (const Spelling& sp : at->second) {
-            if (sp.name == name) {
-                out = name;
+        const uint32_t first = l.First(fold(name));
+        if (first == Listing::None) return false;
+        others = l.Next(first) != Listing::None;
+        for (uint32_t i = first; i != Listing::None; i = l.Next(i)) {
+            if (l.Name(i) == name) {
+                out.assign(name);
                 return true;
             }
         }
-        out = at->second.front().name;
+        out.assign(l.Name(first));
         return true;
+    }
+
+    // The kind of what p names, found the way the search tries first (the
+    // first spelling of each part, from the listings alone) when that
+    // leads to a name whose kind the listing tells; Unknown leaves it to
+    // the search. Thousands of listed files are told apart this way
+    // without a system call or an allocation each.
+    Kind listedKind(const Parsed& p)
+    {
+        if (!eager || p.parts.empty()) return Kind::Unknown;
+        std::string& cur = walked;
+        cur = p.StartText();
+        Kind kind = Kind::Unknown;
+        for (const std::string_view part : p.parts) {
+            const Listing& l = listing(cur);
+            if (!l.read) return Kind::Unknown;
+            uint32_t found = l.First(fold(part));
+            if (found == Listing::None) return Kind::Unknown;
+            for (uint32_t i = found; i != Listing::None; i = l.Next(i)) {
+                if (l.Name(i) == part) {
+                    found = i;
+                    break;
+                }
+            }
+            if (!cur.empty() && cur.back() != '/') cur += '/';
+            cur += l.Name(found);
+            kind = l.KindOf(found);
+        }
+        return kind;
+    }
+    std::string walked; // reused by listedKind
+
+    Kind kindOfListed(const Parsed& p)
+    {
+        const Kind k = listedKind(p);
+        return k != Kind::Unknown ? k : kindOf(resolve(p));
     }
 
     bool cached(const fs::path& dir) const { return listings.count(platform::Utf8Of(dir)) != 0; }
 
     // The spellings of name in dir that exist, the exact one first.
-    std::vector<std::string> allSpellings(const fs::path& dir, const std::string& name)
+    std::vector<std::string> allSpellings(const fs::path& dir, std::string_view name)
     {
         std::vector<std::string> out;
         const Listing& l = listing(platform::Utf8Of(dir));
         if (!l.read) {
             std::error_code ec;
-            if (fs::exists(dir / platform::PathFromUtf8(name), ec)) out.push_back(name);
+            if (fs::exists(dir / platform::PathFromUtf8(name), ec)) out.emplace_back(name);
             return out;
         }
-        const auto at = l.byFolded.find(fold(name));
-        if (at == l.byFolded.end()) return out;
-        for (const Spelling& s : at->second)
-            if (s.name == name) out.push_back(s.name);
-        for (const Spelling& s : at->second)
-            if (s.name != name) out.push_back(s.name);
+        const uint32_t first = l.First(fold(name));
+        for (uint32_t i = first; i != Listing::None; i = l.Next(i))
+            if (l.Name(i) == name) out.emplace_back(l.Name(i));
+        for (uint32_t i = first; i != Listing::None; i = l.Next(i))
+            if (l.Name(i) != name) out.emplace_back(l.Name(i));
         return out;
     }
 
     // First candidates for name in dir; complete says whether more may follow.
-    std::vector<std::string> firstSpellings(const fs::path& dir, const std::string& name, bool& complete)
+    std::vector<std::string> firstSpellings(const fs::path& dir, std::string_view name, bool& complete)
     {
         complete = true;
         if (!eager && !ignoresCase && !cached(dir)) {
             std::error_code ec;
             if (fs::exists(dir / platform::PathFromUtf8(name), ec)) {
                 complete = false;
-                return {name};
+                return {std::string(name)};
             }
         }
         return allSpellings(dir, name);
@@ -274,7 +362,7 @@ struct PathIndex::Impl {
         return !id.empty();
     }
 
-    std::string findNoCase(const fs::path& dir, const std::string& name)
+    std::string findNoCase(const fs::path& dir, std::string_view name)
     {
         std::string out;
         bool others = false;
@@ -287,11 +375,10 @@ struct PathIndex::Impl {
         if (cut != std::string::npos && cut + 1 < p.size()) {
             const auto at = listings.find(cut == 0 ? std::string("/") : p.substr(0, cut));
             if (at != listings.end() && at->second.read) {
-                const std::string name = p.substr(cut + 1);
-                const auto names = at->second.byFolded.find(fold(name));
-                if (names != at->second.byFolded.end())
-                    for (const Spelling& s : names->second)
-                        if (s.name == name && s.kind != Kind::Unknown) return s.kind;
+                const Listing& l = at->second;
+                const std::string_view name = std::string_view(p).substr(cut + 1);
+                for (uint32_t i = l.First(fold(name)); i != Listing::None; i = l.Next(i))
+                    if (l.Name(i) == name && l.KindOf(i) != Kind::Unknown) return l.KindOf(i);
             }
         }
         const fs::path path = platform::PathFromUtf8(p);
@@ -302,12 +389,12 @@ struct PathIndex::Impl {
 
     std::string resolve(const Parsed& p)
     {
-        if (p.parts.empty()) return p.startText;
+        if (p.parts.empty()) return p.StartText();
         // Most names have one spelling on disk: that path is followed first,
         // without the search's bookkeeping. When it leads nowhere and no
         // part had another spelling, the search would find nothing either.
         {
-            std::string cur = p.startText, name;
+            std::string cur = p.StartText(), name;
             bool alternatives = false;
             size_t i = 0;
             for (; i < p.parts.size(); ++i) {
@@ -349,7 +436,7 @@ struct PathIndex::Impl {
                     continue;
                 }
                 // The exact spelling led nowhere: now the others.
-                const std::string exact = p.parts[f.part];
+                const std::string_view exact = p.parts[f.part];
                 for (std::string& n : allSpellings(f.dir, exact))
                     if (n != exact) f.names.push_back(std::move(n));
                 f.complete = true;
@@ -371,7 +458,7 @@ struct PathIndex::Impl {
     {
         fs::path cur = p.Start();
         bool exists = true;
-        for (const std::string& part : p.parts) {
+        for (const std::string_view part : p.parts) {
             if (exists) {
                 const std::string name = findNoCase(cur, part);
                 if (!name.empty()) {
@@ -406,20 +493,24 @@ bool plainRelative(std::string_view rel)
 
 fs::path PathIndex::Locate(const fs::path& base, std::string_view rel, platform::FileInfo& info)
 {
+    return platform::PathFromUtf8(LocateUtf8(base, rel, info));
+}
+
+std::string PathIndex::LocateUtf8(const fs::path& base, std::string_view rel, platform::FileInfo& info)
+{
     if (!impl_->ignoresCase && plainRelative(rel)) {
         const Parsed start = parse(base, {}, &impl_->base);
         std::string& text = impl_->located;
-        text = start.startText;
+        text = start.StartText();
         if (!text.empty() && text.back() != '/' && text.back() != fs::path::preferred_separator) text += '/';
         const size_t from = text.size();
         text.append(rel);
         for (size_t i = from; i < text.size(); ++i)
             if (text[i] == '\\') text[i] = '/';
-        fs::path found = platform::PathFromUtf8(text);
-        if (platform::InfoOf(found, info) == 0) return found;
+        if (platform::InfoOfUtf8(text, info) == 0) return text;
     }
-    fs::path found = Resolve(base, rel);
-    platform::InfoOf(found, info);
+    std::string found = impl_->resolve(parse(base, rel, &impl_->base));
+    platform::InfoOfUtf8(found, info);
     return found;
 }
 
@@ -436,17 +527,17 @@ fs::path PathIndex::Resolve(const fs::path& base, std::string_view rel)
 
 bool PathIndex::FileExists(const fs::path& base, std::string_view rel)
 {
-    return impl_->kindOf(impl_->resolve(parse(base, rel, &impl_->base))) == Kind::File;
+    return impl_->kindOfListed(parse(base, rel, &impl_->base)) == Kind::File;
 }
 
 bool PathIndex::DirExists(const fs::path& base, std::string_view rel)
 {
-    return impl_->kindOf(impl_->resolve(parse(base, rel, &impl_->base))) == Kind::Dir;
+    return impl_->kindOfListed(parse(base, rel, &impl_->base)) == Kind::Dir;
 }
 
 std::string PathIndex::FindNameNoCase(const fs::path& dir, std::string_view name)
 {
-    return impl_->findNoCase(dir, std::string(name));
+    return impl_->findNoCase(dir, name);
 }
 
 std::string FindNameNoCase(const fs::path& dir, std::string_view name)
@@ -494,11 +585,18 @@ std::string RelativeEntry(const fs::path& dir, const fs::path& file)
 std::string WindowsNameProblem(std::string_view name)
 {
     if (name.empty()) return "the name is empty";
+    // Asked of every part of every packed file: one table look a character.
+    static constexpr auto refused = [] {
+        std::array<bool, 256> t{};
+        for (int c = 0; c < 0x20; ++c) t[size_t(c)] = true;
+        for (const char c : std::string_view("<>:\"|?*\\/")) t[static_cast<unsigned char>(c)] = true;
+        return t;
+    }();
     for (const char c : name) {
         const auto u = static_cast<unsigned char>(c);
+        if (!refused[u]) continue;
         if (u < 0x20) return "it holds a control character (code " + std::to_string(u) + ")";
-        if (std::string_view("<>:\"|?*\\/").find(c) != std::string_view::npos)
-            return std::string("it holds the character ") + c + ", which Windows does not allow in a name";
+        return std::string("it holds the character ") + c + ", which Windows does not allow in a name";
     }
     if (name.back() == '.') return "it ends in a dot, which Windows drops";
     if (name.back() == ' ') return "it ends in a space, which Windows drops";
@@ -506,15 +604,13 @@ std::string WindowsNameProblem(std::string_view name)
     // Windows ignores blanks before the extension.
     std::string_view stem = name.substr(0, name.find('.'));
     while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
-    const std::string upper = [&] {
-        std::string s(stem);
-        for (char& c : s)
-            if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-        return s;
-    }();
-    const bool device = upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" ||
-                        (upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
-                         upper[3] >= '1' && upper[3] <= '9');
+    if (stem.size() != 3 && stem.size() != 4) return {};
+    char upper[4];
+    for (size_t i = 0; i < stem.size(); ++i) upper[i] = AsciiUpper(stem[i]);
+    const std::string_view u(upper, stem.size());
+    const bool device =
+        u == "CON" || u == "PRN" || u == "AUX" || u == "NUL" ||
+        (u.size() == 4 && (u.substr(0, 3) == "COM" || u.substr(0, 3) == "LPT") && u[3] >= '1' && u[3] <= '9');
     if (!device) return {};
     std::string why = "\"";
     why.append(stem);

@@ -59,10 +59,15 @@ FileInfo InfoOf(const std::filesystem::path& p);
 // The same, with the reason when there is none: 0 or an errno value.
 int InfoOf(const std::filesystem::path& p, FileInfo& info);
 
+// The same for a path as UTF-8 text, for scans of thousands of files:
+// POSIX passes the text on without making a path object first.
+int InfoOfUtf8(const std::string& utf8, FileInfo& info);
+
 // Whether this user may open the file at p for reading, given its info:
 // the permission bits answer for nearly every file without a system call;
 // only when they do not is the system asked.
 bool MayRead(const std::filesystem::path& p, const FileInfo& info);
+bool MayReadUtf8(const std::string& utf8, const FileInfo& info);
 
 // An open file, closed when it goes. Every call returns 0 or an errno
 // value; reads and writes go on until all bytes are done.
@@ -81,6 +86,7 @@ public:
     // that tells a folder at once, so a folder put in its place meanwhile
     // fails at the first read (EISDIR) instead.
     int OpenReadFound(const std::filesystem::path& p);
+    int OpenReadFoundUtf8(const std::string& utf8);
     // Writing an existing file from its start, cut to nothing.
     int OpenWrite(const std::filesystem::path& p);
     // A new file in dir whose name starts with prefix and ends in six

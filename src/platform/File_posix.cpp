@@ -55,10 +55,12 @@ FileInfo InfoOf(const fs::path& p)
     return info;
 }
 
-int InfoOf(const fs::path& p, FileInfo& info)
+namespace {
+
+int infoAt(const char* path, FileInfo& info)
 {
     struct stat st {};
-    if (::stat(p.c_str(), &st) != 0) {
+    if (::stat(path, &st) != 0) {
         info = {};
         return errno;
     }
@@ -66,10 +68,33 @@ int InfoOf(const fs::path& p, FileInfo& info)
     return 0;
 }
 
-bool MayRead(const fs::path& p, const FileInfo& info)
+bool mayRead(const char* path, const FileInfo& info)
 {
     if (info.permitsRead) return true;
-    return ::faccessat(AT_FDCWD, p.c_str(), R_OK, AT_EACCESS) == 0;
+    return ::faccessat(AT_FDCWD, path, R_OK, AT_EACCESS) == 0;
+}
+
+} // namespace
+
+int InfoOf(const fs::path& p, FileInfo& info)
+{
+    return infoAt(p.c_str(), info);
+}
+
+// Paths are the UTF-8 bytes themselves here.
+int InfoOfUtf8(const std::string& utf8, FileInfo& info)
+{
+    return infoAt(utf8.c_str(), info);
+}
+
+bool MayRead(const fs::path& p, const FileInfo& info)
+{
+    return mayRead(p.c_str(), info);
+}
+
+bool MayReadUtf8(const std::string& utf8, const FileInfo& info)
+{
+    return mayRead(utf8.c_str(), info);
 }
 
 bool File::IsOpen() const
@@ -93,8 +118,13 @@ int File::OpenRead(const fs::path& p)
 
 int File::OpenReadFound(const fs::path& p)
 {
+    return OpenReadFoundUtf8(p.native());
+}
+
+int File::OpenReadFoundUtf8(const std::string& utf8)
+{
     Close();
-    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(utf8.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno;
     handle_ = fd;
     return 0;

@@ -112,12 +112,22 @@ int InfoOf(const fs::path& p, FileInfo& info)
     return err;
 }
 
+int InfoOfUtf8(const std::string& utf8, FileInfo& info)
+{
+    return InfoOf(PathFromUtf8(utf8), info);
+}
+
 bool MayRead(const fs::path& p, const FileInfo& info)
 {
     // Access lists, not bits, say it here: opening the file is the answer.
     if (info.permitsRead) return true;
     File f;
     return f.OpenRead(p) == 0;
+}
+
+bool MayReadUtf8(const std::string& utf8, const FileInfo& info)
+{
+    return MayRead(PathFromUtf8(utf8), info);
 }
 
 bool File::IsOpen() const
@@ -143,6 +153,11 @@ int File::OpenReadFound(const fs::path& p)
 {
     // Opening a folder for reading fails here anyway; nothing to save.
     return OpenRead(p);
+}
+
+int File::OpenReadFoundUtf8(const std::string& utf8)
+{
+    return OpenRead(PathFromUtf8(utf8));
 }
 
 int File::OpenWrite(const fs::path& p)

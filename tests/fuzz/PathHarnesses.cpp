@@ -183,11 +183,11 @@ void CheckSpecScan(std::string_view input)
     zipeng::ScanSpecs(specs, options, items, problems);
     std::unordered_set<std::string> names;
     for (const zipeng::ScanItem& item : items) {
-        expectSafeEntry(item.entry, lw::platform::Utf8Of(item.path));
+        expectSafeEntry(item.entry, item.path);
         if (item.dirOnly) continue;
         if (!anyClimbs)
-            Expect(within(item.path, t.fm),
-                   "\"" + lw::platform::Utf8Of(item.path) + "\" is outside the FM but no spec climbs");
+            Expect(within(lw::platform::PathFromUtf8(item.path), t.fm),
+                   "\"" + item.path + "\" is outside the FM but no spec climbs");
         Expect(names.insert(AsciiLower(item.entry)).second, "two files stored as \"" + item.entry + "\"");
     }
 }
