@@ -154,11 +154,11 @@ struct Located {
 
 // For thousands of small files, finding and looking at each is most of the
 // scan; it is shared out among the cores, each with its own index.
-std::vector<Located> locate(const std::vector<ScanSpec>& specs, bool junkDirs)
+std::vector<Located> locate(const std::vector<ScanSpec>& specs, bool junkDirs, lw::FolderCache& folders)
 {
     std::vector<Located> out(specs.size());
     auto work = [&](size_t from, size_t to) {
-        lw::PathIndex index;
+        lw::PathIndex index(folders);
         std::string rootText;
         fs::path root;
         EntryRoot entryRoot;
@@ -191,8 +191,8 @@ std::vector<Located> locate(const std::vector<ScanSpec>& specs, bool junkDirs)
 }
 
 struct Scanner {
-    Scanner(const ScanOptions& o, std::vector<ScanItem>& i, std::vector<ScanProblem>& p)
-        : opts(o), items(i), problems(p)
+    Scanner(const ScanOptions& o, std::vector<ScanItem>& i, std::vector<ScanProblem>& p, lw::FolderCache& folders)
+        : opts(o), items(i), problems(p), index(folders)
     {
         for (const fs::path& skip : opts.skipPaths) {
             if (skip.empty()) continue;
@@ -452,9 +452,10 @@ time_t ParseFromDate(const char* text8)
 bool ScanSpecs(const std::vector<ScanSpec>& specs, const ScanOptions& opts, std::vector<ScanItem>& items,
                std::vector<ScanProblem>& problems)
 {
-    Scanner sc(opts, items, problems);
+    lw::FolderCache folders; // each folder read once for the whole run, whichever thread asks
+    Scanner sc(opts, items, problems, folders);
     const bool anyLiteral = std::any_of(specs.begin(), specs.end(), [](const ScanSpec& s) { return s.literal; });
-    std::vector<Located> located = anyLiteral ? locate(specs, opts.junkDirs) : std::vector<Located>();
+    std::vector<Located> located = anyLiteral ? locate(specs, opts.junkDirs, folders) : std::vector<Located>();
     for (size_t i = 0; i < specs.size(); ++i) {
         sc.scan(specs[i], specs[i].literal ? &located[i] : nullptr);
         if (sc.failed) return false;

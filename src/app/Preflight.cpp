@@ -198,8 +198,9 @@ private:
     std::vector<Looked> lookAtAll(const std::vector<std::string>& files) const
     {
         std::vector<Looked> out(files.size());
+        FolderCache folders; // each folder read once, for all the threads
         auto work = [&](size_t from, size_t to) {
-            PathIndex index;
+            PathIndex index(folders);
             const fs::path fmDir = platform::PathFromUtf8(fm_.FMDir);
             for (size_t i = from; i < to; ++i) {
                 Looked& l = out[i];

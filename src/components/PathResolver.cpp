@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <mutex>
 #include <set>
 #include <unordered_map>
 #include <utility>
@@ -212,27 +213,63 @@ bool statDir(const fs::path& p, std::string& id)
 
 } // namespace
 
+struct FolderCache::Impl {
+    struct Folder {
+        std::once_flag read;
+        Listing listing;
+    };
+    std::mutex mutex;
+    std::unordered_map<std::string, std::unique_ptr<Folder>> folders;
+
+    // dir read once, whichever thread asks first; the others wait for it.
+    const Listing& listing(const std::string& dir)
+    {
+        Folder* folder = nullptr;
+        {
+            std::lock_guard lock(mutex);
+            std::unique_ptr<Folder>& slot = folders[dir];
+            if (!slot) slot = std::make_unique<Folder>();
+            folder = slot.get();
+        }
+        std::call_once(folder->read, [&] {
+            std::vector<platform::DirEntry> entries;
+            if (platform::ListDirectory(dir.empty() ? fs::path(".") : platform::PathFromUtf8(dir), entries) != 0)
+                return;
+            folder->listing.Fill(entries);
+            folder->listing.read = true;
+        });
+        return folder->listing;
+    }
+};
+
+FolderCache::FolderCache() : impl_(std::make_unique<Impl>())
+{
+}
+
+FolderCache::~FolderCache() = default;
+
 struct PathIndex::Impl {
-    explicit Impl(bool eager) : eager(eager) {}
+    Impl(bool eager, FolderCache* shared)
+        : eager(eager), ownCache(shared ? nullptr : std::make_unique<FolderCache>()),
+          cache(shared ? *shared->impl_ : *ownCache->impl_)
+    {
+    }
 
     bool eager; // read each folder whole when first asked about
     const bool ignoresCase = platform::FileNamesIgnoreCase();
     BaseCache base;
-    std::unordered_map<std::string, Listing> listings;
-    std::unordered_map<std::string, std::string> dirIds; // path -> identity; "" when not a directory
+    std::unique_ptr<FolderCache> ownCache;
+    FolderCache::Impl& cache;
+    std::unordered_map<std::string, const Listing*> listings; // the folders this index has asked for
+    std::unordered_map<std::string, std::string> dirIds;      // path -> identity; "" when not a directory
 
     const Listing& listing(const std::string& dir)
     {
-        auto [at, fresh] = listings.try_emplace(dir);
-        if (!fresh) return at->second;
-        Listing& l = at->second;
-        if (platform::ListDirectory(dir.empty() ? fs::path(".") : platform::PathFromUtf8(dir), entries) != 0) return l;
-        l.read = true;
-        l.Fill(entries);
-        return l;
+        auto [at, fresh] = listings.try_emplace(dir, nullptr);
+        if (fresh) at->second = &cache.listing(dir);
+        return *at->second;
     }
-    std::vector<platform::DirEntry> entries; // reused from one listing to the next
-    std::string located;                     // reused by Locate
+    std::string located; // reused by Locate
 
     const std::string& fold(std::string_view name)
     {
@@ -374,8 +411,8 @@ struct PathIndex::Impl {
         const size_t cut = p.rfind('/');
         if (cut != std::string::npos && cut + 1 < p.size()) {
             const auto at = listings.find(cut == 0 ? std::string("/") : p.substr(0, cut));
-            if (at != listings.end() && at->second.read) {
-                const Listing& l = at->second;
+            if (at != listings.end() && at->second->read) {
+                const Listing& l = *at->second;
                 const std::string_view name = std::string_view(p).substr(cut + 1);
                 for (uint32_t i = l.First(fold(name)); i != Listing::None; i = l.Next(i))
                     if (l.Name(i) == name && l.KindOf(i) != Kind::Unknown) return l.KindOf(i);
@@ -498,7 +535,10 @@ fs::path PathIndex::Locate(const fs::path& base, std::string_view rel, platform:
 
 std::string PathIndex::LocateUtf8(const fs::path& base, std::string_view rel, platform::FileInfo& info)
 {
-    if (!impl_->ignoresCase && plainRelative(rel)) {
+    // Once a name has been missed as spelled, the list spells names in
+    // other ways than the disk: the folders read since then answer first,
+    // as the search would, and each file is looked at once.
+    if (!impl_->ignoresCase && impl_->listings.empty() && plainRelative(rel)) {
         const Parsed start = parse(base, {}, &impl_->base);
         std::string& text = impl_->located;
         text = start.StartText();
@@ -514,7 +554,11 @@ std::string PathIndex::LocateUtf8(const fs::path& base, std::string_view rel, pl
     return found;
 }
 
-PathIndex::PathIndex(bool listWholeFolders) : impl_(std::make_unique<Impl>(listWholeFolders))
+PathIndex::PathIndex(bool listWholeFolders) : impl_(std::make_unique<Impl>(listWholeFolders, nullptr))
+{
+}
+
+PathIndex::PathIndex(FolderCache& shared) : impl_(std::make_unique<Impl>(true, &shared))
 {
 }
 

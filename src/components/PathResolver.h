@@ -23,6 +23,22 @@ struct FileInfo;
 inline constexpr size_t MaxListedPathLength = 4096;
 inline constexpr size_t MaxListedPathParts = 512;
 
+// Folder listings that several indexes share, on any threads, so that a
+// run that shares its work out among threads reads each folder once. Like
+// an index, it lives no longer than the operation it serves.
+class FolderCache {
+public:
+    FolderCache();
+    ~FolderCache();
+    FolderCache(const FolderCache&) = delete;
+    FolderCache& operator=(const FolderCache&) = delete;
+
+private:
+    friend class PathIndex;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
 // A case-folded listing of each directory it is asked about, kept for one
 // operation (an Open, a zip run): resolving thousands of listed paths then
 // reads each folder once instead of once per path that is spelled in
@@ -33,6 +49,9 @@ public:
     // listWholeFolders false suits a single lookup: the exact spelling is
     // tried first and a folder is read only when it is missing.
     explicit PathIndex(bool listWholeFolders = true);
+    // An index that reads whole folders through shared, for one thread of
+    // several; each thread needs an index of its own.
+    explicit PathIndex(FolderCache& shared);
     ~PathIndex();
     PathIndex(const PathIndex&) = delete;
     PathIndex& operator=(const PathIndex&) = delete;
@@ -43,7 +62,8 @@ public:
     // false when there is none). Where names keep their case, a plain
     // relative path (no ".", "..", root or drive) that exists as spelled is
     // the answer the search would give, so it is looked at first and no
-    // folder is listed for it.
+    // folder is listed for it (until one is missed: from then on the
+    // folders read answer first, with one look at the file found).
     std::filesystem::path Locate(const std::filesystem::path& base, std::string_view rel, platform::FileInfo& info);
     // The same, the path as UTF-8 text: a scan of thousands of files needs
     // no path object for each.

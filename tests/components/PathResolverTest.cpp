@@ -1,11 +1,15 @@
 #include "components/PathResolver.h"
 #include "components/Errors.h"
 #include "components/FileIO.h"
+#include "components/StrUtils.h"
 #include "platform/File.h"
 #include "support/System.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
 
 using namespace lw;
 using lw::test::OnWindows;
@@ -184,6 +188,73 @@ TEST(PathResolver, LocateGivesWhatResolveGivesWithTheFilesInfo)
     }
     platform::FileInfo none;
     EXPECT_THROW(located.Locate(fm, std::string(MaxListedPathLength + 1, 'a'), none), Error);
+}
+
+TEST(PathResolver, IndexesSharingFoldersOnThreadsFindWhatOneIndexFinds)
+{
+    TempDir tmp;
+    std::vector<std::string> listed;
+    for (int i = 0; i < 300; ++i) {
+        const std::string folder = std::string(i % 3 == 0 ? "Obj" : "Fam") + "/Set" + std::to_string(i % 7);
+        const std::string name = "Tex" + std::to_string(i) + ".pcx";
+        tmp.write("fm/" + folder + "/" + name, std::to_string(i));
+        // As lists written on Windows have them: some names in another case.
+        listed.push_back(i % 2 ? folder + "\\" + name : AsciiLower(folder) + "/" + AsciiLower(name));
+    }
+    listed.push_back("nothing/here.txt");
+    listed.push_back("OBJ/set0");
+    if (!OnWindows) {
+        // Spellings side by side: the exact one wins, else the first listed.
+        tmp.write("fm/fam/Set1/tex1.pcx", "lower-case folder");
+        tmp.write("fm/Obj/Set0/TEX0.PCX", "upper-case name");
+        for (const char* rel : {"fam/Set1/tex1.pcx", "FAM/SET1/TEX1.PCX", "Obj/Set0/TEX0.PCX", "obj/set0/tex0.pcx"})
+            listed.push_back(rel);
+    }
+    const fs::path fm = tmp.path() / "fm";
+    struct Found {
+        fs::path path;
+        bool exists = false, isFile = false;
+        uint64_t index = 0;
+    };
+    std::vector<Found> alone(listed.size()), shared(listed.size());
+    PathIndex one;
+    for (size_t i = 0; i < listed.size(); ++i) {
+        platform::FileInfo info;
+        alone[i].path = one.Locate(fm, listed[i], info);
+        alone[i].exists = info.exists;
+        alone[i].index = info.index;
+        alone[i].isFile = one.FileExists(fm, listed[i]);
+    }
+    FolderCache folders;
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            PathIndex index(folders);
+            // Every thread asks about every folder, each from another start.
+            for (size_t k = 0; k < listed.size(); ++k) {
+                const size_t i = (k + t * listed.size() / 4) % listed.size();
+                if (i % 4 != t) continue;
+                platform::FileInfo info;
+                shared[i].isFile = index.FileExists(fm, listed[i]);
+                shared[i].path = index.Locate(fm, listed[i], info);
+                shared[i].exists = info.exists;
+                shared[i].index = info.index;
+            }
+        });
+    }
+    for (std::thread& th : threads) th.join();
+    for (size_t i = 0; i < listed.size(); ++i) {
+        EXPECT_EQ(shared[i].path, alone[i].path) << listed[i];
+        EXPECT_EQ(shared[i].exists, alone[i].exists) << listed[i];
+        EXPECT_EQ(shared[i].index, alone[i].index) << listed[i];
+        EXPECT_EQ(shared[i].isFile, alone[i].isFile) << listed[i];
+    }
+    EXPECT_EQ(std::count_if(alone.begin(), alone.end(), [](const Found& f) { return f.isFile; }),
+              OnWindows ? 300 : 304);
+    if (!OnWindows) {
+        EXPECT_EQ(alone[listed.size() - 4].path, fm / "fam/Set1/tex1.pcx");
+        EXPECT_EQ(alone[listed.size() - 2].path, fm / "Obj/Set0/TEX0.PCX");
+    }
 }
 
 // Inputs that once crashed or hung the resolver, kept as files.
