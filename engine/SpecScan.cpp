@@ -206,9 +206,16 @@ struct Scanner {
     std::vector<ScanProblem>& problems;
     lw::PathIndex index; // each folder read once for the whole run
     std::vector<std::pair<uint64_t, uint64_t>> skipIds;
-    std::unordered_set<std::string> seenPaths;
-    std::unordered_map<std::string, std::string> seenNames; // lower-case name -> name
-    std::unordered_set<std::string> seenDirs;
+    // Looked up by views, so that tens of thousands of files cost an
+    // allocation only where something new is kept.
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    };
+    using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
+    TextSet seenPaths;
+    std::unordered_map<std::string, size_t> seenNames; // lower-case name -> its item
+    TextSet seenDirs;                                  // lower case
     bool failed = false;
     void fatal(int code, std::string text)
     {
@@ -228,14 +235,16 @@ struct Scanner {
         return false;
     }
 
-    void addDirs(const std::string& entry)
+    // lowered: entry in lower case.
+    void addDirs(const std::string& entry, std::string_view lowered)
     {
         size_t pos = 0;
         while ((pos = entry.find('/', pos)) != std::string::npos) {
-            const std::string dir = entry.substr(0, ++pos);
-            if (!seenDirs.insert(lw::AsciiLower(dir)).second) continue;
+            ++pos;
+            if (seenDirs.find(lowered.substr(0, pos)) != seenDirs.end()) continue;
+            seenDirs.emplace(lowered.substr(0, pos));
             ScanItem it;
-            it.entry = dir;
+            it.entry = entry.substr(0, pos);
             it.dirOnly = true;
             items.push_back(std::move(it));
         }
@@ -291,11 +300,11 @@ struct Scanner {
         }
         if (const auto at = seenNames.find(naming->lowered); at != seenNames.end()) {
             fatal(zeNameClash, "Two files would be stored under names that differ only in letter case: \"" +
-                                   at->second + "\" and \"" + naming->entry + "\" (\"" + norm + "\")");
+                                   items[at->second].entry + "\" and \"" + naming->entry + "\" (\"" + norm + "\")");
             return;
         }
-        seenNames.emplace(std::move(naming->lowered), naming->entry);
-        if (opts.dirEntries) addDirs(naming->entry);
+        if (opts.dirEntries) addDirs(naming->entry, naming->lowered);
+        seenNames.emplace(std::move(naming->lowered), items.size());
         ScanItem it;
         it.path = std::move(norm);
         it.entry = std::move(naming->entry);

@@ -187,6 +187,15 @@ TEST(Preflight, ForgottenResourcesAreCountedPerFolder)
     EXPECT_NE(found[0].message.find("fam\\c.pcx, fam\\d.pcx, fam\\tower\\a.pcx, …"), std::string::npos)
         << found[0].message;
 
+    // Found together, the listed files' findings come first, as the list reads.
+    t.write("obj/empty.bin", "");
+    t.write("bell.lst", std::string(kList) + "obj\\empty.bin\r\n");
+    const auto both = checkList(t);
+    ASSERT_EQ(both.size(), 2u) << describe(both);
+    EXPECT_EQ(both[0].severity, Severity::Note) << describe(both);
+    EXPECT_EQ(both[0].file, "obj\\empty.bin");
+    EXPECT_EQ(both[1].file, "fam");
+
     // Thief 2x keeps its resources below t2x\.
     TempDir x;
     layCleanFM(x);
