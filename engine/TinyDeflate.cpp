@@ -1,6 +1,8 @@
 #include "TinyDeflate.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -29,17 +31,26 @@ constexpr uint8_t CodeLenOrder[CodeLenSymbols] = {16, 17, 18, 0, 8, 7, 9, 6, 10,
 
 // The length and distance codes: each covers a base value and the extra
 // bits added to it.
+// clang-format off
 constexpr uint16_t LenBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
                                   31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr uint8_t LenExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
 constexpr uint16_t DistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
                                    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
 constexpr uint8_t DistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+// clang-format on
+
+constexpr std::array<uint8_t, 256> Reverse8 = [] {
+    std::array<uint8_t, 256> t{};
+    for (unsigned b = 0; b < 256; ++b)
+        for (unsigned k = 0; k < 8; ++k) t[b] |= uint8_t(((b >> k) & 1) << (7 - k));
+    return t;
+}();
 
 struct Tables {
-    uint8_t lenCode[MaxMatch + 1];  // match length -> length code 0..28 (symbol 257 + code)
-    uint8_t distCode[512];          // distance-1 below 256 directly, above by (distance-1) >> 7
-    uint16_t fixedCode[288];        // the fixed literal/length code, bit-reversed for sending
+    uint8_t lenCode[MaxMatch + 1]; // match length -> length code 0..28 (symbol 257 + code)
+    uint8_t distCode[512];         // distance-1 below 256 directly, above by (distance-1) >> 7
+    uint16_t fixedCode[288];       // the fixed literal/length code, bit-reversed for sending
     uint8_t fixedLen[288];
     uint16_t fixedDistCode[DistSymbols]; // five bits each
     uint8_t fixedDistLen[DistSymbols];
@@ -52,8 +63,7 @@ struct Tables {
         for (int c = 0; c < 30; ++c)
             for (int d = DistBase[c]; d < DistBase[c] + (1 << DistExtra[c]); ++d) {
                 const int v = d - 1;
-                if (v < 256)
-                    distCode[v] = uint8_t(c);
+                if (v < 256) distCode[v] = uint8_t(c);
                 else
                     distCode[256 + (v >> 7)] = uint8_t(c);
             }
@@ -65,23 +75,31 @@ struct Tables {
 
     // Canonical codes for the given lengths, bit-reversed: deflate sends a
     // code's first bit first, and the writer fills bytes from the low bit.
-    static void assignCodes(const uint8_t* lens, int n, uint16_t* codes)
+    // coded lists the symbols that have a code, in increasing order.
+    static void assignCodes(const uint8_t* lens, const uint16_t* coded, int count, uint16_t* codes)
     {
-        int count[MaxCodeBits + 1] = {};
-        for (int s = 0; s < n; ++s) ++count[lens[s]];
-        count[0] = 0;
-        int next[MaxCodeBits + 2] = {};
+        int perLength[MaxCodeBits + 1] = {};
+        for (int k = 0; k < count; ++k) ++perLength[lens[coded[k]]];
+        int next[MaxCodeBits + 1] = {};
         for (int bits = 1, code = 0; bits <= MaxCodeBits; ++bits) {
-            code = (code + count[bits - 1]) << 1;
+            code = (code + perLength[bits - 1]) << 1;
             next[bits] = code;
         }
-        for (int s = 0; s < n; ++s) {
-            const int l = lens[s];
-            if (!l) continue;
-            unsigned c = unsigned(next[l]++), r = 0;
-            for (int b = 0; b < l; ++b, c >>= 1) r = (r << 1) | (c & 1);
-            codes[s] = uint16_t(r);
+        for (int k = 0; k < count; ++k) {
+            const int s = coded[k], l = lens[s];
+            const unsigned c = unsigned(next[l]++);
+            codes[s] = uint16_t((unsigned(Reverse8[c & 0xFF]) << 8 | Reverse8[c >> 8]) >> (16 - l));
         }
+    }
+    static void assignCodes(const uint8_t* lens, int n, uint16_t* codes)
+    {
+        uint16_t coded[288];
+        int count = 0;
+        for (int s = 0; s < n; ++s) {
+            coded[count] = uint16_t(s);
+            count += lens[s] != 0;
+        }
+        assignCodes(lens, coded, count, codes);
     }
 };
 
@@ -98,26 +116,47 @@ inline int distCodeOf(unsigned dist)
 }
 
 // A complete code even for one symbol, so that every decoder accepts it.
-void buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens)
+// present receives the symbols given a code, in increasing order; returns
+// their number.
+int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t* present)
 {
     std::memset(lens, 0, size_t(n));
-    uint32_t keys[LitLenSymbols];
     int used = 0;
-    for (int s = 0; s < n; ++s)
-        if (freq[s]) keys[used++] = (freq[s] << 9) | uint32_t(s);
-    if (used < 2) {
-        const int s = used ? int(keys[0] & 511) : 0;
-        lens[s] = 1;
-        lens[s == 0 ? 1 : 0] = 1;
-        return;
+    uint32_t most = 0;
+    for (int s = 0; s < n; ++s) {
+        present[used] = uint16_t(s);
+        used += freq[s] != 0;
+        most = std::max(most, freq[s]);
     }
-    std::sort(keys, keys + used);
+    if (used < 2) {
+        const int s = used ? present[0] : 0;
+        const int other = s == 0 ? 1 : 0;
+        lens[s] = lens[other] = 1;
+        present[0] = uint16_t(std::min(s, other));
+        present[1] = uint16_t(std::max(s, other));
+        return 2;
+    }
+    // The symbols by frequency, ties in symbol order: counted into place
+    // when the frequencies are as small as a small input gives.
+    uint16_t order[LitLenSymbols];
+    if (most <= TinyDeflateLimit + 1) {
+        uint16_t start[TinyDeflateLimit + 3];
+        std::memset(start, 0, sizeof(uint16_t) * (most + 2));
+        for (int k = 0; k < used; ++k) ++start[freq[present[k]] + 1];
+        for (uint32_t f = 1; f <= most; ++f) start[f] = uint16_t(start[f] + start[f - 1]);
+        for (int k = 0; k < used; ++k) order[start[freq[present[k]]]++] = present[k];
+    } else {
+        std::memcpy(order, present, sizeof(uint16_t) * size_t(used));
+        std::stable_sort(order, order + used, [freq](uint16_t x, uint16_t y) { return freq[x] < freq[y]; });
+    }
+    uint32_t weight[LitLenSymbols];
+    for (int i = 0; i < used; ++i) weight[i] = freq[order[i]];
 
     // Huffman's lengths from the sorted weights, in place (Moffat and
     // Katajainen): first the tree's parent links, then internal depths,
     // then leaf depths, most frequent symbol last.
     uint32_t a[LitLenSymbols];
-    for (int i = 0; i < used; ++i) a[i] = keys[i] >> 9;
+    std::memcpy(a, weight, sizeof(uint32_t) * size_t(used));
     {
         int root = 0, leaf = 0;
         for (int next = 0; next < used - 1; ++next) {
@@ -166,7 +205,7 @@ void buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens)
         int count[MaxCodeBits];
         const int want = 2 * used - 2;
         for (int i = 0; i < used; ++i) {
-            below[i] = keys[i] >> 9;
+            below[i] = weight[i];
             isLeaf[limit - 1][i] = true;
         }
         count[limit - 1] = used;
@@ -175,8 +214,8 @@ void buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens)
             int li = 0, pi = 0, k = 0;
             while (k < want && (li < used || pi < packages)) {
                 const uint32_t pw = pi < packages ? below[2 * pi] + below[2 * pi + 1] : 0;
-                if (li < used && (pi >= packages || (keys[li] >> 9) <= pw)) {
-                    here[k] = keys[li++] >> 9;
+                if (li < used && (pi >= packages || weight[li] <= pw)) {
+                    here[k] = weight[li++];
                     isLeaf[level][k++] = true;
                 } else {
                     here[k] = pw;
@@ -196,37 +235,35 @@ void buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens)
             take = 2 * (take - leaves);
         }
     }
-    for (int i = 0; i < used; ++i) lens[keys[i] & 511] = uint8_t(a[i]);
+    for (int i = 0; i < used; ++i) lens[order[i]] = uint8_t(a[i]);
+    return used;
 }
 
-// Bits into bytes, low bit first.
+// Bits into bytes, low bit first. Whole bytes go out after every put,
+// eight at a time, so the buffer needs eight bytes to spare.
 struct BitWriter {
     uint8_t* p;
     uint64_t acc = 0;
-    unsigned n = 0;
+    unsigned n = 0; // bits in acc, below 8 between puts
 
     explicit BitWriter(uint8_t* out) : p(out) {}
-    void put(uint32_t value, unsigned bits)
+    // Up to 56 bits at once.
+    void put(uint64_t value, unsigned bits)
     {
-        acc |= uint64_t(value) << n;
+        acc |= value << n;
         n += bits;
-        if (n >= 32) {
-            p[0] = uint8_t(acc);
-            p[1] = uint8_t(acc >> 8);
-            p[2] = uint8_t(acc >> 16);
-            p[3] = uint8_t(acc >> 24);
-            p += 4;
-            acc >>= 32;
-            n -= 32;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(p, &acc, sizeof acc);
+        } else {
+            for (unsigned k = 0; k < 8; ++k) p[k] = uint8_t(acc >> (8 * k));
         }
+        p += n >> 3;
+        acc >>= n & ~7u;
+        n &= 7;
     }
     uint8_t* finish()
     {
-        while (n > 0) {
-            *p++ = uint8_t(acc);
-            acc >>= 8;
-            n = n > 8 ? n - 8 : 0;
-        }
+        if (n) *p++ = uint8_t(acc);
         return p;
     }
 };
@@ -243,53 +280,78 @@ struct Parse {
     uint64_t extraBits = 0; // the length and distance extra bits, the same in every coded form
 };
 
+inline uint64_t load64(const uint8_t* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// How many leading bytes of a and b agree, up to most; both may be read
+// up to 8 bytes past a + most.
+inline unsigned matchLength(const uint8_t* a, const uint8_t* b, unsigned most)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        for (unsigned l = 0; l < most; l += 8)
+            if (const uint64_t x = load64(a + l) ^ load64(b + l))
+                return std::min(most, l + unsigned(std::countr_zero(x)) / 8);
+        return most;
+    } else {
+        unsigned l = 0;
+        while (l < most && a[l] == b[l]) ++l;
+        return l;
+    }
+}
+
 void parse(const uint8_t* in, size_t len, Parse& out)
 {
+    // A copy with zeros after it, so that words may be read past the end;
+    // a match never counts those bytes.
+    constexpr size_t Pad = 16;
+    uint8_t buf[TinyDeflateLimit + Pad];
+    std::memcpy(buf, in, len);
+    std::memset(buf + len, 0, Pad);
     int bits = 8;
     while (bits < MaxHashBits && (size_t(1) << bits) < 2 * len) ++bits;
     uint16_t head[size_t(1) << MaxHashBits]; // position + 1; 0: none
     uint16_t prev[TinyDeflateLimit];
     std::memset(head, 0, sizeof(uint16_t) << bits);
     const Tables& t = tables();
+    const size_t lastStart = len >= MinMatch ? len - MinMatch : 0; // the last position a match can start at
+    const bool any = len >= MinMatch;
 
     auto hashAt = [&](size_t i) {
-        const uint32_t v = uint32_t(in[i]) | uint32_t(in[i + 1]) << 8 | uint32_t(in[i + 2]) << 16;
-        return (v * 0x9E3779B1u) >> (32 - bits);
+        uint32_t v;
+        std::memcpy(&v, buf + i, sizeof v);
+        return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> (32 - bits);
     };
-    auto insert = [&](size_t i) {
-        if (i + MinMatch > len) return;
-        const uint32_t h = hashAt(i);
+    auto insert = [&](size_t i, uint32_t h) {
         prev[i] = head[h];
         head[h] = uint16_t(i + 1);
     };
     // The longest match at i longer than shorter, the nearest of equals;
     // shorter when none.
-    auto longest = [&](size_t i, unsigned shorter, unsigned& bestDist) {
+    auto longest = [&](size_t i, uint32_t h, unsigned shorter, unsigned& bestDist) {
         unsigned best = shorter;
-        if (i + MinMatch > len) return best;
         const unsigned most = unsigned(std::min<size_t>(MaxMatch, len - i));
         if (best >= most) return best;
-        const uint8_t* here = in + i;
-        unsigned cand = head[hashAt(i)];
+        const uint8_t* here = buf + i;
+        unsigned cand = head[h];
         for (int chain = MaxChain; cand && chain > 0; --chain) {
             const size_t j = cand - 1;
-            const uint8_t* there = in + j;
-            if (there[best] == here[best] && there[0] == here[0] && there[1] == here[1]) {
-                unsigned l = 2;
-                while (l < most && there[l] == here[l]) ++l;
-                if (l > best) {
-                    best = l;
-                    bestDist = unsigned(i - j);
-                    if (l >= most) break;
-                }
+            const unsigned l = matchLength(buf + j, here, most);
+            if (l > best) {
+                best = l;
+                bestDist = unsigned(i - j);
+                if (l >= most) break;
             }
             cand = prev[j];
         }
         return best;
     };
     auto literal = [&](size_t i) {
-        out.syms[out.count++] = in[i];
-        ++out.litLen[in[i]];
+        out.syms[out.count++] = buf[i];
+        ++out.litLen[buf[i]];
     };
     auto match = [&](unsigned l, unsigned d) {
         out.syms[out.count++] = MatchFlag | uint32_t(l) << 16 | d;
@@ -303,9 +365,14 @@ void parse(const uint8_t* in, size_t len, Parse& out)
     unsigned l = 0, d = 0;
     bool found = false; // l and d already hold the match at i
     while (i < len) {
+        if (!any || i > lastStart) {
+            literal(i++);
+            continue;
+        }
         if (!found) {
-            l = longest(i, MinMatch - 1, d);
-            insert(i);
+            const uint32_t h = hashAt(i);
+            l = longest(i, h, MinMatch - 1, d);
+            insert(i, h);
         }
         found = false;
         if (l < MinMatch) {
@@ -313,12 +380,13 @@ void parse(const uint8_t* in, size_t len, Parse& out)
             continue;
         }
         size_t from = i + 1;
-        if (l < LazyEnough) {
+        if (l < LazyEnough && i + 1 <= lastStart) {
             // One byte later may start a longer match; then this byte goes
             // as a literal.
+            const uint32_t h = hashAt(i + 1);
             unsigned d2 = 0;
-            const unsigned l2 = longest(i + 1, l, d2);
-            insert(i + 1);
+            const unsigned l2 = longest(i + 1, h, l, d2);
+            insert(i + 1, h);
             ++from;
             if (l2 > l) {
                 literal(i++);
@@ -329,7 +397,8 @@ void parse(const uint8_t* in, size_t len, Parse& out)
             }
         }
         match(l, d);
-        for (; from < i + l; ++from) insert(from);
+        const size_t end = std::min(i + l, lastStart + 1);
+        for (; from < end; ++from) insert(from, hashAt(from));
         i += l;
     }
 }
@@ -375,32 +444,34 @@ struct Dynamic {
     uint8_t litLenLens[LitLenSymbols];
     uint8_t distLens[DistSymbols];
     uint8_t codeLenLens[CodeLenSymbols];
+    uint16_t litLenCoded[LitLenSymbols], distCoded[DistSymbols], codeLenCoded[CodeLenSymbols];
+    int litLenCount = 0, distCount = 0, codeLenCount = 0;
     LengthRuns runs;
     int hlit = 0, hdist = 0, hclen = 0;
     uint64_t bits = 0; // the whole block, header included
 
     void plan(const Parse& p)
     {
-        buildLengths(p.litLen, LitLenSymbols, MaxCodeBits, litLenLens);
-        buildLengths(p.dist, DistSymbols, MaxCodeBits, distLens);
-        hlit = LitLenSymbols;
-        while (hlit > 257 && !litLenLens[hlit - 1]) --hlit;
-        hdist = DistSymbols;
-        while (hdist > 1 && !distLens[hdist - 1]) --hdist;
+        litLenCount = buildLengths(p.litLen, LitLenSymbols, MaxCodeBits, litLenLens, litLenCoded);
+        distCount = buildLengths(p.dist, DistSymbols, MaxCodeBits, distLens, distCoded);
+        hlit = std::max(257, litLenCoded[litLenCount - 1] + 1);
+        hdist = distCoded[distCount - 1] + 1;
         // Runs may carry on from the last length codes into the distance
-        // codes, so both are encoded as one sequence.
+        // codes, so both are encoded as one sequence. (Choosing each repeat
+        // by its cost in a first code saves a byte in a few hundred files
+        // and costs a sixth more time.)
         uint8_t all[LitLenSymbols + DistSymbols];
         std::memcpy(all, litLenLens, size_t(hlit));
         std::memcpy(all + hlit, distLens, size_t(hdist));
         runs.encode(all, hlit + hdist);
-        buildLengths(runs.freq, CodeLenSymbols, MaxCodeLenBits, codeLenLens);
+        codeLenCount = buildLengths(runs.freq, CodeLenSymbols, MaxCodeLenBits, codeLenLens, codeLenCoded);
         hclen = CodeLenSymbols;
         while (hclen > 4 && !codeLenLens[CodeLenOrder[hclen - 1]]) --hclen;
 
         bits = 3 + 5 + 5 + 4 + 3 * uint64_t(hclen);
         for (int s = 0; s < CodeLenSymbols; ++s) bits += uint64_t(runs.freq[s]) * (codeLenLens[s] + RunExtraBits[s]);
-        for (int s = 0; s < LitLenSymbols; ++s) bits += uint64_t(p.litLen[s]) * litLenLens[s];
-        for (int s = 0; s < DistSymbols; ++s) bits += uint64_t(p.dist[s]) * distLens[s];
+        for (int k = 0; k < litLenCount; ++k) bits += uint64_t(p.litLen[litLenCoded[k]]) * litLenLens[litLenCoded[k]];
+        for (int k = 0; k < distCount; ++k) bits += uint64_t(p.dist[distCoded[k]]) * distLens[distCoded[k]];
         bits += p.extraBits;
     }
 };
@@ -414,8 +485,8 @@ uint64_t fixedBits(const Parse& p)
     return bits;
 }
 
-void writeSymbols(BitWriter& w, const Parse& p, const uint16_t* litCode, const uint8_t* litLen, const uint16_t* distCode,
-                  const uint8_t* distLen)
+void writeSymbols(BitWriter& w, const Parse& p, const uint16_t* litCode, const uint8_t* litLen,
+                  const uint16_t* distCode, const uint8_t* distLen)
 {
     const Tables& t = tables();
     for (size_t k = 0; k < p.count; ++k) {
@@ -426,10 +497,15 @@ void writeSymbols(BitWriter& w, const Parse& p, const uint16_t* litCode, const u
         }
         const unsigned l = (s >> 16) & 0x7FFF, d = s & 0xFFFF;
         const int lc = t.lenCode[l], dc = distCodeOf(d);
-        w.put(litCode[257 + lc], litLen[257 + lc]);
-        w.put(l - LenBase[lc], LenExtra[lc]);
-        w.put(distCode[dc], distLen[dc]);
-        w.put(d - DistBase[dc], DistExtra[dc]);
+        // The whole match in one put: at most 15 + 5 + 15 + 13 bits.
+        uint64_t bits = litCode[257 + lc];
+        unsigned at = litLen[257 + lc];
+        bits |= uint64_t(l - LenBase[lc]) << at;
+        at += LenExtra[lc];
+        bits |= uint64_t(distCode[dc]) << at;
+        at += distLen[dc];
+        bits |= uint64_t(d - DistBase[dc]) << at;
+        w.put(bits, at + DistExtra[dc]);
     }
     w.put(litCode[EndOfBlock], litLen[EndOfBlock]);
 }
@@ -438,7 +514,8 @@ void writeSymbols(BitWriter& w, const Parse& p, const uint16_t* litCode, const u
 
 void TinyCodeLengths(const uint32_t* freq, int n, int limit, uint8_t* lens)
 {
-    buildLengths(freq, n, limit, lens);
+    uint16_t present[LitLenSymbols];
+    buildLengths(freq, n, limit, lens, present);
 }
 
 bool TinyDeflate(const uint8_t* in, size_t len, std::vector<uint8_t>& out, TinyBlock form)
@@ -455,8 +532,7 @@ bool TinyDeflate(const uint8_t* in, size_t len, std::vector<uint8_t>& out, TinyB
         Dynamic dyn;
         if (form == TinyBlock::Cheapest || form == TinyBlock::Dynamic) dyn.plan(p);
         if (form == TinyBlock::Cheapest) {
-            if (storedBits <= fixed && storedBits <= dyn.bits)
-                form = TinyBlock::Stored;
+            if (storedBits <= fixed && storedBits <= dyn.bits) form = TinyBlock::Stored;
             else
                 form = fixed <= dyn.bits ? TinyBlock::Fixed : TinyBlock::Dynamic;
         }
@@ -487,9 +563,9 @@ bool TinyDeflate(const uint8_t* in, size_t len, std::vector<uint8_t>& out, TinyB
             w.put(uint32_t(dyn.hclen - 4), 4);
             for (int k = 0; k < dyn.hclen; ++k) w.put(dyn.codeLenLens[CodeLenOrder[k]], 3);
             uint16_t clCode[CodeLenSymbols], litCode[LitLenSymbols], distCode[DistSymbols];
-            Tables::assignCodes(dyn.codeLenLens, CodeLenSymbols, clCode);
-            Tables::assignCodes(dyn.litLenLens, LitLenSymbols, litCode);
-            Tables::assignCodes(dyn.distLens, DistSymbols, distCode);
+            Tables::assignCodes(dyn.codeLenLens, dyn.codeLenCoded, dyn.codeLenCount, clCode);
+            Tables::assignCodes(dyn.litLenLens, dyn.litLenCoded, dyn.litLenCount, litCode);
+            Tables::assignCodes(dyn.distLens, dyn.distCoded, dyn.distCount, distCode);
             for (int k = 0; k < dyn.runs.count; ++k) {
                 const int sym = dyn.runs.items[k] & 0xFF, extra = dyn.runs.items[k] >> 8;
                 w.put(clCode[sym], dyn.codeLenLens[sym]);
