@@ -43,9 +43,9 @@ std::vector<Bytes> readFolder(const fs::path& root)
 
 std::vector<Bytes> mixedSet()
 {
-    static const char* words[] = {"the",  "guard", "keeper", "thief",  "garrett", "lord",  "mansion", "vault",
-                                  "key",  "torch", "water",  "arrow",  "rope",    "moss",  "shadow",  "tower",
-                                  "bell", "gold",  "scroll", "book",   "door",    "crypt", "and",     "under"};
+    static const char* words[] = {"the",  "guard", "keeper", "thief", "garrett", "lord",  "mansion", "vault",
+                                  "key",  "torch", "water",  "arrow", "rope",    "moss",  "shadow",  "tower",
+                                  "bell", "gold",  "scroll", "book",  "door",    "crypt", "and",     "under"};
     std::mt19937 rng(11);
     std::vector<Bytes> set;
     for (int i = 0; i < 3000; ++i) {
@@ -96,7 +96,8 @@ struct Result {
     size_t bytes = 0;
 };
 
-template <typename F> Result run(const std::vector<Bytes>& files, int rounds, F compress)
+template <typename F>
+Result run(const std::vector<Bytes>& files, int rounds, F compress)
 {
     Result r;
     Bytes out;

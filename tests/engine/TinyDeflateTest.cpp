@@ -38,8 +38,8 @@ namespace {
     if (left != 0) return ::testing::AssertionFailure() << left << " bytes after the stream's end";
     got.resize(produced);
     if (got != expected)
-        return ::testing::AssertionFailure() << "inflated " << got.size() << " bytes, not the " << expected.size()
-                                             << " given";
+        return ::testing::AssertionFailure()
+               << "inflated " << got.size() << " bytes, not the " << expected.size() << " given";
     return ::testing::AssertionSuccess();
 }
 
@@ -162,7 +162,8 @@ TEST(TinyDeflate, PeriodsRunsAndTheLargestInputInflateBack)
         }
     // Runs longer than one match can take, broken by other bytes.
     Bytes runs;
-    for (size_t r = 1; runs.size() < TinyDeflateLimit; r = r * 3 + 1) runs.insert(runs.end(), std::min(r, TinyDeflateLimit - runs.size()), uint8_t(r));
+    for (size_t r = 1; runs.size() < TinyDeflateLimit; r = r * 3 + 1)
+        runs.insert(runs.end(), std::min(r, TinyDeflateLimit - runs.size()), uint8_t(r));
     for (TinyBlock form : AllForms) ASSERT_TRUE(Inflates(Deflate(runs, form), runs));
     // Inputs of the largest size, matches at the largest distance included.
     for (const Kind& kind : Kinds()) {
@@ -234,6 +235,7 @@ TEST(TinyCodeLengths, CompleteWithinTheLimitAndOptimalWhereTheLimitDoesNotBind)
         std::vector<uint32_t> freq;
         bool deep; // its Huffman tree is deeper than 15
     };
+    // clang-format off
     const std::vector<Set> sets = {
         {fib, true},
         {std::vector<uint32_t>(fib.begin(), fib.begin() + 19), true},
@@ -243,6 +245,7 @@ TEST(TinyCodeLengths, CompleteWithinTheLimitAndOptimalWhereTheLimitDoesNotBind)
         {std::vector<uint32_t>(19, 1), false},
         {wide, false},
     };
+    // clang-format on
     for (const Set& set : sets)
         for (int limit : {7, 9, 15}) {
             const std::vector<uint32_t>& freq = set.freq;
@@ -277,9 +280,9 @@ TEST(TinyCodeLengths, CompleteWithinTheLimitAndOptimalWhereTheLimitDoesNotBind)
                 huffman += a + b;
                 q.push(a + b);
             }
-            if (used == 1) huffman = freq[std::find_if(freq.begin(), freq.end(), [](uint32_t f) { return f; }) - freq.begin()];
-            if (!set.deep && limit == 15)
-                EXPECT_EQ(cost, huffman);
+            if (used == 1)
+                huffman = freq[std::find_if(freq.begin(), freq.end(), [](uint32_t f) { return f; }) - freq.begin()];
+            if (!set.deep && limit == 15) EXPECT_EQ(cost, huffman);
             else
                 EXPECT_GE(cost, huffman);
         }
