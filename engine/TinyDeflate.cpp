@@ -17,7 +17,11 @@ constexpr int EndOfBlock = 256;
 constexpr int MaxCodeBits = 15;
 constexpr int MaxCodeLenBits = 7;
 
-constexpr int MinMatch = 3;
+// The format allows matches of 3 bytes, but in a few hundred bytes of text
+// a dynamic code makes literals so cheap that a 3-byte match costs about
+// as much as its bytes and crowds the distance code; taking only matches
+// of 4 or more gives smaller output here, and a 4-byte hash.
+constexpr int ShortestMatch = 4;
 constexpr int MaxMatch = 258;
 constexpr int MaxHashBits = 13;
 // How far back a search looks, and the match long enough not to look one
@@ -155,24 +159,24 @@ int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t
     // Huffman's lengths from the sorted weights, in place (Moffat and
     // Katajainen): first the tree's parent links, then internal depths,
     // then leaf depths, most frequent symbol last.
-    uint32_t a[LitLenSymbols];
+    uint32_t a[LitLenSymbols + 1];
     std::memcpy(a, weight, sizeof(uint32_t) * size_t(used));
+    a[used] = UINT32_MAX;
     {
+        // Each new node takes the two lightest of the leaves left and the
+        // nodes made before it; a[used] is a sentinel no leaf outweighs.
+        // Chosen by selects rather than branches: the choice is data.
         int root = 0, leaf = 0;
-        for (int next = 0; next < used - 1; ++next) {
-            if (leaf >= used || (root < next && a[root] < a[leaf])) {
-                a[next] = a[root];
-                a[root++] = uint32_t(next);
-            } else {
-                a[next] = a[leaf++];
+        for (int next = 0; next < used - 1; ++next)
+            for (int child = 0; child < 2; ++child) {
+                const uint32_t wr = a[root], wl = a[leaf];
+                const bool takeRoot = root < next && wr < wl;
+                const uint32_t w = takeRoot ? wr : wl;
+                a[root] = takeRoot ? uint32_t(next) : wr; // a node taken points to its parent
+                a[next] = child ? a[next] + w : w;
+                root += takeRoot;
+                leaf += !takeRoot;
             }
-            if (leaf >= used || (root < next && a[root] < a[leaf])) {
-                a[next] += a[root];
-                a[root++] = uint32_t(next);
-            } else {
-                a[next] += a[leaf++];
-            }
-        }
         a[used - 2] = 0;
         for (int next = used - 3; next >= 0; --next) a[next] = a[a[next]] + 1;
         int avail = 1, usedAtDepth = 0, depth = 0;
@@ -317,13 +321,13 @@ void parse(const uint8_t* in, size_t len, Parse& out)
     uint16_t prev[TinyDeflateLimit];
     std::memset(head, 0, sizeof(uint16_t) << bits);
     const Tables& t = tables();
-    const size_t lastStart = len >= MinMatch ? len - MinMatch : 0; // the last position a match can start at
-    const bool any = len >= MinMatch;
+    const size_t lastStart = len >= ShortestMatch ? len - ShortestMatch : 0; // the last position a match can start at
+    const bool any = len >= ShortestMatch;
 
     auto hashAt = [&](size_t i) {
         uint32_t v;
         std::memcpy(&v, buf + i, sizeof v);
-        return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> (32 - bits);
+        return (v * 0x9E3779B1u) >> (32 - bits);
     };
     auto insert = [&](size_t i, uint32_t h) {
         prev[i] = head[h];
@@ -371,11 +375,11 @@ void parse(const uint8_t* in, size_t len, Parse& out)
         }
         if (!found) {
             const uint32_t h = hashAt(i);
-            l = longest(i, h, MinMatch - 1, d);
+            l = longest(i, h, ShortestMatch - 1, d);
             insert(i, h);
         }
         found = false;
-        if (l < MinMatch) {
+        if (l < ShortestMatch) {
             literal(i++);
             continue;
         }

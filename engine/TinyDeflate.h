@@ -6,8 +6,8 @@
 // input: the hash table is sized to it, and codes are built for the symbols
 // it uses.
 //
-// The input is parsed once (hash chains over 3-byte prefixes, lazy
-// matching, lengths 3..258, any distance within the input), and the one
+// The input is parsed once (hash chains over 4-byte prefixes, lazy
+// matching, lengths 4..258, any distance within the input), and the one
 // final block that holds it is written in whichever of the stored, fixed
 // and dynamic Huffman forms takes the fewest bits.
 #pragma once
