@@ -125,12 +125,17 @@ inline int distCodeOf(unsigned dist)
 int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t* present)
 {
     std::memset(lens, 0, size_t(n));
+    // The symbols that occur, found 64 at a time through a bit mask.
     int used = 0;
     uint32_t most = 0;
-    for (int s = 0; s < n; ++s) {
-        present[used] = uint16_t(s);
-        used += freq[s] != 0;
-        most = std::max(most, freq[s]);
+    for (int base = 0; base < n; base += 64) {
+        const int end = std::min(n, base + 64);
+        uint64_t mask = 0;
+        for (int s = base; s < end; ++s) {
+            mask |= uint64_t(freq[s] != 0) << (s - base);
+            most = std::max(most, freq[s]);
+        }
+        for (; mask; mask &= mask - 1) present[used++] = uint16_t(base + std::countr_zero(mask));
     }
     if (used < 2) {
         const int s = used ? present[0] : 0;
@@ -419,12 +424,27 @@ struct LengthRuns {
         items[count++] = uint16_t(sym | extra << 8);
         ++freq[sym];
     }
+    // How many of the first left bytes equal the first; lens may be read
+    // eight bytes past them.
+    static int runLength(const uint8_t* lens, int left)
+    {
+        if constexpr (std::endian::native == std::endian::little) {
+            const uint64_t same = lens[0] * 0x0101010101010101u;
+            for (int run = 0; run < left; run += 8)
+                if (const uint64_t x = load64(lens + run) ^ same) return std::min(left, run + std::countr_zero(x) / 8);
+            return left;
+        } else {
+            int run = 1;
+            while (run < left && lens[run] == lens[0]) ++run;
+            return run;
+        }
+    }
+    // lens may be read eight bytes past n.
     void encode(const uint8_t* lens, int n)
     {
         for (int i = 0; i < n;) {
             const int v = lens[i];
-            int run = 1;
-            while (i + run < n && lens[i + run] == v) ++run;
+            int run = runLength(lens + i, n - i);
             i += run;
             if (v == 0) {
                 for (; run >= 11; run -= std::min(run, 138)) add(18, std::min(run, 138) - 11);
@@ -464,9 +484,10 @@ struct Dynamic {
         // codes, so both are encoded as one sequence. (Choosing each repeat
         // by its cost in a first code saves a byte in a few hundred files
         // and costs a sixth more time.)
-        uint8_t all[LitLenSymbols + DistSymbols];
+        uint8_t all[LitLenSymbols + DistSymbols + 8];
         std::memcpy(all, litLenLens, size_t(hlit));
         std::memcpy(all + hlit, distLens, size_t(hdist));
+        std::memset(all + hlit + hdist, 0, 8);
         runs.encode(all, hlit + hdist);
         codeLenCount = buildLengths(runs.freq, CodeLenSymbols, MaxCodeLenBits, codeLenLens, codeLenCoded);
         hclen = CodeLenSymbols;
