@@ -19,7 +19,7 @@
 namespace zipeng {
 
 // The largest input TinyDeflate takes. Its work buffers live on the stack
-// (about 40 KB at this size), and every distance stays far inside the
+// (under 100 KB at this size), and every distance stays far inside the
 // format's 32 KB window.
 inline constexpr size_t TinyDeflateLimit = 4096;
 
