@@ -19,13 +19,12 @@ int DeflateLevelFor(int zipLevel);
 // false the result may be followed directly by the next piece's data.
 bool DeflatePiece(libdeflate_compressor* c, const uint8_t* in, size_t len, bool last, std::vector<uint8_t>& out);
 
-// Pieces this small (a whole small file) are deflated at this libdeflate
-// level: every call clears the compressor's match tables, and the fastest
-// level has the smallest ones, which for a few hundred bytes costs more
-// than finding the matches. A window this small gives the higher levels
-// nothing to find, so the result is as small (and smaller than zlib's 9).
+// A whole file this small goes to TinyDeflate instead of libdeflate: a
+// libdeflate call clears its match tables and builds codes for the whole
+// alphabet, which for a few hundred bytes costs several times finding the
+// matches, while TinyDeflate's work follows the input's size. The output is
+// about as small as libdeflate's fastest level gives (tinydeflate_bench).
 inline constexpr size_t SmallPieceLimit = 512;
-inline constexpr int SmallPieceLevel = 1;
 
 // Clears the final-block bit of a complete raw deflate stream and closes it
 // with an empty stored block, leaving it byte-aligned and open for more.

@@ -2,6 +2,7 @@
 
 #include "Deflater.h"
 #include "SpecScan.h"
+#include "TinyDeflate.h"
 #include "ZipRecords.h"
 #include "platform/File.h"
 
@@ -13,6 +14,8 @@
 namespace zipeng {
 
 namespace {
+
+static_assert(SmallPieceLimit <= TinyDeflateLimit);
 
 std::string readPiece(const Piece& p, std::vector<uint8_t>& buf, int& code)
 {
@@ -73,7 +76,6 @@ bool Pipeline::mayClaim() const
 void Pipeline::work()
 {
     libdeflate_compressor* comp = nullptr;
-    libdeflate_compressor* small = nullptr;
     std::vector<uint8_t> raw;
     struct Done {
         std::vector<uint8_t> data;
@@ -111,8 +113,7 @@ void Pipeline::work()
             if (!d.error.empty()) continue;
             d.crc = libdeflate_crc32(0, raw.data(), raw.size());
             if (p.deflate && p.last && p.offset == 0 && raw.size() <= SmallPieceLimit) {
-                if (!small) small = libdeflate_alloc_compressor(SmallPieceLevel);
-                if (!small || !DeflatePiece(small, raw.data(), raw.size(), true, d.data)) {
+                if (!TinyDeflate(raw.data(), raw.size(), d.data)) {
                     d.error = "Cannot compress \"" + p.path + "\": out of memory";
                     d.code = zeMemory;
                 }
@@ -144,7 +145,6 @@ void Pipeline::work()
         if (raw.capacity() > (uint64_t(16) << 20)) std::vector<uint8_t>().swap(raw);
     }
     if (comp) libdeflate_free_compressor(comp);
-    if (small) libdeflate_free_compressor(small);
 }
 
 bool Pipeline::Wait(size_t k, const std::function<bool()>& tick)

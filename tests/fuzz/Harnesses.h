@@ -41,6 +41,9 @@ void CheckZipDirectory(std::string_view input);
 void CheckPathResolver(std::string_view input);
 // File specifications scanned in a temporary tree, and entry names.
 void CheckSpecScan(std::string_view input);
+// The small-file deflate encoder in each of its forms, inflated back by
+// zlib; the form it picks is the smallest.
+void CheckTinyDeflate(std::string_view input);
 
 struct Harness {
     const char* name; // the folder of its seeds and regressions
@@ -52,7 +55,7 @@ inline const std::vector<Harness>& AllHarnesses()
     static const std::vector<Harness> all = {
         {"rtf_read", CheckRtfRead},           {"rtf_roundtrip", CheckRtfRoundTrip}, {"plain_text", CheckPlainText},
         {"string_file", CheckStringFile},     {"list_file", CheckListFile},         {"zip_dir", CheckZipDirectory},
-        {"path_resolver", CheckPathResolver}, {"spec_scan", CheckSpecScan},
+        {"path_resolver", CheckPathResolver}, {"spec_scan", CheckSpecScan},         {"tiny_deflate", CheckTinyDeflate},
     };
     return all;
 }

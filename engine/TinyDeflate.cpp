@@ -1,0 +1,610 @@
+#include "TinyDeflate.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <new>
+
+namespace zipeng {
+
+namespace {
+
+constexpr int LitLenSymbols = 286; // 0..255 bytes, 256 end of block, 257..285 lengths
+constexpr int DistSymbols = 30;
+constexpr int CodeLenSymbols = 19;
+constexpr int EndOfBlock = 256;
+constexpr int MaxCodeBits = 15;
+constexpr int MaxCodeLenBits = 7;
+
+// The format allows matches of 3 bytes, but in a few hundred bytes of text
+// a dynamic code makes literals so cheap that a 3-byte match costs about
+// as much as its bytes and crowds the distance code; taking only matches
+// of 4 or more gives smaller output here, and a 4-byte hash.
+constexpr int ShortestMatch = 4;
+constexpr int MaxMatch = 258;
+constexpr int MaxHashBits = 13;
+// How far back a search looks, and the match long enough not to look one
+// byte further for a longer one. Text makes short chains; records make
+// long ones, where looking past eight candidates costs a third more time
+// for a few bytes in a hundred thousand.
+constexpr int MaxChain = 8;
+constexpr int LazyEnough = 64;
+
+// The order in which the code-length code's lengths are sent.
+constexpr uint8_t CodeLenOrder[CodeLenSymbols] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+// The length and distance codes: each covers a base value and the extra
+// bits added to it.
+// clang-format off
+constexpr uint16_t LenBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                  31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr uint8_t LenExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr uint16_t DistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+                                   193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr uint8_t DistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+// clang-format on
+
+constexpr std::array<uint8_t, 256> Reverse8 = [] {
+    std::array<uint8_t, 256> t{};
+    for (unsigned b = 0; b < 256; ++b)
+        for (unsigned k = 0; k < 8; ++k) t[b] |= uint8_t(((b >> k) & 1) << (7 - k));
+    return t;
+}();
+
+struct Tables {
+    uint8_t lenCode[MaxMatch + 1]; // match length -> length code 0..28 (symbol 257 + code)
+    uint8_t distCode[512];         // distance-1 below 256 directly, above by (distance-1) >> 7
+    uint16_t fixedCode[288];       // the fixed literal/length code, bit-reversed for sending
+    uint8_t fixedLen[288];
+    uint16_t fixedDistCode[DistSymbols]; // five bits each
+    uint8_t fixedDistLen[DistSymbols];
+
+    Tables()
+    {
+        for (int c = 0; c < 29; ++c)
+            for (int l = LenBase[c]; l < LenBase[c] + (1 << LenExtra[c]) && l <= MaxMatch; ++l) lenCode[l] = uint8_t(c);
+        lenCode[MaxMatch] = 28; // 258 has a code of its own, not 227 + 31
+        for (int c = 0; c < 30; ++c)
+            for (int d = DistBase[c]; d < DistBase[c] + (1 << DistExtra[c]); ++d) {
+                const int v = d - 1;
+                if (v < 256) distCode[v] = uint8_t(c);
+                else
+                    distCode[256 + (v >> 7)] = uint8_t(c);
+            }
+        for (int s = 0; s < 288; ++s) fixedLen[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
+        assignCodes(fixedLen, 288, fixedCode);
+        for (int s = 0; s < DistSymbols; ++s) fixedDistLen[s] = 5;
+        assignCodes(fixedDistLen, DistSymbols, fixedDistCode);
+    }
+
+    // Canonical codes for the given lengths, bit-reversed: deflate sends a
+    // code's first bit first, and the writer fills bytes from the low bit.
+    // coded lists the symbols that have a code, in increasing order.
+    static void assignCodes(const uint8_t* lens, const uint16_t* coded, int count, uint16_t* codes)
+    {
+        int perLength[MaxCodeBits + 1] = {};
+        for (int k = 0; k < count; ++k) ++perLength[lens[coded[k]]];
+        int next[MaxCodeBits + 1] = {};
+        for (int bits = 1, code = 0; bits <= MaxCodeBits; ++bits) {
+            code = (code + perLength[bits - 1]) << 1;
+            next[bits] = code;
+        }
+        for (int k = 0; k < count; ++k) {
+            const int s = coded[k], l = lens[s];
+            const unsigned c = unsigned(next[l]++);
+            codes[s] = uint16_t((unsigned(Reverse8[c & 0xFF]) << 8 | Reverse8[c >> 8]) >> (16 - l));
+        }
+    }
+    static void assignCodes(const uint8_t* lens, int n, uint16_t* codes)
+    {
+        uint16_t coded[288];
+        int count = 0;
+        for (int s = 0; s < n; ++s) {
+            coded[count] = uint16_t(s);
+            count += lens[s] != 0;
+        }
+        assignCodes(lens, coded, count, codes);
+    }
+};
+
+const Tables& tables()
+{
+    static const Tables t;
+    return t;
+}
+
+inline int distCodeOf(unsigned dist)
+{
+    const unsigned v = dist - 1;
+    return v < 256 ? tables().distCode[v] : tables().distCode[256 + (v >> 7)];
+}
+
+// A complete code even for one symbol, so that every decoder accepts it.
+// present receives the symbols given a code, in increasing order; returns
+// their number.
+int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t* present)
+{
+    std::memset(lens, 0, size_t(n));
+    // The symbols that occur, found 64 at a time through a bit mask.
+    int used = 0;
+    uint32_t most = 0;
+    for (int base = 0; base < n; base += 64) {
+        const int end = std::min(n, base + 64);
+        uint64_t mask = 0;
+        for (int s = base; s < end; ++s) {
+            mask |= uint64_t(freq[s] != 0) << (s - base);
+            most = std::max(most, freq[s]);
+        }
+        for (; mask; mask &= mask - 1) present[used++] = uint16_t(base + std::countr_zero(mask));
+    }
+    if (used < 2) {
+        const int s = used ? present[0] : 0;
+        const int other = s == 0 ? 1 : 0;
+        lens[s] = lens[other] = 1;
+        present[0] = uint16_t(std::min(s, other));
+        present[1] = uint16_t(std::max(s, other));
+        return 2;
+    }
+    // The symbols by frequency, ties in symbol order: counted into place
+    // when the frequencies are as small as a small input gives.
+    uint16_t order[LitLenSymbols];
+    if (most <= TinyDeflateLimit + 1) {
+        uint16_t start[TinyDeflateLimit + 3];
+        std::memset(start, 0, sizeof(uint16_t) * (most + 2));
+        for (int k = 0; k < used; ++k) ++start[freq[present[k]] + 1];
+        for (uint32_t f = 1; f <= most; ++f) start[f] = uint16_t(start[f] + start[f - 1]);
+        for (int k = 0; k < used; ++k) order[start[freq[present[k]]]++] = present[k];
+    } else {
+        std::memcpy(order, present, sizeof(uint16_t) * size_t(used));
+        std::stable_sort(order, order + used, [freq](uint16_t x, uint16_t y) { return freq[x] < freq[y]; });
+    }
+    uint32_t weight[LitLenSymbols];
+    for (int i = 0; i < used; ++i) weight[i] = freq[order[i]];
+
+    // Huffman's lengths from the sorted weights, in place (Moffat and
+    // Katajainen): first the tree's parent links, then internal depths,
+    // then leaf depths, most frequent symbol last.
+    uint32_t a[LitLenSymbols + 1];
+    std::memcpy(a, weight, sizeof(uint32_t) * size_t(used));
+    a[used] = UINT32_MAX;
+    {
+        // Each new node takes the two lightest of the leaves left and the
+        // nodes made before it; a[used] is a sentinel no leaf outweighs.
+        // Chosen by selects rather than branches: the choice is data.
+        int root = 0, leaf = 0;
+        for (int next = 0; next < used - 1; ++next)
+            for (int child = 0; child < 2; ++child) {
+                const uint32_t wr = a[root], wl = a[leaf];
+                const bool takeRoot = root < next && wr < wl;
+                const uint32_t w = takeRoot ? wr : wl;
+                a[root] = takeRoot ? uint32_t(next) : wr; // a node taken points to its parent
+                a[next] = child ? a[next] + w : w;
+                root += takeRoot;
+                leaf += !takeRoot;
+            }
+        a[used - 2] = 0;
+        for (int next = used - 3; next >= 0; --next) a[next] = a[a[next]] + 1;
+        int avail = 1, usedAtDepth = 0, depth = 0;
+        root = used - 2;
+        int next = used - 1;
+        while (avail > 0) {
+            while (root >= 0 && int(a[root]) == depth) {
+                ++usedAtDepth;
+                --root;
+            }
+            while (avail > usedAtDepth) {
+                a[next--] = uint32_t(depth);
+                --avail;
+            }
+            avail = 2 * usedAtDepth;
+            ++depth;
+            usedAtDepth = 0;
+        }
+    }
+
+    if (int(a[0]) > limit) {
+        // Too deep: optimal lengths within the limit by package-merge. Level
+        // lists run from the deepest (the leaves alone) up; an item of one
+        // level is a leaf or a package of two items of the level below. A
+        // leaf's length is the number of levels at which it is chosen.
+        constexpr int MaxItems = 2 * LitLenSymbols;
+        uint32_t below[MaxItems], here[MaxItems];
+        static_assert(MaxCodeBits * MaxItems <= 16384);
+        bool isLeaf[MaxCodeBits][MaxItems];
+        int count[MaxCodeBits];
+        const int want = 2 * used - 2;
+        for (int i = 0; i < used; ++i) {
+            below[i] = weight[i];
+            isLeaf[limit - 1][i] = true;
+        }
+        count[limit - 1] = used;
+        for (int level = limit - 2; level >= 0; --level) {
+            const int packages = count[level + 1] / 2;
+            int li = 0, pi = 0, k = 0;
+            while (k < want && (li < used || pi < packages)) {
+                const uint32_t pw = pi < packages ? below[2 * pi] + below[2 * pi + 1] : 0;
+                if (li < used && (pi >= packages || weight[li] <= pw)) {
+                    here[k] = weight[li++];
+                    isLeaf[level][k++] = true;
+                } else {
+                    here[k] = pw;
+                    ++pi;
+                    isLeaf[level][k++] = false;
+                }
+            }
+            count[level] = k;
+            std::memcpy(below, here, sizeof(uint32_t) * size_t(k));
+        }
+        for (int i = 0; i < used; ++i) a[i] = 0;
+        int take = want;
+        for (int level = 0; level < limit && take > 0; ++level) {
+            int leaves = 0;
+            for (int k = 0; k < take; ++k) leaves += isLeaf[level][k];
+            for (int i = 0; i < leaves; ++i) ++a[i];
+            take = 2 * (take - leaves);
+        }
+    }
+    for (int i = 0; i < used; ++i) lens[order[i]] = uint8_t(a[i]);
+    return used;
+}
+
+// Bits into bytes, low bit first. Whole bytes go out after every put,
+// eight at a time, so the buffer needs eight bytes to spare.
+struct BitWriter {
+    uint8_t* p;
+    uint64_t acc = 0;
+    unsigned n = 0; // bits in acc, below 8 between puts
+
+    explicit BitWriter(uint8_t* out) : p(out) {}
+    // Up to 56 bits at once.
+    void put(uint64_t value, unsigned bits)
+    {
+        acc |= value << n;
+        n += bits;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(p, &acc, sizeof acc);
+        } else {
+            for (unsigned k = 0; k < 8; ++k) p[k] = uint8_t(acc >> (8 * k));
+        }
+        p += n >> 3;
+        acc >>= n & ~7u;
+        n &= 7;
+    }
+    uint8_t* finish()
+    {
+        if (n) *p++ = uint8_t(acc);
+        return p;
+    }
+};
+
+// A parsed symbol: a literal byte, or a match (top bit set) with its length
+// above bit 16 and its distance below.
+constexpr uint32_t MatchFlag = 0x80000000u;
+
+struct Parse {
+    uint32_t syms[TinyDeflateLimit + 1];
+    size_t count = 0;
+    uint32_t litLen[LitLenSymbols] = {};
+    uint32_t dist[DistSymbols] = {};
+    uint64_t extraBits = 0; // the length and distance extra bits, the same in every coded form
+};
+
+inline uint64_t load64(const uint8_t* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// How many leading bytes of a and b agree, up to most; both may be read
+// up to 8 bytes past a + most.
+inline unsigned matchLength(const uint8_t* a, const uint8_t* b, unsigned most)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        for (unsigned l = 0; l < most; l += 8)
+            if (const uint64_t x = load64(a + l) ^ load64(b + l))
+                return std::min(most, l + unsigned(std::countr_zero(x)) / 8);
+        return most;
+    } else {
+        unsigned l = 0;
+        while (l < most && a[l] == b[l]) ++l;
+        return l;
+    }
+}
+
+void parse(const uint8_t* in, size_t len, Parse& out)
+{
+    // A copy with zeros after it, so that words may be read past the end;
+    // a match never counts those bytes.
+    constexpr size_t Pad = 16;
+    uint8_t buf[TinyDeflateLimit + Pad];
+    std::memcpy(buf, in, len);
+    std::memset(buf + len, 0, Pad);
+    int bits = 8;
+    while (bits < MaxHashBits && (size_t(1) << bits) < 2 * len) ++bits;
+    uint16_t head[size_t(1) << MaxHashBits]; // position + 1; 0: none
+    uint16_t prev[TinyDeflateLimit];
+    std::memset(head, 0, sizeof(uint16_t) << bits);
+    const Tables& t = tables();
+    const size_t lastStart = len >= ShortestMatch ? len - ShortestMatch : 0; // the last position a match can start at
+    const bool any = len >= ShortestMatch;
+
+    auto hashAt = [&](size_t i) {
+        uint32_t v;
+        std::memcpy(&v, buf + i, sizeof v);
+        return (v * 0x9E3779B1u) >> (32 - bits);
+    };
+    auto insert = [&](size_t i, uint32_t h) {
+        prev[i] = head[h];
+        head[h] = uint16_t(i + 1);
+    };
+    // The longest match at i longer than shorter, the nearest of equals;
+    // shorter when none.
+    auto longest = [&](size_t i, uint32_t h, unsigned shorter, unsigned& bestDist) {
+        unsigned best = shorter;
+        const unsigned most = unsigned(std::min<size_t>(MaxMatch, len - i));
+        if (best >= most) return best;
+        const uint8_t* here = buf + i;
+        unsigned cand = head[h];
+        for (int chain = MaxChain; cand && chain > 0; --chain) {
+            const size_t j = cand - 1;
+            const unsigned l = matchLength(buf + j, here, most);
+            if (l > best) {
+                best = l;
+                bestDist = unsigned(i - j);
+                if (l >= most) break;
+            }
+            cand = prev[j];
+        }
+        return best;
+    };
+    auto literal = [&](size_t i) {
+        out.syms[out.count++] = buf[i];
+        ++out.litLen[buf[i]];
+    };
+    auto match = [&](unsigned l, unsigned d) {
+        out.syms[out.count++] = MatchFlag | uint32_t(l) << 16 | d;
+        const int lc = t.lenCode[l], dc = distCodeOf(d);
+        ++out.litLen[257 + lc];
+        ++out.dist[dc];
+        out.extraBits += LenExtra[lc] + DistExtra[dc];
+    };
+
+    size_t i = 0;
+    unsigned l = 0, d = 0;
+    bool found = false; // l and d already hold the match at i
+    while (i < len) {
+        if (!any || i > lastStart) {
+            literal(i++);
+            continue;
+        }
+        if (!found) {
+            const uint32_t h = hashAt(i);
+            l = longest(i, h, ShortestMatch - 1, d);
+            insert(i, h);
+        }
+        found = false;
+        if (l < ShortestMatch) {
+            literal(i++);
+            continue;
+        }
+        size_t from = i + 1;
+        if (l < LazyEnough && i + 1 <= lastStart) {
+            // One byte later may start a longer match; then this byte goes
+            // as a literal.
+            const uint32_t h = hashAt(i + 1);
+            unsigned d2 = 0;
+            const unsigned l2 = longest(i + 1, h, l, d2);
+            insert(i + 1, h);
+            ++from;
+            if (l2 > l) {
+                literal(i++);
+                l = l2;
+                d = d2;
+                found = true;
+                continue;
+            }
+        }
+        match(l, d);
+        const size_t end = std::min(i + l, lastStart + 1);
+        for (; from < end; ++from) insert(from, hashAt(from));
+        i += l;
+    }
+}
+
+// A code-length sequence's run-length form: the symbol in the low byte,
+// its extra-bit value above.
+struct LengthRuns {
+    uint16_t items[LitLenSymbols + DistSymbols];
+    int count = 0;
+    uint32_t freq[CodeLenSymbols] = {};
+
+    void add(int sym, int extra)
+    {
+        items[count++] = uint16_t(sym | extra << 8);
+        ++freq[sym];
+    }
+    // How many of the first left bytes equal the first; lens may be read
+    // eight bytes past them.
+    static int runLength(const uint8_t* lens, int left)
+    {
+        if constexpr (std::endian::native == std::endian::little) {
+            const uint64_t same = lens[0] * 0x0101010101010101u;
+            for (int run = 0; run < left; run += 8)
+                if (const uint64_t x = load64(lens + run) ^ same) return std::min(left, run + std::countr_zero(x) / 8);
+            return left;
+        } else {
+            int run = 1;
+            while (run < left && lens[run] == lens[0]) ++run;
+            return run;
+        }
+    }
+    // lens may be read eight bytes past n.
+    void encode(const uint8_t* lens, int n)
+    {
+        for (int i = 0; i < n;) {
+            const int v = lens[i];
+            int run = runLength(lens + i, n - i);
+            i += run;
+            if (v == 0) {
+                for (; run >= 11; run -= std::min(run, 138)) add(18, std::min(run, 138) - 11);
+                if (run >= 3) {
+                    add(17, run - 3);
+                    run = 0;
+                }
+            } else {
+                add(v, 0);
+                --run;
+                for (; run >= 3; run -= std::min(run, 6)) add(16, std::min(run, 6) - 3);
+            }
+            for (; run > 0; --run) add(v, 0);
+        }
+    }
+};
+
+constexpr uint8_t RunExtraBits[CodeLenSymbols] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
+
+struct Dynamic {
+    uint8_t litLenLens[LitLenSymbols];
+    uint8_t distLens[DistSymbols];
+    uint8_t codeLenLens[CodeLenSymbols];
+    uint16_t litLenCoded[LitLenSymbols], distCoded[DistSymbols], codeLenCoded[CodeLenSymbols];
+    int litLenCount = 0, distCount = 0, codeLenCount = 0;
+    LengthRuns runs;
+    int hlit = 0, hdist = 0, hclen = 0;
+    uint64_t bits = 0; // the whole block, header included
+
+    void plan(const Parse& p)
+    {
+        litLenCount = buildLengths(p.litLen, LitLenSymbols, MaxCodeBits, litLenLens, litLenCoded);
+        distCount = buildLengths(p.dist, DistSymbols, MaxCodeBits, distLens, distCoded);
+        hlit = std::max(257, litLenCoded[litLenCount - 1] + 1);
+        hdist = distCoded[distCount - 1] + 1;
+        // Runs may carry on from the last length codes into the distance
+        // codes, so both are encoded as one sequence. (Choosing each repeat
+        // by its cost in a first code saves a byte in a few hundred files
+        // and costs a sixth more time.)
+        uint8_t all[LitLenSymbols + DistSymbols + 8];
+        std::memcpy(all, litLenLens, size_t(hlit));
+        std::memcpy(all + hlit, distLens, size_t(hdist));
+        std::memset(all + hlit + hdist, 0, 8);
+        runs.encode(all, hlit + hdist);
+        codeLenCount = buildLengths(runs.freq, CodeLenSymbols, MaxCodeLenBits, codeLenLens, codeLenCoded);
+        hclen = CodeLenSymbols;
+        while (hclen > 4 && !codeLenLens[CodeLenOrder[hclen - 1]]) --hclen;
+
+        bits = 3 + 5 + 5 + 4 + 3 * uint64_t(hclen);
+        for (int s = 0; s < CodeLenSymbols; ++s) bits += uint64_t(runs.freq[s]) * (codeLenLens[s] + RunExtraBits[s]);
+        for (int k = 0; k < litLenCount; ++k) bits += uint64_t(p.litLen[litLenCoded[k]]) * litLenLens[litLenCoded[k]];
+        for (int k = 0; k < distCount; ++k) bits += uint64_t(p.dist[distCoded[k]]) * distLens[distCoded[k]];
+        bits += p.extraBits;
+    }
+};
+
+uint64_t fixedBits(const Parse& p)
+{
+    const Tables& t = tables();
+    uint64_t bits = 3 + p.extraBits;
+    for (int s = 0; s < LitLenSymbols; ++s) bits += uint64_t(p.litLen[s]) * t.fixedLen[s];
+    for (int s = 0; s < DistSymbols; ++s) bits += uint64_t(p.dist[s]) * 5;
+    return bits;
+}
+
+void writeSymbols(BitWriter& w, const Parse& p, const uint16_t* litCode, const uint8_t* litLen,
+                  const uint16_t* distCode, const uint8_t* distLen)
+{
+    const Tables& t = tables();
+    for (size_t k = 0; k < p.count; ++k) {
+        const uint32_t s = p.syms[k];
+        if (!(s & MatchFlag)) {
+            w.put(litCode[s], litLen[s]);
+            continue;
+        }
+        const unsigned l = (s >> 16) & 0x7FFF, d = s & 0xFFFF;
+        const int lc = t.lenCode[l], dc = distCodeOf(d);
+        // The whole match in one put: at most 15 + 5 + 15 + 13 bits.
+        uint64_t bits = litCode[257 + lc];
+        unsigned at = litLen[257 + lc];
+        bits |= uint64_t(l - LenBase[lc]) << at;
+        at += LenExtra[lc];
+        bits |= uint64_t(distCode[dc]) << at;
+        at += distLen[dc];
+        bits |= uint64_t(d - DistBase[dc]) << at;
+        w.put(bits, at + DistExtra[dc]);
+    }
+    w.put(litCode[EndOfBlock], litLen[EndOfBlock]);
+}
+
+} // namespace
+
+void TinyCodeLengths(const uint32_t* freq, int n, int limit, uint8_t* lens)
+{
+    uint16_t present[LitLenSymbols];
+    buildLengths(freq, n, limit, lens, present);
+}
+
+bool TinyDeflate(const uint8_t* in, size_t len, std::vector<uint8_t>& out, TinyBlock form)
+{
+    out.clear();
+    if (len > TinyDeflateLimit) return false;
+    try {
+        Parse p;
+        if (form != TinyBlock::Stored) parse(in, len, p);
+        ++p.litLen[EndOfBlock];
+
+        const uint64_t storedBits = (len + 5) * 8;
+        uint64_t fixed = form == TinyBlock::Cheapest || form == TinyBlock::Fixed ? fixedBits(p) : 0;
+        Dynamic dyn;
+        if (form == TinyBlock::Cheapest || form == TinyBlock::Dynamic) dyn.plan(p);
+        if (form == TinyBlock::Cheapest) {
+            if (storedBits <= fixed && storedBits <= dyn.bits) form = TinyBlock::Stored;
+            else
+                form = fixed <= dyn.bits ? TinyBlock::Fixed : TinyBlock::Dynamic;
+        }
+
+        if (form == TinyBlock::Stored) {
+            // Final bit and type 00, padded to the byte; then LEN and NLEN.
+            out.resize(len + 5);
+            out[0] = 1;
+            out[1] = uint8_t(len);
+            out[2] = uint8_t(len >> 8);
+            out[3] = uint8_t(~len);
+            out[4] = uint8_t(~len >> 8);
+            if (len) std::memcpy(out.data() + 5, in, len);
+            return true;
+        }
+
+        const uint64_t bits = form == TinyBlock::Fixed ? fixed : dyn.bits;
+        out.resize(size_t((bits + 7) / 8) + 8); // the writer stores four bytes at a time
+        BitWriter w(out.data());
+        w.put(1, 1); // the final block
+        if (form == TinyBlock::Fixed) {
+            w.put(1, 2);
+            writeSymbols(w, p, tables().fixedCode, tables().fixedLen, tables().fixedDistCode, tables().fixedDistLen);
+        } else {
+            w.put(2, 2);
+            w.put(uint32_t(dyn.hlit - 257), 5);
+            w.put(uint32_t(dyn.hdist - 1), 5);
+            w.put(uint32_t(dyn.hclen - 4), 4);
+            for (int k = 0; k < dyn.hclen; ++k) w.put(dyn.codeLenLens[CodeLenOrder[k]], 3);
+            uint16_t clCode[CodeLenSymbols], litCode[LitLenSymbols], distCode[DistSymbols];
+            Tables::assignCodes(dyn.codeLenLens, dyn.codeLenCoded, dyn.codeLenCount, clCode);
+            Tables::assignCodes(dyn.litLenLens, dyn.litLenCoded, dyn.litLenCount, litCode);
+            Tables::assignCodes(dyn.distLens, dyn.distCoded, dyn.distCount, distCode);
+            for (int k = 0; k < dyn.runs.count; ++k) {
+                const int sym = dyn.runs.items[k] & 0xFF, extra = dyn.runs.items[k] >> 8;
+                w.put(clCode[sym], dyn.codeLenLens[sym]);
+                if (RunExtraBits[sym]) w.put(uint32_t(extra), RunExtraBits[sym]);
+            }
+            writeSymbols(w, p, litCode, dyn.litLenLens, distCode, dyn.distLens);
+        }
+        out.resize(size_t(w.finish() - out.data()));
+        return true;
+    } catch (const std::bad_alloc&) {
+        out.clear();
+        return false;
+    }
+}
+
+} // namespace zipeng
