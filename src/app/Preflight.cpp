@@ -11,9 +11,11 @@
 #include "platform/File.h"
 
 #include <algorithm>
+#include <deque>
 #include <exception>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <set>
 #include <thread>
 #include <unordered_map>
@@ -93,18 +95,15 @@ std::vector<std::string> storedParts(const std::string& entry)
 
 // A resolved file as the check compares it: without case, and with "/"
 // between the parts, however the resolver joined them.
-void makePathKey(std::string& text)
+void makePathKeyChar(char& c)
 {
-    for (char& c : text) {
-        c = AsciiLower(c);
-        if (fs::path::preferred_separator == '\\' && c == '\\') c = '/';
-    }
+    c = AsciiLower(c);
+    if (fs::path::preferred_separator == '\\' && c == '\\') c = '/';
 }
 
-std::string pathKey(std::string text)
+void makePathKey(std::string& text)
 {
-    makePathKey(text);
-    return text;
+    for (char& c : text) makePathKeyChar(c);
 }
 
 // A line that starts with the word, any blanks, then a colon: the way
@@ -142,7 +141,7 @@ public:
 
     std::vector<Finding> Run()
     {
-        const std::vector<Looked> looked = lookAtAll(p_.Files);
+        const LookedFiles looked = lookAtAll(p_.Files);
         // The files the list leaves out are looked for while the listed
         // ones are weighed: both only read what lookAtAll found.
         std::vector<Finding> forgotten;
@@ -150,9 +149,9 @@ public:
         ShareOut(2, 2, [&](size_t from, size_t to) {
             for (size_t task = from; task < to; ++task) {
                 try {
-                    if (task == 0) checkListedFiles(looked);
+                    if (task == 0) checkListedFiles(looked.files);
                     else
-                        forgotten = forgottenFiles(looked);
+                        forgotten = forgottenFiles(looked.files);
                 } catch (...) { // rethrown on this thread below
                     failed[task] = std::current_exception();
                 }
@@ -187,40 +186,82 @@ private:
         bool readable = false;
         std::string error;          // the listed path is over the resolver's limits
         std::string windowsProblem; // why Windows cannot unpack one of its parts
-        std::string stored;         // the name the package stores, "/" between the parts
-        std::string storedKey;      // ... without case
-        std::string pathText;       // the file found, as the resolver gives it
-        std::string pathKey;        // ... as pathKey gives it
+        // In the texts of the LookedFiles that holds it:
+        std::string_view stored;    // the name the package stores, "/" between the parts
+        std::string_view storedKey; // ... without case
+        std::string_view pathText;  // the file found (when readable), as the resolver gives it
+        std::string_view pathKey;   // ... as makePathKey gives it
+    };
+    // The texts of tens of thousands of files are kept in one block for
+    // each thread that made them, and let go of as a few.
+    struct LookedFiles {
+        std::vector<Looked> files;
+        std::deque<std::string> texts;
     };
 
     // Finding and looking at thousands of files is most of the check: it is
     // shared out among the cores, each part with an index of its own.
-    std::vector<Looked> lookAtAll(const std::vector<std::string>& files) const
+    LookedFiles lookAtAll(const std::vector<std::string>& files) const
     {
-        std::vector<Looked> out(files.size());
+        LookedFiles out;
+        out.files.resize(files.size());
+        std::mutex textsMutex;
         FolderCache folders; // each folder read once, for all the threads
         auto work = [&](size_t from, size_t to) {
-            PathIndex index(folders);
-            const fs::path fmDir = platform::PathFromUtf8(fm_.FMDir);
-            for (size_t i = from; i < to; ++i) {
-                Looked& l = out[i];
-                // What needs no other entry is worked out here too.
-                for (const std::string& part : storedParts(files[i])) {
-                    if (l.windowsProblem.empty()) l.windowsProblem = WindowsNameProblem(part);
-                    if (!l.stored.empty()) l.stored += '/';
-                    l.stored += part;
-                }
-                l.storedKey = AsciiLower(l.stored);
-                try {
-                    std::string path = index.LocateUtf8(fmDir, files[i], l.info);
-                    l.readable = l.info.exists && !l.info.isDirectory && platform::MayReadUtf8(path, l.info);
-                    if (l.readable) {
-                        l.pathKey = pathKey(path);
-                        l.pathText = std::move(path);
+            // Where each file's texts start in the block, and how long the
+            // stored name and the path are: the block grows while the part
+            // is worked, so views are taken once it is done.
+            struct Span {
+                size_t at = 0, stored = 0, path = 0;
+            };
+            std::vector<Span> spans;
+            std::string texts;
+            try {
+                spans.resize(to - from);
+                texts.reserve((to - from) * 192);
+                PathIndex index(folders);
+                const fs::path fmDir = platform::PathFromUtf8(fm_.FMDir);
+                for (size_t i = from; i < to; ++i) {
+                    Looked& l = out.files[i];
+                    Span& span = spans[i - from];
+                    span.at = texts.size();
+                    // What needs no other entry is worked out here too.
+                    for (const std::string& part : storedParts(files[i])) {
+                        if (l.windowsProblem.empty()) l.windowsProblem = WindowsNameProblem(part);
+                        if (texts.size() > span.at) texts += '/';
+                        texts += part;
                     }
-                } catch (const std::exception& e) { // none may leave a thread
-                    l.error = e.what();
+                    span.stored = texts.size() - span.at;
+                    for (size_t k = 0; k < span.stored; ++k) texts += AsciiLower(texts[span.at + k]);
+                    try {
+                        const std::string path = index.LocateUtf8(fmDir, files[i], l.info);
+                        l.readable = l.info.exists && !l.info.isDirectory && platform::MayReadUtf8(path, l.info);
+                        if (l.readable) {
+                            span.path = path.size();
+                            texts += path;
+                            const size_t key = texts.size();
+                            texts += path;
+                            for (size_t k = key; k < texts.size(); ++k) makePathKeyChar(texts[k]);
+                        }
+                    } catch (const std::exception& e) {
+                        l.error = e.what();
+                    }
                 }
+            } catch (const std::exception& e) { // none may leave a thread: its part fails as one
+                for (size_t i = from; i < to; ++i) out.files[i].error = e.what();
+                return;
+            }
+            std::lock_guard lock(textsMutex);
+            out.texts.push_back(std::move(texts)); // a deque keeps its strings where they are
+            const std::string_view kept = out.texts.back();
+            for (size_t i = from; i < to; ++i) {
+                Looked& l = out.files[i];
+                const Span& span = spans[i - from];
+                l.stored = kept.substr(span.at, span.stored);
+                l.storedKey = kept.substr(span.at + span.stored, span.stored);
+                if (span.path == 0) continue;
+                l.pathText = kept.substr(span.at + 2 * span.stored, span.path);
+                l.pathKey = kept.substr(span.at + 2 * span.stored + span.path, span.path);
             }
         };
         constexpr size_t kPerThreadAtLeast = 256;
@@ -251,7 +292,7 @@ private:
             if (!look.windowsProblem.empty())
                 add(Severity::Error, entry, "Windows cannot unpack this name: " + look.windowsProblem, at);
             if (leavesRoot(entry)) {
-                std::string stored = look.stored;
+                std::string stored(look.stored);
                 std::replace(stored.begin(), stored.end(), '/', '\\');
                 add(Severity::Warning, entry,
                     "Lies outside the FM directory: the package stores it as " + inQuotes(stored) +
@@ -310,9 +351,10 @@ private:
     {
         std::vector<Finding> out;
         if (fm_.FMDir.empty()) return out;
-        listedPaths_.reserve(looked.size());
+        std::unordered_set<std::string_view> listed; // views into looked
+        listed.reserve(looked.size());
         for (const Looked& l : looked)
-            if (!l.pathKey.empty()) listedPaths_.insert(l.pathKey);
+            if (!l.pathKey.empty()) listed.insert(l.pathKey);
         const std::string base = fm_.Game == GameThief2x ? "t2x\\" : "";
         for (const std::string& folder : ResourceFolders) {
             fs::path dir;
@@ -323,7 +365,7 @@ private:
             }
             if (!IsDirectory(dir)) continue;
             std::vector<std::string> missing;
-            unlistedFiles(platform::Utf8Of(dir), 0, missing);
+            unlistedFiles(platform::Utf8Of(dir), 0, listed, missing);
             if (missing.empty()) continue;
             std::sort(missing.begin(), missing.end());
             std::string names;
@@ -341,7 +383,8 @@ private:
     // The files below dir (as the resolver gives it) that the list does not
     // name, as list entries. Folder links are not followed, as a loader's
     // unpacking would not make them.
-    void unlistedFiles(const std::string& dir, int depth, std::vector<std::string>& missing)
+    void unlistedFiles(const std::string& dir, int depth, const std::unordered_set<std::string_view>& listed,
+                       std::vector<std::string>& missing)
     {
         if (depth > 64) return;
         std::vector<platform::DirEntry> entries;
@@ -359,10 +402,10 @@ private:
             if (e.kind != platform::EntryKind::File) continue;
             key = path;
             makePathKey(key);
-            if (listedPaths_.count(key)) continue;
+            if (listed.count(key)) continue;
             missing.push_back(RelativeEntry(platform::PathFromUtf8(fm_.FMDir), platform::PathFromUtf8(path)));
         }
-        for (const std::string& sub : subdirs) unlistedFiles(sub, depth + 1, missing);
+        for (const std::string& sub : subdirs) unlistedFiles(sub, depth + 1, listed, missing);
     }
 
     void checkChain()
@@ -473,8 +516,7 @@ private:
     const Project& p_;
     const TFMInfo& fm_;
     std::vector<Finding> findings_;
-    std::unordered_set<std::string> listedPaths_; // resolved, as pathKey gives them
-    PathIndex index_;                             // each folder listed once for the whole check
+    PathIndex index_; // each folder listed once for the whole check
 };
 
 // JSON text is UTF-8: a name read from the disk may hold other bytes,
