@@ -146,6 +146,7 @@ bool Project::Open(const std::string& listFile, Questions& questions)
     // would stand for another file than it names.
     std::vector<std::string> refused;
     for (size_t i = Files.size(); i-- > 0;) {
+        if (Files[i].find('\0') == std::string::npos) continue; // nearly every line: no need to clean it
         const std::string entry = CleanListEntry(Files[i]);
         if (entry.find('\0') == std::string::npos) continue;
         refused.insert(refused.begin(), ShownEntry(entry));

@@ -311,17 +311,18 @@ int TZipArchiver::AddToArchive()
         specPasswords.reserve(fSpecArgs_.size());
         std::vector<ZipFileSpecEntry> specs(fSpecArgs_.size());
         for (size_t i = 0; i < fSpecArgs_.size(); ++i) {
-            std::string line = fSpecArgs_[i];
             ZipFileSpecEntry& e = specs[i];
             e.recurseFlag = rec.recurseFlag;
             e.encryptFlag = rec.encryptFlag;
             e.rootDir = root.empty() ? nullptr : root.c_str();
             if (literalSpecs_) {
+                // A file name as it stands: the record points at the list itself.
                 e.literalFlag = 1;
-                specPasswords.push_back(password);
-                specTexts.push_back(std::move(line));
+                e.fileSpec = fSpecArgs_[i].c_str();
+                e.password = password.empty() ? nullptr : password.c_str();
                 continue;
             }
+            std::string line = fSpecArgs_[i];
             if (!line.empty() && line.front() == '>') {
                 e.recurseFlag = 0xFFFF;
                 line.erase(0, 1);
@@ -344,7 +345,7 @@ int TZipArchiver::AddToArchive()
             const size_t end = line.find_last_not_of(" \t");
             specTexts.push_back(b == std::string::npos ? std::string() : line.substr(b, end - b + 1));
         }
-        for (size_t i = 0; i < specs.size(); ++i) {
+        for (size_t i = 0; i < specTexts.size(); ++i) {
             specs[i].fileSpec = specTexts[i].c_str();
             specs[i].password = specPasswords[i].empty() ? nullptr : specPasswords[i].c_str();
         }

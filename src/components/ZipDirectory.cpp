@@ -208,10 +208,10 @@ void ReadZipDirectory(const ZipDirSource& src, ZipDirectory& out, const ZipDirOp
             x += 4 + len;
         }
 
-        std::string name = entryText(rawName, e, opts.CodePage);
+        e.EntryName = entryText(rawName, e, opts.CodePage);
+        std::string& name = e.EntryName;
         std::replace(name.begin(), name.end(), '/', '\\');
-        e.EntryName = name;
-        e.EntryComment = entryText(rawComment, e, opts.CodePage);
+        if (!rawComment.empty()) e.EntryComment = entryText(rawComment, e, opts.CodePage);
         firstOffset = std::min(firstOffset, e.RelOffLocalHdr64);
         if (!name.empty() && name.back() == '\\' && !opts.KeepDirOnlyEntries) {
             ++out.DirOnlyCount;
