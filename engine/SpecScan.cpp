@@ -214,7 +214,13 @@ struct Scanner {
     };
     using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
     TextSet seenPaths;
-    std::unordered_map<std::string, size_t> seenNames; // lower-case name -> its item
+    // The file stored under each lower-case name: its item, and the file
+    // itself (volume and number; 0: not known).
+    struct Stored {
+        size_t item = 0;
+        uint64_t volume = 0, index = 0;
+    };
+    std::unordered_map<std::string, Stored> seenNames;
     TextSet seenDirs;                                  // lower case
     bool failed = false;
     void fatal(int code, std::string text)
@@ -299,12 +305,16 @@ struct Scanner {
             return;
         }
         if (const auto at = seenNames.find(naming->lowered); at != seenNames.end()) {
+            // One file by two spellings (a disk that ignores case opens it by
+            // either): listed twice, and once is enough.
+            if (at->second.index != 0 && at->second.volume == st.volume && at->second.index == st.index) return;
             fatal(zeNameClash, "Two files would be stored under names that differ only in letter case: \"" +
-                                   items[at->second].entry + "\" and \"" + naming->entry + "\" (\"" + norm + "\")");
+                                   items[at->second.item].entry + "\" and \"" + naming->entry + "\" (\"" + norm +
+                                   "\")");
             return;
         }
         if (opts.dirEntries) addDirs(naming->entry, naming->lowered);
-        seenNames.emplace(std::move(naming->lowered), items.size());
+        seenNames.emplace(std::move(naming->lowered), Stored{items.size(), st.volume, st.index});
         ScanItem it;
         it.path = std::move(norm);
         it.entry = std::move(naming->entry);

@@ -576,7 +576,7 @@ bool TinyDeflate(const uint8_t* in, size_t len, std::vector<uint8_t>& out, TinyB
         }
 
         const uint64_t bits = form == TinyBlock::Fixed ? fixed : dyn.bits;
-        out.resize(size_t((bits + 7) / 8) + 8); // the writer stores four bytes at a time
+        out.resize(size_t((bits + 7) / 8) + 8); // the writer stores eight bytes at a time
         BitWriter w(out.data());
         w.put(1, 1); // the final block
         if (form == TinyBlock::Fixed) {

@@ -271,6 +271,11 @@ private:
         return out;
     }
 
+    static bool sameFile(const platform::FileInfo& a, const platform::FileInfo& b)
+    {
+        return a.index != 0 && a.volume == b.volume && a.index == b.index;
+    }
+
     // looked: lookAtAll's findings, read only (another thread reads them too).
     void checkListedFiles(const std::vector<Looked>& looked)
     {
@@ -325,6 +330,12 @@ private:
             }
             if (const auto [it, fresh] = byStoredName.emplace(look.storedKey, at); !fresh) {
                 const std::string& other = files[size_t(it->second)];
+                // One file by two spellings, as a disk that ignores case
+                // opens it by either.
+                if (sameFile(looked[size_t(it->second)].info, info)) {
+                    add(Severity::Warning, entry, "Is listed twice (also as " + inQuotes(other) + ")", at);
+                    continue;
+                }
                 add(Severity::Error, entry,
                     looked[size_t(it->second)].stored == look.stored
                         ? "Is stored under the same name as " + inQuotes(other) +

@@ -155,6 +155,23 @@ TEST(Packaging, FilesOutsideTheFMDirectoryAreFoundAndPacked)
               (std::vector<std::string>{"miss1.mis", "shared\\x.wav", "strings\\missflag.str"}));
 }
 
+TEST(Packaging, OneFileListedInTwoSpellingsIsPackedOnce)
+{
+    // As on a disk that ignores case: both spellings open the one file.
+    if (lw::test::OnWindows) GTEST_SKIP() << "two spellings of one name cannot exist side by side there";
+    TempDir t;
+    layFM(t);
+    std::filesystem::create_hard_link(t.path() / "miss1.mis", t.path() / "MISS1.MIS");
+    t.write("bell.lst", "miss1.mis\r\nMISS1.MIS\r\n");
+    // The engine alone (past the check), then with the check, which finds
+    // no error in it.
+    for (const bool force : {true, false}) {
+        std::ostringstream out, err;
+        ASSERT_EQ(RunPack(t / "bell.lst", t / "bell.zip", out, err, false, force), 0) << err.str();
+        EXPECT_EQ(entriesOf(t / "bell.zip"), (std::vector<std::string>{"miss1.mis", "Strings\\missflag.str"}));
+    }
+}
+
 TEST(Packaging, ListedNamesAreFileNamesNotPatterns)
 {
     if (lw::test::OnWindows) GTEST_SKIP() << "names with < | ? cannot exist on a Windows disk";

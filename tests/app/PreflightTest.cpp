@@ -93,6 +93,18 @@ TEST(Preflight, ListedFiles)
         t.write("bell.lst", std::string(kList) + "obj\\LAMP.bin\r\n"); // the same file, spelled otherwise
         EXPECT_ONLY(checkList(t), Severity::Warning, "obj\\LAMP.bin");
     }
+    // Where the disk ignores case, a name spelled otherwise opens the same
+    // file without being its spelling on the disk; two links to one file
+    // in two spellings are found the same way here.
+    if (!lw::test::OnWindows) {
+        TempDir t;
+        layCleanFM(t);
+        fs::create_hard_link(t.path() / "obj/lamp.bin", t.path() / "obj/LAMP.BIN");
+        t.write("bell.lst", std::string(kList) + "obj\\LAMP.BIN\r\n");
+        const auto found = checkList(t);
+        EXPECT_ONLY(found, Severity::Warning, "obj\\LAMP.BIN");
+        EXPECT_EQ(found[0].message, "Is listed twice (also as \"obj\\lamp.bin\")");
+    }
     // Files Windows cannot tell apart or create come from other systems'
     // disks only.
     if (!lw::test::OnWindows) {
