@@ -216,6 +216,7 @@ private:
             };
             std::vector<Span> spans;
             std::string texts;
+            std::string_view kept; // texts, once moved to where they stay
             try {
                 spans.resize(to - from);
                 texts.reserve((to - from) * 192);
@@ -247,13 +248,16 @@ private:
                         l.error = e.what();
                     }
                 }
+                std::lock_guard lock(textsMutex);
+                out.texts.push_back(std::move(texts)); // a deque keeps its strings where they are
+                kept = out.texts.back();
             } catch (const std::exception& e) { // none may leave a thread: its part fails as one
-                for (size_t i = from; i < to; ++i) out.files[i].error = e.what();
+                for (size_t i = from; i < to; ++i) {
+                    out.files[i] = Looked{};
+                    out.files[i].error = e.what();
+                }
                 return;
             }
-            std::lock_guard lock(textsMutex);
-            out.texts.push_back(std::move(texts)); // a deque keeps its strings where they are
-            const std::string_view kept = out.texts.back();
             for (size_t i = from; i < to; ++i) {
                 Looked& l = out.files[i];
                 const Span& span = spans[i - from];

@@ -265,9 +265,10 @@ struct PathIndex::Impl {
 
     const Listing& listing(const std::string& dir)
     {
-        auto [at, fresh] = listings.try_emplace(dir, nullptr);
-        if (fresh) at->second = &cache.listing(dir);
-        return *at->second;
+        if (const auto at = listings.find(dir); at != listings.end()) return *at->second;
+        const Listing& l = cache.listing(dir); // may throw: nothing is kept then
+        listings.emplace(dir, &l);
+        return l;
     }
     std::string located; // reused by Locate
 
