@@ -120,6 +120,23 @@ inline int distCodeOf(unsigned dist)
     return v < 256 ? tables().distCode[v] : tables().distCode[256 + (v >> 7)];
 }
 
+inline uint64_t load64(const uint8_t* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Eight flag bytes (0 or 1) as eight bits, the first byte's lowest.
+inline uint64_t gatherFlags(const uint8_t* flag)
+{
+    uint64_t v = 0;
+    if constexpr (std::endian::native == std::endian::little) v = load64(flag);
+    else
+        for (int k = 0; k < 8; ++k) v |= uint64_t(flag[k]) << (8 * k);
+    return (v * 0x0102040810204080u) >> 56;
+}
+
 // A complete code even for one symbol, so that every decoder accepts it.
 // present receives the symbols given a code, in increasing order; returns
 // their number.
@@ -127,15 +144,18 @@ int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t
 {
     std::memset(lens, 0, size_t(n));
     // The symbols that occur, found 64 at a time through a bit mask.
+    // The flags are made a byte each (which the compiler does many at once)
+    // and gathered eight bytes at a time by one multiply: byte k's low bit
+    // lands on bit 56 + k, and no two partial products meet.
     int used = 0;
     uint32_t most = 0;
+    for (int s = 0; s < n; ++s) most = std::max(most, freq[s]);
     for (int base = 0; base < n; base += 64) {
         const int end = std::min(n, base + 64);
+        alignas(8) uint8_t flag[64] = {};
+        for (int s = base; s < end; ++s) flag[s - base] = freq[s] != 0;
         uint64_t mask = 0;
-        for (int s = base; s < end; ++s) {
-            mask |= uint64_t(freq[s] != 0) << (s - base);
-            most = std::max(most, freq[s]);
-        }
+        for (int k = 0; k < 8; ++k) mask |= gatherFlags(flag + 8 * k) << (8 * k);
         for (; mask; mask &= mask - 1) present[used++] = uint16_t(base + std::countr_zero(mask));
     }
     if (used < 2) {
@@ -159,8 +179,9 @@ int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t
         std::memcpy(order, present, sizeof(uint16_t) * size_t(used));
         std::stable_sort(order, order + used, [freq](uint16_t x, uint16_t y) { return freq[x] < freq[y]; });
     }
-    uint32_t weight[LitLenSymbols];
+    uint32_t weight[LitLenSymbols + 1];
     for (int i = 0; i < used; ++i) weight[i] = freq[order[i]];
+    weight[used] = UINT32_MAX;
 
     // Huffman's lengths from the sorted weights, in place (Moffat and
     // Katajainen): first the tree's parent links, then internal depths,
@@ -173,16 +194,20 @@ int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t
         // nodes made before it; a[used] is a sentinel no leaf outweighs.
         // Chosen by selects rather than branches: the choice is data.
         int root = 0, leaf = 0;
-        for (int next = 0; next < used - 1; ++next)
+        for (int next = 0; next < used - 1; ++next) {
+            uint32_t sum = 0;
             for (int child = 0; child < 2; ++child) {
-                const uint32_t wr = a[root], wl = a[leaf];
-                const bool takeRoot = root < next && wr < wl;
-                const uint32_t w = takeRoot ? wr : wl;
-                a[root] = takeRoot ? uint32_t(next) : wr; // a node taken points to its parent
-                a[next] = child ? a[next] + w : w;
-                root += takeRoot;
-                leaf += !takeRoot;
+                const uint32_t wr = root < next ? a[root] : UINT32_MAX, wl = weight[leaf];
+                if (wr < wl) {
+                    a[root++] = uint32_t(next); // a node taken points to its parent
+                    sum += wr;
+                } else {
+                    sum += wl;
+                    ++leaf;
+                }
             }
+            a[next] = sum;
+        }
         a[used - 2] = 0;
         for (int next = used - 3; next >= 0; --next) a[next] = a[a[next]] + 1;
         int avail = 1, usedAtDepth = 0, depth = 0;
@@ -249,32 +274,43 @@ int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t
     return used;
 }
 
-// Bits into bytes, low bit first. Whole bytes go out after every put,
-// eight at a time, so the buffer needs eight bytes to spare.
+// Bits into bytes, low bit first. Bits gather in a 64-bit word that goes
+// out, whole bytes of it, only when the next put would not fit: a put is
+// then a shift and an or, not a store and three steps that each wait on
+// the last. Every store is of eight bytes, so the buffer needs eight bytes
+// to spare.
 struct BitWriter {
     uint8_t* p;
     uint64_t acc = 0;
-    unsigned n = 0; // bits in acc, below 8 between puts
+    unsigned n = 0; // bits in acc, below 64
 
     explicit BitWriter(uint8_t* out) : p(out) {}
     // Up to 56 bits at once.
     void put(uint64_t value, unsigned bits)
     {
+        if (n + bits >= 64) flush();
         acc |= value << n;
         n += bits;
+    }
+    void flush()
+    {
+        store();
+        p += n >> 3;
+        acc >>= n & ~7u;
+        n &= 7;
+    }
+    void store()
+    {
         if constexpr (std::endian::native == std::endian::little) {
             std::memcpy(p, &acc, sizeof acc);
         } else {
             for (unsigned k = 0; k < 8; ++k) p[k] = uint8_t(acc >> (8 * k));
         }
-        p += n >> 3;
-        acc >>= n & ~7u;
-        n &= 7;
     }
     uint8_t* finish()
     {
-        if (n) *p++ = uint8_t(acc);
-        return p;
+        store();
+        return p + (n + 7) / 8;
     }
 };
 
@@ -289,13 +325,6 @@ struct Parse {
     uint32_t dist[DistSymbols] = {};
     uint64_t extraBits = 0; // the length and distance extra bits, the same in every coded form
 };
-
-inline uint64_t load64(const uint8_t* p)
-{
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
 
 // How many leading bytes of a and b agree, up to most; both may be read
 // up to 8 bytes past a + most.
@@ -576,7 +605,7 @@ bool TinyDeflate(const uint8_t* in, size_t len, std::vector<uint8_t>& out, TinyB
         }
 
         const uint64_t bits = form == TinyBlock::Fixed ? fixed : dyn.bits;
-        out.resize(size_t((bits + 7) / 8) + 8); // the writer stores four bytes at a time
+        out.resize(size_t((bits + 7) / 8) + 8); // the writer stores eight bytes at a time
         BitWriter w(out.data());
         w.put(1, 1); // the final block
         if (form == TinyBlock::Fixed) {
