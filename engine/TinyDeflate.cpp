@@ -192,7 +192,8 @@ int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t
     {
         // Each new node takes the two lightest of the leaves left and the
         // nodes made before it; a[used] is a sentinel no leaf outweighs.
-        // Chosen by selects rather than branches: the choice is data.
+        // Leaves are read from weight, which the loop never writes, so the
+        // next loads need not wait on the stores before them.
         int root = 0, leaf = 0;
         for (int next = 0; next < used - 1; ++next) {
             uint32_t sum = 0;
@@ -350,8 +351,11 @@ void parse(const uint8_t* in, size_t len, Parse& out)
     uint8_t buf[TinyDeflateLimit + Pad];
     std::memcpy(buf, in, len);
     std::memset(buf + len, 0, Pad);
+    // Eight slots per byte: clearing 4 KB for 256 bytes costs less than the
+    // candidates a fuller table gives that only share a hash, each a
+    // comparison whose outcome the branch predictor cannot know.
     int bits = 8;
-    while (bits < MaxHashBits && (size_t(1) << bits) < 2 * len) ++bits;
+    while (bits < MaxHashBits && (size_t(1) << bits) < 8 * len) ++bits;
     uint16_t head[size_t(1) << MaxHashBits]; // position + 1; 0: none
     uint16_t prev[TinyDeflateLimit];
     std::memset(head, 0, sizeof(uint16_t) << bits);
@@ -445,7 +449,7 @@ void parse(const uint8_t* in, size_t len, Parse& out)
 // A code-length sequence's run-length form: the symbol in the low byte,
 // its extra-bit value above.
 struct LengthRuns {
-    uint16_t items[LitLenSymbols + DistSymbols];
+    uint16_t items[LitLenSymbols + DistSymbols + 1]; // one to spare for a run of two written whole
     int count = 0;
     uint32_t freq[CodeLenSymbols] = {};
 
@@ -476,6 +480,15 @@ struct LengthRuns {
             const int v = lens[i];
             int run = runLength(lens + i, n - i);
             i += run;
+            if (run <= 2) {
+                // Most runs among the lengths in use are of one or two:
+                // both slots written, the count moved by the run, no
+                // branch on which it was.
+                items[count] = items[count + 1] = uint16_t(v);
+                count += run;
+                freq[v] += uint32_t(run);
+                continue;
+            }
             if (v == 0) {
                 for (; run >= 11; run -= std::min(run, 138)) add(18, std::min(run, 138) - 11);
                 if (run >= 3) {
@@ -533,11 +546,15 @@ struct Dynamic {
 
 uint64_t fixedBits(const Parse& p)
 {
-    const Tables& t = tables();
-    uint64_t bits = 3 + p.extraBits;
-    for (int s = 0; s < LitLenSymbols; ++s) bits += uint64_t(p.litLen[s]) * t.fixedLen[s];
-    for (int s = 0; s < DistSymbols; ++s) bits += uint64_t(p.dist[s]) * 5;
-    return bits;
+    // Every literal/length symbol costs 8 bits but bytes 144..255 (9) and
+    // symbols 256..279 (7); sums of 32-bit counts, which vectorize, cannot
+    // overflow with at most TinyDeflateLimit + 1 symbols.
+    uint32_t symbols = 0, nine = 0, seven = 0, matches = 0;
+    for (int s = 0; s < LitLenSymbols; ++s) symbols += p.litLen[s];
+    for (int s = 144; s < 256; ++s) nine += p.litLen[s];
+    for (int s = 256; s < 280; ++s) seven += p.litLen[s];
+    for (int s = 0; s < DistSymbols; ++s) matches += p.dist[s];
+    return 3 + p.extraBits + 8 * uint64_t(symbols) + nine - seven + 5 * uint64_t(matches);
 }
 
 void writeSymbols(BitWriter& w, const Parse& p, const uint16_t* litCode, const uint8_t* litLen,
