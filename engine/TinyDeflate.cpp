@@ -458,28 +458,30 @@ struct LengthRuns {
         items[count++] = uint16_t(sym | extra << 8);
         ++freq[sym];
     }
-    // How many of the first left bytes equal the first; lens may be read
-    // eight bytes past them.
-    static int runLength(const uint8_t* lens, int left)
-    {
-        if constexpr (std::endian::native == std::endian::little) {
-            const uint64_t same = lens[0] * 0x0101010101010101u;
-            for (int run = 0; run < left; run += 8)
-                if (const uint64_t x = load64(lens + run) ^ same) return std::min(left, run + std::countr_zero(x) / 8);
-            return left;
-        } else {
-            int run = 1;
-            while (run < left && lens[run] == lens[0]) ++run;
-            return run;
-        }
-    }
-    // lens may be read eight bytes past n.
+    // lens[-1] and lens[n] must differ from their neighbours (any value
+    // above 15 does), and lens may be read 64 bytes past n. The places
+    // where a run starts are found first, all at once: a byte flag each
+    // (the compiler compares many at once), gathered into bit masks; a run
+    // is then the distance between two set bits, with no loop that stops
+    // at a byte nobody can predict.
     void encode(const uint8_t* lens, int n)
     {
-        for (int i = 0; i < n;) {
-            const int v = lens[i];
-            int run = runLength(lens + i, n - i);
-            i += run;
+        constexpr int Words = (LitLenSymbols + DistSymbols + 1 + 63) / 64;
+        uint16_t starts[LitLenSymbols + DistSymbols + 1];
+        int runsFound = 0;
+        for (int w = 0; w * 64 <= n; ++w) {
+            alignas(8) uint8_t flag[64];
+            const uint8_t* at = lens + 64 * w;
+            for (int k = 0; k < 64; ++k) flag[k] = at[k] != at[k - 1];
+            uint64_t mask = 0;
+            for (int k = 0; k < 8; ++k) mask |= gatherFlags(flag + 8 * k) << (8 * k);
+            if (64 * w + 64 > n + 1) mask &= (uint64_t(1) << (n + 1 - 64 * w)) - 1; // up to lens[n]
+            for (; mask; mask &= mask - 1) starts[runsFound++] = uint16_t(64 * w + std::countr_zero(mask));
+        }
+        static_assert(Words <= 5);
+        for (int r = 0; r + 1 < runsFound; ++r) {
+            const int v = lens[starts[r]];
+            int run = starts[r + 1] - starts[r];
             if (run <= 2) {
                 // Most runs among the lengths in use are of one or two:
                 // both slots written, the count moved by the run, no
@@ -527,11 +529,12 @@ struct Dynamic {
         // codes, so both are encoded as one sequence. (Choosing each repeat
         // by its cost in a first code saves a byte in a few hundred files
         // and costs a sixth more time.)
-        uint8_t all[LitLenSymbols + DistSymbols + 8];
-        std::memcpy(all, litLenLens, size_t(hlit));
-        std::memcpy(all + hlit, distLens, size_t(hdist));
-        std::memset(all + hlit + hdist, 0, 8);
-        runs.encode(all, hlit + hdist);
+        uint8_t all[1 + LitLenSymbols + DistSymbols + 64];
+        all[0] = 0xFF;
+        std::memcpy(all + 1, litLenLens, size_t(hlit));
+        std::memcpy(all + 1 + hlit, distLens, size_t(hdist));
+        std::memset(all + 1 + hlit + hdist, 0xFF, 64);
+        runs.encode(all + 1, hlit + hdist);
         codeLenCount = buildLengths(runs.freq, CodeLenSymbols, MaxCodeLenBits, codeLenLens, codeLenCoded);
         hclen = CodeLenSymbols;
         while (hclen > 4 && !codeLenLens[CodeLenOrder[hclen - 1]]) --hclen;
@@ -640,8 +643,8 @@ bool TinyDeflate(const uint8_t* in, size_t len, std::vector<uint8_t>& out, TinyB
             Tables::assignCodes(dyn.distLens, dyn.distCoded, dyn.distCount, distCode);
             for (int k = 0; k < dyn.runs.count; ++k) {
                 const int sym = dyn.runs.items[k] & 0xFF, extra = dyn.runs.items[k] >> 8;
-                w.put(clCode[sym], dyn.codeLenLens[sym]);
-                if (RunExtraBits[sym]) w.put(uint32_t(extra), RunExtraBits[sym]);
+                // A symbol without extra bits has an extra value of 0.
+                w.put(clCode[sym] | uint32_t(extra) << dyn.codeLenLens[sym], dyn.codeLenLens[sym] + RunExtraBits[sym]);
             }
             writeSymbols(w, p, litCode, dyn.litLenLens, distCode, dyn.distLens);
         }
