@@ -351,11 +351,11 @@ void parse(const uint8_t* in, size_t len, Parse& out)
     uint8_t buf[TinyDeflateLimit + Pad];
     std::memcpy(buf, in, len);
     std::memset(buf + len, 0, Pad);
-    // Eight slots per byte: clearing 4 KB for 256 bytes costs less than the
-    // candidates a fuller table gives that only share a hash, each a
+    // Sixteen slots per byte: clearing 8 KB for 256 bytes costs less than
+    // the candidates a fuller table gives that only share a hash, each a
     // comparison whose outcome the branch predictor cannot know.
     int bits = 8;
-    while (bits < MaxHashBits && (size_t(1) << bits) < 8 * len) ++bits;
+    while (bits < MaxHashBits && (size_t(1) << bits) < 16 * len) ++bits;
     uint16_t head[size_t(1) << MaxHashBits]; // position + 1; 0: none
     uint16_t prev[TinyDeflateLimit];
     std::memset(head, 0, sizeof(uint16_t) << bits);
