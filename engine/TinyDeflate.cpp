@@ -188,10 +188,9 @@ int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t
     // then leaf depths, most frequent symbol last.
     uint32_t a[LitLenSymbols + 1];
     std::memcpy(a, weight, sizeof(uint32_t) * size_t(used));
-    a[used] = UINT32_MAX;
     {
         // Each new node takes the two lightest of the leaves left and the
-        // nodes made before it; a[used] is a sentinel no leaf outweighs.
+        // nodes made before it; weight[used] is a sentinel no node outweighs.
         // Leaves are read from weight, which the loop never writes, so the
         // next loads need not wait on the stores before them.
         int root = 0, leaf = 0;
