@@ -120,6 +120,23 @@ inline int distCodeOf(unsigned dist)
     return v < 256 ? tables().distCode[v] : tables().distCode[256 + (v >> 7)];
 }
 
+inline uint64_t load64(const uint8_t* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Eight flag bytes (0 or 1) as eight bits, the first byte's lowest.
+inline uint64_t gatherFlags(const uint8_t* flag)
+{
+    uint64_t v = 0;
+    if constexpr (std::endian::native == std::endian::little) v = load64(flag);
+    else
+        for (int k = 0; k < 8; ++k) v |= uint64_t(flag[k]) << (8 * k);
+    return (v * 0x0102040810204080u) >> 56;
+}
+
 // A complete code even for one symbol, so that every decoder accepts it.
 // present receives the symbols given a code, in increasing order; returns
 // their number.
@@ -127,15 +144,18 @@ int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t
 {
     std::memset(lens, 0, size_t(n));
     // The symbols that occur, found 64 at a time through a bit mask.
+    // The flags are made a byte each (which the compiler does many at once)
+    // and gathered eight bytes at a time by one multiply: byte k's low bit
+    // lands on bit 56 + k, and no two partial products meet.
     int used = 0;
     uint32_t most = 0;
+    for (int s = 0; s < n; ++s) most = std::max(most, freq[s]);
     for (int base = 0; base < n; base += 64) {
         const int end = std::min(n, base + 64);
+        alignas(8) uint8_t flag[64] = {};
+        for (int s = base; s < end; ++s) flag[s - base] = freq[s] != 0;
         uint64_t mask = 0;
-        for (int s = base; s < end; ++s) {
-            mask |= uint64_t(freq[s] != 0) << (s - base);
-            most = std::max(most, freq[s]);
-        }
+        for (int k = 0; k < 8; ++k) mask |= gatherFlags(flag + 8 * k) << (8 * k);
         for (; mask; mask &= mask - 1) present[used++] = uint16_t(base + std::countr_zero(mask));
     }
     if (used < 2) {
@@ -159,30 +179,35 @@ int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t
         std::memcpy(order, present, sizeof(uint16_t) * size_t(used));
         std::stable_sort(order, order + used, [freq](uint16_t x, uint16_t y) { return freq[x] < freq[y]; });
     }
-    uint32_t weight[LitLenSymbols];
+    uint32_t weight[LitLenSymbols + 1];
     for (int i = 0; i < used; ++i) weight[i] = freq[order[i]];
+    weight[used] = UINT32_MAX;
 
     // Huffman's lengths from the sorted weights, in place (Moffat and
     // Katajainen): first the tree's parent links, then internal depths,
     // then leaf depths, most frequent symbol last.
     uint32_t a[LitLenSymbols + 1];
     std::memcpy(a, weight, sizeof(uint32_t) * size_t(used));
-    a[used] = UINT32_MAX;
     {
         // Each new node takes the two lightest of the leaves left and the
-        // nodes made before it; a[used] is a sentinel no leaf outweighs.
-        // Chosen by selects rather than branches: the choice is data.
+        // nodes made before it; weight[used] is a sentinel no node outweighs.
+        // Leaves are read from weight, which the loop never writes, so the
+        // next loads need not wait on the stores before them.
         int root = 0, leaf = 0;
-        for (int next = 0; next < used - 1; ++next)
+        for (int next = 0; next < used - 1; ++next) {
+            uint32_t sum = 0;
             for (int child = 0; child < 2; ++child) {
-                const uint32_t wr = a[root], wl = a[leaf];
-                const bool takeRoot = root < next && wr < wl;
-                const uint32_t w = takeRoot ? wr : wl;
-                a[root] = takeRoot ? uint32_t(next) : wr; // a node taken points to its parent
-                a[next] = child ? a[next] + w : w;
-                root += takeRoot;
-                leaf += !takeRoot;
+                const uint32_t wr = root < next ? a[root] : UINT32_MAX, wl = weight[leaf];
+                if (wr < wl) {
+                    a[root++] = uint32_t(next); // a node taken points to its parent
+                    sum += wr;
+                } else {
+                    sum += wl;
+                    ++leaf;
+                }
             }
+            a[next] = sum;
+        }
         a[used - 2] = 0;
         for (int next = used - 3; next >= 0; --next) a[next] = a[a[next]] + 1;
         int avail = 1, usedAtDepth = 0, depth = 0;
@@ -249,32 +274,43 @@ int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t
     return used;
 }
 
-// Bits into bytes, low bit first. Whole bytes go out after every put,
-// eight at a time, so the buffer needs eight bytes to spare.
+// Bits into bytes, low bit first. Bits gather in a 64-bit word that goes
+// out, whole bytes of it, only when the next put would not fit: a put is
+// then a shift and an or, not a store and three steps that each wait on
+// the last. Every store is of eight bytes, so the buffer needs eight bytes
+// to spare.
 struct BitWriter {
     uint8_t* p;
     uint64_t acc = 0;
-    unsigned n = 0; // bits in acc, below 8 between puts
+    unsigned n = 0; // bits in acc, below 64
 
     explicit BitWriter(uint8_t* out) : p(out) {}
     // Up to 56 bits at once.
     void put(uint64_t value, unsigned bits)
     {
+        if (n + bits >= 64) flush();
         acc |= value << n;
         n += bits;
+    }
+    void flush()
+    {
+        store();
+        p += n >> 3;
+        acc >>= n & ~7u;
+        n &= 7;
+    }
+    void store()
+    {
         if constexpr (std::endian::native == std::endian::little) {
             std::memcpy(p, &acc, sizeof acc);
         } else {
             for (unsigned k = 0; k < 8; ++k) p[k] = uint8_t(acc >> (8 * k));
         }
-        p += n >> 3;
-        acc >>= n & ~7u;
-        n &= 7;
     }
     uint8_t* finish()
     {
-        if (n) *p++ = uint8_t(acc);
-        return p;
+        store();
+        return p + (n + 7) / 8;
     }
 };
 
@@ -289,13 +325,6 @@ struct Parse {
     uint32_t dist[DistSymbols] = {};
     uint64_t extraBits = 0; // the length and distance extra bits, the same in every coded form
 };
-
-inline uint64_t load64(const uint8_t* p)
-{
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
 
 // How many leading bytes of a and b agree, up to most; both may be read
 // up to 8 bytes past a + most.
@@ -321,8 +350,11 @@ void parse(const uint8_t* in, size_t len, Parse& out)
     uint8_t buf[TinyDeflateLimit + Pad];
     std::memcpy(buf, in, len);
     std::memset(buf + len, 0, Pad);
+    // Sixteen slots per byte: clearing 8 KB for 256 bytes costs less than
+    // the candidates a fuller table gives that only share a hash, each a
+    // comparison whose outcome the branch predictor cannot know.
     int bits = 8;
-    while (bits < MaxHashBits && (size_t(1) << bits) < 2 * len) ++bits;
+    while (bits < MaxHashBits && (size_t(1) << bits) < 16 * len) ++bits;
     uint16_t head[size_t(1) << MaxHashBits]; // position + 1; 0: none
     uint16_t prev[TinyDeflateLimit];
     std::memset(head, 0, sizeof(uint16_t) << bits);
@@ -416,7 +448,7 @@ void parse(const uint8_t* in, size_t len, Parse& out)
 // A code-length sequence's run-length form: the symbol in the low byte,
 // its extra-bit value above.
 struct LengthRuns {
-    uint16_t items[LitLenSymbols + DistSymbols];
+    uint16_t items[LitLenSymbols + DistSymbols + 1]; // one to spare for a run of two written whole
     int count = 0;
     uint32_t freq[CodeLenSymbols] = {};
 
@@ -425,28 +457,39 @@ struct LengthRuns {
         items[count++] = uint16_t(sym | extra << 8);
         ++freq[sym];
     }
-    // How many of the first left bytes equal the first; lens may be read
-    // eight bytes past them.
-    static int runLength(const uint8_t* lens, int left)
-    {
-        if constexpr (std::endian::native == std::endian::little) {
-            const uint64_t same = lens[0] * 0x0101010101010101u;
-            for (int run = 0; run < left; run += 8)
-                if (const uint64_t x = load64(lens + run) ^ same) return std::min(left, run + std::countr_zero(x) / 8);
-            return left;
-        } else {
-            int run = 1;
-            while (run < left && lens[run] == lens[0]) ++run;
-            return run;
-        }
-    }
-    // lens may be read eight bytes past n.
+    // lens[-1] and lens[n] must differ from their neighbours (any value
+    // above 15 does), and lens may be read 64 bytes past n. The places
+    // where a run starts are found first, all at once: a byte flag each
+    // (the compiler compares many at once), gathered into bit masks; a run
+    // is then the distance between two set bits, with no loop that stops
+    // at a byte nobody can predict.
     void encode(const uint8_t* lens, int n)
     {
-        for (int i = 0; i < n;) {
-            const int v = lens[i];
-            int run = runLength(lens + i, n - i);
-            i += run;
+        constexpr int Words = (LitLenSymbols + DistSymbols + 1 + 63) / 64;
+        uint16_t starts[LitLenSymbols + DistSymbols + 1];
+        int runsFound = 0;
+        for (int w = 0; w * 64 <= n; ++w) {
+            alignas(8) uint8_t flag[64];
+            const uint8_t* at = lens + 64 * w;
+            for (int k = 0; k < 64; ++k) flag[k] = at[k] != at[k - 1];
+            uint64_t mask = 0;
+            for (int k = 0; k < 8; ++k) mask |= gatherFlags(flag + 8 * k) << (8 * k);
+            if (64 * w + 64 > n + 1) mask &= (uint64_t(1) << (n + 1 - 64 * w)) - 1; // up to lens[n]
+            for (; mask; mask &= mask - 1) starts[runsFound++] = uint16_t(64 * w + std::countr_zero(mask));
+        }
+        static_assert(Words <= 5);
+        for (int r = 0; r + 1 < runsFound; ++r) {
+            const int v = lens[starts[r]];
+            int run = starts[r + 1] - starts[r];
+            if (run <= 2) {
+                // Most runs among the lengths in use are of one or two:
+                // both slots written, the count moved by the run, no
+                // branch on which it was.
+                items[count] = items[count + 1] = uint16_t(v);
+                count += run;
+                freq[v] += uint32_t(run);
+                continue;
+            }
             if (v == 0) {
                 for (; run >= 11; run -= std::min(run, 138)) add(18, std::min(run, 138) - 11);
                 if (run >= 3) {
@@ -485,11 +528,12 @@ struct Dynamic {
         // codes, so both are encoded as one sequence. (Choosing each repeat
         // by its cost in a first code saves a byte in a few hundred files
         // and costs a sixth more time.)
-        uint8_t all[LitLenSymbols + DistSymbols + 8];
-        std::memcpy(all, litLenLens, size_t(hlit));
-        std::memcpy(all + hlit, distLens, size_t(hdist));
-        std::memset(all + hlit + hdist, 0, 8);
-        runs.encode(all, hlit + hdist);
+        uint8_t all[1 + LitLenSymbols + DistSymbols + 64];
+        all[0] = 0xFF;
+        std::memcpy(all + 1, litLenLens, size_t(hlit));
+        std::memcpy(all + 1 + hlit, distLens, size_t(hdist));
+        std::memset(all + 1 + hlit + hdist, 0xFF, 64);
+        runs.encode(all + 1, hlit + hdist);
         codeLenCount = buildLengths(runs.freq, CodeLenSymbols, MaxCodeLenBits, codeLenLens, codeLenCoded);
         hclen = CodeLenSymbols;
         while (hclen > 4 && !codeLenLens[CodeLenOrder[hclen - 1]]) --hclen;
@@ -504,11 +548,15 @@ struct Dynamic {
 
 uint64_t fixedBits(const Parse& p)
 {
-    const Tables& t = tables();
-    uint64_t bits = 3 + p.extraBits;
-    for (int s = 0; s < LitLenSymbols; ++s) bits += uint64_t(p.litLen[s]) * t.fixedLen[s];
-    for (int s = 0; s < DistSymbols; ++s) bits += uint64_t(p.dist[s]) * 5;
-    return bits;
+    // Every literal/length symbol costs 8 bits but bytes 144..255 (9) and
+    // symbols 256..279 (7); sums of 32-bit counts, which vectorize, cannot
+    // overflow with at most TinyDeflateLimit + 1 symbols.
+    uint32_t symbols = 0, nine = 0, seven = 0, matches = 0;
+    for (int s = 0; s < LitLenSymbols; ++s) symbols += p.litLen[s];
+    for (int s = 144; s < 256; ++s) nine += p.litLen[s];
+    for (int s = 256; s < 280; ++s) seven += p.litLen[s];
+    for (int s = 0; s < DistSymbols; ++s) matches += p.dist[s];
+    return 3 + p.extraBits + 8 * uint64_t(symbols) + nine - seven + 5 * uint64_t(matches);
 }
 
 void writeSymbols(BitWriter& w, const Parse& p, const uint16_t* litCode, const uint8_t* litLen,
@@ -594,8 +642,8 @@ bool TinyDeflate(const uint8_t* in, size_t len, std::vector<uint8_t>& out, TinyB
             Tables::assignCodes(dyn.distLens, dyn.distCoded, dyn.distCount, distCode);
             for (int k = 0; k < dyn.runs.count; ++k) {
                 const int sym = dyn.runs.items[k] & 0xFF, extra = dyn.runs.items[k] >> 8;
-                w.put(clCode[sym], dyn.codeLenLens[sym]);
-                if (RunExtraBits[sym]) w.put(uint32_t(extra), RunExtraBits[sym]);
+                // A symbol without extra bits has an extra value of 0.
+                w.put(clCode[sym] | uint32_t(extra) << dyn.codeLenLens[sym], dyn.codeLenLens[sym] + RunExtraBits[sym]);
             }
             writeSymbols(w, p, litCode, dyn.litLenLens, distCode, dyn.distLens);
         }

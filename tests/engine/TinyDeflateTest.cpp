@@ -172,6 +172,23 @@ TEST(TinyDeflate, PeriodsRunsAndTheLargestInputInflateBack)
     }
 }
 
+TEST(TinyDeflate, CodeLengthRunsOfEveryLengthAndPlaceInflateBack)
+{
+    // The bytes first..first+k, each twice (and a few more often, so that
+    // lengths differ inside the run too): runs of equal code lengths and of
+    // absent bytes of every length, starting and ending on either side of
+    // every 64-symbol boundary in the code-length sequence.
+    for (int first : {0, 1, 62, 63, 64, 65, 127, 128, 190, 191, 192})
+        for (int k = 0; first + k < 256; ++k) {
+            Bytes in;
+            for (int b = first; b <= first + k; ++b) in.push_back(uint8_t(b));
+            for (int b = first + k; b >= first; --b) in.push_back(uint8_t(b));
+            for (int b = first; b <= first + k; b += 7) in.push_back(uint8_t(b));
+            for (TinyBlock form : {TinyBlock::Cheapest, TinyBlock::Dynamic})
+                ASSERT_TRUE(Inflates(Deflate(in, form), in)) << "bytes " << first << ".." << first + k;
+        }
+}
+
 TEST(TinyDeflate, TakesTheCheapestForm)
 {
     for (const Kind& kind : Kinds())
