@@ -348,7 +348,7 @@ void parse(const uint8_t* in, size_t len, Parse& out)
     // a match never counts those bytes.
     constexpr size_t Pad = 16;
     uint8_t buf[TinyDeflateLimit + Pad];
-    std::memcpy(buf, in, len);
+    if (len > 0) std::memcpy(buf, in, len); // an empty input may come without a buffer
     std::memset(buf + len, 0, Pad);
     // Sixteen slots per byte: clearing 8 KB for 256 bytes costs less than
     // the candidates a fuller table gives that only share a hash, each a
