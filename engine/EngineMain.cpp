@@ -449,7 +449,7 @@ int Run::finish(WorkCopy& work, time_t latest)
     }
     if (prm_.latestTimeFlag && latest > 0) lw::platform::SetModifiedTime(PathFromUtf8(archive), latest);
     if (prm_.moveFlag)
-        for (const Chosen& c : chosen_) lw::platform::RemoveFile(c.item->path);
+        for (const Chosen& c : chosen_) lw::platform::RemoveFile(PathFromUtf8(c.item->path));
     call(zaBatchEnd, 0, 0, "");
     return int(std::min<size_t>(chosen_.size(), 0x7FFFFFFF));
 }
