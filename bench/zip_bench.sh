@@ -25,7 +25,10 @@ for arg in "$@"; do
   esac
 done
 
-need=(espeak-ng zip unzip p7zip-full time bc imagemagick python3 cmake g++ libzip-dev libdeflate-dev zlib1g-dev)
+# The build's own packages first (Qt, libzip, ...), then what only the
+# benchmark uses.
+bash "$root/scripts/deps"
+need=(espeak-ng zip unzip p7zip-full time bc imagemagick python3)
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
