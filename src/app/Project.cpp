@@ -6,11 +6,13 @@
 #include "components/FileIO.h"
 #include "components/PathResolver.h"
 #include "components/Questions.h"
+#include "components/ShareOut.h"
 #include "components/StrUtils.h"
 #include "platform/File.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <exception>
 #include <filesystem>
 #include <set>
 
@@ -42,6 +44,37 @@ std::string fileNamePart(const std::string& entry)
 {
     const size_t bs = entry.find_last_of("\\/");
     return bs == std::string::npos ? entry : entry.substr(bs + 1);
+}
+
+// Whether a listed file is there.
+struct Presence {
+    bool exists = false;
+    std::string refusal;        // the path is over the resolver's limits
+    std::exception_ptr failure; // anything else that went wrong (out of memory)
+};
+
+// Every entry looked up at once: a large FM lists tens of thousands of
+// files, found on every core with each folder read once.
+std::vector<Presence> lookUpAll(const std::vector<std::string>& files, const fs::path& fmDir)
+{
+    std::vector<Presence> out(files.size());
+    FolderCache folders;
+    ShareOut(files.size(), PartsFor(files.size()), [&](size_t from, size_t to) {
+        try {
+            PathIndex index(folders);
+            for (size_t i = from; i < to; ++i) {
+                try {
+                    out[i].exists = index.FileExists(fmDir, files[i]);
+                } catch (const Error& e) {
+                    out[i].refusal = e.what();
+                }
+            }
+        } catch (...) { // none may leave a thread: the whole part fails with it
+            const std::exception_ptr failure = std::current_exception();
+            for (size_t i = from; i < to; ++i) out[i].failure = failure;
+        }
+    });
+    return out;
 }
 
 bool listHolds(const std::vector<std::string>& files, const std::string& entry)
@@ -158,36 +191,30 @@ bool Project::Open(const std::string& listFile, Questions& questions)
         questions.ShowMessage(MessageKind::Warning, "Lanternwright", text);
     }
 
+    for (std::string& f : Files) f = CleanListEntry(f);
+    std::erase_if(Files, [](const std::string& f) { return f.empty(); });
+
     auto fail = [&] {
         Files.clear();
         CurMiss = 0;
         return false;
     };
 
-    // One listing per folder for the whole list, however its names are spelled.
-    PathIndex index;
-    fs::path fmDir; // made once a pass, not once a name
     std::set<int> missions;
     bool askedFolder = false;
     bool rescan = true;
     while (rescan) {
         rescan = false;
         missions.clear();
-        fmDir = platform::PathFromUtf8(FMInfo.FMDir);
+        const std::vector<Presence> presence = lookUpAll(Files, platform::PathFromUtf8(FMInfo.FMDir));
         for (size_t i = Files.size(); i-- > 0;) {
-            const std::string entry = CleanListEntry(Files[i]);
-            if (entry.empty()) {
-                Files.erase(Files.begin() + long(i));
-                continue;
-            }
-            bool exists = false;
-            try {
-                exists = index.FileExists(fmDir, entry);
-            } catch (const Error& e) { // a path no FM holds: no folder would help
-                questions.ShowMessage(MessageKind::Error, "Lanternwright", e.what());
+            const std::string& entry = Files[i];
+            if (presence[i].failure) std::rethrow_exception(presence[i].failure);
+            if (!presence[i].refusal.empty()) { // a path no FM holds: no folder would help
+                questions.ShowMessage(MessageKind::Error, "Lanternwright", presence[i].refusal);
                 return fail();
             }
-            if (!exists) {
+            if (!presence[i].exists) {
                 if (askedFolder) {
                     questions.ShowMessage(MessageKind::Error, "Lanternwright", FilesNotFoundMessage);
                     return fail();
@@ -230,7 +257,6 @@ bool Project::Open(const std::string& listFile, Questions& questions)
                 FMInfo.InfoRank = rank;
             }
             if (const int n = MissNumber(entry)) missions.insert(n);
-            Files[i] = entry;
         }
     }
 

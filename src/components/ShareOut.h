@@ -34,4 +34,13 @@ void ShareOut(size_t count, size_t parts, const Work& work)
     for (std::thread& t : pool) t.join();
 }
 
+// How many parts to share count items out in: one for each core (at most
+// eight), each of at least perPart items, since a thread costs more than
+// a few hundred small items.
+inline size_t PartsFor(size_t count, size_t perPart = 256)
+{
+    const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
+    return std::clamp<size_t>(count / std::max<size_t>(perPart, 1), 1, cores);
+}
+
 } // namespace lw

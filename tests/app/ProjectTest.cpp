@@ -1,6 +1,8 @@
 #include "app/Project.h"
 #include "app/ListFile.h"
 #include "components/Errors.h"
+#include "components/PathResolver.h"
+#include "components/StrUtils.h"
 #include "components/TextCodec.h"
 #include "support/ScriptedQuestions.h"
 #include "support/TempDir.h"
@@ -184,6 +186,63 @@ TEST(ProjectOpen, BadListFiles)
     Project p;
     ScriptedQuestions q;
     EXPECT_THROW(p.Open(t / "missing.lst", q), std::exception);
+}
+
+TEST(ProjectOpen, AThousandsLongListIsLookedUpAsOne)
+{
+    // Long enough that its files are looked up on several threads.
+    TempDir fm, elsewhere;
+    fm.write("thief2.exe");
+    fm.write("miss1.mis");
+    std::string list = "miss1.mis\r\n";
+    std::vector<std::string> expected = {"miss1.mis"};
+    for (int i = 0; i < 1500; ++i) {
+        const std::string folder = "Fam/Set" + std::to_string(i % 30);
+        const std::string name = "Tex" + std::to_string(i) + ".pcx";
+        fm.write(folder + "/" + name, "t");
+        std::string entry = "Fam\\Set" + std::to_string(i % 30) + "\\" + name;
+        expected.push_back(entry);
+        // As lists written on Windows have them: names in another case, and blanks.
+        if (i % 3 == 0)
+            for (char& c : entry) c = AsciiUpper(c);
+        if (i % 5 == 0) entry = "  " + entry + " ";
+        list += entry + "\r\n";
+    }
+    fm.write("big.lst", list);
+    {
+        Project p;
+        ScriptedQuestions q;
+        ASSERT_TRUE(p.Open(fm / "big.lst", q));
+        EXPECT_TRUE(q.folderRequests.empty());
+        EXPECT_TRUE(q.messages.empty());
+        ASSERT_EQ(p.Files.size(), expected.size() + 1); // the flag file joins at the end
+        for (size_t i = 0; i < expected.size(); ++i) EXPECT_TRUE(EqualsNoCase(p.Files[i], expected[i])) << i;
+        EXPECT_EQ(p.Chain(), (std::vector<int>{1}));
+    }
+    // Copied elsewhere: one question, however many files are missing.
+    elsewhere.write("big.lst", list);
+    {
+        Project p;
+        ScriptedQuestions q;
+        q.folders.push_back(fm.dir());
+        ASSERT_TRUE(p.Open(elsewhere / "big.lst", q));
+        EXPECT_EQ(q.folderRequests.size(), 1u);
+        EXPECT_EQ(p.FMInfo.FMDir, fm.dir());
+        EXPECT_EQ(p.Files.size(), expected.size() + 1);
+    }
+    // One path over the limits, deep in the list: one message, an empty list.
+    std::string withLong = list;
+    withLong.insert(withLong.find("\r\n", withLong.size() / 3) + 2, std::string(MaxListedPathLength + 1, 'a') + "\r\n");
+    fm.write("long.lst", withLong);
+    {
+        Project p;
+        ScriptedQuestions q;
+        EXPECT_FALSE(p.Open(fm / "long.lst", q));
+        ASSERT_EQ(q.messages.size(), 1u);
+        EXPECT_NE(q.messages[0].find("is too long"), std::string::npos) << q.messages[0];
+        EXPECT_TRUE(q.folderRequests.empty());
+        EXPECT_TRUE(p.Files.empty());
+    }
 }
 
 TEST(ProjectOpen, APathWithANulIsRefusedWithAMessage)
