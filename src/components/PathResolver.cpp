@@ -271,6 +271,7 @@ struct PathIndex::Impl {
         return l;
     }
     std::string located; // reused by Locate
+    size_t spelledHits = 0, spelledMisses = 0; // Locate's looks at paths as spelled
 
     const std::string& fold(std::string_view name)
     {
@@ -536,10 +537,12 @@ fs::path PathIndex::Locate(const fs::path& base, std::string_view rel, platform:
 
 std::string PathIndex::LocateUtf8(const fs::path& base, std::string_view rel, platform::FileInfo& info)
 {
-    // Once a name has been missed as spelled, the list spells names in
-    // other ways than the disk: the folders read since then answer first,
-    // as the search would, and each file is looked at once.
-    if (!impl_->ignoresCase && impl_->listings.empty() && plainRelative(rel)) {
+    // A path that exists as spelled is what the search would find first,
+    // so it is looked at directly while most names are found that way.
+    // Once misses outnumber hits, the list spells names in other ways than
+    // the disk: the folders read answer first, and each file is looked at
+    // once instead of twice.
+    if (!impl_->ignoresCase && impl_->spelledMisses <= impl_->spelledHits && plainRelative(rel)) {
         const Parsed start = parse(base, {}, &impl_->base);
         std::string& text = impl_->located;
         text = start.StartText();
@@ -548,7 +551,11 @@ std::string PathIndex::LocateUtf8(const fs::path& base, std::string_view rel, pl
         text.append(rel);
         for (size_t i = from; i < text.size(); ++i)
             if (text[i] == '\\') text[i] = '/';
-        if (platform::InfoOfUtf8(text, info) == 0) return text;
+        if (platform::InfoOfUtf8(text, info) == 0) {
+            ++impl_->spelledHits;
+            return text;
+        }
+        ++impl_->spelledMisses;
     }
     std::string found = impl_->resolve(parse(base, rel, &impl_->base));
     platform::InfoOfUtf8(found, info);

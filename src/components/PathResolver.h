@@ -62,8 +62,9 @@ public:
     // false when there is none). Where names keep their case, a plain
     // relative path (no ".", "..", root or drive) that exists as spelled is
     // the answer the search would give, so it is looked at first and no
-    // folder is listed for it (until one is missed: from then on the
-    // folders read answer first, with one look at the file found).
+    // folder is listed for it (while most names are found so: once misses
+    // outnumber hits, the folders read answer first, with one look at the
+    // file found).
     std::filesystem::path Locate(const std::filesystem::path& base, std::string_view rel, platform::FileInfo& info);
     // The same, the path as UTF-8 text: a scan of thousands of files needs
     // no path object for each.

@@ -190,6 +190,50 @@ TEST(PathResolver, LocateGivesWhatResolveGivesWithTheFilesInfo)
     EXPECT_THROW(located.Locate(fm, std::string(MaxListedPathLength + 1, 'a'), none), Error);
 }
 
+TEST(PathResolver, LocateAgreesWithResolveWhetherNamesMostlyMatchTheDiskOrNot)
+{
+    // An index looks names up as spelled while most are found so, and goes
+    // by its folder listings once most are not: runs of both kinds, back and
+    // forth, must find what a fresh search finds.
+    TempDir tmp;
+    std::vector<std::string> exact, other;
+    for (int i = 0; i < 40; ++i) {
+        const std::string rel = "Obj/Set" + std::to_string(i % 4) + "/Tex" + std::to_string(i) + ".pcx";
+        tmp.write("fm/" + rel, std::to_string(i));
+        exact.push_back(rel);
+        other.push_back(AsciiLower(rel));
+    }
+    if (!OnWindows) {
+        tmp.write("fm/obj/Set1/tex1.pcx", "a lower-case folder beside Obj");
+        tmp.write("fm/Obj/Set0/TEX0.PCX", "an upper-case name beside Tex0.pcx");
+        for (const char* rel : {"obj/Set1/tex1.pcx", "Obj/Set0/TEX0.PCX"}) exact.push_back(rel);
+    }
+    std::vector<std::string> runs;
+    auto run = [&](const std::vector<std::string>& names, size_t from, size_t count) {
+        for (size_t i = 0; i < count; ++i) runs.push_back(names[(from + i) % names.size()]);
+    };
+    run(exact, 0, 10);
+    run(other, 0, 30); // now misses outnumber hits
+    run(exact, 0, exact.size());
+    run(other, 10, 5);
+    run(exact, 0, exact.size()); // hits outnumber misses again
+    run(other, 20, 20);
+    runs.push_back("Obj/Set9/none.pcx");
+    runs.push_back("obj/set2");
+    const fs::path fm = tmp.path() / "fm";
+    PathIndex index;
+    for (const std::string& rel : runs) {
+        platform::FileInfo info;
+        const fs::path found = index.Locate(fm, rel, info);
+        const fs::path expected = ResolvePath(fm, rel);
+        EXPECT_EQ(found, expected) << rel;
+        const platform::FileInfo want = platform::InfoOf(expected);
+        EXPECT_EQ(info.exists, want.exists) << rel;
+        EXPECT_EQ(info.isRegular, want.isRegular) << rel;
+        EXPECT_EQ(info.index, want.index) << rel;
+    }
+}
+
 TEST(PathResolver, IndexesSharingFoldersOnThreadsFindWhatOneIndexFinds)
 {
     TempDir tmp;
