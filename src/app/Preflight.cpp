@@ -15,6 +15,7 @@
 #include <exception>
 #include <filesystem>
 #include <map>
+#include <memory_resource>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -75,22 +76,17 @@ bool leavesRoot(const std::string& entry)
 
 // The path parts a package stores: what lies after any leading "..", drive
 // or root.
-std::vector<std::string> storedParts(const std::string& entry)
+template <class Visit>
+void forEachStoredPart(const std::string& entry, const Visit& visit)
 {
-    std::vector<std::string> parts;
-    std::string cur;
-    auto flush = [&] {
-        if (!cur.empty() && cur != "." && cur != "..") parts.push_back(cur);
-        cur.clear();
-    };
-    const size_t start = hasDrive(entry) ? 2 : 0;
-    for (size_t i = start; i < entry.size(); ++i) {
-        if (entry[i] == '\\' || entry[i] == '/') flush();
-        else
-            cur += entry[i];
+    const std::string_view text(entry);
+    size_t from = hasDrive(entry) ? 2 : 0;
+    for (size_t i = from; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != '\\' && text[i] != '/') continue;
+        const std::string_view part = text.substr(from, i - from);
+        if (!part.empty() && part != "." && part != "..") visit(part);
+        from = i + 1;
     }
-    flush();
-    return parts;
 }
 
 // A resolved file as the check compares it: without case, and with "/"
@@ -227,11 +223,11 @@ private:
                     Span& span = spans[i - from];
                     span.at = texts.size();
                     // What needs no other entry is worked out here too.
-                    for (const std::string& part : storedParts(files[i])) {
+                    forEachStoredPart(files[i], [&](std::string_view part) {
                         if (l.windowsProblem.empty()) l.windowsProblem = WindowsNameProblem(part);
                         if (texts.size() > span.at) texts += '/';
                         texts += part;
-                    }
+                    });
                     span.stored = texts.size() - span.at;
                     for (size_t k = 0; k < span.stored; ++k) texts += AsciiLower(texts[span.at + k]);
                     try {
@@ -268,10 +264,7 @@ private:
                 l.pathKey = kept.substr(span.at + 2 * span.stored + span.path, span.path);
             }
         };
-        constexpr size_t kPerThreadAtLeast = 256;
-        const size_t threads = std::clamp<size_t>(files.size() / kPerThreadAtLeast, 1,
-                                                  std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-        ShareOut(files.size(), threads, work);
+        ShareOut(files.size(), PartsFor(files.size()), work);
         return out;
     }
 
@@ -290,8 +283,10 @@ private:
                     " files, more than a plain zip archive holds: the package needs zip64, which some older "
                     "tools cannot open");
         // Keys are views into looked, which outlives them.
-        std::unordered_map<std::string_view, int> byPath;       // resolved file -> first entry
-        std::unordered_map<std::string_view, int> byStoredName; // stored name without case -> first entry
+        // Their nodes, tens of thousands, come from one arena and go with it.
+        std::pmr::monotonic_buffer_resource arena;
+        std::pmr::unordered_map<std::string_view, int> byPath(&arena);       // resolved file -> first entry
+        std::pmr::unordered_map<std::string_view, int> byStoredName(&arena); // stored name without case -> first entry
         byPath.reserve(files.size());
         byStoredName.reserve(files.size());
         for (size_t i = 0; i < files.size(); ++i) {
@@ -366,7 +361,8 @@ private:
     {
         std::vector<Finding> out;
         if (fm_.FMDir.empty()) return out;
-        std::unordered_set<std::string_view> listed; // views into looked
+        std::pmr::monotonic_buffer_resource arena;                // the set's nodes, let go of at once
+        std::pmr::unordered_set<std::string_view> listed(&arena); // views into looked
         listed.reserve(looked.size());
         for (const Looked& l : looked)
             if (!l.pathKey.empty()) listed.insert(l.pathKey);
@@ -398,7 +394,7 @@ private:
     // The files below dir (as the resolver gives it) that the list does not
     // name, as list entries. Folder links are not followed, as a loader's
     // unpacking would not make them.
-    void unlistedFiles(const std::string& dir, int depth, const std::unordered_set<std::string_view>& listed,
+    void unlistedFiles(const std::string& dir, int depth, const std::pmr::unordered_set<std::string_view>& listed,
                        std::vector<std::string>& missing)
     {
         if (depth > 64) return;
