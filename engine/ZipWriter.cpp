@@ -149,7 +149,8 @@ bool ZipWriter::BeginEntry(const std::string& name, time_t mtime, uint64_t sizeH
     dosTime(mtime, e.dosTime, e.dosDate);
     e.offset = bufStart_ + buf_.size();
     e.localZip64 = sizeHint >= Max32 - Zip64Margin;
-    std::string h;
+    std::string& h = header_;
+    h.clear();
     le32(h, 0x04034B50);
     le16(h, e.localZip64 ? 45 : deflated || directory ? 20 : 10);
     le16(h, e.flags);
@@ -216,7 +217,8 @@ bool ZipWriter::Commit(const std::string& comment)
         if (e.size >= Max32) le64(extra, e.size);
         if (e.compSize >= Max32) le64(extra, e.compSize);
         if (e.offset >= Max32) le64(extra, e.offset);
-        std::string h;
+        std::string& h = header_;
+        h.clear();
         le32(h, 0x02014B50);
         le16(h, MadeBy);
         le16(h, !extra.empty() || e.localZip64 ? 45 : e.method == 8 || e.directory ? 20 : 10);

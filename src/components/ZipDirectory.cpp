@@ -49,13 +49,14 @@ std::string upperExt(const std::string& name)
 }
 
 // Entry names and comments as the program's UTF-8 text.
-std::string entryText(const std::string& raw, const ZipDirEntry& e, CodePageOpts cp)
+std::string entryText(std::string raw, const ZipDirEntry& e, CodePageOpts cp)
 {
     if (e.Flag & 0x0800) return SanitizeUtf8(raw); // flagged UTF-8, which the bytes may belie
     const bool oem = cp == cpOEM || (cp == cpAuto && e.HostVersionNo == 0) || e.HostVersionNo == 6 ||
                      (e.HostVersionNo == 11 && e.MadeByVersion == 50);
     if (oem) return Cp850ToUtf8(raw);
-    return IsValidUtf8(raw) ? raw : Cp1252ToUtf8(raw);
+    if (IsValidUtf8(raw)) return raw; // nearly every name: kept as it came
+    return Cp1252ToUtf8(raw);
 }
 
 } // namespace
@@ -150,6 +151,9 @@ void ReadZipDirectory(const ZipDirSource& src, ZipDirectory& out, const ZipDirOp
     std::vector<uint8_t> cd(size_t(dataEnd - start));
     if (!cd.empty() && !readAt(src, start, cd.data(), cd.size()))
         throw EZipArchiver(ZipMsg::DirectoryUnreadable, opts.ArchiveName);
+    // Every entry takes 46 bytes at least: a count the directory cannot
+    // hold reserves no more than it could.
+    out.Entries.reserve(out.Entries.size() + size_t(std::min<uint64_t>(entries, cd.size() / 46)));
     uint64_t firstOffset = fileSize;
     size_t pos = 0;
     auto take = [&](size_t n, ZipMsg::Id err) {
@@ -180,7 +184,7 @@ void ReadZipDirectory(const ZipDirSource& src, ZipDirectory& out, const ZipDirOp
         e.RelOffLocalHdr = get32(h + 42);
         e.IsEncrypted = e.Flag & 1;
         const size_t nameAt = take(e.FileNameLength, ZipMsg::EntryNameShort);
-        const std::string rawName(reinterpret_cast<const char*>(cd.data() + nameAt), e.FileNameLength);
+        std::string rawName(reinterpret_cast<const char*>(cd.data() + nameAt), e.FileNameLength);
         const size_t extraAt = take(e.ExtraFieldLength, ZipMsg::DirectoryUnreadable);
         e.ExtraField.assign(reinterpret_cast<const char*>(cd.data() + extraAt), e.ExtraFieldLength);
         const size_t commentAt = take(e.FileCommentLen, ZipMsg::EntryCommentShort);
@@ -208,7 +212,7 @@ void ReadZipDirectory(const ZipDirSource& src, ZipDirectory& out, const ZipDirOp
             x += 4 + len;
         }
 
-        e.EntryName = entryText(rawName, e, opts.CodePage);
+        e.EntryName = entryText(std::move(rawName), e, opts.CodePage);
         std::string& name = e.EntryName;
         std::replace(name.begin(), name.end(), '/', '\\');
         if (!rawComment.empty()) e.EntryComment = entryText(rawComment, e, opts.CodePage);
