@@ -59,19 +59,28 @@ std::vector<Presence> lookUpAll(const std::vector<std::string>& files, const fs:
 {
     std::vector<Presence> out(files.size());
     FolderCache folders;
-    ShareOut(files.size(), PartsFor(files.size()), [&](size_t from, size_t to) {
+    // An entry's group is its folder as listed, without case.
+    auto folderOf = [&](size_t i) {
+        const std::string& f = files[i];
+        const size_t cut = f.find_last_of("\\/");
+        uint64_t h = 14695981039346656037ull; // FNV-1a
+        if (cut != std::string::npos)
+            for (size_t k = 0; k < cut; ++k) h = (h ^ uint8_t(AsciiLower(f[k]))) * 1099511628211ull;
+        return h;
+    };
+    ShareOutGrouped(files.size(), PartsFor(files.size()), folderOf, [&](const size_t* first, const size_t* last) {
         try {
             PathIndex index(folders);
-            for (size_t i = from; i < to; ++i) {
+            for (const size_t* i = first; i != last; ++i) {
                 try {
-                    out[i].exists = index.FileExists(fmDir, files[i]);
+                    out[*i].exists = index.FileExists(fmDir, files[*i]);
                 } catch (const Error& e) {
-                    out[i].refusal = e.what();
+                    out[*i].refusal = e.what();
                 }
             }
         } catch (...) { // none may leave a thread: the whole part fails with it
             const std::exception_ptr failure = std::current_exception();
-            for (size_t i = from; i < to; ++i) out[i].failure = failure;
+            for (const size_t* i = first; i != last; ++i) out[*i].failure = failure;
         }
     });
     return out;
