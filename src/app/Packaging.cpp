@@ -222,11 +222,11 @@ std::string missingEntries(const std::string& listFile)
 
 } // namespace
 
-bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostream& err)
+bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostream& err, FolderCache& folders)
 {
     NoQuestions none;
     const fs::path list = fs::absolute(platform::PathFromUtf8(listFile));
-    if (project.Open(platform::Utf8Of(list), none)) return true;
+    if (project.Open(platform::Utf8Of(list), none, &folders)) return true;
     if (none.askedGame)
         err << "lanternwright: cannot tell the game of " << listFile
             << ": neither the list nor the directory names it\n";
@@ -243,8 +243,10 @@ int RunCheck(const std::string& listFile, bool json, std::ostream& out, std::ost
     Project project;
     std::vector<Finding> findings;
     try {
-        if (!OpenForCommandLine(project, listFile, err)) return 2;
-        findings = CheckProject(project);
+        // The check follows the open at once: the folders are read once for both.
+        FolderCache folders;
+        if (!OpenForCommandLine(project, listFile, err, folders)) return 2;
+        findings = CheckProject(project, &folders);
     } catch (const std::exception& e) {
         err << "lanternwright: " << oneLine(e.what()) << "\n";
         return 2;
@@ -263,10 +265,12 @@ int RunPack(const std::string& listFile, const std::string& output, std::ostream
 {
     Project project;
     try {
-        if (!OpenForCommandLine(project, listFile, err)) return 1;
+        // The check follows the open at once: the folders are read once for both.
+        FolderCache folders;
+        if (!OpenForCommandLine(project, listFile, err, folders)) return 1;
         // A package with errors would not install or play as meant: it is
         // made only when the author insists.
-        const std::vector<Finding> findings = CheckProject(project);
+        const std::vector<Finding> findings = CheckProject(project, &folders);
         if (const int errors = CountOf(findings, Severity::Error); errors > 0 && !force) {
             for (const Finding& f : findings)
                 if (f.severity == Severity::Error) err << oneLine(FindingLine(f)) << "\n";

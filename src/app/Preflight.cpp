@@ -133,7 +133,7 @@ bool hasUndefinedCp1252(std::string_view bytes)
 
 class Checker {
 public:
-    explicit Checker(const Project& p) : p_(p), fm_(p.FMInfo) {}
+    Checker(const Project& p, FolderCache* folders) : p_(p), fm_(p.FMInfo), sharedFolders_(folders) {}
 
     std::vector<Finding> Run()
     {
@@ -202,7 +202,8 @@ private:
         LookedFiles out;
         out.files.resize(files.size());
         std::mutex textsMutex;
-        FolderCache folders; // each folder read once, for all the threads
+        FolderCache ownFolders; // each folder read once, for all the threads
+        FolderCache& folders = sharedFolders_ ? *sharedFolders_ : ownFolders;
         auto work = [&](size_t from, size_t to) {
             // Where each file's texts start in the block, and how long the
             // stored name and the path are: the block grows while the part
@@ -527,7 +528,8 @@ private:
     const Project& p_;
     const TFMInfo& fm_;
     std::vector<Finding> findings_;
-    PathIndex index_; // each folder listed once for the whole check
+    PathIndex index_;                      // each folder listed once for the whole check
+    FolderCache* sharedFolders_ = nullptr; // what the run read before the check
 };
 
 // JSON text is UTF-8: a name read from the disk may hold other bytes,
@@ -559,9 +561,9 @@ std::string jsonString(const std::string& raw)
 
 } // namespace
 
-std::vector<Finding> CheckProject(const Project& project)
+std::vector<Finding> CheckProject(const Project& project, FolderCache* folders)
 {
-    return Checker(project).Run();
+    return Checker(project, folders).Run();
 }
 
 int CountOf(const std::vector<Finding>& findings, Severity severity)

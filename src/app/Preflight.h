@@ -11,6 +11,7 @@
 
 namespace lw {
 
+class FolderCache;
 class Project;
 
 enum class Severity {
@@ -37,7 +38,9 @@ extern const std::vector<std::string> ResourceFolders;
 inline constexpr unsigned long long MaxPlainZipEntries = 65535;
 inline constexpr unsigned long long MaxPlainZipSize = 0xFFFFFFFFull;
 
-std::vector<Finding> CheckProject(const Project& project);
+// folders: what the same run has read of the folders already (an Open
+// just before), which the check then need not read again.
+std::vector<Finding> CheckProject(const Project& project, FolderCache* folders = nullptr);
 
 int CountOf(const std::vector<Finding>& findings, Severity severity);
 const char* SeverityName(Severity severity); // "error", "warning", "note"

@@ -55,10 +55,9 @@ struct Presence {
 
 // Every entry looked up at once: a large FM lists tens of thousands of
 // files, found on every core with each folder read once.
-std::vector<Presence> lookUpAll(const std::vector<std::string>& files, const fs::path& fmDir)
+std::vector<Presence> lookUpAll(const std::vector<std::string>& files, const fs::path& fmDir, FolderCache& folders)
 {
     std::vector<Presence> out(files.size());
-    FolderCache folders;
     // An entry's group is its folder as listed, without case.
     auto folderOf = [&](size_t i) {
         const std::string& f = files[i];
@@ -165,7 +164,7 @@ void Project::New(const CreateEntries& e)
     CurMiss = 0;
 }
 
-bool Project::Open(const std::string& listFile, Questions& questions)
+bool Project::Open(const std::string& listFile, Questions& questions, FolderCache* folders)
 {
     Files.clear();
     ClearMissions();
@@ -215,7 +214,9 @@ bool Project::Open(const std::string& listFile, Questions& questions)
     while (rescan) {
         rescan = false;
         missions.clear();
-        const std::vector<Presence> presence = lookUpAll(Files, platform::PathFromUtf8(FMInfo.FMDir));
+        FolderCache ownFolders;
+        const std::vector<Presence> presence =
+            lookUpAll(Files, platform::PathFromUtf8(FMInfo.FMDir), folders ? *folders : ownFolders);
         for (size_t i = Files.size(); i-- > 0;) {
             const std::string& entry = Files[i];
             if (presence[i].failure) std::rethrow_exception(presence[i].failure);

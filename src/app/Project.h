@@ -17,6 +17,7 @@
 
 namespace lw {
 
+class FolderCache;
 class Questions;
 class TCfgFile;
 
@@ -80,7 +81,9 @@ public:
     void New(const CreateEntries& entries);
     // Open: rebuild the project from a list file; false when it failed (the
     // file list is then empty). Throws Error when the list cannot be read.
-    bool Open(const std::string& listFile, Questions& questions);
+    // folders, when given, keeps the folders read for what comes next in
+    // the same run (a check, at once), which then reads none of them again.
+    bool Open(const std::string& listFile, Questions& questions, FolderCache* folders = nullptr);
     // Save and Zip write the string files first.
     void WriteStringFiles();
     void SaveListFile(const std::string& path) const;
