@@ -192,11 +192,11 @@ int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t
     for (int i = 0; i < used; ++i) weight[i] = freq[order[i]];
     weight[used] = UINT32_MAX;
 
-    // Huffman's lengths from the sorted weights, in place (Moffat and
+    // Huffman's lengths from the sorted weights (after Moffat and
     // Katajainen): first the tree's parent links, then internal depths,
     // then leaf depths, most frequent symbol last.
-    uint32_t a[LitLenSymbols + 1];
-    std::memcpy(a, weight, sizeof(uint32_t) * size_t(used));
+    uint32_t a[LitLenSymbols + 1], depth[LitLenSymbols];
+    uint16_t leafParent[LitLenSymbols];
     {
         // Each new node takes the two lightest of the leaves left and the
         // nodes made before it; weight[used] is a sentinel no node outweighs.
@@ -212,32 +212,21 @@ int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t
                     sum += wr;
                 } else {
                     sum += wl;
-                    ++leaf;
+                    leafParent[leaf++] = uint16_t(next);
                 }
             }
             a[next] = sum;
         }
         a[used - 2] = 0;
         for (int next = used - 3; next >= 0; --next) a[next] = a[a[next]] + 1;
-        int avail = 1, usedAtDepth = 0, depth = 0;
-        root = used - 2;
-        int next = used - 1;
-        while (avail > 0) {
-            while (root >= 0 && int(a[root]) == depth) {
-                ++usedAtDepth;
-                --root;
-            }
-            while (avail > usedAtDepth) {
-                a[next--] = uint32_t(depth);
-                --avail;
-            }
-            avail = 2 * usedAtDepth;
-            ++depth;
-            usedAtDepth = 0;
-        }
+        // A leaf is one deeper than its parent. A lighter leaf is taken no
+        // later than a heavier one, or than an equal one after it, so these
+        // depths never grow from the first leaf to the last: the same as
+        // handing the depths out by count, with no loop on a count.
+        for (int i = 0; i < used; ++i) depth[i] = a[leafParent[i]] + 1;
     }
 
-    if (int(a[0]) > limit) {
+    if (int(depth[0]) > limit) {
         // Too deep: optimal lengths within the limit by package-merge. Level
         // lists run from the deepest (the leaves alone) up; an item of one
         // level is a leaf or a package of two items of the level below. A
@@ -270,16 +259,16 @@ int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t
             count[level] = k;
             std::memcpy(below, here, sizeof(uint32_t) * size_t(k));
         }
-        for (int i = 0; i < used; ++i) a[i] = 0;
+        for (int i = 0; i < used; ++i) depth[i] = 0;
         int take = want;
         for (int level = 0; level < limit && take > 0; ++level) {
             int leaves = 0;
             for (int k = 0; k < take; ++k) leaves += isLeaf[level][k];
-            for (int i = 0; i < leaves; ++i) ++a[i];
+            for (int i = 0; i < leaves; ++i) ++depth[i];
             take = 2 * (take - leaves);
         }
     }
-    for (int i = 0; i < used; ++i) lens[order[i]] = uint8_t(a[i]);
+    for (int i = 0; i < used; ++i) lens[order[i]] = uint8_t(depth[i]);
     return used;
 }
 
@@ -381,13 +370,10 @@ void parse(const uint8_t* in, size_t len, Parse& out)
     const size_t lastStart = len >= ShortestMatch ? len - ShortestMatch : 0; // the last position a match can start at
     const bool any = len >= ShortestMatch;
 
-    // The top bits of the product, taken by a multiply rather than a
-    // shift by a variable count, which costs three steps on x86.
-    const uint64_t slots = uint64_t(1) << bits;
     auto hashAt = [&](size_t i) {
         uint32_t v;
         std::memcpy(&v, buf + i, sizeof v);
-        return uint32_t((uint64_t(v * 0x9E3779B1u) * slots) >> 32);
+        return (v * 0x9E3779B1u) >> (32 - bits);
     };
     auto insert = [&](size_t i, uint32_t h) {
         prev[i] = head[h];
