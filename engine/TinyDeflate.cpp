@@ -476,9 +476,11 @@ struct LengthRuns {
     int count = 0;
     uint32_t freq[CodeLenSymbols] = {};
 
-    void add(int sym, int extra)
+    // c is count, held apart from it while encoding: freq's stores may
+    // alias an int, and would send it to memory on every item.
+    void add(int& c, int sym, int extra)
     {
-        items[count++] = uint16_t(sym | extra << 8);
+        items[c++] = uint16_t(sym | extra << 8);
         ++freq[sym];
     }
     // lens[-1] and lens[n] must differ from their neighbours (any value
@@ -502,6 +504,7 @@ struct LengthRuns {
             for (; mask; mask &= mask - 1) starts[runsFound++] = uint16_t(64 * w + std::countr_zero(mask));
         }
         static_assert(Words <= 5);
+        int c = count;
         for (int r = 0; r + 1 < runsFound; ++r) {
             const int v = lens[starts[r]];
             int run = starts[r + 1] - starts[r];
@@ -509,24 +512,25 @@ struct LengthRuns {
                 // Most runs among the lengths in use are of one or two:
                 // both slots written, the count moved by the run, no
                 // branch on which it was.
-                items[count] = items[count + 1] = uint16_t(v);
-                count += run;
+                items[c] = items[c + 1] = uint16_t(v);
+                c += run;
                 freq[v] += uint32_t(run);
                 continue;
             }
             if (v == 0) {
-                for (; run >= 11; run -= std::min(run, 138)) add(18, std::min(run, 138) - 11);
+                for (; run >= 11; run -= std::min(run, 138)) add(c, 18, std::min(run, 138) - 11);
                 if (run >= 3) {
-                    add(17, run - 3);
+                    add(c, 17, run - 3);
                     run = 0;
                 }
             } else {
-                add(v, 0);
+                add(c, v, 0);
                 --run;
-                for (; run >= 3; run -= std::min(run, 6)) add(16, std::min(run, 6) - 3);
+                for (; run >= 3; run -= std::min(run, 6)) add(c, 16, std::min(run, 6) - 3);
             }
-            for (; run > 0; --run) add(v, 0);
+            for (; run > 0; --run) add(c, v, 0);
         }
+        count = c;
     }
 };
 
