@@ -149,16 +149,16 @@ inline uint64_t gatherFlags(const uint8_t* flag)
 int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t* present)
 {
     std::memset(lens, 0, size_t(n));
+    // most bounds the largest frequency within a factor of two, which is
+    // all the counting sort below needs: an or, which vectorizes where an
+    // unsigned maximum (before SSE4.1) does not.
+    uint32_t most = 0;
+    for (int s = 0; s < n; ++s) most |= freq[s];
     // The symbols that occur, found 64 at a time through a bit mask.
     // The flags are made a byte each (which the compiler does many at once)
     // and gathered eight bytes at a time by one multiply: byte k's low bit
     // lands on bit 56 + k, and no two partial products meet.
-    // An or of the frequencies bounds the largest within a factor of two,
-    // which is all the counting sort below needs, and vectorizes where an
-    // unsigned maximum, before SSE4.1, does not.
     int used = 0;
-    uint32_t most = 0;
-    for (int s = 0; s < n; ++s) most |= freq[s];
     for (int base = 0; base < n; base += 64) {
         const int end = std::min(n, base + 64);
         alignas(8) uint8_t flag[64] = {};
@@ -290,8 +290,9 @@ struct BitWriter {
         acc |= value << n;
         n += bits;
     }
-    // Up to 56 bits at once; the bytes filled go out at every call, so that
-    // a run of puts has no branch to mispredict.
+    // Up to 56 bits when fewer than 8 are held (after a flush or another
+    // putAndStore); the bytes filled go out at every call, so that a run of
+    // these puts has no branch to mispredict.
     void putAndStore(uint64_t value, unsigned bits)
     {
         acc |= value << n;
@@ -323,11 +324,10 @@ struct BitWriter {
 // The parse as the writer takes it: a literal is one item, its byte; a
 // match two, its length symbol and its distance code (DistItems + code),
 // each in bits 0..8 with the value of its extra bits above. An item takes
-// at most 15 + 13 bits, so that the writer may send two at a time.
-
+// at most 15 + 13 bits, so that the writer may send two at a time. The
+// items end with the end of block and an empty item (NoItem) past count.
 struct Parse {
     uint32_t syms[TinyDeflateLimit + 2]; // a match takes two items but covers four bytes or more
-
     size_t count = 0;
     uint32_t litLen[LitLenSymbols] = {};
     uint32_t dist[DistSymbols] = {};
