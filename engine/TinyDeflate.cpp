@@ -17,6 +17,12 @@ constexpr int EndOfBlock = 256;
 constexpr int MaxCodeBits = 15;
 constexpr int MaxCodeLenBits = 7;
 
+// The symbol writer's code table: the literal/length codes, then the
+// distance codes, then an empty entry.
+constexpr int DistItems = LitLenSymbols;
+constexpr int NoItem = LitLenSymbols + DistSymbols;
+constexpr int CodeTabSize = NoItem + 1;
+
 // The format allows matches of 3 bytes, but in a few hundred bytes of text
 // a dynamic code makes literals so cheap that a 3-byte match costs about
 // as much as its bytes and crowds the distance code; taking only matches
@@ -53,12 +59,11 @@ constexpr std::array<uint8_t, 256> Reverse8 = [] {
 }();
 
 struct Tables {
-    uint8_t lenCode[MaxMatch + 1]; // match length -> length code 0..28 (symbol 257 + code)
-    uint8_t distCode[512];         // distance-1 below 256 directly, above by (distance-1) >> 7
-    uint16_t fixedCode[288];       // the fixed literal/length code, bit-reversed for sending
-    uint8_t fixedLen[288];
-    uint16_t fixedDistCode[DistSymbols]; // five bits each
-    uint8_t fixedDistLen[DistSymbols];
+    uint8_t lenCode[MaxMatch + 1];  // match length -> length code 0..28 (symbol 257 + code)
+    uint8_t distCode[512];          // distance-1 below 256 directly, above by (distance-1) >> 7
+    uint8_t litExtra[288] = {};     // extra bits by literal/length symbol
+    uint8_t fixedLen[288];          // the fixed literal/length code's lengths
+    uint32_t fixedTab[CodeTabSize]; // the fixed codes as the symbol writer takes them
 
     Tables()
     {
@@ -73,15 +78,25 @@ struct Tables {
                     distCode[256 + (v >> 7)] = uint8_t(c);
             }
         for (int s = 0; s < 288; ++s) fixedLen[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
-        assignCodes(fixedLen, 288, fixedCode);
-        for (int s = 0; s < DistSymbols; ++s) fixedDistLen[s] = 5;
-        assignCodes(fixedDistLen, DistSymbols, fixedDistCode);
+        uint16_t coded[288];
+        for (int s = 0; s < 288; ++s) coded[s] = uint16_t(s);
+        for (int s = 0; s < LitLenSymbols; ++s) litExtra[s] = s > EndOfBlock ? LenExtra[s - 257] : 0;
+        uint32_t fixedAll[288];
+        assignCodes(fixedLen, coded, 288, litExtra, fixedAll);
+        std::memcpy(fixedTab, fixedAll, sizeof(uint32_t) * LitLenSymbols);
+        uint8_t fixedDistLen[DistSymbols];
+        std::memset(fixedDistLen, 5, sizeof fixedDistLen);
+        assignCodes(fixedDistLen, coded, DistSymbols, DistExtra, fixedTab + DistItems);
+        fixedTab[NoItem] = 0;
     }
 
     // Canonical codes for the given lengths, bit-reversed: deflate sends a
     // code's first bit first, and the writer fills bytes from the low bit.
-    // coded lists the symbols that have a code, in increasing order.
-    static void assignCodes(const uint8_t* lens, const uint16_t* coded, int count, uint16_t* codes)
+    // coded lists the symbols that have a code, in increasing order. An
+    // entry holds the code in its low 16 bits and its length in bits 16..23
+    // and, with the symbol's extra bits (extra[s]) added, in 24..31.
+    static void assignCodes(const uint8_t* lens, const uint16_t* coded, int count, const uint8_t* extra,
+                            uint32_t* codes)
     {
         int perLength[MaxCodeBits + 1] = {};
         for (int k = 0; k < count; ++k) ++perLength[lens[coded[k]]];
@@ -93,18 +108,9 @@ struct Tables {
         for (int k = 0; k < count; ++k) {
             const int s = coded[k], l = lens[s];
             const unsigned c = unsigned(next[l]++);
-            codes[s] = uint16_t((unsigned(Reverse8[c & 0xFF]) << 8 | Reverse8[c >> 8]) >> (16 - l));
+            codes[s] = ((unsigned(Reverse8[c & 0xFF]) << 8 | Reverse8[c >> 8]) >> (16 - l)) | unsigned(l) << 16 |
+                       unsigned(l + extra[s]) << 24;
         }
-    }
-    static void assignCodes(const uint8_t* lens, int n, uint16_t* codes)
-    {
-        uint16_t coded[288];
-        int count = 0;
-        for (int s = 0; s < n; ++s) {
-            coded[count] = uint16_t(s);
-            count += lens[s] != 0;
-        }
-        assignCodes(lens, coded, count, codes);
     }
 };
 
@@ -143,13 +149,16 @@ inline uint64_t gatherFlags(const uint8_t* flag)
 int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t* present)
 {
     std::memset(lens, 0, size_t(n));
+    // most bounds the largest frequency within a factor of two, which is
+    // all the counting sort below needs: an or, which vectorizes where an
+    // unsigned maximum (before SSE4.1) does not.
+    uint32_t most = 0;
+    for (int s = 0; s < n; ++s) most |= freq[s];
     // The symbols that occur, found 64 at a time through a bit mask.
     // The flags are made a byte each (which the compiler does many at once)
     // and gathered eight bytes at a time by one multiply: byte k's low bit
     // lands on bit 56 + k, and no two partial products meet.
     int used = 0;
-    uint32_t most = 0;
-    for (int s = 0; s < n; ++s) most = std::max(most, freq[s]);
     for (int base = 0; base < n; base += 64) {
         const int end = std::min(n, base + 64);
         alignas(8) uint8_t flag[64] = {};
@@ -183,11 +192,11 @@ int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t
     for (int i = 0; i < used; ++i) weight[i] = freq[order[i]];
     weight[used] = UINT32_MAX;
 
-    // Huffman's lengths from the sorted weights, in place (Moffat and
+    // Huffman's lengths from the sorted weights (after Moffat and
     // Katajainen): first the tree's parent links, then internal depths,
     // then leaf depths, most frequent symbol last.
-    uint32_t a[LitLenSymbols + 1];
-    std::memcpy(a, weight, sizeof(uint32_t) * size_t(used));
+    uint32_t a[LitLenSymbols + 1], depth[LitLenSymbols];
+    uint16_t leafParent[LitLenSymbols];
     {
         // Each new node takes the two lightest of the leaves left and the
         // nodes made before it; weight[used] is a sentinel no node outweighs.
@@ -203,32 +212,21 @@ int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t
                     sum += wr;
                 } else {
                     sum += wl;
-                    ++leaf;
+                    leafParent[leaf++] = uint16_t(next);
                 }
             }
             a[next] = sum;
         }
         a[used - 2] = 0;
         for (int next = used - 3; next >= 0; --next) a[next] = a[a[next]] + 1;
-        int avail = 1, usedAtDepth = 0, depth = 0;
-        root = used - 2;
-        int next = used - 1;
-        while (avail > 0) {
-            while (root >= 0 && int(a[root]) == depth) {
-                ++usedAtDepth;
-                --root;
-            }
-            while (avail > usedAtDepth) {
-                a[next--] = uint32_t(depth);
-                --avail;
-            }
-            avail = 2 * usedAtDepth;
-            ++depth;
-            usedAtDepth = 0;
-        }
+        // A leaf is one deeper than its parent. A lighter leaf is taken no
+        // later than a heavier one, or than an equal one after it, so these
+        // depths never grow from the first leaf to the last: the same as
+        // handing the depths out by count, with no loop on a count.
+        for (int i = 0; i < used; ++i) depth[i] = a[leafParent[i]] + 1;
     }
 
-    if (int(a[0]) > limit) {
+    if (int(depth[0]) > limit) {
         // Too deep: optimal lengths within the limit by package-merge. Level
         // lists run from the deepest (the leaves alone) up; an item of one
         // level is a leaf or a package of two items of the level below. A
@@ -261,16 +259,16 @@ int buildLengths(const uint32_t* freq, int n, int limit, uint8_t* lens, uint16_t
             count[level] = k;
             std::memcpy(below, here, sizeof(uint32_t) * size_t(k));
         }
-        for (int i = 0; i < used; ++i) a[i] = 0;
+        for (int i = 0; i < used; ++i) depth[i] = 0;
         int take = want;
         for (int level = 0; level < limit && take > 0; ++level) {
             int leaves = 0;
             for (int k = 0; k < take; ++k) leaves += isLeaf[level][k];
-            for (int i = 0; i < leaves; ++i) ++a[i];
+            for (int i = 0; i < leaves; ++i) ++depth[i];
             take = 2 * (take - leaves);
         }
     }
-    for (int i = 0; i < used; ++i) lens[order[i]] = uint8_t(a[i]);
+    for (int i = 0; i < used; ++i) lens[order[i]] = uint8_t(depth[i]);
     return used;
 }
 
@@ -291,6 +289,15 @@ struct BitWriter {
         if (n + bits >= 64) flush();
         acc |= value << n;
         n += bits;
+    }
+    // Up to 56 bits when fewer than 8 are held (after a flush or another
+    // putAndStore); the bytes filled go out at every call, so that a run of
+    // these puts has no branch to mispredict.
+    void putAndStore(uint64_t value, unsigned bits)
+    {
+        acc |= value << n;
+        n += bits;
+        flush();
     }
     void flush()
     {
@@ -314,12 +321,13 @@ struct BitWriter {
     }
 };
 
-// A parsed symbol: a literal byte, or a match (top bit set) with its length
-// above bit 16 and its distance below.
-constexpr uint32_t MatchFlag = 0x80000000u;
-
+// The parse as the writer takes it: a literal is one item, its byte; a
+// match two, its length symbol and its distance code (DistItems + code),
+// each in bits 0..8 with the value of its extra bits above. An item takes
+// at most 15 + 13 bits, so that the writer may send two at a time. The
+// items end with the end of block and an empty item (NoItem) past count.
 struct Parse {
-    uint32_t syms[TinyDeflateLimit + 1];
+    uint32_t syms[TinyDeflateLimit + 2]; // a match takes two items but covers four bytes or more
     size_t count = 0;
     uint32_t litLen[LitLenSymbols] = {};
     uint32_t dist[DistSymbols] = {};
@@ -371,14 +379,14 @@ void parse(const uint8_t* in, size_t len, Parse& out)
         prev[i] = head[h];
         head[h] = uint16_t(i + 1);
     };
-    // The longest match at i longer than shorter, the nearest of equals;
+    // The longest match at i longer than shorter, the nearest of equals,
+    // among the candidates from cand (a position + 1; 0 for none) on;
     // shorter when none.
-    auto longest = [&](size_t i, uint32_t h, unsigned shorter, unsigned& bestDist) {
+    auto longest = [&](size_t i, unsigned cand, unsigned shorter, unsigned& bestDist) {
         unsigned best = shorter;
         const unsigned most = unsigned(std::min<size_t>(MaxMatch, len - i));
         if (best >= most) return best;
         const uint8_t* here = buf + i;
-        unsigned cand = head[h];
         for (int chain = MaxChain; cand && chain > 0; --chain) {
             const size_t j = cand - 1;
             const unsigned l = matchLength(buf + j, here, most);
@@ -391,13 +399,16 @@ void parse(const uint8_t* in, size_t len, Parse& out)
         }
         return best;
     };
+    size_t count = 0; // out.count, kept where the stores cannot alias it
     auto literal = [&](size_t i) {
-        out.syms[out.count++] = buf[i];
+        out.syms[count++] = buf[i];
         ++out.litLen[buf[i]];
     };
     auto match = [&](unsigned l, unsigned d) {
-        out.syms[out.count++] = MatchFlag | uint32_t(l) << 16 | d;
         const int lc = t.lenCode[l], dc = distCodeOf(d);
+        out.syms[count] = uint32_t(257 + lc) | uint32_t(l - LenBase[lc]) << 9;
+        out.syms[count + 1] = uint32_t(DistItems + dc) | uint32_t(d - DistBase[dc]) << 9;
+        count += 2;
         ++out.litLen[257 + lc];
         ++out.dist[dc];
         out.extraBits += LenExtra[lc] + DistExtra[dc];
@@ -406,28 +417,34 @@ void parse(const uint8_t* in, size_t len, Parse& out)
     size_t i = 0;
     unsigned l = 0, d = 0;
     bool found = false; // l and d already hold the match at i
-    while (i < len) {
-        if (!any || i > lastStart) {
-            literal(i++);
-            continue;
-        }
+    while (any && i <= lastStart) {
         if (!found) {
-            const uint32_t h = hashAt(i);
-            l = longest(i, h, ShortestMatch - 1, d);
-            insert(i, h);
+            // Most bytes of a small input start nothing seen before: they
+            // are entered and sent in a loop of their own, which leaves at
+            // the first position that has candidates.
+            unsigned cand = 0;
+            for (; i <= lastStart; ++i) {
+                const uint32_t h = hashAt(i);
+                cand = head[h];
+                insert(i, h);
+                if (cand) break;
+                literal(i);
+            }
+            if (!cand) break;
+            l = longest(i, cand, ShortestMatch - 1, d);
+            if (l < ShortestMatch) {
+                literal(i++);
+                continue;
+            }
         }
         found = false;
-        if (l < ShortestMatch) {
-            literal(i++);
-            continue;
-        }
         size_t from = i + 1;
         if (l < LazyEnough && i + 1 <= lastStart) {
             // One byte later may start a longer match; then this byte goes
             // as a literal.
             const uint32_t h = hashAt(i + 1);
             unsigned d2 = 0;
-            const unsigned l2 = longest(i + 1, h, l, d2);
+            const unsigned l2 = longest(i + 1, head[h], l, d2);
             insert(i + 1, h);
             ++from;
             if (l2 > l) {
@@ -443,18 +460,27 @@ void parse(const uint8_t* in, size_t len, Parse& out)
         for (; from < end; ++from) insert(from, hashAt(from));
         i += l;
     }
+    for (; i < len; ++i) literal(i); // too close to the end for a match
+    out.count = count;
+    // The end of the block, and an empty item for the writer's last pair.
+    out.syms[count] = EndOfBlock;
+    out.syms[count + 1] = NoItem;
 }
 
 // A code-length sequence's run-length form: the symbol in the low byte,
 // its extra-bit value above.
 struct LengthRuns {
-    uint16_t items[LitLenSymbols + DistSymbols + 1]; // one to spare for a run of two written whole
+    // One to spare for a run of two written whole, three for the writer's
+    // last four.
+    uint16_t items[LitLenSymbols + DistSymbols + 4];
     int count = 0;
     uint32_t freq[CodeLenSymbols] = {};
 
-    void add(int sym, int extra)
+    // c is count, held apart from it while encoding: freq's stores may
+    // alias an int, and would send it to memory on every item.
+    void add(int& c, int sym, int extra)
     {
-        items[count++] = uint16_t(sym | extra << 8);
+        items[c++] = uint16_t(sym | extra << 8);
         ++freq[sym];
     }
     // lens[-1] and lens[n] must differ from their neighbours (any value
@@ -478,6 +504,7 @@ struct LengthRuns {
             for (; mask; mask &= mask - 1) starts[runsFound++] = uint16_t(64 * w + std::countr_zero(mask));
         }
         static_assert(Words <= 5);
+        int c = count;
         for (int r = 0; r + 1 < runsFound; ++r) {
             const int v = lens[starts[r]];
             int run = starts[r + 1] - starts[r];
@@ -485,24 +512,25 @@ struct LengthRuns {
                 // Most runs among the lengths in use are of one or two:
                 // both slots written, the count moved by the run, no
                 // branch on which it was.
-                items[count] = items[count + 1] = uint16_t(v);
-                count += run;
+                items[c] = items[c + 1] = uint16_t(v);
+                c += run;
                 freq[v] += uint32_t(run);
                 continue;
             }
             if (v == 0) {
-                for (; run >= 11; run -= std::min(run, 138)) add(18, std::min(run, 138) - 11);
+                for (; run >= 11; run -= std::min(run, 138)) add(c, 18, std::min(run, 138) - 11);
                 if (run >= 3) {
-                    add(17, run - 3);
+                    add(c, 17, run - 3);
                     run = 0;
                 }
             } else {
-                add(v, 0);
+                add(c, v, 0);
                 --run;
-                for (; run >= 3; run -= std::min(run, 6)) add(16, std::min(run, 6) - 3);
+                for (; run >= 3; run -= std::min(run, 6)) add(c, 16, std::min(run, 6) - 3);
             }
-            for (; run > 0; --run) add(v, 0);
+            for (; run > 0; --run) add(c, v, 0);
         }
+        count = c;
     }
 };
 
@@ -559,29 +587,48 @@ uint64_t fixedBits(const Parse& p)
     return 3 + p.extraBits + 8 * uint64_t(symbols) + nine - seven + 5 * uint64_t(matches);
 }
 
-void writeSymbols(BitWriter& w, const Parse& p, const uint16_t* litCode, const uint8_t* litLen,
-                  const uint16_t* distCode, const uint8_t* distLen)
+// The parse's items and its end of block with the codes in tab (as
+// assignCodes makes them, tab[NoItem] 0). Literals and matches take the
+// same steps, with no branch between them, two items at a time.
+void writeSymbols(BitWriter& out, const Parse& p, const uint32_t* tab)
 {
-    const Tables& t = tables();
-    for (size_t k = 0; k < p.count; ++k) {
-        const uint32_t s = p.syms[k];
-        if (!(s & MatchFlag)) {
-            w.put(litCode[s], litLen[s]);
-            continue;
-        }
-        const unsigned l = (s >> 16) & 0x7FFF, d = s & 0xFFFF;
-        const int lc = t.lenCode[l], dc = distCodeOf(d);
-        // The whole match in one put: at most 15 + 5 + 15 + 13 bits.
-        uint64_t bits = litCode[257 + lc];
-        unsigned at = litLen[257 + lc];
-        bits |= uint64_t(l - LenBase[lc]) << at;
-        at += LenExtra[lc];
-        bits |= uint64_t(distCode[dc]) << at;
-        at += distLen[dc];
-        bits |= uint64_t(d - DistBase[dc]) << at;
-        w.put(bits, at + DistExtra[dc]);
+    // A local copy, which the byte stores cannot alias, stays in registers.
+    BitWriter w = out;
+    w.flush();
+    auto item = [tab](uint32_t s, unsigned& bits) {
+        const uint32_t code = tab[s & 0x1FF];
+        bits = code >> 24;
+        return (code & 0xFFFF) | (s >> 9) << ((code >> 16) & 0xFF);
+    };
+    const size_t items = p.count + 1;
+    for (size_t k = 0; k < items; k += 2) {
+        unsigned first, second;
+        const uint64_t a = item(p.syms[k], first), b = item(p.syms[k + 1], second);
+        w.putAndStore(a | b << first, first + second);
     }
-    w.put(litCode[EndOfBlock], litLen[EndOfBlock]);
+    out = w;
+}
+
+// The code lengths' run-length form, with the code-length code in clTab.
+// clTab[CodeLenSymbols] must be 0: the items past the last are made that
+// empty symbol, so that the items go four at a time (of 7 + 7 bits at most).
+void writeLengths(BitWriter& out, LengthRuns& runs, const uint32_t* clTab)
+{
+    BitWriter w = out;
+    w.flush();
+    for (int k = runs.count; k < runs.count + 3; ++k) runs.items[k] = CodeLenSymbols;
+    for (int k = 0; k < runs.count; k += 4) {
+        uint64_t bits = 0;
+        unsigned at = 0;
+        for (int j = 0; j < 4; ++j) {
+            const uint32_t item = runs.items[k + j], cl = clTab[item & 0xFF];
+            // A symbol without extra bits has an extra value of 0.
+            bits |= uint64_t((cl & 0xFFFF) | (item >> 8) << ((cl >> 16) & 0xFF)) << at;
+            at += cl >> 24;
+        }
+        w.putAndStore(bits, at);
+    }
+    out = w;
 }
 
 } // namespace
@@ -629,23 +676,20 @@ bool TinyDeflate(const uint8_t* in, size_t len, std::vector<uint8_t>& out, TinyB
         w.put(1, 1); // the final block
         if (form == TinyBlock::Fixed) {
             w.put(1, 2);
-            writeSymbols(w, p, tables().fixedCode, tables().fixedLen, tables().fixedDistCode, tables().fixedDistLen);
+            writeSymbols(w, p, tables().fixedTab);
         } else {
             w.put(2, 2);
             w.put(uint32_t(dyn.hlit - 257), 5);
             w.put(uint32_t(dyn.hdist - 1), 5);
             w.put(uint32_t(dyn.hclen - 4), 4);
             for (int k = 0; k < dyn.hclen; ++k) w.put(dyn.codeLenLens[CodeLenOrder[k]], 3);
-            uint16_t clCode[CodeLenSymbols], litCode[LitLenSymbols], distCode[DistSymbols];
-            Tables::assignCodes(dyn.codeLenLens, dyn.codeLenCoded, dyn.codeLenCount, clCode);
-            Tables::assignCodes(dyn.litLenLens, dyn.litLenCoded, dyn.litLenCount, litCode);
-            Tables::assignCodes(dyn.distLens, dyn.distCoded, dyn.distCount, distCode);
-            for (int k = 0; k < dyn.runs.count; ++k) {
-                const int sym = dyn.runs.items[k] & 0xFF, extra = dyn.runs.items[k] >> 8;
-                // A symbol without extra bits has an extra value of 0.
-                w.put(clCode[sym] | uint32_t(extra) << dyn.codeLenLens[sym], dyn.codeLenLens[sym] + RunExtraBits[sym]);
-            }
-            writeSymbols(w, p, litCode, dyn.litLenLens, distCode, dyn.distLens);
+            uint32_t clTab[CodeLenSymbols + 1], tab[CodeTabSize];
+            Tables::assignCodes(dyn.codeLenLens, dyn.codeLenCoded, dyn.codeLenCount, RunExtraBits, clTab);
+            Tables::assignCodes(dyn.litLenLens, dyn.litLenCoded, dyn.litLenCount, tables().litExtra, tab);
+            Tables::assignCodes(dyn.distLens, dyn.distCoded, dyn.distCount, DistExtra, tab + DistItems);
+            tab[NoItem] = clTab[CodeLenSymbols] = 0;
+            writeLengths(w, dyn.runs, clTab);
+            writeSymbols(w, p, tab);
         }
         out.resize(size_t(w.finish() - out.data()));
         return true;
