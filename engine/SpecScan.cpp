@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory_resource>
 #include <set>
 #include <thread>
 #include <unordered_map>
@@ -100,6 +101,23 @@ std::string windowsRefusal(const std::string& entry, const std::string& file)
     }
 }
 
+size_t textHash(std::string_view text)
+{
+    return std::hash<std::string_view>()(text);
+}
+
+// The hash of text in lower case, without making the lower-case text
+// (FNV-1a over the lowered bytes).
+size_t foldedHash(std::string_view text)
+{
+    uint64_t h = 14695981039346656037ull;
+    for (const char c : text) {
+        h ^= uint8_t(lw::AsciiLower(c));
+        h *= 1099511628211ull;
+    }
+    return size_t(h);
+}
+
 // The root of a spec as entries are cut from it.
 struct EntryRoot {
     const fs::path* root = nullptr;
@@ -115,9 +133,9 @@ struct EntryRoot {
 // What a found file is stored as: worked out from its path alone, so that
 // the scan's threads can do it for thousands of files.
 struct Naming {
-    std::string entry;   // the entry name
-    std::string lowered; // ... without case, as clashes are found
-    std::string refusal; // why Windows could not unpack it; empty: it could
+    std::string entry;     // the entry name
+    size_t foldedHash = 0; // ... its hash without case, as clashes are found
+    std::string refusal;   // why Windows could not unpack it; empty: it could
 };
 
 Naming nameOf(const std::string& norm, const EntryRoot& root, bool junkDirs)
@@ -138,7 +156,7 @@ Naming nameOf(const std::string& norm, const EntryRoot& root, bool junkDirs)
         if (n.entry.empty()) n.entry = SafeEntryName(path);
     }
     if (n.entry.empty()) n.entry = Utf8Of(lw::platform::PathFromUtf8(norm).filename());
-    n.lowered = lw::AsciiLower(n.entry);
+    n.foldedHash = foldedHash(n.entry);
     n.refusal = windowsRefusal(n.entry, norm);
     return n;
 }
@@ -146,6 +164,7 @@ Naming nameOf(const std::string& norm, const EntryRoot& root, bool junkDirs)
 // A literal spec resolved and looked at ahead of the scan.
 struct Located {
     std::string path; // UTF-8 text
+    size_t pathHash = 0;
     lw::platform::FileInfo info;
     std::string error; // a path over the resolver's limits
     bool named = false;
@@ -175,6 +194,7 @@ std::vector<Located> locate(const std::vector<ScanSpec>& specs, bool junkDirs, l
                     rootKnown = true;
                 }
                 at.path = index.LocateUtf8(root, spec.spec, at.info);
+                at.pathHash = textHash(at.path);
                 if (at.info.isRegular) {
                     at.naming = nameOf(at.path, entryRoot, junkDirs);
                     at.named = true;
@@ -206,23 +226,48 @@ struct Scanner {
     std::vector<ScanProblem>& problems;
     lw::PathIndex index; // each folder read once for the whole run
     std::vector<std::pair<uint64_t, uint64_t>> skipIds;
-    // Looked up by views, so that tens of thousands of files cost an
-    // allocation only where something new is kept.
-    struct TextHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    // What has been seen, for tens of thousands of files: the texts and the
+    // sets' nodes are kept in one arena, so that keeping one is a copy and
+    // the end of the scan a few frees, and the hashes come with the texts
+    // (the scan's threads work most of them out).
+    std::pmr::monotonic_buffer_resource arena;
+    struct Key {
+        std::string_view text; // in the arena, or the text looked for
+        size_t hash = 0;
     };
-    using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
-    TextSet seenPaths;
+    struct KeyHash {
+        size_t operator()(const Key& k) const noexcept { return k.hash; }
+    };
+    struct KeyEq {
+        bool operator()(const Key& a, const Key& b) const { return a.hash == b.hash && a.text == b.text; }
+    };
+    using KeySet = std::pmr::unordered_set<Key, KeyHash, KeyEq>;
+    std::string_view keep(std::string_view text)
+    {
+        char* at = static_cast<char*>(arena.allocate(std::max<size_t>(text.size(), 1), 1));
+        std::memcpy(at, text.data(), text.size());
+        return {at, text.size()};
+    }
+    KeySet seenPaths{&arena};
     // The file stored under each lower-case name: its item, and the file
     // itself (volume and number; 0: not known).
     struct Stored {
         size_t item = 0;
         uint64_t volume = 0, index = 0;
     };
-    std::unordered_map<std::string, Stored> seenNames;
-    TextSet seenDirs;                                  // lower case
+    std::pmr::unordered_map<Key, Stored, KeyHash, KeyEq> seenNames{&arena};
+    KeySet seenDirs{&arena}; // lower case, with "/"
+    std::string lastFolder;  // lower case: the folder of the last file whose directories were added
+    std::string folded;      // the entry being added, lower case
     bool failed = false;
+
+    // Room for files more: a list of thousands then grows nothing.
+    void expect(size_t files)
+    {
+        seenPaths.reserve(files);
+        seenNames.reserve(files);
+        items.reserve(items.size() + files);
+    }
     void fatal(int code, std::string text)
     {
         problems.push_back({code, std::move(text)});
@@ -244,11 +289,20 @@ struct Scanner {
     // lowered: entry in lower case.
     void addDirs(const std::string& entry, std::string_view lowered)
     {
+        // Files mostly come folder by folder: the folders of one in the
+        // same folder as the last are known already.
+        const size_t slash = lowered.rfind('/');
+        if (slash == std::string_view::npos) return;
+        const std::string_view folder = lowered.substr(0, slash + 1);
+        if (folder == lastFolder) return;
+        lastFolder = folder;
         size_t pos = 0;
         while ((pos = entry.find('/', pos)) != std::string::npos) {
             ++pos;
-            if (seenDirs.find(lowered.substr(0, pos)) != seenDirs.end()) continue;
-            seenDirs.emplace(lowered.substr(0, pos));
+            const std::string_view dir = lowered.substr(0, pos);
+            const size_t hash = foldedHash(dir);
+            if (seenDirs.find(Key{dir, hash}) != seenDirs.end()) continue;
+            seenDirs.insert(Key{keep(dir), hash});
             ScanItem it;
             it.entry = entry.substr(0, pos);
             it.dirOnly = true;
@@ -260,18 +314,21 @@ struct Scanner {
     void addFile(const fs::path& file, const ScanSpec& spec, const fs::path& root)
     {
         if (failed) return;
-        addNormal(Utf8Of(file.lexically_normal()), nullptr, nullptr, root, spec);
+        std::string norm = Utf8Of(file.lexically_normal());
+        const size_t hash = textHash(norm);
+        addNormal(std::move(norm), hash, nullptr, nullptr, root, spec);
     }
 
     // norm is a lexically normal path as UTF-8 text (as the resolver gives
-    // it); known: the file's status, and naming what it is stored as, when
-    // the scan's threads have them already. Text rather than paths: a
-    // large FM has tens of thousands of files.
-    void addNormal(std::string norm, const lw::platform::FileInfo* known, Naming* naming, const fs::path& root,
-                   const ScanSpec& spec)
+    // it), normHash its textHash; known: the file's status, and naming what
+    // it is stored as, when the scan's threads have them already. Text
+    // rather than paths: a large FM has tens of thousands of files.
+    void addNormal(std::string norm, size_t normHash, const lw::platform::FileInfo* known, Naming* naming,
+                   const fs::path& root, const ScanSpec& spec)
     {
         if (failed) return;
-        if (!seenPaths.insert(norm).second) return; // listed twice: once is enough
+        if (seenPaths.find(Key{norm, normHash}) != seenPaths.end()) return; // listed twice: once is enough
+        seenPaths.insert(Key{keep(norm), normHash});
         lw::platform::FileInfo st;
         if (known) {
             st = *known;
@@ -304,7 +361,10 @@ struct Scanner {
             fatal(zeBadName, std::move(naming->refusal));
             return;
         }
-        if (const auto at = seenNames.find(naming->lowered); at != seenNames.end()) {
+        folded.resize(naming->entry.size());
+        std::transform(naming->entry.begin(), naming->entry.end(), folded.begin(),
+                       [](char c) { return lw::AsciiLower(c); });
+        if (const auto at = seenNames.find(Key{folded, naming->foldedHash}); at != seenNames.end()) {
             // One file by two spellings (a disk that ignores case opens it by
             // either): listed twice, and once is enough.
             if (at->second.index != 0 && at->second.volume == st.volume && at->second.index == st.index) return;
@@ -313,8 +373,8 @@ struct Scanner {
                                    "\")");
             return;
         }
-        if (opts.dirEntries) addDirs(naming->entry, naming->lowered);
-        seenNames.emplace(std::move(naming->lowered), Stored{items.size(), st.volume, st.index});
+        if (opts.dirEntries) addDirs(naming->entry, folded);
+        seenNames.emplace(Key{keep(folded), naming->foldedHash}, Stored{items.size(), st.volume, st.index});
         ScanItem it;
         it.path = std::move(norm);
         it.entry = std::move(naming->entry);
@@ -382,7 +442,7 @@ struct Scanner {
                 return;
             }
             if (located->info.isRegular && located->named) {
-                addNormal(std::move(located->path), &located->info, &located->naming, root, spec);
+                addNormal(std::move(located->path), located->pathHash, &located->info, &located->naming, root, spec);
                 return;
             }
             const lw::platform::FileInfo st = located->info;
@@ -410,7 +470,8 @@ struct Scanner {
     void found(std::string path, const lw::platform::FileInfo& st, const fs::path& root, const ScanSpec& spec)
     {
         if (st.isRegular) {
-            addNormal(std::move(path), &st, nullptr, root, spec);
+            const size_t hash = textHash(path);
+            addNormal(std::move(path), hash, &st, nullptr, root, spec);
         } else if (st.isDirectory) {
             addMatches(lw::platform::PathFromUtf8(path), "*", root, spec, 0);
         } else {
@@ -475,6 +536,7 @@ bool ScanSpecs(const std::vector<ScanSpec>& specs, const ScanOptions& opts, std:
     Scanner sc(opts, items, problems, folders);
     const bool anyLiteral = std::any_of(specs.begin(), specs.end(), [](const ScanSpec& s) { return s.literal; });
     std::vector<Located> located = anyLiteral ? locate(specs, opts.junkDirs, folders) : std::vector<Located>();
+    sc.expect(size_t(std::count_if(specs.begin(), specs.end(), [](const ScanSpec& s) { return s.literal; })));
     for (size_t i = 0; i < specs.size(); ++i) {
         sc.scan(specs[i], specs[i].literal ? &located[i] : nullptr);
         if (sc.failed) return false;
