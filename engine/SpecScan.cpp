@@ -14,8 +14,6 @@
 #include <memory_resource>
 #include <set>
 #include <thread>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace fs = std::filesystem;
 
@@ -210,6 +208,74 @@ std::vector<Located> locate(const std::vector<ScanSpec>& specs, bool junkDirs, l
     return out;
 }
 
+// A table of texts kept elsewhere, looked up by text and hash: open
+// addressing in one array, so that tens of thousands of texts cost no node
+// each and a few frees at the end. Each text carries a number.
+class TextTable {
+public:
+    static constexpr size_t None = size_t(-1);
+
+    void Reserve(size_t count)
+    {
+        if (count * 4 > slots_.size() * 3) grow(count);
+    }
+    // The number of text; None when it is not in the table.
+    size_t Find(std::string_view text, size_t hash) const
+    {
+        if (slots_.empty()) return None;
+        for (size_t i = place(hash);; i = (i + 1) & mask_) {
+            const Slot& s = slots_[i];
+            if (!s.text) return None;
+            if (s.hash == hash && s.size == text.size() && std::memcmp(s.text, text.data(), text.size()) == 0)
+                return s.number;
+        }
+    }
+    // text is not in the table, and stays where it is while the table does.
+    void Add(std::string_view text, size_t hash, size_t number)
+    {
+        if ((count_ + 1) * 4 > slots_.size() * 3) grow(count_ + 1);
+        put(Slot{text.data(), text.size(), hash, number});
+        ++count_;
+    }
+
+private:
+    struct Slot {
+        const char* text = nullptr; // nullptr: empty
+        size_t size = 0;
+        size_t hash = 0;
+        size_t number = 0;
+    };
+    // The hash's bits well mixed (Fibonacci hashing), as its top bits.
+    size_t place(size_t hash) const { return size_t((uint64_t(hash) * 0x9E3779B97F4A7C15ull) >> shift_); }
+    void put(const Slot& slot)
+    {
+        size_t i = place(slot.hash);
+        while (slots_[i].text) i = (i + 1) & mask_;
+        slots_[i] = slot;
+    }
+    void grow(size_t count)
+    {
+        // At most three quarters full.
+        size_t size = 16;
+        int bits = 4;
+        while (count * 4 > size * 3) {
+            size *= 2;
+            ++bits;
+        }
+        std::vector<Slot> old(size);
+        old.swap(slots_);
+        mask_ = size - 1;
+        shift_ = 64 - bits;
+        for (const Slot& s : old)
+            if (s.text) put(s);
+    }
+
+    std::vector<Slot> slots_;
+    size_t count_ = 0;
+    size_t mask_ = 0;
+    int shift_ = 64;
+};
+
 struct Scanner {
     Scanner(const ScanOptions& o, std::vector<ScanItem>& i, std::vector<ScanProblem>& p, lw::FolderCache& folders)
         : opts(o), items(i), problems(p), index(folders)
@@ -226,46 +292,37 @@ struct Scanner {
     std::vector<ScanProblem>& problems;
     lw::PathIndex index; // each folder read once for the whole run
     std::vector<std::pair<uint64_t, uint64_t>> skipIds;
-    // What has been seen, for tens of thousands of files: the texts and the
-    // sets' nodes are kept in one arena, so that keeping one is a copy and
-    // the end of the scan a few frees, and the hashes come with the texts
-    // (the scan's threads work most of them out).
+    // What has been seen, for tens of thousands of files: the texts are
+    // kept in one arena and the tables hold views of them with their
+    // hashes (the scan's threads work most of them out), so that keeping
+    // one is a copy and the end of the scan a few frees.
     std::pmr::monotonic_buffer_resource arena;
-    struct Key {
-        std::string_view text; // in the arena, or the text looked for
-        size_t hash = 0;
-    };
-    struct KeyHash {
-        size_t operator()(const Key& k) const noexcept { return k.hash; }
-    };
-    struct KeyEq {
-        bool operator()(const Key& a, const Key& b) const { return a.hash == b.hash && a.text == b.text; }
-    };
-    using KeySet = std::pmr::unordered_set<Key, KeyHash, KeyEq>;
     std::string_view keep(std::string_view text)
     {
         char* at = static_cast<char*>(arena.allocate(std::max<size_t>(text.size(), 1), 1));
         std::memcpy(at, text.data(), text.size());
         return {at, text.size()};
     }
-    KeySet seenPaths{&arena};
+    TextTable seenPaths;
     // The file stored under each lower-case name: its item, and the file
     // itself (volume and number; 0: not known).
     struct Stored {
         size_t item = 0;
         uint64_t volume = 0, index = 0;
     };
-    std::pmr::unordered_map<Key, Stored, KeyHash, KeyEq> seenNames{&arena};
-    KeySet seenDirs{&arena}; // lower case, with "/"
-    std::string lastFolder;  // lower case: the folder of the last file whose directories were added
-    std::string folded;      // the entry being added, lower case
+    TextTable seenNames; // lower case -> its place in stored
+    std::vector<Stored> stored;
+    TextTable seenDirs;     // lower case, with "/"
+    std::string lastFolder; // lower case: the folder of the last file whose directories were added
+    std::string folded;     // the entry being added, lower case
     bool failed = false;
 
     // Room for files more: a list of thousands then grows nothing.
     void expect(size_t files)
     {
-        seenPaths.reserve(files);
-        seenNames.reserve(files);
+        seenPaths.Reserve(files);
+        seenNames.Reserve(files);
+        stored.reserve(files);
         items.reserve(items.size() + files);
     }
     void fatal(int code, std::string text)
@@ -301,8 +358,8 @@ struct Scanner {
             ++pos;
             const std::string_view dir = lowered.substr(0, pos);
             const size_t hash = foldedHash(dir);
-            if (seenDirs.find(Key{dir, hash}) != seenDirs.end()) continue;
-            seenDirs.insert(Key{keep(dir), hash});
+            if (seenDirs.Find(dir, hash) != TextTable::None) continue;
+            seenDirs.Add(keep(dir), hash, 0);
             ScanItem it;
             it.entry = entry.substr(0, pos);
             it.dirOnly = true;
@@ -327,8 +384,8 @@ struct Scanner {
                    const fs::path& root, const ScanSpec& spec)
     {
         if (failed) return;
-        if (seenPaths.find(Key{norm, normHash}) != seenPaths.end()) return; // listed twice: once is enough
-        seenPaths.insert(Key{keep(norm), normHash});
+        if (seenPaths.Find(norm, normHash) != TextTable::None) return; // listed twice: once is enough
+        seenPaths.Add(keep(norm), normHash, 0);
         lw::platform::FileInfo st;
         if (known) {
             st = *known;
@@ -364,17 +421,18 @@ struct Scanner {
         folded.resize(naming->entry.size());
         std::transform(naming->entry.begin(), naming->entry.end(), folded.begin(),
                        [](char c) { return lw::AsciiLower(c); });
-        if (const auto at = seenNames.find(Key{folded, naming->foldedHash}); at != seenNames.end()) {
+        if (const size_t n = seenNames.Find(folded, naming->foldedHash); n != TextTable::None) {
+            const Stored& at = stored[n];
             // One file by two spellings (a disk that ignores case opens it by
             // either): listed twice, and once is enough.
-            if (at->second.index != 0 && at->second.volume == st.volume && at->second.index == st.index) return;
+            if (at.index != 0 && at.volume == st.volume && at.index == st.index) return;
             fatal(zeNameClash, "Two files would be stored under names that differ only in letter case: \"" +
-                                   items[at->second.item].entry + "\" and \"" + naming->entry + "\" (\"" + norm +
-                                   "\")");
+                                   items[at.item].entry + "\" and \"" + naming->entry + "\" (\"" + norm + "\")");
             return;
         }
         if (opts.dirEntries) addDirs(naming->entry, folded);
-        seenNames.emplace(Key{keep(folded), naming->foldedHash}, Stored{items.size(), st.volume, st.index});
+        seenNames.Add(keep(folded), naming->foldedHash, stored.size());
+        stored.push_back(Stored{items.size(), st.volume, st.index});
         ScanItem it;
         it.path = std::move(norm);
         it.entry = std::move(naming->entry);
