@@ -209,69 +209,78 @@ std::vector<Located> locate(const std::vector<ScanSpec>& specs, bool junkDirs, l
 }
 
 // A table of texts kept elsewhere, looked up by text and hash: open
-// addressing in one array, so that tens of thousands of texts cost no node
-// each and a few frees at the end. Each text carries a number.
+// addressing, so that tens of thousands of texts cost no node each and a
+// few frees at the end. The probed array holds small slots, which a miss
+// (most lookups) reads alone; the texts are listed in the order they came.
+// Each text carries a number.
 class TextTable {
 public:
     static constexpr size_t None = size_t(-1);
 
     void Reserve(size_t count)
     {
+        entries_.reserve(count);
         if (count * 4 > slots_.size() * 3) grow(count);
     }
     // The number of text; None when it is not in the table.
     size_t Find(std::string_view text, size_t hash) const
     {
         if (slots_.empty()) return None;
+        const uint32_t tag = uint32_t(hash);
         for (size_t i = place(hash);; i = (i + 1) & mask_) {
-            const Slot& s = slots_[i];
-            if (!s.text) return None;
-            if (s.hash == hash && s.size == text.size() && std::memcmp(s.text, text.data(), text.size()) == 0)
-                return s.number;
+            const Slot s = slots_[i];
+            if (s.entry == 0) return None;
+            if (s.tag != tag) continue;
+            const Entry& e = entries_[s.entry - 1];
+            if (e.size == text.size() && std::memcmp(e.text, text.data(), text.size()) == 0) return e.number;
         }
     }
     // text is not in the table, and stays where it is while the table does.
     void Add(std::string_view text, size_t hash, size_t number)
     {
-        if ((count_ + 1) * 4 > slots_.size() * 3) grow(count_ + 1);
-        put(Slot{text.data(), text.size(), hash, number});
-        ++count_;
+        if ((entries_.size() + 1) * 4 > slots_.size() * 3) grow(entries_.size() + 1);
+        entries_.push_back(Entry{text.data(), text.size(), hash, number});
+        put(Slot{uint32_t(entries_.size()), uint32_t(hash)}, hash);
     }
 
 private:
     struct Slot {
-        const char* text = nullptr; // nullptr: empty
-        size_t size = 0;
-        size_t hash = 0;
-        size_t number = 0;
+        uint32_t entry = 0; // its place in entries_, plus one; 0: empty
+        uint32_t tag = 0;   // the hash's low bits
+    };
+    struct Entry {
+        const char* text;
+        size_t size;
+        size_t hash;
+        size_t number;
     };
     // The hash's bits well mixed (Fibonacci hashing), as its top bits.
     size_t place(size_t hash) const { return size_t((uint64_t(hash) * 0x9E3779B97F4A7C15ull) >> shift_); }
-    void put(const Slot& slot)
+    void put(Slot slot, size_t hash)
     {
-        size_t i = place(slot.hash);
-        while (slots_[i].text) i = (i + 1) & mask_;
+        size_t i = place(hash);
+        while (slots_[i].entry != 0) i = (i + 1) & mask_;
         slots_[i] = slot;
     }
     void grow(size_t count)
     {
-        // At most three quarters full.
+        // At most three quarters full. (Four thousand million texts would
+        // be more than a scan can hold anyway.)
         size_t size = 16;
         int bits = 4;
         while (count * 4 > size * 3) {
             size *= 2;
             ++bits;
         }
-        std::vector<Slot> old(size);
-        old.swap(slots_);
+        slots_.assign(size, Slot{});
         mask_ = size - 1;
         shift_ = 64 - bits;
-        for (const Slot& s : old)
-            if (s.text) put(s);
+        for (size_t k = 0; k < entries_.size(); ++k)
+            put(Slot{uint32_t(k + 1), uint32_t(entries_[k].hash)}, entries_[k].hash);
     }
 
     std::vector<Slot> slots_;
-    size_t count_ = 0;
+    std::vector<Entry> entries_;
     size_t mask_ = 0;
     int shift_ = 64;
 };
