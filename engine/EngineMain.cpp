@@ -168,6 +168,10 @@ private:
     bool aborted_ = false;
     bool sourceFailed_ = false;
     std::vector<std::string> suffixes_;
+    // What the scan found. The chosen files and the pipeline's pieces point
+    // into it, so it is declared before them: the pipeline's threads are
+    // stopped before it goes, on every way out of a run.
+    std::vector<ScanItem> items_;
     std::vector<Chosen> chosen_;
     std::unique_ptr<Pipeline> pipeline_;
 };
@@ -261,8 +265,8 @@ int Run::Execute()
         }
     }
 
-    std::vector<ScanItem> items;
-    if (!collect(items)) return -1;
+    if (!collect(items_)) return -1;
+    const std::vector<ScanItem>& items = items_;
 
     const std::string archive = prm_.archiveName;
     // With a temporary directory the archive is built there (from a copy of
@@ -411,6 +415,10 @@ int Run::Execute()
 // set, moved files deleted.
 uint64_t Run::cutIntoPieces(std::vector<Piece>& pieces, time_t& latest)
 {
+    size_t count = 0;
+    for (const Chosen& c : chosen_)
+        count += c.item->size <= WholeLimit ? 1 : size_t((c.item->size + PieceSize - 1) / PieceSize);
+    pieces.reserve(pieces.size() + count);
     uint64_t totalBytes = 0;
     for (Chosen& c : chosen_) {
         const ScanItem& it = *c.item;
@@ -423,7 +431,7 @@ uint64_t Run::cutIntoPieces(std::vector<Piece>& pieces, time_t& latest)
         uint64_t off = 0;
         do {
             Piece p;
-            p.path = it.path;
+            p.path = &it.path;
             p.offset = off;
             p.length = std::min(step, it.size - off);
             p.last = off + p.length >= it.size;

@@ -21,19 +21,20 @@ std::string readPiece(const Piece& p, std::vector<uint8_t>& buf, int& code)
 {
     code = zeOpen;
     buf.resize(p.length);
+    const std::string& path = *p.path;
     lw::platform::File f;
-    if (const int err = f.OpenReadFoundUtf8(p.path)) return "Cannot read \"" + p.path + "\": " + std::strerror(err);
+    if (const int err = f.OpenReadFoundUtf8(path)) return "Cannot read \"" + path + "\": " + std::strerror(err);
     if (const int err = f.ReadAt(p.offset, buf.data(), size_t(p.length))) {
         if (f.Info().size < p.offset + p.length)
-            return "Cannot read \"" + p.path + "\": the file became shorter while it was being added";
-        return "Cannot read \"" + p.path + "\": " + std::strerror(err);
+            return "Cannot read \"" + path + "\": the file became shorter while it was being added";
+        return "Cannot read \"" + path + "\": " + std::strerror(err);
     }
     // Checked after reading, so a change made while the bytes were read
     // is caught too.
     const lw::platform::FileInfo info = f.Info();
     if (info.exists && (info.size != p.fileSize || info.mtimeNs != p.mtimeNs)) {
         code = zeChanged;
-        return "\"" + p.path + "\" changed while it was being packed; pack again once it is saved";
+        return "\"" + path + "\" changed while it was being packed; pack again once it is saved";
     }
     return {};
 }
@@ -114,13 +115,13 @@ void Pipeline::work()
             d.crc = libdeflate_crc32(0, raw.data(), raw.size());
             if (p.deflate && p.last && p.offset == 0 && raw.size() <= SmallPieceLimit) {
                 if (!TinyDeflate(raw.data(), raw.size(), d.data)) {
-                    d.error = "Cannot compress \"" + p.path + "\": out of memory";
+                    d.error = "Cannot compress \"" + *p.path + "\": out of memory";
                     d.code = zeMemory;
                 }
             } else if (p.deflate) {
                 if (!comp) comp = libdeflate_alloc_compressor(level_);
                 if (!comp || !DeflatePiece(comp, raw.data(), raw.size(), p.last, d.data)) {
-                    d.error = "Cannot compress \"" + p.path + "\": out of memory";
+                    d.error = "Cannot compress \"" + *p.path + "\": out of memory";
                     d.code = zeMemory;
                 }
             } else {

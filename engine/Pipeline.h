@@ -15,8 +15,9 @@
 namespace zipeng {
 
 struct Piece {
-    // The work.
-    std::string path;
+    // The work. The file's path is its scan item's, which outlives the
+    // pipeline.
+    const std::string* path = nullptr;
     uint64_t offset = 0;
     uint64_t length = 0;
     bool last = true;     // the file's last piece

@@ -11,10 +11,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory_resource>
 #include <set>
 #include <thread>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace fs = std::filesystem;
 
@@ -100,6 +99,23 @@ std::string windowsRefusal(const std::string& entry, const std::string& file)
     }
 }
 
+size_t textHash(std::string_view text)
+{
+    return std::hash<std::string_view>()(text);
+}
+
+// The hash of text in lower case, without making the lower-case text
+// (FNV-1a over the lowered bytes).
+size_t foldedHash(std::string_view text)
+{
+    uint64_t h = 14695981039346656037ull;
+    for (const char c : text) {
+        h ^= uint8_t(lw::AsciiLower(c));
+        h *= 1099511628211ull;
+    }
+    return size_t(h);
+}
+
 // The root of a spec as entries are cut from it.
 struct EntryRoot {
     const fs::path* root = nullptr;
@@ -115,9 +131,9 @@ struct EntryRoot {
 // What a found file is stored as: worked out from its path alone, so that
 // the scan's threads can do it for thousands of files.
 struct Naming {
-    std::string entry;   // the entry name
-    std::string lowered; // ... without case, as clashes are found
-    std::string refusal; // why Windows could not unpack it; empty: it could
+    std::string entry;     // the entry name
+    size_t foldedHash = 0; // ... its hash without case, as clashes are found
+    std::string refusal;   // why Windows could not unpack it; empty: it could
 };
 
 Naming nameOf(const std::string& norm, const EntryRoot& root, bool junkDirs)
@@ -138,7 +154,7 @@ Naming nameOf(const std::string& norm, const EntryRoot& root, bool junkDirs)
         if (n.entry.empty()) n.entry = SafeEntryName(path);
     }
     if (n.entry.empty()) n.entry = Utf8Of(lw::platform::PathFromUtf8(norm).filename());
-    n.lowered = lw::AsciiLower(n.entry);
+    n.foldedHash = foldedHash(n.entry);
     n.refusal = windowsRefusal(n.entry, norm);
     return n;
 }
@@ -146,6 +162,7 @@ Naming nameOf(const std::string& norm, const EntryRoot& root, bool junkDirs)
 // A literal spec resolved and looked at ahead of the scan.
 struct Located {
     std::string path; // UTF-8 text
+    size_t pathHash = 0;
     lw::platform::FileInfo info;
     std::string error; // a path over the resolver's limits
     bool named = false;
@@ -175,6 +192,7 @@ std::vector<Located> locate(const std::vector<ScanSpec>& specs, bool junkDirs, l
                     rootKnown = true;
                 }
                 at.path = index.LocateUtf8(root, spec.spec, at.info);
+                at.pathHash = textHash(at.path);
                 if (at.info.isRegular) {
                     at.naming = nameOf(at.path, entryRoot, junkDirs);
                     at.named = true;
@@ -189,6 +207,83 @@ std::vector<Located> locate(const std::vector<ScanSpec>& specs, bool junkDirs, l
     lw::ShareOut(specs.size(), std::min(std::max(1u, std::thread::hardware_concurrency()), 8u), work);
     return out;
 }
+
+// A table of texts kept elsewhere, looked up by text and hash: open
+// addressing, so that tens of thousands of texts cost no node each and a
+// few frees at the end. The probed array holds small slots, which a miss
+// (most lookups) reads alone; the texts are listed in the order they came.
+// Each text carries a number.
+class TextTable {
+public:
+    static constexpr size_t None = size_t(-1);
+
+    void Reserve(size_t count)
+    {
+        entries_.reserve(count);
+        if (count * 4 > slots_.size() * 3) grow(count);
+    }
+    // The number of text; None when it is not in the table.
+    size_t Find(std::string_view text, size_t hash) const
+    {
+        if (slots_.empty()) return None;
+        const uint32_t tag = uint32_t(hash);
+        for (size_t i = place(hash);; i = (i + 1) & mask_) {
+            const Slot s = slots_[i];
+            if (s.entry == 0) return None;
+            if (s.tag != tag) continue;
+            const Entry& e = entries_[s.entry - 1];
+            if (e.size == text.size() && std::memcmp(e.text, text.data(), text.size()) == 0) return e.number;
+        }
+    }
+    // text is not in the table, and stays where it is while the table does.
+    void Add(std::string_view text, size_t hash, size_t number)
+    {
+        if ((entries_.size() + 1) * 4 > slots_.size() * 3) grow(entries_.size() + 1);
+        entries_.push_back(Entry{text.data(), text.size(), hash, number});
+        put(Slot{uint32_t(entries_.size()), uint32_t(hash)}, hash);
+    }
+
+private:
+    struct Slot {
+        uint32_t entry = 0; // its place in entries_, plus one; 0: empty
+        uint32_t tag = 0;   // the hash's low bits
+    };
+    struct Entry {
+        const char* text;
+        size_t size;
+        size_t hash;
+        size_t number;
+    };
+    // The hash's bits well mixed (Fibonacci hashing), as its top bits.
+    size_t place(size_t hash) const { return size_t((uint64_t(hash) * 0x9E3779B97F4A7C15ull) >> shift_); }
+    void put(Slot slot, size_t hash)
+    {
+        size_t i = place(hash);
+        while (slots_[i].entry != 0) i = (i + 1) & mask_;
+        slots_[i] = slot;
+    }
+    void grow(size_t count)
+    {
+        // At most three quarters full. (Four thousand million texts would
+        // be more than a scan can hold anyway.)
+        size_t size = 16;
+        int bits = 4;
+        while (count * 4 > size * 3) {
+            size *= 2;
+            ++bits;
+        }
+        slots_.assign(size, Slot{});
+        mask_ = size - 1;
+        shift_ = 64 - bits;
+        for (size_t k = 0; k < entries_.size(); ++k)
+            put(Slot{uint32_t(k + 1), uint32_t(entries_[k].hash)}, entries_[k].hash);
+    }
+
+    std::vector<Slot> slots_;
+    std::vector<Entry> entries_;
+    size_t mask_ = 0;
+    int shift_ = 64;
+};
 
 struct Scanner {
     Scanner(const ScanOptions& o, std::vector<ScanItem>& i, std::vector<ScanProblem>& p, lw::FolderCache& folders)
@@ -206,23 +301,39 @@ struct Scanner {
     std::vector<ScanProblem>& problems;
     lw::PathIndex index; // each folder read once for the whole run
     std::vector<std::pair<uint64_t, uint64_t>> skipIds;
-    // Looked up by views, so that tens of thousands of files cost an
-    // allocation only where something new is kept.
-    struct TextHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
-    };
-    using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
-    TextSet seenPaths;
+    // What has been seen, for tens of thousands of files: the texts are
+    // kept in one arena and the tables hold views of them with their
+    // hashes (the scan's threads work most of them out), so that keeping
+    // one is a copy and the end of the scan a few frees.
+    std::pmr::monotonic_buffer_resource arena;
+    std::string_view keep(std::string_view text)
+    {
+        char* at = static_cast<char*>(arena.allocate(std::max<size_t>(text.size(), 1), 1));
+        std::memcpy(at, text.data(), text.size());
+        return {at, text.size()};
+    }
+    TextTable seenPaths;
     // The file stored under each lower-case name: its item, and the file
     // itself (volume and number; 0: not known).
     struct Stored {
         size_t item = 0;
         uint64_t volume = 0, index = 0;
     };
-    std::unordered_map<std::string, Stored> seenNames;
-    TextSet seenDirs;                                  // lower case
+    TextTable seenNames; // lower case -> its place in stored
+    std::vector<Stored> stored;
+    TextTable seenDirs;     // lower case, with "/"
+    std::string lastFolder; // lower case: the folder of the last file whose directories were added
+    std::string folded;     // the entry being added, lower case
     bool failed = false;
+
+    // Room for files more: a list of thousands then grows nothing.
+    void expect(size_t files)
+    {
+        seenPaths.Reserve(files);
+        seenNames.Reserve(files);
+        stored.reserve(files);
+        items.reserve(items.size() + files);
+    }
     void fatal(int code, std::string text)
     {
         problems.push_back({code, std::move(text)});
@@ -244,11 +355,20 @@ struct Scanner {
     // lowered: entry in lower case.
     void addDirs(const std::string& entry, std::string_view lowered)
     {
+        // Files mostly come folder by folder: the folders of one in the
+        // same folder as the last are known already.
+        const size_t slash = lowered.rfind('/');
+        if (slash == std::string_view::npos) return;
+        const std::string_view folder = lowered.substr(0, slash + 1);
+        if (folder == lastFolder) return;
+        lastFolder = folder;
         size_t pos = 0;
         while ((pos = entry.find('/', pos)) != std::string::npos) {
             ++pos;
-            if (seenDirs.find(lowered.substr(0, pos)) != seenDirs.end()) continue;
-            seenDirs.emplace(lowered.substr(0, pos));
+            const std::string_view dir = lowered.substr(0, pos);
+            const size_t hash = foldedHash(dir);
+            if (seenDirs.Find(dir, hash) != TextTable::None) continue;
+            seenDirs.Add(keep(dir), hash, 0);
             ScanItem it;
             it.entry = entry.substr(0, pos);
             it.dirOnly = true;
@@ -260,18 +380,21 @@ struct Scanner {
     void addFile(const fs::path& file, const ScanSpec& spec, const fs::path& root)
     {
         if (failed) return;
-        addNormal(Utf8Of(file.lexically_normal()), nullptr, nullptr, root, spec);
+        std::string norm = Utf8Of(file.lexically_normal());
+        const size_t hash = textHash(norm);
+        addNormal(std::move(norm), hash, nullptr, nullptr, root, spec);
     }
 
     // norm is a lexically normal path as UTF-8 text (as the resolver gives
-    // it); known: the file's status, and naming what it is stored as, when
-    // the scan's threads have them already. Text rather than paths: a
-    // large FM has tens of thousands of files.
-    void addNormal(std::string norm, const lw::platform::FileInfo* known, Naming* naming, const fs::path& root,
-                   const ScanSpec& spec)
+    // it), normHash its textHash; known: the file's status, and naming what
+    // it is stored as, when the scan's threads have them already. Text
+    // rather than paths: a large FM has tens of thousands of files.
+    void addNormal(std::string norm, size_t normHash, const lw::platform::FileInfo* known, Naming* naming,
+                   const fs::path& root, const ScanSpec& spec)
     {
         if (failed) return;
-        if (!seenPaths.insert(norm).second) return; // listed twice: once is enough
+        if (seenPaths.Find(norm, normHash) != TextTable::None) return; // listed twice: once is enough
+        seenPaths.Add(keep(norm), normHash, 0);
         lw::platform::FileInfo st;
         if (known) {
             st = *known;
@@ -304,17 +427,21 @@ struct Scanner {
             fatal(zeBadName, std::move(naming->refusal));
             return;
         }
-        if (const auto at = seenNames.find(naming->lowered); at != seenNames.end()) {
+        folded.resize(naming->entry.size());
+        std::transform(naming->entry.begin(), naming->entry.end(), folded.begin(),
+                       [](char c) { return lw::AsciiLower(c); });
+        if (const size_t n = seenNames.Find(folded, naming->foldedHash); n != TextTable::None) {
+            const Stored& at = stored[n];
             // One file by two spellings (a disk that ignores case opens it by
             // either): listed twice, and once is enough.
-            if (at->second.index != 0 && at->second.volume == st.volume && at->second.index == st.index) return;
+            if (at.index != 0 && at.volume == st.volume && at.index == st.index) return;
             fatal(zeNameClash, "Two files would be stored under names that differ only in letter case: \"" +
-                                   items[at->second.item].entry + "\" and \"" + naming->entry + "\" (\"" + norm +
-                                   "\")");
+                                   items[at.item].entry + "\" and \"" + naming->entry + "\" (\"" + norm + "\")");
             return;
         }
-        if (opts.dirEntries) addDirs(naming->entry, naming->lowered);
-        seenNames.emplace(std::move(naming->lowered), Stored{items.size(), st.volume, st.index});
+        if (opts.dirEntries) addDirs(naming->entry, folded);
+        seenNames.Add(keep(folded), naming->foldedHash, stored.size());
+        stored.push_back(Stored{items.size(), st.volume, st.index});
         ScanItem it;
         it.path = std::move(norm);
         it.entry = std::move(naming->entry);
@@ -382,7 +509,7 @@ struct Scanner {
                 return;
             }
             if (located->info.isRegular && located->named) {
-                addNormal(std::move(located->path), &located->info, &located->naming, root, spec);
+                addNormal(std::move(located->path), located->pathHash, &located->info, &located->naming, root, spec);
                 return;
             }
             const lw::platform::FileInfo st = located->info;
@@ -410,7 +537,8 @@ struct Scanner {
     void found(std::string path, const lw::platform::FileInfo& st, const fs::path& root, const ScanSpec& spec)
     {
         if (st.isRegular) {
-            addNormal(std::move(path), &st, nullptr, root, spec);
+            const size_t hash = textHash(path);
+            addNormal(std::move(path), hash, &st, nullptr, root, spec);
         } else if (st.isDirectory) {
             addMatches(lw::platform::PathFromUtf8(path), "*", root, spec, 0);
         } else {
@@ -475,6 +603,7 @@ bool ScanSpecs(const std::vector<ScanSpec>& specs, const ScanOptions& opts, std:
     Scanner sc(opts, items, problems, folders);
     const bool anyLiteral = std::any_of(specs.begin(), specs.end(), [](const ScanSpec& s) { return s.literal; });
     std::vector<Located> located = anyLiteral ? locate(specs, opts.junkDirs, folders) : std::vector<Located>();
+    sc.expect(size_t(std::count_if(specs.begin(), specs.end(), [](const ScanSpec& s) { return s.literal; })));
     for (size_t i = 0; i < specs.size(); ++i) {
         sc.scan(specs[i], specs[i].literal ? &located[i] : nullptr);
         if (sc.failed) return false;

@@ -142,14 +142,16 @@ bool ZipWriter::patch(uint64_t offset, const void* data, size_t n)
 bool ZipWriter::BeginEntry(const std::string& name, time_t mtime, uint64_t sizeHint, bool deflated, bool directory)
 {
     Entry e;
-    e.name = name;
+    e.nameAt = names_.size();
+    e.nameSize = name.size();
+    names_ += name;
     e.method = deflated ? 8 : 0;
     e.flags = isAscii(name) ? 0 : 0x0800; // the name is UTF-8
     e.directory = directory;
     dosTime(mtime, e.dosTime, e.dosDate);
     e.offset = bufStart_ + buf_.size();
     e.localZip64 = sizeHint >= Max32 - Zip64Margin;
-    std::string& h = header_;
+    std::string& h = head_;
     h.clear();
     le32(h, 0x04034B50);
     le16(h, e.localZip64 ? 45 : deflated || directory ? 20 : 10);
@@ -203,7 +205,7 @@ bool ZipWriter::EndEntry(uint32_t crc, uint64_t size)
         std::string z;
         le64(z, e.size);
         le64(z, e.compSize);
-        if (!patch(e.offset + 30 + e.name.size() + 4, z.data(), z.size())) return false;
+        if (!patch(e.offset + 30 + e.nameSize + 4, z.data(), z.size())) return false;
     }
     return true;
 }
@@ -217,7 +219,7 @@ bool ZipWriter::Commit(const std::string& comment)
         if (e.size >= Max32) le64(extra, e.size);
         if (e.compSize >= Max32) le64(extra, e.compSize);
         if (e.offset >= Max32) le64(extra, e.offset);
-        std::string& h = header_;
+        std::string& h = head_;
         h.clear();
         le32(h, 0x02014B50);
         le16(h, MadeBy);
@@ -229,14 +231,14 @@ bool ZipWriter::Commit(const std::string& comment)
         le32(h, e.crc);
         le32(h, e.compSize >= Max32 ? Max32 : e.compSize);
         le32(h, e.size >= Max32 ? Max32 : e.size);
-        le16(h, e.name.size());
+        le16(h, e.nameSize);
         le16(h, extra.empty() ? 0 : extra.size() + 4);
         le16(h, 0); // comment
         le16(h, 0); // disk
         le16(h, 0); // internal attributes
         le32(h, e.directory ? DirAttributes : FileAttributes);
         le32(h, e.offset >= Max32 ? Max32 : e.offset);
-        h += e.name;
+        h.append(names_, e.nameAt, e.nameSize);
         if (!extra.empty()) {
             le16(h, 0x0001);
             le16(h, extra.size());

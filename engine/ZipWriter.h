@@ -40,7 +40,7 @@ public:
 
 private:
     struct Entry {
-        std::string name;
+        size_t nameAt = 0, nameSize = 0; // in names_
         uint16_t flags = 0;
         uint16_t method = 0;
         uint16_t dosTime = 0, dosDate = 0;
@@ -60,9 +60,12 @@ private:
     std::vector<uint8_t> buf_;
     uint64_t bufStart_ = 0; // file offset of buf_[0]
     std::vector<Entry> entries_;
+    // The entries' names one after another, and a header being made: tens
+    // of thousands of small files cost no allocation each.
+    std::string names_;
+    std::string head_;
     uint64_t dataStart_ = 0;
     std::string error_;
-    std::string header_; // each header is put together here: tens of thousands cost no allocation each
 };
 
 } // namespace zipeng
