@@ -206,6 +206,7 @@ bool Run::isStored(const ScanItem& it) const
 bool Run::collect(std::vector<ScanItem>& items)
 {
     std::vector<ScanSpec> specs;
+    specs.reserve(size_t(std::max(prm_.specCount, 0)));
     for (int i = 0; i < prm_.specCount; ++i) {
         const ZipFileSpecEntry& e = prm_.specArray[i];
         if (!e.fileSpec || !*e.fileSpec) continue;

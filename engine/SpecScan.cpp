@@ -65,9 +65,10 @@ std::string stripSlashes(std::string s)
     return s;
 }
 
-fs::path specRoot(const std::string& rootDir)
+fs::path specRoot(std::string_view rootDir)
 {
-    return rootDir.empty() ? fs::current_path() : lw::platform::PathFromUtf8(stripSlashes(rootDir)).lexically_normal();
+    return rootDir.empty() ? fs::current_path()
+                           : lw::platform::PathFromUtf8(stripSlashes(std::string(rootDir))).lexically_normal();
 }
 
 // The text of a path with the system's separator as "/", as entry names
@@ -200,7 +201,7 @@ std::vector<Located> locate(const std::vector<ScanSpec>& specs, bool junkDirs, l
             } catch (const lw::Error& e) {
                 at.error = e.what();
             } catch (const std::exception& e) { // no exception may leave a thread
-                at.error = std::string("Cannot find \"") + spec.spec + "\": " + e.what();
+                at.error = "Cannot find \"" + std::string(spec.spec) + "\": " + e.what();
             }
         }
     };
@@ -487,7 +488,7 @@ struct Scanner {
     }
 
     // The root of a spec as a normal path; most specs share one.
-    const fs::path& rootOf(const std::string& rootDir)
+    const fs::path& rootOf(std::string_view rootDir)
     {
         if (!rootKnown || rootDir != rootText) {
             rootText = rootDir;
@@ -525,7 +526,8 @@ struct Scanner {
                 dirPart.empty() && cut == std::string::npos ? root : index.Resolve(root, cut == 0 ? "/" : dirPart);
             const size_t before = items.size();
             if (lw::IsDirectory(dir)) addMatches(dir, namePart, root, spec, 0);
-            if (!failed && items.size() == before) problems.push_back({0, "Nothing matches \"" + spec.spec + "\""});
+            if (!failed && items.size() == before)
+                problems.push_back({0, "Nothing matches \"" + std::string(spec.spec) + "\""});
             return;
         }
         lw::platform::FileInfo st;
@@ -542,7 +544,7 @@ struct Scanner {
         } else if (st.isDirectory) {
             addMatches(lw::platform::PathFromUtf8(path), "*", root, spec, 0);
         } else {
-            fatal(zeOpen, "Cannot find \"" + spec.spec + "\" (looked for \"" + path + "\")");
+            fatal(zeOpen, "Cannot find \"" + std::string(spec.spec) + "\" (looked for \"" + path + "\")");
         }
     }
 };

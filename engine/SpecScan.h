@@ -8,6 +8,7 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zipeng {
@@ -22,9 +23,11 @@ struct ScanItem {
     std::string password; // non-empty: encrypt with it
 };
 
+// The texts are the caller's (the command record's), which outlive the
+// scan: a list of tens of thousands of files is not copied for it.
 struct ScanSpec {
-    std::string spec;
-    std::string rootDir;
+    std::string_view spec;
+    std::string_view rootDir;
     bool recurse = false;
     bool literal = false; // one file name as it stands: no wildcards
     std::string password; // empty: not encrypted

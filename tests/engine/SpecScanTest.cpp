@@ -37,8 +37,9 @@ TEST(ScanSpecs, DirectoryEntriesComeOnceBeforeTheFirstFileBelowThem)
     // Where names keep no case, "A/B" is the folder "a/b".
     const bool keepsCase = !t.exists("a/b/three.txt");
     std::vector<zipeng::ScanSpec> specs;
+    const std::string root = t.dir(); // the specs' texts stay the caller's
     for (const char* rel : {"a/b/one.txt", "c/two.txt", "a/b/four.txt", "A/B/three.txt", "c/two.txt", "a/x/five.txt"})
-        specs.push_back({rel, t.dir(), false, true, {}});
+        specs.push_back({rel, root, false, true, {}});
     zipeng::ScanOptions options;
     options.dirEntries = true;
     std::vector<zipeng::ScanItem> items;

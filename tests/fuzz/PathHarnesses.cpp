@@ -6,6 +6,7 @@
 #include "components/StrUtils.h"
 #include "support/TempDir.h"
 
+#include <deque>
 #include <filesystem>
 #include <unordered_set>
 
@@ -160,6 +161,8 @@ void CheckSpecScan(std::string_view input)
     options.hiddenFiles = flags & 2;
     options.dirEntries = flags & 4;
     std::vector<zipeng::ScanSpec> specs;
+    std::deque<std::string> texts; // what the specs' views point into
+    const std::string root = lw::platform::Utf8Of(t.fm);
     bool anyClimbs = false;
     size_t start = 1;
     while (start <= input.size() && specs.size() < 16) {
@@ -176,7 +179,7 @@ void CheckSpecScan(std::string_view input)
             !within((t.fm / lw::platform::PathFromUtf8(ToSlashes(line))).lexically_normal(), t.tmp.path()))
             continue;
         anyClimbs = anyClimbs || climbs(line);
-        specs.push_back({line, lw::platform::Utf8Of(t.fm), (flags & 8) != 0, false, {}});
+        specs.push_back({texts.emplace_back(line), root, (flags & 8) != 0, false, {}});
     }
     std::vector<zipeng::ScanItem> items;
     std::vector<zipeng::ScanProblem> problems;
