@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
@@ -148,9 +149,15 @@ void TMainForm::buildZipper()
         FMZipperProgress(kind, name, size);
     };
     // Keeps the progress window painting between the engine's callbacks and
-    // lets its Cancel button stop the run.
-    FMZipper.OnAfterCallback = [this](CallBackInfo&, bool& abort) {
-        QCoreApplication::processEvents();
+    // lets its Cancel button stop the run. A package of thousands of small
+    // files makes as many callbacks: events are seen to some 30 times a
+    // second, not after each one, which made a run of 20,000 files take
+    // seconds of painting instead of a fraction of one.
+    FMZipper.OnAfterCallback = [this, sinceEvents = QElapsedTimer()](CallBackInfo&, bool& abort) mutable {
+        if (!sinceEvents.isValid() || sinceEvents.elapsed() >= 30) {
+            QCoreApplication::processEvents();
+            sinceEvents.start();
+        }
         if (FProgress && FProgress->Cancelled()) {
             abort = true;
             FMZipper.SetUnattended(true); // stopping is no error to report

@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -101,24 +102,42 @@ void TZipProgress::SetTotalSize(uint64_t bytes)
 
 void TZipProgress::StartItem(const QString& fileName, uint64_t bytes)
 {
-    ItemProgress->setValue(0);
-    ItemProgress->setMaximum(barMaximum(bytes));
     itemSize_ = bytes;
     itemDone_ = 0;
     ItemText->setText(tr("Adding %1...").arg(fileName));
+    showBars(false);
 }
 
 void TZipProgress::StepItem(uint64_t bytes)
 {
     itemDone_ += bytes;
     totalDone_ += bytes;
+    showBars(false);
+}
+
+void TZipProgress::showBars(bool now)
+{
+    if (!now && isVisible() && barsShown_.isValid() && barsShown_.elapsed() < 33) {
+        // What is held back is shown soon all the same, even if no call follows.
+        if (!barsPending_) {
+            barsPending_ = true;
+            QTimer::singleShot(40, this, [this] {
+                if (barsPending_) showBars(true);
+            });
+        }
+        return;
+    }
+    barsPending_ = false;
+    ItemProgress->setMaximum(barMaximum(itemSize_));
     ItemProgress->setValue(scaled(std::min(itemDone_, itemSize_), itemSize_));
     TotalProgress->setValue(scaled(std::min(totalDone_, FTotalSize), FTotalSize));
+    barsShown_.start();
 }
 
 void TZipProgress::Finish()
 {
     TotalText->setText(tr("Finished."));
+    barsPending_ = false; // the counts held back are over
     ItemText->clear();
     ItemProgress->setValue(0);
     TotalProgress->setValue(0);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 
 #include <cstdint>
 
@@ -47,6 +48,12 @@ private:
     uint64_t FTotalSize = 0;
     uint64_t itemSize_ = 0, itemDone_ = 0, totalDone_ = 0;
     bool cancelled_ = false;
+    // A bar repaints itself at once on every change, which for thousands of
+    // small files costs far more than packing them: while the window is
+    // shown, the bars follow the counts some 30 times a second.
+    void showBars(bool now);
+    QElapsedTimer barsShown_;
+    bool barsPending_ = false; // counts not yet on the bars
 };
 
 } // namespace lw

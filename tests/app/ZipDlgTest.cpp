@@ -1,6 +1,7 @@
 #include "app/ZipDlg.h"
 #include "support/Child.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -15,6 +16,7 @@ private slots:
     void countsBeforeSizeThenItemsThenFinished();
     void emptyFilesAndRunsShowNoBusyBar();
     void onlyTheButtonStopsARun();
+    void aShownWindowRepaintsItsBarsAFewTimesASecond();
 };
 
 void ZipDlgTest::countsBeforeSizeThenItemsThenFinished()
@@ -71,6 +73,37 @@ void ZipDlgTest::onlyTheButtonStopsARun()
     }
     QTest::keyClick(cancel, Qt::Key_Space);
     QVERIFY(p.Cancelled());
+}
+
+void ZipDlgTest::aShownWindowRepaintsItsBarsAFewTimesASecond()
+{
+    // A bar repaints at once when its value changes: thousands of small
+    // files must not mean thousands of repaints, yet the bars catch up.
+    TZipProgress p;
+    p.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&p));
+    auto* total = Child<QProgressBar>(p, "TotalProgress");
+    auto* item = Child<QProgressBar>(p, "ItemProgress");
+    int changes = 0;
+    connect(total, &QProgressBar::valueChanged, [&] { ++changes; });
+    constexpr int kFiles = 3000;
+    p.SetTotalFiles(kFiles);
+    p.SetTotalSize(kFiles * 10);
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < kFiles; ++i) {
+        p.StartItem(QString("f%1.bin").arg(i), 10);
+        p.StepItem(10);
+    }
+    const qint64 spent = clock.elapsed();
+    QVERIFY2(changes <= spent / 30 + 2, qPrintable(QString("%1 changes in %2 ms").arg(changes).arg(spent)));
+    QTest::qWait(40);
+    p.StartItem("last.bin", 500);
+    p.StepItem(250); // too soon after the start to be shown at once
+    QTRY_COMPARE_WITH_TIMEOUT(item->value(), 250, 1000);
+    QCOMPARE(total->value(), total->maximum());
+    QCOMPARE(item->maximum(), 500);
+    QCOMPARE(Child<QLabel>(p, "ItemText")->text(), QString("Adding last.bin..."));
 }
 
 QTEST_MAIN(ZipDlgTest)
