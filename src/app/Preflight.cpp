@@ -17,6 +17,7 @@
 #include <map>
 #include <memory_resource>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 #include <unordered_map>
@@ -204,6 +205,11 @@ private:
         std::mutex textsMutex;
         FolderCache ownFolders; // each folder read once, for all the threads
         FolderCache& folders = sharedFolders_ ? *sharedFolders_ : ownFolders;
+        // The folders handed on were read before the check: a file renamed
+        // since (in another case, as some editors save) is not where they
+        // say. A file they lead to and the disk lacks is looked for again
+        // in folders read now; only those few are.
+        FolderCache nowFolders;
         auto work = [&](size_t from, size_t to) {
             // Where each file's texts start in the block, and how long the
             // stored name and the path are: the block grows while the part
@@ -218,6 +224,7 @@ private:
                 spans.resize(to - from);
                 texts.reserve((to - from) * 192);
                 PathIndex index(folders);
+                std::optional<PathIndex> now; // made for the first file the handed-on folders miss
                 const fs::path fmDir = platform::PathFromUtf8(fm_.FMDir);
                 for (size_t i = from; i < to; ++i) {
                     Looked& l = out.files[i];
@@ -232,7 +239,11 @@ private:
                     span.stored = texts.size() - span.at;
                     for (size_t k = 0; k < span.stored; ++k) texts += AsciiLower(texts[span.at + k]);
                     try {
-                        const std::string path = index.LocateUtf8(fmDir, files[i], l.info);
+                        std::string path = index.LocateUtf8(fmDir, files[i], l.info);
+                        if (!l.info.exists && sharedFolders_) {
+                            if (!now) now.emplace(nowFolders);
+                            path = now->LocateUtf8(fmDir, files[i], l.info);
+                        }
                         l.readable = l.info.exists && !l.info.isDirectory && platform::MayReadUtf8(path, l.info);
                         if (l.readable) {
                             span.path = path.size();

@@ -199,6 +199,33 @@ TEST(Preflight, AThousandsLongListIsCheckedAsOne)
     EXPECT_EQ(describe(shared), describe(expected));
 }
 
+// An author who renames a file or folder in another case between the open
+// and the check (or whose editor saves it so) still has it listed: the
+// folders the open read must not make the check miss it.
+TEST(Preflight, FilesRenamedInAnotherCaseAfterTheOpenAreStillFound)
+{
+    TempDir t;
+    layCleanFM(t);
+    // Spelled as a list written on Windows spells it, not as the disk.
+    t.write("bell.lst", std::string(kList) + "OBJ\\LAMP.BIN\r\nobj\\tree.bin\r\n");
+    t.write("obj/tree.bin", "tree");
+    if (t.exists("OBJ/LAMP.BIN")) GTEST_SKIP() << "names here ignore case";
+    auto renameOne = [&](Project&) {
+        fs::rename(t.path() / "obj" / "lamp.bin", t.path() / "obj" / "Lamp.bin");
+        fs::rename(t.path() / "obj" / "tree.bin", t.path() / "obj" / "Tree.bin");
+    };
+    auto restore = [&] {
+        fs::rename(t.path() / "obj" / "Lamp.bin", t.path() / "obj" / "lamp.bin");
+        fs::rename(t.path() / "obj" / "Tree.bin", t.path() / "obj" / "tree.bin");
+    };
+    const auto fresh = checkList(t, renameOne);
+    restore();
+    FolderCache folders;
+    const auto shared = checkList(t, renameOne, &folders);
+    EXPECT_EQ(describe(shared), describe(fresh));
+    EXPECT_EQ(shared, fresh);
+}
+
 TEST(Preflight, ForgottenResourcesAreCountedPerFolder)
 {
     TempDir t;
