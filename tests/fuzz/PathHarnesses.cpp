@@ -4,6 +4,7 @@
 #include "components/Errors.h"
 #include "components/PathResolver.h"
 #include "components/StrUtils.h"
+#include "platform/File.h"
 #include "support/TempDir.h"
 
 #include <deque>
@@ -141,6 +142,22 @@ void CheckPathResolver(std::string_view input)
     if (!first.empty()) {
         const std::string name = FindNameNoCase(t.fm, first);
         Expect(name.empty() || EqualsNoCase(name, first), "found \"" + name + "\" for \"" + first + "\"");
+    }
+    // An index looks names up as spelled while most are found so, and by its
+    // folder listings (its own or shared) once misses outnumber hits: the
+    // search's answer either way, with what the system says of it.
+    const platform::FileInfo want = platform::InfoOf(found);
+    for (const int way : {0, 1, 2}) {
+        FolderCache shared;
+        PathIndex own, sharing(shared);
+        PathIndex& index = way == 2 ? sharing : own;
+        platform::FileInfo info;
+        if (way > 0) index.Locate(t.fm, "No such file.txt", info); // one miss, no hit
+        const fs::path located = index.Locate(t.fm, input, info);
+        Expect(located == found, "Locate found " + lw::platform::Utf8Of(located) + " for \"" + std::string(input) +
+                                     "\", the search " + lw::platform::Utf8Of(found));
+        Expect(info.exists == want.exists && info.isRegular == want.isRegular && info.index == want.index,
+               "Locate's look at \"" + std::string(input) + "\" differs from the file's");
     }
 }
 
