@@ -105,18 +105,6 @@ size_t textHash(std::string_view text)
     return std::hash<std::string_view>()(text);
 }
 
-// The hash of text in lower case, without making the lower-case text
-// (FNV-1a over the lowered bytes).
-size_t foldedHash(std::string_view text)
-{
-    uint64_t h = 14695981039346656037ull;
-    for (const char c : text) {
-        h ^= uint8_t(lw::AsciiLower(c));
-        h *= 1099511628211ull;
-    }
-    return size_t(h);
-}
-
 // The root of a spec as entries are cut from it.
 struct EntryRoot {
     const fs::path* root = nullptr;
@@ -155,7 +143,7 @@ Naming nameOf(const std::string& norm, const EntryRoot& root, bool junkDirs)
         if (n.entry.empty()) n.entry = SafeEntryName(path);
     }
     if (n.entry.empty()) n.entry = Utf8Of(lw::platform::PathFromUtf8(norm).filename());
-    n.foldedHash = foldedHash(n.entry);
+    n.foldedHash = size_t(lw::FoldedHash(n.entry));
     n.refusal = windowsRefusal(n.entry, norm);
     return n;
 }
@@ -367,7 +355,7 @@ struct Scanner {
         while ((pos = entry.find('/', pos)) != std::string::npos) {
             ++pos;
             const std::string_view dir = lowered.substr(0, pos);
-            const size_t hash = foldedHash(dir);
+            const size_t hash = size_t(lw::FoldedHash(dir));
             if (seenDirs.Find(dir, hash) != TextTable::None) continue;
             seenDirs.Add(keep(dir), hash, 0);
             ScanItem it;

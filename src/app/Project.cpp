@@ -62,10 +62,7 @@ std::vector<Presence> lookUpAll(const std::vector<std::string>& files, const fs:
     auto folderOf = [&](size_t i) {
         const std::string& f = files[i];
         const size_t cut = f.find_last_of("\\/");
-        uint64_t h = 14695981039346656037ull; // FNV-1a
-        if (cut != std::string::npos)
-            for (size_t k = 0; k < cut; ++k) h = (h ^ uint8_t(AsciiLower(f[k]))) * 1099511628211ull;
-        return h;
+        return FoldedHash(std::string_view(f).substr(0, cut == std::string::npos ? 0 : cut));
     };
     ShareOutGrouped(files.size(), PartsFor(files.size()), folderOf, [&](const size_t* first, const size_t* last) {
         try {

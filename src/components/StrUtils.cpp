@@ -99,6 +99,16 @@ std::string TrimControl(std::string_view text)
     return std::string(text.substr(b, e - b));
 }
 
+uint64_t FoldedHash(std::string_view text)
+{
+    uint64_t h = 14695981039346656037ull;
+    for (const char c : text) {
+        h ^= uint8_t(AsciiLower(c));
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
 std::string AsciiLower(std::string_view text)
 {
     std::string out(text);

@@ -3,6 +3,7 @@
 // Everything here works on bytes; conversion to Unicode lives in TextCodec.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,9 @@ constexpr char AsciiLower(char c)
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
 }
 std::string AsciiLower(std::string_view text);
+// A hash of text as AsciiLower gives it, without making that text
+// (FNV-1a over the lowered bytes): the same for every spelling.
+uint64_t FoldedHash(std::string_view text);
 constexpr char AsciiUpper(char c)
 {
     return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;

@@ -45,6 +45,14 @@ TEST(StrUtils, CharsPosAndPaths)
     EXPECT_EQ(FilterDefaultExt("*"), "");
 }
 
+TEST(StrUtils, FoldedHashIsTheHashOfTheLowerCaseText)
+{
+    EXPECT_EQ(FoldedHash("Fam\\Set00"), FoldedHash("fAM\\sET00"));
+    EXPECT_EQ(FoldedHash("Fam\\Set00"), FoldedHash(AsciiLower("FAM\\SET00")));
+    EXPECT_NE(FoldedHash("Fam\\Set00"), FoldedHash("Fam\\Set01"));
+    EXPECT_NE(FoldedHash(""), FoldedHash("a"));
+}
+
 TEST(StrUtils, CodePageTablesFollowThePublishedCodePages)
 {
     // Letters both code pages have map both ways.
