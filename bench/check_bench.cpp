@@ -2,9 +2,9 @@
 // list that names them all (a third in another letter case, as lists
 // written on Windows do), and a few hundred files the list forgot. Prints
 // the time to open the list and the time of the check.
-#include "app/Preflight.h"
-#include "app/Project.h"
-#include "components/Questions.h"
+#include "core/check/Preflight.h"
+#include "core/fm/Project.h"
+#include "core/questions/Questions.h"
 
 #include <chrono>
 #include <cstdio>

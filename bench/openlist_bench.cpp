@@ -2,9 +2,9 @@
 // does, through the project code and then in the window itself (file list
 // filled, project shown), and prints the best of three times for each.
 // Runs on the offscreen platform when no display is set.
-#include "app/FMmain.h"
-#include "app/Project.h"
-#include "app/QtQuestions.h"
+#include "core/fm/Project.h"
+#include "gui/main/FMmain.h"
+#include "gui/main/QtQuestions.h"
 
 #include <QApplication>
 

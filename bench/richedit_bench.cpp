@@ -1,7 +1,7 @@
 // Loads the benchmark RTF into the rich text control and saves it again,
 // printing the times: what the editor window costs on top of the reader
 // and the writer. Runs on the offscreen platform when no display is set.
-#include "editor/RichEdit2.h"
+#include "gui/editor/RichEdit2.h"
 #include "rtf_bench_document.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 // Reads and writes a 5 MB RTF of 20,000 formatted paragraphs and prints the
 // times. Goal: under a second each.
-#include "editor/RichDocument.h"
-#include "editor/RtfReader.h"
-#include "editor/RtfWriter.h"
+#include "core/richtext/RichDocument.h"
+#include "core/richtext/RtfReader.h"
+#include "core/richtext/RtfWriter.h"
 #include "rtf_bench_document.h"
 
 #include <chrono>

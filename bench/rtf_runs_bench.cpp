@@ -2,8 +2,8 @@
 // in a long-named font, and prints the time and the process's peak memory.
 // Goal: 2 MB of input read in under a second, the peak under 64 times the
 // input.
-#include "editor/RichDocument.h"
-#include "editor/RtfReader.h"
+#include "core/richtext/RichDocument.h"
+#include "core/richtext/RtfReader.h"
 
 #include <chrono>
 #include <cstdio>

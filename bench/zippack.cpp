@@ -2,7 +2,7 @@
 // to the list file's directory, one per line) the way the main window's Zip
 // command does, for the benchmark until the program packs from the command
 // line itself.
-#include "components/ZipArch.h"
+#include "core/zip/ZipArch.h"
 
 #include <filesystem>
 #include <fstream>

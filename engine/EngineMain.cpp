@@ -9,8 +9,8 @@
 #include "Pipeline.h"
 #include "SpecScan.h"
 #include "ZipWriter.h"
-#include "components/FileIO.h"
-#include "components/StrUtils.h"
+#include "base/FileIO.h"
+#include "base/StrUtils.h"
 #include "platform/Export.h"
 #include "platform/File.h"
 

@@ -1,11 +1,11 @@
 #include "SpecScan.h"
 
 #include "ZipRecords.h"
-#include "components/Errors.h"
-#include "components/FileIO.h"
-#include "components/PathResolver.h"
-#include "components/ShareOut.h"
-#include "components/StrUtils.h"
+#include "base/Errors.h"
+#include "base/FileIO.h"
+#include "base/PathResolver.h"
+#include "base/ShareOut.h"
+#include "base/StrUtils.h"
 #include "platform/File.h"
 
 #include <algorithm>

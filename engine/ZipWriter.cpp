@@ -1,6 +1,6 @@
 #include "ZipWriter.h"
 
-#include "components/FileIO.h"
+#include "base/FileIO.h"
 #include "platform/Time.h"
 
 #include <algorithm>

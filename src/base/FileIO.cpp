@@ -1,6 +1,6 @@
-#include "FileIO.h"
+#include "base/FileIO.h"
 
-#include "Errors.h"
+#include "base/Errors.h"
 
 #include "platform/File.h"
 

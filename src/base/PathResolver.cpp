@@ -1,8 +1,8 @@
-#include "PathResolver.h"
+#include "base/PathResolver.h"
 
-#include "Errors.h"
-#include "FileIO.h"
-#include "StrUtils.h"
+#include "base/Errors.h"
+#include "base/FileIO.h"
+#include "base/StrUtils.h"
 #include "platform/Directory.h"
 #include "platform/File.h"
 
@@ -270,7 +270,7 @@ struct PathIndex::Impl {
         listings.emplace(dir, &l);
         return l;
     }
-    std::string located; // reused by Locate
+    std::string located;                       // reused by Locate
     size_t spelledHits = 0, spelledMisses = 0; // Locate's looks at paths as spelled
 
     const std::string& fold(std::string_view name)

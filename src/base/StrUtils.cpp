@@ -1,4 +1,4 @@
-#include "StrUtils.h"
+#include "base/StrUtils.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "platform/Locale.h"
 
-#include "mission/InfoTemplate.h"
-#include "mission/UserLang.h"
+#include "core/fm/InfoTemplate.h"
+#include "core/fm/UserLang.h"
 
 #include <cstdlib>
 #include <ctime>

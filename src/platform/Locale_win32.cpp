@@ -1,6 +1,6 @@
 #include "platform/Locale.h"
 
-#include "mission/UserLang.h"
+#include "core/fm/UserLang.h"
 #include "platform/Utf8.h"
 
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "components/ShareOut.h"
+#include "base/ShareOut.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "components/StrUtils.h"
-#include "components/CodePages.h"
-#include "components/TextCodec.h"
+#include "base/StrUtils.h"
+#include "core/text/CodePages.h"
+#include "core/text/TextCodec.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "Harnesses.h"
 
 #include "SpecScan.h"
-#include "components/Errors.h"
-#include "components/PathResolver.h"
-#include "components/StrUtils.h"
+#include "base/Errors.h"
+#include "base/PathResolver.h"
+#include "base/StrUtils.h"
 #include "platform/File.h"
 #include "support/TempDir.h"
 

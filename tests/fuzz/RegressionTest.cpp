@@ -3,7 +3,7 @@
 // file dropped into one of those folders is replayed from then on.
 #include "Harnesses.h"
 
-#include "components/FileIO.h"
+#include "base/FileIO.h"
 #include "platform/File.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 #include "Harnesses.h"
 
-#include "components/TextCodec.h"
-#include "editor/InfoConvert.h"
-#include "editor/RtfReader.h"
-#include "editor/RtfWriter.h"
+#include "core/richtext/InfoConvert.h"
+#include "core/richtext/RtfReader.h"
+#include "core/richtext/RtfWriter.h"
+#include "core/text/TextCodec.h"
 
 #include <unordered_set>
 

@@ -2,7 +2,7 @@
 // dialogs, which a test fills in and closes instead of a person.
 #pragma once
 
-#include "components/GuiQuestions.h"
+#include "gui/main/GuiQuestions.h"
 #include "support/ScriptedQuestions.h"
 
 #include <QDialog>

@@ -2,7 +2,7 @@
 // asked, so commands run end to end in tests.
 #pragma once
 
-#include "components/Questions.h"
+#include "core/questions/Questions.h"
 
 #include <deque>
 #include <optional>

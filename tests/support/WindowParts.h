@@ -2,7 +2,7 @@
 // give them.
 #pragma once
 
-#include "editor/OLERichEdit.h"
+#include "gui/editor/OLERichEdit.h"
 #include "support/Child.h"
 
 #include <QApplication>

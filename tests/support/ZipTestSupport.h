@@ -2,7 +2,7 @@
 // and reading an archive back with libzip.
 #pragma once
 
-#include "components/ZipArch.h"
+#include "core/zip/ZipArch.h"
 #include "platform/File.h"
 
 #include <filesystem>

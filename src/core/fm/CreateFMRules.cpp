@@ -1,9 +1,9 @@
-#include "CreateFMRules.h"
+#include "core/fm/CreateFMRules.h"
 
-#include "FMUtils.h"
-#include "components/FileIO.h"
-#include "components/PathResolver.h"
-#include "components/StrUtils.h"
+#include "base/FileIO.h"
+#include "base/PathResolver.h"
+#include "base/StrUtils.h"
+#include "core/fm/FMUtils.h"
 #include "platform/File.h"
 
 #include <filesystem>

@@ -1,8 +1,8 @@
-#include "FMUtils.h"
+#include "core/fm/FMUtils.h"
 
-#include "components/FileIO.h"
-#include "components/PathResolver.h"
-#include "components/StrUtils.h"
+#include "base/FileIO.h"
+#include "base/PathResolver.h"
+#include "base/StrUtils.h"
 #include "platform/File.h"
 
 #include <algorithm>

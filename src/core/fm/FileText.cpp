@@ -1,7 +1,7 @@
 // FileText: names read from string files and names the author typed.
-#include "FileText.h"
+#include "core/fm/FileText.h"
 
-#include "components/TextCodec.h"
+#include "core/text/TextCodec.h"
 
 #include <utility>
 

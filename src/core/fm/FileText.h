@@ -2,7 +2,7 @@
 // held for it.
 #pragma once
 
-#include "mission/FMUtils.h"
+#include "core/fm/FMUtils.h"
 
 #include <array>
 #include <string>

@@ -1,4 +1,4 @@
-#include "mission/InfoTemplate.h"
+#include "core/fm/InfoTemplate.h"
 
 #include "platform/Locale.h"
 #include "platform/Time.h"

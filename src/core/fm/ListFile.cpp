@@ -1,8 +1,8 @@
-#include "ListFile.h"
+#include "core/fm/ListFile.h"
 
-#include "components/FileIO.h"
-#include "components/StrUtils.h"
-#include "components/TextCodec.h"
+#include "base/FileIO.h"
+#include "base/StrUtils.h"
+#include "core/text/TextCodec.h"
 #include "platform/File.h"
 
 namespace lw {

@@ -1,11 +1,11 @@
 // The mission table, its chain and the mission string files.
-#include "Project.h"
+#include "core/fm/Project.h"
 
-#include "components/CfgFiles.h"
-#include "components/Errors.h"
-#include "components/PathResolver.h"
-#include "components/StrUtils.h"
-#include "components/TextCodec.h"
+#include "base/Errors.h"
+#include "base/PathResolver.h"
+#include "base/StrUtils.h"
+#include "core/text/CfgFiles.h"
+#include "core/text/TextCodec.h"
 #include "platform/File.h"
 
 #include <cerrno>

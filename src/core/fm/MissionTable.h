@@ -2,8 +2,8 @@
 // mission that follows it in play.
 #pragma once
 
-#include "FileText.h"
-#include "mission/FMUtils.h"
+#include "core/fm/FMUtils.h"
+#include "core/fm/FileText.h"
 
 namespace lw {
 

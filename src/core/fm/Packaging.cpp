@@ -1,13 +1,13 @@
-#include "Packaging.h"
+#include "core/fm/Packaging.h"
 
-#include "ListFile.h"
-#include "Preflight.h"
-#include "Project.h"
-#include "components/FileIO.h"
-#include "components/PathResolver.h"
-#include "components/Questions.h"
-#include "components/ZipArch.h"
-#include "components/ZipMessages.h"
+#include "base/FileIO.h"
+#include "base/PathResolver.h"
+#include "core/check/Preflight.h"
+#include "core/fm/ListFile.h"
+#include "core/fm/Project.h"
+#include "core/questions/Questions.h"
+#include "core/zip/ZipArch.h"
+#include "core/zip/ZipMessages.h"
 #include "platform/File.h"
 
 #include <cstdio>

@@ -1,13 +1,13 @@
-#include "Project.h"
+#include "core/fm/Project.h"
 
-#include "ListFile.h"
-#include "components/CfgFiles.h"
-#include "components/Errors.h"
-#include "components/FileIO.h"
-#include "components/PathResolver.h"
-#include "components/Questions.h"
-#include "components/ShareOut.h"
-#include "components/StrUtils.h"
+#include "base/Errors.h"
+#include "base/FileIO.h"
+#include "base/PathResolver.h"
+#include "base/ShareOut.h"
+#include "base/StrUtils.h"
+#include "core/fm/ListFile.h"
+#include "core/questions/Questions.h"
+#include "core/text/CfgFiles.h"
 #include "platform/File.h"
 
 #include <algorithm>

@@ -3,11 +3,11 @@
 // The main window only shows this state and forwards the user's actions.
 #pragma once
 
-#include "FileText.h"
-#include "MissionTable.h"
-#include "components/FolderOptions.h"
-#include "mission/CreateFMRules.h"
-#include "mission/FMUtils.h"
+#include "core/fm/CreateFMRules.h"
+#include "core/fm/FMUtils.h"
+#include "core/fm/FileText.h"
+#include "core/fm/MissionTable.h"
+#include "core/questions/FolderOptions.h"
 
 #include <array>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "UserLang.h"
+#include "core/fm/UserLang.h"
 
 #include <array>
 #include <cstdlib>

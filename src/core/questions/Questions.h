@@ -3,7 +3,7 @@
 // each command can be run end to end without a person.
 #pragma once
 
-#include "components/FolderOptions.h"
+#include "core/questions/FolderOptions.h"
 
 #include <optional>
 #include <string>

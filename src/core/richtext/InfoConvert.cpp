@@ -1,11 +1,11 @@
-#include "InfoConvert.h"
+#include "core/richtext/InfoConvert.h"
 
-#include "RtfReader.h"
-#include "RtfWriter.h"
-#include "components/Errors.h"
-#include "components/FileIO.h"
-#include "components/StrUtils.h"
-#include "components/TextCodec.h"
+#include "base/Errors.h"
+#include "base/FileIO.h"
+#include "base/StrUtils.h"
+#include "core/richtext/RtfReader.h"
+#include "core/richtext/RtfWriter.h"
+#include "core/text/TextCodec.h"
 #include "platform/File.h"
 
 #include <exception>

@@ -2,7 +2,7 @@
 // same rules serve the editor window and the command line's --convert.
 #pragma once
 
-#include "RichDocument.h"
+#include "core/richtext/RichDocument.h"
 
 #include <ostream>
 #include <string>

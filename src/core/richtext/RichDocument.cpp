@@ -1,6 +1,6 @@
-#include "RichDocument.h"
+#include "core/richtext/RichDocument.h"
 
-#include "components/TextCodec.h"
+#include "core/text/TextCodec.h"
 
 #include <algorithm>
 #include <array>

@@ -7,7 +7,7 @@
 // could be read. The one failure is content that is not RTF at all.
 #pragma once
 
-#include "RichDocument.h"
+#include "core/richtext/RichDocument.h"
 
 #include <cstddef>
 #include <optional>

@@ -1,7 +1,7 @@
-#include "RtfWriter.h"
+#include "core/richtext/RtfWriter.h"
 
-#include "components/CodePages.h"
-#include "components/TextCodec.h"
+#include "core/text/CodePages.h"
+#include "core/text/TextCodec.h"
 
 #include <algorithm>
 #include <map>

@@ -8,7 +8,7 @@
 // output gives the same bytes again.
 #pragma once
 
-#include "RichDocument.h"
+#include "core/richtext/RichDocument.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "CfgFiles.h"
+#include "core/text/CfgFiles.h"
 
-#include "StrUtils.h"
+#include "base/StrUtils.h"
 
 #include "platform/File.h"
 

@@ -4,7 +4,7 @@
 // are the file's own bytes; converting them is the caller's business.
 #pragma once
 
-#include "FileIO.h"
+#include "base/FileIO.h"
 
 #include <string>
 #include <vector>

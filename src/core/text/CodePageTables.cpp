@@ -1,7 +1,7 @@
 // Upper halves (bytes 0x80..0xFF) of the single-byte code pages that RTF
 // files name through \ansicpg, \cpg and \fcharset. 0 marks an unassigned
 // byte. Generated from the standard code page definitions.
-#include "CodePages.h"
+#include "core/text/CodePages.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "CodePages.h"
+#include "core/text/CodePages.h"
 
 #include "platform/CodePage.h"
 

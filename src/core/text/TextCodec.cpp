@@ -1,7 +1,7 @@
-#include "TextCodec.h"
+#include "core/text/TextCodec.h"
 
-#include "CodePages.h"
-#include "StrUtils.h"
+#include "base/StrUtils.h"
+#include "core/text/CodePages.h"
 
 #include <array>
 #include <cstdint>

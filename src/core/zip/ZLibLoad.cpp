@@ -1,4 +1,4 @@
-#include "ZLibLoad.h"
+#include "core/zip/ZLibLoad.h"
 
 #include "platform/File.h"
 #include "platform/Library.h"

@@ -3,8 +3,8 @@
 // independent holds is set, and freed when the last one is let go.
 #pragma once
 
-#include "ZipMessages.h"
 #include "ZipRecords.h"
+#include "core/zip/ZipMessages.h"
 
 #include <stdexcept>
 #include <string>

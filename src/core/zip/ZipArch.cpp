@@ -1,8 +1,8 @@
-#include "ZipArch.h"
+#include "core/zip/ZipArch.h"
 
-#include "Questions.h"
-#include "StrUtils.h"
-#include "TextCodec.h"
+#include "base/StrUtils.h"
+#include "core/questions/Questions.h"
+#include "core/text/TextCodec.h"
 #include "platform/File.h"
 
 #include <algorithm>

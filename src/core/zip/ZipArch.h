@@ -7,10 +7,10 @@
 // object and the hook that lets its windows repaint while the engine works.
 #pragma once
 
-#include "EnumSet.h"
-#include "ZLibLoad.h"
-#include "ZipDirectory.h"
 #include "ZipRecords.h"
+#include "base/EnumSet.h"
+#include "core/zip/ZLibLoad.h"
+#include "core/zip/ZipDirectory.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "ZipDirectory.h"
+#include "core/zip/ZipDirectory.h"
 
-#include "TextCodec.h"
+#include "core/text/TextCodec.h"
 #include "platform/File.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // in memory; problems raise EZipArchiver with the component's numbers.
 #pragma once
 
-#include "ZLibLoad.h"
+#include "core/zip/ZLibLoad.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "ZipMessages.h"
+#include "core/zip/ZipMessages.h"
 
 namespace lw {
 

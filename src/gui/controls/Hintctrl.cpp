@@ -1,4 +1,4 @@
-#include "components/Hintctrl.h"
+#include "gui/controls/Hintctrl.h"
 
 #include <QApplication>
 #include <QMouseEvent>

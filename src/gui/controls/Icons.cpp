@@ -1,4 +1,4 @@
-#include "components/Icons.h"
+#include "gui/controls/Icons.h"
 
 #include <QFile>
 #include <QPainter>

@@ -1,8 +1,8 @@
-#include "CreateFM.h"
+#include "gui/dialogs/CreateFM.h"
 
-#include "components/GuiQuestions.h"
-#include "components/Icons.h"
-#include "mission/FMUtils.h"
+#include "core/fm/FMUtils.h"
+#include "gui/controls/Icons.h"
+#include "gui/main/GuiQuestions.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

@@ -3,7 +3,7 @@
 // New starts from what was typed the time before.
 #pragma once
 
-#include "mission/CreateFMRules.h"
+#include "core/fm/CreateFMRules.h"
 
 #include <QDialog>
 

@@ -5,7 +5,7 @@
 // when it returned true.
 #pragma once
 
-#include "components/FolderOptions.h"
+#include "core/questions/FolderOptions.h"
 
 #include <QDialog>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "mission/GameTypeDlg.h"
+#include "gui/dialogs/GameTypeDlg.h"
 
 #include <QButtonGroup>
 #include <QFrame>

@@ -1,9 +1,9 @@
-#include "Editor.h"
+#include "gui/editor/Editor.h"
 
-#include "components/FileIO.h"
-#include "components/GuiQuestions.h"
-#include "components/Icons.h"
-#include "editor/OLERichEdit.h"
+#include "base/FileIO.h"
+#include "gui/controls/Icons.h"
+#include "gui/editor/OLERichEdit.h"
+#include "gui/main/GuiQuestions.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -1,6 +1,6 @@
-#include "editor/OLERichEdit.h"
+#include "gui/editor/OLERichEdit.h"
 
-#include "components/FileIO.h"
+#include "base/FileIO.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -4,8 +4,8 @@
 // Picture As...", "Copy") as the context menu while it is selected.
 #pragma once
 
-#include "components/Questions.h"
-#include "editor/RichEdit2.h"
+#include "core/questions/Questions.h"
+#include "gui/editor/RichEdit2.h"
 
 #include <QList>
 #include <QString>

@@ -1,9 +1,9 @@
 // The rich text control itself: editing, selection, links, the clipboard,
 // pictures and the conversion to and from the widget-free document.
-#include "editor/RichEdit2.h"
+#include "gui/editor/RichEdit2.h"
 
-#include "editor/RtfReader.h"
-#include "editor/RtfWriter.h"
+#include "core/richtext/RtfReader.h"
+#include "core/richtext/RtfWriter.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>

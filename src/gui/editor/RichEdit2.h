@@ -8,10 +8,10 @@
 // control counts them.
 #pragma once
 
-#include "editor/RichDocument.h"
-#include "editor/RichEditStrings.h"
-#include "editor/RichTextMapping.h"
-#include "editor/TextAttributes.h"
+#include "core/richtext/RichDocument.h"
+#include "gui/editor/RichEditStrings.h"
+#include "gui/editor/RichTextMapping.h"
+#include "gui/editor/TextAttributes.h"
 
 #include <QColor>
 #include <QFont>

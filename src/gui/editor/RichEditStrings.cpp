@@ -1,12 +1,12 @@
 // The control's text as lines, its loading and saving, and the registry
 // of stream converters by file extension.
-#include "editor/RichEditStrings.h"
+#include "gui/editor/RichEditStrings.h"
 
-#include "components/FileIO.h"
-#include "editor/InfoConvert.h"
-#include "editor/RichEdit2.h"
-#include "editor/RtfReader.h"
-#include "editor/RtfWriter.h"
+#include "base/FileIO.h"
+#include "core/richtext/InfoConvert.h"
+#include "core/richtext/RtfReader.h"
+#include "core/richtext/RtfWriter.h"
+#include "gui/editor/RichEdit2.h"
 
 #include <QBuffer>
 #include <QTextBlock>

@@ -2,7 +2,7 @@
 // with loading and saving through converters registered by extension.
 #pragma once
 
-#include "components/Errors.h"
+#include "base/Errors.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "editor/RichTextMapping.h"
+#include "gui/editor/RichTextMapping.h"
 
 #include <QBuffer>
 #include <QImageReader>

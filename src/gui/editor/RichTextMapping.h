@@ -4,7 +4,7 @@
 // shown as a framed placeholder, is saved back unchanged.
 #pragma once
 
-#include "editor/RichDocument.h"
+#include "core/richtext/RichDocument.h"
 
 #include <QHash>
 #include <QImage>

@@ -1,7 +1,7 @@
 // The character and paragraph formats of a rich edit control's selection.
-#include "editor/TextAttributes.h"
+#include "gui/editor/TextAttributes.h"
 
-#include "editor/RichEdit2.h"
+#include "gui/editor/RichEdit2.h"
 
 #include <QApplication>
 #include <QFontInfo>

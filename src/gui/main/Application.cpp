@@ -1,4 +1,4 @@
-#include "Application.h"
+#include "gui/main/Application.h"
 
 #include <QMessageBox>
 

@@ -1,4 +1,4 @@
-#include "CheckDlg.h"
+#include "gui/main/CheckDlg.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

@@ -3,7 +3,7 @@
 // that entry in the main window.
 #pragma once
 
-#include "app/Preflight.h"
+#include "core/check/Preflight.h"
 
 #include <QDialog>
 

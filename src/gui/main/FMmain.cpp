@@ -1,15 +1,15 @@
-#include "FMmain.h"
+#include "gui/main/FMmain.h"
 
-#include "app/CheckDlg.h"
-#include "app/Packaging.h"
-#include "app/ZipDlg.h"
-#include "components/GuiQuestions.h"
-#include "components/Hintctrl.h"
-#include "components/Icons.h"
-#include "components/StrUtils.h"
-#include "editor/Editor.h"
-#include "mission/CreateFM.h"
-#include "mission/InfoTemplate.h"
+#include "base/StrUtils.h"
+#include "core/fm/InfoTemplate.h"
+#include "core/fm/Packaging.h"
+#include "gui/controls/Hintctrl.h"
+#include "gui/controls/Icons.h"
+#include "gui/dialogs/CreateFM.h"
+#include "gui/editor/Editor.h"
+#include "gui/main/CheckDlg.h"
+#include "gui/main/GuiQuestions.h"
+#include "gui/main/ZipDlg.h"
 
 #include <QAction>
 #include <QActionGroup>

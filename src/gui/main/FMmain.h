@@ -2,8 +2,8 @@
 // flag boxes. It shows the project and hands every action to it.
 #pragma once
 
-#include "app/Project.h"
-#include "components/ZipArch.h"
+#include "core/fm/Project.h"
+#include "core/zip/ZipArch.h"
 
 #include <QMainWindow>
 #include <functional>

@@ -4,7 +4,7 @@
 // implementation.
 #pragma once
 
-#include "components/Questions.h"
+#include "core/questions/Questions.h"
 
 class QDialog;
 

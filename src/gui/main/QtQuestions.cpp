@@ -1,8 +1,8 @@
-#include "QtQuestions.h"
+#include "gui/main/QtQuestions.h"
 
-#include "components/FoldrDlg.h"
-#include "components/StrUtils.h"
-#include "mission/GameTypeDlg.h"
+#include "base/StrUtils.h"
+#include "gui/dialogs/FoldrDlg.h"
+#include "gui/dialogs/GameTypeDlg.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -3,7 +3,7 @@
 // belongs to the window the author is working in.
 #pragma once
 
-#include "components/GuiQuestions.h"
+#include "gui/main/GuiQuestions.h"
 
 #include <QPointer>
 #include <QString>

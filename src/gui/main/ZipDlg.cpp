@@ -1,6 +1,6 @@
-#include "ZipDlg.h"
+#include "gui/main/ZipDlg.h"
 
-#include "app/Packaging.h"
+#include "core/fm/Packaging.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

@@ -1,8 +1,8 @@
 // The check: a clean FM reports nothing, and each fixture that breaks one
 // rule reports exactly that fault.
-#include "app/Preflight.h"
-#include "app/Project.h"
-#include "components/PathResolver.h"
+#include "core/check/Preflight.h"
+#include "base/PathResolver.h"
+#include "core/fm/Project.h"
 #include "platform/File.h"
 #include "support/ScriptedQuestions.h"
 #include "support/System.h"

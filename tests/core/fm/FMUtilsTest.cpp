@@ -1,6 +1,6 @@
-#include "mission/FMUtils.h"
-#include "mission/CreateFMRules.h"
-#include "mission/UserLang.h"
+#include "core/fm/FMUtils.h"
+#include "core/fm/CreateFMRules.h"
+#include "core/fm/UserLang.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

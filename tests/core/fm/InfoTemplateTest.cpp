@@ -1,4 +1,4 @@
-#include "mission/InfoTemplate.h"
+#include "core/fm/InfoTemplate.h"
 
 #include <gtest/gtest.h>
 

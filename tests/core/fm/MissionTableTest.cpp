@@ -1,4 +1,4 @@
-#include "app/Project.h"
+#include "core/fm/Project.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

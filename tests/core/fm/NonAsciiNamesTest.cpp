@@ -3,13 +3,13 @@
 // or back: opening and saving lists, writing the string files, packing and
 // the messages that name a file. On Windows a path made from narrow text
 // takes the ANSI code page, which would mangle or refuse every one of them.
-#include "app/ListFile.h"
-#include "app/Packaging.h"
-#include "app/Project.h"
-#include "components/CfgFiles.h"
-#include "components/Errors.h"
-#include "components/FileIO.h"
-#include "components/ZipArch.h"
+#include "base/Errors.h"
+#include "base/FileIO.h"
+#include "core/fm/ListFile.h"
+#include "core/fm/Packaging.h"
+#include "core/fm/Project.h"
+#include "core/text/CfgFiles.h"
+#include "core/zip/ZipArch.h"
 #include "platform/File.h"
 #include "support/ScriptedQuestions.h"
 #include "support/TempDir.h"

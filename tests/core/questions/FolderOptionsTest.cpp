@@ -1,4 +1,4 @@
-#include "components/FolderOptions.h"
+#include "core/questions/FolderOptions.h"
 #include "platform/File.h"
 
 #include <gtest/gtest.h>

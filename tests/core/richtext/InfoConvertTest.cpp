@@ -1,6 +1,6 @@
-#include "editor/InfoConvert.h"
-#include "components/FileIO.h"
-#include "editor/RtfReader.h"
+#include "core/richtext/InfoConvert.h"
+#include "base/FileIO.h"
+#include "core/richtext/RtfReader.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

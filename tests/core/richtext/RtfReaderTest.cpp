@@ -1,7 +1,7 @@
-#include "editor/RtfReader.h"
-#include "components/FileIO.h"
-#include "editor/InfoConvert.h"
-#include "editor/RtfWriter.h"
+#include "core/richtext/RtfReader.h"
+#include "base/FileIO.h"
+#include "core/richtext/InfoConvert.h"
+#include "core/richtext/RtfWriter.h"
 #include "platform/File.h"
 
 #include <gtest/gtest.h>

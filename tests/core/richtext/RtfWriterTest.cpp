@@ -1,6 +1,6 @@
-#include "editor/RtfWriter.h"
-#include "components/FileIO.h"
-#include "editor/RtfReader.h"
+#include "core/richtext/RtfWriter.h"
+#include "base/FileIO.h"
+#include "core/richtext/RtfReader.h"
 #include "support/HostShell.h"
 #include "support/TempDir.h"
 

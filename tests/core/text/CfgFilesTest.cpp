@@ -1,5 +1,5 @@
-#include "components/CfgFiles.h"
-#include "components/Errors.h"
+#include "core/text/CfgFiles.h"
+#include "base/Errors.h"
 #include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 

@@ -4,7 +4,7 @@
 #include "support/System.h"
 #include "support/ZipTestSupport.h"
 
-#include "components/Questions.h"
+#include "core/questions/Questions.h"
 
 #include <gtest/gtest.h>
 

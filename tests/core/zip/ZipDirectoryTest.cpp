@@ -1,6 +1,6 @@
 // Reading a central directory from bytes made here: a tiny stored archive,
 // and the same archive cut short or with its directory damaged.
-#include "components/ZipDirectory.h"
+#include "core/zip/ZipDirectory.h"
 
 #include <gtest/gtest.h>
 

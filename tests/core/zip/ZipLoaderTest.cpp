@@ -1,7 +1,7 @@
 // The engine loader: where it looks, which versions it takes, and how its
 // holds keep the library loaded. Stand-in engines report versions 152, 160,
 // 180 and 301 from their own folders under <bin>/fakeeng.
-#include "components/ZLibLoad.h"
+#include "core/zip/ZLibLoad.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The table of the zip archiver's messages: every message has a text the
 // component can format, and a number outside the table has none, so the
 // component's own fallback applies to it.
-#include "components/ZipMessages.h"
+#include "core/zip/ZipMessages.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "components/Icons.h"
+#include "gui/controls/Icons.h"
 
 #include <QImage>
 #include <QtTest>

@@ -1,4 +1,4 @@
-#include "components/FoldrDlg.h"
+#include "gui/dialogs/FoldrDlg.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,8 +1,8 @@
 // The editor window, alone and with the main window's Info and Edit File.
-#include "editor/Editor.h"
-#include "app/FMmain.h"
-#include "editor/OLERichEdit.h"
-#include "mission/CreateFM.h"
+#include "gui/editor/Editor.h"
+#include "gui/dialogs/CreateFM.h"
+#include "gui/editor/OLERichEdit.h"
+#include "gui/main/FMmain.h"
 #include "support/ScriptedGuiQuestions.h"
 #include "support/TempDir.h"
 #include "support/WindowParts.h"

@@ -1,6 +1,6 @@
-#include "editor/OLERichEdit.h"
-#include "components/FileIO.h"
-#include "editor/RtfReader.h"
+#include "gui/editor/OLERichEdit.h"
+#include "base/FileIO.h"
+#include "core/richtext/RtfReader.h"
 
 #include <QBuffer>
 #include <QClipboard>

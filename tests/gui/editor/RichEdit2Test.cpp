@@ -1,6 +1,6 @@
-#include "editor/RichEdit2.h"
-#include "components/FileIO.h"
-#include "editor/RtfReader.h"
+#include "gui/editor/RichEdit2.h"
+#include "base/FileIO.h"
+#include "core/richtext/RtfReader.h"
 
 #include <QBuffer>
 #include <QProcess>

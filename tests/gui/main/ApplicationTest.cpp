@@ -1,6 +1,6 @@
 // The application's last guard: an error that escapes an event handler is
 // shown, and the event loop goes on.
-#include "app/Application.h"
+#include "gui/main/Application.h"
 
 #include <QTest>
 #include <QTimer>

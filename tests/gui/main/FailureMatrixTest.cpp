@@ -4,10 +4,10 @@
 // file as it was, leave no temporary file behind, and keep its window open
 // and showing what the project holds. The windows are driven through the
 // event loop, as a user drives them.
-#include "app/FMmain.h"
-#include "editor/Editor.h"
-#include "editor/OLERichEdit.h"
-#include "mission/CreateFM.h"
+#include "gui/dialogs/CreateFM.h"
+#include "gui/editor/Editor.h"
+#include "gui/editor/OLERichEdit.h"
+#include "gui/main/FMmain.h"
 #include "support/FileSizeLimit.h"
 #include "support/ImmutableDir.h"
 #include "support/ScriptedGuiQuestions.h"

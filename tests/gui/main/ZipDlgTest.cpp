@@ -1,4 +1,4 @@
-#include "app/ZipDlg.h"
+#include "gui/main/ZipDlg.h"
 #include "support/Child.h"
 
 #include <QElapsedTimer>
