@@ -1,0 +1,51 @@
+// The check's rules for the listed files as the disk holds them: each one
+// found, readable and a file; no name Windows cannot unpack; no entry
+// outside the FM directory unsaid; no file listed twice or stored under
+// another's name; and the files in the resource folders that the list
+// leaves out.
+#pragma once
+
+#include "core/check/CheckContext.h"
+#include "platform/File.h"
+
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lw {
+
+// A listed file as found on the disk.
+struct LookedFile {
+    platform::FileInfo info;
+    bool readable = false;
+    std::string error;          // the listed path is over the resolver's limits
+    std::string windowsProblem; // why Windows cannot unpack one of its parts
+    // In the texts of the LookedFiles that holds it:
+    std::string_view stored;    // the name the package stores, "/" between the parts
+    std::string_view storedKey; // ... without case
+    std::string_view pathText;  // the file found (when readable), as the resolver gives it
+    std::string_view pathKey;   // ... as the check compares paths: without case, "/" between parts
+};
+
+// The texts of tens of thousands of files are kept in one block for each
+// thread that made them, and let go of as a few.
+struct LookedFiles {
+    std::vector<LookedFile> files;
+    std::deque<std::string> texts;
+};
+
+// Finds and looks at every listed file, shared out among the cores.
+LookedFiles LookAtListedFiles(const CheckContext& check);
+
+// The findings on each listed file; returns the entries that are files of
+// their own (found, readable, not listed twice), which the package holds.
+// looked is read only: another thread reads it too.
+std::vector<int> CheckListedFiles(CheckContext& check, const std::vector<LookedFile>& looked);
+
+// The files in the resource folders that the list leaves out: a finding for
+// each folder that has some. Adds no finding to check itself (it reads its
+// folder index), so it may run beside CheckListedFiles.
+std::vector<Finding> ForgottenFiles(CheckContext& check, const std::vector<LookedFile>& looked);
+
+} // namespace lw
