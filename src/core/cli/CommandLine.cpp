@@ -1,0 +1,138 @@
+#include "core/cli/CommandLine.h"
+
+#include "core/fm/Packaging.h"
+#include "core/richtext/InfoConvert.h"
+
+#include <ostream>
+
+namespace lw {
+
+namespace {
+
+const char* const kModes = "       %1 --pack LISTFILE [--output ZIPFILE] [--force]\n"
+                           "       %1 --check LISTFILE [--json]\n"
+                           "       %1 --convert INPUT OUTPUT\n";
+
+const char* const kOptions = "  --pack LISTFILE          write the string files and pack every listed file,\n"
+                             "                           asking nothing; the archive is the FM directory's\n"
+                             "                           short name + \".zip\" unless --output names it\n"
+                             "  --output ZIPFILE         where --pack writes the archive\n"
+                             "  --force                  pack even when the check finds errors\n"
+                             "  --check LISTFILE         check the FM before it ships: missing, forgotten and\n"
+                             "                           unpackable files, the mission chain, the names and\n"
+                             "                           the info file; one finding a line; exit 0 without\n"
+                             "                           errors, 1 with errors, 2 when the list cannot be read\n"
+                             "  --json                   with --check: one JSON object a finding\n"
+                             "  --convert INPUT OUTPUT   turn an info file into plain text (OUTPUT ends in\n"
+                             "                           .txt) or RTF (any other name); \"-\" as OUTPUT writes\n"
+                             "                           the text to standard output\n";
+
+std::string replaceAll(std::string text, const std::string& what, const std::string& with)
+{
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
+    return text;
+}
+
+} // namespace
+
+const char* ProgramName(Program program)
+{
+    return program == Program::Window ? "lanternwright" : "lanternwright-cli";
+}
+
+std::string UsageText(Program program)
+{
+    const std::string name = ProgramName(program);
+    std::string text = "Usage: ";
+    if (program == Program::Window) {
+        text += name + " [LISTFILE]\n" + replaceAll(kModes, "%1", name);
+    } else {
+        std::string modes = replaceAll(kModes, "%1", name);
+        text += modes.substr(modes.find(name)); // the first mode on the "Usage:" line
+    }
+    text += "Packages a Thief fan mission: keeps its file list, mission names and flags,\n"
+            "writes the game's string files and packs everything into one zip archive.\n"
+            "\n";
+    if (program == Program::Window) text += "  LISTFILE                 open this list file (.lst) in the window\n";
+    text += kOptions;
+    if (program == Program::Window)
+        text += "  --                       what follows is a list file, even if it starts with -\n";
+    text += "  --help                   show this help and exit\n"
+            "  --version                show the version and exit\n";
+    return text;
+}
+
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, Program program, std::ostream& err)
+{
+    const std::string name = ProgramName(program);
+    CommandLine line;
+    bool optionsEnded = false; // after "--" a list file may start with "-"
+    auto fail = [&](const std::string& reason) {
+        err << name << ": " << reason << "\n";
+        return std::nullopt;
+    };
+    const size_t count = args.size();
+    for (size_t i = 1; i < count; ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= count) return false;
+            into = args[++i];
+            return true;
+        };
+        const bool isOption = !optionsEnded && arg.size() > 1 && arg[0] == '-';
+        if (!optionsEnded && arg == "--" && program == Program::Window) {
+            optionsEnded = true;
+        } else if (!isOption) {
+            if (program == Program::Console) return fail("unexpected argument " + arg + " (see --help)");
+            if (!line.listFile.empty()) return fail("only one list file can be opened");
+            line.listFile = arg;
+        } else if (arg == "--pack") {
+            line.pack = true;
+            if (!value(line.packList)) return fail(arg + " needs a value (see --help)");
+        } else if (arg == "--check") {
+            line.check = true;
+            if (!value(line.checkList)) return fail(arg + " needs a value (see --help)");
+        } else if (arg == "--json") {
+            line.json = true;
+        } else if (arg == "--force") {
+            line.force = true;
+        } else if (arg == "--output" || arg == "-o") {
+            if (!value(line.output)) return fail(arg + " needs a value (see --help)");
+        } else if (arg == "--convert") {
+            line.convert = true;
+            if (!value(line.convertIn) || !value(line.convertOut)) return fail(arg + " needs a value (see --help)");
+        } else if (arg == "--help" || arg == "-h") {
+            line.help = true;
+        } else if (arg == "--version") {
+            line.version = true;
+        } else {
+            return fail("unknown option " + arg + " (see --help)");
+        }
+    }
+    if (line.help || line.version || line.convert || line.check || line.pack) return line;
+    if (line.json) return fail("--json goes with --check (see --help)");
+    if (line.force) return fail("--force goes with --pack (see --help)");
+    if (!line.output.empty()) return fail("--output goes with --pack (see --help)");
+    if (program == Program::Console) return fail("nothing to do (see --help)");
+    return line;
+}
+
+int RunHeadless(const CommandLine& line, Program program, const char* version, std::ostream& out, std::ostream& err,
+                bool showProgress)
+{
+    if (line.help) {
+        out << UsageText(program);
+        return 0;
+    }
+    if (line.version) {
+        out << ProgramName(program) << " " << version << "\n";
+        return 0;
+    }
+    if (line.convert) return ConvertInfoFile(line.convertIn, line.convertOut, out, err);
+    if (line.check) return RunCheck(line.checkList, line.json, out, err);
+    if (line.pack) return RunPack(line.packList, line.output, out, err, showProgress, line.force);
+    return 2;
+}
+
+} // namespace lw
