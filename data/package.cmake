@@ -14,6 +14,10 @@ add_custom_command(
   VERBATIM)
 add_custom_target(manpage ALL DEPENDS ${CMAKE_BINARY_DIR}/man/lanternwright.1.gz)
 install(FILES ${CMAKE_BINARY_DIR}/man/lanternwright.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The console program is on the same page: "man lanternwright-cli" finds it
+# through a link.
+file(CREATE_LINK lanternwright.1.gz ${CMAKE_BINARY_DIR}/man/lanternwright-cli.1.gz SYMBOLIC)
+install(FILES ${CMAKE_BINARY_DIR}/man/lanternwright-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/${LW_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # cpack -G DEB in the build directory makes lanternwright_<version>_<arch>.deb.
@@ -28,7 +32,8 @@ for Thief, Thief 2 and Thief 2x. It keeps the FM's file list, edits the FM's
 and each mission's names per language and the mission flags, writes the
 game's string files, makes and edits the FM's info file (plain text or RTF),
 and packs every listed file into one zip archive that every FM loader
-installs. Packing and info file conversion also run from the command line.]=])
+installs. Checking, packing and info file conversion also run from the
+command line, with lanternwright-cli on machines without a display.]=])
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://github.com/lanternwright/lanternwright")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

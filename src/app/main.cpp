@@ -78,6 +78,7 @@ int run(int argc, char** argv)
 int main(int argc, char** argv)
 {
     platform::WritesPastTheSizeLimitFail();
+    const platform::Utf8Console console;
     // Every window guards its commands and the application its event
     // handlers; this is for what happens outside the event loop.
     try {

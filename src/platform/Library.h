@@ -11,7 +11,8 @@ namespace lw::platform {
 std::string LibraryFileName(const std::string& name);
 
 // nullptr when the library cannot be loaded. A path without a folder is
-// looked for where the system looks for libraries.
+// looked for where the system looks for libraries, but never in the
+// current folder.
 void* OpenLibrary(const std::string& path);
 void* LibrarySymbol(void* library, const char* name);
 void CloseLibrary(void* library);

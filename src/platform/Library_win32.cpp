@@ -21,7 +21,11 @@ void* OpenLibrary(const std::string& path)
     for (wchar_t& c : wide)
         if (c == L'/') c = L'\\';
     // A library named with its folder finds its own dependencies beside it.
-    const DWORD flags = wide.find(L'\\') != std::wstring::npos ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
+    // One named alone is looked for beside the program and in the system's
+    // folders, never in the current folder, where a file of that name in
+    // whatever folder the program works on would be run in its place.
+    const DWORD flags =
+        wide.find(L'\\') != std::wstring::npos ? LOAD_WITH_ALTERED_SEARCH_PATH : LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
     return reinterpret_cast<void*>(LoadLibraryExW(wide.c_str(), nullptr, flags));
 }
 

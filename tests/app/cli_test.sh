@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The command-line modes of the real program, with no display at all.
+# The command-line modes of a real program (the window program or the
+# console program), with no display at all.
 set -u
 bin="$1"
 fixtures="$2"
@@ -27,7 +28,7 @@ expect_text() {  # expect_text NAME FILE TEXT
 check help 0 "$bin" --help
 expect_text help "$work/out" "--pack LISTFILE"
 check version 0 "$bin" --version
-expect_text version "$work/out" "lanternwright "
+expect_text version "$work/out" "$(basename "$bin") "
 check unknown-option 2 "$bin" --frobnicate
 check convert-missing-argument 2 "$bin" --convert only-one
 

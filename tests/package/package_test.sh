@@ -40,9 +40,10 @@ echo "Depends: $depends"
 
 # Files in their places.
 dpkg-deb --contents "$deb" | awk '{ print $6 }' >"$work/contents"
-for f in ./usr/bin/lanternwright ./usr/lib/lanternwright/libzipeng.so \
+for f in ./usr/bin/lanternwright ./usr/bin/lanternwright-cli ./usr/lib/lanternwright/libzipeng.so \
          "./usr/share/applications/$app_id.desktop" "./usr/share/metainfo/$app_id.metainfo.xml" \
-         ./usr/share/icons/hicolor/scalable/apps/lanternwright.svg ./usr/share/man/man1/lanternwright.1.gz; do
+         ./usr/share/icons/hicolor/scalable/apps/lanternwright.svg ./usr/share/man/man1/lanternwright.1.gz \
+         ./usr/share/man/man1/lanternwright-cli.1.gz; do
   grep -qxF "$f" "$work/contents" && pass || fail "$f is not in the package"
 done
 
@@ -51,12 +52,13 @@ done
 dest="$work/root"
 expect "dpkg -x" dpkg -x "$deb" "$dest"
 bin="$dest/usr/bin/lanternwright"
+cli="$dest/usr/bin/lanternwright-cli"
 unset LD_LIBRARY_PATH DISPLAY WAYLAND_DISPLAY
 
 # Every library the program and the engine link comes from a package that
 # Depends names.
 tr ',|' '\n\n' <<<"$depends" | awk '{ print $1 }' >"$work/depends"
-for elf in "$bin" "$dest/usr/lib/lanternwright/libzipeng.so"; do
+for elf in "$bin" "$cli" "$dest/usr/lib/lanternwright/libzipeng.so"; do
   for lib in $(objdump -p "$elf" | awk '$1 == "NEEDED" { print $2 }'); do
     # ldd shows "name => path", and the dynamic loader by its path alone.
     path=$(ldd "$elf" | awk -v l="$lib" '$1 == l { print $3 } $1 ~ ("/" l "$") { print $1 }' | head -n 1)
@@ -87,7 +89,10 @@ groff -man -Tutf8 -ww -z "$work/page.1" 2>"$work/err"
 [ ! -s "$work/err" ] && pass || { fail "groff warns about the manual page"; cat "$work/err"; }
 groff -man -Tascii "$work/page.1" 2>/dev/null | col -b >"$work/page.txt"
 grep -qF "Lanternwright $version" "$work/page.txt" && pass || fail "manual page does not carry version $version"
-"$bin" --help >"$work/help" 2>&1
+[ "$(readlink "$dest/usr/share/man/man1/lanternwright-cli.1.gz")" = lanternwright.1.gz ] && pass \
+  || fail "lanternwright-cli.1.gz does not lead to the manual page"
+grep -qF "lanternwright-cli" "$work/page.txt" && pass || fail "manual page does not name lanternwright-cli"
+{ "$bin" --help; "$cli" --help; } >"$work/help" 2>&1
 for opt in $(grep -oE -- '--[a-z]+' "$work/help" | sort -u); do
   grep -qF -- "$opt" "$work/page.txt" && pass || fail "manual page does not document $opt"
 done
@@ -107,6 +112,13 @@ unzip -Z1 "$work/bell.zip" | sort >"$work/entries"
 tr -d '\r' <"$work/fm/bell.lst" | grep -v '^\[' | grep -v '^$' | tr '\\' '/' | sort >"$work/listed"
 comm -23 "$work/listed" "$work/entries" >"$work/missing"
 [ -s "$work/listed" ] && [ ! -s "$work/missing" ] && pass || fail "archive lacks listed files: $(cat "$work/missing")"
+# The console program, which links no Qt, finds the same engine.
+[ -z "$(objdump -p "$cli" | awk '$1 == "NEEDED" && $2 ~ /^libQt/')" ] && pass || fail "lanternwright-cli links Qt"
+expect "lanternwright-cli --version" "$cli" --version
+[ "$(cat "$work/out")" = "lanternwright-cli $version" ] && pass || fail "lanternwright-cli --version printed '$(cat "$work/out")'"
+expect "lanternwright-cli --check" "$cli" --check "$work/fm/bell.lst"
+expect "lanternwright-cli --pack" "$cli" --pack "$work/fm/bell.lst" --output "$work/bell-cli.zip"
+expect "unzip -t of lanternwright-cli's archive" unzip -t "$work/bell-cli.zip"
 # Without its engine the program says so in one line and fails.
 mv "$dest/usr/lib/lanternwright/libzipeng.so" "$work/"
 "$bin" --pack "$work/fm/bell.lst" --output "$work/none.zip" >"$work/out" 2>"$work/err"
