@@ -194,7 +194,10 @@ void Project::ReadTitles(const std::string& path, int lang, bool readFMKeys)
         FileText read = FileText::FromFile(shortName, cp);
         std::string cleaned = read.Text();
         if (CleanShortName(cleaned)) read = FileText::FromUser(cleaned);
-        if (!cleaned.empty()) FMInfo.ShortName = read;
+        if (!cleaned.empty()) {
+            FMInfo.ShortName = read;
+            shortNameFromList_ = false;
+        }
     }
     for (int n = 1; n <= MissCount;) {
         TMissInfo& m = Missions[size_t(n)];
@@ -318,7 +321,7 @@ std::vector<NameProblem> Project::UnwritableNames() const
             if (!t.BytesFor(cp, bytes, &bad)) problems.push_back({k, file, refusalText(what, bad, file, cp)});
         };
         test(titleFor(FMInfo.Names, k), "The FM's name");
-        test(FMInfo.ShortName, "The FM's short name");
+        if (!shortNameFromList_) test(FMInfo.ShortName, "The FM's short name");
         for (int n : chain) {
             const TMissInfo& m = Missions[size_t(n)];
             test(titleFor(m.LongNames, k), "The long name of mission " + std::to_string(n));
@@ -365,7 +368,7 @@ bool Project::WriteTitles(const std::string& fullPath, int lang, const ConfirmOv
     };
     const FileText& title = titleFor(FMInfo.Names, lang);
     if (!title.empty()) put("title_0", title, "The FM's name");
-    put("short_0", FMInfo.ShortName, "The FM's short name");
+    if (!shortNameFromList_ || file.HasKey("short_0")) put("short_0", FMInfo.ShortName, "The FM's short name");
     for (int n : Chain()) {
         const TMissInfo& m = Missions[size_t(n)];
         put(key("title_%d", n), titleFor(m.LongNames, lang), "The long name of mission " + std::to_string(n));

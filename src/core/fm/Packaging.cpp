@@ -2,6 +2,7 @@
 
 #include "base/FileIO.h"
 #include "base/PathResolver.h"
+#include "base/ShareOut.h"
 #include "base/StrUtils.h"
 #include "core/check/Preflight.h"
 #include "core/fm/ListFile.h"
@@ -14,6 +15,7 @@
 #include "platform/File.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -132,7 +134,7 @@ bool isZipArchive(const fs::path& p, const platform::FileInfo& info)
 
 } // namespace
 
-std::string ArchivePathRefusal(const Project& project, const std::string& zipPath)
+std::string ArchivePathRefusal(const Project& project, const std::string& zipPath, FolderCache* folders)
 {
     std::error_code ec;
     const fs::path target = fs::absolute(platform::PathFromUtf8(zipPath), ec).lexically_normal();
@@ -148,19 +150,41 @@ std::string ArchivePathRefusal(const Project& project, const std::string& zipPat
     for (const std::string& entry : stringFiles)
         if (samePlace(target, info, platform::PathFromUtf8(project.FullPath(entry))))
             return cannot + "it is the string file \"" + entry + "\", which the archive would replace.";
-    PathIndex index;
+    // A listed file it is: where nothing exists yet, one listed by that path
+    // (a file still missing); else the same file, found by any name or link.
     const fs::path fmDir = platform::PathFromUtf8(fm.FMDir);
-    for (const std::string& entry : project.Files) {
-        platform::FileInfo listed;
-        fs::path found;
-        try {
-            found = index.Locate(fmDir, entry, listed);
-        } catch (const std::exception&) {
-            continue; // a path no file can have
-        }
-        if (info.exists ? sameFile(info, listed) : samePlace(target, info, found))
-            return cannot + "it is the listed file \"" + entry + "\", which the archive would replace.";
+    const std::vector<std::string>& files = project.Files;
+    std::vector<char> same(files.size(), 0);
+    std::atomic<bool> lookedAtAll = true;
+    if (!info.exists) {
+        const std::string targetText = platform::Utf8Of(target);
+        for (size_t i = 0; i < files.size(); ++i)
+            same[i] = EqualsNoCase(
+                platform::Utf8Of((fmDir / platform::PathFromUtf8(ToSlashes(files[i]))).lexically_normal()), targetText);
+    } else {
+        FolderCache ownFolders;
+        FolderCache& shared = folders ? *folders : ownFolders;
+        ShareOut(files.size(), PartsFor(files.size()), [&](size_t from, size_t to) {
+            try {
+                PathIndex index(shared);
+                for (size_t i = from; i < to; ++i) {
+                    platform::FileInfo listed;
+                    try {
+                        index.Locate(fmDir, files[i], listed);
+                    } catch (const std::exception&) {
+                        continue; // a path no file can have
+                    }
+                    same[i] = sameFile(info, listed);
+                }
+            } catch (...) { // none may leave a thread
+                lookedAtAll = false;
+            }
+        });
     }
+    // A file not looked at could be the one the archive replaces.
+    if (!lookedAtAll) return cannot + "the listed files could not all be looked at.";
+    for (size_t i = 0; i < files.size(); ++i)
+        if (same[i]) return cannot + "it is the listed file \"" + files[i] + "\", which the archive would replace.";
     if (info.exists && info.isDirectory) return cannot + "it is a folder.";
     if (info.exists && !isZipArchive(target, info))
         return cannot + "a file of that name exists and is not a zip archive, so it is not replaced.";
@@ -408,7 +432,7 @@ int RunPack(const std::string& listFile, const std::string& output, std::ostream
         // Nothing is written before the archive's place is known to be fit.
         zipPath = output.empty() ? DefaultArchivePath(project) : output;
         zipPath = platform::Utf8Of(fs::absolute(platform::PathFromUtf8(zipPath)));
-        if (const std::string refusal = ArchivePathRefusal(project, zipPath); !refusal.empty()) {
+        if (const std::string refusal = ArchivePathRefusal(project, zipPath, &folders); !refusal.empty()) {
             err << "lanternwright: " << oneLine(refusal) << "\n";
             return 1;
         }

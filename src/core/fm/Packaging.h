@@ -10,6 +10,7 @@
 
 namespace lw {
 
+class FolderCache;
 class Project;
 class TZipArchiver;
 
@@ -40,8 +41,9 @@ PackResult PackProject(TZipArchiver& zipper, const Project& project, const std::
 // Why zipPath cannot take the archive: it is a listed file, the list file
 // or a string file the packing writes (each of which it would replace), a
 // folder, or a file that exists and is not a zip archive. Empty when it
-// can; the text names the file.
-std::string ArchivePathRefusal(const Project& project, const std::string& zipPath);
+// can; the text names the file. folders: what the run read of the folders
+// already.
+std::string ArchivePathRefusal(const Project& project, const std::string& zipPath, FolderCache* folders = nullptr);
 
 // The short name with ".zip" in the FM directory, the short name cleaned
 // as a typed one is, so the archive never lands outside that directory.

@@ -150,7 +150,7 @@ void Project::New(const CreateEntries& e)
     StringFileStamps.Clear();
     ListFile.clear();
     RefusedLines.clear();
-    namesChanged_ = listChanged_ = false;
+    namesChanged_ = listChanged_ = shortNameFromList_ = false;
     Files.clear();
     if (!FMInfo.InfoFile.empty()) Files.push_back(FMInfo.InfoFile);
     Files.push_back(FMInfo.MissFlagFile);
@@ -180,6 +180,7 @@ bool Project::Open(const std::string& listFile, Questions& questions, FolderCach
         FMInfo.Game = -1;
         FMInfo.Language = -1;
         FMInfo.ShortName = FileText::FromUser(FileBaseName(listFile));
+        shortNameFromList_ = true;
         FMInfo.MissFlagFile.clear();
         FMInfo.Names = LocalText{};
         FMInfo.TitleFiles = LocalString{};
@@ -452,6 +453,7 @@ void Project::SetShortName(const std::string& text)
 {
     FMInfo.ShortName = FileText::FromUser(text);
     namesChanged_ = true;
+    shortNameFromList_ = false;
 }
 
 void Project::SetMissFlag(int tag, bool checked)

@@ -154,6 +154,10 @@ private:
     const FileText& titleFor(const LocalText& names, int lang) const;
 
     bool namesChanged_ = false, listChanged_ = false;
+    // The short name is the list file's name, which no titles file holds
+    // and the author did not type: it names the archive, but is not added
+    // to a titles file that lacks one.
+    bool shortNameFromList_ = false;
 };
 
 // A listed path fit for a message: each NUL shown as "\0".

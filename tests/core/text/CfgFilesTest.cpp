@@ -259,9 +259,13 @@ struct StringFilesTest : ::testing::Test {
 TEST_F(StringFilesTest, NothingEditedNothingWritten)
 {
     const std::string flagText = "// order\nmiss_1: \"\"\nmiss_2: \"end, no_briefing\"\n";
-    const std::string titleText = "title_0: \"Bell\"\nshort_0: \"bell\"\ntitle_1: \"Tower\"";
+    const std::string titleText = "title_0: \"Bell\"\ntitle_1: \"Tower\"";
     lay(flagText, titleText);
-    create();
+    // Opened from a list: its name is the short name, which the titles
+    // file does not hold and is not given.
+    tmp.write("bell.lst", "strings\\missflag.str\nmiss1.mis\nmiss2.mis\nstrings\\english\\titles.str\n");
+    lw::test::ScriptedQuestions q;
+    ASSERT_TRUE(p.Open(tmp / "bell.lst", q));
     {
         // Nothing to write, so a folder that refuses writes is no error.
         ImmutableDir strings(tmp.path() / "strings"), english(tmp.path() / "strings" / "english");
