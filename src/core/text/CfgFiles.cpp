@@ -269,19 +269,21 @@ std::string CodePageName(int codePage)
     return "code page " + std::to_string(codePage);
 }
 
+// Paths are resolved without regard to case: a file made since it was
+// read, in another case than the path asked for, is the same file.
 void ReadStamps::Read(const std::string& path, const FileStamp& stamp)
 {
-    stamps_.emplace(path, stamp);
+    stamps_.emplace(AsciiLower(path), stamp);
 }
 
 void ReadStamps::Wrote(const std::string& path, const FileStamp& stamp)
 {
-    stamps_[path] = stamp;
+    stamps_[AsciiLower(path)] = stamp;
 }
 
 bool ReadStamps::ChangedSince(const std::string& path, const FileStamp& now) const
 {
-    const auto it = stamps_.find(path);
+    const auto it = stamps_.find(AsciiLower(path));
     return it != stamps_.end() && it->second != now;
 }
 
