@@ -1,6 +1,7 @@
 #include "SpecScan.h"
 
 #include "ZipRecords.h"
+#include "base/EntryName.h"
 #include "base/Errors.h"
 #include "base/FileIO.h"
 #include "base/PathResolver.h"
@@ -424,8 +425,13 @@ struct Scanner {
             // One file by two spellings (a disk that ignores case opens it by
             // either): listed twice, and once is enough.
             if (at.index != 0 && at.volume == st.volume && at.index == st.index) return;
-            fatal(zeNameClash, "Two files would be stored under names that differ only in letter case: \"" +
-                                   items[at.item].entry + "\" and \"" + naming->entry + "\" (\"" + norm + "\")");
+            const ScanItem& first = items[at.item];
+            if (first.entry == naming->entry)
+                fatal(zeNameClash, "Two entries would be stored as \"" + naming->entry + "\": \"" + first.path +
+                                       "\" and \"" + norm + "\"");
+            else
+                fatal(zeNameClash, "Two files would be stored under names that differ only in letter case: \"" +
+                                       first.entry + "\" and \"" + naming->entry + "\" (\"" + norm + "\")");
             return;
         }
         if (opts.dirEntries) addDirs(naming->entry, folded);
@@ -548,26 +554,8 @@ bool WildMatch(std::string_view pattern, std::string_view name)
 
 std::string SafeEntryName(const fs::path& rel)
 {
-    // Leading "..", the root and empty parts are dropped, so an entry never
-    // leaves the directory the archive is unpacked into.
-    std::string out;
-    bool leading = true;
-    for (const fs::path& part : rel.lexically_normal().relative_path()) {
-        const std::string s = lw::platform::Utf8Of(part);
-        // A root may come as "//", which the path keeps as one part.
-        if (s.empty() || s.find_first_not_of('/') == std::string::npos || s == ".") continue;
-        if (s == "..") {
-            if (leading) continue;
-            const size_t cut = out.rfind('/', out.size() >= 2 ? out.size() - 2 : 0);
-            out = cut == std::string::npos ? std::string() : out.substr(0, cut + 1);
-            continue;
-        }
-        leading = false;
-        out += s;
-        out += '/';
-    }
-    if (!out.empty()) out.pop_back();
-    return out;
+    // The check names entries by the same rule, from the list.
+    return lw::StoredEntryName(lw::platform::Utf8Of(rel));
 }
 
 time_t ParseFromDate(const char* text8)

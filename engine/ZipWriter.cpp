@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <random>
 
 namespace zipeng {
 
@@ -91,11 +92,13 @@ std::string ZipWriter::Open(const std::string& path)
     const std::filesystem::path target = lw::platform::PathFromUtf8(path);
     const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
     std::filesystem::path temp;
-    if (const int err = file_.CreateTemp(dir, lw::platform::Utf8Of(target.filename()) + ".", {}, temp)) {
+    // Unnamed where the system allows, so a run killed midway leaves nothing.
+    if (const int err = file_.CreateUnnamedTemp(dir, lw::platform::Utf8Of(target.filename()) + ".", temp)) {
         temp_.clear();
         fail("Cannot write", err);
         return error_;
     }
+    unnamed_ = temp.empty();
     temp_ = lw::platform::Utf8Of(temp);
     buf_.reserve(BufferSize);
     return {};
@@ -277,11 +280,37 @@ bool ZipWriter::Commit(const std::string& comment)
     le16(end, note.size());
     end += note;
     if (!put(end.data(), end.size()) || !flush()) return false;
+    if (unnamed_) {
+        // A name of its own beside the archive first: only a rename
+        // replaces an earlier archive in one step.
+        if (const int err = nameUnnamed()) return fail("Cannot write", err);
+        unnamed_ = false;
+    }
     if (const int err = file_.Close()) return fail("Cannot write", err);
     if (const int err = lw::ReplaceWith(lw::platform::PathFromUtf8(temp_), lw::platform::PathFromUtf8(path_)))
         return fail("Cannot write", err);
     temp_.clear();
     return true;
+}
+
+int ZipWriter::nameUnnamed()
+{
+    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::random_device random;
+    const std::filesystem::path target = lw::platform::PathFromUtf8(path_);
+    const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = lw::platform::Utf8Of(target.filename()) + ".";
+        for (int i = 0; i < 6; ++i) name += digits[random() % 36];
+        const std::filesystem::path at = dir / lw::platform::PathFromUtf8(name);
+        const int err = file_.LinkAs(at);
+        if (err == 0) {
+            temp_ = lw::platform::Utf8Of(at);
+            return 0;
+        }
+        if (err != EEXIST) return err;
+    }
+    return EEXIST;
 }
 
 void ZipWriter::Discard()

@@ -3,8 +3,10 @@
 // where sizes, offsets or the number of entries call for it). Everything
 // goes through one buffer, so thousands of small entries cost a few large
 // writes; a header whose sizes are known only after its data is patched in
-// place. The archive is written under a temporary name beside its path and
-// renamed there by Commit; until then, and after Discard, nothing changed.
+// place. The archive is written into a temporary file beside its path (one
+// without a name where the system allows, so that a killed run leaves
+// nothing) and renamed there by Commit; until then, and after Discard,
+// nothing changed.
 #pragma once
 
 #include "platform/File.h"
@@ -54,9 +56,11 @@ private:
     bool flush();
     bool patch(uint64_t offset, const void* data, size_t n);
     bool fail(const std::string& what, int err);
+    int nameUnnamed();
 
     lw::platform::File file_;
-    std::string path_, temp_;
+    std::string path_, temp_; // temp_ is empty while the file has no name
+    bool unnamed_ = false;
     std::vector<uint8_t> buf_;
     uint64_t bufStart_ = 0; // file offset of buf_[0]
     std::vector<Entry> entries_;

@@ -95,6 +95,14 @@ public:
     // new file (POSIX: 0666 less the umask).
     int CreateTemp(const std::filesystem::path& dir, const std::string& prefix, const std::filesystem::path& modeOf,
                    std::filesystem::path& made);
+    // A new file in dir that has no name until LinkAs gives it one, so that
+    // nothing of it outlives a process killed before (Linux: O_TMPFILE).
+    // Where the system or the file system cannot, it is a named one as
+    // CreateTemp makes it, and made holds its path; made is empty for an
+    // unnamed file. Either gets the usual permissions of a new file.
+    int CreateUnnamedTemp(const std::filesystem::path& dir, const std::string& prefix, std::filesystem::path& made);
+    // Gives an unnamed file the name at, which must not exist yet (EEXIST).
+    int LinkAs(const std::filesystem::path& at);
 
     bool IsOpen() const;
     // What was read, 0 at the end; got is set even on failure.
@@ -117,6 +125,10 @@ private:
 int AtomicReplace(const std::filesystem::path& finished, const std::filesystem::path& target);
 // 0, or errno; a missing file is ENOENT.
 int RemoveFile(const std::filesystem::path& p);
+// Removes a temporary file a run left behind, unless a run still has it
+// open (EBUSY then): our temporary files are held open while they are
+// written (POSIX: with a lock on them).
+int RemoveUnlessOpen(const std::filesystem::path& p);
 // The file's last-write time, in seconds since 1970.
 int SetModifiedTime(const std::filesystem::path& p, std::time_t when);
 

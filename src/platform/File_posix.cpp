@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -155,9 +156,40 @@ int File::CreateTemp(const fs::path& dir, const std::string& prefix, const fs::p
         ::umask(mask);
         ::fchmod(fd, 0666 & ~mask);
     }
+    // Held while it is written: a later run that finds it takes it for
+    // one left behind only when no one holds it.
+    ::flock(fd, LOCK_EX | LOCK_NB);
     handle_ = fd;
     made = tmpl;
     return 0;
+}
+
+int File::CreateUnnamedTemp(const fs::path& dir, const std::string& prefix, fs::path& made)
+{
+    Close();
+#ifdef O_TMPFILE
+    const int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        handle_ = fd;
+        made.clear();
+        return 0;
+    }
+    // File systems without unnamed files say so in several ways; any other
+    // failure (a folder that refuses writes, a full disk) is the answer.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOSYS) return errno;
+#endif
+    return CreateTemp(dir, prefix, {}, made);
+}
+
+int File::LinkAs(const fs::path& at)
+{
+    const int fd = fdOf(handle_);
+    if (::linkat(fd, "", AT_FDCWD, at.c_str(), AT_EMPTY_PATH) == 0) return 0;
+    if (errno != EPERM && errno != ENOENT && errno != EINVAL) return errno;
+    // Without the right to link by descriptor, through the process's own
+    // view of its descriptors.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, at.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
 }
 
 int File::Read(void* buf, size_t n, size_t& got)
@@ -237,6 +269,18 @@ int AtomicReplace(const fs::path& finished, const fs::path& target)
 int RemoveFile(const fs::path& p)
 {
     return ::unlink(p.c_str()) == 0 ? 0 : errno;
+}
+
+int RemoveUnlessOpen(const fs::path& p)
+{
+    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return errno;
+    int err = 0;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) err = errno == EWOULDBLOCK ? EBUSY : errno;
+    else if (::unlink(p.c_str()) != 0)
+        err = errno;
+    ::close(fd);
+    return err;
 }
 
 int SetModifiedTime(const fs::path& p, std::time_t when)

@@ -199,6 +199,18 @@ int File::CreateTemp(const fs::path& dir, const std::string& prefix, const fs::p
     return EEXIST;
 }
 
+int File::CreateUnnamedTemp(const fs::path& dir, const std::string& prefix, fs::path& made)
+{
+    // Windows makes no file without a name: a named one, which a later run
+    // removes when it finds it left behind.
+    return CreateTemp(dir, prefix, {}, made);
+}
+
+int File::LinkAs(const fs::path&)
+{
+    return EINVAL; // no unnamed files here
+}
+
 int File::Read(void* buf, size_t n, size_t& got)
 {
     got = 0;
@@ -319,6 +331,17 @@ int AtomicReplace(const fs::path& finished, const fs::path& target)
 int RemoveFile(const fs::path& p)
 {
     return DeleteFileW(p.c_str()) ? 0 : lastErrno();
+}
+
+int RemoveUnlessOpen(const fs::path& p)
+{
+    // Opened with no sharing, it cannot be opened while a run holds it;
+    // closing it then deletes it.
+    HANDLE h = CreateFileW(p.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION ? EBUSY : lastErrno();
+    CloseHandle(h);
+    return 0;
 }
 
 int SetModifiedTime(const fs::path& p, std::time_t when)

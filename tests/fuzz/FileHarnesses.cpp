@@ -79,9 +79,14 @@ void CheckStringFile(std::string_view input)
             e.value = value;
             found = true;
         }
-    if (!found) expected.push_back({key, value});
-    // A file with content always ends with a blank line.
-    if (!expected.back().key.empty() || !expected.back().value.empty()) expected.push_back({});
+    // A key the file gains goes after every line, then a blank line; a
+    // value changed in place adds nothing.
+    if (!found) {
+        expected.push_back(TCfgFile::Entry{});
+        expected.back().key = key;
+        expected.back().value = value;
+        expected.push_back(TCfgFile::Entry{});
+    }
 
     file.WriteString(key, value);
     const bool stillALink = !linked || fs::is_symlink(lw::platform::PathFromUtf8(link));

@@ -1,5 +1,6 @@
 #include "core/check/ListedFileRules.h"
 
+#include "base/EntryName.h"
 #include "base/FileIO.h"
 #include "base/ShareOut.h"
 #include "base/StrUtils.h"
@@ -28,35 +29,6 @@ const std::vector<std::string> ResourceFolders = {
 namespace {
 
 constexpr size_t kFirstNames = 3; // names shown of a forgotten folder
-
-// "C:\thief2\x" (a file on another drive keeps its absolute path); a name
-// such as "a:b" is a file name, refused for Windows on its own.
-bool hasDrive(const std::string& entry)
-{
-    return entry.size() >= 3 && entry[1] == ':' && (entry[2] == '\\' || entry[2] == '/');
-}
-
-bool leavesRoot(const std::string& entry)
-{
-    if (entry.empty()) return false;
-    if (entry[0] == '\\' || entry[0] == '/' || hasDrive(entry)) return true;
-    return entry == ".." || entry.rfind("..\\", 0) == 0 || entry.rfind("../", 0) == 0;
-}
-
-// The path parts a package stores: what lies after any leading "..", drive
-// or root.
-template <class Visit>
-void forEachStoredPart(const std::string& entry, const Visit& visit)
-{
-    const std::string_view text(entry);
-    size_t from = hasDrive(entry) ? 2 : 0;
-    for (size_t i = from; i <= text.size(); ++i) {
-        if (i < text.size() && text[i] != '\\' && text[i] != '/') continue;
-        const std::string_view part = text.substr(from, i - from);
-        if (!part.empty() && part != "." && part != "..") visit(part);
-        from = i + 1;
-    }
-}
 
 // A resolved file as the check compares it: without case, and with "/"
 // between the parts, however the resolver joined them.
@@ -137,12 +109,15 @@ LookedFiles LookAtListedFiles(const CheckContext& check)
                 LookedFile& l = out.files[i];
                 Span& span = spans[i - from];
                 span.at = texts.size();
-                // What needs no other entry is worked out here too.
-                forEachStoredPart(files[i], [&](std::string_view part) {
-                    if (l.windowsProblem.empty()) l.windowsProblem = WindowsNameProblem(part);
-                    if (texts.size() > span.at) texts += '/';
-                    texts += part;
-                });
+                // What needs no other entry is worked out here too, by the
+                // rule the engine names its entries with.
+                texts += StoredEntryName(files[i], &l.outside);
+                for (size_t from = span.at; from < texts.size() && l.windowsProblem.empty();) {
+                    size_t cut = texts.find('/', from);
+                    if (cut == std::string::npos) cut = texts.size();
+                    l.windowsProblem = WindowsNameProblem(std::string_view(texts).substr(from, cut - from));
+                    from = cut + 1;
+                }
                 span.stored = texts.size() - span.at;
                 for (size_t k = 0; k < span.stored; ++k) texts += AsciiLower(texts[span.at + k]);
                 try {
@@ -190,6 +165,11 @@ LookedFiles LookAtListedFiles(const CheckContext& check)
 std::vector<int> CheckListedFiles(CheckContext& check, const std::vector<LookedFile>& looked)
 {
     const std::vector<std::string>& files = check.project.Files;
+    // A line the list holds but the project could not take: its file would
+    // be missing from the package, its mission from the flag file.
+    for (const Project::RefusedLine& r : check.project.RefusedLines)
+        check.Add(Severity::Error, r.shown,
+                  "Line " + std::to_string(r.line) + " of the list " + NulLineText + ": its file is left out");
     std::vector<int> packed;
     packed.reserve(files.size());
     // Keys are views into looked, which outlives them.
@@ -205,7 +185,7 @@ std::vector<int> CheckListedFiles(CheckContext& check, const std::vector<LookedF
         const LookedFile& look = looked[i];
         if (!look.windowsProblem.empty())
             check.Add(Severity::Error, entry, "Windows cannot unpack this name: " + look.windowsProblem, at);
-        if (leavesRoot(entry)) {
+        if (look.outside) {
             std::string stored(look.stored);
             std::replace(stored.begin(), stored.end(), '/', '\\');
             check.Add(Severity::Warning, entry,

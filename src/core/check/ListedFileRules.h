@@ -21,6 +21,7 @@ struct LookedFile {
     bool readable = false;
     std::string error;          // the listed path is over the resolver's limits
     std::string windowsProblem; // why Windows cannot unpack one of its parts
+    bool outside = false;       // stored where the package unpacks it, not where it lies
     // In the texts of the LookedFiles that holds it:
     std::string_view stored;    // the name the package stores, "/" between the parts
     std::string_view storedKey; // ... without case

@@ -65,6 +65,9 @@ void CheckNames(CheckContext& check)
                       " is longer than 30 characters or holds characters other than A-Z, a-z, 0-9, _ and -: "
                       "loaders rewrite it");
     }
+    // A name its titles file's code page cannot hold would be written as
+    // something else, or not at all.
+    for (const NameProblem& p : check.project.UnwritableNames()) check.Add(Severity::Error, p.file, p.message);
     const size_t own = size_t(std::clamp(check.fm.Language, 0, LangCount - 1));
     for (int k = 0; k < LangCount; ++k) {
         if (check.fm.TitleFiles[size_t(k)].empty()) continue;

@@ -7,12 +7,12 @@
 
 namespace lw {
 
-FileText FileText::FromFile(std::string bytes)
+FileText FileText::FromFile(std::string bytes, int codePage)
 {
     FileText t;
-    t.text_ = Cp850ToUtf8(bytes);
+    t.text_ = DecodeCodePage(codePage, bytes);
     t.bytes_ = std::move(bytes);
-    t.fromFile_ = true;
+    t.codePage_ = codePage;
     return t;
 }
 
@@ -23,9 +23,13 @@ FileText FileText::FromUser(std::string utf8)
     return t;
 }
 
-std::string FileText::FileBytes() const
+bool FileText::BytesFor(int codePage, std::string& out, char32_t* refused) const
 {
-    return fromFile_ ? bytes_ : Utf8ToCp850(text_);
+    if (codePage_ != 0 && codePage_ == codePage) {
+        out = bytes_;
+        return true;
+    }
+    return EncodeCodePage(codePage, text_, out, refused);
 }
 
 } // namespace lw

@@ -71,6 +71,7 @@ void Project::AddMission(int n)
     if (n > MissCount) SetMissCount(n);
     {
         TCfgFile flags = TCfgFile::StringFile(FullPath(FMInfo.MissFlagFile));
+        StringFileStamps.Read(flags.FileName(), flags.Stamp());
         Missions[size_t(n)].Flags = readFlagsOf(flags, n);
     }
     TMissInfo& m = Missions[size_t(n)];
@@ -104,8 +105,10 @@ void Project::AddMission(int n)
     for (int k = 0; k < LangCount; ++k) {
         if (FMInfo.TitleFiles[size_t(k)].empty()) continue;
         TCfgFile titles = TCfgFile::StringFile(FullPath(FMInfo.TitleFiles[size_t(k)]));
-        m.LongNames[size_t(k)] = FileText::FromFile(titles.ReadString(key("title_%d", n), ""));
-        m.ShortNames[size_t(k)] = FileText::FromFile(titles.ReadString(key("short_%d", n), ""));
+        StringFileStamps.Read(titles.FileName(), titles.Stamp());
+        const int cp = StringFileCodePage(FMInfo.TitleFiles[size_t(k)], titles.ByteOrderMark());
+        m.LongNames[size_t(k)] = FileText::FromFile(titles.ReadString(key("title_%d", n), ""), cp);
+        m.ShortNames[size_t(k)] = FileText::FromFile(titles.ReadString(key("short_%d", n), ""), cp);
     }
 }
 
@@ -144,6 +147,7 @@ void Project::ReadMissFlags()
     FMInfo.FirstMiss = FMInfo.LastMiss = 0;
     ClearMissions();
     TCfgFile file = TCfgFile::StringFile(FullPath(FMInfo.MissFlagFile));
+    StringFileStamps.Read(file.FileName(), file.Stamp());
     int n = 1;
     std::string value = file.ReadString(key("miss_%d", n), "@");
     while (value != "@" && n <= MaxMissionNumber) {
@@ -179,17 +183,27 @@ void Project::ReadTitles(const std::string& path, int lang, bool readFMKeys)
 {
     if (lang < 0 || lang >= LangCount) return;
     TCfgFile file = TCfgFile::StringFile(FullPath(path));
+    StringFileStamps.Read(file.FileName(), file.Stamp());
+    const int cp = StringFileCodePage(path, file.ByteOrderMark());
     if (readFMKeys) {
         const std::string title = file.ReadString("title_0", "");
-        if (!title.empty()) FMInfo.Names[size_t(lang)] = FileText::FromFile(title);
+        if (!title.empty()) FMInfo.Names[size_t(lang)] = FileText::FromFile(title, cp);
+        // A short name read from a file is cleaned as a typed one is: it
+        // names the archive, which must not land outside the FM directory.
         const std::string shortName = file.ReadString("short_0", "");
-        if (!shortName.empty()) FMInfo.ShortName = FileText::FromFile(shortName);
+        FileText read = FileText::FromFile(shortName, cp);
+        std::string cleaned = read.Text();
+        if (CleanShortName(cleaned)) read = FileText::FromUser(cleaned);
+        if (!cleaned.empty()) {
+            FMInfo.ShortName = read;
+            shortNameFromList_ = false;
+        }
     }
     for (int n = 1; n <= MissCount;) {
         TMissInfo& m = Missions[size_t(n)];
         if (InPlay(n)) {
-            m.LongNames[size_t(lang)] = FileText::FromFile(file.ReadString(key("title_%d", n), ""));
-            m.ShortNames[size_t(lang)] = FileText::FromFile(file.ReadString(key("short_%d", n), ""));
+            m.LongNames[size_t(lang)] = FileText::FromFile(file.ReadString(key("title_%d", n), ""), cp);
+            m.ShortNames[size_t(lang)] = FileText::FromFile(file.ReadString(key("short_%d", n), ""), cp);
             if (m.Flags & mfEnd) break;
         }
         n = m.Next > n ? m.Next : n + 1;
@@ -209,55 +223,158 @@ std::vector<int> Project::Chain() const
     return chain;
 }
 
-void Project::WriteMissFlags(const std::string& fullPath)
+namespace {
+
+// A flag value is rewritten only when it says other flags than the file's:
+// "end,cutscene" and "cutscene,end" are one value.
+void writeFlags(TCfgFile& file, int n, TMissFlags flags)
+{
+    const std::string k = key("miss_%d", n);
+    const std::string old = file.ReadString(k, "@");
+    if (old != "@" && ParseMissFlags(old) == flags) return;
+    file.WriteString(k, FormatMissFlags(flags));
+}
+
+} // namespace
+
+bool Project::WriteMissFlags(const std::string& fullPath, const ConfirmOverwrite& confirm)
 {
     makeParentDirs(fullPath);
     TCfgFile file = TCfgFile::StringFile(fullPath);
     file.SetDeferred(true);
+    // A mission written with a "next" link of an earlier chain would lead
+    // the next reading past missions in play: each written mission's link
+    // says where the chain goes now, or goes.
+    auto setNext = [&](int n, int next) {
+        const std::string k = key("miss_%d_next", n);
+        if (next > n + 1) {
+            if (file.HasKey(k)) file.WriteString(k, std::to_string(next));
+        } else {
+            file.DeleteKey(k);
+        }
+    };
     if (FMInfo.FirstMiss == 0) {
-        file.WriteString("miss_1", "skip");
+        writeFlags(file, 1, mfSkip);
+        setNext(1, 0);
     } else {
-        for (int n = 1; n <= FMInfo.FirstMiss; ++n) {
-            file.WriteString(key("miss_%d", n), "skip");
-            file.DeleteKey(key("miss_%d_next", n));
+        for (int n = 1; n < FMInfo.FirstMiss; ++n) {
+            writeFlags(file, n, mfSkip);
+            setNext(n, 0);
         }
         for (int n = FMInfo.FirstMiss; n >= 1 && n <= MissCount;) {
             const TMissInfo& m = Missions[size_t(n)];
-            file.WriteString(key("miss_%d", n), FormatMissFlags(m.Flags));
-            if (n == FMInfo.LastMiss || (m.Flags & mfEnd)) break;
+            writeFlags(file, n, m.Flags);
+            if (n == FMInfo.LastMiss || (m.Flags & mfEnd)) {
+                setNext(n, 0);
+                break;
+            }
             const int next = m.Next > n ? m.Next : n + 1;
+            setNext(n, next);
             // The game reads no "next" links: it goes on to the following
             // number, so every number the chain jumps over is skipped.
             for (int gap = n + 1; gap < next; ++gap) {
-                file.WriteString(key("miss_%d", gap), "skip");
-                file.DeleteKey(key("miss_%d_next", gap));
+                writeFlags(file, gap, mfSkip);
+                setNext(gap, 0);
             }
             n = next;
         }
     }
-    file.SetDeferred(false);
+    return WriteBack(file, StringFileStamps, confirm, FMInfo.MissFlagFile.empty() ? fullPath : FMInfo.MissFlagFile);
 }
 
-void Project::WriteTitles(const std::string& fullPath, int lang)
+int Project::TitleCodePage(int lang) const
 {
-    if (lang < 0 || lang >= LangCount) return;
+    if (lang < 0 || lang >= LangCount) return 850;
+    const std::string& path = FMInfo.TitleFiles[size_t(lang)];
+    if (path.empty()) return StringFileCodePage(StringsDir() + LangDirs[size_t(lang)] + "titles.str", false);
+    return StringFileCodePageOf(FullPath(path));
+}
+
+const FileText& Project::titleFor(const LocalText& names, int lang) const
+{
+    const FileText& own = names[size_t(lang)];
+    if (!own.empty() || FMInfo.Language < 0 || FMInfo.Language >= LangCount) return own;
+    return names[size_t(FMInfo.Language)];
+}
+
+namespace {
+
+std::string refusalText(const std::string& what, char32_t c, const std::string& file, int cp)
+{
+    return what + " holds " + CharacterName(c) + ", which " + file + " cannot hold: its names are in " +
+           CodePageName(cp) + ".";
+}
+
+} // namespace
+
+std::vector<NameProblem> Project::UnwritableNames() const
+{
+    std::vector<NameProblem> problems;
+    const std::vector<int> chain = Chain();
+    for (int k = 0; k < LangCount; ++k) {
+        const std::string& file = FMInfo.TitleFiles[size_t(k)];
+        if (file.empty()) continue;
+        const int cp = TitleCodePage(k);
+        std::string bytes;
+        char32_t bad = 0;
+        auto test = [&](const FileText& t, const std::string& what) {
+            if (!t.BytesFor(cp, bytes, &bad)) problems.push_back({k, file, refusalText(what, bad, file, cp)});
+        };
+        test(titleFor(FMInfo.Names, k), "The FM's name");
+        if (!shortNameFromList_) test(FMInfo.ShortName, "The FM's short name");
+        for (int n : chain) {
+            const TMissInfo& m = Missions[size_t(n)];
+            test(titleFor(m.LongNames, k), "The long name of mission " + std::to_string(n));
+            test(titleFor(m.ShortNames, k), "The short name of mission " + std::to_string(n));
+        }
+    }
+    return problems;
+}
+
+std::string Project::NameRefusal(const std::string& text, int lang) const
+{
+    const FileText typed = FileText::FromUser(text);
+    for (int k = 0; k < LangCount; ++k) {
+        if (lang >= 0 && k != lang) continue;
+        if (lang < 0 && FMInfo.TitleFiles[size_t(k)].empty()) continue;
+        const int cp = TitleCodePage(k);
+        std::string bytes;
+        char32_t bad = 0;
+        if (!typed.BytesFor(cp, bytes, &bad)) {
+            const std::string& listed = FMInfo.TitleFiles[size_t(k)];
+            const std::string file = listed.empty() ? StringsDir() + LangDirs[size_t(k)] + "titles.str" : listed;
+            return refusalText("The name", bad, file, cp);
+        }
+    }
+    return {};
+}
+
+bool Project::WriteTitles(const std::string& fullPath, int lang, const ConfirmOverwrite& confirm)
+{
+    if (lang < 0 || lang >= LangCount) return true;
     makeParentDirs(fullPath);
     TCfgFile file = TCfgFile::StringFile(fullPath);
+    const std::string& listed = FMInfo.TitleFiles[size_t(lang)];
+    const std::string shown = listed.empty() ? fullPath : listed;
+    const int cp = StringFileCodePage(listed.empty() ? fullPath : listed, file.ByteOrderMark());
     file.SetDeferred(true);
-    const auto pick = [&](const LocalText& names) -> const FileText& {
-        const FileText& own = names[size_t(lang)];
-        if (!own.empty() || FMInfo.Language < 0 || FMInfo.Language >= LangCount) return own;
-        return names[size_t(FMInfo.Language)];
+    // A name goes in as the file's code page writes it, or not at all; an
+    // empty one the file does not hold yet is not added.
+    auto put = [&](const std::string& k, const FileText& t, const std::string& what) {
+        std::string bytes;
+        char32_t bad = 0;
+        if (!t.BytesFor(cp, bytes, &bad)) throw Error(refusalText(what, bad, shown, cp));
+        if (!bytes.empty() || file.HasKey(k)) file.WriteString(k, bytes);
     };
-    const FileText& title = pick(FMInfo.Names);
-    if (!title.empty()) file.WriteString("title_0", title.FileBytes());
-    file.WriteString("short_0", FMInfo.ShortName.FileBytes());
+    const FileText& title = titleFor(FMInfo.Names, lang);
+    if (!title.empty()) put("title_0", title, "The FM's name");
+    if (!shortNameFromList_ || file.HasKey("short_0")) put("short_0", FMInfo.ShortName, "The FM's short name");
     for (int n : Chain()) {
         const TMissInfo& m = Missions[size_t(n)];
-        file.WriteString(key("title_%d", n), pick(m.LongNames).FileBytes());
-        file.WriteString(key("short_%d", n), pick(m.ShortNames).FileBytes());
+        put(key("title_%d", n), titleFor(m.LongNames, lang), "The long name of mission " + std::to_string(n));
+        put(key("short_%d", n), titleFor(m.ShortNames, lang), "The short name of mission " + std::to_string(n));
     }
-    file.SetDeferred(false);
+    return WriteBack(file, StringFileStamps, confirm, shown);
 }
 
 } // namespace lw

@@ -2,14 +2,21 @@
 
 #include "base/FileIO.h"
 #include "base/PathResolver.h"
+#include "base/ShareOut.h"
+#include "base/StrUtils.h"
 #include "core/check/Preflight.h"
 #include "core/fm/ListFile.h"
 #include "core/fm/Project.h"
 #include "core/questions/Questions.h"
 #include "core/zip/ZipArch.h"
+#include "core/zip/ZipDirectory.h"
 #include "core/zip/ZipMessages.h"
+#include "platform/Directory.h"
 #include "platform/File.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -62,7 +69,139 @@ void replaceAll(std::string& text, const std::string& from, const std::string& t
         text.replace(at, from.size(), to);
 }
 
+// The names our runs give the temporary archives of the file targetName:
+// ".NAME.1234abcd.part" while the engine writes it, and the engine's own
+// ".NAME.1234abcd.part.x1y2z3" where it cannot write without a name.
+bool isTemporaryOf(std::string_view name, std::string_view targetName)
+{
+    const std::string_view ours = ".part";
+    if (name.size() < targetName.size() + 2 + 8 + ours.size() || name[0] != '.' ||
+        name.substr(1, targetName.size()) != targetName || name[1 + targetName.size()] != '.')
+        return false;
+    name.remove_prefix(targetName.size() + 2);
+    for (size_t i = 0; i < 8; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(name[i]))) return false;
+    name.remove_prefix(8);
+    if (name.substr(0, ours.size()) != ours) return false;
+    name.remove_prefix(ours.size());
+    if (name.empty()) return true;
+    if (name.size() != 7 || name[0] != '.') return false;
+    return std::all_of(name.begin() + 1, name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+}
+
+// A run killed midway leaves its temporary archive (where the system gives
+// no unnamed files, or between its last two steps); the next run for the
+// same archive removes those that no run holds any more.
+void removeStaleTemporaries(const fs::path& target)
+{
+    const std::string targetName = platform::Utf8Of(target.filename());
+    std::vector<platform::DirEntry> entries;
+    if (platform::ListDirectory(target.parent_path(), entries) != 0) return;
+    for (const platform::DirEntry& e : entries)
+        if (e.kind == platform::EntryKind::File && !e.link && isTemporaryOf(e.name, targetName))
+            platform::RemoveUnlessOpen(target.parent_path() / platform::PathFromUtf8(e.name));
+}
+
+bool sameFile(const platform::FileInfo& a, const platform::FileInfo& b)
+{
+    return a.exists && b.exists && a.index != 0 && a.volume == b.volume && a.index == b.index;
+}
+
+// Two paths of one file, or of where one would be made, as the disk would
+// take them: the same file, or the same text without regard to case.
+bool samePlace(const fs::path& a, const platform::FileInfo& aInfo, const fs::path& b)
+{
+    const platform::FileInfo bInfo = platform::InfoOf(b);
+    if (aInfo.exists && bInfo.exists) return sameFile(aInfo, bInfo);
+    std::error_code ec;
+    const fs::path an = fs::absolute(a, ec).lexically_normal(), bn = fs::absolute(b, ec).lexically_normal();
+    return EqualsNoCase(platform::Utf8Of(an), platform::Utf8Of(bn));
+}
+
+bool isZipArchive(const fs::path& p, const platform::FileInfo& info)
+{
+    platform::File f;
+    if (f.OpenRead(p) != 0) return false;
+    try {
+        ZipDirectory dir;
+        ReadZipDirectory(f, info.size, dir, ZipDirOptions{});
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 } // namespace
+
+std::string ArchivePathRefusal(const Project& project, const std::string& zipPath, FolderCache* folders)
+{
+    std::error_code ec;
+    const fs::path target = fs::absolute(platform::PathFromUtf8(zipPath), ec).lexically_normal();
+    const platform::FileInfo info = platform::InfoOf(target);
+    const std::string cannot = "The archive cannot be written to \"" + zipPath + "\": ";
+    if (!project.ListFile.empty() && samePlace(target, info, platform::PathFromUtf8(project.ListFile)))
+        return cannot + "it is the FM's list file, which the archive would replace.";
+    const TFMInfo& fm = project.FMInfo;
+    std::vector<std::string> stringFiles;
+    if (!fm.MissFlagFile.empty()) stringFiles.push_back(fm.MissFlagFile);
+    for (const std::string& t : fm.TitleFiles)
+        if (!t.empty()) stringFiles.push_back(t);
+    for (const std::string& entry : stringFiles)
+        if (samePlace(target, info, platform::PathFromUtf8(project.FullPath(entry))))
+            return cannot + "it is the string file \"" + entry + "\", which the archive would replace.";
+    // A listed file it is: where nothing exists yet, one listed by that path
+    // (a file still missing); else the same file, found by any name or link.
+    const fs::path fmDir = platform::PathFromUtf8(fm.FMDir);
+    const std::vector<std::string>& files = project.Files;
+    std::vector<char> same(files.size(), 0);
+    std::atomic<bool> lookedAtAll = true;
+    if (!info.exists) {
+        const std::string targetText = platform::Utf8Of(target);
+        for (size_t i = 0; i < files.size(); ++i)
+            same[i] = EqualsNoCase(
+                platform::Utf8Of((fmDir / platform::PathFromUtf8(ToSlashes(files[i]))).lexically_normal()), targetText);
+    } else {
+        FolderCache ownFolders;
+        FolderCache& shared = folders ? *folders : ownFolders;
+        ShareOut(files.size(), PartsFor(files.size()), [&](size_t from, size_t to) {
+            try {
+                PathIndex index(shared);
+                for (size_t i = from; i < to; ++i) {
+                    platform::FileInfo listed;
+                    try {
+                        index.Locate(fmDir, files[i], listed);
+                    } catch (const std::exception&) {
+                        continue; // a path no file can have
+                    }
+                    same[i] = sameFile(info, listed);
+                }
+            } catch (...) { // none may leave a thread
+                lookedAtAll = false;
+            }
+        });
+    }
+    // A file not looked at could be the one the archive replaces.
+    if (!lookedAtAll) return cannot + "the listed files could not all be looked at.";
+    for (size_t i = 0; i < files.size(); ++i)
+        if (same[i]) return cannot + "it is the listed file \"" + files[i] + "\", which the archive would replace.";
+    if (info.exists && info.isDirectory) return cannot + "it is a folder.";
+    if (info.exists && !isZipArchive(target, info))
+        return cannot + "a file of that name exists and is not a zip archive, so it is not replaced.";
+    return {};
+}
+
+std::string DefaultArchivePath(const Project& project)
+{
+    // The short name is cleaned as it was read, and once more here: the
+    // archive stays in the FM directory whatever name it is given.
+    std::string name = project.FMInfo.ShortName.Text();
+    CleanShortName(name);
+    if (name.empty() || name == "." || name == "..") name = FileBaseName(project.ListFile);
+    CleanShortName(name);
+    if (name.empty() || name == "." || name == "..") name = "fm";
+    return platform::Utf8Of(platform::PathFromUtf8(project.FMInfo.FMDir) / platform::PathFromUtf8(name + ".zip"));
+}
 
 PackResult PackProject(TZipArchiver& z, const Project& project, const std::string& zipPath)
 {
@@ -71,9 +210,12 @@ PackResult PackProject(TZipArchiver& z, const Project& project, const std::strin
         result.reason = "There is nothing to pack: the file list is empty.";
         return result;
     }
+    result.reason = ArchivePathRefusal(project, zipPath);
+    if (!result.reason.empty()) return result;
     // The engine would update an archive that exists; a name that does not
     // exist yet makes it write a new one.
     const fs::path target = platform::PathFromUtf8(zipPath);
+    removeStaleTemporaries(fs::absolute(target));
     std::random_device rd;
     fs::path temp;
     do {
@@ -264,10 +406,19 @@ int RunPack(const std::string& listFile, const std::string& output, std::ostream
             bool showProgress, bool force)
 {
     Project project;
+    std::string zipPath;
     try {
         // The check follows the open at once: the folders are read once for both.
         FolderCache folders;
         if (!OpenForCommandLine(project, listFile, err, folders)) return 1;
+        // A line the list cannot hold would leave its file out of the
+        // package and its mission out of the flag file: never packed.
+        if (!project.RefusedLines.empty()) {
+            for (const Project::RefusedLine& r : project.RefusedLines)
+                err << "lanternwright: " << listFile << ": line " << r.line << " (" << oneLine(r.shown) << ") "
+                    << NulLineText << "\n";
+            return 1;
+        }
         // A package with errors would not install or play as meant: it is
         // made only when the author insists.
         const std::vector<Finding> findings = CheckProject(project, &folders);
@@ -278,15 +429,18 @@ int RunPack(const std::string& listFile, const std::string& output, std::ostream
                 << "; --force packs anyway\n";
             return 1;
         }
+        // Nothing is written before the archive's place is known to be fit.
+        zipPath = output.empty() ? DefaultArchivePath(project) : output;
+        zipPath = platform::Utf8Of(fs::absolute(platform::PathFromUtf8(zipPath)));
+        if (const std::string refusal = ArchivePathRefusal(project, zipPath, &folders); !refusal.empty()) {
+            err << "lanternwright: " << oneLine(refusal) << "\n";
+            return 1;
+        }
         project.WriteStringFiles();
     } catch (const std::exception& e) {
         err << "lanternwright: " << oneLine(e.what()) << "\n";
         return 1;
     }
-
-    std::string zipPath = output;
-    if (zipPath.empty()) zipPath = project.FMInfo.FMDir + project.FMInfo.ShortName.Text() + ".zip";
-    zipPath = platform::Utf8Of(fs::absolute(platform::PathFromUtf8(zipPath)));
 
     TZipArchiver z;
     ConfigureFMZipper(z);

@@ -10,6 +10,7 @@
 
 namespace lw {
 
+class FolderCache;
 class Project;
 class TZipArchiver;
 
@@ -31,9 +32,22 @@ struct PackResult {
 // The archive is made anew: it is written under a temporary name and
 // renamed over zipPath only when complete, so a failed or cancelled run
 // leaves an earlier archive as it was. An earlier archive that is itself
-// listed is never packed into the new one. The component shows no message
+// listed is never packed into the new one; a zipPath ArchivePathRefusal
+// refuses makes nothing. Temporary archives that earlier runs for zipPath
+// left behind (killed midway) are removed first. The component shows no message
 // boxes of its own meanwhile: the result says why a run made nothing.
 PackResult PackProject(TZipArchiver& zipper, const Project& project, const std::string& zipPath);
+
+// Why zipPath cannot take the archive: it is a listed file, the list file
+// or a string file the packing writes (each of which it would replace), a
+// folder, or a file that exists and is not a zip archive. Empty when it
+// can; the text names the file. folders: what the run read of the folders
+// already.
+std::string ArchivePathRefusal(const Project& project, const std::string& zipPath, FolderCache* folders = nullptr);
+
+// The short name with ".zip" in the FM directory, the short name cleaned
+// as a typed one is, so the archive never lands outside that directory.
+std::string DefaultArchivePath(const Project& project);
 
 // "511B", "0.50KB", "0.95MB", "1.20GB": each step divides by 1024 once the
 // value reaches 512.

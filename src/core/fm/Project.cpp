@@ -147,6 +147,10 @@ void Project::New(const CreateEntries& e)
     FMInfo.InfoFile = FindInfoFile(FMInfo.FMDir, FMInfo.ShortName.Text());
     FMInfo.InfoRank = FMInfo.InfoFile.empty() ? 0 : InfoFileRank(FMInfo.InfoFile, FMInfo.ShortName.Text());
 
+    StringFileStamps.Clear();
+    ListFile.clear();
+    RefusedLines.clear();
+    namesChanged_ = listChanged_ = shortNameFromList_ = false;
     Files.clear();
     if (!FMInfo.InfoFile.empty()) Files.push_back(FMInfo.InfoFile);
     Files.push_back(FMInfo.MissFlagFile);
@@ -165,13 +169,18 @@ bool Project::Open(const std::string& listFile, Questions& questions, FolderCach
 {
     Files.clear();
     ClearMissions();
+    StringFileStamps.Clear();
+    RefusedLines.clear();
+    namesChanged_ = listChanged_ = false;
     Files = ReadListFile(listFile);
+    ListFile = listFile;
 
     auto resetRecord = [&](const std::string& dir) {
         FMInfo.FMDir = dir;
         FMInfo.Game = -1;
         FMInfo.Language = -1;
         FMInfo.ShortName = FileText::FromUser(FileBaseName(listFile));
+        shortNameFromList_ = true;
         FMInfo.MissFlagFile.clear();
         FMInfo.Names = LocalText{};
         FMInfo.TitleFiles = LocalString{};
@@ -188,6 +197,7 @@ bool Project::Open(const std::string& listFile, Questions& questions, FolderCach
         const std::string entry = CleanListEntry(Files[i]);
         if (entry.find('\0') == std::string::npos) continue;
         refused.insert(refused.begin(), ShownEntry(entry));
+        RefusedLines.insert(RefusedLines.begin(), RefusedLine{int(i + 1), ShownEntry(entry)});
         Files.erase(Files.begin() + long(i));
     }
     if (!refused.empty()) {
@@ -285,6 +295,7 @@ bool Project::Open(const std::string& listFile, Questions& questions, FolderCach
         FMInfo.FirstMiss = FMInfo.LastMiss = 0;
     } else {
         TCfgFile flags = TCfgFile::StringFile(FullPath(FMInfo.MissFlagFile));
+        StringFileStamps.Read(flags.FileName(), flags.Stamp());
         const std::vector<int> sorted(missions.begin(), missions.end());
         const int last = sorted.back();
         FMInfo.LastMiss = last;
@@ -305,20 +316,28 @@ bool Project::Open(const std::string& listFile, Questions& questions, FolderCach
     return true;
 }
 
-void Project::WriteStringFiles()
+void Project::WriteStringFiles(const ConfirmOverwrite& confirm)
 {
     // A removed FM directory would otherwise be made again, holding nothing
     // but the string files.
     if (!IsDirectory(platform::PathFromUtf8(FMInfo.FMDir)))
         ThrowFileError("write to the FM directory", FMInfo.FMDir, ENOENT);
-    if (!FMInfo.MissFlagFile.empty()) WriteMissFlags(FullPath(FMInfo.MissFlagFile));
+    // A name that cannot be written stops the run before any file changes.
+    if (const std::vector<NameProblem> problems = UnwritableNames(); !problems.empty())
+        throw Error(problems.front().message);
+    // A file the author chose not to write over keeps the names unsaved.
+    bool all = FMInfo.MissFlagFile.empty() || WriteMissFlags(FullPath(FMInfo.MissFlagFile), confirm);
     for (int k = 0; k < LangCount; ++k)
-        if (!FMInfo.TitleFiles[size_t(k)].empty()) WriteTitles(FullPath(FMInfo.TitleFiles[size_t(k)]), k);
+        if (!FMInfo.TitleFiles[size_t(k)].empty() && !WriteTitles(FullPath(FMInfo.TitleFiles[size_t(k)]), k, confirm))
+            all = false;
+    if (all) namesChanged_ = false;
 }
 
-void Project::SaveListFile(const std::string& path) const
+void Project::SaveListFile(const std::string& path)
 {
     WriteListFile(path, Files);
+    ListFile = path;
+    listChanged_ = false;
 }
 
 void Project::AddFiles(const std::vector<std::string>& paths)
@@ -329,6 +348,7 @@ void Project::AddFiles(const std::vector<std::string>& paths)
         const std::string entry = RelativeEntry(platform::PathFromUtf8(FMInfo.FMDir), platform::PathFromUtf8(path));
         if (listHolds(Files, entry)) continue;
         Files.push_back(entry);
+        listChanged_ = true;
         if (extensionOf(entry) == ".mis" && !hasDirPart(entry))
             if (const int n = MissNumber(entry)) AddMission(n);
         int lang = -1;
@@ -360,6 +380,7 @@ void Project::RemoveFiles(std::vector<int> selected)
             FMInfo.InfoRank = 0;
         }
         Files.erase(Files.begin() + i);
+        listChanged_ = true;
     }
     CurMiss = 0;
 }
@@ -391,7 +412,10 @@ void Project::InfoFileSaved(const std::string& fullPath)
 {
     const std::string entry = RelativeEntry(platform::PathFromUtf8(FMInfo.FMDir), platform::PathFromUtf8(fullPath));
     if (entry == FMInfo.InfoFile) return;
-    if (!listHolds(Files, entry)) Files.push_back(entry);
+    if (!listHolds(Files, entry)) {
+        Files.push_back(entry);
+        listChanged_ = true;
+    }
     const int rank = InfoFileRank(entry, FMInfo.ShortName.Text());
     if (rank > FMInfo.InfoRank) {
         FMInfo.InfoFile = entry;
@@ -404,6 +428,7 @@ bool Project::EnsureTitleFile(int lang)
     if (lang < 0 || lang >= LangCount || !FMInfo.TitleFiles[size_t(lang)].empty()) return false;
     FMInfo.TitleFiles[size_t(lang)] = StringsDir() + LangDirs[size_t(lang)] + "titles.str";
     Files.push_back(FMInfo.TitleFiles[size_t(lang)]);
+    listChanged_ = true;
     return true;
 }
 
@@ -411,6 +436,7 @@ bool Project::SetFMName(const std::string& text)
 {
     if (ViewLang < 0 || ViewLang >= LangCount) return false;
     FMInfo.Names[size_t(ViewLang)] = FileText::FromUser(text);
+    namesChanged_ = true;
     return EnsureTitleFile(ViewLang);
 }
 
@@ -419,12 +445,15 @@ bool Project::SetMissName(bool shortName, const std::string& text)
     if (CurMiss == 0 || CurMiss > MissCount || ViewLang < 0 || ViewLang >= LangCount) return false;
     TMissInfo& m = Missions[size_t(CurMiss)];
     (shortName ? m.ShortNames : m.LongNames)[size_t(ViewLang)] = FileText::FromUser(text);
+    namesChanged_ = true;
     return EnsureTitleFile(ViewLang);
 }
 
 void Project::SetShortName(const std::string& text)
 {
     FMInfo.ShortName = FileText::FromUser(text);
+    namesChanged_ = true;
+    shortNameFromList_ = false;
 }
 
 void Project::SetMissFlag(int tag, bool checked)
@@ -432,9 +461,11 @@ void Project::SetMissFlag(int tag, bool checked)
     if (CurMiss == 0 || CurMiss > MissCount || tag < 0 || tag > 7) return;
     const auto bit = TMissFlags(1u << tag);
     TMissInfo& m = Missions[size_t(CurMiss)];
+    const TMissFlags before = m.Flags;
     if (checked) m.Flags |= bit;
     else
         m.Flags &= TMissFlags(~bit);
+    if (m.Flags != before) namesChanged_ = true;
 }
 
 std::pair<std::string, std::string> Project::InfoMissionTexts() const

@@ -8,6 +8,7 @@
 #include "core/fm/FileText.h"
 #include "core/fm/MissionTable.h"
 #include "core/questions/FolderOptions.h"
+#include "core/text/CfgFiles.h"
 
 #include <array>
 #include <optional>
@@ -19,7 +20,6 @@ namespace lw {
 
 class FolderCache;
 class Questions;
-class TCfgFile;
 
 struct TFMInfo {
     std::string FMDir; // absolute, ends with "/"; empty before the first project
@@ -49,6 +49,17 @@ inline constexpr const char* MissFolderText = "Please select the directory where
 inline constexpr FolderOptions MissFolderOptions{FolderOption::FileSysDirsOnly, FolderOption::StatusText,
                                                  FolderOption::SyncCustomButton, FolderOption::AlignCustomButton,
                                                  FolderOption::ParentCenter};
+// A name that its titles file's code page cannot hold.
+struct NameProblem {
+    int lang = 0;
+    std::string file; // the titles file, as listed
+    std::string message;
+};
+
+inline constexpr const char* SaveChangesText = "Save changes to the mission list?";
+
+// What a list line holding a NUL is told with.
+inline constexpr const char* NulLineText = "holds a NUL character, which no file name can hold";
 // Followed by the refused entries, one a line, as ShownEntry gives them.
 inline constexpr const char* NulEntryMessage =
     "These listed paths hold a NUL character, which no file name can hold; they were left out:";
@@ -63,6 +74,22 @@ public:
     int CurMiss = 0;
     int ViewLang = -1;
     std::vector<std::string> Files; // the file list
+    // The list file opened or saved last; empty for a project made by New.
+    std::string ListFile;
+    // The lines of the opened list that name no file (they hold a NUL); the
+    // list the project holds leaves them out.
+    struct RefusedLine {
+        int line = 0;      // from 1
+        std::string shown; // as ShownEntry gives it
+    };
+    std::vector<RefusedLine> RefusedLines;
+    // The string files as this project read them: a write over what another
+    // program changed since is asked about first.
+    ReadStamps StringFileStamps;
+
+    // Edits (names, flags, files) that neither a Save nor the string files'
+    // writing has kept yet.
+    bool HasUnsavedChanges() const { return namesChanged_ || listChanged_; }
 
     // The mission table and its string files.
     void SetMissCount(int count);
@@ -71,8 +98,19 @@ public:
     void RemoveMission(int n);
     void ReadMissFlags();
     void ReadTitles(const std::string& path, int lang, bool readFMKeys);
-    void WriteMissFlags(const std::string& fullPath);
-    void WriteTitles(const std::string& fullPath, int lang);
+    // confirm: asked before writing over a file another program changed
+    // since it was read; without it, that throws Error naming the file.
+    // false when confirm said No and the file was left as it is.
+    bool WriteMissFlags(const std::string& fullPath, const ConfirmOverwrite& confirm = {});
+    // Throws Error, writing nothing, for a name the file's code page lacks.
+    bool WriteTitles(const std::string& fullPath, int lang, const ConfirmOverwrite& confirm = {});
+    // The code page of a language's titles file, as it is or would be made.
+    int TitleCodePage(int lang) const;
+    // The names that the code pages of their titles files cannot hold.
+    std::vector<NameProblem> UnwritableNames() const;
+    // Why text cannot be a name in lang's titles file, or in every titles
+    // file when lang is -1 (the short name); empty when it can.
+    std::string NameRefusal(const std::string& text, int lang) const;
     // The missions in play, in play order, from FirstMiss.
     std::vector<int> Chain() const;
     bool InPlay(int n) const { return n >= 1 && n <= MissCount && !(Missions[size_t(n)].Flags & mfSkip); }
@@ -84,9 +122,10 @@ public:
     // folders, when given, keeps the folders read for what comes next in
     // the same run (a check, at once), which then reads none of them again.
     bool Open(const std::string& listFile, Questions& questions, FolderCache* folders = nullptr);
-    // Save and Zip write the string files first.
-    void WriteStringFiles();
-    void SaveListFile(const std::string& path) const;
+    // Save and Zip write the string files first: none when a name cannot
+    // be written (Error), each only when a value in it changed.
+    void WriteStringFiles(const ConfirmOverwrite& confirm = {});
+    void SaveListFile(const std::string& path);
     void AddFiles(const std::vector<std::string>& paths);
     void RemoveFiles(std::vector<int> selected);
     SelectionView Select(const std::vector<int>& selected);
@@ -110,6 +149,15 @@ public:
 
 private:
     TMissFlags readFlagsOf(TCfgFile& file, int n);
+    // A language's name as its titles file gets it: its own, else the
+    // project language's.
+    const FileText& titleFor(const LocalText& names, int lang) const;
+
+    bool namesChanged_ = false, listChanged_ = false;
+    // The short name is the list file's name, which no titles file holds
+    // and the author did not type: it names the archive, but is not added
+    // to a titles file that lacks one.
+    bool shortNameFromList_ = false;
 };
 
 // A listed path fit for a message: each NUL shown as "\0".

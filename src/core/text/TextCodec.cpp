@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 
 namespace lw {
 
@@ -128,6 +129,47 @@ std::string Cp850ToUtf8(std::string_view bytes)
 std::string Utf8ToCp850(std::string_view text)
 {
     return WinToDos(Utf8ToCp1252(text));
+}
+
+std::string DecodeCodePage(int codePage, std::string_view bytes)
+{
+    if (codePage == Utf8CodePage) return IsValidUtf8(bytes) ? std::string(bytes) : SanitizeUtf8(bytes);
+    std::string out;
+    out.reserve(bytes.size());
+    for (char c : bytes) AppendUtf8(out, DecodeByte(codePage, static_cast<uint8_t>(c)));
+    return out;
+}
+
+bool EncodeCodePage(int codePage, std::string_view utf8, std::string& out, char32_t* refused)
+{
+    out.clear();
+    if (codePage == Utf8CodePage) {
+        out.assign(utf8);
+        return true;
+    }
+    out.reserve(utf8.size());
+    size_t pos = 0;
+    while (pos < utf8.size()) {
+        const char32_t cp = NextUtf8(utf8, pos);
+        int byte = cp < 0x80 ? int(cp) : -1;
+        for (int b = 0x80; byte < 0 && b <= 0xFF; ++b)
+            if (DecodeByte(codePage, static_cast<unsigned char>(b)) == cp) byte = b;
+        if (byte < 0) {
+            if (refused) *refused = cp;
+            return false;
+        }
+        out += char(byte);
+    }
+    return true;
+}
+
+std::string CharacterName(char32_t c)
+{
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", unsigned(c));
+    std::string text = "\"";
+    AppendUtf8(text, c);
+    return text + "\" (" + code + ")";
 }
 
 std::string SanitizeUtf8(std::string_view bytes)

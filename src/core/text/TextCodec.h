@@ -18,6 +18,18 @@ std::string Utf8ToCp1252(std::string_view text, bool* ok = nullptr);
 std::string Cp850ToUtf8(std::string_view bytes);
 std::string Utf8ToCp850(std::string_view text);
 
+// UTF-8 as a code page number, beside the single-byte ones of CodePages.h.
+inline constexpr int Utf8CodePage = 65001;
+
+// Bytes of a single-byte code page, or of UTF-8 (invalid sequences become
+// U+FFFD), as UTF-8 text.
+std::string DecodeCodePage(int codePage, std::string_view bytes);
+// text in codePage, strictly: no character is replaced by another. False
+// when the code page lacks one; refused (when given) is then the first.
+bool EncodeCodePage(int codePage, std::string_view utf8, std::string& out, char32_t* refused = nullptr);
+// "U+015B" and the character itself, for messages that name it.
+std::string CharacterName(char32_t c);
+
 // The bytes with every invalid UTF-8 sequence replaced by U+FFFD.
 std::string SanitizeUtf8(std::string_view bytes);
 

@@ -310,7 +310,11 @@ void TMainForm::guarded(const std::function<void()>& command)
         }
     } depth{*this};
     auto fail = [&](const std::string& text) {
+        // The stamps say what the disk holds now, which the rollback of
+        // the project does not change.
+        ReadStamps stamps = project_.StringFileStamps;
         project_ = std::move(before);
+        project_.StringFileStamps = std::move(stamps);
         for (size_t i = savesBefore; hadProject && i < editorSaves_.size(); ++i) {
             try {
                 project_.InfoFileSaved(editorSaves_[i]);
@@ -416,7 +420,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
         return;
     }
     bool closed = false;
-    guarded([&] { closed = closeEditor(); });
+    guarded([&] { closed = closeEditor() && keepChanges(); });
     if (!closed) {
         event->ignore();
         return;
@@ -504,7 +508,7 @@ void TMainForm::showNoProject()
 void TMainForm::CreateButtonClick()
 {
     if (!createDialog_ || questions_.ExecDialog(*createDialog_) != QDialog::Accepted) return;
-    if (!closeEditor()) return;
+    if (!closeEditor() || !keepChanges()) return;
     BusyGuard busy(FBusy);
     project_.New(createDialog_->Entries());
     fillFileList();
@@ -515,7 +519,7 @@ bool TMainForm::OpenListFile(const QString& path)
 {
     bool ok = false;
     guarded([&] {
-        if (!closeEditor()) return;
+        if (!closeEditor() || !keepChanges()) return;
         BusyGuard busy(FBusy);
         ok = project_.Open(path.toStdString(), questions_);
         if (!ok) {
@@ -539,17 +543,39 @@ void TMainForm::OpenButtonClick()
     OpenListFile(QString::fromStdString(*file));
 }
 
-void TMainForm::SaveButtonClick()
+bool TMainForm::SaveButtonClick()
 {
-    if (!saveEditor()) return;
-    project_.WriteStringFiles();
+    if (!saveEditor()) return false;
+    project_.WriteStringFiles(confirmOverwrite());
     if (saveDir_.isEmpty()) saveDir_ = QString::fromStdString(project_.FMInfo.FMDir);
     FileRequest req{
         "Save List File", "File List|*.lst|Text File|*.txt|Any File|*.*", saveDir_.toStdString(), "", "", true};
     const auto file = questions_.ChooseSaveFile(req);
-    if (!file) return;
+    if (!file) return false;
     saveDir_ = QFileInfo(QString::fromStdString(*file)).absolutePath();
     project_.SaveListFile(*file);
+    return true;
+}
+
+// Before New, Open or closing drops the project: its unsaved edits are
+// saved (Yes), dropped (No), or the command stops (Cancel).
+bool TMainForm::keepChanges()
+{
+    if (!hasProject_ || !project_.HasUnsavedChanges()) return true;
+    switch (questions_.AskYesNoCancel("Lanternwright", SaveChangesText)) {
+    case Answer::Yes: return SaveButtonClick();
+    case Answer::No: return true;
+    case Answer::Cancel: return false;
+    }
+    return false;
+}
+
+ConfirmOverwrite TMainForm::confirmOverwrite()
+{
+    return [this](const std::string& file) {
+        return questions_.AskYesNo("Lanternwright",
+                                   ChangedOnDiskText(file) + "\n\nWrite the names shown here over it?") == Answer::Yes;
+    };
 }
 
 void TMainForm::AddFileButtonClick()
@@ -621,9 +647,28 @@ void TMainForm::LangMenuClick(int lang)
     }
 }
 
+// A typed character that the titles file's code page lacks is refused with
+// a message, and the edit shows the name it had.
+bool TMainForm::refuseName(THEdit* edit, const FileText& shown, int lang)
+{
+    const std::string refusal = project_.NameRefusal(edit->text().toStdString(), lang);
+    if (refusal.empty()) return false;
+    {
+        BusyGuard busy(FBusy);
+        const int cursor = edit->cursorPosition();
+        const QString before = viewText(shown);
+        const int removed = edit->text().size() - before.size();
+        edit->setText(before);
+        edit->setCursorPosition(qMax(0, cursor - qMax(0, removed)));
+    }
+    questions_.ShowMessage(MessageKind::Warning, "Lanternwright", refusal);
+    return true;
+}
+
 void TMainForm::FMNameChange()
 {
     if (FBusy) return;
+    if (refuseName(FMName, project_.FMInfo.Names[size_t(project_.ViewLang)], project_.ViewLang)) return;
     const size_t before = project_.Files.size();
     if (project_.SetFMName(FMName->text().toStdString())) {
         BusyGuard busy(FBusy);
@@ -643,12 +688,16 @@ void TMainForm::FMShortNameChange()
         FMShortName->setCursorPosition(qMax(0, cursor - removed));
         return;
     }
+    if (refuseName(FMShortName, project_.FMInfo.ShortName, -1)) return;
     project_.SetShortName(text);
 }
 
 void TMainForm::MissNameChange(THEdit* sender)
 {
     if (FBusy || project_.CurMiss == 0) return;
+    const TMissInfo& m = project_.Missions[size_t(project_.CurMiss)];
+    const FileText& shown = (sender == MissShortName ? m.ShortNames : m.LongNames)[size_t(project_.ViewLang)];
+    if (refuseName(sender, shown, project_.ViewLang)) return;
     const size_t before = project_.Files.size();
     if (project_.SetMissName(sender == MissShortName, sender->text().toStdString())) {
         BusyGuard busy(FBusy);
@@ -691,12 +740,17 @@ void TMainForm::ZipButtonClick()
     if (CountOf(findings, Severity::Error) > 0 &&
         questions_.AskYesNo("Lanternwright", ZipAnywayText(findings)) != Answer::Yes)
         return;
-    project_.WriteStringFiles();
-    const std::string shortName = project_.FMInfo.ShortName.Text();
-    FileRequest req{
-        "", "Zip Archives|*.zip", project_.FMInfo.FMDir, shortName.empty() ? "" : shortName + ".zip", "zip", true};
+    project_.WriteStringFiles(confirmOverwrite());
+    const QString proposed = QFileInfo(QString::fromStdString(DefaultArchivePath(project_))).fileName();
+    FileRequest req{"", "Zip Archives|*.zip", project_.FMInfo.FMDir, proposed.toStdString(), "zip", true};
     const auto file = questions_.ChooseSaveFile(req);
     if (!file) return;
+    // The dialog's "replace?" is about an archive; Yes there must not
+    // cost the author a file of the FM.
+    if (const std::string refusal = ArchivePathRefusal(project_, *file); !refusal.empty()) {
+        questions_.ShowMessage(MessageKind::Error, "Lanternwright", refusal);
+        return;
+    }
     ShowZipProgress();
     FMZipper.SetUnattended(false);
     PackResult result;

@@ -74,7 +74,8 @@ private:
 
     void CreateButtonClick();
     void OpenButtonClick();
-    void SaveButtonClick();
+    // false when nothing was saved (the list dialog was cancelled).
+    bool SaveButtonClick();
     void AddFileButtonClick();
     void RemFileButtonClick();
     void FileListBoxClick();
@@ -93,6 +94,9 @@ private:
     void ShowZipProgress();
     void HideZipProgress();
 
+    bool keepChanges();
+    ConfirmOverwrite confirmOverwrite();
+    bool refuseName(THEdit* edit, const FileText& shown, int lang);
     bool listDropEvent(QEvent* event);
     bool editorVisible() const;
     bool closeEditor();

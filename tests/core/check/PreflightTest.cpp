@@ -325,7 +325,7 @@ TEST(Preflight, Names)
         t.write("bell.lst", std::string("strings\\german\\titles.str\r\n") + kList);
         EXPECT_TRUE(checkList(t).empty()) << describe(checkList(t));
     }
-    for (const char* shortName : {"bell tower", "the_very_long_short_name_of_a_bell", "glöckchen"}) {
+    for (const char* shortName : {"bell.tower", "the_very_long_short_name_of_a_bell", "glöckchen"}) {
         TempDir t;
         layCleanFM(t);
         t.write("strings/english/titles.str", std::string("title_0:\"Bell\"\r\nshort_0:\"") + shortName +

@@ -342,7 +342,7 @@ TEST(ProjectFiles, EditsAndTitlesFiles)
     p.SetShortName(name);
     p.WriteStringFiles();
     EXPECT_EQ(t.read("strings/missflag.str"),
-              "miss_1:\"no_briefing\"\r\nmiss_2:\"skip\"\r\nmiss_3:\"cutscene,end\"\r\n\r\n");
+              "miss_1:\"no_briefing\"\r\nmiss_2:\"skip\"\r\nmiss_3:\"cutscene,end\"\r\n");
     EXPECT_EQ(t.read("strings/italian/titles.str"),
               "title_0:\"La Campana!\"\r\nshort_0:\"mybell2\"\r\ntitle_1:\"First\"\r\nshort_1:\"1st\"\r\n"
               "title_3:\"Third\"\r\nshort_3:\"Terzo\"\r\n\r\n");

@@ -1,6 +1,11 @@
 #include "core/text/CfgFiles.h"
 #include "base/Errors.h"
+#include "core/check/Preflight.h"
+#include "core/fm/Project.h"
+#include "core/text/TextCodec.h"
 #include "support/FileSizeLimit.h"
+#include "support/ImmutableDir.h"
+#include "support/ScriptedQuestions.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +13,7 @@
 #include <filesystem>
 
 using namespace lw;
+using lw::test::ImmutableDir;
 using lw::test::TempDir;
 
 namespace {
@@ -40,17 +46,21 @@ TEST_F(CfgFileTest, SyntaxReadAndWrittenBack)
     EXPECT_EQ(f.ReadString("open", "?"), "unterminated");
     EXPECT_EQ(f.ReadString("missing", "dflt"), "dflt");
 
-    f.WriteString("title_1", "The \"Bell\" Tower"); // same value: the line comes back as it was
-    EXPECT_EQ(tmp.read("titles.str"), "// made by hand\r\n"
-                                      "; indented comment\r\n"
-                                      "\r\n"
-                                      "title_1:\"The \\\"Bell\\\" Tower\"\r\n"
-                                      "miss_2:\"no_loadout,end\"\r\n"
-                                      "bare:\"\"\r\n"
-                                      "two:\"a:b\"\r\n"
-                                      ":\"keyless\"\r\n"
-                                      "open:\"unterminated\"\r\n"
-                                      "\r\n");
+    // Only a changed value is written, in its own line; every other byte
+    // (blanks, the bare key, the keyless line) stays as it was.
+    const std::string before = tmp.read("titles.str");
+    const FileStamp stamp = f.Stamp();
+    for (const auto& [key, value] :
+         {std::pair<const char*, const char*>{"title_1", "The \"Bell\" Tower"}, {"BARE", ""}, {"two", "a:b"}})
+        f.WriteString(key, value);
+    EXPECT_EQ(tmp.read("titles.str"), before);
+    EXPECT_EQ(StampOf(native(path)), stamp);
+    f.WriteString("title_1", "Bell");
+    f.WriteString("bare", "x");
+    std::string after = before;
+    after.replace(after.find("\"The"), std::string("\"The \\\"Bell\\\" Tower\"").size(), "\"Bell\"");
+    after.replace(after.find("bare\r\n"), 4, "bare:\"x\"");
+    EXPECT_EQ(tmp.read("titles.str"), after);
 }
 
 TEST_F(CfgFileTest, NewKeysGoToTheEndAndDuplicatesKeepTheFirst)
@@ -125,8 +135,12 @@ TEST_F(CfgFileTest, LineEndsOfEveryKindAndCtrlZ)
     EXPECT_EQ(f.ReadString("title_1", ""), "b");
     EXPECT_EQ(f.ReadString("title_2", ""), "c");
     EXPECT_EQ(f.ReadString("title_3", "none"), "none");
-    f.WriteString("title_0", "a");
-    EXPECT_EQ(tmp.read("titles.str"), "title_0:\"a\"\r\ntitle_1:\"b\"\r\ntitle_2:\"c\"\r\n\r\n");
+    // Each line keeps its own end, and what follows Ctrl-Z stays; a key
+    // the file gains ends with the file's own line end, then a blank line.
+    f.WriteString("title_0", "z");
+    f.WriteString("short_0", "s");
+    EXPECT_EQ(tmp.read("titles.str"),
+              "title_0:\"z\"\ntitle_1:\"b\"\rtitle_2:\"c\"\r\nshort_0:\"s\"\n\n\x1Atitle_3:\"lost\"\r\n");
 }
 
 TEST_F(CfgFileTest, ACtrlZThatEndsTheFileIsNoLine)
@@ -137,7 +151,7 @@ TEST_F(CfgFileTest, ACtrlZThatEndsTheFileIsNoLine)
     TCfgFile f = TCfgFile::StringFile(path);
     EXPECT_EQ(f.Lines().size(), 1u);
     f.WriteString("title_1", "b");
-    EXPECT_EQ(tmp.read("titles.str"), "title_0:\"a\"\r\ntitle_1:\"b\"\r\n\r\n");
+    EXPECT_EQ(tmp.read("titles.str"), "title_0:\"a\"\r\ntitle_1:\"b\"\r\n\r\n\x1A");
     // Ctrl-Z right after text still ends the file after that text.
     tmp.replace("titles.str", "title_0:\"a\"\x1Atitle_1:\"gone\"");
     EXPECT_EQ(f.ReadString("title_0", ""), "a");
@@ -153,11 +167,11 @@ TEST_F(CfgFileTest, AKeylessLineGoesBackByteForByte)
     TCfgFile f = TCfgFile::StringFile(path);
     EXPECT_EQ(f.ReadString("title_1", "none"), "none");
     f.WriteString("title_0", "b");
-    EXPECT_EQ(tmp.read("titles.str"), keyless + "\r\ntitle_0:\"b\"\r\n\r\n");
+    EXPECT_EQ(tmp.read("titles.str"), keyless + "\r\ntitle_0:\"b\"\r\n");
     TCfgFile g = TCfgFile::StringFile(path);
     EXPECT_EQ(g.ReadString("title_1", "none"), "none");
     g.WriteString("title_0", "c");
-    EXPECT_EQ(tmp.read("titles.str"), keyless + "\r\ntitle_0:\"c\"\r\n\r\n");
+    EXPECT_EQ(tmp.read("titles.str"), keyless + "\r\ntitle_0:\"c\"\r\n");
 }
 
 TEST_F(CfgFileTest, SavingThroughASymbolicLinkWritesTheFileItPointsTo)
@@ -216,4 +230,182 @@ TEST_F(CfgFileTest, AFailedSaveLeavesTheEarlierFile)
     EXPECT_EQ(tmp.read("titles.str"), "title_0:\"old\"\r\n");
     // Nothing but the file itself is left in the directory.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path()), std::filesystem::directory_iterator()), 1);
+}
+
+// The string files as the project writes them: Save and Zip change a file
+// only where a value changed, in the code page the file is in, and never
+// over what another program wrote meanwhile.
+namespace {
+
+// A Thief 2 FM as authors' own tools leave it: LF line ends, blanks after
+// the colon, no blank line at the end, a mission without a name.
+struct StringFilesTest : ::testing::Test {
+    TempDir tmp;
+    Project p;
+    void lay(const std::string& flags, const std::string& titles)
+    {
+        tmp.write("thief2.exe");
+        for (const char* m : {"miss1.mis", "miss2.mis", "miss3.mis"}) tmp.write(m);
+        tmp.write("strings/missflag.str", flags);
+        tmp.write("strings/english/titles.str", titles);
+    }
+    void create() { p.New(CreateEntries{tmp.dir(), GameThief2, 0, "", "bell"}); }
+    std::string titles() const { return tmp.read("strings/english/titles.str"); }
+    std::string flags() const { return tmp.read("strings/missflag.str"); }
+};
+
+} // namespace
+
+TEST_F(StringFilesTest, NothingEditedNothingWritten)
+{
+    const std::string flagText = "// order\nmiss_1: \"\"\nmiss_2: \"end, no_briefing\"\n";
+    const std::string titleText = "title_0: \"Bell\"\ntitle_1: \"Tower\"";
+    lay(flagText, titleText);
+    // Opened from a list: its name is the short name, which the titles
+    // file does not hold and is not given.
+    tmp.write("bell.lst", "strings\\missflag.str\nmiss1.mis\nmiss2.mis\nstrings\\english\\titles.str\n");
+    lw::test::ScriptedQuestions q;
+    ASSERT_TRUE(p.Open(tmp / "bell.lst", q));
+    {
+        // Nothing to write, so a folder that refuses writes is no error.
+        ImmutableDir strings(tmp.path() / "strings"), english(tmp.path() / "strings" / "english");
+        p.WriteStringFiles();
+    }
+    EXPECT_EQ(flags(), flagText);
+    EXPECT_EQ(titles(), titleText);
+    // An edit rewrites its own line and adds nothing for the nameless
+    // mission; a line end goes before the line the file gains.
+    p.ViewLang = 0;
+    p.CurMiss = 1;
+    p.SetMissName(true, "T");
+    p.WriteStringFiles();
+    EXPECT_EQ(titles(), titleText + "\nshort_1:\"T\"\n\n");
+    EXPECT_EQ(flags(), flagText);
+}
+
+TEST_F(StringFilesTest, TheFlagFileSaysExactlyTheChain)
+{
+    // Links of an earlier chain: a middle one, the last one's, and one that
+    // still holds and is kept as it stands.
+    struct Case {
+        const char* listed; // the missions the project holds
+        std::string before, after;
+    } const cases[] = {
+        {"123", "miss_1:\"\"\r\nmiss_2:\"\"\r\nmiss_2_next:\"7\"\r\nmiss_3:\"end\"\r\n",
+         "miss_1:\"\"\r\nmiss_2:\"\"\r\nmiss_3:\"end\"\r\n"},
+        {"12", "miss_1:\"\"\r\nmiss_2:\"\"\r\nmiss_2_next:\"3\"\r\nmiss_3:\"end\"\r\n",
+         "miss_1:\"\"\r\nmiss_2:\"end\"\r\nmiss_3:\"end\"\r\n"},
+        {"13", "miss_1:\"\"\r\nmiss_1_next:\"3\"\r\nmiss_2:\"skip\"\r\nmiss_3:\"end\"\r\n",
+         "miss_1:\"\"\r\nmiss_1_next:\"3\"\r\nmiss_2:\"skip\"\r\nmiss_3:\"end\"\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.listed);
+        lay(c.before, "");
+        std::string list = "strings\\missflag.str\r\n";
+        for (const char* m = c.listed; *m; ++m) list += std::string("miss") + *m + ".mis\r\n";
+        tmp.write("bell.lst", list);
+        lw::test::ScriptedQuestions q;
+        ASSERT_TRUE(p.Open(tmp / "bell.lst", q));
+        p.WriteStringFiles();
+        EXPECT_EQ(flags(), c.after);
+        // New reads back the chain the list holds.
+        Project again;
+        again.New(CreateEntries{tmp.dir(), GameThief2, 0, "", "bell"});
+        std::vector<int> listed;
+        for (const char* m = c.listed; *m; ++m) listed.push_back(*m - '0');
+        EXPECT_EQ(again.Chain(), listed);
+    }
+}
+
+TEST_F(StringFilesTest, NamesGoInTheirFilesCodePageOrNotAtAll)
+{
+    // The folder, or a byte-order mark, says the code page; what it cannot
+    // hold is refused (bytes empty), never replaced.
+    struct Case {
+        const char* file;
+        bool mark;
+        const char* text;
+        std::string bytes;
+    } const cases[] = {
+        {"strings/english/titles.str", false, "Déjà vu", "D\x82j\x85 vu"},
+        {"strings/titles.str", false, "Ça",
+         "\x80"
+         "a"},
+        {"strings/english/titles.str", false, "Wierność", ""},
+        {"strings/polish/titles.str", false, "Wierność Służącego",
+         "Wierno\x9c\xe6 S\xb3u\xbf\xb9"
+         "cego"},
+        {"strings/Czech/titles.str", false, "Kůň", "K\xf9\xf2"},
+        {"strings/russian/titles.str", false, "Привет", "\xcf\xf0\xe8\xe2\xe5\xf2"},
+        {"strings/english/titles.str", true, "Wierność", "Wierno\xc5\x9b\xc4\x87"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        tmp.write(c.file, std::string(c.mark ? "\xEF\xBB\xBF" : "") + "title_0:\"x\"\r\n");
+        const int cp = StringFileCodePageOf(tmp / c.file);
+        EXPECT_EQ(cp, StringFileCodePage(c.file, c.mark));
+        std::string out;
+        char32_t refused = 0;
+        const bool fits = FileText::FromUser(c.text).BytesFor(cp, out, &refused);
+        EXPECT_EQ(fits, !c.bytes.empty());
+        if (fits) {
+            EXPECT_EQ(out, c.bytes);
+            EXPECT_EQ(FileText::FromFile(c.bytes, cp).Text(), c.text);
+        } else {
+            EXPECT_EQ(refused, U'ś');
+        }
+    }
+
+    // A Polish name typed for an English titles file: refused as typed,
+    // reported by the check, and stopping a write before any file changes.
+    lay("miss_1:\"end\"\r\n", "title_0:\"Bell\"\r\n");
+    create();
+    p.ViewLang = 0;
+    p.CurMiss = 1;
+    EXPECT_NE(p.NameRefusal("Wierność", 0).find("U+015B"), std::string::npos);
+    EXPECT_TRUE(p.NameRefusal("Déjà vu", 0).empty());
+    p.SetMissName(false, "Wierność");
+    p.SetShortName("new");
+    const std::vector<Finding> findings = CheckProject(p);
+    EXPECT_TRUE(std::any_of(findings.begin(), findings.end(), [](const Finding& f) {
+        return f.severity == Severity::Error && f.message.find("U+015B") != std::string::npos;
+    }));
+    try {
+        p.WriteStringFiles();
+        FAIL() << "a name its file cannot hold was written";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("ś"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(titles(), "title_0:\"Bell\"\r\n");
+}
+
+TEST_F(StringFilesTest, AnotherProgramsChangesAreNotWrittenOverUnasked)
+{
+    lay("miss_1:\"end\"\r\n", "title_0:\"Bell\"\r\nshort_0:\"bell\"\r\ntitle_1:\"Old\"\r\n");
+    create();
+    const std::string theirs = "title_0:\"Their Bell\"\r\nshort_0:\"bell\"\r\ntitle_1:\"Newer\"\r\n";
+    tmp.replace("strings/english/titles.str", theirs);
+    p.ViewLang = 0;
+    p.SetFMName("Our Bell");
+    // The command line has no one to ask: it stops, naming the file.
+    try {
+        p.WriteStringFiles();
+        FAIL() << "written over another program's change";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("strings\\english\\titles.str"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(titles(), theirs);
+    std::vector<std::string> asked;
+    for (const bool yes : {false, true}) {
+        p.WriteStringFiles([&](const std::string& file) {
+            asked.push_back(file);
+            return yes;
+        });
+    }
+    EXPECT_EQ(asked, (std::vector<std::string>{"strings\\english\\titles.str", "strings\\english\\titles.str"}));
+    EXPECT_EQ(titles(), "title_0:\"Our Bell\"\r\nshort_0:\"bell\"\r\ntitle_1:\"Old\"\r\n");
+    // Once written, the file is ours again: the next save asks nothing.
+    p.SetFMName("Bell");
+    p.WriteStringFiles();
+    EXPECT_EQ(titles(), "title_0:\"Bell\"\r\nshort_0:\"bell\"\r\ntitle_1:\"Old\"\r\n");
 }

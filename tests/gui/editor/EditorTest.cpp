@@ -355,6 +355,7 @@ void EditorTest::newOpenAndCloseAskAboutUnsavedText()
     // Yes saves before Open goes on; No drops the text.
     p.q.core.openFiles.push_back(t / "bell.lst");
     p.q.core.answers.push_back(Answer::Yes);
+    p.q.core.answers.push_back(Answer::No); // the list that gained the saved file is not kept
     Child<QAction>(p.form, "OpenButton")->trigger();
     QVERIFY(!p.editor.isVisible());
     QCOMPARE(t.read("notes.txt"), std::string("More Notes\r\n"));

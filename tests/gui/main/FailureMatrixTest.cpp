@@ -15,6 +15,7 @@
 #include "support/WindowParts.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -140,6 +141,9 @@ private slots:
     void editorSaveKeepsTheText();
     void listSaveKeepsTheProject();
     void zipKeepsTheEarlierArchive();
+    void anEditedProjectIsNotDroppedUnasked();
+    void namesAreWrittenAsTheirFilesHoldThem();
+    void zipNeverReplacesAFileOfTheFM();
 };
 
 void FailureMatrixTest::editorSaveKeepsTheText()
@@ -240,7 +244,8 @@ void FailureMatrixTest::zipKeepsTheEarlierArchive()
         for (char& c : noise) c = char(random());
         t.write("fm/miss1.mis", noise);
         t.write("fm/strings/missflag.str", "miss_1:\"end\"\r\n");
-        const std::string archive = t.write("out/bell.zip", "earlier archive");
+        const std::string earlier("PK\x05\x06" + std::string(18, '\0')); // an empty archive
+        const std::string archive = t.write("out/bell.zip", earlier);
         MainWindow w(t.path() / "fm");
         auto& q = w.q;
         auto& project = w.project;
@@ -262,11 +267,108 @@ void FailureMatrixTest::zipKeepsTheEarlierArchive()
         QVERIFY2(message.contains(f == Failure::FolderRemoved ? "fm/" : "bell.zip"), qPrintable(message));
         if (f != Failure::FolderRemoved) {
             QCOMPARE(namesIn(target.parent_path()), before);
-            if (f != Failure::TargetIsDirectory) QCOMPARE(t.read("out/bell.zip"), std::string("earlier archive"));
+            if (f != Failure::TargetIsDirectory) QCOMPARE(t.read("out/bell.zip"), earlier);
         }
         QVERIFY2(!form.Progress(), where);
         QVERIFY2(form.centralWidget()->isEnabled() && Child<QAction>(form, "ZipButton")->isEnabled(), where);
         QCOMPARE(fileList(form)->count(), int(project.Files.size()));
+    }
+}
+
+namespace {
+
+// A Thief 2 FM with one named mission and its list, and the window on it
+// with the mission selected.
+struct NamedMission : MainWindow {
+    explicit NamedMission(const TempDir& t) : MainWindow(lay(t))
+    {
+        fileList(form)->setCurrentRow(1);
+        QCOMPARE(fileList(form)->currentItem()->text(), QString("miss1.mis"));
+    }
+    static fs::path lay(const TempDir& t)
+    {
+        t.write("fm/thief2.exe");
+        t.write("fm/miss1.mis");
+        t.write("fm/strings/missflag.str", "miss_1:\"end\"\r\n");
+        t.write("fm/strings/english/titles.str", "short_0:\"bell\"\r\ntitle_1:\"Old\"\r\n");
+        t.write("fm/bell.lst", "strings\\missflag.str\r\nmiss1.mis\r\nstrings\\english\\titles.str\r\n");
+        return t.path() / "fm";
+    }
+    QLineEdit* name() { return Child<QLineEdit>(form, "MissName"); }
+};
+
+} // namespace
+
+void FailureMatrixTest::anEditedProjectIsNotDroppedUnasked()
+{
+    enum Command { Close, New, Open };
+    for (Command c : {Close, New, Open})
+        for (Answer a : {Answer::Cancel, Answer::No, Answer::Yes}) {
+            const QByteArray where = QByteArray::number(c) + "/" + QByteArray::number(int(a));
+            TempDir t;
+            NamedMission w(t);
+            w.name()->setText("Renamed");
+            w.q.core.answers.push_back(a);
+            w.q.core.saveFiles.push_back(t / "fm/saved.lst"); // Yes saves as Save does
+            if (c == Close) w.form.close();
+            if (c == New) {
+                w.q.dialogs.push_back([](QDialog& d) { d.accept(); }); // Enter: the FM it shows
+                QTest::keyClick(fileList(w.form), Qt::Key_N, Qt::ControlModifier);
+            }
+            if (c == Open) {
+                w.q.core.openFiles.push_back(t / "fm/bell.lst");
+                QTest::keyClick(fileList(w.form), Qt::Key_O, Qt::ControlModifier);
+            }
+            QCOMPARE(w.q.core.questions, std::vector<std::string>{SaveChangesText});
+            const bool kept = a == Answer::Cancel;
+            const bool renamed = kept || c == Close || a == Answer::Yes;
+            QVERIFY2(w.project.Missions[1].LongNames[0].Text() == (renamed ? "Renamed" : "Old"), where);
+            QVERIFY2(w.form.isVisible() == (c != Close || kept), where);
+            QVERIFY2(t.read("fm/strings/english/titles.str").find("Renamed") != std::string::npos == (a == Answer::Yes),
+                     where);
+            QVERIFY2(t.exists("fm/saved.lst") == (a == Answer::Yes), where);
+        }
+}
+
+void FailureMatrixTest::namesAreWrittenAsTheirFilesHoldThem()
+{
+    TempDir t;
+    NamedMission w(t);
+    // A character code page 850 lacks is refused as it is typed.
+    w.name()->setText("Wierno");
+    for (const QString typed : {QString::fromUtf8("ś"), QString::fromUtf8("ć")}) {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed);
+        QApplication::sendEvent(w.name(), &key);
+    }
+    QVERIFY(!w.q.core.messages.empty() && QString::fromStdString(w.q.core.messages[0]).contains("U+015B"));
+    QCOMPARE(w.name()->text(), QString("Wierno"));
+    QCOMPARE(w.project.Missions[1].LongNames[0].Text(), std::string("Wierno"));
+    // Another program's change to the file is not written over unasked.
+    t.replace("fm/strings/english/titles.str", "short_0:\"bell\"\r\ntitle_1:\"Theirs\"\r\n");
+    for (Answer a : {Answer::No, Answer::Yes}) {
+        w.q.core.answers.push_back(a);
+        QTest::keyClick(fileList(w.form), Qt::Key_S, Qt::ControlModifier); // the list dialog is cancelled
+        QCOMPARE(t.read("fm/strings/english/titles.str"),
+                 "short_0:\"bell\"\r\ntitle_1:\"" + std::string(a == Answer::No ? "Theirs" : "Wierno") + "\"\r\n");
+    }
+    QCOMPARE(w.q.core.questions.size(), size_t(2));
+    QVERIFY(QString::fromStdString(w.q.core.questions[0]).contains("changed by another program"));
+}
+
+void FailureMatrixTest::zipNeverReplacesAFileOfTheFM()
+{
+    for (const char* target : {"miss1.mis", "strings/missflag.str", "bell.lst"}) {
+        TempDir t;
+        NamedMission w(t);
+        w.q.core.saveFiles.push_back(t / "fm/bell.lst"); // the list, saved where it lies
+        QTest::keyClick(fileList(w.form), Qt::Key_S, Qt::ControlModifier);
+        const std::string before = t.read(std::string("fm/") + target);
+        w.q.core.saveFiles.push_back(t / (std::string("fm/") + target)); // "replace?" answered Yes
+        QTest::keyClick(fileList(w.form), Qt::Key_D, Qt::ControlModifier);
+        QVERIFY2(w.q.core.messages.size() == 1 &&
+                     QString::fromStdString(w.q.core.messages[0]).contains(QFileInfo(target).fileName()),
+                 target);
+        QCOMPARE(t.read(std::string("fm/") + target), before);
     }
 }
 

@@ -333,7 +333,7 @@ void MainFormTest::zipSaysWhyNoArchiveWasMade()
     QVERIFY(QString::fromStdString(f.q.core.messages[0]).contains("taken.zip"));
     QVERIFY(!f.form.Progress());
 
-    // The previous package is listed: left out, and the author is told.
+    // The previous package is listed: it is a file of the FM, not replaced.
     f.q.core.saveFiles.push_back(t / "bell.zip");
     Child<QAction>(f.form, "ZipButton")->trigger();
     QCOMPARE(f.q.core.messages.size(), size_t(1));
@@ -342,7 +342,7 @@ void MainFormTest::zipSaysWhyNoArchiveWasMade()
     f.q.core.saveFiles.push_back(t / "bell.zip");
     Child<QAction>(f.form, "ZipButton")->trigger();
     QCOMPARE(f.q.core.messages.size(), size_t(2));
-    QVERIFY(QString::fromStdString(f.q.core.messages[1]).contains("is the archive being written"));
+    QVERIFY(QString::fromStdString(f.q.core.messages[1]).contains("listed file \"bell.zip\""));
     QVERIFY(t.exists("bell.zip"));
 }
 
@@ -675,6 +675,7 @@ void MainFormTest::checkWindowFollowsTheList()
 
     // Another project opened: the window shows that project's findings.
     f.q.core.openFiles.push_back(other / "other.lst");
+    f.q.core.answers.push_back(Answer::No); // the edited list is not kept
     Child<QAction>(f.form, "OpenButton")->trigger();
     QVERIFY2(f.q.core.messages.empty(), f.q.core.messages.empty() ? "" : f.q.core.messages[0].c_str());
     QCOMPARE(f.project.FMInfo.ShortName.Text(), std::string("other"));
