@@ -115,6 +115,10 @@ TReleaseDialog::TReleaseDialog(QWidget* parent) : QDialog(parent)
     CancelButton = buttons->addButton(QDialogButtonBox::Cancel);
     OkButton->setObjectName(QStringLiteral("OkButton"));
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
+    // Enter means OK wherever the focus is: Cancel, once tabbed through,
+    // would otherwise stay the default and drop what was typed.
+    CancelButton->setAutoDefault(false);
+    OkButton->setAutoDefault(true);
     OkButton->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -97,6 +97,7 @@ class ReleaseTest : public QObject {
 private slots:
     void releaseGoesIntoTheArchiveAndComesBack();
     void dialogRefusesWhatFmIniCannotHold();
+    void enterMeansOkAfterTheFocusPassedCancel();
     void thumbnailIsASmallJpegInTheList();
 };
 
@@ -200,6 +201,20 @@ void ReleaseTest::dialogRefusesWhatFmIniCannotHold()
     });
     QVERIFY(closed);
     QCOMPARE(f.project.Release.values.tags, (std::vector<std::string>{"author:A", "author:B", "mood:gloomy"}));
+}
+
+void ReleaseTest::enterMeansOkAfterTheFocusPassedCancel()
+{
+    TReleaseDialog d;
+    d.SetValues({}, "Bell");
+    QVERIFY(lw::test::activate(d));
+    Child<QPushButton>(d, "CancelButton")->setFocus(); // Tab on its way round
+    auto* name = Child<QLineEdit>(d, "NiceNameEdit");
+    name->setFocus();
+    QTest::keyClicks(name, "The Bell");
+    QTest::keyClick(name, Qt::Key_Return);
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QCOMPARE(d.Values().niceName, std::string("The Bell"));
 }
 
 void ReleaseTest::thumbnailIsASmallJpegInTheList()
