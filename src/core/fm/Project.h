@@ -89,9 +89,9 @@ public:
     // program changed since is asked about first.
     ReadStamps StringFileStamps;
 
-    // Edits (names, flags, files) that neither a Save nor the string files'
-    // writing has kept yet.
-    bool HasUnsavedChanges() const { return namesChanged_ || listChanged_; }
+    // Edits (names, flags, files, the release) that neither a Save nor the
+    // string files' writing has kept yet.
+    bool HasUnsavedChanges() const { return namesChanged_ || listChanged_ || Release.unsaved; }
 
     // The mission table and its string files.
     void SetMissCount(int count);

@@ -1,5 +1,6 @@
 #include "core/fm/Release.h"
 
+#include "base/EntryName.h"
 #include "base/Errors.h"
 #include "base/FileIO.h"
 #include "base/PathResolver.h"
@@ -56,11 +57,6 @@ ReleaseInfo valuesOf(const Project& p, const FMIniFile& file)
 fs::path iniPath(const Project& p)
 {
     return ResolvePath(platform::PathFromUtf8(p.FMInfo.FMDir), FMIniName);
-}
-
-bool listed(const Project& p, const std::string& entry)
-{
-    return std::any_of(p.Files.begin(), p.Files.end(), [&](const std::string& f) { return EqualsNoCase(f, entry); });
 }
 
 // The keys whose values differ from what file holds: the author's values,
@@ -123,24 +119,37 @@ std::optional<std::string> ReleaseText(const Project& p, bool zipping)
     return p.Release.file.With(changesFor(p, p.Release.file, zipping));
 }
 
-void WriteRelease(Project& p, bool zipping)
+bool WriteRelease(Project& p, bool zipping, const ConfirmOverwrite& confirm)
 {
     FMRelease& r = p.Release;
-    if (!r.Makes()) return;
+    if (!r.Makes()) return true;
     const fs::path path = iniPath(p);
     std::optional<std::string> disk;
     if (IsRegularFile(path)) disk = ReadWholeFile(path, kIniReadLimit);
+    const std::vector<FMIniFile::Change> changes = changesFor(p, r.file, zipping);
     // Changed by another program since: its text is the base, and only the
-    // author's own changes (against what was read) go onto it.
-    const FMIniFile base = disk && *disk != r.file.Bytes() ? FMIniFile::Parse(*disk) : r.file;
-    std::string text = base.With(changesFor(p, r.file, zipping));
-    if (!disk && text.empty()) return; // nothing to say
+    // author's own changes (against what was read) go onto it. A value both
+    // changed is the author's to decide.
+    FMIniFile base = r.file;
+    if (disk && *disk != r.file.Bytes()) {
+        base = FMIniFile::Parse(*disk);
+        const bool clash = std::any_of(changes.begin(), changes.end(), [&](const FMIniFile::Change& c) {
+            return base.Value(c.key) != r.file.Value(c.key);
+        });
+        const std::string shown = platform::Utf8Of(path);
+        if (clash && !confirm)
+            throw Error(ChangedOnDiskText(shown) + " Its changes are kept; nothing was written over it.");
+        if (clash && !confirm(shown)) return false;
+    }
+    std::string text = base.With(changes);
+    if (!disk && text.empty()) return true; // nothing to say
     if (!disk || text != *disk) WriteFileAtomic(path, text);
-    const std::string entry = RelativeEntry(platform::PathFromUtf8(p.FMInfo.FMDir), path);
-    if (!listed(p, entry)) p.Files.push_back(entry);
+    p.AddFiles({platform::Utf8Of(path)});
     r.file = FMIniFile::Parse(std::move(text));
     r.exists = true;
     r.values = valuesOf(p, r.file);
+    r.unsaved = false;
+    return true;
 }
 
 std::optional<int64_t> ReleaseTime(const Project& p)
@@ -192,10 +201,7 @@ std::string StoredName(const Project& p, const std::string& entry)
     } catch (const Error&) {
         // A path over the resolver's limits is stored as listed, if at all.
     }
-    // What the package stores lies below its root: no drive, no "..".
-    if (rel.size() >= 2 && rel[1] == ':') rel.erase(0, 2);
-    while (rel.rfind("..\\", 0) == 0 || rel.rfind("\\", 0) == 0) rel.erase(0, rel[0] == '\\' ? 1 : 3);
-    return ToSlashes(rel);
+    return StoredEntryName(rel);
 }
 
 } // namespace lw

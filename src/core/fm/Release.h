@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/fm/FMIni.h"
+#include "core/text/CfgFiles.h"
 
 #include <optional>
 #include <string>
@@ -15,10 +16,11 @@ namespace lw {
 class Project;
 
 struct FMRelease {
-    FMIniFile file;      // as read or last written; empty when there is none
-    bool exists = false; // the FM directory holds one
-    bool wanted = false; // the author set the release in the window: Save and Zip make one
-    ReleaseInfo values;  // as the author set them (read from the file at first)
+    FMIniFile file;       // as read or last written; empty when there is none
+    bool exists = false;  // the FM directory holds one
+    bool wanted = false;  // the author set the release in the window: Save and Zip make one
+    ReleaseInfo values;   // as the author set them (read from the file at first)
+    bool unsaved = false; // the author changed them since the last write
     // Save and Zip write one. The command line never makes a new one.
     bool Makes() const { return exists || wanted; }
 };
@@ -32,10 +34,12 @@ void ReadRelease(Project& project);
 // makes no fm.ini.
 std::optional<std::string> ReleaseText(const Project& project, bool zipping);
 
-// Writes fm.ini when its text differs from the file's, and lists it. What
-// another program changed in the file since it was read stays, but for the
-// values the author changed. Nothing when the project makes none.
-void WriteRelease(Project& project, bool zipping);
+// Writes fm.ini when its text differs from the file's, and lists it.
+// Nothing when the project makes none. What another program changed in the
+// file since it was read stays; where it changed a value the author changed
+// too, confirm decides: false leaves the file as it is (the author's changes
+// stay unsaved) and the result is false; without confirm that throws Error.
+bool WriteRelease(Project& project, bool zipping, const ConfirmOverwrite& confirm = {});
 
 // The release time of the fm.ini as last read or written; none without one
 // or without a date that reads.

@@ -846,7 +846,11 @@ void TMainForm::FMInfoButtonClick()
 void TMainForm::writeRelease(bool zipping)
 {
     const size_t before = project_.Files.size();
-    WriteRelease(project_, zipping);
+    WriteRelease(project_, zipping, [this](const std::string& file) {
+        return questions_.AskYesNo("Lanternwright",
+                                   ChangedOnDiskText(file) + "\n\nWrite the release details shown here over it?") ==
+               Answer::Yes;
+    });
     BusyGuard busy(FBusy);
     appendListEntries(before);
 }
@@ -861,8 +865,11 @@ void TMainForm::ReleaseButtonClick()
     const int lang = std::clamp(project_.FMInfo.Language, 0, LangCount - 1);
     dialog.SetValues(values, viewText(project_.FMInfo.Names[size_t(lang)]));
     if (questions_.ExecDialog(dialog) != QDialog::Accepted) return;
-    project_.Release.values = dialog.Values();
-    project_.Release.wanted = true;
+    FMRelease& release = project_.Release;
+    const ReleaseInfo chosen = dialog.Values();
+    if (chosen != release.values || !release.Makes()) release.unsaved = true;
+    release.values = chosen;
+    release.wanted = true;
     refreshCheck();
 }
 

@@ -1,6 +1,7 @@
 // fm.ini: its values as loaders read them, and the project's file kept
 // byte for byte but for what the author changed.
 #include "core/fm/FMIni.h"
+#include "base/Errors.h"
 #include "base/FileIO.h"
 #include "core/fm/Project.h"
 #include "core/fm/Release.h"
@@ -186,9 +187,20 @@ TEST(FMIni, TheProjectReadsAndWritesItsFile)
         Project p = opened(t);
         t.replace("fm.ini", ini + "Added=by another\r\n");
         p.Release.values.descr = "";
-        WriteRelease(p, false);
+        EXPECT_TRUE(WriteRelease(p, false));
         EXPECT_EQ(t.read("fm.ini"), "NiceName=Bell\r\n; kept\r\nReleaseDate=664746C0\r\nInfoFile=fminfo.txt\r\n"
                                     "Tags=genre:horror\r\nOther=1\r\nAdded=by another\r\n");
+        // A value both changed: asked, and kept unless the author says so.
+        const std::string theirs = "NiceName=Bell\r\nTags=genre:crime\r\n";
+        t.replace("fm.ini", theirs);
+        p.Release.values.tags = {"genre:mystery"};
+        EXPECT_THROW(WriteRelease(p, false), Error);
+        int asked = 0;
+        EXPECT_FALSE(WriteRelease(p, false, [&](const std::string&) { return ++asked, false; }));
+        EXPECT_EQ(t.read("fm.ini"), theirs);
+        EXPECT_TRUE(WriteRelease(p, false, [&](const std::string&) { return ++asked, true; }));
+        EXPECT_EQ(asked, 2);
+        EXPECT_EQ(t.read("fm.ini"), "NiceName=Bell\r\nTags=genre:mystery\r\n");
     }
     {
         // None on disk: Save makes one only when the author set the

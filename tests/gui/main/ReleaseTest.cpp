@@ -166,9 +166,20 @@ void ReleaseTest::releaseGoesIntoTheArchiveAndComesBack()
         QCOMPARE(Child<QLineEdit>(d, "OtherTagsEdit")->text(), QString());
         static_cast<TReleaseDialog&>(d).accept(); // OK with nothing changed
     });
+    QVERIFY(!g.project.HasUnsavedChanges());
     g.q.core.saveFiles.push_back(t / "bell.lst");
     Child<QAction>(g.form, "SaveButton")->trigger();
     QVERIFY(StampOf(t.path() / "fm.ini") == written);
+    // A change is one that New, Open and closing ask about.
+    g.release([](QDialog& d) {
+        Child<QPlainTextEdit>(d, "DescrEdit")->setPlainText("Rings at dawn.");
+        static_cast<TReleaseDialog&>(d).accept();
+    });
+    QVERIFY(g.project.HasUnsavedChanges());
+    g.q.core.saveFiles.push_back(t / "bell.lst");
+    Child<QAction>(g.form, "SaveButton")->trigger();
+    QVERIFY(!g.project.HasUnsavedChanges());
+    QVERIFY(t.read("fm.ini").find("Descr=Rings at dawn.\r\n") != std::string::npos);
 }
 
 void ReleaseTest::dialogRefusesWhatFmIniCannotHold()
