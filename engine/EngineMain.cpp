@@ -215,6 +215,7 @@ bool Run::collect(std::vector<ScanItem>& items)
         if (e.rootDir) s.rootDir = e.rootDir;
         s.recurse = e.recurseFlag != 0;
         s.literal = e.literalFlag != 0;
+        s.entryTime = time_t(e.entryTime);
         if (e.encryptFlag) {
             if (e.password && *e.password) s.password = e.password;
             else if (prm_.password && *prm_.password)
@@ -385,7 +386,7 @@ int Run::Execute()
         }
         const auto at = zip_uint64_t(idx);
         zip_set_file_compression(za, at, c.store ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
-        zip_file_set_mtime(za, at, c.item->mtime, 0);
+        zip_file_set_mtime(za, at, c.item->entryTime, 0);
         if (!c.item->password.empty() && zip_file_set_encryption(za, at, ZIP_EM_AES_256, c.item->password.c_str()) < 0)
             return fail(za, zeCreate, std::string("Cannot encrypt \"") + c.item->entry + "\": " + zip_strerror(za));
         sources.push_back(std::move(s));
@@ -520,7 +521,7 @@ int Run::writeNew(const std::vector<ScanItem>& items, WorkCopy& work)
     for (const Chosen& c : chosen_) {
         const ScanItem& it = *c.item;
         if (call(zaItemStart, 0, int64_t(it.size), it.entry) == -1) return aborted();
-        if (!out.BeginEntry(it.entry, it.mtime, it.size, !c.store, false)) return writeFailed();
+        if (!out.BeginEntry(it.entry, it.entryTime, it.size, !c.store, false)) return writeFailed();
         uint32_t crc = 0;
         uint64_t compSize = 0;
         for (size_t k = c.firstPiece; k < c.endPiece; ++k) {
@@ -659,7 +660,7 @@ zip_int64_t Run::SourceCall(Source& s, void* data, zip_uint64_t len, zip_source_
         zip_stat_init(st);
         st->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME | ZIP_STAT_COMP_METHOD;
         st->size = c.item->size;
-        st->mtime = c.item->mtime;
+        st->mtime = c.item->entryTime;
         st->comp_method = c.store ? ZIP_CM_STORE : ZIP_CM_DEFLATE;
         if (s.done) {
             st->valid |= ZIP_STAT_CRC | ZIP_STAT_COMP_SIZE;

@@ -442,6 +442,7 @@ struct Scanner {
         it.entry = std::move(naming->entry);
         it.size = st.size;
         it.mtime = mtime;
+        it.entryTime = spec.entryTime != 0 ? spec.entryTime : mtime;
         it.mtimeNs = st.mtimeNs;
         it.password = spec.password;
         items.push_back(std::move(it));

@@ -18,6 +18,7 @@ struct ScanItem {
     std::string entry; // entry name, "/" separators, never escaping the root
     uint64_t size = 0;
     time_t mtime = 0;
+    time_t entryTime = 0; // the time the entry carries: mtime, unless its spec gives one
     int64_t mtimeNs = 0;  // with the size, what tells that the file changed since the scan
     bool dirOnly = false; // a directory entry ("name/")
     std::string password; // non-empty: encrypt with it
@@ -31,6 +32,7 @@ struct ScanSpec {
     bool recurse = false;
     bool literal = false; // one file name as it stands: no wildcards
     std::string password; // empty: not encrypted
+    time_t entryTime = 0; // nonzero: the time its entries carry, not their files'
 };
 
 struct ScanOptions {

@@ -64,7 +64,9 @@ typedef struct ZipFileSpecEntry {
     uint16_t recurseFlag; /* 0xFFFF or 0 */
     const char* rootDir;  /* full path the spec is relative to, or null */
     int32_t literalFlag;  /* nonzero: fileSpec is one file name, no wildcards */
-    void* reserved[3];
+    int64_t entryTime;    /* nonzero: the time (seconds since 1970, UTC) of the
+                             entries this spec adds, instead of their files' */
+    void* reserved[2];
 } ZipFileSpecEntry;
 
 typedef struct ZipExecParams {

@@ -12,8 +12,6 @@ namespace lw {
 
 namespace {
 
-constexpr size_t kShortNameMax = 30; // longer short names are rewritten by loaders
-
 bool isRootMissionEntry(const std::string& entry)
 {
     return entry.find_first_of("\\/") == std::string::npos && ExtensionOf(entry) == ".mis" && MissNumber(entry) != 0;
@@ -55,16 +53,8 @@ void CheckNames(CheckContext& check)
     if (std::all_of(check.fm.Names.begin(), check.fm.Names.end(), [](const FileText& t) { return t.Text().empty(); }))
         check.Add(Severity::Warning, "", "The FM has no name in any language");
     const std::string shortName = check.fm.ShortName.Text();
-    if (shortName.empty()) {
-        check.Add(Severity::Warning, "", "The FM has no short name (the archive's file name)");
-    } else if (shortName.size() > kShortNameMax ||
-               shortName.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-") !=
-                   std::string::npos) {
-        check.Add(Severity::Warning, "",
-                  "The short name " + InQuotes(shortName) +
-                      " is longer than 30 characters or holds characters other than A-Z, a-z, 0-9, _ and -: "
-                      "loaders rewrite it");
-    }
+    // A short name that loaders would change is the loader rules' (it names the archive).
+    if (shortName.empty()) check.Add(Severity::Warning, "", "The FM has no short name (the archive's file name)");
     // A name its titles file's code page cannot hold would be written as
     // something else, or not at all.
     for (const NameProblem& p : check.project.UnwritableNames()) check.Add(Severity::Error, p.file, p.message);

@@ -5,6 +5,7 @@
 #include "core/check/CheckContext.h"
 #include "core/check/InfoFileRules.h"
 #include "core/check/ListedFileRules.h"
+#include "core/check/LoaderRules.h"
 #include "core/check/MissionRules.h"
 #include "core/check/PackageLimitRules.h"
 #include "core/fm/Project.h"
@@ -75,6 +76,7 @@ std::vector<Finding> CheckProject(const Project& project, FolderCache* folders)
     CheckMissionChain(check);
     CheckNames(check);
     CheckInfoFile(check);
+    CheckLoaderView(check);
     return std::move(check.findings);
 }
 

@@ -4,6 +4,7 @@
 #include "base/PathResolver.h"
 #include "base/ShareOut.h"
 #include "base/StrUtils.h"
+#include "core/check/LoaderRules.h"
 #include "core/check/Preflight.h"
 #include "core/fm/ListFile.h"
 #include "core/fm/Project.h"
@@ -132,6 +133,24 @@ bool isZipArchive(const fs::path& p, const platform::FileInfo& info)
     }
 }
 
+// Loaders without fm.ini take the release date from the time of the info
+// file's entry, or else the mission's: with a release date, the info file
+// and the string files (made at packing) carry it.
+std::vector<int64_t> releaseTimes(const Project& project)
+{
+    const auto release = ReleaseTime(project);
+    if (!release) return {};
+    const TFMInfo& fm = project.FMInfo;
+    std::vector<int64_t> times(project.Files.size(), 0);
+    for (size_t i = 0; i < times.size(); ++i) {
+        const std::string& f = project.Files[i];
+        auto is = [&](const std::string& path) { return !path.empty() && EqualsNoCase(f, path); };
+        if (is(fm.InfoFile) || is(fm.MissFlagFile) || std::any_of(fm.TitleFiles.begin(), fm.TitleFiles.end(), is))
+            times[i] = *release;
+    }
+    return times;
+}
+
 } // namespace
 
 std::string ArchivePathRefusal(const Project& project, const std::string& zipPath, FolderCache* folders)
@@ -253,9 +272,11 @@ PackResult PackProject(TZipArchiver& z, const Project& project, const std::strin
     z.SetFinalZipName(targetName);
     z.SetRootDir(project.FMInfo.FMDir);
     z.SetFSpecArgs(project.Files);
+    z.SetFSpecTimes(releaseTimes(project));
     remarks.clear();
     z.AddToArchive();
     z.SetFinalZipName({});
+    z.SetFSpecTimes({});
     for (std::string& r : remarks) replaceAll(r, tempName, targetName);
 
     std::error_code ec;
@@ -436,7 +457,9 @@ int RunPack(const std::string& listFile, const std::string& output, std::ostream
             err << "lanternwright: " << oneLine(refusal) << "\n";
             return 1;
         }
+        if (const auto named = ArchiveNameFinding(zipPath)) err << oneLine(FindingLine(*named)) << "\n";
         project.WriteStringFiles();
+        WriteRelease(project, true);
     } catch (const std::exception& e) {
         err << "lanternwright: " << oneLine(e.what()) << "\n";
         return 1;

@@ -161,6 +161,7 @@ void Project::New(const CreateEntries& e)
         Files.push_back(path);
         ReadTitles(path, k, true);
     }
+    ReadRelease(*this);
     if (ViewLang < 0) ViewLang = FMInfo.Language;
     CurMiss = 0;
 }
@@ -172,6 +173,7 @@ bool Project::Open(const std::string& listFile, Questions& questions, FolderCach
     StringFileStamps.Clear();
     RefusedLines.clear();
     namesChanged_ = listChanged_ = false;
+    Release = FMRelease{};
     Files = ReadListFile(listFile);
     ListFile = listFile;
 
@@ -311,6 +313,7 @@ bool Project::Open(const std::string& listFile, Questions& questions, FolderCach
     }
     for (int k = 0; k < LangCount; ++k)
         if (!FMInfo.TitleFiles[size_t(k)].empty()) ReadTitles(FMInfo.TitleFiles[size_t(k)], k, true);
+    ReadRelease(*this);
     if (ViewLang < 0) ViewLang = FMInfo.Language;
     CurMiss = 0;
     return true;

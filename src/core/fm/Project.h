@@ -7,6 +7,7 @@
 #include "core/fm/FMUtils.h"
 #include "core/fm/FileText.h"
 #include "core/fm/MissionTable.h"
+#include "core/fm/Release.h"
 #include "core/questions/FolderOptions.h"
 #include "core/text/CfgFiles.h"
 
@@ -74,6 +75,7 @@ public:
     int CurMiss = 0;
     int ViewLang = -1;
     std::vector<std::string> Files; // the file list
+    FMRelease Release;              // fm.ini
     // The list file opened or saved last; empty for a project made by New.
     std::string ListFile;
     // The lines of the opened list that name no file (they hold a NUL); the
@@ -87,9 +89,9 @@ public:
     // program changed since is asked about first.
     ReadStamps StringFileStamps;
 
-    // Edits (names, flags, files) that neither a Save nor the string files'
-    // writing has kept yet.
-    bool HasUnsavedChanges() const { return namesChanged_ || listChanged_; }
+    // Edits (names, flags, files, the release) that neither a Save nor the
+    // string files' writing has kept yet.
+    bool HasUnsavedChanges() const { return namesChanged_ || listChanged_ || Release.unsaved; }
 
     // The mission table and its string files.
     void SetMissCount(int count);

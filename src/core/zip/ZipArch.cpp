@@ -315,6 +315,7 @@ int TZipArchiver::AddToArchive()
             e.recurseFlag = rec.recurseFlag;
             e.encryptFlag = rec.encryptFlag;
             e.rootDir = root.empty() ? nullptr : root.c_str();
+            e.entryTime = i < fSpecTimes_.size() ? fSpecTimes_[i] : 0;
             if (literalSpecs_) {
                 // A file name as it stands: the record points at the list itself.
                 e.literalFlag = 1;

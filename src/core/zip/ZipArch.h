@@ -165,6 +165,11 @@ public:
     // may contain any of these).
     bool LiteralSpecs() const { return literalSpecs_; }
     void SetLiteralSpecs(bool v) { literalSpecs_ = v; }
+    // For each line of FSpecArgs, the time (seconds since 1970, UTC) its
+    // entries carry instead of their files' own; 0, or no value for the
+    // line, keeps the files' times.
+    const std::vector<int64_t>& FSpecTimes() const { return fSpecTimes_; }
+    void SetFSpecTimes(const std::vector<int64_t>& v) { fSpecTimes_ = v; }
     // The file the archive will replace once complete, when ZipFileName is
     // a temporary name; like the archive itself, it is never added to it.
     const std::string& FinalZipName() const { return finalZipName_; }
@@ -281,6 +286,7 @@ private:
     bool useDirOnlyEntries_ = false;
     std::string rootDir_;
     bool literalSpecs_ = false;
+    std::vector<int64_t> fSpecTimes_;
     std::string finalZipName_;
     SpanOpts spanOptions_;
     bool confirmErase_ = true;

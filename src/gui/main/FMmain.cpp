@@ -1,15 +1,20 @@
 #include "gui/main/FMmain.h"
 
+#include "base/FileIO.h"
+#include "base/PathResolver.h"
 #include "base/StrUtils.h"
 #include "core/fm/InfoTemplate.h"
 #include "core/fm/Packaging.h"
 #include "gui/controls/Hintctrl.h"
 #include "gui/controls/Icons.h"
 #include "gui/dialogs/CreateFM.h"
+#include "gui/dialogs/ReleaseDlg.h"
 #include "gui/editor/Editor.h"
 #include "gui/main/CheckDlg.h"
 #include "gui/main/GuiQuestions.h"
+#include "gui/main/Thumbnail.h"
 #include "gui/main/ZipDlg.h"
+#include "platform/File.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -26,6 +31,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
+#include <QPixmap>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
@@ -72,9 +78,11 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
 
     project_.CurMiss = 0;
     project_.ViewLang = -1;
-    showNoProject();
+    // Sized while every box still counts: the FM's and the mission's boxes
+    // show together once a mission is selected.
     resize(QSize(513, 474 + 54).expandedTo(sizeHint()));
     setFixedSize(size());
+    showNoProject();
 }
 
 // The commands along the top, each with its Ctrl key. The keys are window
@@ -209,6 +217,30 @@ void TMainForm::buildNameBoxes()
     fmLayout->addWidget(FMName);
     fmLayout->addWidget(buddyLabel(tr("&File Name"), FMShortName));
     fmLayout->addWidget(FMShortName);
+
+    // What loaders show beyond the names: the release (fm.ini) and the
+    // thumbnail, shown small beside its buttons.
+    ThumbView = new QLabel;
+    ThumbView->setObjectName(QStringLiteral("ThumbView"));
+    ThumbView->setFixedSize(96, 54);
+    ThumbView->setAlignment(Qt::AlignCenter);
+    ThumbView->setFrameShape(QFrame::StyledPanel);
+    ThumbView->setToolTip(tr("fmthumb.jpg, the picture loaders show"));
+    ReleaseButton = new QPushButton(tr("Release &Details..."));
+    ReleaseButton->setObjectName(QStringLiteral("ReleaseButton"));
+    ReleaseButton->setToolTip(tr("The name, release date, description and tags loaders show (fm.ini)"));
+    ThumbButton = new QPushButton(tr("&Thumbnail..."));
+    ThumbButton->setObjectName(QStringLiteral("ThumbButton"));
+    ThumbButton->setToolTip(tr("Make fmthumb.jpg from a picture"));
+    auto* releaseButtons = new QVBoxLayout;
+    releaseButtons->addWidget(ReleaseButton);
+    releaseButtons->addWidget(ThumbButton);
+    auto* releaseRow = new QHBoxLayout;
+    releaseRow->addWidget(ThumbView);
+    releaseRow->addLayout(releaseButtons, 1);
+    fmLayout->addLayout(releaseRow);
+    onSignal(ReleaseButton, &QPushButton::clicked, [this] { ReleaseButtonClick(); });
+    onSignal(ThumbButton, &QPushButton::clicked, [this] { ThumbButtonClick(); });
     onSignal(FMName, &QLineEdit::textChanged, [this] { FMNameChange(); });
     onSignal(FMShortName, &QLineEdit::textChanged, [this] { FMShortNameChange(); });
 
@@ -453,6 +485,22 @@ void TMainForm::appendListEntries(size_t from)
     for (size_t i = from; i < project_.Files.size(); ++i)
         FileListBox->addItem(QString::fromStdString(project_.Files[i]));
     refreshCheck();
+    showThumbnail();
+}
+
+// The listed thumbnail, small; nothing when none is listed or it does not read.
+void TMainForm::showThumbnail()
+{
+    QPixmap picture;
+    for (const std::string& f : project_.Files)
+        if (EqualsNoCase(f, ThumbName)) picture.load(QString::fromStdString(project_.FullPath(f)));
+    if (picture.isNull()) {
+        ThumbView->setPixmap({});
+        ThumbView->setText(tr("no thumbnail"));
+    } else {
+        ThumbView->setPixmap(
+            picture.scaled(ThumbView->size() - QSize(4, 4), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    }
 }
 
 // A check window on screen follows the list: its findings point at list
@@ -547,6 +595,7 @@ bool TMainForm::SaveButtonClick()
 {
     if (!saveEditor()) return false;
     project_.WriteStringFiles(confirmOverwrite());
+    writeRelease(false);
     if (saveDir_.isEmpty()) saveDir_ = QString::fromStdString(project_.FMInfo.FMDir);
     FileRequest req{
         "Save List File", "File List|*.lst|Text File|*.txt|Any File|*.*", saveDir_.toStdString(), "", "", true};
@@ -741,6 +790,7 @@ void TMainForm::ZipButtonClick()
         questions_.AskYesNo("Lanternwright", ZipAnywayText(findings)) != Answer::Yes)
         return;
     project_.WriteStringFiles(confirmOverwrite());
+    writeRelease(true);
     const QString proposed = QFileInfo(QString::fromStdString(DefaultArchivePath(project_))).fileName();
     FileRequest req{"", "Zip Archives|*.zip", project_.FMInfo.FMDir, proposed.toStdString(), "zip", true};
     const auto file = questions_.ChooseSaveFile(req);
@@ -791,6 +841,54 @@ void TMainForm::FMInfoButtonClick()
     editor_->show();
     editor_->raise();
     editor_->activateWindow();
+}
+
+void TMainForm::writeRelease(bool zipping)
+{
+    const size_t before = project_.Files.size();
+    WriteRelease(project_, zipping, [this](const std::string& file) {
+        return questions_.AskYesNo("Lanternwright",
+                                   ChangedOnDiskText(file) + "\n\nWrite the release details shown here over it?") ==
+               Answer::Yes;
+    });
+    BusyGuard busy(FBusy);
+    appendListEntries(before);
+}
+
+void TMainForm::ReleaseButtonClick()
+{
+    TReleaseDialog dialog(this);
+    ReleaseInfo values = project_.Release.values;
+    // A first release is offered the languages of the titles and the info
+    // file's author; the author unchecks what does not hold.
+    if (values.tags.empty() && !project_.Release.file.Value(TagsKey)) values.tags = ProposedTags(project_);
+    const int lang = std::clamp(project_.FMInfo.Language, 0, LangCount - 1);
+    dialog.SetValues(values, viewText(project_.FMInfo.Names[size_t(lang)]));
+    if (questions_.ExecDialog(dialog) != QDialog::Accepted) return;
+    FMRelease& release = project_.Release;
+    const ReleaseInfo chosen = dialog.Values();
+    if (chosen != release.values || !release.Makes()) release.unsaved = true;
+    release.values = chosen;
+    release.wanted = true;
+    refreshCheck();
+}
+
+void TMainForm::ThumbButtonClick()
+{
+    FileRequest req{"Thumbnail", PictureFilter(), project_.FMInfo.FMDir, "", "", false};
+    const auto picture = questions_.ChooseOpenFile(req);
+    if (!picture) return;
+    const QByteArray jpeg = MakeThumbnail(QString::fromStdString(*picture));
+    const std::filesystem::path target = ResolvePath(platform::PathFromUtf8(project_.FMInfo.FMDir), ThumbName);
+    if (IsRegularFile(target) && platform::PathFromUtf8(*picture) != target &&
+        questions_.AskYesNo("Lanternwright", "Replace the FM's " + platform::Utf8Of(target.filename()) +
+                                                 " with a thumbnail of " + *picture + "?") != Answer::Yes)
+        return;
+    WriteFileAtomic(target, jpeg.toStdString());
+    const size_t before = project_.Files.size();
+    project_.AddFiles({platform::Utf8Of(target)});
+    BusyGuard busy(FBusy);
+    appendListEntries(before);
 }
 
 void TMainForm::InfoButtonClick()

@@ -88,6 +88,8 @@ private:
     void ZipButtonClick();
     void CheckButtonClick();
     void FMInfoButtonClick();
+    void ReleaseButtonClick();
+    void ThumbButtonClick();
     void InfoButtonClick();
     void InfoFileSaved(QObject* sender, const QString& name);
     void FMZipperProgress(ProgressType kind, const std::string& fileName, uint64_t size);
@@ -109,6 +111,9 @@ private:
     void showProject();
     void showNoProject();
     void showMissionBox();
+    void showThumbnail();
+    // Save and Zip write fm.ini after the string files; the list shows it.
+    void writeRelease(bool zipping);
     void setLangImage();
     QString viewText(const FileText& t) const;
     std::vector<int> selectedRows() const;
@@ -129,6 +134,9 @@ private:
     QGroupBox* FMInfoBox;
     THEdit* FMName;
     THEdit* FMShortName;
+    QLabel* ThumbView; // the thumbnail, small
+    QPushButton* ReleaseButton;
+    QPushButton* ThumbButton;
     QGroupBox* MissInfoBox;
     THEdit* MissName;
     THEdit* MissShortName;

@@ -2,6 +2,8 @@
 // rule reports exactly that fault.
 #include "core/check/Preflight.h"
 #include "base/PathResolver.h"
+#include "base/StrUtils.h"
+#include "core/check/LoaderRules.h"
 #include "core/fm/Project.h"
 #include "platform/File.h"
 #include "support/ScriptedQuestions.h"
@@ -325,13 +327,6 @@ TEST(Preflight, Names)
         t.write("bell.lst", std::string("strings\\german\\titles.str\r\n") + kList);
         EXPECT_TRUE(checkList(t).empty()) << describe(checkList(t));
     }
-    for (const char* shortName : {"bell.tower", "the_very_long_short_name_of_a_bell", "glöckchen"}) {
-        TempDir t;
-        layCleanFM(t);
-        t.write("strings/english/titles.str", std::string("title_0:\"Bell\"\r\nshort_0:\"") + shortName +
-                                                  "\"\r\ntitle_1:\"Tower\"\r\ntitle_2:\"Chapel\"\r\n");
-        EXPECT_ONLY(checkList(t), Severity::Warning, "");
-    }
 }
 
 TEST(Preflight, TheInfoFile)
@@ -365,6 +360,111 @@ TEST(Preflight, TheInfoFile)
         t.write("fminfo.txt", std::string(kInfo) + "Caf\xE9\r\n"); // Windows-1252
         EXPECT_TRUE(checkList(t).empty()) << describe(checkList(t));
     }
+}
+
+// Each fixture breaks one thing loaders read; exactly one finding says so.
+TEST(Preflight, WhatLoadersShow)
+{
+    const std::string jpeg = "\xFF\xD8\xFF\xE0 a picture";
+    struct Case {
+        std::function<void(const TempDir&)> lay;
+        const char* file; // of the one finding
+        const char* says; // part of its message
+    };
+    auto ini = [](const std::string& text) {
+        return [text](const TempDir& t) {
+            t.write("fm.ini", text);
+            t.write("bell.lst", std::string(kList) + "fm.ini\r\n");
+        };
+    };
+    auto listed = [](const std::string& name, const std::string& bytes) {
+        return [name, bytes](const TempDir& t) {
+            t.write(name, bytes);
+            t.write("bell.lst", std::string(kList) + name + "\r\n");
+        };
+    };
+    auto shortName = [](const std::string& name) {
+        return [name](const TempDir& t) {
+            t.write("strings/english/titles.str", "title_0:\"Shadows of the Bell\"\r\nshort_0:\"" + name +
+                                                      "\"\r\ntitle_1:\"Tower\"\r\ntitle_2:\"Chapel\"\r\n");
+        };
+    };
+    auto infoFile = [](const std::string& name, const std::string& other) {
+        return [name, other](const TempDir& t) {
+            t.write(ToSlashes(name), kInfo);
+            if (!other.empty()) t.write(other, kInfo);
+            t.write("bell.lst", std::string(kList).replace(0, 10, name) + other + "\r\n");
+        };
+    };
+    const Case cases[] = {
+        {ini("NiceName=Bell = Tower\r\n"), "fm.ini", "holds \"=\""},
+        {ini("NiceName=Gl\xC3\xB6\x63kchen\r\nDescr=caf\xC3\xA9\r\n"), "fm.ini",
+         "NiceName, Descr holds characters outside ASCII"},
+        {ini("\xEF\xBB\xBFNiceName=Shadows of the Bell\r\nReleaseDate=664746C0\r\nInfoFile=fminfo.txt\r\n"), "fm.ini",
+         "byte-order mark"},
+        {ini("ReleaseDate=2024-05-17\r\n"), "fm.ini", "not a hexadecimal Unix time"},
+        {ini("ReleaseDate=20240517\r\n"), "fm.ini", "reads as 1987-02-02"},
+        {ini("Tags=genre:horror,mood:gloomy,bells\r\n"), "fm.ini", "\"mood:gloomy\", \"bells\" lie outside"},
+        {listed("fmthumb.jpg", "\x89PNG\r\n"), "fmthumb.jpg", "not a JPEG"},
+        {listed("fmthumb.jpg", jpeg + std::string(1 << 20, 'x')), "fmthumb.jpg", "over 1 MB"},
+        {listed("FMThumb.jpg", jpeg), "FMThumb.jpg", "in lower case"},
+        {shortName("bell+tower"), "bell+tower.zip", "\"bell_tower\""},
+        {shortName("bell.v2"), "bell.v2.zip", "\"bell_v2\""},
+        {shortName("the_very_long_short_name_of_a_bell"), "the_very_long_short_name_of_a_bell.zip",
+         "\"the_very_long_short_name_of_a_\""},
+        {infoFile("bell_notes.txt", "readme.txt"), "bell_notes.txt",
+         "holds \"notes\", and one loader never opens such a file: loaders open \"readme.txt\" instead"},
+        {infoFile("docs\\fminfo.txt", ""), "docs\\fminfo.txt", "loaders show no info file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.says);
+        TempDir t;
+        layCleanFM(t);
+        c.lay(t);
+        const auto found = checkList(t);
+        EXPECT_ONLY(found, Severity::Warning, c.file);
+        EXPECT_NE(found[0].message.find(c.says), std::string::npos) << found[0].message;
+    }
+    // Names loaders keep as they are, and an fm.ini as the program writes it.
+    for (const char* name : {"gl\x94"
+                             "ckchen", // in code page 850, as titles files hold it
+                             "bell-2_(final)"}) {
+        TempDir t;
+        layCleanFM(t);
+        shortName(name)(t);
+        EXPECT_TRUE(checkList(t).empty()) << describe(checkList(t));
+    }
+    TempDir t;
+    layCleanFM(t);
+    ini("NiceName=Bell\r\nReleaseDate=664746C0\r\nInfoFile=fminfo.txt\r\nTags=genre:horror,author:Someone,campaign\r\n"
+        "Descr=A \\\"bell\\\"\\nrings\r\n")(t);
+    EXPECT_TRUE(checkList(t).empty()) << describe(checkList(t));
+    // An InfoFile stands when it names a listed file; one that names none
+    // is the project's info file's own to fix, which a project without one cannot.
+    t.write("bell.lst", std::string(kList).substr(std::string("fminfo.txt\r\n").size()) + "fm.ini\r\n");
+    const auto found = checkList(t);
+    ASSERT_EQ(found.size(), 2u) << describe(found);
+    EXPECT_EQ(found[1].file, "fm.ini");
+    EXPECT_NE(found[1].message.find("InfoFile names \"fminfo.txt\", which is not listed"), std::string::npos);
+}
+
+TEST(Preflight, TheInfoFileALoaderOpens)
+{
+    struct Case {
+        std::vector<std::string> entries;
+        const char* opened;
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {{"readme.txt", "fminfo-de.txt", "FMINFO.RTF"}, "FMINFO.RTF"},
+             {{"readme.txt", "fminfo-de.txt"}, "fminfo-de.txt"},
+             {{"fminfo-de.txt", "fminfo-en.txt"}, "fminfo-en.txt"},
+             {{"docs\\fminfo.txt", "walkthrough.txt", "Loot_List.txt", "tips.rtf", "readme.txt"}, "readme.txt"},
+             {{"fminfo.doc", "bell_spoilers.txt", "secrets.wri", "cheats.txt"}, ""},
+         })
+        EXPECT_EQ(LoaderInfoFile(c.entries), c.opened) << c.entries.front();
+    EXPECT_EQ(InstallFolderName("C:\\fms\\My FM+extra;1,2~3|4.zip"), "My_FM_extra_1_2_3_4");
+    EXPECT_EQ(InstallFolderName("\xC3\xA9t\xC3\xA9 au ch\xC3\xA2teau des cloches perdues.7z"),
+              "\xC3\xA9t\xC3\xA9_au_ch\xC3\xA2teau_des_cloches_per"); // 30 characters, not bytes
 }
 
 TEST(Preflight, LinesAndJson)

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 #include <sstream>
 
@@ -68,6 +69,48 @@ TEST(Packaging, PackCommandMakesTheArchive)
 
     ASSERT_EQ(RunPack(t / "bell.lst", t / "custom.zip", out, err, false), 0);
     EXPECT_TRUE(t.exists("custom.zip"));
+}
+
+// Loaders without fm.ini date an FM by its info file's entry: with a
+// release date, that entry and the string files' carry it. The command
+// line updates an fm.ini the FM has, and makes none.
+TEST(Packaging, TheReleaseDateDatesTheEntriesLoadersReadItFrom)
+{
+    TempDir t;
+    layFM(t);
+    t.write("fminfo.txt", "Title: Bell\r\n");
+    t.write("bell.lst", "fminfo.txt\r\nmiss1.mis\r\nstrings/english/titles.str\r\n");
+    auto datesOf = [&](const std::string& zip) {
+        TZipArchiver z;
+        z.SetUnattended(true);
+        z.SetZipFileName(zip);
+        std::map<std::string, std::string> dates;
+        for (const ZipDirEntry& e : z.DirEntries()) {
+            const unsigned d = e.DateTime >> 16;
+            dates[e.EntryName] =
+                std::to_string((d >> 9) + 1980) + "-" + std::to_string((d >> 5) & 15) + "-" + std::to_string(d & 31);
+        }
+        return dates;
+    };
+    std::ostringstream out, err;
+    ASSERT_EQ(RunPack(t / "bell.lst", "", out, err, false), 0) << err.str();
+    EXPECT_FALSE(t.exists("fm.ini"));
+    EXPECT_EQ(datesOf(t / "bell.zip").count("fm.ini"), 0u);
+
+    t.write("fm.ini", "ReleaseDate=664746C0\r\n"); // 17 May 2024, 12:00 UTC
+    ASSERT_EQ(RunPack(t / "bell.lst", "", out, err, false), 0) << err.str();
+    EXPECT_EQ(t.read("fm.ini"), "ReleaseDate=664746C0\r\nNiceName=Bell\r\nInfoFile=fminfo.txt\r\n");
+    const auto dates = datesOf(t / "bell.zip");
+    ASSERT_EQ(dates.size(), 5u);
+    for (const char* dated : {"fminfo.txt", "Strings\\English\\Titles.str", "Strings\\missflag.str"})
+        EXPECT_EQ(dates.at(dated), "2024-5-17") << dated;
+    for (const char* own : {"miss1.mis", "fm.ini"}) EXPECT_NE(dates.at(own), "2024-5-17") << own;
+
+    // An archive name loaders would change is said, with the folder they make.
+    std::ostringstream out2, err2;
+    ASSERT_EQ(RunPack(t / "bell.lst", t / "Bell Tower v1.2.zip", out2, err2, false), 0) << err2.str();
+    EXPECT_EQ(err2.str().substr(0, err2.str().find(", where")),
+              "warning: Bell Tower v1.2.zip: Loaders install this archive into the folder \"Bell_Tower_v1_2\"");
 }
 
 TEST(Packaging, PackCommandFailuresSayWhy)
