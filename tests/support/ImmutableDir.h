@@ -28,7 +28,7 @@ public:
 private:
     std::string command(char sign) const
     {
-        return std::string("chattr ") + sign + "i '" + dir_.string() + "' >/dev/null 2>&1";
+        return std::string("chattr ") + sign + "i '" + dir_.string() + "' >/dev/null 2>&1";  // narrow-ok: a shell command on Linux
     }
 
     std::filesystem::path dir_;
