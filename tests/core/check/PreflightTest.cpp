@@ -359,6 +359,19 @@ TEST(Preflight, TheInfoFile)
         EXPECT_ONLY(checkList(t), Severity::Warning, "fminfo.txt");
         t.write("fminfo.txt", std::string(kInfo) + "Caf\xE9\r\n"); // Windows-1252
         EXPECT_TRUE(checkList(t).empty()) << describe(checkList(t));
+        t.write("fminfo.txt", std::string(kInfo) + "Caf\x81\r\n"); // no character of Windows-1252
+        const auto found = checkList(t);
+        EXPECT_ONLY(found, Severity::Warning, "fminfo.txt");
+        EXPECT_NE(found[0].message.find("Windows-1252"), std::string::npos) << found[0].message;
+    }
+    {
+        // Larger than the check reads: said, not passed over.
+        TempDir t;
+        layCleanFM(t);
+        fs::resize_file(t.path() / "fminfo.txt", (64ull << 20) + 1);
+        const auto found = checkList(t);
+        EXPECT_ONLY(found, Severity::Warning, "fminfo.txt");
+        EXPECT_NE(found[0].message.find("64 MiB"), std::string::npos) << found[0].message;
     }
 }
 
