@@ -166,7 +166,7 @@ void Project::New(const CreateEntries& e)
     CurMiss = 0;
 }
 
-bool Project::Open(const std::string& listFile, Questions& questions, FolderCache* folders)
+bool Project::Open(const std::string& listFile, Questions& questions, FolderCache* folders, MissingFiles missing)
 {
     Files.clear();
     ClearMissions();
@@ -229,11 +229,12 @@ bool Project::Open(const std::string& listFile, Questions& questions, FolderCach
         for (size_t i = Files.size(); i-- > 0;) {
             const std::string& entry = Files[i];
             if (presence[i].failure) std::rethrow_exception(presence[i].failure);
-            if (!presence[i].refusal.empty()) { // a path no FM holds: no folder would help
+            const bool keep = missing == MissingFiles::Keep; // the check names each one
+            if (!presence[i].refusal.empty() && !keep) {     // a path no FM holds: no folder would help
                 questions.ShowMessage(MessageKind::Error, "Lanternwright", presence[i].refusal);
                 return fail();
             }
-            if (!presence[i].exists) {
+            if (!presence[i].exists && !keep) {
                 if (askedFolder) {
                     questions.ShowMessage(MessageKind::Error, "Lanternwright", FilesNotFoundMessage);
                     return fail();

@@ -119,11 +119,17 @@ public:
 
     // New: fill the project from the new fan mission dialog's entries.
     void New(const CreateEntries& entries);
+    // What Open does with a listed file that is not there (or is no file).
+    enum class MissingFiles {
+        Ask,  // ask once where the FM is, then fail: the window's Open
+        Keep, // keep the entry as listed and ask nothing, for the check to report
+    };
     // Open: rebuild the project from a list file; false when it failed (the
     // file list is then empty). Throws Error when the list cannot be read.
     // folders, when given, keeps the folders read for what comes next in
     // the same run (a check, at once), which then reads none of them again.
-    bool Open(const std::string& listFile, Questions& questions, FolderCache* folders = nullptr);
+    bool Open(const std::string& listFile, Questions& questions, FolderCache* folders = nullptr,
+              MissingFiles missing = MissingFiles::Ask);
     // Save and Zip write the string files first: none when a name cannot
     // be written (Error), each only when a value in it changed.
     void WriteStringFiles(const ConfirmOverwrite& confirm = {});
