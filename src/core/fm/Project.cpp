@@ -485,7 +485,12 @@ std::pair<std::string, std::string> Project::InfoMissionTexts() const
         return {names, files};
     }
     if (first < 1 || first > MissCount) return {names, files};
-    names = Missions[size_t(first)].ShortNames[lang].Text();
+    // A mission without a name adds none: no ", , " and no line that
+    // starts with a comma.
+    auto addName = [&](const std::string& name) {
+        if (!name.empty()) names += (names.empty() ? "" : ", ") + name;
+    };
+    addName(Missions[size_t(first)].ShortNames[lang].Text());
     files = missFileName(first);
     const TMissInfo* cur = &Missions[size_t(first)];
     int n = first;
@@ -495,7 +500,7 @@ std::pair<std::string, std::string> Project::InfoMissionTexts() const
         if (n > MissCount) break;
         cur = &Missions[size_t(n)];
         if (!(cur->Flags & mfSkip)) {
-            names += ", " + cur->ShortNames[lang].Text();
+            addName(cur->ShortNames[lang].Text());
             files += ", " + missFileName(n);
         }
     }

@@ -401,6 +401,10 @@ TEST(ProjectInfo, MissionTextsOfTheChain)
     p.AddMission(5);
     p.Missions[1].ShortNames[0] = FileText::FromUser("One");
     p.Missions[5].ShortNames[0] = FileText::FromUser("Five");
+    // A mission without a short name adds no name, wherever it stands.
     EXPECT_EQ(p.InfoMissionTexts(),
-              std::make_pair(std::string("One, , Five"), std::string("miss1.mis, miss2.mis, miss5.mis")));
+              std::make_pair(std::string("One, Five"), std::string("miss1.mis, miss2.mis, miss5.mis")));
+    p.Missions[1].ShortNames[0] = FileText::FromUser("");
+    EXPECT_EQ(p.InfoMissionTexts(),
+              std::make_pair(std::string("Five"), std::string("miss1.mis, miss2.mis, miss5.mis")));
 }
