@@ -36,6 +36,18 @@ struct TFMInfo {
     int InfoRank = 0;
 };
 
+// What Add Folder did, for the author to be told.
+struct FolderAddition {
+    size_t added = 0;
+    size_t listed = 0;     // files the list held already
+    size_t hidden = 0;     // hidden files, and hidden folders (not looked into)
+    size_t listFiles = 0;  // .lst
+    size_t archives = 0;   // .zip, .7z, .rar
+    size_t unreadable = 0; // folders below that could not be read
+    // "Added 12 files from C:\fm\obj.\nLeft out 2 hidden files or folders and 1 archive."
+    std::string Text(const std::string& folder) const;
+};
+
 // What selecting entries of the file list shows.
 struct SelectionView {
     bool showMissBox = false;
@@ -135,6 +147,11 @@ public:
     void WriteStringFiles(const ConfirmOverwrite& confirm = {});
     void SaveListFile(const std::string& path);
     void AddFiles(const std::vector<std::string>& paths);
+    // Adds every file below folder that the list lacks, in name order, as
+    // AddFiles does; leaves out hidden files and folders, list files and
+    // archives, and does not follow folder links. Throws Error when the
+    // folder cannot be read.
+    FolderAddition AddFolder(const std::string& folder);
     void RemoveFiles(std::vector<int> selected);
     SelectionView Select(const std::vector<int>& selected);
     // A file the editor has saved joins the list (and may become the info file).
