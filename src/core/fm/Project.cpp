@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <set>
@@ -395,6 +396,10 @@ struct FolderWalk {
                 ++counts.hidden;
                 continue;
             }
+            if (std::any_of(e.name.begin(), e.name.end(), [](char c) { return uint8_t(c) < 0x20; })) {
+                ++counts.unlistable;
+                continue;
+            }
             if (e.kind == platform::EntryKind::Directory) {
                 if (!e.link) walk(path, depth + 1); // unpacked, a folder link is no folder of the FM
                 continue;
@@ -440,6 +445,9 @@ std::string FolderAddition::Text(const std::string& folder) const
     if (hidden) left.push_back(count(hidden, "hidden file or folder", "hidden files or folders"));
     if (listFiles) left.push_back(count(listFiles, "list file", "list files"));
     if (archives) left.push_back(count(archives, "archive", "archives"));
+    if (unlistable)
+        left.push_back(count(unlistable, "file or folder whose name holds a control character",
+                             "files or folders whose names hold control characters"));
     if (!left.empty()) {
         text += "\nLeft out ";
         for (size_t i = 0; i < left.size(); ++i)

@@ -43,6 +43,7 @@ struct FolderAddition {
     size_t hidden = 0;     // hidden files, and hidden folders (not looked into)
     size_t listFiles = 0;  // .lst
     size_t archives = 0;   // .zip, .7z, .rar
+    size_t unlistable = 0; // names with a line break or another control character, which no list holds
     size_t unreadable = 0; // folders below that could not be read
     // "Added 12 files from C:\fm\obj.\nLeft out 2 hidden files or folders and 1 archive."
     std::string Text(const std::string& folder) const;
