@@ -184,7 +184,8 @@ std::vector<int> CheckListedFiles(CheckContext& check, const std::vector<LookedF
     // be missing from the package, its mission from the flag file.
     for (const Project::RefusedLine& r : check.project.RefusedLines)
         check.Add(Severity::Error, r.shown,
-                  "Line " + std::to_string(r.line) + " of the list " + NulLineText + ": its file is left out");
+                  "Line " + std::to_string(r.line) + " of the list " + NulLineText + ": its file is left out", -1,
+                  true);
     std::vector<int> packed;
     packed.reserve(files.size());
     // Keys are views into looked, which outlives them.

@@ -109,8 +109,10 @@ void CheckNames(CheckContext& check)
     // A short name that loaders would change is the loader rules' (it names the archive).
     if (shortName.empty()) check.Add(Severity::Warning, "", "The FM has no short name (the archive's file name)");
     // A name its titles file's code page cannot hold would be written as
-    // something else, or not at all.
-    for (const NameProblem& p : check.project.UnwritableNames()) check.Add(Severity::Error, p.file, p.message);
+    // something else, or not at all: no string file is written then, so
+    // nothing is packed either.
+    for (const NameProblem& p : check.project.UnwritableNames())
+        check.Add(Severity::Error, p.file, p.message, -1, true);
     const size_t own = size_t(std::clamp(check.fm.Language, 0, LangCount - 1));
     for (int k = 0; k < LangCount; ++k) {
         if (check.fm.TitleFiles[size_t(k)].empty()) continue;

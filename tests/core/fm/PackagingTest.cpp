@@ -256,6 +256,20 @@ TEST(Packaging, ListedNamesAreFileNamesNotPatterns)
         EXPECT_EQ(result.reason.find("Cannot find"), std::string::npos) << result.reason;
         EXPECT_FALSE(t.exists("odd.zip"));
     }
+    // Two files stored under one name: the packer stores by the check's rule.
+    TempDir outer;
+    outer.write("x.bin", "outside");
+    for (const char* name : {"fm/thief2.exe", "fm/miss1.mis", "fm/x.bin"}) outer.write(name);
+    outer.write("fm/odd.lst", "miss1.mis\r\nobj\\..\\..\\x.bin\r\nx.bin\r\n");
+    Project p;
+    std::ostringstream none;
+    FolderCache folders;
+    ASSERT_TRUE(OpenForCommandLine(p, outer / "fm/odd.lst", none, folders));
+    TZipArchiver z;
+    ConfigureFMZipper(z);
+    const PackResult twice = PackProject(z, p, outer / "odd.zip");
+    EXPECT_FALSE(twice);
+    EXPECT_NE(twice.reason.find("Two entries would be stored as \"x.bin\""), std::string::npos) << twice.reason;
 }
 
 TEST(Packaging, ThePreviousPackageIsNeverPackedIntoTheNextOne)
