@@ -84,8 +84,8 @@ void CheckMissionChain(CheckContext& check)
 
 void CheckNames(CheckContext& check)
 {
-    // The game takes a byte-order mark for part of the first key, as the
-    // program does when it reads the file.
+    // The game takes a byte-order mark for part of the first key (the
+    // program reads past it, so the names it shows are no sign of it).
     bool marked = false;
     const fs::path fmDir = platform::PathFromUtf8(check.fm.FMDir);
     for (size_t i = 0; i < check.project.Files.size(); ++i) {
