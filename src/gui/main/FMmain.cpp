@@ -115,9 +115,13 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
     // keeps it from cutting a control.
     FMInfoBox->show();
     MissInfoBox->show();
-    const QSize full = sizeHint();
+    QSize full = sizeHint();
     FMInfoBox->hide();
     MissInfoBox->hide();
+    // The status bar lays out its widgets only once shown; its text and
+    // the few pixels around it are counted here.
+    constexpr int kStatusMargins = 16;
+    full.setWidth(std::max(full.width(), statusLabel_->sizeHint().width() + kStatusMargins));
     QSize size = QSize(513, 474 + 54).expandedTo(full);
     if (screen()) size = size.boundedTo(screen()->availableSize());
     resize(size);

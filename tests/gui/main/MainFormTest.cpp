@@ -807,6 +807,10 @@ void MainFormTest::windowsOpenShowingEveryControl()
         Fixture f;
         TEditorForm editor(f.q);
         f.form.SetEditor(&editor);
+        auto* status = Child<QLabel>(f.form, "StatusLabel");
+        f.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        QCOMPARE(status->text(), status->toolTip()); // the first words, whole
         QVERIFY(f.form.OpenListFile(QString::fromStdString(std::string(LW_SAMPLE_DIR) + "/ShadowsOfTheBell/bell.lst")));
         fileList(f.form)->setCurrentRow(
             int(std::find(f.project.Files.begin(), f.project.Files.end(), "miss1.mis") - f.project.Files.begin()));
@@ -817,7 +821,6 @@ void MainFormTest::windowsOpenShowingEveryControl()
         QCOMPARE(cutControls(f.form), QStringList());
         QCOMPARE(cutControls(editor), QStringList());
         // A long path is shortened to fit, not cut off.
-        auto* status = Child<QLabel>(f.form, "StatusLabel");
         QVERIFY(status->fontMetrics().horizontalAdvance(status->text()) <= status->contentsRect().width());
         QVERIFY(status->mapTo(&f.form, QPoint(0, status->height())).y() <= f.form.height());
     }
