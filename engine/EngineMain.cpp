@@ -321,7 +321,7 @@ int Run::Execute()
         if (at >= 0 && (update || freshen)) {
             zip_stat_t st;
             if (zip_stat_index(za, zip_uint64_t(at), 0, &st) == 0 && (st.valid & ZIP_STAT_MTIME) &&
-                (it.mtime & ~time_t(1)) <= st.mtime)
+                (InDosRange(it.mtime) & ~time_t(1)) <= st.mtime)
                 continue; // the archive's copy is as new
         }
         if (at < 0 && freshen) continue;
@@ -386,7 +386,7 @@ int Run::Execute()
         }
         const auto at = zip_uint64_t(idx);
         zip_set_file_compression(za, at, c.store ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
-        zip_file_set_mtime(za, at, c.item->entryTime, 0);
+        zip_file_set_mtime(za, at, InDosRange(c.item->entryTime), 0);
         if (!c.item->password.empty() && zip_file_set_encryption(za, at, ZIP_EM_AES_256, c.item->password.c_str()) < 0)
             return fail(za, zeCreate, std::string("Cannot encrypt \"") + c.item->entry + "\": " + zip_strerror(za));
         sources.push_back(std::move(s));
@@ -457,7 +457,10 @@ int Run::finish(WorkCopy& work, time_t latest)
         call(zaBatchEnd, 0, 0, "");
         return -1;
     }
-    if (prm_.latestTimeFlag && latest > 0) lw::platform::SetModifiedTime(PathFromUtf8(archive), latest);
+    // A file dated ahead (a clock set wrong, a copy from such a machine)
+    // must not date the archive ahead too.
+    if (prm_.latestTimeFlag && latest > 0)
+        lw::platform::SetModifiedTime(PathFromUtf8(archive), std::min(latest, ::time(nullptr)));
     if (prm_.moveFlag)
         for (const Chosen& c : chosen_) lw::platform::RemoveFile(PathFromUtf8(c.item->path));
     call(zaBatchEnd, 0, 0, "");

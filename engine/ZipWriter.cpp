@@ -40,6 +40,26 @@ void le64(std::string& s, uint64_t v)
     le32(s, v >> 32);
 }
 
+// The limits of the DOS date in tm's terms.
+constexpr int kFirstDosYear = 80, kLastDosYear = 207; // 1980, 2107
+
+void clampDos(std::tm& tm)
+{
+    if (tm.tm_year < kFirstDosYear) {
+        tm.tm_year = kFirstDosYear;
+        tm.tm_mon = 0;
+        tm.tm_mday = 1;
+        tm.tm_hour = tm.tm_min = tm.tm_sec = 0;
+    } else if (tm.tm_year > kLastDosYear) {
+        tm.tm_year = kLastDosYear;
+        tm.tm_mon = 11;
+        tm.tm_mday = 31;
+        tm.tm_hour = 23;
+        tm.tm_min = 59;
+        tm.tm_sec = 58;
+    }
+}
+
 void dosTime(time_t t, uint16_t& time, uint16_t& date)
 {
     // Files saved together share their second: the last one is kept, so
@@ -52,12 +72,7 @@ void dosTime(time_t t, uint16_t& time, uint16_t& date)
         return;
     }
     std::tm tm = lw::platform::LocalTime(t);
-    if (tm.tm_year < 80) { // before 1980 cannot be written
-        tm.tm_year = 80;
-        tm.tm_mon = 0;
-        tm.tm_mday = 1;
-        tm.tm_hour = tm.tm_min = tm.tm_sec = 0;
-    }
+    clampDos(tm);
     time = uint16_t((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
     date = uint16_t(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
     lastT = t;
@@ -73,6 +88,15 @@ bool isAscii(const std::string& s)
 }
 
 } // namespace
+
+time_t InDosRange(time_t t)
+{
+    std::tm tm = lw::platform::LocalTime(t);
+    if (tm.tm_year >= kFirstDosYear && tm.tm_year <= kLastDosYear) return t;
+    clampDos(tm);
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
 
 ZipWriter::~ZipWriter()
 {

@@ -18,6 +18,11 @@
 
 namespace zipeng {
 
+// The time nearest to t that a zip entry's DOS date and time hold: local
+// time from 1980-01-01 00:00:00 to 2107-12-31 23:59:58. A time outside
+// would wrap into another year (2150 read back as 2022).
+time_t InDosRange(time_t t);
+
 class ZipWriter {
 public:
     ZipWriter() = default;

@@ -582,6 +582,17 @@ bool PathIndex::FileExists(const fs::path& base, std::string_view rel)
     return impl_->kindOfListed(parse(base, rel, &impl_->base)) == Kind::File;
 }
 
+std::vector<std::string> PathIndex::CaseTwinsUtf8(const std::string& dir, std::string_view name)
+{
+    std::vector<std::string> out;
+    if (impl_->ignoresCase) return out;
+    const Listing& l = impl_->listing(dir);
+    if (!l.read) return out;
+    for (uint32_t i = l.First(impl_->fold(name)); i != Listing::None; i = l.Next(i))
+        if (l.Name(i) != name && l.KindOf(i) != Kind::Dir) out.emplace_back(l.Name(i));
+    return out;
+}
+
 bool PathIndex::DirExists(const fs::path& base, std::string_view rel)
 {
     return impl_->kindOfListed(parse(base, rel, &impl_->base)) == Kind::Dir;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lw {
 
@@ -70,6 +71,10 @@ public:
     // no path object for each.
     std::string LocateUtf8(const std::filesystem::path& base, std::string_view rel, platform::FileInfo& info);
     bool FileExists(const std::filesystem::path& base, std::string_view rel);
+    // The other files in the folder dir (UTF-8, as LocateUtf8 gives paths)
+    // whose names equal name without regard to case, as listed; none where
+    // the file system itself ignores case, since it holds one of them.
+    std::vector<std::string> CaseTwinsUtf8(const std::string& dir, std::string_view name);
     bool DirExists(const std::filesystem::path& base, std::string_view rel);
     std::string FindNameNoCase(const std::filesystem::path& dir, std::string_view name);
 

@@ -22,6 +22,7 @@ struct DirEntry {
     std::string name;                    // UTF-8, no separators
     EntryKind kind = EntryKind::Unknown; // what a link leads to, links followed
     bool link = false;                   // a symbolic link (POSIX) or reparse point (Windows)
+    bool hidden = false;                 // a name that starts with "." (POSIX), hidden or system (Windows)
 };
 
 // The entries of dir, "." and ".." left out, in the order the system gives

@@ -37,6 +37,7 @@ int ListDirectory(const std::filesystem::path& dir, std::vector<DirEntry>& entri
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
         DirEntry out;
         out.name = n;
+        out.hidden = n[0] == '.';
         switch (e->d_type) {
         case DT_REG: out.kind = EntryKind::File; break;
         case DT_DIR: out.kind = EntryKind::Directory; break;

@@ -41,6 +41,7 @@ int ListDirectory(const std::filesystem::path& dir, std::vector<DirEntry>& entri
         out.name = Utf8Of(std::wstring_view(n));
         const DWORD a = fd.dwFileAttributes;
         out.link = (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        out.hidden = (a & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
         if (out.link) {
             // The find data describe the link itself; what it leads to is
             // looked at through it (a link that leads nowhere is Unknown).

@@ -103,10 +103,26 @@ bool File::IsOpen() const
     return handle_ >= 0;
 }
 
+namespace {
+
+// Opening a pipe for reading waits for a writer, which a pipe left in an
+// FM's folder never gets: it is opened without waiting, and then read as
+// any file (to its end at once, when nothing writes to it).
+int openForReading(const char* path)
+{
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+} // namespace
+
 int File::OpenRead(const fs::path& p)
 {
     Close();
-    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openForReading(p.c_str());
     if (fd < 0) return errno;
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -125,7 +141,7 @@ int File::OpenReadFound(const fs::path& p)
 int File::OpenReadFoundUtf8(const std::string& utf8)
 {
     Close();
-    const int fd = ::open(utf8.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openForReading(utf8.c_str());
     if (fd < 0) return errno;
     handle_ = fd;
     return 0;

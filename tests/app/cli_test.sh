@@ -56,13 +56,14 @@ check pack-output 0 "$bin" --pack "$work/fm/bell.lst" --output "$work/out.zip"
 [ -f "$work/out.zip" ] && passes=$((passes + 1)) || { echo "FAIL: no out.zip"; failures=$((failures + 1)); }
 printf 'miss1.mis\r\nmiss9.mis\r\n' >"$work/fm/broken.lst"
 check pack-missing-file 1 "$bin" --pack "$work/fm/broken.lst"
-expect_text pack-missing-file "$work/err" "is missing in $work/fm: miss9.mis"
+expect_text pack-missing-file "$work/err" "error: miss9.mis: Listed, but not found"
 check pack-output-without-pack 2 "$bin" --output "$work/x.zip"
 
 # --check: the sample checks clean; a fault is one line, or one JSON object.
 sample="$(cd "$(dirname "$0")/../../sample" && pwd)"
 check check-sample 0 "$bin" --check "$sample/ShadowsOfTheBell/bell.lst"
 [ ! -s "$work/out" ] && passes=$((passes + 1)) || { echo "FAIL: the sample has findings:"; cat "$work/out"; failures=$((failures + 1)); }
+expect_text check-sample "$work/err" "bell.lst: the check found nothing"
 printf 'odd' >"$work/fm/what?.txt"
 printf 'miss1.mis\r\nwhat?.txt\r\n' >"$work/fm/odd.lst"
 check check-error 1 "$bin" --check "$work/fm/odd.lst"
@@ -71,8 +72,36 @@ check check-json 1 "$bin" --check "$work/fm/odd.lst" --json
 expect_text check-json "$work/out" '{"severity":"error","file":"what?.txt","entry":1,"message":"Windows cannot unpack'
 python3 -c 'import json,sys; [json.loads(l) for l in open(sys.argv[1])]' "$work/out" && passes=$((passes + 1)) || { echo "FAIL: --json lines are not JSON"; failures=$((failures + 1)); }
 check check-unreadable-list 2 "$bin" --check "$work/fm/nothing.lst"
-check check-missing-file 2 "$bin" --check "$work/fm/broken.lst"
-expect_text check-missing-file "$work/err" ": miss9.mis"
+check check-missing-file 1 "$bin" --check "$work/fm/broken.lst"
+expect_text check-missing-file "$work/out" "error: miss9.mis: Listed, but not found"
+expect_text check-missing-file "$work/err" "the check found 1 error, "
+# Listed things that are no files: each a finding of its own, at once.
+mkdir -p "$work/fm/obj/sub"
+mkfifo "$work/fm/obj/pipe"
+ln -s /dev/null "$work/fm/obj/null.bin"
+mkdir -p "$work/fm/strings/german"
+mkfifo "$work/fm/strings/german/titles.str"  # read as none, never waited on
+printf 'miss1.mis\r\nobj\\sub\r\nobj\\pipe\r\nobj\\null.bin\r\nmiss8.mis\r\nstrings\\german\\titles.str\r\n' >"$work/fm/nofiles.lst"
+check check-no-files 1 timeout 60 "$bin" --check "$work/fm/nofiles.lst"
+expect_text check-no-files "$work/out" "error: obj\sub: Is a folder, not a file"
+expect_text check-no-files "$work/out" "error: obj\pipe: Is not a regular file"
+expect_text check-no-files "$work/out" "error: obj\null.bin: Is not a regular file"
+expect_text check-no-files "$work/out" "error: miss8.mis: Listed, but not found"
+expect_text check-no-files "$work/out" "error: strings\german\titles.str: Is not a regular file"
+# What is no list file: refused in one line, and a pipe is not waited on.
+mkfifo "$work/list.fifo"
+check fifo-list 2 timeout 60 "$bin" --check "$work/list.fifo"
+expect_text fifo-list "$work/err" "not a regular file"
+head -c 65536 "$bin" >"$work/program.lst"  # a program's first bytes
+check binary-list 2 "$bin" --check "$work/program.lst"
+expect_text binary-list "$work/err" "is not a list file"
+[ "$(wc -l <"$work/err")" -eq 1 ] && passes=$((passes + 1)) || { echo "FAIL: binary list: $(wc -l <"$work/err") lines"; failures=$((failures + 1)); }
+# What a mode does not use is a usage error, not passed over.
+check extra-argument 2 "$bin" --check "$work/fm/odd.lst" "$work/fm/bell.lst"
+check json-with-pack 2 "$bin" --pack "$work/fm/bell.lst" --json
+check output-with-check 2 "$bin" --check "$work/fm/bell.lst" --output "$work/x.zip"
+check two-modes 2 "$bin" --check "$work/fm/bell.lst" --pack "$work/fm/bell.lst"
+[ ! -e "$work/x.zip" ] && passes=$((passes + 1)) || { echo "FAIL: a usage error packed"; failures=$((failures + 1)); }
 check json-without-check 2 "$bin" --json
 # The findings cannot be written: the check did not happen.
 if [ -w /dev/full ]; then
@@ -85,9 +114,18 @@ printf 'a' >"$work/shared/x.wav"; printf 'b' >"$work/fm/shared/x.wav"
 printf 'miss1.mis\r\n..\\shared\\x.wav\r\nshared\\x.wav\r\n' >"$work/fm/same.lst"
 check check-same-stored-name 1 "$bin" --check "$work/fm/same.lst"
 expect_text check-same-stored-name "$work/out" "error: shared\x.wav: Is stored under the same name as"
-# --pack checks first: errors stop it unless --force.
-check pack-refuses-errors 1 "$bin" --pack "$work/fm/odd.lst" --output "$work/odd.zip"
-expect_text pack-refuses-errors "$work/err" "--force packs anyway"
+# --pack checks first: one error stops it unless --force.
+printf 'not RTF' >"$work/fm/fminfo.rtf"
+printf 'miss1.mis\r\nfminfo.rtf\r\n' >"$work/fm/rtf.lst"
+check pack-refuses-an-error 1 "$bin" --pack "$work/fm/rtf.lst" --output "$work/rtf.zip"
+expect_text pack-refuses-an-error "$work/err" "error: fminfo.rtf: Does not start with"
+expect_text pack-refuses-an-error "$work/err" "the check found 1 error; --force packs anyway"
+[ ! -e "$work/rtf.zip" ] && passes=$((passes + 1)) || { echo "FAIL: --pack made a package despite an error"; failures=$((failures + 1)); }
+check pack-force 0 "$bin" --pack "$work/fm/rtf.lst" --output "$work/rtf.zip" --force
+# A name Windows cannot unpack: --force cannot help, so it is not offered.
+check pack-refuses-unpackable 1 "$bin" --pack "$work/fm/odd.lst" --output "$work/odd.zip" --force
+expect_text pack-refuses-unpackable "$work/err" "cannot be packed as listed, even with --force"
+! grep -qF -- "--force packs anyway" "$work/err" && passes=$((passes + 1)) || { echo "FAIL: --force offered where it cannot help"; failures=$((failures + 1)); }
 [ ! -e "$work/odd.zip" ] && passes=$((passes + 1)) || { echo "FAIL: --pack made a package despite errors"; failures=$((failures + 1)); }
 printf 'miss1.mis\r\nmiss1.mis\r\n' >"$work/fm/twice.lst"
 check pack-warnings-do-not-stop 0 "$bin" --pack "$work/fm/twice.lst" --output "$work/twice.zip"

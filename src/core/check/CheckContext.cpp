@@ -11,9 +11,9 @@ CheckContext::CheckContext(const Project& p, FolderCache* folders) : project(p),
 {
 }
 
-void CheckContext::Add(Severity s, std::string file, std::string message, int entry)
+void CheckContext::Add(Severity s, std::string file, std::string message, int entry, bool stopsPacking)
 {
-    findings.push_back({s, std::move(file), std::move(message), entry});
+    findings.push_back({s, std::move(file), std::move(message), entry, stopsPacking});
 }
 
 bool CheckContext::IsStringFile(const std::string& entry) const

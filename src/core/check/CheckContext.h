@@ -23,7 +23,7 @@ struct CheckContext {
     PathIndex index;                      // each folder listed once for the whole check
     FolderCache* sharedFolders = nullptr; // what the run read before the check
 
-    void Add(Severity s, std::string file, std::string message, int entry = -1);
+    void Add(Severity s, std::string file, std::string message, int entry = -1, bool stopsPacking = false);
     // The mission flag file or a titles file: made by the next Save or Zip.
     bool IsStringFile(const std::string& entry) const;
 };

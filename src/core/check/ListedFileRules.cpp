@@ -127,6 +127,21 @@ LookedFiles LookAtListedFiles(const CheckContext& check)
                         path = now->LocateUtf8(fmDir, files[i], l.info);
                     }
                     l.readable = l.info.exists && !l.info.isDirectory && platform::MayReadUtf8(path, l.info);
+                    // The resolver takes the first of two spellings the disk
+                    // holds; Windows would keep only one of them.
+                    // (The folders handed on may be older than the disk:
+                    // each twin is looked at now.)
+                    if (l.readable)
+                        if (const size_t cut = path.rfind('/'); cut != std::string::npos)
+                            for (const std::string& twin : (now ? *now : index)
+                                                               .CaseTwinsUtf8(cut == 0 ? "/" : path.substr(0, cut),
+                                                                              std::string_view(path).substr(cut + 1))) {
+                                std::string other = path.substr(0, cut + 1) + twin;
+                                platform::FileInfo info;
+                                if (platform::InfoOfUtf8(other, info) == 0 && !info.isDirectory &&
+                                    !sameFile(info, l.info))
+                                    l.caseTwins.push_back(std::move(other));
+                            }
                     if (l.readable) {
                         span.path = path.size();
                         texts += path;
@@ -169,7 +184,8 @@ std::vector<int> CheckListedFiles(CheckContext& check, const std::vector<LookedF
     // be missing from the package, its mission from the flag file.
     for (const Project::RefusedLine& r : check.project.RefusedLines)
         check.Add(Severity::Error, r.shown,
-                  "Line " + std::to_string(r.line) + " of the list " + NulLineText + ": its file is left out");
+                  "Line " + std::to_string(r.line) + " of the list " + NulLineText + ": its file is left out", -1,
+                  true);
     std::vector<int> packed;
     packed.reserve(files.size());
     // Keys are views into looked, which outlives them.
@@ -179,12 +195,19 @@ std::vector<int> CheckListedFiles(CheckContext& check, const std::vector<LookedF
     std::pmr::unordered_map<std::string_view, int> byStoredName(&arena); // stored name without case -> first entry
     byPath.reserve(files.size());
     byStoredName.reserve(files.size());
+    // The files found, as spelled on the disk: a case twin that is listed
+    // itself is packed (and weighed) on its own.
+    std::pmr::unordered_set<std::string_view> found(&arena);
+    if (std::any_of(looked.begin(), looked.end(), [](const LookedFile& l) { return !l.caseTwins.empty(); }))
+        for (const LookedFile& l : looked)
+            if (!l.pathText.empty()) found.insert(l.pathText);
+    const fs::path fmDir = platform::PathFromUtf8(check.fm.FMDir);
     for (size_t i = 0; i < files.size(); ++i) {
         const std::string& entry = files[i];
         const int at = int(i);
         const LookedFile& look = looked[i];
         if (!look.windowsProblem.empty())
-            check.Add(Severity::Error, entry, "Windows cannot unpack this name: " + look.windowsProblem, at);
+            check.Add(Severity::Error, entry, "Windows cannot unpack this name: " + look.windowsProblem, at, true);
         if (look.outside) {
             std::string stored(look.stored);
             std::replace(stored.begin(), stored.end(), '/', '\\');
@@ -194,21 +217,26 @@ std::vector<int> CheckListedFiles(CheckContext& check, const std::vector<LookedF
                       at);
         }
         if (!look.error.empty()) {
-            check.Add(Severity::Error, entry, look.error, at);
+            check.Add(Severity::Error, entry, look.error, at, true);
             continue;
         }
         const platform::FileInfo& info = look.info;
         if (!info.exists) {
             // The string files are made by the next Save or Zip.
-            if (!check.IsStringFile(entry)) check.Add(Severity::Error, entry, "Listed, but not found", at);
+            if (!check.IsStringFile(entry)) check.Add(Severity::Error, entry, "Listed, but not found", at, true);
             continue;
         }
         if (info.isDirectory) {
-            check.Add(Severity::Error, entry, "Is a folder, not a file: list the files in it instead", at);
+            check.Add(Severity::Error, entry, "Is a folder, not a file: list the files in it instead", at, true);
+            continue;
+        }
+        if (!info.isRegular) {
+            check.Add(Severity::Error, entry,
+                      "Is not a regular file (a device, pipe or socket): the package cannot hold it", at, true);
             continue;
         }
         if (!look.readable) {
-            check.Add(Severity::Error, entry, "Cannot be read", at);
+            check.Add(Severity::Error, entry, "Cannot be read", at, true);
             continue;
         }
         // The resolver gives found files as normal paths.
@@ -232,6 +260,17 @@ std::vector<int> CheckListedFiles(CheckContext& check, const std::vector<LookedF
                                 "of one name"
                           : "Differs from " + InQuotes(other) +
                                 " only in letter case: Windows unpacks only one of the two",
+                      at, true);
+        }
+        std::string twins;
+        for (const std::string& twin : look.caseTwins)
+            if (!found.count(twin))
+                twins += (twins.empty() ? "" : ", ") + InQuotes(RelativeEntry(fmDir, platform::PathFromUtf8(twin)));
+        if (!twins.empty()) {
+            const std::string self = RelativeEntry(fmDir, platform::PathFromUtf8(std::string(look.pathText)));
+            check.Add(Severity::Warning, entry,
+                      "Names " + InQuotes(self) + " and also " + twins +
+                          ", which differ only in letter case: the package holds " + InQuotes(self) + " alone",
                       at);
         }
         if (info.size == 0) check.Add(Severity::Note, entry, "Is empty", at);

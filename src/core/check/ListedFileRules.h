@@ -1,8 +1,8 @@
 // The check's rules for the listed files as the disk holds them: each one
-// found, readable and a file; no name Windows cannot unpack; no entry
-// outside the FM directory unsaid; no file listed twice or stored under
-// another's name; and the files in the resource folders that the list
-// leaves out.
+// found, readable and a regular file; no name Windows cannot unpack; no
+// entry outside the FM directory unsaid; no file listed twice or stored
+// under another's name, and none whose name the disk holds in two letter
+// cases; and the files in the resource folders that the list leaves out.
 #pragma once
 
 #include "core/check/CheckContext.h"
@@ -27,6 +27,9 @@ struct LookedFile {
     std::string_view storedKey; // ... without case
     std::string_view pathText;  // the file found (when readable), as the resolver gives it
     std::string_view pathKey;   // ... as the check compares paths: without case, "/" between parts
+    // Other files beside the one found whose names differ from its name
+    // only in letter case (on a disk that keeps both), as paths.
+    std::vector<std::string> caseTwins;
 };
 
 // The texts of tens of thousands of files are kept in one block for each

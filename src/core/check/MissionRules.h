@@ -1,7 +1,9 @@
 // The check's rules for the missions and their names: every listed mission
 // in play and every mission in play listed, the flag file listed beside
-// several missions, and the names players see (the FM's, its short name,
-// each mission's long name in each language it has titles in).
+// several missions (the one Thief 2x reads), mission files named as the
+// game asks for them, and the names players see (the FM's, its short name,
+// each mission's long name in each language it has titles in, string files
+// the game can read from their first key).
 #pragma once
 
 #include "core/check/CheckContext.h"

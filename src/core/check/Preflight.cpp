@@ -86,6 +86,17 @@ int CountOf(const std::vector<Finding>& findings, Severity severity)
         std::count_if(findings.begin(), findings.end(), [&](const Finding& f) { return f.severity == severity; }));
 }
 
+std::string FindingsSummary(const std::vector<Finding>& findings)
+{
+    if (findings.empty()) return "the check found nothing";
+    auto count = [&](Severity s, const char* one, const char* many) {
+        const int n = CountOf(findings, s);
+        return n == 0 ? std::string("no ") + many : Numbered(size_t(n), one, many);
+    };
+    return "the check found " + count(Severity::Error, "error", "errors") + ", " +
+           count(Severity::Warning, "warning", "warnings") + " and " + count(Severity::Note, "note", "notes");
+}
+
 const char* SeverityName(Severity severity)
 {
     switch (severity) {

@@ -25,6 +25,9 @@ struct Finding {
     std::string file; // the file or mission it names; empty for the FM as a whole
     std::string message;
     int entry = -1; // the file list entry it applies to, or -1
+    // Zip cannot pack the file as listed (missing, no file, a name Windows
+    // cannot unpack ...), whatever the author answers.
+    bool stopsPacking = false;
 
     bool operator==(const Finding&) const = default;
 };
@@ -43,6 +46,8 @@ inline constexpr unsigned long long MaxPlainZipSize = 0xFFFFFFFFull;
 std::vector<Finding> CheckProject(const Project& project, FolderCache* folders = nullptr);
 
 int CountOf(const std::vector<Finding>& findings, Severity severity);
+// "the check found nothing", "the check found 1 error, 2 warnings and no notes"
+std::string FindingsSummary(const std::vector<Finding>& findings);
 const char* SeverityName(Severity severity); // "error", "warning", "note"
 
 // "error: miss3.mis: listed, but not found"

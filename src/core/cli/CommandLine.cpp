@@ -88,9 +88,11 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             if (!line.listFile.empty()) return fail("only one list file can be opened");
             line.listFile = arg;
         } else if (arg == "--pack") {
+            if (line.pack) return fail(arg + " is given twice (see --help)");
             line.pack = true;
             if (!value(line.packList)) return fail(arg + " needs a value (see --help)");
         } else if (arg == "--check") {
+            if (line.check) return fail(arg + " is given twice (see --help)");
             line.check = true;
             if (!value(line.checkList)) return fail(arg + " needs a value (see --help)");
         } else if (arg == "--json") {
@@ -98,8 +100,10 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
         } else if (arg == "--force") {
             line.force = true;
         } else if (arg == "--output" || arg == "-o") {
+            if (!line.output.empty()) return fail(arg + " is given twice (see --help)");
             if (!value(line.output)) return fail(arg + " needs a value (see --help)");
         } else if (arg == "--convert") {
+            if (line.convert) return fail(arg + " is given twice (see --help)");
             line.convert = true;
             if (!value(line.convertIn) || !value(line.convertOut)) return fail(arg + " needs a value (see --help)");
         } else if (arg == "--help" || arg == "-h") {
@@ -110,10 +114,15 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             return fail("unknown option " + arg + " (see --help)");
         }
     }
-    if (line.help || line.version || line.convert || line.check || line.pack) return line;
-    if (line.json) return fail("--json goes with --check (see --help)");
-    if (line.force) return fail("--force goes with --pack (see --help)");
-    if (!line.output.empty()) return fail("--output goes with --pack (see --help)");
+    if (line.help || line.version) return line;
+    // What a mode would not use is a mistake to point out, not to pass over.
+    const int modes = int(line.pack) + int(line.check) + int(line.convert);
+    if (modes > 1) return fail("--pack, --check and --convert cannot go together (see --help)");
+    if (modes > 0 && !line.listFile.empty()) return fail("unexpected argument " + line.listFile + " (see --help)");
+    if (line.json && !line.check) return fail("--json goes with --check (see --help)");
+    if (line.force && !line.pack) return fail("--force goes with --pack (see --help)");
+    if (!line.output.empty() && !line.pack) return fail("--output goes with --pack (see --help)");
+    if (modes > 0) return line;
     if (program == Program::Console) return fail("nothing to do (see --help)");
     return line;
 }

@@ -196,6 +196,8 @@ std::string FindInfoFile(const std::string& dir, const std::string& shortName)
 
 int InfoFileRank(std::string_view name, std::string_view shortName)
 {
+    // Loaders read the info file from the FM's top folder only.
+    if (name.find_first_of("\\/") != std::string_view::npos) return 0;
     const size_t dot = name.rfind('.');
     const std::string ext = AsciiLower(dot == std::string_view::npos ? std::string_view() : name.substr(dot));
     int rank;
@@ -211,9 +213,11 @@ int InfoFileRank(std::string_view name, std::string_view shortName)
     if (base.rfind("fminfo", 0) == 0) {
         stem = "fminfo";
         rank += 32768;
-    } else if (StartsWithNoCase(base, shortName)) {
+    } else if (!shortName.empty() && StartsWithNoCase(base, shortName)) {
         stem = AsciiLower(shortName);
         rank += 8192;
+    } else if (base.rfind("readme", 0) != 0) {
+        return 0; // a changelog or notes of the author's, no info file
     } else if (const size_t dash = base.rfind('-'); dash != std::string::npos) {
         stem = base.substr(0, dash);
     } else {

@@ -9,8 +9,10 @@
 
 namespace lw {
 
-// The lines as they stand (not cleaned); throws Error naming the file.
-// Paths are UTF-8 text.
+// The lines as they stand (not cleaned); throws Error naming the file,
+// also when it is no regular file (a pipe, a device) or holds control
+// characters inside a line, as programs and pictures do. Paths are UTF-8
+// text.
 std::vector<std::string> ReadListFile(const std::string& path);
 void WriteListFile(const std::string& path, const std::vector<std::string>& entries);
 

@@ -6,7 +6,6 @@
 #include "base/StrUtils.h"
 #include "core/check/LoaderRules.h"
 #include "core/check/Preflight.h"
-#include "core/fm/ListFile.h"
 #include "core/fm/Project.h"
 #include "core/questions/Questions.h"
 #include "core/zip/ZipArch.h"
@@ -354,50 +353,21 @@ std::string oneLine(std::string s)
     return s;
 }
 
-// ": miss9.mis, fam" for the entries of the list that no file answers, so
-// the author knows what to look for; empty when they cannot be told.
-std::string missingEntries(const std::string& listFile)
-{
-    constexpr size_t kShown = 3;
-    try {
-        const fs::path list = fs::absolute(platform::PathFromUtf8(listFile));
-        const fs::path dir = platform::PathFromUtf8(AsDirPath(list.parent_path()));
-        std::vector<std::string> missing;
-        for (const std::string& line : ReadListFile(platform::Utf8Of(list))) {
-            const std::string entry = CleanListEntry(line);
-            if (entry.empty() || entry.find('\0') != std::string::npos) continue;
-            bool exists = false;
-            try {
-                exists = FileExistsAt(dir, entry);
-            } catch (const std::exception&) {
-            }
-            if (!exists) missing.push_back(entry);
-        }
-        if (missing.empty()) return {};
-        std::string text = ": ";
-        for (size_t i = 0; i < missing.size() && i < kShown; ++i) text += (i ? ", " : "") + missing[i];
-        if (missing.size() > kShown) text += " and " + std::to_string(missing.size() - kShown) + " more";
-        return oneLine(text);
-    } catch (const std::exception&) {
-        return {};
-    }
-}
-
 } // namespace
 
 bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostream& err, FolderCache& folders)
 {
     NoQuestions none;
     const fs::path list = fs::absolute(platform::PathFromUtf8(listFile));
-    if (project.Open(platform::Utf8Of(list), none, &folders)) return true;
+    // A listed file that is not there is a finding of the check, named
+    // with all the others.
+    if (project.Open(platform::Utf8Of(list), none, &folders, Project::MissingFiles::Keep)) return true;
     if (none.askedGame)
         err << "lanternwright: cannot tell the game of " << listFile
             << ": neither the list nor the directory names it\n";
-    else if (!none.askedFolder && !none.lastMessage.empty())
-        err << "lanternwright: " << listFile << ": " << oneLine(none.lastMessage) << "\n";
     else
-        err << "lanternwright: " << listFile << ": a listed file is missing in " << platform::Utf8Of(list.parent_path())
-            << missingEntries(listFile) << "\n";
+        err << "lanternwright: " << listFile << ": "
+            << (none.lastMessage.empty() ? std::string("cannot be opened") : oneLine(none.lastMessage)) << "\n";
     return false;
 }
 
@@ -420,6 +390,8 @@ int RunCheck(const std::string& listFile, bool json, std::ostream& out, std::ost
         err << "lanternwright: the findings could not be written\n";
         return 2;
     }
+    // Beside the findings, so that a clean check says so too.
+    err << "lanternwright: " << listFile << ": " << FindingsSummary(findings) << "\n";
     return CountOf(findings, Severity::Error) > 0 ? 1 : 0;
 }
 
@@ -443,11 +415,19 @@ int RunPack(const std::string& listFile, const std::string& output, std::ostream
         // A package with errors would not install or play as meant: it is
         // made only when the author insists.
         const std::vector<Finding> findings = CheckProject(project, &folders);
-        if (const int errors = CountOf(findings, Severity::Error); errors > 0 && !force) {
+        const int errors = CountOf(findings, Severity::Error);
+        // A file that cannot be packed as listed stops the run even so.
+        const int stopping = int(std::count_if(findings.begin(), findings.end(), [](const Finding& f) {
+            return f.severity == Severity::Error && f.stopsPacking;
+        }));
+        if (errors > 0 && (!force || stopping > 0)) {
             for (const Finding& f : findings)
-                if (f.severity == Severity::Error) err << oneLine(FindingLine(f)) << "\n";
-            err << "lanternwright: the check found " << errors << (errors == 1 ? " error" : " errors")
-                << "; --force packs anyway\n";
+                if (f.severity == Severity::Error && (!force || f.stopsPacking)) err << oneLine(FindingLine(f)) << "\n";
+            err << "lanternwright: the check found " << errors << (errors == 1 ? " error" : " errors");
+            if (stopping == 0) err << "; --force packs anyway\n";
+            else
+                err << "; " << (stopping == 1 ? "one names a file" : std::to_string(stopping) + " name files")
+                    << " that cannot be packed as listed, even with --force\n";
             return 1;
         }
         // Nothing is written before the archive's place is known to be fit.

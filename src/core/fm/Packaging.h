@@ -55,17 +55,20 @@ std::string SizeText(uint64_t bytes, char decimalPoint = '.');
 
 // lanternwright --pack LISTFILE [--output ZIPFILE] [--force]: 0 on success,
 // else a one-line reason on err and a non-zero result. The FM is checked
-// first; errors stop the run (each on a line of err) unless force is set.
+// first; errors stop the run (each on a line of err) unless force is set,
+// and those that name files Zip cannot pack as listed stop it even then.
 int RunPack(const std::string& listFile, const std::string& output, std::ostream& out, std::ostream& err,
             bool showProgress, bool force = false);
 
 // lanternwright --check LISTFILE [--json]: one finding a line (a JSON object
-// a line with json); 0 without errors, 1 with errors, 2 when the list
-// cannot be read or the findings cannot be written.
+// a line with json), then a one-line summary on err; 0 without errors, 1
+// with errors, 2 when the list cannot be read or the findings cannot be
+// written.
 int RunCheck(const std::string& listFile, bool json, std::ostream& out, std::ostream& err);
 
-// Opens a list file without asking anything; false after writing the
-// reason to err.
-bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostream& err);
+// Opens a list file without asking anything, keeping listed files that are
+// not there for the check to name; false after writing the reason to err.
+// folders keeps the folders read for the check that follows.
+bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostream& err, FolderCache& folders);
 
 } // namespace lw

@@ -8,13 +8,16 @@
 #include "core/fm/ListFile.h"
 #include "core/questions/Questions.h"
 #include "core/text/CfgFiles.h"
+#include "platform/Directory.h"
 #include "platform/File.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <set>
+#include <unordered_set>
 
 namespace fs = std::filesystem;
 
@@ -166,7 +169,7 @@ void Project::New(const CreateEntries& e)
     CurMiss = 0;
 }
 
-bool Project::Open(const std::string& listFile, Questions& questions, FolderCache* folders)
+bool Project::Open(const std::string& listFile, Questions& questions, FolderCache* folders, MissingFiles missing)
 {
     Files.clear();
     ClearMissions();
@@ -229,11 +232,12 @@ bool Project::Open(const std::string& listFile, Questions& questions, FolderCach
         for (size_t i = Files.size(); i-- > 0;) {
             const std::string& entry = Files[i];
             if (presence[i].failure) std::rethrow_exception(presence[i].failure);
-            if (!presence[i].refusal.empty()) { // a path no FM holds: no folder would help
+            const bool keep = missing == MissingFiles::Keep; // the check names each one
+            if (!presence[i].refusal.empty() && !keep) {     // a path no FM holds: no folder would help
                 questions.ShowMessage(MessageKind::Error, "Lanternwright", presence[i].refusal);
                 return fail();
             }
-            if (!presence[i].exists) {
+            if (!presence[i].exists && !keep) {
                 if (askedFolder) {
                     questions.ShowMessage(MessageKind::Error, "Lanternwright", FilesNotFoundMessage);
                     return fail();
@@ -347,9 +351,14 @@ void Project::AddFiles(const std::vector<std::string>& paths)
 {
     for (const std::string& path : paths)
         if (path.find('\0') != std::string::npos) throw Error(std::string(NulEntryMessage) + "\n" + ShownEntry(path));
+    // A folder of thousands of files is added at once: each is looked up
+    // here, not compared with every entry.
+    std::unordered_set<std::string> listed;
+    listed.reserve(Files.size() + paths.size());
+    for (const std::string& f : Files) listed.insert(AsciiLower(f));
     for (const std::string& path : paths) {
         const std::string entry = RelativeEntry(platform::PathFromUtf8(FMInfo.FMDir), platform::PathFromUtf8(path));
-        if (listHolds(Files, entry)) continue;
+        if (!listed.insert(AsciiLower(entry)).second) continue;
         Files.push_back(entry);
         listChanged_ = true;
         if (extensionOf(entry) == ".mis" && !hasDirPart(entry))
@@ -366,6 +375,88 @@ void Project::AddFiles(const std::vector<std::string>& paths)
             FMInfo.InfoRank = rank;
         }
     }
+}
+
+namespace {
+
+struct FolderWalk {
+    FolderAddition& counts;
+    std::vector<std::string>& files;
+
+    void walk(const std::string& dir, int depth)
+    {
+        std::vector<platform::DirEntry> entries;
+        if (depth > 64 || platform::ListDirectory(platform::PathFromUtf8(dir), entries) != 0) {
+            ++counts.unreadable;
+            return;
+        }
+        for (const platform::DirEntry& e : entries) {
+            const std::string path = dir + (dir.empty() || dir.back() == '/' ? "" : "/") + e.name;
+            if (e.hidden) {
+                ++counts.hidden;
+                continue;
+            }
+            if (std::any_of(e.name.begin(), e.name.end(), [](char c) { return uint8_t(c) < 0x20; })) {
+                ++counts.unlistable;
+                continue;
+            }
+            if (e.kind == platform::EntryKind::Directory) {
+                if (!e.link) walk(path, depth + 1); // unpacked, a folder link is no folder of the FM
+                continue;
+            }
+            if (e.kind != platform::EntryKind::File) continue;
+            const std::string ext = extensionOf(e.name);
+            if (ext == ".lst") ++counts.listFiles;
+            else if (ext == ".zip" || ext == ".7z" || ext == ".rar")
+                ++counts.archives;
+            else
+                files.push_back(path);
+        }
+    }
+};
+
+} // namespace
+
+FolderAddition Project::AddFolder(const std::string& folder)
+{
+    FolderAddition counts;
+    const fs::path top = platform::PathFromUtf8(folder);
+    std::vector<platform::DirEntry> probe;
+    if (const int err = platform::ListDirectory(top, probe)) ThrowFileError("read the folder", folder, err);
+    std::vector<std::string> files;
+    FolderWalk{counts, files}.walk(platform::Utf8Of(top.lexically_normal()), 0);
+    std::sort(files.begin(), files.end(),
+              [](const std::string& a, const std::string& b) { return AsciiLower(a) < AsciiLower(b); });
+    const size_t before = Files.size();
+    AddFiles(files);
+    counts.added = Files.size() - before;
+    counts.listed = files.size() - counts.added;
+    return counts;
+}
+
+std::string FolderAddition::Text(const std::string& folder) const
+{
+    auto count = [](size_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    std::string text = added == 0 ? "No file was added from " + folder + "."
+                                  : "Added " + count(added, "file", "files") + " from " + folder + ".";
+    std::vector<std::string> left;
+    if (hidden) left.push_back(count(hidden, "hidden file or folder", "hidden files or folders"));
+    if (listFiles) left.push_back(count(listFiles, "list file", "list files"));
+    if (archives) left.push_back(count(archives, "archive", "archives"));
+    if (unlistable)
+        left.push_back(count(unlistable, "file or folder whose name holds a control character",
+                             "files or folders whose names hold control characters"));
+    if (!left.empty()) {
+        text += "\nLeft out ";
+        for (size_t i = 0; i < left.size(); ++i)
+            text += (i == 0 ? "" : i + 1 == left.size() ? " and " : ", ") + left[i];
+        text += ".";
+    }
+    if (listed) text += "\n" + count(listed, "file was", "files were") + " listed already.";
+    if (unreadable) text += "\n" + count(unreadable, "folder", "folders") + " below could not be read.";
+    return text;
 }
 
 void Project::RemoveFiles(std::vector<int> selected)
@@ -484,7 +575,12 @@ std::pair<std::string, std::string> Project::InfoMissionTexts() const
         return {names, files};
     }
     if (first < 1 || first > MissCount) return {names, files};
-    names = Missions[size_t(first)].ShortNames[lang].Text();
+    // A mission without a name adds none: no ", , " and no line that
+    // starts with a comma.
+    auto addName = [&](const std::string& name) {
+        if (!name.empty()) names += (names.empty() ? "" : ", ") + name;
+    };
+    addName(Missions[size_t(first)].ShortNames[lang].Text());
     files = missFileName(first);
     const TMissInfo* cur = &Missions[size_t(first)];
     int n = first;
@@ -494,7 +590,7 @@ std::pair<std::string, std::string> Project::InfoMissionTexts() const
         if (n > MissCount) break;
         cur = &Missions[size_t(n)];
         if (!(cur->Flags & mfSkip)) {
-            names += ", " + cur->ShortNames[lang].Text();
+            addName(cur->ShortNames[lang].Text());
             files += ", " + missFileName(n);
         }
     }

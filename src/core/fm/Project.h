@@ -36,6 +36,19 @@ struct TFMInfo {
     int InfoRank = 0;
 };
 
+// What Add Folder did, for the author to be told.
+struct FolderAddition {
+    size_t added = 0;
+    size_t listed = 0;     // files the list held already
+    size_t hidden = 0;     // hidden files, and hidden folders (not looked into)
+    size_t listFiles = 0;  // .lst
+    size_t archives = 0;   // .zip, .7z, .rar
+    size_t unlistable = 0; // names with a line break or another control character, which no list holds
+    size_t unreadable = 0; // folders below that could not be read
+    // "Added 12 files from C:\fm\obj.\nLeft out 2 hidden files or folders and 1 archive."
+    std::string Text(const std::string& folder) const;
+};
+
 // What selecting entries of the file list shows.
 struct SelectionView {
     bool showMissBox = false;
@@ -119,16 +132,27 @@ public:
 
     // New: fill the project from the new fan mission dialog's entries.
     void New(const CreateEntries& entries);
+    // What Open does with a listed file that is not there (or is no file).
+    enum class MissingFiles {
+        Ask,  // ask once where the FM is, then fail: the window's Open
+        Keep, // keep the entry as listed and ask nothing, for the check to report
+    };
     // Open: rebuild the project from a list file; false when it failed (the
     // file list is then empty). Throws Error when the list cannot be read.
     // folders, when given, keeps the folders read for what comes next in
     // the same run (a check, at once), which then reads none of them again.
-    bool Open(const std::string& listFile, Questions& questions, FolderCache* folders = nullptr);
+    bool Open(const std::string& listFile, Questions& questions, FolderCache* folders = nullptr,
+              MissingFiles missing = MissingFiles::Ask);
     // Save and Zip write the string files first: none when a name cannot
     // be written (Error), each only when a value in it changed.
     void WriteStringFiles(const ConfirmOverwrite& confirm = {});
     void SaveListFile(const std::string& path);
     void AddFiles(const std::vector<std::string>& paths);
+    // Adds every file below folder that the list lacks, in name order, as
+    // AddFiles does; leaves out hidden files and folders, list files and
+    // archives, and does not follow folder links. Throws Error when the
+    // folder cannot be read.
+    FolderAddition AddFolder(const std::string& folder);
     void RemoveFiles(std::vector<int> selected);
     SelectionView Select(const std::vector<int>& selected);
     // A file the editor has saved joins the list (and may become the info file).

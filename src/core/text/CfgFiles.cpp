@@ -27,7 +27,10 @@ void TCfgFile::Load(const std::string& fileName)
 {
     const std::filesystem::path file = platform::PathFromUtf8(fileName);
     const FileStamp stamp = StampOf(file);
-    if (!stamp.exists) {
+    // A pipe or a device in a string file's place reads as none: reading
+    // it might never end (the check names it). A folder still fails below,
+    // naming itself.
+    if (!stamp.exists || (!IsRegularFile(file) && !IsDirectory(file))) {
         lines_.clear();
         tail_.clear();
         bom_ = appended_ = blankEnd_ = false;

@@ -363,9 +363,14 @@ int TZipArchiver::AddToArchive()
         const int result = zipEng_->Execute(&rec);
         if (result < 0) {
             successCnt_ = 0;
-            // The engine's error says what failed (a file it could not read...).
-            const std::string why = engineError_.empty() ? std::string() : ": " + engineError_;
-            ShowZipMessage(ZipMsg::ArchiveNotMade, "fatal Dll error" + why);
+            // A failure the engine gives a reason for (a file it could not
+            // read, a folder that refuses the archive) is the author's to
+            // mend and is said as it is; only one it cannot explain, or a
+            // command it could not take, is a fault of the engine.
+            if (!engineError_.empty() && errCode_ != zeParams) ShowZipMessage(ZipMsg::ArchiveNotMade, engineError_);
+            else
+                ShowZipMessage(ZipMsg::ArchiveNotMade,
+                               "fatal Dll error" + (engineError_.empty() ? std::string() : ": " + engineError_));
         } else {
             successCnt_ = result;
         }

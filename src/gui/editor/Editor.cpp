@@ -15,6 +15,7 @@
 #include <QFontDatabase>
 #include <QMenu>
 #include <QMimeData>
+#include <QScreen>
 #include <QScrollBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -41,7 +42,6 @@ TEditorForm::TEditorForm(GuiQuestions& questions, QWidget* parent)
     : QMainWindow(parent, Qt::Window), questions_(questions)
 {
     setWindowIcon(LoadIcon(QStringLiteral("lanternwright")));
-    resize(628, 428);
 
     EditText = new TOLEEdit;
     EditText->setObjectName(QStringLiteral("EditText"));
@@ -193,6 +193,12 @@ TEditorForm::TEditorForm(GuiQuestions& questions, QWidget* parent)
     ResetEditor(EditorFont::Proportional);
     EditTextChange();
     UpdatePasteButtons();
+
+    // Last, once every button is in its bar: both rows whole, at least the
+    // classic 628 x 428. Later shows keep the size the author gave it.
+    QSize size = QSize(628, 428).expandedTo(sizeHint());
+    if (screen()) size = size.boundedTo(screen()->availableSize());
+    resize(size);
 }
 
 TEditorForm::~TEditorForm() = default;

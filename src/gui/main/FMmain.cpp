@@ -33,6 +33,7 @@
 #include <QMimeData>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -42,6 +43,35 @@
 #include <algorithm>
 
 namespace lw {
+
+// The status line's text: a long FM directory is shortened in its middle
+// to the width there is, instead of cut off, and never widens the window.
+class StatusText : public QLabel {
+public:
+    void SetText(const QString& text)
+    {
+        full_ = text;
+        setToolTip(text);
+        fit();
+        updateGeometry();
+    }
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+    QSize sizeHint() const override
+    {
+        return {fontMetrics().horizontalAdvance(full_) + 2 * margin() + 4, QLabel::sizeHint().height()};
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QLabel::resizeEvent(event);
+        fit();
+    }
+
+private:
+    void fit() { setText(fontMetrics().elidedText(full_, Qt::ElideMiddle, contentsRect().width())); }
+    QString full_;
+};
 
 namespace {
 
@@ -78,11 +108,23 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
 
     project_.CurMiss = 0;
     project_.ViewLang = -1;
-    // Sized while every box still counts: the FM's and the mission's boxes
-    // show together once a mission is selected.
-    resize(QSize(513, 474 + 54).expandedTo(sizeHint()));
-    setFixedSize(size());
     showNoProject();
+    // It opens large enough for every control a project shows (the FM and
+    // mission boxes, the whole status line), and no smaller than the
+    // classic 513 x 528; from there the author sizes it, and the layout
+    // keeps it from cutting a control.
+    FMInfoBox->show();
+    MissInfoBox->show();
+    QSize full = sizeHint();
+    FMInfoBox->hide();
+    MissInfoBox->hide();
+    // The status bar lays out its widgets only once shown; its text and
+    // the few pixels around it are counted here.
+    constexpr int kStatusMargins = 16;
+    full.setWidth(std::max(full.width(), statusLabel_->sizeHint().width() + kStatusMargins));
+    QSize size = QSize(513, 474 + 54).expandedTo(full);
+    if (screen()) size = size.boundedTo(screen()->availableSize());
+    resize(size);
 }
 
 // The commands along the top, each with its Ctrl key. The keys are window
@@ -182,7 +224,7 @@ void TMainForm::buildFileList()
     FileListBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
     FileListBox->setMinimumWidth(322);
     FileListBox->setToolTip(tr("The files of the fan mission: exactly what Zip packs.\n"
-                               "Drop files here to add them; Delete removes the selected ones."));
+                               "Drop files or folders here to add them; Delete removes the selected ones."));
     FileListBox->setAcceptDrops(true);
     FileListBox->viewport()->setAcceptDrops(true);
     FileListBox->viewport()->installEventFilter(this);
@@ -190,9 +232,13 @@ void TMainForm::buildFileList()
 
     AddFileButton = new QPushButton(LoadIcon(QStringLiteral("add")), tr("&Add Files"));
     AddFileButton->setObjectName(QStringLiteral("AddFileButton"));
+    AddFolderButton = new QPushButton(LoadIcon(QStringLiteral("add")), tr("Add F&older\u2026"));
+    AddFolderButton->setObjectName(QStringLiteral("AddFolderButton"));
+    AddFolderButton->setToolTip(tr("Add every file below a folder that the list lacks"));
     RemFileButton = new QPushButton(LoadIcon(QStringLiteral("remove")), tr("&Remove Files"));
     RemFileButton->setObjectName(QStringLiteral("RemFileButton"));
     onSignal(AddFileButton, &QPushButton::clicked, [this] { AddFileButtonClick(); });
+    onSignal(AddFolderButton, &QPushButton::clicked, [this] { AddFolderButtonClick(); });
     onSignal(RemFileButton, &QPushButton::clicked, [this] { RemFileButtonClick(); });
 
     // A disabled button ignores the click, so Delete does nothing then.
@@ -290,6 +336,7 @@ void TMainForm::buildLayout()
 {
     auto* right = new QVBoxLayout;
     right->addWidget(AddFileButton);
+    right->addWidget(AddFolderButton);
     right->addWidget(RemFileButton);
     right->addSpacing(8);
     right->addWidget(FMInfoBox);
@@ -311,7 +358,7 @@ void TMainForm::buildLayout()
     main->addLayout(right);
     setCentralWidget(central);
 
-    statusLabel_ = new QLabel;
+    statusLabel_ = new StatusText;
     statusLabel_->setObjectName(QStringLiteral("StatusLabel"));
     statusBar()->addWidget(statusLabel_, 1);
     statusBar()->setSizeGripEnabled(false);
@@ -388,10 +435,14 @@ bool TMainForm::listDropEvent(QEvent* event)
         drop->acceptProposedAction();
         return true;
     }
-    std::vector<std::string> files;
-    for (const QUrl& url : drop->mimeData()->urls())
-        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile())
-            files.push_back(url.toLocalFile().toStdString());
+    std::vector<std::string> files, folders;
+    for (const QUrl& url : drop->mimeData()->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QFileInfo info(url.toLocalFile());
+        if (info.isFile()) files.push_back(url.toLocalFile().toStdString());
+        else if (info.isDir())
+            folders.push_back(url.toLocalFile().toStdString());
+    }
     drop->acceptProposedAction();
     guarded([&] {
         const size_t before = project_.Files.size();
@@ -399,6 +450,8 @@ bool TMainForm::listDropEvent(QEvent* event)
         project_.AddFiles(files);
         appendListEntries(before);
     });
+    // A dropped folder adds what Add Folder would.
+    for (const std::string& folder : folders) guarded([&] { addFolder(folder); });
     return true;
 }
 
@@ -526,12 +579,13 @@ void TMainForm::showProject()
     MissInfoBox->hide();
     for (QAction* a : {SaveButton, FMInfoButton, ZipButton, CheckButton}) a->setEnabled(true);
     AddFileButton->setEnabled(true);
+    AddFolderButton->setEnabled(true);
     LangButton->setEnabled(true);
     RemFileButton->setEnabled(!FileListBox->selectedItems().isEmpty());
     setWindowTitle(QStringLiteral("%1 \u2014 %2")
                        .arg(QString::fromStdString(project_.FMInfo.FMDir), QApplication::applicationDisplayName()));
     const int game = project_.FMInfo.Game;
-    statusLabel_->setText(
+    statusLabel_->SetText(
         QStringLiteral("%1  \u00b7  %2")
             .arg(game >= 0 && game < GameCount ? QString::fromUtf8(GameNames[size_t(game)]) : QString(),
                  QString::fromStdString(project_.FMInfo.FMDir)));
@@ -547,10 +601,11 @@ void TMainForm::showNoProject()
     for (QAction* a : {SaveButton, FMInfoButton, ZipButton, CheckButton}) a->setEnabled(false);
     if (checkDialog_) checkDialog_->hide();
     AddFileButton->setEnabled(false);
+    AddFolderButton->setEnabled(false);
     LangButton->setEnabled(false);
     RemFileButton->setEnabled(false);
     setWindowTitle(QApplication::applicationDisplayName());
-    statusLabel_->setText(tr("Start a new fan mission with New (Ctrl+N) or open a file list with Open (Ctrl+O)."));
+    statusLabel_->SetText(tr("Start a new fan mission with New (Ctrl+N) or open a file list with Open (Ctrl+O)."));
 }
 
 void TMainForm::CreateButtonClick()
@@ -559,6 +614,7 @@ void TMainForm::CreateButtonClick()
     if (!closeEditor() || !keepChanges()) return;
     BusyGuard busy(FBusy);
     project_.New(createDialog_->Entries());
+    listFile_.clear();
     fillFileList();
     showProject();
 }
@@ -574,6 +630,7 @@ bool TMainForm::OpenListFile(const QString& path)
             showNoProject();
             return;
         }
+        listFile_ = path;
         fillFileList();
         showProject();
     });
@@ -596,13 +653,17 @@ bool TMainForm::SaveButtonClick()
     if (!saveEditor()) return false;
     project_.WriteStringFiles(confirmOverwrite());
     writeRelease(false);
-    if (saveDir_.isEmpty()) saveDir_ = QString::fromStdString(project_.FMInfo.FMDir);
+    // The list goes into this project's FM folder, under the name it was
+    // opened or last saved by (or the short name's, after New): never
+    // into the folder of the FM before.
+    std::string name = listFile_.isEmpty() ? std::string() : QFileInfo(listFile_).fileName().toStdString();
+    if (name.empty() && !project_.FMInfo.ShortName.Text().empty()) name = project_.FMInfo.ShortName.Text() + ".lst";
     FileRequest req{
-        "Save List File", "File List|*.lst|Text File|*.txt|Any File|*.*", saveDir_.toStdString(), "", "", true};
+        "Save List File", "File List|*.lst|Text File|*.txt|Any File|*.*", project_.FMInfo.FMDir, name, "", true};
     const auto file = questions_.ChooseSaveFile(req);
     if (!file) return false;
-    saveDir_ = QFileInfo(QString::fromStdString(*file)).absolutePath();
     project_.SaveListFile(*file);
+    listFile_ = QString::fromStdString(*file);
     return true;
 }
 
@@ -638,6 +699,28 @@ void TMainForm::AddFileButtonClick()
         project_.AddFiles(files);
         appendListEntries(before);
     }
+}
+
+void TMainForm::AddFolderButtonClick()
+{
+    FolderRequest req{"Add Folder",
+                      "Every file below the folder you choose joins the list, except hidden files, "
+                      "list files and archives.",
+                      project_.FMInfo.FMDir, FolderOptions::Defaults()};
+    const auto folder = questions_.ChooseFolder(req);
+    if (folder) addFolder(*folder);
+}
+
+void TMainForm::addFolder(const std::string& folder)
+{
+    const size_t before = project_.Files.size();
+    FolderAddition result;
+    {
+        BusyGuard busy(FBusy);
+        result = project_.AddFolder(folder);
+        appendListEntries(before);
+    }
+    questions_.ShowMessage(MessageKind::Information, "Lanternwright", result.Text(folder));
 }
 
 void TMainForm::RemFileButtonClick()

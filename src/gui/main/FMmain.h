@@ -23,6 +23,7 @@ class QToolButton;
 namespace lw {
 
 class GuiQuestions;
+class StatusText;
 class TCheckDialog;
 class TCreateDialog;
 class TEditorForm;
@@ -77,6 +78,9 @@ private:
     // false when nothing was saved (the list dialog was cancelled).
     bool SaveButtonClick();
     void AddFileButtonClick();
+    void AddFolderButtonClick();
+    // Adds the files below a folder and tells what it added and left out.
+    void addFolder(const std::string& folder);
     void RemFileButtonClick();
     void FileListBoxClick();
     void LangMenuPopup();
@@ -130,6 +134,7 @@ private:
     QActionGroup* LangGroup;
     QListWidget* FileListBox;
     QPushButton* AddFileButton;
+    QPushButton* AddFolderButton;
     QPushButton* RemFileButton;
     QGroupBox* FMInfoBox;
     THEdit* FMName;
@@ -157,9 +162,9 @@ private:
     int commandDepth_ = 0;
     TZipProgress* FProgress = nullptr;
     TCheckDialog* checkDialog_ = nullptr;
-    QLabel* statusLabel_ = nullptr;
-    QString openDir_; // the initial directory of the list dialogs
-    QString saveDir_;
+    StatusText* statusLabel_ = nullptr;
+    QString openDir_;  // the initial directory of the list dialogs
+    QString listFile_; // the list the project was opened from or last saved to
 };
 
 } // namespace lw

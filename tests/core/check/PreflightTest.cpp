@@ -16,6 +16,10 @@
 #include <filesystem>
 #include <functional>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 using namespace lw;
 using lw::test::ScriptedQuestions;
 using lw::test::TempDir;
@@ -50,6 +54,17 @@ std::vector<Finding> checkList(const TempDir& t, const std::function<void(Projec
     EXPECT_TRUE(p.Open(t / "bell.lst", q, folders)) << (q.messages.empty() ? "" : q.messages.back());
     if (change) change(p);
     return CheckProject(p, folders);
+}
+
+// As the command line opens a list: files that are not there stay listed.
+std::vector<Finding> checkKept(const TempDir& t, Project* opened = nullptr)
+{
+    Project p;
+    ScriptedQuestions q;
+    EXPECT_TRUE(p.Open(t / "bell.lst", q, nullptr, Project::MissingFiles::Keep));
+    EXPECT_TRUE(q.folderRequests.empty() && q.messages.empty());
+    if (opened) *opened = p;
+    return CheckProject(p);
 }
 
 std::string describe(const std::vector<Finding>& findings)
@@ -186,7 +201,7 @@ TEST(Preflight, AThousandsLongListIsCheckedAsOne)
     for (int i = 0; i < kMany; ++i)
         if (i % 97 == 13)
             expected.push_back(
-                {Severity::Error, "obj\\f" + std::to_string(i) + ".bin", "Listed, but not found", first + i});
+                {Severity::Error, "obj\\f" + std::to_string(i) + ".bin", "Listed, but not found", first + i, true});
     expected.push_back({Severity::Warning, "OBJ\\F5.BIN", "Is listed twice (also as \"obj\\f5.bin\")", first + kMany});
     expected.push_back(
         {Severity::Warning, "obj\\lamp.bin", "Is listed twice (also as \"obj\\lamp.bin\")", first + kMany + 1});
@@ -255,7 +270,9 @@ TEST(Preflight, ForgottenResourcesAreCountedPerFolder)
     x.write("t2x/t2x.gam");
     x.write("t2x/strings/missflag.str", "miss_1:\"\"\r\nmiss_2:\"end\"\r\n");
     x.write("t2x/snd/bell.wav", "ding");
-    x.write("bell.lst", std::string(kList) + "t2x\\strings\\missflag.str\r\n");
+    std::string t2xList = kList;
+    t2xList.replace(t2xList.find("strings\\missflag.str"), 0, "t2x\\");
+    x.write("bell.lst", t2xList);
     EXPECT_ONLY(checkList(x), Severity::Warning, "t2x\\snd");
 }
 
@@ -359,6 +376,19 @@ TEST(Preflight, TheInfoFile)
         EXPECT_ONLY(checkList(t), Severity::Warning, "fminfo.txt");
         t.write("fminfo.txt", std::string(kInfo) + "Caf\xE9\r\n"); // Windows-1252
         EXPECT_TRUE(checkList(t).empty()) << describe(checkList(t));
+        t.write("fminfo.txt", std::string(kInfo) + "Caf\x81\r\n"); // no character of Windows-1252
+        const auto found = checkList(t);
+        EXPECT_ONLY(found, Severity::Warning, "fminfo.txt");
+        EXPECT_NE(found[0].message.find("Windows-1252"), std::string::npos) << found[0].message;
+    }
+    {
+        // Larger than the check reads: said, not passed over.
+        TempDir t;
+        layCleanFM(t);
+        fs::resize_file(t.path() / "fminfo.txt", (64ull << 20) + 1);
+        const auto found = checkList(t);
+        EXPECT_ONLY(found, Severity::Warning, "fminfo.txt");
+        EXPECT_NE(found[0].message.find("64 MiB"), std::string::npos) << found[0].message;
     }
 }
 
@@ -414,7 +444,8 @@ TEST(Preflight, WhatLoadersShow)
          "\"the_very_long_short_name_of_a_\""},
         {infoFile("bell_notes.txt", "readme.txt"), "bell_notes.txt",
          "holds \"notes\", and one loader never opens such a file: loaders open \"readme.txt\" instead"},
-        {infoFile("docs\\fminfo.txt", ""), "docs\\fminfo.txt", "loaders show no info file"},
+        // Loaders look in the root only: in a folder it is no info file.
+        {infoFile("docs\\fminfo.txt", ""), "", "No info file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.says);
@@ -492,4 +523,121 @@ TEST(Preflight, LinesAndJson)
     // One error reads as one.
     const std::string one = ZipAnywayText({f});
     EXPECT_NE(one.find("1 error that keeps the package"), std::string::npos) << one;
+}
+
+// Opened as the command line opens it, every listed thing that is no file
+// of the package is an error of its own, named in one run; the window's
+// Open still asks where the FM is.
+TEST(Preflight, EveryListedFileThatIsNoFileIsNamed)
+{
+    TempDir t;
+    layCleanFM(t);
+    fs::remove(t.path() / "miss2.mis");
+    fs::create_directories(t.path() / "obj/sub");
+    std::string list = std::string(kList) + "obj\\gone.bin\r\nobj\\sub\r\n";
+    struct Case {
+        std::string entry, says;
+        int at;
+    };
+    std::vector<Case> cases = {{"miss2.mis", "Listed, but not found", 3},
+                               {"obj\\gone.bin", "Listed, but not found", 6},
+                               {"obj\\sub", "Is a folder, not a file", 7}};
+#if !defined(_WIN32)
+    ASSERT_EQ(mkfifo((t.path() / "obj/pipe").c_str(), 0600), 0);
+    list += "obj\\pipe\r\n";
+    cases.push_back({"obj\\pipe", "Is not a regular file", 8});
+    if (t.SymlinksWork()) {
+        fs::create_symlink("/dev/null", t.path() / "obj/null.bin");
+        list += "obj\\null.bin\r\n";
+        cases.push_back({"obj\\null.bin", "Is not a regular file", 9});
+    }
+#endif
+    t.write("bell.lst", list);
+    const auto found = checkKept(t);
+    ASSERT_EQ(found.size(), cases.size()) << describe(found);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(found[i].severity, Severity::Error) << describe(found);
+        EXPECT_EQ(found[i].file, cases[i].entry) << describe(found);
+        EXPECT_EQ(found[i].entry, cases[i].at) << describe(found);
+        EXPECT_TRUE(found[i].message.starts_with(cases[i].says)) << found[i].message;
+        EXPECT_TRUE(found[i].stopsPacking) << found[i].message;
+    }
+
+    Project window;
+    ScriptedQuestions q;
+    EXPECT_FALSE(window.Open(t / "bell.lst", q));
+    EXPECT_EQ(q.folderRequests.size(), 1u);
+}
+
+// The info file is a file of the FM's top folder named as loaders look
+// for it; a text file elsewhere is the author's own.
+TEST(Preflight, OnlyATopFolderFileIsTheInfoFile)
+{
+    TempDir t;
+    layCleanFM(t);
+    t.write("schema/changelog.txt", "Fixed the bell\r\n");
+    t.write("changelog.txt", "Fixed the bell\r\n");
+    t.write("bell.lst", std::string(kList).substr(std::string("fminfo.txt\r\n").size()) +
+                            "schema\\changelog.txt\r\nchangelog.txt\r\n");
+    Project p;
+    const auto found = checkKept(t, &p);
+    EXPECT_EQ(p.FMInfo.InfoFile, "");
+    EXPECT_ONLY(found, Severity::Warning, "");
+    EXPECT_TRUE(found[0].message.starts_with("No info file")) << found[0].message;
+}
+
+// The names of the missions' and string files as the game reads them.
+TEST(Preflight, FilesTheGameReadsByOtherNames)
+{
+    {
+        TempDir t;
+        layCleanFM(t);
+        fs::rename(t.path() / "miss1.mis", t.path() / "miss01.mis");
+        t.write("bell.lst", "fminfo.txt\r\nstrings\\missflag.str\r\nmiss01.mis\r\nmiss2.mis\r\n"
+                            "strings\\english\\titles.str\r\nobj\\lamp.bin\r\n");
+        const auto found = checkList(t);
+        EXPECT_ONLY(found, Severity::Error, "miss01.mis");
+        EXPECT_NE(found[0].message.find("mission 1 from miss1.mis"), std::string::npos) << found[0].message;
+    }
+    {
+        // Thief 2x reads t2x\strings\missflag.str, which shadows the listed one.
+        TempDir t;
+        layCleanFM(t);
+        t.write("t2x/t2x.gam");
+        const auto found = checkList(t);
+        EXPECT_ONLY(found, Severity::Error, "strings\\missflag.str");
+        EXPECT_NE(found[0].message.find("t2x\\strings\\missflag.str"), std::string::npos) << found[0].message;
+    }
+    {
+        // A byte-order mark hides the first key from the game: that is
+        // said, not that the FM has no name.
+        TempDir t;
+        layCleanFM(t);
+        t.write("strings/english/titles.str", "\xEF\xBB\xBFtitle_0:\"Shadows of the Bell\"\r\nshort_0:\"bell\"\r\n"
+                                              "title_1:\"Tower\"\r\ntitle_2:\"Chapel\"\r\n");
+        const auto found = checkList(t);
+        EXPECT_ONLY(found, Severity::Warning, "strings\\english\\titles.str");
+        EXPECT_NE(found[0].message.find("byte-order mark"), std::string::npos) << found[0].message;
+    }
+}
+
+// On a disk that keeps names apart by case, a listed name may answer two
+// files; the package holds one, so the author hears of both.
+TEST(Preflight, ANameThatAnswersTwoFilesNamesBoth)
+{
+    TempDir t;
+    layCleanFM(t);
+    t.write("obj/A.bin", "upper");
+    t.write("obj/a.bin", "lower");
+    if (t.read("obj/A.bin") != "upper") GTEST_SKIP() << "this disk takes A.bin for a.bin";
+    t.write("bell.lst", std::string(kList) + "OBJ\\a.BIN\r\n");
+    const auto found = checkList(t);
+    EXPECT_ONLY(found, Severity::Warning, "OBJ\\a.BIN");
+    for (const char* name : {"\"obj\\A.bin\"", "\"obj\\a.bin\""})
+        EXPECT_NE(found[0].message.find(name), std::string::npos) << found[0].message;
+
+    // Both listed: each is packed, and they clash as before.
+    t.write("bell.lst", std::string(kList) + "obj\\a.bin\r\nobj\\A.bin\r\n");
+    const auto both = checkList(t);
+    EXPECT_ONLY(both, Severity::Error, "obj\\A.bin");
 }

@@ -22,6 +22,11 @@ TEST(FMUtils, InfoFileRankExamples)
     EXPECT_EQ(InfoFileRank("notes.doc", "mymission"), 0);
     EXPECT_EQ(InfoFileRank("fminfo-en.doc", "mymission"), 0);
     EXPECT_EQ(InfoFileRank("FMINFO.WRI", ""), 64 + 32768 + 512);
+    // Loaders read only the top folder, and only these names there.
+    for (const char* other :
+         {"schema\\changelog.txt", "fminfo\\notes.txt", "mymission/readme.txt", "changelog.txt", "notes-en.txt"})
+        EXPECT_EQ(InfoFileRank(other, "mymission"), 0) << other;
+    EXPECT_EQ(InfoFileRank("changelog.txt", ""), 0);
     SetUserLangTag("");
     EXPECT_EQ(InfoFileRank("fminfo-en.txt", "x"), 16 + 32768);
 }

@@ -1,4 +1,5 @@
 #include "core/fm/Packaging.h"
+#include "base/PathResolver.h"
 #include "core/fm/Project.h"
 #include "core/zip/ZipArch.h"
 #include "core/zip/ZipMessages.h"
@@ -121,10 +122,17 @@ TEST(Packaging, PackCommandFailuresSayWhy)
     EXPECT_NE(RunPack(t / "nothing.lst", "", out, err, false), 0);
     EXPECT_NE(err.str().find("nothing.lst"), std::string::npos);
 
-    t.write("missing.lst", "miss1.mis\r\nmiss2.mis\r\n");
-    err.str("");
-    EXPECT_NE(RunPack(t / "missing.lst", "", out, err, false), 0);
-    EXPECT_NE(err.str().find("missing"), std::string::npos);
+    // Every file that cannot be packed is named, and --force packs none of them.
+    t.write("missing.lst", "miss1.mis\r\nmiss2.mis\r\nfam\\stone.pcx\r\n");
+    for (const bool force : {false, true}) {
+        err.str("");
+        EXPECT_NE(RunPack(t / "missing.lst", t / "missing.zip", out, err, false, force), 0);
+        for (const char* name :
+             {"error: miss2.mis: Listed, but not found", "error: fam\\stone.pcx: Listed, but not found"})
+            EXPECT_NE(err.str().find(name), std::string::npos) << err.str();
+        EXPECT_EQ(err.str().find("--force packs anyway"), std::string::npos) << err.str();
+        EXPECT_FALSE(t.exists("missing.zip"));
+    }
 
     TempDir noGame;
     noGame.write("a.txt");
@@ -228,14 +236,40 @@ TEST(Packaging, ListedNamesAreFileNamesNotPatterns)
     for (const char* name : {"notes<draft>.txt", "|pipe.txt", "what?.txt"}) {
         t.write("odd.lst", std::string("miss1.mis\r\n") + name + "\r\n");
         std::ostringstream out, err;
-        // Past the check (which refuses it first), the engine refuses it too.
+        // The check refuses it, --force or not.
         EXPECT_NE(RunPack(t / "odd.lst", t / "odd.zip", out, err, false, true), 0) << name;
-        // The whole name is the file's: it is found, and refused only
-        // because Windows could not unpack it.
-        EXPECT_NE(err.str().find(std::string("\"") + name + "\" cannot be packed"), std::string::npos) << err.str();
-        EXPECT_EQ(err.str().find("Cannot find"), std::string::npos) << err.str();
+        EXPECT_NE(err.str().find(std::string("error: ") + name + ": Windows cannot unpack"), std::string::npos)
+            << err.str();
+        // Past the check, the packer refuses it too. The whole name is the
+        // file's: it is found, and refused only because Windows could not
+        // unpack it.
+        Project p;
+        std::ostringstream none;
+        FolderCache folders;
+        ASSERT_TRUE(OpenForCommandLine(p, t / "odd.lst", none, folders));
+        TZipArchiver z;
+        ConfigureFMZipper(z);
+        const PackResult result = PackProject(z, p, t / "odd.zip");
+        EXPECT_FALSE(result);
+        EXPECT_NE(result.reason.find(std::string("\"") + name + "\" cannot be packed"), std::string::npos)
+            << result.reason;
+        EXPECT_EQ(result.reason.find("Cannot find"), std::string::npos) << result.reason;
         EXPECT_FALSE(t.exists("odd.zip"));
     }
+    // Two files stored under one name: the packer stores by the check's rule.
+    TempDir outer;
+    outer.write("x.bin", "outside");
+    for (const char* name : {"fm/thief2.exe", "fm/miss1.mis", "fm/x.bin"}) outer.write(name);
+    outer.write("fm/odd.lst", "miss1.mis\r\nobj\\..\\..\\x.bin\r\nx.bin\r\n");
+    Project p;
+    std::ostringstream none;
+    FolderCache folders;
+    ASSERT_TRUE(OpenForCommandLine(p, outer / "fm/odd.lst", none, folders));
+    TZipArchiver z;
+    ConfigureFMZipper(z);
+    const PackResult twice = PackProject(z, p, outer / "odd.zip");
+    EXPECT_FALSE(twice);
+    EXPECT_NE(twice.reason.find("Two entries would be stored as \"x.bin\""), std::string::npos) << twice.reason;
 }
 
 TEST(Packaging, ThePreviousPackageIsNeverPackedIntoTheNextOne)

@@ -171,12 +171,23 @@ TEST(ProjectOpen, BadListFiles)
     t.write("garbage.lst", garbage);
     t.write("long.lst", std::string(10 << 20, 'a') + "\r\n");
     t.write("escape.lst", "..\\..\\..\\etc\\passwd\r\nC:\\thief2\\miss1.mis\r\n");
-    for (const char* list : {"garbage.lst", "long.lst", "escape.lst"}) {
+    {
+        // Bytes no text holds: no list file, and said so in a line.
+        Project p;
+        ScriptedQuestions q;
+        try {
+            p.Open(t / "garbage.lst", q);
+            ADD_FAILURE() << "garbage opened";
+        } catch (const std::exception& e) {
+            EXPECT_NE(std::string(e.what()).find("garbage.lst\" is not a list file"), std::string::npos) << e.what();
+        }
+        EXPECT_TRUE(q.folderRequests.empty());
+    }
+    for (const char* list : {"long.lst", "escape.lst"}) {
         Project p;
         ScriptedQuestions q;
         EXPECT_FALSE(p.Open(t / list, q)) << list;
-        // The garbage holds NULs: those lines are refused with a message first.
-        EXPECT_EQ(q.messages.size(), list == std::string("garbage.lst") ? 2u : 1u) << list;
+        EXPECT_EQ(q.messages.size(), 1u) << list;
         if (list == std::string("long.lst"))
             EXPECT_NE(q.messages.back().find("is too long"), std::string::npos) << q.messages.back();
         else
@@ -390,6 +401,10 @@ TEST(ProjectInfo, MissionTextsOfTheChain)
     p.AddMission(5);
     p.Missions[1].ShortNames[0] = FileText::FromUser("One");
     p.Missions[5].ShortNames[0] = FileText::FromUser("Five");
+    // A mission without a short name adds no name, wherever it stands.
     EXPECT_EQ(p.InfoMissionTexts(),
-              std::make_pair(std::string("One, , Five"), std::string("miss1.mis, miss2.mis, miss5.mis")));
+              std::make_pair(std::string("One, Five"), std::string("miss1.mis, miss2.mis, miss5.mis")));
+    p.Missions[1].ShortNames[0] = FileText::FromUser("");
+    EXPECT_EQ(p.InfoMissionTexts(),
+              std::make_pair(std::string("Five"), std::string("miss1.mis, miss2.mis, miss5.mis")));
 }

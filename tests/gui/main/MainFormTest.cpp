@@ -8,9 +8,11 @@
 #include "gui/main/FMmain.h"
 #include "gui/main/ZipDlg.h"
 #include "support/ScriptedGuiQuestions.h"
+#include "support/System.h"
 #include "support/TempDir.h"
 #include "support/WindowParts.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -26,6 +28,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
@@ -96,6 +99,9 @@ private slots:
     void fileOutsideTheFMRoundTrips();
     void checkWindowFollowsTheList();
     void failedSaveKeepsTheInfoFileTheEditorSaved();
+    void addFolderAddsWhatTheListLacks();
+    void saveListStartsInThisProjectsFolder();
+    void windowsOpenShowingEveryControl();
 };
 
 void MainFormTest::startsWithOnlyNewAndOpen()
@@ -352,12 +358,14 @@ void MainFormTest::dropAddsFilesAndDeleteRemoves()
     t.write("thief2.exe");
     t.write("miss2.mis");
     t.write("readme.txt");
+    t.write("snd/bell.wav");
+    t.write("snd/.bell.wav.swp");
     Fixture f;
     f.newProject(t.path().string(), "Bell", "bell");
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(t / "miss2.mis")),
                   QUrl::fromLocalFile(QString::fromStdString(t / "readme.txt")),
-                  QUrl::fromLocalFile(QString::fromStdString(t.path().string()))}); // a folder is not added
+                  QUrl::fromLocalFile(QString::fromStdString(t / "snd"))}); // a folder adds what Add Folder would
     // Through the window, as the desktop delivers a drag.
     f.form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f.form));
@@ -367,14 +375,16 @@ void MainFormTest::dropAddsFilesAndDeleteRemoves()
     QVERIFY(enter.isAccepted());
     QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(f.form.windowHandle(), &drop);
-    QCOMPARE(listed(f.form), QStringList({"strings\\missflag.str", "miss2.mis", "readme.txt"}));
+    QCOMPARE(listed(f.form), QStringList({"strings\\missflag.str", "miss2.mis", "readme.txt", "snd\\bell.wav"}));
     QCOMPARE(f.project.Chain(), std::vector<int>{2});
+    QCOMPARE(f.q.core.messages.size(), size_t(1));
+    QVERIFY(QString::fromStdString(f.q.core.messages[0]).contains("Left out 1 hidden file or folder."));
 
     fileList(f.form)->item(1)->setSelected(true);
     QVERIFY(activate(f.form));
     fileList(f.form)->setFocus();
     QTest::keyClick(fileList(f.form), Qt::Key_Delete);
-    QCOMPARE(listed(f.form), QStringList({"strings\\missflag.str", "readme.txt"}));
+    QCOMPARE(listed(f.form), QStringList({"strings\\missflag.str", "readme.txt", "snd\\bell.wav"}));
     QVERIFY(f.project.Chain().empty());
 }
 
@@ -712,6 +722,109 @@ void MainFormTest::failedSaveKeepsTheInfoFileTheEditorSaved()
     // The saved info file is on disk and out of the editor: the list keeps it.
     QCOMPARE(f.project.FMInfo.InfoFile, std::string("fminfo.txt"));
     QCOMPARE(listed(f.form), QStringList({"strings\\missflag.str", "miss1.mis", "fminfo.txt"}));
+}
+
+// A real FM's files in one command, not one folder's at a time: what the
+// list lacks joins it, and the author hears what was left out.
+void MainFormTest::addFolderAddsWhatTheListLacks()
+{
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("miss1.mis");
+    t.write("obj/lamp.bin");
+    t.write("obj/txt16/Lamp.png");
+    t.write("obj/.lamp.bin.swp");
+    t.write(".git/config");
+    t.write("old.zip");
+    if (!lw::test::OnWindows) t.write("obj/two\nlines.bin"); // no list file holds its name
+    t.write("bell.lst", "miss1.mis\r\nobj\\lamp.bin\r\n");
+    Fixture f;
+    QVERIFY(f.form.OpenListFile(QString::fromStdString(t / "bell.lst")));
+    f.q.core.folders.push_back(t.path().string());
+    Child<QPushButton>(f.form, "AddFolderButton")->click();
+    QCOMPARE(f.q.core.folderRequests.back().startDir, t.dir());
+    QCOMPARE(listed(f.form), QStringList({"miss1.mis", "obj\\lamp.bin", "strings\\missflag.str", "obj\\txt16\\Lamp.png",
+                                          "thief2.exe"}));
+    QCOMPARE(f.q.core.messages.back(),
+             "Added 2 files from " + t.path().string() +
+                 ".\nLeft out 2 hidden files or folders, 1 list file, 1 archive" +
+                 (lw::test::OnWindows ? "" : " and 1 file or folder whose name holds a control character") +
+                 ".\n2 files were listed already.");
+}
+
+// After New, Save List proposes the new FM's folder, not the one of the
+// list saved before; after Open, the list's own name.
+void MainFormTest::saveListStartsInThisProjectsFolder()
+{
+    TempDir first, second;
+    for (const TempDir* t : {&first, &second}) t->write("thief2.exe");
+    first.write("miss1.mis");
+    first.write("tower.lst", "miss1.mis\r\n");
+    Fixture f;
+    QVERIFY(f.form.OpenListFile(QString::fromStdString(first / "tower.lst")));
+    f.q.core.saveFiles.push_back(first / "tower.lst");
+    Child<QAction>(f.form, "SaveButton")->trigger();
+    QCOMPARE(f.q.core.fileRequests.back().initialDir, first.dir());
+    QCOMPARE(f.q.core.fileRequests.back().fileName, std::string("tower.lst"));
+
+    f.newProject(second.path().string(), "Bell", "bell");
+    Child<QAction>(f.form, "SaveButton")->trigger(); // cancelled
+    QCOMPARE(f.q.core.fileRequests.back().initialDir, second.dir());
+    QCOMPARE(f.q.core.fileRequests.back().fileName, std::string("bell.lst"));
+}
+
+namespace {
+
+// The names of the visible controls in window that it cuts: outside it, or
+// squeezed below the least they need.
+QStringList cutControls(QWidget& window)
+{
+    QStringList cut;
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        if (!w->isVisible() || w->isWindow() || !(qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w)))
+            continue;
+        const QRect at(w->mapTo(&window, QPoint(0, 0)), w->size());
+        if (!window.rect().contains(at) || w->height() < w->minimumSizeHint().height())
+            cut << (w->objectName().isEmpty() ? QString(w->metaObject()->className()) : w->objectName());
+    }
+    for (QToolBar* bar : window.findChildren<QToolBar*>()) // no button behind the bar's ">>"
+        if (QWidget* more = bar->findChild<QWidget*>("qt_toolbar_ext_button"); more && more->isVisible())
+            cut << bar->objectName();
+    return cut;
+}
+
+} // namespace
+
+// With the letters larger than the windows were drawn for, each still opens
+// showing every control, the status line whole.
+void MainFormTest::windowsOpenShowingEveryControl()
+{
+    const QFont before = QApplication::font();
+    QFont large = before;
+    large.setPointSizeF(before.pointSizeF() * 1.5);
+    QApplication::setFont(large);
+    {
+        Fixture f;
+        TEditorForm editor(f.q);
+        f.form.SetEditor(&editor);
+        auto* status = Child<QLabel>(f.form, "StatusLabel");
+        f.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        QCOMPARE(status->text(), status->toolTip()); // the first words, whole
+        QVERIFY(f.form.OpenListFile(QString::fromStdString(std::string(LW_SAMPLE_DIR) + "/ShadowsOfTheBell/bell.lst")));
+        fileList(f.form)->setCurrentRow(
+            int(std::find(f.project.Files.begin(), f.project.Files.end(), "miss1.mis") - f.project.Files.begin()));
+        QVERIFY(!Child<QGroupBox>(f.form, "MissInfoBox")->isHidden());
+        f.form.show();
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.form) && QTest::qWaitForWindowExposed(&editor));
+        QCOMPARE(cutControls(f.form), QStringList());
+        QCOMPARE(cutControls(editor), QStringList());
+        // A long path is shortened to fit, not cut off.
+        QVERIFY(status->fontMetrics().horizontalAdvance(status->text()) <= status->contentsRect().width());
+        QVERIFY(status->mapTo(&f.form, QPoint(0, status->height())).y() <= f.form.height());
+    }
+    QApplication::setFont(before);
 }
 
 QTEST_MAIN(MainFormTest)
