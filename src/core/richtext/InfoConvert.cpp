@@ -88,10 +88,10 @@ int ConvertInfoFile(const std::string& input, const std::string& output, std::os
         if (LooksLikeRtf(bytes)) {
             PlainTextBuilder text;
             RtfWriter writer(options);
-            auto rest = ReadRtf(bytes, {}, [&](const Paragraph& p, const RichDocument& soFar) {
-                if (toText) text.Add(soFar, p);
+            auto rest = ReadRtf(bytes, {}, [&](const Paragraph& p, const RichDocument& soFar, bool continues) {
+                if (toText) text.Add(soFar, p, continues);
                 else
-                    writer.Add(p, soFar);
+                    writer.Add(p, soFar, continues);
             });
             std::string().swap(bytes);
             result = toText ? text.Finish() : writer.Finish(*rest);

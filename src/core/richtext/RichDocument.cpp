@@ -259,15 +259,18 @@ void PlainTextBuilder::addNote(const Note& note)
     }
 }
 
-void PlainTextBuilder::Add(const RichDocument& doc, const Paragraph& p)
+void PlainTextBuilder::Add(const RichDocument& doc, const Paragraph& p, bool continues)
 {
-    if (!first_) out_ += '\n';
-    first_ = false;
-    const std::string label = lists_.Next(doc, p);
-    if (!label.empty()) {
-        out_ += label;
-        out_ += '\t';
+    if (!continuing_) {
+        if (!first_) out_ += '\n';
+        first_ = false;
+        const std::string label = lists_.Next(doc, p);
+        if (!label.empty()) {
+            out_ += label;
+            out_ += '\t';
+        }
     }
+    continuing_ = continues;
     addRuns(p);
 }
 

@@ -282,7 +282,8 @@ std::string PlainTextOf(const RichDocument& doc);
 // The same a paragraph at a time.
 class PlainTextBuilder {
 public:
-    void Add(const RichDocument& doc, const Paragraph& p);
+    // continues: the paragraph goes on in the next call (a reader's piece).
+    void Add(const RichDocument& doc, const Paragraph& p, bool continues = false);
     // The text of every paragraph added, the notes after them.
     std::string Finish();
 
@@ -292,6 +293,7 @@ private:
     std::string out_;
     std::string notes_;
     bool first_ = true;
+    bool continuing_ = false;
     ListCounter lists_;
     NoteCounter marks_;
 };

@@ -265,7 +265,7 @@ RichDocument Reader::Run()
     if (st_.dest == Dest::Pict) finishPicture();
     if (afterPar_ && (doc_.paragraphs.size() > 1 || delivered_) && doc_.Last().Empty()) doc_.paragraphs.pop_back();
     if (sink_) {
-        for (const Paragraph& p : doc_.paragraphs) (*sink_)(p, doc_);
+        for (const Paragraph& p : doc_.paragraphs) (*sink_)(p, doc_, false);
         doc_.paragraphs.assign(1, Paragraph{});
     }
     doc_.ShrinkToFit();
@@ -276,8 +276,21 @@ void Reader::deliver()
 {
     // Every paragraph but the one being read is complete.
     if (!sink_ || note_ || doc_.paragraphs.size() < 2) return;
-    for (size_t i = 0; i + 1 < doc_.paragraphs.size(); ++i) (*sink_)(doc_.paragraphs[i], doc_);
+    for (size_t i = 0; i + 1 < doc_.paragraphs.size(); ++i) (*sink_)(doc_.paragraphs[i], doc_, false);
     doc_.paragraphs.erase(doc_.paragraphs.begin(), doc_.paragraphs.end() - 1);
+    delivered_ = true;
+}
+
+void Reader::deliverPiece()
+{
+    // The last run stays, so text that comes in its format joins it.
+    Paragraph& p = doc_.Last();
+    if (!sink_ || note_ || p.cell.table >= 0 || p.runs.size() < kPieceRuns) return;
+    std::vector<TextRun> rest;
+    rest.push_back(std::move(p.runs.back()));
+    p.runs.pop_back();
+    (*sink_)(p, doc_, true);
+    p.runs = std::move(rest);
     delivered_ = true;
 }
 

@@ -34,9 +34,12 @@ std::optional<RichDocument> ReadRtf(std::string_view bytes, const RtfReadLimits&
 
 // Reads a paragraph at a time, for files too large to hold as a document:
 // each paragraph, once complete, goes to sink in order, with the document
-// read so far (its lists, tables, font kinds), and is not kept. The
-// document returned holds all but the paragraphs (one empty one).
-using RtfParagraphSink = std::function<void(const Paragraph& paragraph, const RichDocument& soFar)>;
+// read so far (its lists, tables, font kinds), and is not kept. A long
+// paragraph outside tables and notes goes in pieces of its runs, each
+// but the last with continues set; the first piece has its format as far
+// as read then. The document returned holds all but the paragraphs (one
+// empty one).
+using RtfParagraphSink = std::function<void(const Paragraph& paragraph, const RichDocument& soFar, bool continues)>;
 std::optional<RichDocument> ReadRtf(std::string_view bytes, const RtfReadLimits& limits, const RtfParagraphSink& sink);
 
 } // namespace lw

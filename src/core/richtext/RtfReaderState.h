@@ -164,6 +164,9 @@ private:
     const RtfParagraphSink* sink_; // takes each paragraph once it is complete
     bool delivered_ = false;       // the sink has taken a paragraph
     void deliver();
+    // A paragraph of this many runs goes to the sink in pieces.
+    static constexpr size_t kPieceRuns = 1024;
+    void deliverPiece();
     RichDocument doc_;
     State st_;
     std::vector<State> stack_;

@@ -30,6 +30,7 @@ void Reader::flush()
     fmt.face = faceOf(pendingFont_);
     doc_.AppendText(pending_, fmt, pendingLink_ >= 0 ? links_[size_t(pendingLink_)] : SharedString());
     pending_.clear();
+    deliverPiece();
 }
 
 void Reader::emitChar(char32_t cp)

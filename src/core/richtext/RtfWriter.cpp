@@ -326,6 +326,16 @@ std::string RtfWriter::propsOf(const CharFormat& f)
     return props;
 }
 
+const RtfWriter::Written& RtfWriter::writtenFormat(const CharFormat& f, const RichDocument& doc)
+{
+    for (const Written& w : recent_)
+        if (w.format == f) return w;
+    if (recent_.size() >= 8) recent_.erase(recent_.begin());
+    const std::string face = writtenFace(f.face.str());
+    recent_.push_back({f, propsOf(f), doc.KindOf(face.empty() ? faces_[0] : face).symbol});
+    return recent_.back();
+}
+
 void RtfWriter::writeRuns(const Paragraph& p, const RichDocument& doc)
 {
     // What the reader would not give back is not written, so reading what
@@ -338,14 +348,13 @@ void RtfWriter::writeRuns(const Paragraph& p, const RichDocument& doc)
         OutRun o;
         o.picture = r.IsPicture();
         o.note = r.note.get();
+        const Written& format = writtenFormat(r.format, doc);
         if (o.picture) appendPicture(o.body, *r.picture);
-        else if (!o.note) {
-            const std::string face = writtenFace(r.format.face.str());
-            appendText(o.body, r.text, doc.KindOf(face.empty() ? faces_[0] : face).symbol);
-        }
+        else if (!o.note)
+            appendText(o.body, r.text, format.symbol);
         if (o.body.empty() && !o.note) continue;
-        if (!o.picture && !o.note) o.link = writtenLink(r.link.str());
-        o.props = propsOf(r.format);
+        if (!o.picture && !o.note && !r.link.empty()) o.link = writtenLink(r.link.str());
+        o.props = format.props;
         if (!runs.empty() && !o.picture && !o.note && !runs.back().picture && !runs.back().note &&
             runs.back().props == o.props && runs.back().link == o.link) {
             runs.back().body += o.body;
@@ -425,8 +434,15 @@ void RtfWriter::writeParagraph(const Paragraph& p, const std::string& label, con
     body_ += end;
 }
 
-void RtfWriter::Add(const Paragraph& p, const RichDocument& doc)
+void RtfWriter::Add(const Paragraph& p, const RichDocument& doc, bool continues)
 {
+    if (continuing_) {
+        // The rest of a paragraph begun in an earlier call.
+        writeRuns(p, doc);
+        if (!continues) body_ += "\\par\r\n";
+        continuing_ = continues;
+        return;
+    }
     // Lists are numbered in the order the text first uses them, as the
     // reader numbers them, so a list nothing uses is not written.
     if (p.list >= 0 && size_t(p.list) < doc.lists.size() && !doc.lists[size_t(p.list)].levels.empty()) {
@@ -441,7 +457,8 @@ void RtfWriter::Add(const Paragraph& p, const RichDocument& doc)
         (p.cell.table != row_.front().paragraph.cell.table || p.cell.row != row_.front().paragraph.cell.row))
         flushRow(doc);
     if (p.cell.table < 0) {
-        writeParagraph(p, label, doc, "\\par\r\n");
+        writeParagraph(p, label, doc, continues ? "" : "\\par\r\n");
+        continuing_ = continues;
         return;
     }
     row_.push_back({p, std::move(label)});

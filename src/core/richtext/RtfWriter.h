@@ -32,8 +32,9 @@ std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options = {
 class RtfWriter {
 public:
     explicit RtfWriter(const RtfWriteOptions& options = {});
-    // doc gives the lists, tables and font kinds the paragraph refers to.
-    void Add(const Paragraph& paragraph, const RichDocument& doc);
+    // doc gives the lists, tables and font kinds the paragraph refers to;
+    // continues: the paragraph goes on in the next call (a reader's piece).
+    void Add(const Paragraph& paragraph, const RichDocument& doc, bool continues = false);
     // The whole file.
     std::string Finish(const RichDocument& doc);
 
@@ -50,6 +51,15 @@ private:
     int fontOf(const std::string& face);
     int colorOf(const RgbColor& c);
     std::string propsOf(const CharFormat& f);
+    // A run's control words and whether its face is a symbol font, for
+    // the few formats written last: files of many short runs repeat them.
+    struct Written {
+        CharFormat format;
+        std::string props;
+        bool symbol = false;
+    };
+    const Written& writtenFormat(const CharFormat& f, const RichDocument& doc);
+    std::vector<Written> recent_;
 
     std::vector<std::string> faces_;
     std::map<std::string, int> faceIndex_;
@@ -59,6 +69,7 @@ private:
     std::vector<int> usedLists_; // in order of first use
     ListCounter labels_;
     std::vector<Pending> row_; // a table row waits until its last cell has come
+    bool continuing_ = false;
     std::string body_;
 };
 

@@ -162,11 +162,17 @@ TEST_F(ConvertInfoFileTest, WritesWhatTheEditorWritesAParagraphAtATime)
 {
     // The converter never holds the whole document; what it writes is what
     // a save of the whole document gives, tables, lists and notes included.
+    // A paragraph of many runs goes in pieces.
+    std::string runs = "{\\rtf1\\pard\\qc{\\listtext 1.\\tab}";
+    for (int i = 0; i < 3000; ++i) runs += i % 2 ? "\\b a\\b0 " : "b{\\i c}";
+    const std::string longParagraph = runs + "\\par\\trowd\\cellx900\\intbl x\\cell\\row after\\par}";
     const std::string fixtures[] = {"wordpad_cp1252.rtf", "word_cp1250.rtf", "libreoffice_writer.rtf",
-                                    "handwritten.rtf"};
+                                    "handwritten.rtf", ""};
     for (const std::string& name : fixtures) {
         SCOPED_TRACE(name);
-        const std::string bytes = ReadWholeFile(platform::PathFromUtf8(std::string(LW_FIXTURES) + "/rtf/" + name));
+        const std::string bytes =
+            name.empty() ? longParagraph
+                         : ReadWholeFile(platform::PathFromUtf8(std::string(LW_FIXTURES) + "/rtf/" + name));
         WriteFileAtomic(file("in.rtf"), bytes);
         ASSERT_EQ(convert(path("in.rtf"), path("out.rtf")), 0) << err_.str();
         EXPECT_EQ(ReadWholeFile(file("out.rtf")), WriteRtf(*ReadRtf(bytes)));
