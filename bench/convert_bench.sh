@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# What `lanternwright --convert` costs on large info files: 50 MB of
+# What `--convert` costs on large info files: 50 MB of
 # ordinary text (as RTF and as plain text) and 46 MB of tiny formatted runs
 # in one paragraph, each converted to RTF as the editor saves. Prints the
 # wall time and the peak memory of each, against the goal of at most six
 # times the file's size plus 50 MB; exits non-zero when one is over.
-#   bench/convert_bench.sh          (LW_BIN names the program; default build/bin/lanternwright)
+#   bench/convert_bench.sh   (LW_BIN names the program: build/bin/lanternwright-cli
+#                             by default, or the window program build/bin/lanternwright)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-bin="${LW_BIN:-$root/build/bin/lanternwright}"
+bin="${LW_BIN:-$root/build/bin/lanternwright-cli}"
 [ -x "$bin" ] || { echo "build the program first (cmake --build build), or set LW_BIN"; exit 1; }
 [ -x /usr/bin/time ] || { echo "GNU time is needed: apt-get install time"; exit 1; }
 out="$root/bench/out/convert"
@@ -49,7 +50,7 @@ for name in ordinary.rtf ordinary.txt runs.rtf; do
   in="$out/$name"
   mb=$(awk "BEGIN { printf \"%.1f\", $(stat -c %s "$in") / 1048576 }")
   goal=$(awk "BEGIN { printf \"%.0f\", 6 * $mb + 50 }")
-  stats=$(env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/time -f '%e %M' "$bin" --convert "$in" "$out/${name%.*}.out.rtf" 2>&1 >/dev/null | tail -1)
+  stats=$(env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/time -f '%e %M' "$bin" --convert "$in" "$out/$name.out.rtf" 2>&1 >/dev/null | tail -1)
   secs=${stats% *}
   peak=$(awk "BEGIN { printf \"%.0f\", ${stats#* } / 1024 }")
   printf '%-14s %8s %9s %11s %11s\n' "$name" "$mb" "$secs" "$peak" "$goal"
