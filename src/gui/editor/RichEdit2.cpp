@@ -283,6 +283,26 @@ bool TRichEdit2::LoadRtf(std::string_view bytes)
     return true;
 }
 
+void TRichEdit2::LoadPlainText(std::string_view utf8)
+{
+    load([&](QTextCursor& c) {
+        const RichDocument none;
+        RichTextInserter inserter(c, pictures_);
+        lw::Paragraph line;
+        size_t start = 0;
+        for (size_t i = 0;; ++i) {
+            if (i < utf8.size() && utf8[i] != '\r' && utf8[i] != '\n') continue;
+            line.runs.clear();
+            if (i > start) line.runs.push_back(TextRun{std::string(utf8.substr(start, i - start)), {}, {}, {}, {}});
+            inserter.Add(line, none);
+            if (i >= utf8.size()) break;
+            if (utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') ++i;
+            start = i + 1;
+        }
+        inserter.Finish(none);
+    });
+}
+
 void TRichEdit2::load(const std::function<void(QTextCursor&)>& insert)
 {
     const bool notices = changeNotices_;

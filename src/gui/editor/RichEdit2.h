@@ -93,6 +93,9 @@ public:
     // Loads RTF as it is read, a paragraph at a time; false (and the text
     // as it was) when the bytes are not RTF.
     bool LoadRtf(std::string_view bytes);
+    // Loads UTF-8 plain text a line at a time, each line end (CR, LF or
+    // CR LF) a paragraph's end: no model of the whole text is built.
+    void LoadPlainText(std::string_view utf8);
     // What the last load could not keep, in words; empty when it kept all.
     const QStringList& LoadWarnings() const { return loadWarnings_; }
     PictureStore& Pictures() { return pictures_; }

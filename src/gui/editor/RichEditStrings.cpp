@@ -6,6 +6,7 @@
 #include "core/richtext/InfoConvert.h"
 #include "core/richtext/RtfReader.h"
 #include "core/richtext/RtfWriter.h"
+#include "core/text/TextCodec.h"
 #include "gui/editor/RichEdit2.h"
 
 #include <QBuffer>
@@ -252,7 +253,7 @@ void TRichEdit2Strings::LoadFromStream(QIODevice& stream)
     // RTF goes into the text as it is read; anything else is plain text.
     // A failed plain read keeps what came before the failure.
     if (owner_->plainText_) {
-        owner_->LoadDocument(PlainTextDocument(read));
+        owner_->LoadPlainText(DecodePlainText(read));
         return;
     }
     if (!failed && owner_->LoadRtf(read)) return;
@@ -260,7 +261,7 @@ void TRichEdit2Strings::LoadFromStream(QIODevice& stream)
     else
         failed = true;
     if (failed) throw EOutOfResources("Failed to Load Stream");
-    owner_->LoadDocument(PlainTextDocument(std::string_view(bytes.constData(), size_t(bytes.size()))));
+    owner_->LoadPlainText(DecodePlainText(std::string_view(bytes.constData(), size_t(bytes.size()))));
 }
 
 void TRichEdit2Strings::SaveToStream(QIODevice& stream)
