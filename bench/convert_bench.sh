@@ -9,7 +9,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bin="${LW_BIN:-$root/build/bin/lanternwright-cli}"
-[ -x "$bin" ] || { echo "build the program first (cmake --build build), or set LW_BIN"; exit 1; }
+[ -x "$bin" ] || { echo "build the program first (cmake --build build --target lanternwright-cli), or set LW_BIN"; exit 1; }
 [ -x /usr/bin/time ] || { echo "GNU time is needed: apt-get install time"; exit 1; }
 out="$root/bench/out/convert"
 mkdir -p "$out"
