@@ -139,4 +139,32 @@ std::string FilterDefaultExt(std::string_view pattern)
     return ext == "*" ? std::string() : std::string(ext);
 }
 
+int FilterIndexFor(std::string_view filter, std::string_view fileName)
+{
+    const size_t slash = fileName.find_last_of("/\\");
+    const std::string_view name = slash == std::string_view::npos ? fileName : fileName.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    const std::string_view ext = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+    int any = -1, index = 0;
+    size_t at = 0;
+    while (at <= filter.size()) {
+        const size_t bar = filter.find('|', at);
+        if (bar == std::string_view::npos) break;
+        const size_t end = std::min(filter.find('|', bar + 1), filter.size());
+        std::string_view patterns = filter.substr(bar + 1, end - bar - 1);
+        while (!patterns.empty()) {
+            const std::string_view pattern = patterns.substr(0, patterns.find(';'));
+            patterns.remove_prefix(std::min(pattern.size() + 1, patterns.size()));
+            if (pattern == "*.*" || pattern == "*") {
+                if (any < 0) any = index;
+            } else if (pattern.size() > 2 && pattern.substr(0, 2) == "*." && !ext.empty() &&
+                       EqualsNoCase(pattern.substr(2), ext))
+                return index;
+        }
+        ++index;
+        at = end + 1;
+    }
+    return ext.empty() || any < 0 ? 0 : any;
+}
+
 } // namespace lw

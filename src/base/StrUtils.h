@@ -46,6 +46,12 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 // "."; "*" means none. So "*.rtf" gives "rtf" and "*.*" gives "".
 std::string FilterDefaultExt(std::string_view pattern);
 
+// The entry of a filter ("Rich Text|*.rtf|Text Files|*.txt|Any File|*.*")
+// that a save dialog shows for the name it proposes, counted from 0: the
+// first whose patterns hold the name's extension, else the first "*.*"
+// entry, else the first. The type shown and the name proposed then agree.
+int FilterIndexFor(std::string_view filter, std::string_view fileName);
+
 // The characters an FM short name must not hold.
 inline constexpr std::string_view ForbiddenNameChars = "\t /\\:*?\"<>|";
 

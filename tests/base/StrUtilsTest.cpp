@@ -43,6 +43,13 @@ TEST(StrUtils, CharsPosAndPaths)
     EXPECT_EQ(FilterDefaultExt("*.txt;*.text"), "txt");
     EXPECT_EQ(FilterDefaultExt("*.*"), "");
     EXPECT_EQ(FilterDefaultExt("*"), "");
+    const char* editor = "Rich Text|*.rtf|Text Files|*.txt|Any File|*.*";
+    EXPECT_EQ(FilterIndexFor(editor, "fminfo.txt"), 1);
+    EXPECT_EQ(FilterIndexFor(editor, "C:\\fm\\FMINFO.RTF"), 0);
+    EXPECT_EQ(FilterIndexFor(editor, "readme.doc"), 2);
+    EXPECT_EQ(FilterIndexFor(editor, "noext"), 0);
+    EXPECT_EQ(FilterIndexFor("Pictures|*.png;*.jpg|Any File|*.*", "a.b/photo.JPG"), 0);
+    EXPECT_EQ(FilterIndexFor("", "a.txt"), 0);
 }
 
 TEST(StrUtils, FoldedHashIsTheHashOfTheLowerCaseText)

@@ -71,7 +71,7 @@ void CheckRtfRead(std::string_view input)
                " bytes of input");
     for (const Paragraph& p : doc.paragraphs)
         for (const TextRun& r : p.runs) {
-            Expect(r.IsPicture() || !r.text.empty(), "an empty text run");
+            Expect(r.IsPicture() || r.IsNote() || !r.text.empty(), "an empty text run");
             Expect(IsValidUtf8(r.text) && IsValidUtf8(r.link.str()) && IsValidUtf8(r.format.face.str()),
                    "text, link or font name that is not UTF-8");
         }

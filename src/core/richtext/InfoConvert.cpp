@@ -30,6 +30,24 @@ std::string PlainTextFileBytes(const RichDocument& doc)
     return EncodePlainText(ToCrLf(PlainTextOf(doc)));
 }
 
+bool PlainTextLoses(const RichDocument& doc, const CharFormat& plain)
+{
+    auto formatted = [&](const CharFormat& f) {
+        return (!f.face.empty() && f.face != plain.face) || (f.halfPoints != 0 && f.halfPoints != plain.halfPoints) ||
+               f.bold || f.italic || f.underline || f.strike || !f.color.automatic || !f.background.automatic ||
+               f.vertical != VerticalAlign::Normal || f.hidden;
+    };
+    for (const Paragraph& p : doc.paragraphs) {
+        if (p.align != ParaAlign::Left || p.firstIndent || p.leftIndent || p.rightIndent || p.spaceBefore ||
+            p.spaceAfter || p.lineSpacing || !p.tabs.empty() || p.list >= 0 || p.cell.table >= 0 || p.rightToLeft ||
+            p.pageBreakBefore)
+            return true;
+        for (const TextRun& r : p.runs)
+            if (r.IsPicture() || r.IsNote() || !r.link.empty() || formatted(r.format)) return true;
+    }
+    return false;
+}
+
 namespace {
 
 std::string_view extensionOf(std::string_view name)
@@ -59,10 +77,61 @@ int ConvertInfoFile(const std::string& input, const std::string& output, std::os
         return 2;
     }
     try {
-        const std::string bytes = ReadWholeFile(platform::PathFromUtf8(input));
-        const RichDocument doc = LoadInfoDocument(bytes);
+        std::string bytes = ReadWholeFile(platform::PathFromUtf8(input));
+        const bool toText = output == "-" || SavesAsPlainText(output);
+        RtfWriteOptions options;
+        options.defaultFace = DefaultFaceFor(input);
+        // The text or the file written, a paragraph at a time as the reader
+        // gives them; then the input goes before the output is put together.
+        std::string result;
+        std::vector<std::string> warnings;
+        if (LooksLikeRtf(bytes)) {
+            PlainTextBuilder text;
+            RtfWriter writer(options);
+            auto rest = ReadRtf(bytes, {}, [&](const Paragraph& p, const RichDocument& soFar, bool continues) {
+                if (toText) text.Add(soFar, p, continues);
+                else
+                    writer.Add(p, soFar, continues);
+            });
+            std::string().swap(bytes);
+            result = toText ? text.Finish() : writer.Finish(*rest);
+            warnings = std::move(rest->loadWarnings);
+        } else {
+            std::string text = DecodePlainText(bytes);
+            std::string().swap(bytes);
+            // Every CR LF, LF and CR ends a paragraph, as in the editor.
+            const RichDocument none;
+            RtfWriter writer(options);
+            Paragraph p;
+            std::string line;
+            auto endLine = [&] {
+                if (toText) {
+                    result += line;
+                    result += '\n';
+                } else {
+                    p.runs.clear();
+                    if (!line.empty()) p.runs.push_back(TextRun{line, CharFormat{}, {}, {}, {}});
+                    writer.Add(p, none);
+                }
+                line.clear();
+            };
+            for (size_t i = 0; i < text.size(); ++i) {
+                const char c = text[i];
+                if (c != '\r' && c != '\n') {
+                    line += c;
+                    continue;
+                }
+                if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+                endLine();
+            }
+            endLine();
+            if (toText) result.pop_back();
+            else
+                result = writer.Finish(none);
+        }
+        for (const std::string& w : warnings) err << "lanternwright: warning: " << input << ": " << w << '\n';
         if (output == "-") {
-            std::string text = PlainTextOf(doc);
+            std::string& text = result;
             if (!text.empty() && text.back() != '\n') text += '\n';
             out << text;
             out.flush();
@@ -72,10 +141,7 @@ int ConvertInfoFile(const std::string& input, const std::string& output, std::os
             }
             return 0;
         }
-        RtfWriteOptions options;
-        options.defaultFace = DefaultFaceFor(input);
-        WriteFileAtomic(platform::PathFromUtf8(output),
-                        SavesAsPlainText(output) ? PlainTextFileBytes(doc) : WriteRtf(doc, options));
+        WriteFileAtomic(platform::PathFromUtf8(output), toText ? EncodePlainText(ToCrLf(result)) : result);
         return 0;
     } catch (const std::exception& e) {
         err << "lanternwright: " << e.what() << '\n';

@@ -22,6 +22,12 @@ RichDocument LoadInfoDocument(std::string_view bytes, bool* wasRtf = nullptr);
 // character fits, otherwise UTF-8 with a byte-order mark.
 std::string PlainTextFileBytes(const RichDocument& doc);
 
+// True when a plain-text save of the document keeps less than its text:
+// it holds pictures, notes, links, lists, tables, a paragraph format other
+// than the plain one, or a character format other than plain (the face and
+// size of text that sets none).
+bool PlainTextLoses(const RichDocument& doc, const CharFormat& plain);
+
 // True when a file of this name is saved as plain text: its extension is
 // ".txt" in any letter case. Everything else is saved as RTF.
 bool SavesAsPlainText(std::string_view fileName);
@@ -32,7 +38,10 @@ std::string DefaultFaceFor(std::string_view fileName);
 
 // --convert INPUT OUTPUT: load INPUT as the editor does, write OUTPUT as the
 // editor's save does; OUTPUT "-" writes the plain text to out in UTF-8 with
-// LF line ends. Returns the exit code; a failure writes one line to err.
+// LF line ends. An RTF input is read and written a paragraph at a time, so
+// the document is never whole in memory. Returns the exit code; a failure
+// writes one line to err, and what the reading could not keep a warning
+// line each.
 int ConvertInfoFile(const std::string& input, const std::string& output, std::ostream& out, std::ostream& err);
 
 } // namespace lw

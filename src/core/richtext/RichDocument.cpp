@@ -13,7 +13,15 @@ bool Paragraph::SameFormat(const Paragraph& o) const
     return align == o.align && firstIndent == o.firstIndent && leftIndent == o.leftIndent &&
            rightIndent == o.rightIndent && spaceBefore == o.spaceBefore && spaceAfter == o.spaceAfter &&
            lineSpacing == o.lineSpacing && lineMultiple == o.lineMultiple && tabs == o.tabs && list == o.list &&
-           listLevel == o.listLevel && cell == o.cell;
+           listLevel == o.listLevel && cell == o.cell && rightToLeft == o.rightToLeft &&
+           pageBreakBefore == o.pageBreakBefore;
+}
+
+CellMerge TableDefinition::MergeOf(int row, int cell) const
+{
+    if (row < 0 || cell < 0 || size_t(row) >= rowMerges.size()) return {};
+    const auto& merges = rowMerges[size_t(row)];
+    return size_t(cell) < merges.size() ? merges[size_t(cell)] : CellMerge{};
 }
 
 FontKind KnownFontKind(std::string_view face)
@@ -126,40 +134,53 @@ std::string LevelLabelText(std::string_view utf8)
     return out;
 }
 
+std::string ListCounter::Next(const RichDocument& doc, const Paragraph& p)
+{
+    if (p.list < 0 || size_t(p.list) >= doc.lists.size()) return {};
+    const ListDefinition& def = doc.lists[size_t(p.list)];
+    if (def.levels.empty()) return {};
+    if (counts_.size() <= size_t(p.list)) {
+        std::array<int, MaxListLevels> none;
+        none.fill(-1);
+        counts_.resize(size_t(p.list) + 1, none);
+    }
+    const int level = std::clamp(p.listLevel, 0, int(std::min<size_t>(def.levels.size(), MaxListLevels)) - 1);
+    const ListLevel& lv = def.levels[size_t(level)];
+    auto& c = counts_[size_t(p.list)];
+    c[size_t(level)] = c[size_t(level)] < 0 ? lv.start : c[size_t(level)] + 1;
+    for (int deeper = level + 1; deeper < MaxListLevels; ++deeper) c[size_t(deeper)] = -1;
+    const int n = c[size_t(level)];
+    switch (lv.style) {
+    case ListStyle::Bullet: return lv.bullet;
+    case ListStyle::Decimal: return lv.prefix + std::to_string(n) + lv.suffix;
+    case ListStyle::LowerAlpha: return lv.prefix + alpha(n, false) + lv.suffix;
+    case ListStyle::UpperAlpha: return lv.prefix + alpha(n, true) + lv.suffix;
+    case ListStyle::LowerRoman: return lv.prefix + roman(n, false) + lv.suffix;
+    case ListStyle::UpperRoman: return lv.prefix + roman(n, true) + lv.suffix;
+    }
+    return {};
+}
+
 std::vector<std::string> ListLabels(const RichDocument& doc)
 {
     std::vector<std::string> labels(doc.paragraphs.size());
-    // Per list, the count at each level; -1 for "not started".
-    std::vector<std::array<int, MaxListLevels>> counts(doc.lists.size());
-    for (auto& c : counts) c.fill(-1);
-    for (size_t i = 0; i < doc.paragraphs.size(); ++i) {
-        const Paragraph& p = doc.paragraphs[i];
-        if (p.list < 0 || size_t(p.list) >= doc.lists.size()) continue;
-        const ListDefinition& def = doc.lists[size_t(p.list)];
-        if (def.levels.empty()) continue;
-        const int level = std::clamp(p.listLevel, 0, int(std::min<size_t>(def.levels.size(), MaxListLevels)) - 1);
-        const ListLevel& lv = def.levels[size_t(level)];
-        auto& c = counts[size_t(p.list)];
-        c[size_t(level)] = c[size_t(level)] < 0 ? lv.start : c[size_t(level)] + 1;
-        for (int deeper = level + 1; deeper < MaxListLevels; ++deeper) c[size_t(deeper)] = -1;
-        const int n = c[size_t(level)];
-        switch (lv.style) {
-        case ListStyle::Bullet: labels[i] = lv.bullet; break;
-        case ListStyle::Decimal: labels[i] = lv.prefix + std::to_string(n) + lv.suffix; break;
-        case ListStyle::LowerAlpha: labels[i] = lv.prefix + alpha(n, false) + lv.suffix; break;
-        case ListStyle::UpperAlpha: labels[i] = lv.prefix + alpha(n, true) + lv.suffix; break;
-        case ListStyle::LowerRoman: labels[i] = lv.prefix + roman(n, false) + lv.suffix; break;
-        case ListStyle::UpperRoman: labels[i] = lv.prefix + roman(n, true) + lv.suffix; break;
-        }
-    }
+    ListCounter counter;
+    for (size_t i = 0; i < doc.paragraphs.size(); ++i) labels[i] = counter.Next(doc, doc.paragraphs[i]);
     return labels;
+}
+
+std::string NoteCounter::Next(const Note& note)
+{
+    if (!note.numbered) return {};
+    return note.endnote ? roman(++endnotes_, false) : std::to_string(++footnotes_);
 }
 
 void RichDocument::AppendText(std::string_view text, const CharFormat& format, const SharedString& link)
 {
     if (text.empty()) return;
     auto& runs = Last().runs;
-    if (!runs.empty() && !runs.back().IsPicture() && runs.back().format == format && runs.back().link == link) {
+    if (!runs.empty() && !runs.back().IsPicture() && !runs.back().IsNote() && runs.back().format == format &&
+        runs.back().link == link) {
         runs.back().text.append(text);
         return;
     }
@@ -175,6 +196,14 @@ void RichDocument::AppendPicture(std::shared_ptr<const Picture> picture, const C
     TextRun r;
     r.format = format;
     r.picture = std::move(picture);
+    Last().runs.push_back(std::move(r));
+}
+
+void RichDocument::AppendNote(std::shared_ptr<const Note> note, const CharFormat& format)
+{
+    TextRun r;
+    r.format = format;
+    r.note = std::move(note);
     Last().runs.push_back(std::move(r));
 }
 
@@ -194,23 +223,72 @@ void RichDocument::ShrinkToFit()
     paragraphs.shrink_to_fit();
 }
 
-std::string PlainTextOf(const RichDocument& doc)
+namespace {
+
+void appendRunText(std::string& out, const TextRun& r)
 {
-    std::string out;
-    const std::vector<std::string> labels = ListLabels(doc);
-    for (size_t i = 0; i < doc.paragraphs.size(); ++i) {
-        const Paragraph& p = doc.paragraphs[i];
-        if (i > 0) out += '\n';
-        if (!labels[i].empty()) {
-            out += labels[i];
-            out += '\t';
-        }
-        for (const auto& r : p.runs) {
-            if (r.IsPicture()) continue;
-            for (char c : r.text) out += (c == '\v') ? '\n' : c;
+    for (char c : r.text) out += (c == '\v') ? '\n' : c;
+}
+
+} // namespace
+
+void PlainTextBuilder::addRuns(const Paragraph& p)
+{
+    for (const auto& r : p.runs) {
+        if (r.IsNote()) addNote(*r.note);
+        else if (!r.IsPicture())
+            appendRunText(out_, r);
+    }
+}
+
+void PlainTextBuilder::addNote(const Note& note)
+{
+    const std::string mark = marks_.Next(note);
+    out_ += mark;
+    if (!notes_.empty()) notes_ += '\n';
+    // The mark, and a space unless the note's text opens with one.
+    notes_ += mark;
+    const std::string* opening = nullptr;
+    if (!note.paragraphs.empty() && !note.paragraphs[0].runs.empty()) opening = &note.paragraphs[0].runs[0].text;
+    if (!mark.empty() && !(opening && !opening->empty() && (opening->front() == ' ' || opening->front() == '\t')))
+        notes_ += ' ';
+    for (size_t i = 0; i < note.paragraphs.size(); ++i) {
+        if (i > 0) notes_ += '\n';
+        for (const auto& r : note.paragraphs[i].runs)
+            if (!r.IsPicture() && !r.IsNote()) appendRunText(notes_, r);
+    }
+}
+
+void PlainTextBuilder::Add(const RichDocument& doc, const Paragraph& p, bool continues)
+{
+    if (!continuing_) {
+        if (!first_) out_ += '\n';
+        first_ = false;
+        const std::string label = lists_.Next(doc, p);
+        if (!label.empty()) {
+            out_ += label;
+            out_ += '\t';
         }
     }
-    return out;
+    continuing_ = continues;
+    addRuns(p);
+}
+
+std::string PlainTextBuilder::Finish()
+{
+    if (!notes_.empty()) {
+        out_ += "\n\n";
+        out_ += notes_;
+        notes_.clear();
+    }
+    return std::move(out_);
+}
+
+std::string PlainTextOf(const RichDocument& doc)
+{
+    PlainTextBuilder text;
+    for (const Paragraph& p : doc.paragraphs) text.Add(doc, p);
+    return text.Finish();
 }
 
 RichDocument DocumentFromPlainText(std::string_view text)
@@ -342,6 +420,16 @@ bool PictureDimensions(const Picture& pic, int& width, int& height)
         }
     }
     return false;
+}
+
+std::string FontFamilyName(std::string_view face)
+{
+    std::string_view name = face;
+    if (!name.empty() && name.back() == ']') {
+        const size_t open = name.rfind(" [");
+        if (open != std::string_view::npos && open > 0) name = name.substr(0, open);
+    }
+    return std::string(name);
 }
 
 } // namespace lw

@@ -1,9 +1,11 @@
 // The document that the RTF reader builds and the writer writes: paragraphs
 // with an alignment, each a sequence of runs, a run being text in one
-// character format or one picture. It is the widget-free form of what the
-// rich text control shows, so reading, writing and plain text need no Qt.
+// character format, one picture or one footnote or endnote. It is the
+// widget-free form of what the rich text control shows, so reading, writing
+// and plain text need no Qt.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -87,14 +89,19 @@ struct Picture {
     int wmfMapMode = 8; // \wmetafileN
 };
 
+struct Note;
+
 // Text runs hold UTF-8; '\t' is a tab and '\v' a line break inside the
-// paragraph. A picture run holds no text.
+// paragraph. A picture run and a note run hold no text: a note run stands
+// where the note's reference mark stands, in the mark's format.
 struct TextRun {
     std::string text;
     CharFormat format;
     SharedString link;                      // hyperlink target, if any
     std::shared_ptr<const Picture> picture; // set for a picture run
+    std::shared_ptr<const Note> note;       // set for a note run
     bool IsPicture() const { return picture != nullptr; }
+    bool IsNote() const { return note != nullptr; }
 };
 
 enum class TabKind : uint8_t { Left, Center, Right, Decimal };
@@ -139,9 +146,23 @@ struct CellPlace {
     bool operator==(const CellPlace&) const = default;
 };
 
+// How a cell joins its neighbours: the first cell of a merged range, or one
+// merged into the cell before it (to its left, or above it). A merged-in
+// cell keeps its place in the row, empty, as the files hold it.
+enum class MergeKind : uint8_t { None, First, Continued };
+
+struct CellMerge {
+    MergeKind across = MergeKind::None; // \clmgf, \clmrg
+    MergeKind down = MergeKind::None;   // \clvmgf, \clvmrg
+    bool operator==(const CellMerge&) const = default;
+};
+
 struct TableDefinition {
     // Per row, the right edge of each cell in twips from the row's start.
     std::vector<std::vector<int>> rowEdges;
+    // Per row, each cell's merge; rows and cells not here merge with nothing.
+    std::vector<std::vector<CellMerge>> rowMerges;
+    CellMerge MergeOf(int row, int cell) const;
 };
 
 struct Paragraph {
@@ -160,10 +181,22 @@ struct Paragraph {
     int list = -1; // index into RichDocument::lists; -1: no list item
     int listLevel = 0;
     CellPlace cell;
+    bool rightToLeft = false;     // \rtlpar
+    bool pageBreakBefore = false; // a page break ends the page before it
     std::vector<TextRun> runs;
     bool Empty() const { return runs.empty(); }
     // The same paragraph format, the runs aside.
     bool SameFormat(const Paragraph& o) const;
+};
+
+// A footnote or endnote: its text, read and written where its reference
+// stands. Its paragraphs keep their formats but stand in no list or table.
+struct Note {
+    bool endnote = false;
+    // Marked by its number, which readers count (\chftn); otherwise the text
+    // before the note is its mark, as the author wrote it.
+    bool numbered = true;
+    std::vector<Paragraph> paragraphs{1};
 };
 
 enum class FontFamily : uint8_t { Nil, Roman, Swiss, Modern, Script, Decor, Tech };
@@ -187,6 +220,9 @@ struct RichDocument {
     // Font kinds as the file gave them, by face; faces not here are looked
     // up with KnownFontKind.
     std::map<std::string, FontKind> fontKinds;
+    // What reading the file could not keep, in words for the author; empty
+    // when it kept everything.
+    std::vector<std::string> loadWarnings;
     RichDocument() : paragraphs(1) {}
 
     FontKind KindOf(std::string_view face) const;
@@ -194,6 +230,7 @@ struct RichDocument {
     // Appends text in a format, merging with the last run when it matches.
     void AppendText(std::string_view text, const CharFormat& format, const SharedString& link = {});
     void AppendPicture(std::shared_ptr<const Picture> picture, const CharFormat& format);
+    void AppendNote(std::shared_ptr<const Note> note, const CharFormat& format);
     Paragraph& NewParagraph(ParaAlign align = ParaAlign::Left);
     Paragraph& Last() { return paragraphs.back(); }
     // Gives back what growth left unused in every vector and text: a file
@@ -215,11 +252,51 @@ std::string LevelLabelText(std::string_view utf8);
 // below a level when a higher level's item comes.
 std::vector<std::string> ListLabels(const RichDocument& doc);
 
+// The same, one paragraph after another, for a document that is read or
+// written a paragraph at a time: Next gives each paragraph's label in turn.
+class ListCounter {
+public:
+    std::string Next(const RichDocument& doc, const Paragraph& p);
+
+private:
+    std::vector<std::array<int, MaxListLevels>> counts_; // per list, -1: not started
+};
+
+// The mark a numbered note shows: footnotes count 1, 2, 3, endnotes i, ii,
+// iii, each kind on its own.
+class NoteCounter {
+public:
+    std::string Next(const Note& note);
+
+private:
+    int footnotes_ = 0, endnotes_ = 0;
+};
+
 // The plain text: paragraphs joined by "\n" (every table cell's paragraphs
 // too), list items after their label and a tab, line breaks as "\n", tabs
 // kept, pictures left out. Hidden text is text, as a word processor's text
-// export gives it.
+// export gives it. A numbered note shows its mark where it stands; the
+// notes' texts follow the body after an empty line, each after its mark.
 std::string PlainTextOf(const RichDocument& doc);
+
+// The same a paragraph at a time.
+class PlainTextBuilder {
+public:
+    // continues: the paragraph goes on in the next call (a reader's piece).
+    void Add(const RichDocument& doc, const Paragraph& p, bool continues = false);
+    // The text of every paragraph added, the notes after them.
+    std::string Finish();
+
+private:
+    void addRuns(const Paragraph& p);
+    void addNote(const Note& note);
+    std::string out_;
+    std::string notes_;
+    bool first_ = true;
+    bool continuing_ = false;
+    ListCounter lists_;
+    NoteCounter marks_;
+};
 
 // A document of plain text: every CR LF, LF and CR ends a paragraph.
 RichDocument DocumentFromPlainText(std::string_view utf8);
@@ -231,5 +308,9 @@ std::string PictureFileBytes(const Picture& pic);
 
 // The pixel size a PNG or JPEG header gives; false when it gives none.
 bool PictureDimensions(const Picture& pic, int& width, int& height);
+
+// A face as readers know it: fontconfig's foundry after the family
+// ("Nimbus Sans [urw]", "Serif [UKWN]") is no part of the name.
+std::string FontFamilyName(std::string_view face);
 
 } // namespace lw

@@ -7,6 +7,21 @@
 
 namespace lw::rtfread {
 
+namespace {
+
+// What a group nested beyond the limit still does: it adds characters and
+// breaks. Formats and destinations there could not be undone when the
+// group ends, so they are not taken.
+bool keptBeyondLimit(std::string_view w)
+{
+    static const char* const words[] = {"u",       "par",     "line",   "tab",       "emdash",    "endash",
+                                        "bullet",  "lquote",  "rquote", "ldblquote", "rdblquote", "emspace",
+                                        "enspace", "qmspace", "zwj",    "zwnj"};
+    return std::any_of(std::begin(words), std::end(words), [&](const char* k) { return w == k; });
+}
+
+} // namespace
+
 void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i)
 {
     // \bin's data follows whatever the destination.
@@ -25,6 +40,14 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
     const bool star = st_.star;
     st_.star = false;
     leadByte_ = 0;
+    if (!overflow_.empty()) {
+        if (isSkippedDestination(w) || w == "fldinst" || w == "pict" || w == "fonttbl" || w == "colortbl")
+            overflow_.back() = true;
+        if (overflowSkips() || !keptBeyondLimit(w)) {
+            skipping();
+            return;
+        }
+    }
 
     if (st_.dest == Dest::Skip) return;
     if (st_.dest == Dest::UprSkip) {
@@ -258,10 +281,42 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
         if (!doc_.Last().Empty() || !pending_.empty() || w == "nestcell") endParagraph();
     } else if (w == "row")
         endRow();
-    else if (w == "trowd")
+    else if (w == "trowd") {
         rowEdges_.clear();
-    else if (w == "cellx") {
-        if (rowEdges_.size() < 64) rowEdges_.push_back(clampInt(param, 0, 31680));
+        rowMerges_.clear();
+        nextMerge_ = CellMerge{};
+    } else if (w == "cellx") {
+        if (rowEdges_.size() < 64) {
+            rowEdges_.push_back(clampInt(param, 0, 31680));
+            rowMerges_.push_back(nextMerge_);
+        }
+        nextMerge_ = CellMerge{};
+    } else if (w == "clmgf")
+        nextMerge_.across = MergeKind::First;
+    else if (w == "clmrg")
+        nextMerge_.across = MergeKind::Continued;
+    else if (w == "clvmgf")
+        nextMerge_.down = MergeKind::First;
+    else if (w == "clvmrg")
+        nextMerge_.down = MergeKind::Continued;
+    else if (w == "rtlpar")
+        st_.para.rtl = true;
+    else if (w == "ltrpar")
+        st_.para.rtl = false;
+    else if (w == "pagebb")
+        st_.para.pagebb = on;
+    else if (w == "footnote") {
+        if (!note_) startNote(); // a note in a note stays text of the outer one
+    } else if (w == "ftnalt") {
+        if (note_) note_->endnote = true;
+    } else if (w == "chftn") {
+        // The number of a note: in the body it marks the note that follows;
+        // in the note's own text it is the note's mark again, written anew.
+        if (!note_) {
+            chftn_ = true;
+            chftnMark_ = st_.fmt;
+            chftnMark_.face = faceOf(st_.font);
+        }
     } else if (w == "intbl")
         st_.para.inTable = true;
     else if (w == "fi")
@@ -316,6 +371,9 @@ void Reader::controlWord(std::string_view w, bool hasParam, int param, size_t& i
         if (!doc_.Last().Empty() || !pending_.empty()) endParagraph();
     } else if (w == "page") {
         if (!doc_.Last().Empty() || !pending_.empty()) endParagraph();
+        // The break stands before the paragraph that comes; tables and
+        // notes hold none.
+        if (!st_.para.inTable && !note_) pageBreak_ = true;
     } else if (w == "pard")
         st_.para = ParaState{};
     else if (w == "ql")

@@ -14,7 +14,7 @@ bool isSkippedDestination(std::string_view w)
     // clang-format off
     static const char* const names[] = {
         "stylesheet", "info", "header", "headerl", "headerr", "headerf", "footer", "footerl",
-        "footerr", "footerf", "footnote", "pntext", "pntxta", "pntxtb", "listtext", "pn",
+        "footerr", "footerf", "pntext", "pntxta", "pntxtb", "listtext", "pn",
         "xe", "tc", "txe", "annotation", "atnid", "atnauthor", "atndate", "atnref",
         "atnparent", "atntime", "atrfstart", "atrfend", "template", "filetbl", "revtbl",
         "listtable", "listoverridetable", "rsidtbl", "generator", "themedata",
@@ -47,7 +47,10 @@ void Reader::openGroup()
     ucSkip_ = 0;
     groupStart_ = true;
     if (int(stack_.size()) >= limits_.maxDepth) {
-        ++overflow_;
+        if (overflow_.empty())
+            doc_.loadWarnings.push_back("Parts nested deeper than " + std::to_string(limits_.maxDepth) +
+                                        " groups kept their text but not their formatting.");
+        overflow_.push_back(overflowSkips());
         return;
     }
     stack_.push_back(st_);
@@ -59,8 +62,8 @@ void Reader::openGroup()
 void Reader::closeGroup()
 {
     ucSkip_ = 0;
-    if (overflow_ > 0) {
-        --overflow_;
+    if (!overflow_.empty()) {
+        overflow_.pop_back();
         return;
     }
     if (stack_.empty()) return;
@@ -88,6 +91,7 @@ void Reader::closeGroup()
     case State::Role::Pn:
         if (st_.dest == Dest::Text && (pn_.bullet || pn_.numbered)) finishPn();
         break;
+    case State::Role::Note: finishNote(); break;
     }
     if (pictureEnds) {
         // The picture stands where its group stood, in that group's format.
@@ -140,6 +144,10 @@ void Reader::controlSymbol(char c, size_t& i)
     case '*':
         // "{\loch\f2\*\cs7 text}" is text with a style mark inside, not
         // a destination to drop.
+        if (!overflow_.empty()) {
+            if (groupStart_) overflow_.back() = true;
+            return;
+        }
         st_.star = groupStart_;
         return;
     case '\\':
@@ -186,7 +194,7 @@ RichDocument Reader::Run()
         } else if (c == '}') {
             ++i;
             groupStart_ = false;
-            if (stack_.empty() && overflow_ == 0) break; // the document's group ends
+            if (stack_.empty() && overflow_.empty()) break; // the document's group ends
             closeGroup();
         } else if (c == '\\') {
             ++i;
@@ -252,11 +260,38 @@ RichDocument Reader::Run()
             emitByte(static_cast<unsigned char>(c));
         }
     }
+    if (note_) finishNote(); // a file cut off inside a note
     flush();
     if (st_.dest == Dest::Pict) finishPicture();
-    if (afterPar_ && doc_.paragraphs.size() > 1 && doc_.Last().Empty()) doc_.paragraphs.pop_back();
+    if (afterPar_ && (doc_.paragraphs.size() > 1 || delivered_) && doc_.Last().Empty()) doc_.paragraphs.pop_back();
+    if (sink_) {
+        for (const Paragraph& p : doc_.paragraphs) (*sink_)(p, doc_, false);
+        doc_.paragraphs.assign(1, Paragraph{});
+    }
     doc_.ShrinkToFit();
     return std::move(doc_);
+}
+
+void Reader::deliver()
+{
+    // Every paragraph but the one being read is complete.
+    if (!sink_ || note_ || doc_.paragraphs.size() < 2) return;
+    for (size_t i = 0; i + 1 < doc_.paragraphs.size(); ++i) (*sink_)(doc_.paragraphs[i], doc_, false);
+    doc_.paragraphs.erase(doc_.paragraphs.begin(), doc_.paragraphs.end() - 1);
+    delivered_ = true;
+}
+
+void Reader::deliverPiece()
+{
+    // The last run stays, so text that comes in its format joins it.
+    Paragraph& p = doc_.Last();
+    if (!sink_ || note_ || p.cell.table >= 0 || p.runs.size() < kPieceRuns) return;
+    std::vector<TextRun> rest;
+    rest.push_back(std::move(p.runs.back()));
+    p.runs.pop_back();
+    (*sink_)(p, doc_, true);
+    p.runs = std::move(rest);
+    delivered_ = true;
 }
 
 } // namespace rtfread
@@ -271,6 +306,12 @@ std::optional<RichDocument> ReadRtf(std::string_view bytes, const RtfReadLimits&
 {
     if (!LooksLikeRtf(bytes)) return std::nullopt;
     return rtfread::Reader(bytes, limits).Run();
+}
+
+std::optional<RichDocument> ReadRtf(std::string_view bytes, const RtfReadLimits& limits, const RtfParagraphSink& sink)
+{
+    if (!LooksLikeRtf(bytes)) return std::nullopt;
+    return rtfread::Reader(bytes, limits, &sink).Run();
 }
 
 } // namespace lw

@@ -15,17 +15,26 @@ void Reader::endParagraph()
     doc_.NewParagraph(st_.para.align);
     label_.clear();
     afterPar_ = true;
+    chftn_ = false;
+    deliver();
 }
 
 void Reader::endRow()
 {
     flush();
+    if (note_) return; // a note holds no table
     // A row whose last cell was not ended still ends it.
     if (!doc_.Last().Empty() || !label_.empty()) endCell();
     if (table_ >= 0) {
-        auto& rows = doc_.tables[size_t(table_)].rowEdges;
+        TableDefinition& table = doc_.tables[size_t(table_)];
+        auto& rows = table.rowEdges;
         if (rows.size() <= size_t(row_)) rows.resize(size_t(row_) + 1);
         rows[size_t(row_)] = rowEdges_;
+        // Merges only where a row has one, so tables without stay small.
+        if (std::any_of(rowMerges_.begin(), rowMerges_.end(), [](const CellMerge& m) { return m != CellMerge{}; })) {
+            if (table.rowMerges.size() <= size_t(row_)) table.rowMerges.resize(size_t(row_) + 1);
+            table.rowMerges[size_t(row_)] = rowMerges_;
+        }
         ++row_;
         cell_ = 0;
     }
@@ -33,6 +42,10 @@ void Reader::endRow()
 
 void Reader::endCell()
 {
+    if (note_) {
+        endParagraph();
+        return;
+    }
     st_.para.inTable = true;
     applyPara();
     endParagraph();
@@ -76,8 +89,9 @@ void Reader::applyPara()
     para.lineSpacing = p.sl;
     para.lineMultiple = p.slmult && p.sl != 0;
     if (para.tabs != p.tabs) para.tabs = p.tabs;
+    para.rightToLeft = p.rtl;
     int level = 0;
-    para.list = listOf(p, level);
+    para.list = note_ ? -1 : listOf(p, level);
     para.listLevel = para.list >= 0 ? level : 0;
     if (para.list < 0 && !label_.empty() && para.Empty() && pending_.empty()) {
         // No list to rebuild: the label the writer showed becomes text.
@@ -87,6 +101,12 @@ void Reader::applyPara()
         fmt.face = faceOf(st_.font);
         doc_.AppendText(label, fmt);
     }
+    if (note_) {
+        para.cell = CellPlace{};
+        return;
+    }
+    if (!p.inTable && (pageBreak_ || p.pagebb)) para.pageBreakBefore = true;
+    pageBreak_ = false;
     if (p.inTable) {
         if (table_ < 0) {
             doc_.tables.emplace_back();
@@ -99,6 +119,51 @@ void Reader::applyPara()
         table_ = -1;
         para.cell = CellPlace{};
     }
+}
+
+void Reader::startNote()
+{
+    flush();
+    // The mark: the \chftn's format when one came, else the text's around it.
+    if (chftn_) noteMark_ = chftnMark_;
+    else {
+        noteMark_ = st_.fmt;
+        noteMark_.face = faceOf(st_.font);
+    }
+    note_ = std::make_shared<Note>();
+    note_->numbered = chftn_;
+    chftn_ = false;
+    st_.role = State::Role::Note;
+    // The body waits; the note's paragraphs are read in its place.
+    bodyParagraphs_ = std::move(doc_.paragraphs);
+    doc_.paragraphs.assign(1, Paragraph{});
+    bodyAfterPar_ = afterPar_;
+    afterPar_ = false;
+    bodyLabel_ = std::move(label_);
+    label_.clear();
+}
+
+void Reader::finishNote()
+{
+    if (!note_) return;
+    flush();
+    if (afterPar_ && doc_.paragraphs.size() > 1 && doc_.Last().Empty()) doc_.paragraphs.pop_back();
+    note_->paragraphs = std::move(doc_.paragraphs);
+    for (Paragraph& p : note_->paragraphs) {
+        for (TextRun& r : p.runs) r.text.shrink_to_fit();
+        p.runs.shrink_to_fit();
+    }
+    std::shared_ptr<const Note> note = std::move(note_);
+    note_.reset();
+    doc_.paragraphs = std::move(bodyParagraphs_);
+    bodyParagraphs_.clear();
+    afterPar_ = bodyAfterPar_;
+    label_ = std::move(bodyLabel_);
+    bodyLabel_.clear();
+    // The reference stands in the body like a character.
+    if (doc_.Last().Empty()) applyPara();
+    doc_.AppendNote(std::move(note), noteMark_);
+    afterPar_ = false;
 }
 
 void Reader::finishPn()
@@ -207,7 +272,13 @@ void Reader::finishPicture()
     const int scaledH = int(int64_t(h) * pict_.scaley / 100);
     pic->widthTwips = std::clamp(scaledW, w > 0 ? 1 : 0, 31680);
     pic->heightTwips = std::clamp(scaledH, h > 0 ? 1 : 0, 31680);
+    const bool tooLarge = pict_.overflow;
     pict_ = PictState{};
+    if (tooLarge) {
+        const std::string warning = "A picture too large to keep was left out; its place is kept.";
+        if (std::find(doc_.loadWarnings.begin(), doc_.loadWarnings.end(), warning) == doc_.loadWarnings.end())
+            doc_.loadWarnings.push_back(warning);
+    }
     if (pic->data.empty() && (pic->widthTwips == 0 || pic->heightTwips == 0)) return;
 
     applyPara();

@@ -53,6 +53,8 @@ struct ParaState {
     int ilvl = 0;
     int pnList = -1; // list of an old-style numbering
     int pnLevel = 0;
+    bool rtl = false;    // \rtlpar
+    bool pagebb = false; // \pagebb: a page break before the paragraph
 };
 
 struct State {
@@ -67,7 +69,7 @@ struct State {
     int link = -1;
     // What the group holds in the list table or a numbering, to finish
     // when it closes.
-    enum class Role : uint8_t { None, List, Level, Override, Pn } role = Role::None;
+    enum class Role : uint8_t { None, List, Level, Override, Pn, Note } role = Role::None;
 };
 
 // An old-style numbering being read: {\*\pn ...}.
@@ -126,7 +128,10 @@ bool isSkippedDestination(std::string_view w);
 
 class Reader {
 public:
-    Reader(std::string_view in, const RtfReadLimits& limits) : in_(in), limits_(limits) {}
+    Reader(std::string_view in, const RtfReadLimits& limits, const RtfParagraphSink* sink = nullptr)
+        : in_(in), limits_(limits), sink_(sink)
+    {
+    }
 
     RichDocument Run();
 
@@ -156,10 +161,19 @@ private:
 
     std::string_view in_;
     RtfReadLimits limits_;
+    const RtfParagraphSink* sink_; // takes each paragraph once it is complete
+    bool delivered_ = false;       // the sink has taken a paragraph
+    void deliver();
+    // A paragraph of this many runs goes to the sink in pieces.
+    static constexpr size_t kPieceRuns = 1024;
+    void deliverPiece();
     RichDocument doc_;
     State st_;
     std::vector<State> stack_;
-    int overflow_ = 0; // groups beyond maxDepth, read as part of their parent
+    // Groups beyond maxDepth, read as part of the deepest one kept: for
+    // each, whether it is a destination whose text is not body text.
+    std::vector<bool> overflow_;
+    bool overflowSkips() const { return !overflow_.empty() && overflow_.back(); }
 
     // Text waiting to become a run, and the format it was added in.
     std::string pending_;
@@ -210,6 +224,22 @@ private:
     std::unordered_map<int, int> lsLists_;   // \ls -> index into doc lists
     int table_ = -1, row_ = 0, cell_ = 0;    // where the next table paragraph goes
     std::vector<int> rowEdges_;
+    std::vector<CellMerge> rowMerges_;
+    CellMerge nextMerge_;    // of the cell whose \cellx comes next
+    bool pageBreak_ = false; // a \page before the paragraph being read
+
+    // Notes: the body's paragraphs wait while a note's are read.
+    void startNote();
+    void finishNote();
+    std::shared_ptr<Note> note_;
+    std::vector<Paragraph> bodyParagraphs_;
+    bool bodyAfterPar_ = false;
+    std::string bodyLabel_;
+    CharFormat noteMark_; // the reference's format, its face resolved
+    // A \chftn in the body: the note that follows is numbered, and marked
+    // in this format.
+    bool chftn_ = false;
+    CharFormat chftnMark_;
     bool faceless_ = false; // the character being added came from a symbol font
 
     // Nothing but the opening brace read in this group yet: only here does

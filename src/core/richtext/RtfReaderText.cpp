@@ -30,6 +30,7 @@ void Reader::flush()
     fmt.face = faceOf(pendingFont_);
     doc_.AppendText(pending_, fmt, pendingLink_ >= 0 ? links_[size_t(pendingLink_)] : SharedString());
     pending_.clear();
+    deliverPiece();
 }
 
 void Reader::emitChar(char32_t cp)
@@ -39,7 +40,7 @@ void Reader::emitChar(char32_t cp)
         highSurrogate_ = 0;
         emitChar(0xFFFD);
     }
-    if (cp == 0) return;
+    if (cp == 0 || overflowSkips()) return;
     if (st_.dest == Dest::FontTable) {
         if (fontName_.size() < MaxFaceNameBytes) AppendUtf8(fontName_, cp);
         return;
@@ -65,6 +66,7 @@ void Reader::emitChar(char32_t cp)
         return;
     }
     if (st_.dest != Dest::Text) return;
+    if (!note_) chftn_ = false; // a mark of the author's own, no number
     // The paragraph takes its format when its first content comes (that
     // places it in a table or a list) and again when it ends.
     if (pending_.empty() && doc_.Last().Empty()) applyPara();
@@ -81,6 +83,7 @@ void Reader::emitChar(char32_t cp)
 
 void Reader::emitAscii(char c)
 {
+    if (overflowSkips()) return;
     if (st_.dest == Dest::FontTable) {
         if (c == ';') finishFontEntry();
         else if (fontName_.size() < MaxFaceNameBytes)

@@ -115,12 +115,15 @@ void appendPicture(std::string& out, const Picture& pic)
     out += "}";
 }
 
-// A font name as the reader will give it back: no ';' (it ends the entry),
-// no control characters (the text writer drops them, and a tab or a line
-// break becomes a control word that a font table ignores), no spaces at
-// either end, no more than the reader keeps.
-std::string writtenFace(std::string_view face)
+// A font name as the reader will give it back and other readers know it:
+// the family alone, no ';' (it ends the entry), no control characters (the
+// text writer drops them, and a tab or a line break becomes a control word
+// that a font table ignores), no spaces at either end, no more than the
+// reader keeps.
+std::string writtenFace(std::string_view decorated)
 {
+    const std::string family = FontFamilyName(decorated);
+    const std::string_view face = family;
     std::string name;
     size_t i = 0;
     while (i < face.size() && name.size() < MaxFaceNameBytes) {
@@ -226,6 +229,7 @@ void appendList(std::string& out, const ListDefinition& list, int id)
 // The paragraph's format after \\pard; ls is its list's number, 0 for none.
 void appendParagraphFormat(std::string& out, const Paragraph& p, int ls)
 {
+    if (p.rightToLeft) out += "\\rtlpar";
     switch (p.align) {
     case ParaAlign::Left: break;
     case ParaAlign::Right: out += "\\qr"; break;
@@ -268,200 +272,286 @@ void appendParagraphFormat(std::string& out, const Paragraph& p, int ls)
         out += "\\ls" + std::to_string(ls) + "\\ilvl" + std::to_string(std::clamp(p.listLevel, 0, MaxListLevels - 1));
 }
 
+} // namespace
+
 // One run as it goes out: its group's control words, its written text (or
 // picture), its link target.
-struct OutRun {
+struct RtfWriter::OutRun {
     std::string props;
     std::string body;
     std::string link;
     bool picture = false;
+    const Note* note = nullptr;
 };
 
-} // namespace
-
-std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options)
+RtfWriter::RtfWriter(const RtfWriteOptions& options)
 {
     // Font 0 is the default face; the others in order of first use.
-    std::vector<std::string> faces{writtenFace(options.defaultFace)};
-    if (faces[0].empty()) faces[0] = "Arial";
-    std::map<std::string, int> faceIndex{{faces[0], 0}};
-    std::vector<uint32_t> colors;
-    std::map<uint32_t, int> colorIndex;
-    auto colorOf = [&](const RgbColor& c) {
-        if (c.automatic) return 0;
-        auto [it, added] = colorIndex.emplace(c.rgb, int(colors.size()) + 1);
-        if (added) colors.push_back(c.rgb);
-        return it->second;
-    };
-    auto fontOf = [&](const std::string& face) {
-        const std::string name = writtenFace(face);
-        if (name.empty()) return 0;
-        auto [it, added] = faceIndex.emplace(name, int(faces.size()));
-        if (added) faces.push_back(name);
-        return it->second;
-    };
+    faces_.push_back(writtenFace(options.defaultFace));
+    if (faces_[0].empty()) faces_[0] = "Arial";
+    faceIndex_.emplace(faces_[0], 0);
+}
 
+int RtfWriter::colorOf(const RgbColor& c)
+{
+    if (c.automatic) return 0;
+    auto [it, added] = colorIndex_.emplace(c.rgb, int(colors_.size()) + 1);
+    if (added) colors_.push_back(c.rgb);
+    return it->second;
+}
+
+int RtfWriter::fontOf(const std::string& face)
+{
+    const std::string name = writtenFace(face);
+    if (name.empty()) return 0;
+    auto [it, added] = faceIndex_.emplace(name, int(faces_.size()));
+    if (added) faces_.push_back(name);
+    return it->second;
+}
+
+std::string RtfWriter::propsOf(const CharFormat& f)
+{
+    std::string props;
+    if (const int fi = fontOf(f.face)) props += "\\f" + std::to_string(fi);
+    if (f.halfPoints > 0) props += "\\fs" + std::to_string(std::clamp(f.halfPoints, 2, 3276));
+    if (f.bold) props += "\\b";
+    if (f.italic) props += "\\i";
+    if (f.underline) props += "\\ul";
+    if (f.strike) props += "\\strike";
+    if (const int ci = colorOf(f.color)) props += "\\cf" + std::to_string(ci);
+    if (const int bi = colorOf(f.background)) props += "\\highlight" + std::to_string(bi);
+    if (f.vertical == VerticalAlign::Superscript) props += "\\super";
+    if (f.vertical == VerticalAlign::Subscript) props += "\\sub";
+    if (f.hidden) props += "\\v";
+    return props;
+}
+
+const RtfWriter::Written& RtfWriter::writtenFormat(const CharFormat& f, const RichDocument& doc)
+{
+    for (const Written& w : recent_)
+        if (w.format == f) return w;
+    if (recent_.size() >= 8) recent_.erase(recent_.begin());
+    const std::string face = writtenFace(f.face.str());
+    recent_.push_back({f, propsOf(f), doc.KindOf(face.empty() ? faces_[0] : face).symbol});
+    return recent_.back();
+}
+
+void RtfWriter::writeRuns(const Paragraph& p, const RichDocument& doc)
+{
     // What the reader would not give back is not written, so reading what
     // was written and writing it again gives the same bytes: a run whose
     // text is all dropped characters leaves no empty group behind (nor its
     // font), and neighbours that come out alike are written as one run, as
     // the reader would merge them.
-    std::vector<std::vector<OutRun>> paragraphs;
-    paragraphs.reserve(doc.paragraphs.size());
-    for (const auto& p : doc.paragraphs) {
-        std::vector<OutRun>& runs = paragraphs.emplace_back();
-        for (const auto& r : p.runs) {
-            OutRun o;
-            o.picture = r.IsPicture();
-            if (o.picture) appendPicture(o.body, *r.picture);
-            else {
-                const std::string face = writtenFace(r.format.face.str());
-                appendText(o.body, r.text, doc.KindOf(face.empty() ? faces[0] : face).symbol);
-            }
-            if (o.body.empty()) continue;
-            if (!o.picture) o.link = writtenLink(r.link.str());
-            const CharFormat& f = r.format;
-            if (const int fi = fontOf(f.face)) o.props += "\\f" + std::to_string(fi);
-            if (f.halfPoints > 0) o.props += "\\fs" + std::to_string(std::clamp(f.halfPoints, 2, 3276));
-            if (f.bold) o.props += "\\b";
-            if (f.italic) o.props += "\\i";
-            if (f.underline) o.props += "\\ul";
-            if (f.strike) o.props += "\\strike";
-            if (const int ci = colorOf(f.color)) o.props += "\\cf" + std::to_string(ci);
-            if (const int bi = colorOf(f.background)) o.props += "\\highlight" + std::to_string(bi);
-            if (f.vertical == VerticalAlign::Superscript) o.props += "\\super";
-            if (f.vertical == VerticalAlign::Subscript) o.props += "\\sub";
-            if (f.hidden) o.props += "\\v";
-            if (!runs.empty() && !o.picture && !runs.back().picture && runs.back().props == o.props &&
-                runs.back().link == o.link) {
-                runs.back().body += o.body;
-                continue;
-            }
-            runs.push_back(std::move(o));
+    std::vector<OutRun> runs;
+    for (const auto& r : p.runs) {
+        OutRun o;
+        o.picture = r.IsPicture();
+        o.note = r.note.get();
+        const Written& format = writtenFormat(r.format, doc);
+        if (o.picture) appendPicture(o.body, *r.picture);
+        else if (!o.note)
+            appendText(o.body, r.text, format.symbol);
+        if (o.body.empty() && !o.note) continue;
+        if (!o.picture && !o.note && !r.link.empty()) o.link = writtenLink(r.link.str());
+        o.props = format.props;
+        if (!runs.empty() && !o.picture && !o.note && !runs.back().picture && !runs.back().note &&
+            runs.back().props == o.props && runs.back().link == o.link) {
+            runs.back().body += o.body;
+            continue;
+        }
+        runs.push_back(std::move(o));
+    }
+    for (const OutRun& r : runs) {
+        if (r.note) {
+            writeNote(*r.note, r.props, doc);
+            continue;
+        }
+        // Each run is a group of its own, so what it sets ends with it.
+        const bool link = !r.link.empty();
+        if (link) {
+            body_ += "{\\field{\\*\\fldinst{HYPERLINK \"";
+            appendText(body_, r.link);
+            body_ += "\"}}{\\fldrslt";
+        }
+        body_ += '{';
+        body_ += r.props;
+        if (!r.picture && !r.props.empty()) body_ += ' ';
+        body_ += r.body;
+        body_ += '}';
+        if (link) body_ += "}}";
+    }
+}
+
+void RtfWriter::writeNote(const Note& note, const std::string& props, const RichDocument& doc)
+{
+    // As Word writes it: the reference's group holds its number and the
+    // note, whose text opens with the number again in the same format.
+    body_ += '{';
+    body_ += props;
+    if (note.numbered) body_ += "\\chftn";
+    body_ += "{\\footnote";
+    if (note.endnote) body_ += "\\ftnalt";
+    for (size_t i = 0; i < note.paragraphs.size(); ++i) {
+        const Paragraph& p = note.paragraphs[i];
+        if (i > 0) body_ += "\\par\r\n";
+        body_ += "\\pard\\plain";
+        Paragraph flat = p;
+        flat.list = -1;
+        flat.cell = CellPlace{};
+        flat.pageBreakBefore = false;
+        flat.runs.clear();
+        appendParagraphFormat(body_, flat, 0);
+        body_ += ' ';
+        if (i == 0 && note.numbered) body_ += "{" + props + "\\chftn}";
+        // A note in a note has no place in a file: its text stays.
+        bool nested = false;
+        for (const auto& r : p.runs) nested = nested || r.IsNote();
+        if (!nested) writeRuns(p, doc);
+        else {
+            Paragraph plain = p;
+            std::erase_if(plain.runs, [](const TextRun& r) { return r.IsNote(); });
+            writeRuns(plain, doc);
         }
     }
+    body_ += "}}";
+}
 
+void RtfWriter::writeParagraph(const Paragraph& p, const std::string& label, const RichDocument& doc, const char* end)
+{
+    const int ls = p.list >= 0 && size_t(p.list) < lsOf_.size() ? lsOf_[size_t(p.list)] : 0;
+    if (p.pageBreakBefore && p.cell.table < 0) body_ += "\\page\r\n";
+    if (ls > 0) {
+        body_ += "{\\listtext ";
+        appendText(body_, label);
+        body_ += "\\tab}";
+    }
+    body_ += "\\pard";
+    if (p.cell.table >= 0) body_ += "\\intbl";
+    appendParagraphFormat(body_, p, ls);
+    body_ += ' ';
+    writeRuns(p, doc);
+    body_ += end;
+}
+
+void RtfWriter::Add(const Paragraph& p, const RichDocument& doc, bool continues)
+{
+    if (continuing_) {
+        // The rest of a paragraph begun in an earlier call.
+        writeRuns(p, doc);
+        if (!continues) body_ += "\\par\r\n";
+        continuing_ = continues;
+        return;
+    }
+    // Lists are numbered in the order the text first uses them, as the
+    // reader numbers them, so a list nothing uses is not written.
+    if (p.list >= 0 && size_t(p.list) < doc.lists.size() && !doc.lists[size_t(p.list)].levels.empty()) {
+        if (lsOf_.size() < doc.lists.size()) lsOf_.resize(doc.lists.size(), 0);
+        if (lsOf_[size_t(p.list)] == 0) {
+            usedLists_.push_back(p.list);
+            lsOf_[size_t(p.list)] = int(usedLists_.size());
+        }
+    }
+    std::string label = labels_.Next(doc, p);
+    if (!row_.empty() &&
+        (p.cell.table != row_.front().paragraph.cell.table || p.cell.row != row_.front().paragraph.cell.row))
+        flushRow(doc);
+    if (p.cell.table < 0) {
+        writeParagraph(p, label, doc, continues ? "" : "\\par\r\n");
+        continuing_ = continues;
+        return;
+    }
+    row_.push_back({p, std::move(label)});
+}
+
+void RtfWriter::flushRow(const RichDocument& doc)
+{
+    if (row_.empty()) return;
+    const CellPlace at = row_.front().paragraph.cell;
+    auto cellOf = [&](size_t q) { return std::clamp(row_[q].paragraph.cell.cell, 0, kMaxCells - 1); };
+    int cells = 0;
+    for (size_t q = 0; q < row_.size(); ++q) cells = std::max(cells, cellOf(q) + 1);
+    const TableDefinition* table = size_t(at.table) < doc.tables.size() ? &doc.tables[size_t(at.table)] : nullptr;
+    std::vector<int> edges;
+    if (table && size_t(at.row) < table->rowEdges.size()) edges = table->rowEdges[size_t(at.row)];
+    // Widths of cells the row does not hold would make readers add
+    // empty cells: the row has the cells its paragraphs are in.
+    if (edges.size() > size_t(cells)) edges.resize(size_t(cells));
+    // Cells without a width of their own share the page's text width.
+    while (int(edges.size()) < cells) {
+        const int last = edges.empty() ? 0 : edges.back();
+        edges.push_back(last + std::max(200, (kTextWidth - last) / (cells - int(edges.size()))));
+    }
+    for (size_t e = 1; e < edges.size(); ++e) edges[e] = std::max(edges[e], edges[e - 1]);
+    body_ += "\\trowd\\trgaph108";
+    for (size_t e = 0; e < edges.size(); ++e) {
+        const CellMerge m = table ? table->MergeOf(at.row, int(e)) : CellMerge{};
+        if (m.down == MergeKind::First) body_ += "\\clvmgf";
+        if (m.down == MergeKind::Continued) body_ += "\\clvmrg";
+        if (m.across == MergeKind::First) body_ += "\\clmgf";
+        if (m.across == MergeKind::Continued) body_ += "\\clmrg";
+        body_ += "\\cellx" + std::to_string(std::clamp(edges[e], 0, 31680));
+    }
+    body_ += "\r\n";
+    size_t q = 0;
+    for (int c = 0; c < cells; ++c) {
+        bool any = false;
+        while (q < row_.size() && cellOf(q) < c) ++q; // out of order: dropped into the cell before
+        while (q < row_.size() && cellOf(q) == c) {
+            const bool lastInCell = q + 1 >= row_.size() || cellOf(q + 1) != c;
+            writeParagraph(row_[q].paragraph, row_[q].label, doc, lastInCell ? "\\cell\r\n" : "\\par\r\n");
+            any = true;
+            ++q;
+        }
+        if (!any) body_ += "\\pard\\intbl \\cell\r\n";
+    }
+    body_ += "\\row\r\n";
+    row_.clear();
+}
+
+std::string RtfWriter::Finish(const RichDocument& doc)
+{
+    flushRow(doc);
     std::string out;
-    out.reserve(4096);
+    out.reserve(body_.size() + 4096);
     out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl";
-    for (size_t i = 0; i < faces.size(); ++i) {
+    for (size_t i = 0; i < faces_.size(); ++i) {
         // Family and pitch let a reader without the face pick a like one.
         static const char* const families[] = {"\\fnil",    "\\froman", "\\fswiss", "\\fmodern",
                                                "\\fscript", "\\fdecor", "\\ftech"};
-        const FontKind kind = doc.KindOf(faces[i]);
+        const FontKind kind = doc.KindOf(faces_[i]);
         out += "{\\f" + std::to_string(i) + families[int(kind.family)];
         if (kind.pitch > 0) out += "\\fprq" + std::to_string(std::min(kind.pitch, 2));
         out += kind.symbol ? "\\fcharset2 " : "\\fcharset0 ";
-        appendText(out, faces[i]);
+        appendText(out, faces_[i]);
         out += ";}";
     }
     out += "}\r\n{\\colortbl ;";
-    for (uint32_t c : colors)
+    for (uint32_t c : colors_)
         out += "\\red" + std::to_string(c >> 16) + "\\green" + std::to_string((c >> 8) & 255) + "\\blue" +
                std::to_string(c & 255) + ";";
     out += "}\r\n";
-
-    const std::vector<std::string> labels = ListLabels(doc);
-    // Lists are numbered in the order the text first uses them, as the
-    // reader numbers them, so a list nothing uses is not written.
-    std::vector<int> lsOf(doc.lists.size(), 0);
-    std::vector<int> usedLists;
-    for (const Paragraph& p : doc.paragraphs)
-        if (p.list >= 0 && size_t(p.list) < doc.lists.size() && !doc.lists[size_t(p.list)].levels.empty() &&
-            lsOf[size_t(p.list)] == 0) {
-            usedLists.push_back(p.list);
-            lsOf[size_t(p.list)] = int(usedLists.size());
-        }
-    if (!usedLists.empty()) {
+    if (!usedLists_.empty()) {
         out += "{\\*\\listtable";
-        for (size_t n = 0; n < usedLists.size(); ++n) appendList(out, doc.lists[size_t(usedLists[n])], int(n) + 1);
+        for (size_t n = 0; n < usedLists_.size(); ++n) appendList(out, doc.lists[size_t(usedLists_[n])], int(n) + 1);
         out += "}\r\n{\\*\\listoverridetable";
-        for (size_t n = 0; n < usedLists.size(); ++n)
+        for (size_t n = 0; n < usedLists_.size(); ++n)
             out += "{\\listoverride\\listid" + std::to_string(n + 1) + "\\listoverridecount0\\ls" +
                    std::to_string(n + 1) + "}";
         out += "}\r\n";
     }
     out += "\\viewkind4\\uc1\r\n";
-
-    auto writeParagraph = [&](size_t pi, const char* end) {
-        const Paragraph& p = doc.paragraphs[pi];
-        const int ls = p.list >= 0 && size_t(p.list) < lsOf.size() ? lsOf[size_t(p.list)] : 0;
-        if (ls > 0) {
-            out += "{\\listtext ";
-            appendText(out, labels[pi]);
-            out += "\\tab}";
-        }
-        out += "\\pard";
-        if (p.cell.table >= 0) out += "\\intbl";
-        appendParagraphFormat(out, p, ls);
-        out += ' ';
-        for (const OutRun& r : paragraphs[pi]) {
-            // Each run is a group of its own, so what it sets ends with it.
-            const bool link = !r.link.empty();
-            if (link) {
-                out += "{\\field{\\*\\fldinst{HYPERLINK \"";
-                appendText(out, r.link);
-                out += "\"}}{\\fldrslt";
-            }
-            out += '{';
-            out += r.props;
-            if (!r.picture && !r.props.empty()) out += ' ';
-            out += r.body;
-            out += '}';
-            if (link) out += "}}";
-        }
-        out += end;
-    };
-
-    size_t pi = 0;
-    while (pi < doc.paragraphs.size()) {
-        const CellPlace& at = doc.paragraphs[pi].cell;
-        if (at.table < 0) {
-            writeParagraph(pi++, "\\par\r\n");
-            continue;
-        }
-        // One row: the paragraphs of this table and row that follow.
-        size_t rowEnd = pi;
-        int cells = 0;
-        while (rowEnd < doc.paragraphs.size() && doc.paragraphs[rowEnd].cell.table == at.table &&
-               doc.paragraphs[rowEnd].cell.row == at.row) {
-            cells = std::max(cells, std::clamp(doc.paragraphs[rowEnd].cell.cell, 0, kMaxCells - 1) + 1);
-            ++rowEnd;
-        }
-        std::vector<int> edges;
-        if (size_t(at.table) < doc.tables.size() && size_t(at.row) < doc.tables[size_t(at.table)].rowEdges.size())
-            edges = doc.tables[size_t(at.table)].rowEdges[size_t(at.row)];
-        // Widths of cells the row does not hold would make readers add
-        // empty cells: the row has the cells its paragraphs are in.
-        if (edges.size() > size_t(cells)) edges.resize(size_t(cells));
-        // Cells without a width of their own share the page's text width.
-        while (int(edges.size()) < cells) {
-            const int last = edges.empty() ? 0 : edges.back();
-            edges.push_back(last + std::max(200, (kTextWidth - last) / (cells - int(edges.size()))));
-        }
-        for (size_t e = 1; e < edges.size(); ++e) edges[e] = std::max(edges[e], edges[e - 1]);
-        out += "\\trowd\\trgaph108";
-        for (int e : edges) out += "\\cellx" + std::to_string(std::clamp(e, 0, 31680));
-        out += "\r\n";
-        size_t q = pi;
-        for (int c = 0; c < cells; ++c) {
-            bool any = false;
-            while (q < rowEnd && std::clamp(doc.paragraphs[q].cell.cell, 0, kMaxCells - 1) < c)
-                ++q; // out of order: dropped into the cell before
-            while (q < rowEnd && std::clamp(doc.paragraphs[q].cell.cell, 0, kMaxCells - 1) == c) {
-                const bool lastInCell =
-                    q + 1 >= rowEnd || std::clamp(doc.paragraphs[q + 1].cell.cell, 0, kMaxCells - 1) != c;
-                writeParagraph(q, lastInCell ? "\\cell\r\n" : "\\par\r\n");
-                any = true;
-                ++q;
-            }
-            if (!any) out += "\\pard\\intbl \\cell\r\n";
-        }
-        out += "\\row\r\n";
-        pi = rowEnd;
-    }
+    out += body_;
     out += "}\r\n";
+    body_ = std::string();
     return out;
+}
+
+std::string WriteRtf(const RichDocument& doc, const RtfWriteOptions& options)
+{
+    RtfWriter writer(options);
+    for (const Paragraph& p : doc.paragraphs) writer.Add(p, doc);
+    return writer.Finish(doc);
 }
 
 } // namespace lw

@@ -1,6 +1,7 @@
 #include "gui/editor/Editor.h"
 
 #include "base/FileIO.h"
+#include "core/richtext/InfoConvert.h"
 #include "gui/controls/Icons.h"
 #include "gui/editor/OLERichEdit.h"
 #include "gui/main/GuiQuestions.h"
@@ -14,13 +15,16 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSet>
 #include <QToolBar>
 #include <QToolButton>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 namespace lw {
@@ -110,6 +114,15 @@ TEditorForm::TEditorForm(GuiQuestions& questions, QWidget* parent)
     CenterButton = add(FormatBar, "CenterButton", "ed-center", tr("Center"), true);
     RightButton = add(FormatBar, "RightButton", "ed-right", tr("Right"), true);
     FormatBar->addSeparator();
+    // What the author makes beyond character formats, in a row of its own:
+    // the second is full at the window's first width.
+    addToolBarBreak();
+    InsertBar = makeBar("InsertBar", tr("Lists and pictures"));
+    BulletsButton = add(InsertBar, "BulletsButton", "ed-bullets", tr("Bullets"), true);
+    NumberingButton = add(InsertBar, "NumberingButton", "ed-numbering", tr("Numbering"), true);
+    InsertBar->addSeparator();
+    PictureButton = add(InsertBar, "PictureButton", "ed-picture", tr("Insert Picture\u2026"));
+    PictureButton->setIconText(tr("Picture"));
     alignGroup_ = new QActionGroup(this);
     alignGroup_->setExclusive(true);
     for (QAction* a : {LeftButton, CenterButton, RightButton}) alignGroup_->addAction(a);
@@ -128,6 +141,13 @@ TEditorForm::TEditorForm(GuiQuestions& questions, QWidget* parent)
     withKey(CenterButton, Qt::Key_E, tr("Centre"));
     withKey(RightButton, Qt::Key_R, tr("Align right"));
     withKey(SaveButton, Qt::Key_S, tr("Save and close"));
+    auto withShiftKey = [](QAction* a, Qt::Key key, const QString& hint) {
+        a->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | key));
+        a->setToolTip(QStringLiteral("%1 (%2)").arg(hint, a->shortcut().toString(QKeySequence::NativeText)));
+    };
+    withShiftKey(BulletsButton, Qt::Key_L, tr("Bullets: Tab and Shift+Tab change an item's level"));
+    withShiftKey(NumberingButton, Qt::Key_N, tr("Numbering: Tab and Shift+Tab change an item's level"));
+    withShiftKey(PictureButton, Qt::Key_P, tr("Insert a PNG, JPEG, BMP or GIF picture"));
     CancelButton->setToolTip(tr("Close without saving"));
 
     TextMenu = new QMenu(this);
@@ -156,6 +176,21 @@ TEditorForm::TEditorForm(GuiQuestions& questions, QWidget* parent)
     }
     SizeMenu->addSeparator();
     SelectSizeMenu = SizeMenu->addAction(tr("Other..."));
+    FontMenu->setTitle(tr("Font"));
+    SizeMenu->setTitle(tr("Size"));
+    // The Format menu: every formatting command of the toolbar, by name.
+    FormatMenu = menuBar()->addMenu(tr("F&ormat"));
+    FormatMenu->setObjectName(QStringLiteral("FormatMenu"));
+    FormatMenu->addMenu(FontMenu);
+    FormatMenu->addMenu(SizeMenu);
+    FormatMenu->addSeparator();
+    FormatMenu->addActions({BoldButton, ItalicButton, ULineButton});
+    FormatMenu->addSeparator();
+    FormatMenu->addActions({LeftButton, CenterButton, RightButton});
+    FormatMenu->addSeparator();
+    FormatMenu->addActions({BulletsButton, NumberingButton});
+    FormatMenu->addSeparator();
+    FormatMenu->addAction(PictureButton);
     SelectSizeMenu->setObjectName(QStringLiteral("SelectSizeMenu"));
     onTriggered(SelectSizeMenu, [this] {
         const int current = std::abs(EditText->SelAttributes().Size());
@@ -183,6 +218,9 @@ TEditorForm::TEditorForm(GuiQuestions& questions, QWidget* parent)
     onTriggered(RightButton, [this] {
         if (!FUpdating) EditText->Paragraph().SetAlignment(taRightJustify);
     });
+    onTriggered(BulletsButton, [this] { ListClick(ListKind::Bullets); });
+    onTriggered(NumberingButton, [this] { ListClick(ListKind::Numbering); });
+    onTriggered(PictureButton, [this] { InsertPictureClick(); });
 
     EditText->SetQuestions(&questions_);
     EditText->OnChange = [this](QObject*) { EditTextChange(); };
@@ -220,7 +258,18 @@ void TEditorForm::onTriggered(QAction* action, std::function<void()> command)
 
 void TEditorForm::FillFontMenu()
 {
-    QStringList families = QFontDatabase::families();
+    // Family names as other programs know them, each once: fontconfig
+    // lists a family once per foundry, as "Nimbus Sans [urw]".
+    QStringList families;
+    QSet<QString> seen;
+    for (const QString& f : QFontDatabase::families()) {
+        if (QFontDatabase::isPrivateFamily(f)) continue;
+        const QString family = QString::fromStdString(FontFamilyName(f.toStdString()));
+        if (!seen.contains(family)) {
+            seen.insert(family);
+            families << family;
+        }
+    }
     std::sort(families.begin(), families.end(),
               [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
     FontMenu->clear();
@@ -281,6 +330,12 @@ void TEditorForm::LoadFile(const QString& path)
     FUntitled = false;
     SetFileName(path);
     EditTextChange();
+    // What the file held that the text could not keep is said before it is shown.
+    if (!EditText->LoadWarnings().isEmpty())
+        questions_.ShowMessage(MessageKind::Warning, "Lanternwright",
+                               QStringLiteral("%1: %2")
+                                   .arg(QFileInfo(path).fileName(), EditText->LoadWarnings().join(QLatin1Char(' ')))
+                                   .toStdString());
 }
 
 void TEditorForm::NewText(const QString& text)
@@ -320,6 +375,12 @@ void TEditorForm::writeTo(const QString& path)
 
 bool TEditorForm::SaveFile()
 {
+    // What plain text would lose is measured against the text that sets no
+    // format of its own.
+    CharFormat plain;
+    const QFont font = EditText->document()->defaultFont();
+    plain.face = font.family().toStdString();
+    plain.halfPoints = int(std::lround(font.pointSizeF() * 2));
     QString target = FFileName;
     if (FUntitled || FFileName.isEmpty() || !QFileInfo(FFileName).isFile()) {
         // A new text proposes its name in its own folder; otherwise start
@@ -328,13 +389,21 @@ bool TEditorForm::SaveFile()
         QString dir = FUntitled ? QString() : lastSaveDir_;
         if (dir.isEmpty() && !FFileName.isEmpty()) dir = QFileInfo(FFileName).absolutePath();
         if (dir.isEmpty()) dir = lastSaveDir_;
-        const std::string proposed = FFileName.isEmpty() ? "" : QFileInfo(FFileName).fileName().toStdString();
+        std::string proposed = FFileName.isEmpty() ? "" : QFileInfo(FFileName).fileName().toStdString();
+        // A new text that holds formats or pictures is proposed as RTF, which
+        // keeps them; the dialog shows the type of the name it proposes.
+        if (FUntitled && SavesAsPlainText(proposed) && PlainTextLoses(EditText->ToDocument(), plain))
+            proposed = proposed.substr(0, proposed.size() - 4) + ".rtf";
         FileRequest req{"", "Rich Text|*.rtf|Text Files|*.txt|Any File|*.*", dir.toStdString(), proposed, "rtf", true};
         const auto chosen = questions_.ChooseSaveFile(req);
         if (!chosen) return false;
         target = QString::fromStdString(*chosen);
         lastSaveDir_ = QFileInfo(target).absolutePath();
     }
+    if (SavesAsPlainText(target.toStdString()) && PlainTextLoses(EditText->ToDocument(), plain) &&
+        questions_.AskYesNo("Lanternwright", "Save as plain text? Formatting and pictures will be lost.") !=
+            Answer::Yes)
+        return false;
     // The name is taken only once the file is written: a failed save leaves
     // the text as it was, modified and untitled if it was new.
     writeTo(target);
@@ -435,6 +504,31 @@ void TEditorForm::SelectionChange()
     SizeButton->setToolTip(QStringLiteral("%1: %2").arg(SizeButton->text()).arg(size));
     const bool sel = EditText->SelLength() > 0;
     for (QAction* a : {CutButton, CopyButton, CutTextMenu, CopyTextMenu, ClearTextMenu}) a->setEnabled(sel);
+    const ListKind list = EditText->CurrentListKind();
+    BulletsButton->setChecked(list == ListKind::Bullets);
+    NumberingButton->setChecked(list == ListKind::Numbering);
+}
+
+void TEditorForm::ListClick(ListKind kind)
+{
+    if (FUpdating) return;
+    EditText->ToggleList(kind);
+    SelectionChange();
+}
+
+void TEditorForm::InsertPictureClick()
+{
+    FileRequest req;
+    req.title = "Insert Picture";
+    req.filter = "Pictures|*.png;*.jpg;*.jpeg;*.bmp;*.gif|Any File|*.*";
+    req.initialDir =
+        (lastPictureDir_.isEmpty() && !FFileName.isEmpty() ? QFileInfo(FFileName).absolutePath() : lastPictureDir_)
+            .toStdString();
+    const auto chosen = questions_.ChooseOpenFile(req);
+    if (!chosen) return;
+    const QString path = QString::fromStdString(*chosen);
+    lastPictureDir_ = QFileInfo(path).absolutePath();
+    EditText->InsertPictureFile(path);
 }
 
 void TEditorForm::setStyleFlag(unsigned flag, bool on)

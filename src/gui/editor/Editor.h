@@ -4,6 +4,8 @@
 // wrote, so the file can join the file list.
 #pragma once
 
+#include "gui/editor/ListEditing.h"
+
 #include <QMainWindow>
 
 #include <functional>
@@ -64,6 +66,8 @@ private:
     void EditTextChange();
     void setStyleFlag(unsigned flag, bool on);
     void FontSizeClick(int points);
+    void ListClick(ListKind kind);
+    void InsertPictureClick();
     void writeTo(const QString& path);
     void showTitle();
     // Runs a command of the window; an error it raises is shown and the
@@ -73,6 +77,7 @@ private:
 
     QToolBar* EditBar;
     QToolBar* FormatBar;
+    QToolBar* InsertBar;
     QAction* SaveButton;
     QAction* CancelButton;
     QAction* UndoButton;
@@ -88,6 +93,10 @@ private:
     QAction* LeftButton;
     QAction* CenterButton;
     QAction* RightButton;
+    QAction* BulletsButton;
+    QAction* NumberingButton;
+    QAction* PictureButton;
+    QMenu* FormatMenu;
     TOLEEdit* EditText;
     QMenu* TextMenu;
     QAction* UndoTextMenu;
@@ -103,6 +112,7 @@ private:
     GuiQuestions& questions_;
     QString FFileName;
     QString lastSaveDir_;
+    QString lastPictureDir_;
     bool FUpdating = false;
     bool FUntitled = false; // a new text that has no file of its own yet
     QActionGroup* alignGroup_;

@@ -1,5 +1,6 @@
 #include "gui/editor/OLERichEdit.h"
 
+#include "base/Errors.h"
 #include "base/FileIO.h"
 
 #include <QApplication>
@@ -61,6 +62,23 @@ std::shared_ptr<Picture> pictureFromFile(const QString& path)
     QFile f(path);
     if (f.size() > kMaxDroppedFile || !f.open(QIODevice::ReadOnly)) return nullptr;
     return PictureFromFileData(f.readAll());
+}
+
+// What the clipboard offers in a format RTF holds: the JPEG when it is the
+// picture's own bytes (the PNG beside it then shows the same pixels, made
+// from it), else the PNG, which loses nothing.
+std::shared_ptr<Picture> pictureFromOffers(const QMimeData* source)
+{
+    const QByteArray png =
+        source->hasFormat(QStringLiteral("image/png")) ? source->data(QStringLiteral("image/png")) : QByteArray();
+    const QByteArray jpeg =
+        source->hasFormat(QStringLiteral("image/jpeg")) ? source->data(QStringLiteral("image/jpeg")) : QByteArray();
+    auto fromPng = png.isEmpty() ? nullptr : PictureFromFileData(png);
+    auto fromJpeg = jpeg.isEmpty() ? nullptr : PictureFromFileData(jpeg);
+    if (!fromPng || !fromJpeg) return fromPng ? fromPng : fromJpeg;
+    const QImage a = PictureStore::Render(*fromPng).convertToFormat(QImage::Format_ARGB32);
+    const QImage b = PictureStore::Render(*fromJpeg).convertToFormat(QImage::Format_ARGB32);
+    return a == b ? fromJpeg : fromPng;
 }
 
 } // namespace
@@ -277,9 +295,8 @@ bool TOLEEdit::embedFrom(const QMimeData* source)
     text.remove(QChar::ObjectReplacementCharacter);
     const bool pictureOnly = text.trimmed().isEmpty();
     // The picture's own bytes first, so a PNG or JPEG stays what it was.
-    for (const char* type : {"image/png", "image/jpeg"}) {
-        if (!pictureOnly || !source->hasFormat(QLatin1String(type))) continue;
-        if (auto pic = PictureFromFileData(source->data(QLatin1String(type)))) {
+    if (pictureOnly) {
+        if (auto pic = pictureFromOffers(source)) {
             InsertPicture(std::move(pic));
             return true;
         }
@@ -403,8 +420,23 @@ void TOLEEdit::mousePressEvent(QMouseEvent* e)
             e->accept();
             return;
         }
+        // Off the picture, text is under the mouse: the text's menu again.
+        if (selectedPicture()) setTextCursor(cursorForPosition(p));
     }
     TRichEdit2::mousePressEvent(e);
+}
+
+void TOLEEdit::InsertPictureFile(const QString& path)
+{
+    const std::string name = QFileInfo(path).fileName().toStdString();
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw Error("Cannot read \"" + name + "\": " + f.errorString().toStdString() + ".");
+    if (f.size() > kMaxDroppedFile) throw Error("\"" + name + "\" is larger than 32 MB, too large to embed.");
+    const QByteArray bytes = f.readAll();
+    auto pic = PictureFromFileData(bytes);
+    if (!pic) throw Error("\"" + name + "\" is not a PNG, JPEG, BMP or GIF picture.");
+    InsertPicture(std::move(pic));
 }
 
 } // namespace lw

@@ -68,6 +68,11 @@ public:
     // Where "Save Picture As..." asks for a name; none: Qt's file dialog.
     void SetQuestions(Questions* questions) { questions_ = questions; }
 
+    // Inserts a picture file at the caret: PNG and JPEG as they are, BMP
+    // and GIF as PNG, which RTF holds. Throws Error naming the file when it
+    // cannot be read, is too large or is no such picture.
+    void InsertPictureFile(const QString& path);
+
 protected:
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;

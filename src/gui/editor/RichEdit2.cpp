@@ -9,16 +9,20 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTextList>
+#include <QToolTip>
 
 #include <optional>
 #include <string_view>
@@ -40,9 +44,12 @@ const QRegularExpression& urlPattern()
 
 TRichEdit2::TRichEdit2(QWidget* parent)
     : QTextEdit(parent), lines_(this), selAttributes_(this, TAttributeType::atSelected),
-      defAttributes_(this, TAttributeType::atDefaultText), paragraph_(this)
+      defAttributes_(this, TAttributeType::atDefaultText), paragraph_(this), noteMarks_(new NoteMarks(this))
 {
     setFocusPolicy(Qt::StrongFocus);
+    document()->documentLayout()->registerHandler(kNoteObject, noteMarks_);
+    connect(this, &QTextEdit::currentCharFormatChanged, this,
+            [this](const QTextCharFormat& f) { forgetNoteFormat(f); });
     resize(185, 89);
     setTabChangesFocus(false);
     connect(this, &QTextEdit::textChanged, this, [this] { notifyChange(); });
@@ -256,6 +263,48 @@ RichDocument TRichEdit2::ToDocument() const
 
 void TRichEdit2::LoadDocument(const RichDocument& doc)
 {
+    load([&](QTextCursor& c) {
+        for (const std::string& w : doc.loadWarnings) loadWarnings_ << QString::fromStdString(w);
+        InsertRichDocument(c, doc, pictures_);
+    });
+}
+
+bool TRichEdit2::LoadRtf(std::string_view bytes)
+{
+    if (!LooksLikeRtf(bytes)) return false;
+    load([&](QTextCursor& c) {
+        RichTextInserter inserter(c, pictures_);
+        const auto rest = ReadRtf(bytes, {}, [&](const lw::Paragraph& p, const RichDocument& soFar, bool continues) {
+            inserter.Add(p, soFar, continues);
+        });
+        inserter.Finish(*rest);
+        for (const std::string& w : rest->loadWarnings) loadWarnings_ << QString::fromStdString(w);
+    });
+    return true;
+}
+
+void TRichEdit2::LoadPlainText(std::string_view utf8)
+{
+    load([&](QTextCursor& c) {
+        const RichDocument none;
+        RichTextInserter inserter(c, pictures_);
+        lw::Paragraph line;
+        size_t start = 0;
+        for (size_t i = 0;; ++i) {
+            if (i < utf8.size() && utf8[i] != '\r' && utf8[i] != '\n') continue;
+            line.runs.clear();
+            if (i > start) line.runs.push_back(TextRun{std::string(utf8.substr(start, i - start)), {}, {}, {}, {}});
+            inserter.Add(line, none);
+            if (i >= utf8.size()) break;
+            if (utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') ++i;
+            start = i + 1;
+        }
+        inserter.Finish(none);
+    });
+}
+
+void TRichEdit2::load(const std::function<void(QTextCursor&)>& insert)
+{
     const bool notices = changeNotices_;
     changeNotices_ = false;
     QTextDocument* d = document();
@@ -267,7 +316,15 @@ void TRichEdit2::LoadDocument(const RichDocument& doc)
     c.setBlockFormat(QTextBlockFormat());
     c.setCharFormat(QTextCharFormat());
     pictures_.Clear();
-    InsertRichDocument(c, doc, pictures_);
+    loadWarnings_.clear();
+    try {
+        insert(c);
+    } catch (...) {
+        c.endEditBlock();
+        d->setUndoRedoEnabled(true);
+        changeNotices_ = notices;
+        throw;
+    }
     c.endEditBlock();
     d->setUndoRedoEnabled(true);
     QTextCursor start(d);
@@ -290,6 +347,46 @@ void TRichEdit2::InsertPicture(std::shared_ptr<const Picture> picture)
     setTextCursor(c);
 }
 
+const StoredNote* TRichEdit2::NoteAt(int position) const
+{
+    if (position < 0 || position >= TextLength()) return nullptr;
+    if (document()->characterAt(position) != QChar::ObjectReplacementCharacter) return nullptr;
+    QTextCursor c(document());
+    c.setPosition(position + 1);
+    const QTextCharFormat f = c.charFormat();
+    if (f.objectType() != kNoteObject) return nullptr;
+    return pictures_.FindNote(f.stringProperty(kNoteName));
+}
+
+void TRichEdit2::forgetNoteFormat(const QTextCharFormat& f)
+{
+    // Text typed after a note would take the note's character format; it
+    // takes the text's around it.
+    if (textCursor().hasSelection() || (f.objectType() != kNoteObject && !f.hasProperty(kNoteName))) return;
+    QTextCharFormat text = f;
+    text.clearProperty(QTextFormat::ObjectType);
+    text.clearProperty(kNoteName);
+    text.clearProperty(kNoteLabel);
+    setCurrentCharFormat(text);
+}
+
+void TRichEdit2::ToggleList(ListKind kind)
+{
+    QTextCursor c = textCursor();
+    lw::ToggleList(c, kind);
+}
+
+ListKind TRichEdit2::CurrentListKind() const
+{
+    return ListKindAt(textCursor());
+}
+
+bool TRichEdit2::ChangeListLevel(int delta)
+{
+    QTextCursor c = textCursor();
+    return lw::ChangeListLevel(c, delta);
+}
+
 std::shared_ptr<const Picture> TRichEdit2::PictureAt(int position) const
 {
     if (position < 0 || position >= TextLength()) return nullptr;
@@ -307,8 +404,25 @@ void TRichEdit2::changeEvent(QEvent* e)
     if (e->type() == QEvent::FontChange) defAttributes_.Assign(font());
 }
 
+bool TRichEdit2::listKey(QKeyEvent* e)
+{
+    const bool deeper = e->key() == Qt::Key_Tab && !(e->modifiers() & ~Qt::KeypadModifier);
+    const bool higher = e->key() == Qt::Key_Backtab || (e->key() == Qt::Key_Tab && e->modifiers() == Qt::ShiftModifier);
+    if ((!deeper && !higher) || isReadOnly()) return false;
+    const QTextCursor c = textCursor();
+    const bool severalParagraphs = document()->findBlock(c.selectionStart()) != document()->findBlock(c.selectionEnd());
+    if (!c.currentList() && !severalParagraphs) return false;
+    // Within an item's text a tab is a tab.
+    if (deeper && !severalParagraphs && !(c.atBlockStart() && !c.hasSelection())) return false;
+    return ChangeListLevel(deeper ? 1 : -1) || higher;
+}
+
 void TRichEdit2::keyPressEvent(QKeyEvent* e)
 {
+    if (listKey(e)) {
+        e->accept();
+        return;
+    }
     if (maxLength_ > 0 && !isReadOnly()) {
         const QString t = e->text();
         const bool inserts = (!t.isEmpty() && (t.at(0).isPrint() || t.at(0) == QLatin1Char('\t'))) ||
@@ -318,7 +432,60 @@ void TRichEdit2::keyPressEvent(QKeyEvent* e)
             return;
         }
     }
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+        // The paragraph split off stands after the page break, not before another.
+        const QTextBlock was = textCursor().block();
+        const bool breakBefore = was.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore;
+        QTextEdit::keyPressEvent(e);
+        const QTextBlock now = textCursor().block();
+        if (breakBefore && now != was && now.previous() == was) {
+            // One step to undo with the break itself.
+            QTextCursor c = textCursor();
+            QTextBlockFormat f = now.blockFormat();
+            f.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+            c.joinPreviousEditBlock();
+            c.setBlockFormat(f);
+            c.endEditBlock();
+        }
+        return;
+    }
     QTextEdit::keyPressEvent(e);
+}
+
+bool TRichEdit2::viewportEvent(QEvent* e)
+{
+    // A note shows its text while the mouse rests on its mark.
+    if (e->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(e);
+        const int at = cursorForPosition(help->pos()).position();
+        const StoredNote* note = nullptr;
+        for (int q : {at, at - 1})
+            if (!note) note = NoteAt(q);
+        if (note) QToolTip::showText(help->globalPos(), NoteText(*note->note), viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QTextEdit::viewportEvent(e);
+}
+
+void TRichEdit2::paintEvent(QPaintEvent* e)
+{
+    QTextEdit::paintEvent(e);
+    // A page break shows as a dashed line above the paragraph it stands
+    // before; only the paragraphs in view are looked at.
+    QPainter painter(viewport());
+    QPen pen(palette().color(QPalette::Mid));
+    pen.setStyle(Qt::DashLine);
+    painter.setPen(pen);
+    const QPointF scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    QAbstractTextDocumentLayout* layout = document()->documentLayout();
+    for (QTextBlock b = cursorForPosition(QPoint(0, 0)).block(); b.isValid(); b = b.next()) {
+        const QRectF r = layout->blockBoundingRect(b).translated(-scroll);
+        if (r.top() > viewport()->height()) break;
+        if (b.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+            painter.drawLine(QPointF(0, r.top()), QPointF(viewport()->width(), r.top()));
+    }
 }
 
 bool TRichEdit2::linkAt(const QPoint& pos, int& start, int& end) const

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "core/richtext/RichDocument.h"
+#include "gui/editor/ListEditing.h"
 #include "gui/editor/RichEditStrings.h"
 #include "gui/editor/RichTextMapping.h"
 #include "gui/editor/TextAttributes.h"
@@ -24,6 +25,7 @@
 
 #include <functional>
 #include <memory>
+#include <string_view>
 
 namespace lw {
 
@@ -88,12 +90,30 @@ public:
     // The content as the widget-free document, and back.
     RichDocument ToDocument() const;
     void LoadDocument(const RichDocument& doc);
+    // Loads RTF as it is read, a paragraph at a time; false (and the text
+    // as it was) when the bytes are not RTF.
+    bool LoadRtf(std::string_view bytes);
+    // Loads UTF-8 plain text a line at a time, each line end (CR, LF or
+    // CR LF) a paragraph's end: no model of the whole text is built.
+    void LoadPlainText(std::string_view utf8);
+    // What the last load could not keep, in words; empty when it kept all.
+    const QStringList& LoadWarnings() const { return loadWarnings_; }
     PictureStore& Pictures() { return pictures_; }
     const PictureStore& Pictures() const { return pictures_; }
     // Inserts a picture at the caret, replacing the selection.
     void InsertPicture(std::shared_ptr<const Picture> picture);
     // The picture at a character position, if one stands there.
     std::shared_ptr<const Picture> PictureAt(int position) const;
+    // The note at a character position, if one stands there.
+    const StoredNote* NoteAt(int position) const;
+
+    // Bullets or numbering for the selected paragraphs, on or off; the kind
+    // of list at the caret; the selected items a level deeper or higher.
+    // Tab at the start of a list item (or over several paragraphs) and
+    // Shift+Tab in one change the level too.
+    void ToggleList(ListKind kind);
+    ListKind CurrentListKind() const;
+    bool ChangeListLevel(int delta);
 
     // Events, called only when assigned; the first argument is the sender.
     std::function<void(QObject* sender)> OnChange;
@@ -111,6 +131,8 @@ public:
 protected:
     void changeEvent(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
@@ -129,16 +151,21 @@ private:
     friend class TRichEdit2Strings;
     void notifyChange();
     void notifySelection();
+    void load(const std::function<void(QTextCursor&)>& insert);
     bool linkAt(const QPoint& pos, int& start, int& end) const;
     bool urlClick(QMouseEvent* e, bool doubleClick);
     void updateLinkHighlight();
     void applySelectionPalette();
+    bool listKey(QKeyEvent* e);
+    void forgetNoteFormat(const QTextCharFormat& format);
 
     TRichEdit2Strings lines_;
     TTextAttributes2 selAttributes_;
     TTextAttributes2 defAttributes_;
     TParaAttributes2 paragraph_;
     PictureStore pictures_;
+    NoteMarks* noteMarks_;
+    QStringList loadWarnings_;
 
     bool plainText_ = false;
     bool autoURLDetect_ = false;

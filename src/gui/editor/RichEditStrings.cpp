@@ -6,6 +6,7 @@
 #include "core/richtext/InfoConvert.h"
 #include "core/richtext/RtfReader.h"
 #include "core/richtext/RtfWriter.h"
+#include "core/text/TextCodec.h"
 #include "gui/editor/RichEdit2.h"
 
 #include <QBuffer>
@@ -248,24 +249,19 @@ void TRichEdit2Strings::LoadFromStream(QIODevice& stream)
     const qint64 start = stream.pos();
     bool failed = false;
     QByteArray bytes = readThrough(*conv, stream, failed);
-    RichDocument doc;
+    const std::string_view read(bytes.constData(), size_t(bytes.size()));
+    // RTF goes into the text as it is read; anything else is plain text.
+    // A failed plain read keeps what came before the failure.
     if (owner_->plainText_) {
-        // A failed plain read keeps what came before the failure.
-        doc = PlainTextDocument(std::string_view(bytes.constData(), size_t(bytes.size())));
-    } else {
-        std::optional<RichDocument> rtf;
-        if (!failed) rtf = ReadRtf(std::string_view(bytes.constData(), size_t(bytes.size())));
-        if (rtf) {
-            doc = std::move(*rtf);
-        } else {
-            if (!stream.isSequential() && stream.seek(start)) bytes = readThrough(*conv, stream, failed);
-            else
-                failed = true;
-            if (failed) throw EOutOfResources("Failed to Load Stream");
-            doc = PlainTextDocument(std::string_view(bytes.constData(), size_t(bytes.size())));
-        }
+        owner_->LoadPlainText(DecodePlainText(read));
+        return;
     }
-    owner_->LoadDocument(doc);
+    if (!failed && owner_->LoadRtf(read)) return;
+    if (!stream.isSequential() && stream.seek(start)) bytes = readThrough(*conv, stream, failed);
+    else
+        failed = true;
+    if (failed) throw EOutOfResources("Failed to Load Stream");
+    owner_->LoadPlainText(DecodePlainText(std::string_view(bytes.constData(), size_t(bytes.size()))));
 }
 
 void TRichEdit2Strings::SaveToStream(QIODevice& stream)

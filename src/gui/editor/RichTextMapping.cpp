@@ -1,8 +1,11 @@
 #include "gui/editor/RichTextMapping.h"
 
 #include <QBuffer>
+#include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QPainter>
+#include <QPalette>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -99,7 +102,9 @@ QTextListFormat::Style qtListStyle(const ListLevel& lv)
     return QTextListFormat::ListDisc;
 }
 
-ListLevel levelOf(const QTextListFormat& f)
+} // namespace
+
+ListLevel LevelOfList(const QTextListFormat& f)
 {
     ListLevel lv;
     switch (f.style()) {
@@ -121,6 +126,42 @@ ListLevel levelOf(const QTextListFormat& f)
     if (f.hasProperty(kListStart)) lv.start = f.intProperty(kListStart);
     return lv;
 }
+
+int NewListIds(int count)
+{
+    static int next = 0;
+    const int first = next;
+    next += std::max(count, 1);
+    return first;
+}
+
+QTextListFormat QtListFormat(const ListLevel& lv, int listId, int levelIndex)
+{
+    QTextListFormat lf;
+    lf.setStyle(qtListStyle(lv));
+    // The paragraph's own margins place the item; the list adds none.
+    lf.setIndent(0);
+    if (lv.style != ListStyle::Bullet) {
+        lf.setNumberPrefix(QString::fromStdString(lv.prefix));
+        lf.setNumberSuffix(QString::fromStdString(lv.suffix));
+    } else {
+        lf.setProperty(kListBullet, QString::fromStdString(lv.bullet));
+    }
+    lf.setProperty(kListStart, lv.start);
+    lf.setProperty(kListId, listId);
+    lf.setProperty(kListLevel, levelIndex);
+    return lf;
+}
+
+bool ListPlace(const QTextListFormat& f, int& listId, int& level)
+{
+    if (!f.hasProperty(kListId)) return false;
+    listId = f.intProperty(kListId);
+    level = std::clamp(f.intProperty(kListLevel), 0, MaxListLevels - 1);
+    return true;
+}
+
+namespace {
 
 QTextOption::TabType qtTab(TabKind k)
 {
@@ -149,6 +190,8 @@ QTextBlockFormat blockFormatOf(const Paragraph& p)
         else
             block.setLineHeight(toPixels(-p.lineSpacing), QTextBlockFormat::FixedHeight);
     }
+    if (p.rightToLeft) block.setLayoutDirection(Qt::RightToLeft);
+    if (p.pageBreakBefore) block.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     if (!p.tabs.empty()) {
         QList<QTextOption::Tab> tabs;
         for (const TabStop& t : p.tabs)
@@ -162,6 +205,8 @@ QTextBlockFormat blockFormatOf(const Paragraph& p)
 void readBlockFormat(const QTextBlockFormat& b, Paragraph& p)
 {
     p.align = fromQt(b.alignment());
+    p.rightToLeft = b.layoutDirection() == Qt::RightToLeft;
+    p.pageBreakBefore = b.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore;
     p.leftIndent = toTwips(b.leftMargin());
     p.rightIndent = toTwips(b.rightMargin());
     p.firstIndent = toTwips(b.textIndent());
@@ -254,9 +299,58 @@ std::shared_ptr<const Picture> PictureStore::Find(const QString& name) const
     return pictures_.value(name);
 }
 
+QString PictureStore::AddNote(std::shared_ptr<const Note> note, const CharFormat& mark)
+{
+    const QString name = QStringLiteral("lwnote:%1").arg(++next_);
+    notes_.insert(name, StoredNote{std::move(note), mark});
+    return name;
+}
+
+const StoredNote* PictureStore::FindNote(const QString& name) const
+{
+    auto it = notes_.constFind(name);
+    return it == notes_.constEnd() ? nullptr : &it.value();
+}
+
 void PictureStore::Clear()
 {
     pictures_.clear();
+    notes_.clear();
+}
+
+namespace {
+
+QFont markFont(const QTextFormat& format)
+{
+    QFont f = format.toCharFormat().font();
+    f.setPointSizeF(std::max(f.pointSizeF(), 6.0) * 0.7);
+    return f;
+}
+
+} // namespace
+
+QSizeF NoteMarks::intrinsicSize(QTextDocument*, int, const QTextFormat& format)
+{
+    const QFontMetricsF m(markFont(format));
+    const QFontMetricsF line(format.toCharFormat().font());
+    return QSizeF(m.horizontalAdvance(format.stringProperty(kNoteLabel)) + 2, line.height());
+}
+
+void NoteMarks::drawObject(QPainter* painter, const QRectF& rect, QTextDocument*, int, const QTextFormat& format)
+{
+    painter->save();
+    const QFont font = markFont(format);
+    painter->setFont(font);
+    painter->setPen(QGuiApplication::palette().color(QPalette::Link));
+    const QFontMetricsF m(font);
+    const QString label = format.stringProperty(kNoteLabel);
+    const QPointF base(rect.left() + 1, rect.top() + m.ascent());
+    painter->drawText(base, label);
+    QPen dots(painter->pen());
+    dots.setStyle(Qt::DotLine);
+    painter->setPen(dots);
+    painter->drawLine(QPointF(rect.left() + 1, base.y() + 2), QPointF(rect.right() - 1, base.y() + 2));
+    painter->restore();
 }
 
 std::shared_ptr<Picture> PictureFromImage(const QImage& image)
@@ -346,179 +440,318 @@ CharFormat FromQtFormat(const QTextCharFormat& q, const QFont& defaults)
     return f;
 }
 
+QString NoteText(const Note& note)
+{
+    QStringList paragraphs;
+    for (const Paragraph& p : note.paragraphs) {
+        std::string text;
+        for (const TextRun& r : p.runs) text += r.text;
+        paragraphs << QString::fromStdString(text).trimmed().replace(QChar('\v'), QChar('\n'));
+    }
+    return paragraphs.join(QChar('\n'));
+}
+
+namespace {
+
+// A table's widths, kept from the file, and its merges, which the cells'
+// spans give.
+TableDefinition tableDefinitionOf(const QTextTable& table)
+{
+    TableDefinition def;
+    const QVariantList edges = table.format().property(kTableEdges).toList();
+    for (int r = 0; r < table.rows(); ++r) {
+        std::vector<int> row;
+        if (edges.size() == table.rows())
+            for (const QVariant& e : edges[r].toList()) row.push_back(e.toInt());
+        if (int(row.size()) != table.columns()) {
+            // Rows and columns added in the editor share the width.
+            row.clear();
+            for (int c = 1; c <= table.columns(); ++c) row.push_back(9360 * c / table.columns());
+        }
+        def.rowEdges.push_back(std::move(row));
+        std::vector<CellMerge> merges(size_t(table.columns()));
+        bool any = false;
+        for (int c = 0; c < table.columns(); ++c) {
+            const QTextTableCell cell = table.cellAt(r, c);
+            if (!cell.isValid()) continue;
+            CellMerge& m = merges[size_t(c)];
+            if (c > cell.column()) m.across = MergeKind::Continued;
+            else if (cell.columnSpan() > 1)
+                m.across = MergeKind::First;
+            if (r > cell.row()) m.down = MergeKind::Continued;
+            else if (cell.rowSpan() > 1)
+                m.down = MergeKind::First;
+            any = any || m != CellMerge{};
+        }
+        if (any) {
+            def.rowMerges.resize(size_t(r) + 1);
+            def.rowMerges[size_t(r)] = std::move(merges);
+        }
+    }
+    return def;
+}
+
+} // namespace
+
+RichTextInserter::RichTextInserter(QTextCursor& cursor, PictureStore& store, bool intoBlock)
+    : cursor_(cursor), store_(store), intoBlock_(intoBlock)
+{
+}
+
+RichTextInserter::~RichTextInserter() = default;
+
+const QTextCharFormat& RichTextInserter::formatOf(const CharFormat& f, const std::string& link)
+{
+    // Documents repeat a handful of formats: each Qt format is built once.
+    std::string key = f.face;
+    key += '\0';
+    key += std::to_string(f.halfPoints);
+    key += char('0' + (f.bold | f.italic << 1 | f.underline << 2 | f.strike << 3));
+    key += char('0' + (int(f.vertical) | f.hidden << 2));
+    key += f.color.automatic ? std::string("a") : std::to_string(f.color.rgb);
+    key += ',';
+    key += f.background.automatic ? std::string("a") : std::to_string(f.background.rgb);
+    key += '\0';
+    key += link;
+    auto it = formats_.find(key);
+    if (it == formats_.end()) it = formats_.emplace(std::move(key), ToQtFormat(f, link)).first;
+    return it->second;
+}
+
+void RichTextInserter::joinList(const Paragraph& p, const RichDocument& doc)
+{
+    if (p.list < 0 || size_t(p.list) >= doc.lists.size() || doc.lists[size_t(p.list)].levels.empty()) return;
+    const auto& levels = doc.lists[size_t(p.list)].levels;
+    const int level = std::clamp(p.listLevel, 0, int(levels.size()) - 1);
+    // One Qt list per list and level; Qt numbers each on its own. Ids new
+    // to every text keep the lists of one paste apart from those already
+    // in the text.
+    auto [id, added] = listIds_.emplace(p.list, 0);
+    if (added) id->second = NewListIds();
+    QTextList*& list = lists_[{p.list, level}];
+    if (list) list->add(cursor_.block());
+    else
+        list = cursor_.createList(QtListFormat(levels[size_t(level)], id->second, level));
+}
+
+void RichTextInserter::addText(const QString& text, const QTextCharFormat& format)
+{
+    if (!text_.isEmpty() && !(textFormat_ == format)) flushText();
+    textFormat_ = format;
+    text_ += text;
+}
+
+void RichTextInserter::flushText()
+{
+    if (text_.isEmpty()) return;
+    cursor_.insertText(text_, textFormat_);
+    text_.clear();
+}
+
+void RichTextInserter::insertRuns(const Paragraph& p)
+{
+    for (const auto& r : p.runs) {
+        if (r.IsNote()) {
+            flushText();
+            // The character takes the format of the text around it, so what
+            // is typed after it is plain text; the mark's own format stays
+            // with the note.
+            CharFormat around = r.format;
+            around.vertical = VerticalAlign::Normal;
+            around.hidden = false;
+            QTextCharFormat note = formatOf(around, {});
+            note.setObjectType(kNoteObject);
+            note.setProperty(kNoteName, store_.AddNote(r.note, r.format));
+            const QString label = QString::fromStdString(marks_.Next(*r.note));
+            note.setProperty(kNoteLabel, label.isEmpty() ? QStringLiteral("\u2020") : label);
+            cursor_.insertText(QString(QChar::ObjectReplacementCharacter), note);
+            continue;
+        }
+        if (r.IsPicture()) {
+            flushText();
+            QTextImageFormat image;
+            image.merge(formatOf(r.format, {}));
+            image.setName(store_.Add(r.picture, *cursor_.document()));
+            const QSize size = PictureStore::DisplaySize(*r.picture);
+            image.setWidth(size.width());
+            image.setHeight(size.height());
+            cursor_.insertImage(image);
+            continue;
+        }
+        QString text = QString::fromUtf8(r.text.data(), qsizetype(r.text.size()));
+        if (r.text.find_first_of("\v\n") != std::string::npos) {
+            text.replace(QChar('\v'), QChar::LineSeparator);
+            text.replace(QChar('\n'), QChar::LineSeparator);
+        }
+        addText(text, formatOf(r.format, r.link));
+    }
+}
+
+void RichTextInserter::Add(const Paragraph& p, const RichDocument& doc, bool continues)
+{
+    const bool continued = continuing_;
+    continuing_ = continues;
+    if (p.cell.table >= 0) {
+        flushText();
+        if (!table_.empty() && table_.front().cell.table != p.cell.table) insertTable(doc);
+        if (table_.empty()) tableOpensText_ = atStart_;
+        atStart_ = false;
+        if (continued && !table_.empty())
+            table_.back().runs.insert(table_.back().runs.end(), p.runs.begin(), p.runs.end());
+        else
+            table_.push_back(p);
+        return;
+    }
+    if (!table_.empty()) insertTable(doc);
+    if (continued) {
+        insertRuns(p);
+        return;
+    }
+    if (atStart_ && intoBlock_) {
+        // The first paragraph's text joins the block at the cursor.
+        atStart_ = fresh_ = false;
+        insertRuns(p);
+        return;
+    }
+    atStart_ = false;
+    // Paragraphs of one format in a row are one text with paragraph breaks:
+    // Qt gives each break the format of the block before it, and inserts a
+    // long text far faster than as many blocks one by one.
+    if (!fresh_ && p.list < 0 && last_ && last_->SameFormat(p)) {
+        if (p.runs.empty()) {
+            addText(QString(QChar::ParagraphSeparator), textFormat_);
+        } else {
+            addText(QString(QChar::ParagraphSeparator), formatOf(p.runs.front().format, p.runs.front().link));
+            insertRuns(p);
+        }
+        return;
+    }
+    flushText();
+    const QTextBlockFormat block = blockFormatOf(p);
+    if (fresh_) cursor_.setBlockFormat(block);
+    else
+        cursor_.insertBlock(block, QTextCharFormat());
+    fresh_ = false;
+    // A block keeps the list of the one it came from until told not to.
+    if (QTextList* was = cursor_.currentList()) was->remove(cursor_.block());
+    joinList(p, doc);
+    insertRuns(p);
+    if (p.runs.empty()) {
+        // The block's own format carries the face of an empty line.
+        cursor_.setBlockCharFormat(QTextCharFormat());
+    }
+    // A break after a list item would make its paragraph an item too.
+    if (p.list >= 0) {
+        last_.reset();
+        return;
+    }
+    last_ = std::make_unique<Paragraph>(p);
+    last_->runs.clear();
+}
+
+void RichTextInserter::insertTable(const RichDocument& doc)
+{
+    // The table's paragraphs, its rows in order of appearance.
+    std::vector<std::pair<size_t, size_t>> rows; // paragraph ranges
+    int columns = 1;
+    for (size_t k = 0; k < table_.size(); ++k) {
+        if (rows.empty() || table_[k].cell.row != table_[rows.back().first].cell.row) rows.push_back({k, k});
+        rows.back().second = k + 1;
+        columns = std::max(columns, std::clamp(table_[k].cell.cell, 0, 63) + 1);
+    }
+    // The table goes at the cursor; the rest of its block, if any, after it.
+    QTextTableFormat tf;
+    tf.setBorder(1);
+    tf.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+    tf.setCellPadding(2);
+    tf.setCellSpacing(0);
+    tf.setAlignment(Qt::AlignLeft);
+    QVariantList allEdges;
+    const int tableIndex = table_.front().cell.table;
+    const TableDefinition* def = size_t(tableIndex) < doc.tables.size() ? &doc.tables[size_t(tableIndex)] : nullptr;
+    auto rowOf = [&](size_t r) { return table_[rows[r].first].cell.row; };
+    for (size_t r = 0; r < rows.size(); ++r) {
+        QVariantList edges;
+        if (def && rowOf(r) >= 0 && size_t(rowOf(r)) < def->rowEdges.size())
+            for (int e : def->rowEdges[size_t(rowOf(r))]) edges.append(e);
+        allEdges.append(QVariant(edges));
+    }
+    tf.setProperty(kTableEdges, allEdges);
+    if (!allEdges.isEmpty()) {
+        const QVariantList firstRow = allEdges.first().toList();
+        if (firstRow.size() == columns) {
+            QList<QTextLength> widths;
+            int left = 0;
+            for (const QVariant& e : firstRow) {
+                widths.append(QTextLength(QTextLength::FixedLength, toPixels(std::max(e.toInt() - left, 150))));
+                left = std::max(left, e.toInt());
+            }
+            tf.setColumnWidthConstraints(widths);
+        }
+    }
+    QTextTable* table = cursor_.insertTable(int(rows.size()), columns, tf);
+    if (tableOpensText_) {
+        QTextBlock before = table->firstCursorPosition().block().previous();
+        if (before.isValid() && before.length() <= 1) {
+            QTextBlockFormat mark = before.blockFormat();
+            mark.setProperty(kBeforeTable, true);
+            QTextCursor(before).setBlockFormat(mark);
+        }
+    }
+    for (size_t r = 0; r < rows.size(); ++r) {
+        int lastCell = -1;
+        for (size_t k = rows[r].first; k < rows[r].second; ++k) {
+            const Paragraph& cp = table_[k];
+            const int cell = std::max(std::clamp(cp.cell.cell, 0, 63), lastCell);
+            const bool firstInCell = cell != lastCell;
+            if (firstInCell) cursor_ = table->cellAt(int(r), cell).firstCursorPosition();
+            const QTextBlockFormat block = blockFormatOf(cp);
+            if (firstInCell) cursor_.setBlockFormat(block);
+            else
+                cursor_.insertBlock(block, QTextCharFormat());
+            if (QTextList* was = cursor_.currentList()) was->remove(cursor_.block());
+            joinList(cp, doc);
+            insertRuns(cp);
+            flushText();
+            if (cp.runs.empty()) cursor_.setBlockCharFormat(QTextCharFormat());
+            lastCell = cell;
+        }
+    }
+    // Each first cell of a merge spans the cells merged into it, which the
+    // files hold empty.
+    for (size_t r = 0; def && r < rows.size(); ++r)
+        for (int col = 0; col < columns; ++col) {
+            const CellMerge m = def->MergeOf(rowOf(r), col);
+            int colSpan = 1, rowSpan = 1;
+            if (m.across == MergeKind::First)
+                while (col + colSpan < columns && def->MergeOf(rowOf(r), col + colSpan).across == MergeKind::Continued)
+                    ++colSpan;
+            if (m.down == MergeKind::First)
+                while (r + size_t(rowSpan) < rows.size() &&
+                       def->MergeOf(rowOf(r + size_t(rowSpan)), col).down == MergeKind::Continued)
+                    ++rowSpan;
+            if (colSpan > 1 || rowSpan > 1) table->mergeCells(int(r), col, rowSpan, colSpan);
+        }
+    cursor_ = table->lastCursorPosition();
+    cursor_.movePosition(QTextCursor::NextBlock);
+    // What follows fills the block after the table.
+    fresh_ = true;
+    last_.reset();
+    table_.clear();
+}
+
+void RichTextInserter::Finish(const RichDocument& doc)
+{
+    flushText();
+    if (!table_.empty()) insertTable(doc);
+}
+
 void InsertRichDocument(QTextCursor& cursor, const RichDocument& doc, PictureStore& store, bool intoBlock)
 {
-    QTextDocument* target = cursor.document();
-    // Documents repeat a handful of formats: build each Qt format once.
-    std::unordered_map<std::string, QTextCharFormat> formats;
-    auto formatOf = [&](const CharFormat& f, const std::string& link) -> const QTextCharFormat& {
-        std::string key = f.face;
-        key += '\0';
-        key += std::to_string(f.halfPoints);
-        key += char('0' + (f.bold | f.italic << 1 | f.underline << 2 | f.strike << 3));
-        key += char('0' + (int(f.vertical) | f.hidden << 2));
-        key += f.color.automatic ? std::string("a") : std::to_string(f.color.rgb);
-        key += ',';
-        key += f.background.automatic ? std::string("a") : std::to_string(f.background.rgb);
-        key += '\0';
-        key += link;
-        auto it = formats.find(key);
-        if (it == formats.end()) it = formats.emplace(std::move(key), ToQtFormat(f, link)).first;
-        return it->second;
-    };
-    // One Qt list per list and level; Qt numbers each on its own. The
-    // document-wide id keeps lists of one paste apart from those already
-    // in the text.
-    static int nextListId = 0;
-    const int listBase = nextListId;
-    nextListId += int(doc.lists.size());
-    std::map<std::pair<int, int>, QTextList*> lists;
-    auto joinList = [&](QTextCursor& c, const Paragraph& p) {
-        if (p.list < 0 || size_t(p.list) >= doc.lists.size() || doc.lists[size_t(p.list)].levels.empty()) return;
-        const auto& levels = doc.lists[size_t(p.list)].levels;
-        const int level = std::clamp(p.listLevel, 0, int(levels.size()) - 1);
-        QTextList*& list = lists[{p.list, level}];
-        if (list) {
-            list->add(c.block());
-            return;
-        }
-        const ListLevel& lv = levels[size_t(level)];
-        QTextListFormat lf;
-        lf.setStyle(qtListStyle(lv));
-        // The paragraph's own margins place the item; the list adds none.
-        lf.setIndent(0);
-        if (lv.style != ListStyle::Bullet) {
-            lf.setNumberPrefix(QString::fromStdString(lv.prefix));
-            lf.setNumberSuffix(QString::fromStdString(lv.suffix));
-        } else {
-            lf.setProperty(kListBullet, QString::fromStdString(lv.bullet));
-        }
-        lf.setProperty(kListStart, lv.start);
-        lf.setProperty(kListId, listBase + p.list);
-        lf.setProperty(kListLevel, level);
-        list = c.createList(lf);
-    };
-    auto insertRuns = [&](QTextCursor& c, const Paragraph& p) {
-        for (const auto& r : p.runs) {
-            if (r.IsPicture()) {
-                QTextImageFormat image;
-                image.merge(formatOf(r.format, {}));
-                image.setName(store.Add(r.picture, *target));
-                const QSize size = PictureStore::DisplaySize(*r.picture);
-                image.setWidth(size.width());
-                image.setHeight(size.height());
-                c.insertImage(image);
-                continue;
-            }
-            QString text = QString::fromUtf8(r.text.data(), qsizetype(r.text.size()));
-            if (r.text.find_first_of("\v\n") != std::string::npos) {
-                text.replace(QChar('\v'), QChar::LineSeparator);
-                text.replace(QChar('\n'), QChar::LineSeparator);
-            }
-            c.insertText(text, formatOf(r.format, r.link));
-        }
-        if (p.runs.empty()) {
-            // The block's own format carries the face of an empty line.
-            c.setBlockCharFormat(QTextCharFormat());
-        }
-    };
-    // A paragraph in a fresh block (first) or in one it adds.
-    auto insertParagraph = [&](QTextCursor& c, const Paragraph& p, bool first) {
-        const QTextBlockFormat block = blockFormatOf(p);
-        if (first) c.setBlockFormat(block);
-        else
-            c.insertBlock(block, QTextCharFormat());
-        // A block keeps the list of the one it came from until told not to.
-        if (QTextList* was = c.currentList()) was->remove(c.block());
-        joinList(c, p);
-        insertRuns(c, p);
-    };
-
     cursor.beginEditBlock();
-    bool first = true;
-    size_t i = 0;
-    while (i < doc.paragraphs.size()) {
-        const Paragraph& p = doc.paragraphs[i];
-        if (p.cell.table < 0 && i == 0 && intoBlock) {
-            if (!p.runs.empty()) insertRuns(cursor, p);
-            first = false;
-            ++i;
-            continue;
-        }
-        if (p.cell.table < 0) {
-            insertParagraph(cursor, p, first);
-            first = false;
-            ++i;
-            continue;
-        }
-        // The table's paragraphs, its rows in order of appearance.
-        size_t end = i;
-        std::vector<std::pair<size_t, size_t>> rows; // paragraph ranges
-        int columns = 1;
-        while (end < doc.paragraphs.size() && doc.paragraphs[end].cell.table == p.cell.table) {
-            if (rows.empty() || doc.paragraphs[end].cell.row != doc.paragraphs[rows.back().first].cell.row)
-                rows.push_back({end, end});
-            rows.back().second = end + 1;
-            columns = std::max(columns, std::clamp(doc.paragraphs[end].cell.cell, 0, 63) + 1);
-            ++end;
-        }
-        // The table goes at the cursor; the rest of its block, if any, after it.
-        QTextTableFormat tf;
-        tf.setBorder(1);
-        tf.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-        tf.setCellPadding(2);
-        tf.setCellSpacing(0);
-        tf.setAlignment(Qt::AlignLeft);
-        QVariantList allEdges;
-        const TableDefinition* def =
-            size_t(p.cell.table) < doc.tables.size() ? &doc.tables[size_t(p.cell.table)] : nullptr;
-        for (size_t r = 0; r < rows.size(); ++r) {
-            const int row = doc.paragraphs[rows[r].first].cell.row;
-            QVariantList edges;
-            if (def && row >= 0 && size_t(row) < def->rowEdges.size())
-                for (int e : def->rowEdges[size_t(row)]) edges.append(e);
-            allEdges.append(QVariant(edges));
-        }
-        tf.setProperty(kTableEdges, allEdges);
-        if (!allEdges.isEmpty()) {
-            const QVariantList firstRow = allEdges.first().toList();
-            if (firstRow.size() == columns) {
-                QList<QTextLength> widths;
-                int left = 0;
-                for (const QVariant& e : firstRow) {
-                    widths.append(QTextLength(QTextLength::FixedLength, toPixels(std::max(e.toInt() - left, 150))));
-                    left = std::max(left, e.toInt());
-                }
-                tf.setColumnWidthConstraints(widths);
-            }
-        }
-        QTextTable* table = cursor.insertTable(int(rows.size()), columns, tf);
-        if (i == 0) {
-            QTextBlock before = table->firstCursorPosition().block().previous();
-            if (before.isValid() && before.length() <= 1) {
-                QTextBlockFormat mark = before.blockFormat();
-                mark.setProperty(kBeforeTable, true);
-                QTextCursor(before).setBlockFormat(mark);
-            }
-        }
-        for (size_t r = 0; r < rows.size(); ++r) {
-            int lastCell = -1;
-            QTextCursor c;
-            for (size_t k = rows[r].first; k < rows[r].second; ++k) {
-                const Paragraph& cp = doc.paragraphs[k];
-                const int cell = std::max(std::clamp(cp.cell.cell, 0, 63), lastCell);
-                const bool firstInCell = cell != lastCell;
-                if (firstInCell) c = table->cellAt(int(r), cell).firstCursorPosition();
-                insertParagraph(c, cp, firstInCell);
-                lastCell = cell;
-            }
-        }
-        cursor = table->lastCursorPosition();
-        cursor.movePosition(QTextCursor::NextBlock);
-        // What follows fills the block after the table.
-        first = true;
-        i = end;
-    }
+    RichTextInserter inserter(cursor, store, intoBlock);
+    for (const Paragraph& p : doc.paragraphs) inserter.Add(p, doc);
+    inserter.Finish(doc);
     cursor.endEditBlock();
 }
 
@@ -526,12 +759,37 @@ RichDocument ToRichDocument(const QTextDocument& doc, const PictureStore& store)
 {
     RichDocument out;
     const QFont defaults = doc.defaultFont();
-    // Lists by their id (or, for lists made in the editor, by the Qt list),
+    // Lists by their id (or, for lists made elsewhere, by the Qt list),
     // tables by the Qt table.
     std::map<int, int> listIndex;
     std::map<const QTextList*, int> plainLists;
     std::map<const QTextTable*, int> tableIndex;
     bool first = true;
+    auto newParagraph = [&]() -> Paragraph& {
+        Paragraph& p = first ? out.Last() : out.NewParagraph();
+        first = false;
+        return p;
+    };
+    // The table being walked, and its next place row by row: a cell merged
+    // into another has no block, and goes out as the empty cell the files
+    // hold there.
+    const QTextTable* walked = nullptr;
+    int walkedIndex = -1, nextRow = 0, nextColumn = 0;
+    auto fillMergedUpTo = [&](int row, int column) {
+        while (walked && (nextRow < row || (nextRow == row && nextColumn < column))) {
+            const QTextTableCell at = walked->cellAt(nextRow, nextColumn);
+            if (at.isValid() && (at.row() != nextRow || at.column() != nextColumn))
+                newParagraph().cell = CellPlace{walkedIndex, nextRow, nextColumn};
+            if (++nextColumn >= walked->columns()) {
+                nextColumn = 0;
+                ++nextRow;
+            }
+        }
+    };
+    auto endWalk = [&] {
+        if (walked) fillMergedUpTo(walked->rows(), 0);
+        walked = nullptr;
+    };
     const QTextTable* lastTable = nullptr;
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         const QTextTable* table = QTextCursor(b).currentTable();
@@ -540,15 +798,38 @@ RichDocument ToRichDocument(const QTextDocument& doc, const PictureStore& store)
         // Nor the one before a table that opens the text, while it is empty.
         if (b == doc.begin() && !table && b.length() <= 1 && b.blockFormat().boolProperty(kBeforeTable)) continue;
         lastTable = table;
-        Paragraph& para = first ? out.Last() : out.NewParagraph();
-        first = false;
+        CellPlace place;
+        if (table) {
+            auto [it, added] = tableIndex.emplace(table, int(out.tables.size()));
+            if (added) out.tables.push_back(tableDefinitionOf(*table));
+            const QTextTableCell cell = table->cellAt(b.position());
+            place = CellPlace{it->second, cell.row(), cell.column()};
+            if (table != walked) {
+                endWalk();
+                walked = table;
+                walkedIndex = it->second;
+                nextRow = nextColumn = 0;
+            }
+            if (b.position() == cell.firstPosition()) {
+                fillMergedUpTo(cell.row(), cell.column());
+                nextRow = cell.row();
+                nextColumn = cell.column() + 1;
+                if (nextColumn >= table->columns()) {
+                    nextColumn = 0;
+                    ++nextRow;
+                }
+            }
+        } else {
+            endWalk();
+        }
+        Paragraph& para = newParagraph();
         readBlockFormat(b.blockFormat(), para);
+        para.cell = place;
         if (const QTextList* list = b.textList()) {
             const QTextListFormat lf = list->format();
-            int index = -1, level = 0;
-            if (lf.hasProperty(kListId)) {
-                level = std::clamp(lf.intProperty(kListLevel), 0, MaxListLevels - 1);
-                auto [it, added] = listIndex.emplace(lf.intProperty(kListId), int(out.lists.size()));
+            int index = -1, level = 0, id = 0;
+            if (ListPlace(lf, id, level)) {
+                auto [it, added] = listIndex.emplace(id, int(out.lists.size()));
                 if (added) out.lists.emplace_back();
                 index = it->second;
             } else {
@@ -561,37 +842,21 @@ RichDocument ToRichDocument(const QTextDocument& doc, const PictureStore& store)
             if (levels.size() <= size_t(level)) {
                 const size_t had = levels.size();
                 levels.resize(size_t(level) + 1);
-                for (size_t l = had; l < levels.size(); ++l) levels[l] = levelOf(lf);
+                for (size_t l = had; l < levels.size(); ++l) levels[l] = LevelOfList(lf);
             }
-            levels[size_t(level)] = levelOf(lf);
+            levels[size_t(level)] = LevelOfList(lf);
             para.list = index;
             para.listLevel = level;
-        }
-        if (table) {
-            auto [it, added] = tableIndex.emplace(table, int(out.tables.size()));
-            if (added) {
-                TableDefinition def;
-                const QVariantList edges = table->format().property(kTableEdges).toList();
-                for (int r = 0; r < table->rows(); ++r) {
-                    std::vector<int> row;
-                    if (edges.size() == table->rows())
-                        for (const QVariant& e : edges[r].toList()) row.push_back(e.toInt());
-                    if (int(row.size()) != table->columns()) {
-                        // Rows and columns added in the editor share the width.
-                        row.clear();
-                        for (int c = 1; c <= table->columns(); ++c) row.push_back(9360 * c / table->columns());
-                    }
-                    def.rowEdges.push_back(std::move(row));
-                }
-                out.tables.push_back(std::move(def));
-            }
-            const QTextTableCell cell = table->cellAt(b.position());
-            para.cell = CellPlace{it->second, cell.row(), cell.column()};
         }
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
             if (!frag.isValid()) continue;
             const QTextCharFormat cf = frag.charFormat();
+            if (cf.objectType() == kNoteObject) {
+                if (const StoredNote* note = store.FindNote(cf.stringProperty(kNoteName)))
+                    for (int i = 0; i < frag.length(); ++i) out.AppendNote(note->note, note->mark);
+                continue;
+            }
             const CharFormat f = FromQtFormat(cf, defaults);
             if (cf.isImageFormat()) {
                 const auto pic = store.Find(cf.toImageFormat().name());
@@ -616,6 +881,7 @@ RichDocument ToRichDocument(const QTextDocument& doc, const PictureStore& store)
             out.AppendText(text.toStdString(), f, link);
         }
     }
+    endWalk();
     return out;
 }
 

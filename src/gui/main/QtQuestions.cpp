@@ -87,7 +87,15 @@ std::optional<std::string> QtQuestions::ChooseSaveFile(const FileRequest& req)
             }
     });
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !req.overwritePrompt);
-    if (!req.fileName.empty()) dialog.selectFile(q(req.fileName));
+    if (!req.fileName.empty()) {
+        // The type shown is the proposed name's, so Enter writes what both say.
+        const int entry = FilterIndexFor(req.filter, req.fileName);
+        if (entry < dialog.nameFilters().size() && 2 * entry + 1 < parts.size()) {
+            dialog.selectNameFilter(dialog.nameFilters()[entry]);
+            dialog.setDefaultSuffix(QString::fromStdString(FilterDefaultExt(parts[2 * entry + 1].toStdString())));
+        }
+        dialog.selectFile(q(req.fileName));
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first().toStdString();
 }

@@ -1,12 +1,15 @@
 #include "core/richtext/InfoConvert.h"
 #include "base/FileIO.h"
 #include "core/richtext/RtfReader.h"
+#include "core/richtext/RtfWriter.h"
+#include "platform/File.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 namespace lw {
@@ -49,6 +52,61 @@ TEST(SavesAsPlainText, OnlyTheTxtExtensionInAnyCase)
     EXPECT_FALSE(SavesAsPlainText("fminfo.doc"));
     EXPECT_FALSE(SavesAsPlainText("dir.txt/fminfo"));
     EXPECT_FALSE(SavesAsPlainText("fminfo.txt.bak"));
+}
+
+TEST(PlainTextLoses, MoreThanTheTextAndTheEditorsFace)
+{
+    CharFormat plain;
+    plain.face = "Courier New";
+    plain.halfPoints = 20;
+    auto pic = std::make_shared<Picture>();
+    pic->kind = PictureKind::Png;
+    struct Case {
+        const char* what;
+        std::function<void(RichDocument&)> make;
+        bool loses;
+    };
+    const Case cases[] = {
+        {"text in the plain face", [&](RichDocument& d) { d.AppendText("x", plain); }, false},
+        {"text that sets no face", [](RichDocument& d) { d.AppendText("x", CharFormat{}); }, false},
+        {"bold",
+         [&](RichDocument& d) {
+             CharFormat f = plain;
+             f.bold = true;
+             d.AppendText("x", f);
+         },
+         true},
+        {"another size",
+         [&](RichDocument& d) {
+             CharFormat f = plain;
+             f.halfPoints = 21;
+             d.AppendText("x", f);
+         },
+         true},
+        {"another face",
+         [&](RichDocument& d) {
+             CharFormat f = plain;
+             f.face = "Arial";
+             d.AppendText("x", f);
+         },
+         true},
+        {"a link", [&](RichDocument& d) { d.AppendText("x", plain, "https://example.org"); }, true},
+        {"a picture", [&](RichDocument& d) { d.AppendPicture(pic, plain); }, true},
+        {"a note", [&](RichDocument& d) { d.AppendNote(std::make_shared<Note>(), plain); }, true},
+        {"centred", [](RichDocument& d) { d.Last().align = ParaAlign::Center; }, true},
+        {"a page break", [](RichDocument& d) { d.NewParagraph().pageBreakBefore = true; }, true},
+        {"a list",
+         [](RichDocument& d) {
+             d.lists.push_back({{ListLevel{}}});
+             d.Last().list = 0;
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        RichDocument doc;
+        c.make(doc);
+        EXPECT_EQ(PlainTextLoses(doc, plain), c.loses) << c.what;
+    }
 }
 
 int lines(const std::string& s)
@@ -98,6 +156,42 @@ TEST_F(ConvertInfoFileTest, RtfToTextAndBack)
     auto copy = ReadRtf(ReadWholeFile(file("copy")));
     ASSERT_TRUE(copy.has_value());
     EXPECT_TRUE(copy->paragraphs[0].runs.at(1).format.bold);
+}
+
+TEST_F(ConvertInfoFileTest, WritesWhatTheEditorWritesAParagraphAtATime)
+{
+    // The converter never holds the whole document; what it writes is what
+    // a save of the whole document gives, tables, lists and notes included.
+    // A paragraph of many runs goes in pieces.
+    std::string runs = "{\\rtf1\\pard\\qc{\\listtext 1.\\tab}";
+    for (int i = 0; i < 3000; ++i) runs += i % 2 ? "\\b a\\b0 " : "b{\\i c}";
+    const std::string longParagraph = runs + "\\par\\trowd\\cellx900\\intbl x\\cell\\row after\\par}";
+    const std::string fixtures[] = {"wordpad_cp1252.rtf", "word_cp1250.rtf", "libreoffice_writer.rtf",
+                                    "handwritten.rtf", ""};
+    for (const std::string& name : fixtures) {
+        SCOPED_TRACE(name);
+        const std::string bytes =
+            name.empty() ? longParagraph
+                         : ReadWholeFile(platform::PathFromUtf8(std::string(LW_FIXTURES) + "/rtf/" + name));
+        WriteFileAtomic(file("in.rtf"), bytes);
+        ASSERT_EQ(convert(path("in.rtf"), path("out.rtf")), 0) << err_.str();
+        EXPECT_EQ(ReadWholeFile(file("out.rtf")), WriteRtf(*ReadRtf(bytes)));
+        ASSERT_EQ(convert(path("in.rtf"), "-"), 0);
+        std::string text = PlainTextOf(*ReadRtf(bytes));
+        if (text.back() != '\n') text += '\n';
+        EXPECT_EQ(out_.str(), text);
+    }
+    // What the reading could not keep is said, and the conversion goes on.
+    std::string deep = "{\\rtf1 ";
+    for (int i = 0; i < 1100; ++i) deep += "{";
+    deep += "kept";
+    for (int i = 0; i < 1100; ++i) deep += "}";
+    WriteFileAtomic(file("deep.rtf"), deep + "}");
+    ASSERT_EQ(convert(path("deep.rtf"), "-"), 0);
+    EXPECT_EQ(out_.str(), "kept\n");
+    EXPECT_NE(err_.str().find("warning"), std::string::npos);
+    EXPECT_NE(err_.str().find("deep.rtf"), std::string::npos);
+    EXPECT_EQ(lines(err_.str()), 1);
 }
 
 TEST_F(ConvertInfoFileTest, ContentDecidesNotTheName)

@@ -142,16 +142,90 @@ TEST(RtfReader, SpecialCharactersAndSymbols)
 
 TEST(RtfReader, DestinationsThatAreNotBodyTextAreSkipped)
 {
+    // A note is the author's text: it is kept, and its text follows the body.
     EXPECT_EQ(textOf("{\\rtf1{\\*\\unknowndest junk {nested junk}}{\\*\\generator Riched20;}"
                      "{\\info{\\title T}{\\author A}}{\\stylesheet{\\s0 Normal;}}"
                      "{\\header H\\par}{\\footer F}body{\\footnote note}\\par}"),
-              "body");
+              "body\n\nnote");
     // Unknown control words without \* are ignored, their group's text kept.
     EXPECT_EQ(textOf("{\\rtf1{\\madeupword kept}}"), "kept");
     // \upr holds an ANSI and a Unicode version: only the Unicode one is read.
     EXPECT_EQ(textOf("{\\rtf1{\\upr{ansi?}{\\*\\ud{uni\\u9731?}}}}"), "uni☃");
     // A list label with no list to rebuild is kept as the text it showed.
     EXPECT_EQ(textOf("{\\rtf1{\\listtext 1.\\tab}item}"), "1.\titem");
+}
+
+TEST(RtfReader, NotesStandWhereTheirReferenceStands)
+{
+    struct Case {
+        const char* what;
+        const char* rtf;
+        bool endnote, numbered;
+        const char* noteText; // paragraphs joined by "|"
+        const char* plain;
+    };
+    const Case cases[] = {
+        {"Word", "{\\rtf1 a{\\super\\chftn {\\footnote\\pard\\plain{\\super\\chftn } One.\\par Two.}}b\\par}", false,
+         true, " One.|Two.", "a1b\n\n1 One.\nTwo."},
+        {"LibreOffice", "{\\rtf1 a{\\super\\chftn{\\*\\footnote\\chftn\\pard\\plain note}}b}", false, true, "note",
+         "a1b\n\n1 note"},
+        {"endnote", "{\\rtf1 a{\\super\\chftn{\\*\\footnote\\ftnalt\\chftn\\pard\\plain end}}b}", true, true, "end",
+         "aib\n\ni end"},
+        {"the author's mark", "{\\rtf1 a{\\super *}{\\footnote\\pard\\plain * own}b}", false, false, "* own",
+         "a*b\n\n* own"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto doc = read(c.rtf);
+        ASSERT_EQ(doc.paragraphs.size(), 1u);
+        const TextRun* note = nullptr;
+        for (const TextRun& r : doc.paragraphs[0].runs)
+            if (r.IsNote()) note = &r;
+        ASSERT_NE(note, nullptr);
+        EXPECT_EQ(note->note->endnote, c.endnote);
+        EXPECT_EQ(note->note->numbered, c.numbered);
+        std::string text;
+        for (const Paragraph& p : note->note->paragraphs) {
+            if (!text.empty()) text += '|';
+            for (const TextRun& r : p.runs) text += r.text;
+        }
+        EXPECT_EQ(text, c.noteText);
+        EXPECT_EQ(PlainTextOf(doc), c.plain);
+        if (c.numbered) {
+            EXPECT_EQ(note->format.vertical, VerticalAlign::Superscript);
+        }
+    }
+}
+
+TEST(RtfReader, PageBreaksDirectionAndMergedCells)
+{
+    // Word's \page between paragraphs, LibreOffice's \pagebb on one.
+    for (const char* rtf : {"{\\rtf1 one\\par\\page two\\par}", "{\\rtf1 one\\page two\\par}",
+                            "{\\rtf1 one\\par\\pard\\pagebb two\\par}"}) {
+        SCOPED_TRACE(rtf);
+        const auto doc = read(rtf);
+        ASSERT_EQ(doc.paragraphs.size(), 2u);
+        EXPECT_FALSE(doc.paragraphs[0].pageBreakBefore);
+        EXPECT_TRUE(doc.paragraphs[1].pageBreakBefore);
+        EXPECT_EQ(PlainTextOf(doc), "one\ntwo");
+    }
+    const auto rtl = read("{\\rtf1\\pard\\rtlpar\\qr \\u1513?\\par\\pard ltr\\par\\rtlpar\\ltrpar x}");
+    EXPECT_TRUE(rtl.paragraphs[0].rightToLeft);
+    EXPECT_EQ(rtl.paragraphs[0].align, ParaAlign::Right);
+    EXPECT_FALSE(rtl.paragraphs[1].rightToLeft);
+    EXPECT_FALSE(rtl.paragraphs[2].rightToLeft);
+    // A cell merged across two, then one merged down into the row below.
+    const auto merged = read("{\\rtf1\\trowd\\clmgf\\cellx2000\\clmrg\\cellx4000\\clvmgf\\cellx6000"
+                             "\\intbl wide\\cell\\cell tall\\cell\\row"
+                             "\\trowd\\cellx2000\\cellx4000\\clvmrg\\cellx6000\\intbl a\\cell b\\cell\\cell\\row}");
+    ASSERT_EQ(merged.tables.size(), 1u);
+    const TableDefinition& t = merged.tables[0];
+    EXPECT_EQ(t.MergeOf(0, 0), (CellMerge{MergeKind::First, MergeKind::None}));
+    EXPECT_EQ(t.MergeOf(0, 1), (CellMerge{MergeKind::Continued, MergeKind::None}));
+    EXPECT_EQ(t.MergeOf(0, 2), (CellMerge{MergeKind::None, MergeKind::First}));
+    EXPECT_EQ(t.MergeOf(1, 0), CellMerge{});
+    EXPECT_EQ(t.MergeOf(1, 2), (CellMerge{MergeKind::None, MergeKind::Continued}));
+    EXPECT_EQ(PlainTextOf(merged), "wide\n\ntall\na\nb\n");
 }
 
 TEST(RtfReader, StarMarksADestinationOnlyAtTheStartOfItsGroup)
@@ -351,8 +425,8 @@ TEST(RtfReader, FixturesOfVariedOriginKeepTheirText)
          "The Lantern Keeper\nA mission for Thief 2. Naïve café – red and blue and marked.\n"
          "Łódź is in Poland, Русский is Russian.\nSmiley ☺ and euro €, gone.\nTabs:\tone\ttwo\nnext line\n"},
         {"word_cp1250.rtf",
-         "Złota Latarnia\nCytat: „cudzysłów” i kursywa, czerwony.\nStrona: strona misji\n1.\tPierwszy punkt\n"
-         "Poziom\nŁup\nEkspert\n2500\n\nOstatni akapit ☃"},
+         "Złota Latarnia\nCytat: „cudzysłów” i kursywa, czerwony.1\nStrona: strona misji\n1.\tPierwszy punkt\n"
+         "Poziom\nŁup\nEkspert\n2500\n\nOstatni akapit ☃\n\n1 Footnote text."},
         {"libreoffice_writer.rtf", "The Lantern Keeper\nAuthor: Garrett Flamand\n"
                                    "Crème brûlée, naïve café, Łódź, Ελληνικά, Русский, 日本語 — “quotes” €5.\n"
                                    "Underlined and struck and red and marked.\nVisit the mission page for updates.\n"
@@ -416,6 +490,17 @@ TEST(RtfReaderBadInput, DeepNestingIsBounded)
     std::string open = "{\\rtf1 x";
     for (int i = 0; i < 100000; ++i) open += "{";
     EXPECT_EQ(textOf(open), "x");
+    EXPECT_TRUE(read("{\\rtf1{{{a}}}}").loadWarnings.empty());
+    // Beyond the limit a link keeps its text, without the field's
+    // instruction or a destination's, and the document says what was cut.
+    std::string link = "{\\rtf1 before ";
+    for (int i = 0; i < 1200; ++i) link += "{\\b ";
+    link += "{\\field{\\*\\fldinst{HYPERLINK \"https://x.org\"}}{\\fldrslt link text}}{\\*\\junk junk}{\\i\\par x}";
+    for (int i = 0; i < 1200; ++i) link += "}";
+    const auto doc = read(link + " after}");
+    EXPECT_EQ(PlainTextOf(doc), "before link text\nx after");
+    ASSERT_EQ(doc.loadWarnings.size(), 1u);
+    EXPECT_NE(doc.loadWarnings[0].find("1000"), std::string::npos);
 }
 
 TEST(RtfReaderBadInput, HugeNumbersAndClaimsAreClamped)

@@ -2,6 +2,7 @@
 #include "base/FileIO.h"
 #include "core/richtext/RtfReader.h"
 #include "support/HostShell.h"
+#include "support/RichTextSamples.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -119,7 +120,7 @@ RichDocument structured()
     doc.AppendText("O x", f);
     doc.AppendText("2", sup);
     doc.AppendText(" secret", hidden);
-    doc.tables.push_back({{{2000, 4000}, {2000, 4000}}});
+    doc.tables.push_back({{{2000, 4000}, {2000, 4000}}, {}});
     const char* cells[] = {"Difficulty", "Loot", "Expert", "2500"};
     for (int i = 0; i < 4; ++i) {
         doc.NewParagraph().cell = CellPlace{0, i / 2, i % 2};
@@ -130,18 +131,15 @@ RichDocument structured()
     return doc;
 }
 
-void expectSameDocument(const RichDocument& a, const RichDocument& b)
+void expectSameParagraphs(const std::vector<Paragraph>& a, const std::vector<Paragraph>& b)
 {
-    ASSERT_EQ(a.paragraphs.size(), b.paragraphs.size());
-    EXPECT_EQ(a.lists, b.lists);
-    ASSERT_EQ(a.tables.size(), b.tables.size());
-    for (size_t t = 0; t < a.tables.size(); ++t) EXPECT_EQ(a.tables[t].rowEdges, b.tables[t].rowEdges);
-    for (size_t p = 0; p < a.paragraphs.size(); ++p) {
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t p = 0; p < a.size(); ++p) {
         SCOPED_TRACE("paragraph " + std::to_string(p));
-        EXPECT_EQ(a.paragraphs[p].align, b.paragraphs[p].align);
-        EXPECT_TRUE(a.paragraphs[p].SameFormat(b.paragraphs[p]));
-        const auto& ra = a.paragraphs[p].runs;
-        const auto& rb = b.paragraphs[p].runs;
+        EXPECT_EQ(a[p].align, b[p].align);
+        EXPECT_TRUE(a[p].SameFormat(b[p]));
+        const auto& ra = a[p].runs;
+        const auto& rb = b[p].runs;
         ASSERT_EQ(ra.size(), rb.size());
         for (size_t r = 0; r < ra.size(); ++r) {
             EXPECT_EQ(ra[r].text, rb[r].text);
@@ -154,8 +152,29 @@ void expectSameDocument(const RichDocument& a, const RichDocument& b)
                 EXPECT_EQ(ra[r].picture->widthTwips, rb[r].picture->widthTwips);
                 EXPECT_EQ(ra[r].picture->heightTwips, rb[r].picture->heightTwips);
             }
+            ASSERT_EQ(ra[r].IsNote(), rb[r].IsNote());
+            if (ra[r].IsNote()) {
+                SCOPED_TRACE("note");
+                EXPECT_EQ(ra[r].note->endnote, rb[r].note->endnote);
+                EXPECT_EQ(ra[r].note->numbered, rb[r].note->numbered);
+                expectSameParagraphs(ra[r].note->paragraphs, rb[r].note->paragraphs);
+            }
         }
     }
+}
+
+void expectSameDocument(const RichDocument& a, const RichDocument& b)
+{
+    EXPECT_EQ(a.lists, b.lists);
+    ASSERT_EQ(a.tables.size(), b.tables.size());
+    for (size_t t = 0; t < a.tables.size(); ++t) {
+        EXPECT_EQ(a.tables[t].rowEdges, b.tables[t].rowEdges);
+        for (size_t r = 0; r < a.tables[t].rowEdges.size(); ++r)
+            for (size_t c = 0; c < a.tables[t].rowEdges[r].size(); ++c)
+                EXPECT_EQ(a.tables[t].MergeOf(int(r), int(c)), b.tables[t].MergeOf(int(r), int(c)))
+                    << "table " << t << " row " << r << " cell " << c;
+    }
+    expectSameParagraphs(a.paragraphs, b.paragraphs);
 }
 
 TEST(RtfWriter, OurReaderReadsBackWhatWeWrite)
@@ -190,6 +209,22 @@ TEST(RtfWriter, ListsTablesIndentsAndCharacterPositionsComeBack)
     ASSERT_TRUE(again.has_value());
     EXPECT_EQ(again->paragraphs[0].firstIndent, -360);
     EXPECT_EQ(again->paragraphs[0].leftIndent, 360);
+}
+
+TEST(RtfWriter, NotesPageBreaksDirectionAndMergedCellsComeBack)
+{
+    const RichDocument doc = lw::test::NotesAndBreaksDocument();
+    const std::string rtf = WriteRtf(doc);
+    auto back = ReadRtf(rtf);
+    ASSERT_TRUE(back.has_value());
+    expectSameDocument(doc, *back);
+    EXPECT_EQ(WriteRtf(*back), rtf);
+    for (const char* word : {"\\super\\chftn{\\footnote\\pard", "{\\footnote\\ftnalt", "\\page\r\n", "\\rtlpar\\qr",
+                             "\\clmgf\\cellx2000\\clmrg\\cellx4000\\clvmgf\\cellx6000", "\\clvmrg\\cellx6000"})
+        EXPECT_NE(rtf.find(word), std::string::npos) << word;
+    EXPECT_EQ(PlainTextOf(*back), "Loot1 and keysi*\nOn a new page\n\u05E9\u05DC\u05D5\u05DD\nwide\n\ntall\na\nb\n\n"
+                                  "after the table\n\n1 Counted at the end.\nKeys count too.\ni An endnote.\n* The "
+                                  "author's own mark.");
 }
 
 TEST(RtfWriter, TheFirstSaveIsAFixedPoint)
@@ -287,14 +322,18 @@ TEST(RtfWriter, OutputIsSevenBitWithoutByteOrderMark)
 TEST(RtfWriter, FontTableNamesFamilyAndPitch)
 {
     RichDocument doc;
-    CharFormat mono, unknown, symbol;
+    CharFormat mono, unknown, symbol, decorated;
     mono.face = "Courier New";
     unknown.face = "Made Up Face";
     symbol.face = "Wingdings";
+    decorated.face = "Nimbus Sans [urw]"; // fontconfig's foundry is no part of the name
     doc.AppendText("a", mono);
     doc.AppendText("b", unknown);
     doc.AppendText("c", symbol);
+    doc.AppendText("d", decorated);
     const std::string rtf = WriteRtf(doc);
+    EXPECT_NE(rtf.find("\\fcharset0 Nimbus Sans;}"), std::string::npos);
+    EXPECT_EQ(rtf.find("["), std::string::npos);
     EXPECT_NE(rtf.find("\\fmodern\\fprq1\\fcharset0 Courier New;}"), std::string::npos);
     EXPECT_NE(rtf.find("\\fnil\\fcharset0 Made Up Face;}"), std::string::npos);
     EXPECT_NE(rtf.find("\\fdecor\\fprq2\\fcharset2 Wingdings;}"), std::string::npos);
@@ -424,6 +463,16 @@ TEST_F(LibreOfficeInterop, ReadsOurListsTablesAndIndents)
     EXPECT_EQ(tabbed->tabs.size(), 4u);
     EXPECT_EQ(tabbed->spaceAfter, 240);
     EXPECT_EQ(cells, 4);
+}
+
+TEST_F(LibreOfficeInterop, ReadsOurNotesPageBreaksDirectionAndMergedCells)
+{
+    WriteFileAtomic(dir_ / "ours.rtf", WriteRtf(lw::test::NotesAndBreaksDocument()));
+    soffice("--convert-to odt ours.rtf");
+    soffice("--convert-to rtf:\"Rich Text Format\" --outdir back ours.odt");
+    auto back = ReadRtf(ReadWholeFile(dir_ / "back" / "ours.rtf"));
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(lw::test::NotesAndBreaksMissing(*back), "");
 }
 
 TEST_F(LibreOfficeInterop, ReadsOurFormatsAndPictures)

@@ -14,11 +14,12 @@ private slots:
 void IconsTest::everyIconRenders_data()
 {
     QTest::addColumn<QString>("name");
-    const char* names[] = {"new",       "open",     "save",     "info",      "zip",      "flag-en",
-                           "flag-fr",   "flag-de",  "flag-it",  "flag-es",   "add",      "remove",
-                           "edit",      "folder",   "ed-save",  "ed-cancel", "ed-undo",  "ed-redo",
-                           "ed-cut",    "ed-copy",  "ed-paste", "ed-font",   "ed-size",  "ed-bold",
-                           "ed-italic", "ed-uline", "ed-left",  "ed-center", "ed-right", "lanternwright"};
+    const char* names[] = {"new",          "open",       "save",         "info",      "zip",      "flag-en",
+                           "flag-fr",      "flag-de",    "flag-it",      "flag-es",   "add",      "remove",
+                           "edit",         "folder",     "ed-save",      "ed-cancel", "ed-undo",  "ed-redo",
+                           "ed-cut",       "ed-copy",    "ed-paste",     "ed-font",   "ed-size",  "ed-bold",
+                           "ed-italic",    "ed-uline",   "ed-left",      "ed-center", "ed-right", "ed-bullets",
+                           "ed-numbering", "ed-picture", "lanternwright"};
     for (const char* n : names) QTest::newRow(n) << QString::fromLatin1(n);
 }
 

@@ -1,20 +1,29 @@
 // The editor window, alone and with the main window's Info and Edit File.
 #include "gui/editor/Editor.h"
+#include "core/richtext/RtfReader.h"
 #include "gui/dialogs/CreateFM.h"
 #include "gui/editor/OLERichEdit.h"
 #include "gui/main/FMmain.h"
+#include "gui/main/QtQuestions.h"
 #include "support/ScriptedGuiQuestions.h"
 #include "support/TempDir.h"
 #include "support/WindowParts.h"
 
 #include <QAction>
+#include <QBuffer>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextList>
+#include <QTimer>
 #include <QToolButton>
+
+#include <set>
 
 using namespace lw;
 using lw::test::activate;
@@ -64,6 +73,11 @@ private slots:
     void closingAsksAboutUnsavedChanges();
     void shortcutsFormatWithoutTyping();
     void sizeMenuChecksOnlyListedSizes();
+    void firstSaveProposesANameOfItsTypeAndAsksBeforePlainText();
+    void listsAreMadeWithButtonsKeysAndLevels();
+    void insertPictureKeepsPngAndJpegAndConvertsTheOthers();
+    void fontMenuListsFamilyNamesOnce();
+    void loadSaysWhatTheFileCouldNotKeep();
     void infoBuildsTheTemplateAndSavingListsIt();
     void infoOpensTheInfoFileAndEditFileOthers();
     void secondInfoAsksFirst();
@@ -209,6 +223,221 @@ void EditorTest::sizeMenuChecksOnlyListedSizes()
     Child<QMenu>(editor, "SizeMenu")->actions()[0]->trigger(); // 8
     editor.SelectionChange();
     QCOMPARE(checked(), QStringList({"8"}));
+}
+
+void EditorTest::firstSaveProposesANameOfItsTypeAndAsksBeforePlainText()
+{
+    TempDir t;
+    ScriptedGuiQuestions q;
+    TEditorForm editor(q);
+    auto newText = [&](bool bold) {
+        editor.NewText("Title: The Bell\r\n");
+        editor.SetFileName(QString::fromStdString(t / "fminfo.txt"));
+        if (bold) {
+            editText(editor)->SetSelStart(0);
+            editText(editor)->SetSelLength(5);
+            Child<QAction>(editor, "BoldButton")->trigger();
+        }
+    };
+    // Plain text is proposed as fminfo.txt; a text with formats as RTF.
+    for (const auto& [bold, proposed] : {std::pair{false, "fminfo.txt"}, std::pair{true, "fminfo.rtf"}}) {
+        newText(bold);
+        q.core.saveFiles.push_back(std::nullopt);
+        QVERIFY(!editor.SaveFile());
+        QCOMPARE(q.core.fileRequests.back().fileName, std::string(proposed));
+    }
+    // Whatever name is chosen, formats go to plain text only when the author says so.
+    newText(true);
+    q.core.saveFiles.push_back(t / "fminfo.txt");
+    q.core.answers.push_back(Answer::No);
+    QVERIFY(!editor.SaveFile());
+    QCOMPARE(q.core.questions.back(), std::string("Save as plain text? Formatting and pictures will be lost."));
+    QVERIFY(!t.exists("fminfo.txt"));
+    QVERIFY(editText(editor)->Modified());
+    q.core.saveFiles.push_back(t / "fminfo.txt");
+    q.core.answers.push_back(Answer::Yes);
+    QVERIFY(editor.SaveFile());
+    QCOMPARE(t.read("fminfo.txt"), std::string("Title: The Bell\r\n"));
+    const size_t asked = q.core.questions.size();
+    newText(false);
+    q.core.saveFiles.push_back(t / "plain.txt");
+    QVERIFY(editor.SaveFile());
+    QCOMPARE(q.core.questions.size(), asked); // nothing to lose, nothing asked
+
+    // The save dialog shows the type of the name it proposes.
+    QtQuestions real;
+    for (const auto& [name, type] :
+         {std::pair{"fminfo.txt", "Text Files (*.txt)"}, std::pair{"fminfo.rtf", "Rich Text (*.rtf)"}}) {
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            shown = dialog->selectedNameFilter();
+            dialog->reject();
+        });
+        FileRequest req{"", "Rich Text|*.rtf|Text Files|*.txt|Any File|*.*", t.path().string(), name, "rtf", true};
+        QVERIFY(!real.ChooseSaveFile(req));
+        QCOMPARE(shown, QString::fromLatin1(type));
+    }
+}
+
+void EditorTest::listsAreMadeWithButtonsKeysAndLevels()
+{
+    TempDir t;
+    ScriptedGuiQuestions q;
+    TEditorForm editor(q);
+    t.write("list.rtf", "{\\rtf1 a\\par b\\par c\\par d\\par e\\par}");
+    editor.LoadFile(QString::fromStdString(t / "list.rtf"));
+    QVERIFY(activate(editor));
+    TOLEEdit* text = editText(editor);
+    auto at = [&](int block) {
+        QTextCursor c(text->document()->findBlockByNumber(block));
+        text->setTextCursor(c);
+    };
+    auto level = [&](int block) {
+        const QTextList* list = text->document()->findBlockByNumber(block).textList();
+        int id = 0, level = -1;
+        return list && ListPlace(list->format(), id, level) ? level : -1;
+    };
+    // Bullets for a and b from the button; the button shows the list.
+    at(0);
+    QTextCursor ab = text->textCursor();
+    ab.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+    text->setTextCursor(ab);
+    Child<QAction>(editor, "BulletsButton")->trigger();
+    QVERIFY(Child<QAction>(editor, "BulletsButton")->isChecked());
+    QVERIFY(!Child<QAction>(editor, "NumberingButton")->isChecked());
+    // Tab at an item's start: a level deeper; Shift+Tab: back. Inside the text: a tab.
+    at(1);
+    QTest::keyClick(text, Qt::Key_Tab);
+    QCOMPARE(level(1), 1);
+    QTest::keyClick(text, Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(level(1), 0);
+    QTest::keyClick(text, Qt::Key_Tab);
+    QCOMPARE(level(1), 1);
+    at(2);
+    QTest::keyClick(text, Qt::Key_End);
+    QTest::keyClick(text, Qt::Key_Tab);
+    QCOMPARE(text->document()->findBlockByNumber(2).text(), QString("c\t"));
+    QTest::keyClick(text, Qt::Key_Backspace);
+    // Numbering for c and d from its key, then off again for d.
+    QTextCursor cd(text->document()->findBlockByNumber(2));
+    cd.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+    text->setTextCursor(cd);
+    QTest::keyClick(text, Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(Child<QAction>(editor, "NumberingButton")->isChecked());
+    at(3);
+    Child<QAction>(editor, "NumberingButton")->trigger();
+    QCOMPARE(level(3), -1);
+    QVERIFY(!Child<QAction>(editor, "NumberingButton")->isChecked());
+    at(4);
+    QTest::keyClick(text, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
+
+    // Saved and read back as lists, with their labels and levels.
+    q.core.saveFiles.push_back(t / "out.rtf");
+    editor.SetFileName(QString::fromStdString(t / "out.rtf"));
+    QVERIFY(editor.SaveFile());
+    const auto doc = ReadRtf(t.read("out.rtf"));
+    QVERIFY(doc.has_value());
+    QCOMPARE(QString::fromStdString(PlainTextOf(*doc)), QString("\u2022\ta\no\tb\n1.\tc\nd\n\u2022\te"));
+    QCOMPARE(doc->paragraphs[0].list, doc->paragraphs[1].list);
+    QCOMPARE(doc->paragraphs[1].listLevel, 1);
+    QVERIFY(doc->paragraphs[4].list >= 0 && doc->paragraphs[4].list != doc->paragraphs[0].list);
+    // Each in the Format menu too, with its shortcut in the tooltip.
+    const auto items = Child<QMenu>(editor, "FormatMenu")->actions();
+    for (const char* name : {"BulletsButton", "NumberingButton", "PictureButton"}) {
+        QAction* a = Child<QAction>(editor, name);
+        QVERIFY(items.contains(a));
+        QVERIFY(!a->icon().isNull());
+        QVERIFY(a->toolTip().contains(a->shortcut().toString(QKeySequence::NativeText)));
+    }
+}
+
+void EditorTest::insertPictureKeepsPngAndJpegAndConvertsTheOthers()
+{
+    TempDir t;
+    ScriptedGuiQuestions q;
+    TEditorForm editor(q);
+    QImage image(6, 4, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    auto file = [&](const char* name, const char* format) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, format);
+        return t.write(name, bytes.toStdString());
+    };
+    // Qt writes no GIF: one of a pixel, as a drawing program saves it.
+    const std::string gif("GIF89a\x01\0\x01\0\x80\0\0\xff\xff\xff\0\0\0!\xf9\x04\x01\0\0\0\0,\0\0\0\0\x01\0"
+                          "\x01\0\0\x02\x02\x44\x01\0;",
+                          43);
+    const std::vector<std::pair<std::string, PictureKind>> cases = {
+        {file("a.png", "PNG"), PictureKind::Png},
+        {file("b.jpg", "JPG"), PictureKind::Jpeg},
+        {file("c.bmp", "BMP"), PictureKind::Png},
+        {t.write("d.gif", gif), PictureKind::Png},
+    };
+    editor.NewText("");
+    for (const auto& [path, kind] : cases) {
+        q.core.openFiles.push_back(path);
+        Child<QAction>(editor, "PictureButton")->trigger();
+        const auto pic = editText(editor)->PictureAt(editText(editor)->SelStart() - 1);
+        QVERIFY2(pic, path.c_str());
+        QCOMPARE(pic->kind, kind);
+        if (kind == PictureKind::Jpeg) QVERIFY(pic->data == t.read("b.jpg")); // its own bytes
+    }
+    QVERIFY(q.core.fileRequests.back().filter.find("*.png;*.jpg;*.jpeg;*.bmp;*.gif") != std::string::npos);
+    // A file that is no picture is named, and nothing is inserted; a
+    // cancelled choice does nothing.
+    q.core.openFiles.push_back(t.write("notes.txt", "text"));
+    Child<QAction>(editor, "PictureButton")->trigger();
+    QCOMPARE(q.core.messages.size(), size_t(1));
+    QVERIFY(q.core.messages.back().find("notes.txt") != std::string::npos);
+    q.core.openFiles.push_back(std::nullopt);
+    Child<QAction>(editor, "PictureButton")->trigger();
+    QCOMPARE(editText(editor)->ObjectCount(), 4);
+    // Saved as RTF holds them: PNG three times, the JPEG as JPEG.
+    q.core.saveFiles.push_back(t / "pictures.rtf");
+    QVERIFY(editor.SaveFile());
+    const std::string rtf = t.read("pictures.rtf");
+    size_t png = 0;
+    for (size_t at = rtf.find("\\pngblip"); at != std::string::npos; at = rtf.find("\\pngblip", at + 1)) ++png;
+    QCOMPARE(png, size_t(3));
+    QVERIFY(rtf.find("\\jpegblip") != std::string::npos);
+}
+
+void EditorTest::fontMenuListsFamilyNamesOnce()
+{
+    // fontconfig names a family once per foundry ("Nimbus Sans [urw]"):
+    // readers know the family alone.
+    ScriptedGuiQuestions q;
+    TEditorForm editor(q);
+    std::set<QString> seen;
+    const auto items = Child<QMenu>(editor, "FontMenu")->actions();
+    QVERIFY(!items.isEmpty());
+    for (QAction* a : items) {
+        QVERIFY2(!a->text().contains(QLatin1String(" [")), qPrintable(a->text()));
+        QVERIFY2(seen.insert(a->text()).second, qPrintable(a->text()));
+    }
+}
+
+void EditorTest::loadSaysWhatTheFileCouldNotKeep()
+{
+    TempDir t;
+    ScriptedGuiQuestions q;
+    TEditorForm editor(q);
+    t.write("fine.rtf", "{\\rtf1 fine}");
+    editor.LoadFile(QString::fromStdString(t / "fine.rtf"));
+    QVERIFY(q.core.messages.empty());
+    std::string deep = "{\\rtf1 ";
+    for (int i = 0; i < 1100; ++i) deep += "{";
+    deep += "kept";
+    for (int i = 0; i < 1100; ++i) deep += "}";
+    t.write("deep.rtf", deep + "}");
+    editor.LoadFile(QString::fromStdString(t / "deep.rtf"));
+    QCOMPARE(editText(editor)->toPlainText(), QString("kept"));
+    QCOMPARE(q.core.messages.size(), size_t(1));
+    QVERIFY(q.core.messages[0].find("deep.rtf") != std::string::npos);
 }
 
 void EditorTest::infoBuildsTheTemplateAndSavingListsIt()

@@ -29,6 +29,24 @@ QByteArray pngBytes(int w, int h, QColor color)
     return bytes;
 }
 
+// A photograph's kind of picture: no two neighbours alike, so JPEG loses.
+QImage photo(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) image.setPixel(x, y, qRgb(x * 37 % 256, y * 53 % 256, (x * y) % 256));
+    return image;
+}
+
+QByteArray encoded(const QImage& image, const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
 class ScriptedQuestions : public Questions {
 public:
     std::optional<std::string> saveAnswer;
@@ -220,6 +238,46 @@ private slots:
         QCOMPARE(edit.SelStart(), 5);
         QCOMPARE(edit.SelLength(), 1);
         QTest::mouseRelease(edit.viewport(), Qt::RightButton, {}, inside);
+        // Then a right click on the text: the caret goes there, and the
+        // text's menu is shown, not the picture's.
+        QMenu textMenu;
+        edit.SetPopupMenu(&textMenu);
+        QTextCursor inText(edit.document());
+        inText.setPosition(2);
+        const QPoint onText = edit.cursorRect(inText).center();
+        QTest::mousePress(edit.viewport(), Qt::RightButton, {}, onText);
+        QCOMPARE(edit.SelLength(), 0);
+        QCOMPARE(edit.ContextMenuFor(onText), &textMenu);
+        QTest::mouseRelease(edit.viewport(), Qt::RightButton, {}, onText);
+    }
+
+    void pastedJpegKeepsItsOwnBytes()
+    {
+        // A clipboard that offers a JPEG and a PNG made from it holds the
+        // JPEG's own bytes; one whose JPEG was made from a PNG, the PNG.
+        const QByteArray jpeg = encoded(photo(64, 48), "JPG");
+        const QByteArray pngOfJpeg = encoded(QImage::fromData(jpeg), "PNG");
+        const QByteArray png = encoded(photo(64, 48), "PNG");
+        const QByteArray jpegOfPng = encoded(photo(64, 48), "JPG");
+        QVERIFY(jpeg.size() < pngOfJpeg.size());
+        struct Case {
+            QByteArray png, jpeg;
+            PictureKind kind;
+            QByteArray kept;
+        };
+        for (const Case& c : {Case{pngOfJpeg, jpeg, PictureKind::Jpeg, jpeg},
+                              Case{png, jpegOfPng, PictureKind::Png, png}, Case{{}, jpeg, PictureKind::Jpeg, jpeg}}) {
+            TOLEEdit edit;
+            auto* data = new QMimeData;
+            if (!c.png.isEmpty()) data->setData(QStringLiteral("image/png"), c.png);
+            data->setData(QStringLiteral("image/jpeg"), c.jpeg);
+            QApplication::clipboard()->setMimeData(data);
+            edit.PasteFromClipboard();
+            const auto pic = edit.PictureAt(0);
+            QVERIFY(pic);
+            QCOMPARE(pic->kind, c.kind);
+            QVERIFY(pic->data == c.kept.toStdString());
+        }
     }
 
     void verbsOpenSaveAndCopy()

@@ -1,6 +1,7 @@
 #include "gui/editor/RichEdit2.h"
 #include "base/FileIO.h"
 #include "core/richtext/RtfReader.h"
+#include "core/richtext/RtfWriter.h"
 
 #include <QBuffer>
 #include <QProcess>
@@ -11,6 +12,8 @@
 #include <QTextList>
 #include <QTextTable>
 #include <QtTest>
+
+#include <functional>
 
 using namespace lw;
 
@@ -76,6 +79,160 @@ void select(TRichEdit2& edit, int start, int length)
 {
     edit.SetSelStart(start);
     edit.SetSelLength(length);
+}
+
+QByteArray imageBytes(int w, int h, const char* format)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) image.setPixel(x, y, qRgb(x * 40 % 256, y * 60 % 256, 90));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+// Every character and paragraph format the document model has, each on a
+// run or paragraph of its own, with a note, pictures, lists and a table
+// with merged cells.
+RichDocument everyFormat()
+{
+    RichDocument doc;
+    CharFormat base;
+    base.face = "Arial";
+    base.halfPoints = 21; // 10.5 points
+    std::vector<std::pair<const char*, std::function<void(CharFormat&)>>> formats = {
+        {"plain", [](CharFormat&) {}},
+        {"face", [](CharFormat& f) { f.face = "Courier New"; }},
+        {"size", [](CharFormat& f) { f.halfPoints = 35; }},
+        {"bold", [](CharFormat& f) { f.bold = true; }},
+        {"italic", [](CharFormat& f) { f.italic = true; }},
+        {"underline", [](CharFormat& f) { f.underline = true; }},
+        {"strike", [](CharFormat& f) { f.strike = true; }},
+        {"colour", [](CharFormat& f) { f.color = RgbColor::Rgb(0xAA3300); }},
+        {"background", [](CharFormat& f) { f.background = RgbColor::Rgb(0x33CC66); }},
+        {"superscript", [](CharFormat& f) { f.vertical = VerticalAlign::Superscript; }},
+        {"subscript", [](CharFormat& f) { f.vertical = VerticalAlign::Subscript; }},
+        {"hidden", [](CharFormat& f) { f.hidden = true; }},
+    };
+    for (auto& [name, set] : formats) {
+        CharFormat f = base;
+        set(f);
+        doc.AppendText(std::string(" ") + name, f);
+    }
+    doc.AppendText(" link", base, "https://example.org/fm");
+    CharFormat mark = base;
+    mark.vertical = VerticalAlign::Superscript;
+    auto note = std::make_shared<Note>();
+    note->paragraphs[0].runs.push_back(TextRun{"Footnote", base, {}, {}, {}});
+    doc.AppendNote(note, mark);
+    for (const char* kind : {"PNG", "JPG"}) {
+        auto pic = std::make_shared<Picture>();
+        pic->kind = kind[0] == 'P' ? PictureKind::Png : PictureKind::Jpeg;
+        pic->data = imageBytes(8, 6, kind).toStdString();
+        pic->widthTwips = 240;
+        pic->heightTwips = 180;
+        doc.AppendPicture(pic, base);
+    }
+    std::vector<std::function<void(Paragraph&)>> paragraphs = {
+        [](Paragraph& p) { p.align = ParaAlign::Right; },
+        [](Paragraph& p) { p.align = ParaAlign::Center; },
+        [](Paragraph& p) { p.align = ParaAlign::Justify; },
+        [](Paragraph& p) {
+            p.firstIndent = -360;
+            p.leftIndent = 1080;
+            p.rightIndent = 720;
+        },
+        [](Paragraph& p) {
+            p.spaceBefore = 120;
+            p.spaceAfter = 240;
+        },
+        [](Paragraph& p) {
+            p.lineSpacing = 360;
+            p.lineMultiple = true;
+        },
+        [](Paragraph& p) { p.lineSpacing = 300; },
+        [](Paragraph& p) { p.lineSpacing = -280; },
+        [](Paragraph& p) {
+            p.tabs = {{1440, TabKind::Left}, {2880, TabKind::Center}, {4320, TabKind::Right}, {5760, TabKind::Decimal}};
+        },
+        [](Paragraph& p) { p.rightToLeft = true; },
+        [](Paragraph& p) { p.pageBreakBefore = true; },
+        [](Paragraph& p) { p.list = 0; },
+        [](Paragraph& p) {
+            p.list = 0;
+            p.listLevel = 1;
+        },
+        [](Paragraph& p) { p.list = 1; },
+    };
+    doc.lists.push_back({{ListLevel{}, ListLevel{ListStyle::Bullet, 1, "o", "", "."}}});
+    doc.lists.push_back({{ListLevel{ListStyle::UpperRoman, 3, "", "(", ")"}}});
+    for (auto& set : paragraphs) {
+        set(doc.NewParagraph());
+        doc.AppendText("paragraph", base);
+    }
+    TableDefinition table;
+    table.rowEdges = {{2000, 4000, 6000}, {2000, 4000, 6000}};
+    table.rowMerges = {{{MergeKind::First, MergeKind::None},
+                        {MergeKind::Continued, MergeKind::None},
+                        {MergeKind::None, MergeKind::First}},
+                       {{}, {}, {MergeKind::None, MergeKind::Continued}}};
+    doc.tables.push_back(table);
+    const char* cells[] = {"wide", "", "tall", "a", "b", ""};
+    for (int i = 0; i < 6; ++i) {
+        doc.NewParagraph().cell = CellPlace{0, i / 3, i % 3};
+        doc.AppendText(cells[i], base);
+    }
+    doc.NewParagraph();
+    doc.AppendText("after", base);
+    return doc;
+}
+
+// Where two documents' paragraphs first differ, in words; empty when they do not.
+QString paragraphDifference(const std::vector<Paragraph>& a, const std::vector<Paragraph>& b, const RichDocument& da,
+                            const RichDocument& db)
+{
+    if (a.size() != b.size()) return QStringLiteral("%1 paragraphs, not %2").arg(b.size()).arg(a.size());
+    for (size_t p = 0; p < a.size(); ++p) {
+        const QString where = QStringLiteral("paragraph %1: ").arg(p);
+        if (!a[p].SameFormat(b[p])) return where + QStringLiteral("its format");
+        if (a[p].list >= 0 && !(da.lists.at(size_t(a[p].list)).levels.at(size_t(a[p].listLevel)) ==
+                                db.lists.at(size_t(b[p].list)).levels.at(size_t(b[p].listLevel))))
+            return where + QStringLiteral("its list level");
+        if (a[p].runs.size() != b[p].runs.size()) return where + QStringLiteral("the number of runs");
+        for (size_t r = 0; r < a[p].runs.size(); ++r) {
+            const TextRun& x = a[p].runs[r];
+            const TextRun& y = b[p].runs[r];
+            const QString run = where + QStringLiteral("run %1 (%2): ").arg(r).arg(QString::fromStdString(x.text));
+            if (x.text != y.text) return run + QStringLiteral("the text");
+            if (!(x.format == y.format)) return run + QStringLiteral("the character format");
+            if (!(x.link == y.link)) return run + QStringLiteral("the link");
+            if (x.IsPicture() != y.IsPicture() ||
+                (x.IsPicture() && (x.picture->kind != y.picture->kind || x.picture->data != y.picture->data ||
+                                   x.picture->widthTwips != y.picture->widthTwips)))
+                return run + QStringLiteral("the picture");
+            if (x.IsNote() != y.IsNote()) return run + QStringLiteral("the note");
+            if (x.IsNote()) {
+                const QString inNote = paragraphDifference(x.note->paragraphs, y.note->paragraphs, da, db);
+                if (!inNote.isEmpty() || x.note->endnote != y.note->endnote || x.note->numbered != y.note->numbered)
+                    return run + QStringLiteral("the note: ") + inNote;
+            }
+        }
+    }
+    return {};
+}
+
+QString firstDifference(const RichDocument& da, const RichDocument& db)
+{
+    if (QString d = paragraphDifference(da.paragraphs, db.paragraphs, da, db); !d.isEmpty()) return d;
+    for (size_t t = 0; t < da.tables.size(); ++t)
+        for (size_t r = 0; r < da.tables[t].rowEdges.size(); ++r)
+            for (size_t c = 0; c < da.tables[t].rowEdges[r].size(); ++c)
+                if (t >= db.tables.size() || da.tables[t].rowEdges != db.tables[t].rowEdges ||
+                    !(da.tables[t].MergeOf(int(r), int(c)) == db.tables[t].MergeOf(int(r), int(c))))
+                    return QStringLiteral("table %1 row %2 cell %3").arg(t).arg(r).arg(c);
+    return {};
 }
 
 } // namespace
@@ -429,6 +586,66 @@ private slots:
         QCOMPARE(lines.join(QLatin1Char('|')),
                  QStringLiteral("Before|\u2022 Rope arrows|\u2022 Water arrows|1. Find the key|2. Open the vault|"
                                 "H2O right hidden|Difficulty|Loot|Expert|2500|After"));
+    }
+
+    // The control's save path (what it reads back from the widget, and
+    // writes) over a document of every format the model has: a format the
+    // save drops or changes is a difference.
+    void saveKeepsEveryFormatTheModelHas()
+    {
+        const std::string rtf = WriteRtf(everyFormat());
+        const auto expected = ReadRtf(rtf);
+        QVERIFY(expected.has_value());
+        TRichEdit2 edit;
+        load(edit, QByteArray::fromStdString(rtf));
+        const auto back = ReadRtf(saved(edit).toStdString());
+        QVERIFY(back.has_value());
+        QCOMPARE(firstDifference(*expected, *back), QString());
+    }
+
+    // A note shows as its mark, its text as the mark's tooltip; typing
+    // after it types text, copying it copies the note, and the save writes
+    // each as a note.
+    void notesKeepTheirTextThroughEditing()
+    {
+        TRichEdit2 edit;
+        load(edit, "{\\rtf1 a{\\super\\chftn{\\footnote\\pard\\plain{\\super\\chftn} Note text.}}b\\par}");
+        QCOMPARE(edit.toPlainText(), QString("a\uFFFCb"));
+        const StoredNote* note = edit.NoteAt(1);
+        QVERIFY(note);
+        QCOMPARE(NoteText(*note->note), QString("Note text."));
+        edit.SetSelStart(2);
+        QTest::keyClicks(&edit, "x");
+        RichDocument doc = edit.ToDocument();
+        QCOMPARE(doc.paragraphs[0].runs.size(), size_t(3));
+        QVERIFY(doc.paragraphs[0].runs[1].IsNote());
+        QCOMPARE(QString::fromStdString(doc.paragraphs[0].runs[2].text), QString("xb"));
+        QCOMPARE(doc.paragraphs[0].runs[2].format.vertical, VerticalAlign::Normal);
+        edit.selectAll();
+        edit.copy();
+        edit.SetSelStart(edit.TextLength());
+        edit.paste();
+        const auto back = ReadRtf(saved(edit).toStdString());
+        QVERIFY(back.has_value());
+        QCOMPARE(QString::fromStdString(PlainTextOf(*back)), QString("a1xba2xb\n\n1 Note text.\n2 Note text."));
+    }
+
+    // Enter in a paragraph that begins a page: the break stays before it,
+    // the paragraph split off gets none.
+    void pageBreakStaysBeforeItsParagraph()
+    {
+        TRichEdit2 edit;
+        load(edit, "{\\rtf1 one\\par\\page two three\\par}");
+        QTextBlock two = edit.document()->findBlockByNumber(1);
+        QVERIFY(two.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
+        edit.SetSelStart(two.position() + 3);
+        QTest::keyClick(&edit, Qt::Key_Return);
+        const auto back = ReadRtf(saved(edit).toStdString());
+        QVERIFY(back.has_value());
+        QCOMPARE(back->paragraphs.size(), size_t(3));
+        QVERIFY(back->paragraphs[1].pageBreakBefore);
+        QVERIFY(!back->paragraphs[2].pageBreakBefore);
+        QCOMPARE(QString::fromStdString(PlainTextOf(*back)), QString("one\ntwo\n three"));
     }
 
     // Tables at either end of the text, one right after another, a list in
