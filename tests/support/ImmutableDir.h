@@ -28,7 +28,8 @@ public:
 private:
     std::string command(char sign) const
     {
-        return std::string("chattr ") + sign + "i '" + dir_.string() + "' >/dev/null 2>&1";  // narrow-ok: a shell command on Linux
+        const std::string dir = dir_.string(); // narrow-ok: a shell command on Linux
+        return std::string("chattr ") + sign + "i '" + dir + "' >/dev/null 2>&1";
     }
 
     std::filesystem::path dir_;
