@@ -9,6 +9,7 @@
 #include "gui/main/ZipDlg.h"
 #include "support/ScriptedGuiQuestions.h"
 #include "support/System.h"
+#include "support/TagFiles.h"
 #include "support/TempDir.h"
 #include "support/WindowParts.h"
 
@@ -263,7 +264,9 @@ void MainFormTest::zipPacksWithProgressAndCanBeStopped()
 {
     TempDir t;
     t.write("thief2.exe");
-    t.write("miss1.mis", std::string(300000, 'm'));
+    lw::test::MissionSpec mission;
+    mission.padding = std::string(300000, 'm');
+    t.write("miss1.mis", lw::test::MissionBytes(mission));
     t.write("fminfo.txt", "info");
     Fixture f;
     f.newProject(t.path().string(), "Bell", "bell");
@@ -300,7 +303,8 @@ void MainFormTest::zipPacksWithProgressAndCanBeStopped()
         previous(z, kind, name, size);
         if (kind == ptItemStart && f.form.Progress()) Child<QPushButton>(f.form.Progress(), "CancelButton")->click();
     };
-    t.write("miss1.mis", std::string(400000, 'n'));
+    mission.padding = std::string(400000, 'n');
+    t.write("miss1.mis", lw::test::MissionBytes(mission));
     f.q.core.saveFiles.push_back(t / "bell.zip");
     Child<QAction>(f.form, "ZipButton")->trigger();
     QVERIFY(!f.form.Progress());
@@ -325,7 +329,7 @@ void MainFormTest::zipSaysWhyNoArchiveWasMade()
 {
     TempDir t;
     t.write("thief2.exe");
-    t.write("miss1.mis", "mission");
+    t.write("miss1.mis", lw::test::PlainMission());
     Fixture f;
     f.newProject(t.path().string(), "Bell", "bell");
     f.q.core.openFileLists.push_back({t / "miss1.mis"});
@@ -526,7 +530,7 @@ void MainFormTest::checkShowsFindingsAndZipAsksOnErrors()
 {
     TempDir t;
     t.write("thief2.exe");
-    t.write("miss1.mis");
+    t.write("miss1.mis", lw::test::PlainMission());
     t.write("strings/missflag.str", "miss_1:\"end\"\r\n");
     t.write("odd?.txt", "a name Windows refuses");
     Fixture f;
@@ -602,7 +606,7 @@ void MainFormTest::fileOutsideTheFMRoundTrips()
     // Zip: each finds the outside file, never a same-named one inside.
     TempDir t;
     t.write("fm/thief2.exe");
-    t.write("fm/miss1.mis", "mission");
+    t.write("fm/miss1.mis", lw::test::PlainMission());
     t.write("fm/strings/missflag.str", "miss_1:\"end\"\r\n");
     t.write("shared/notes.txt", "outside\r\n");
     t.write("fm/shared/notes.txt", "the wrong one\r\n");
