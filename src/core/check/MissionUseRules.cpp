@@ -112,8 +112,7 @@ public:
             listedKeys_.emplace(std::string(l.pathKey), int(i));
             if (l.info.index != 0) listedIds_.emplace(std::make_pair(l.info.volume, l.info.index), int(i));
         }
-        const std::string given = check.project.GameDir;
-        fs::path gameDir = given.empty() ? FindGameFolder(fmDir_) : platform::PathFromUtf8(given);
+        const fs::path gameDir = platform::PathFromUtf8(GameFolderOf(check.project));
         game_ = GameResources(gameDir);
         std::error_code ec;
         gameIsFM_ = !gameDir.empty() && fs::equivalent(gameDir, fmDir_, ec);
@@ -563,6 +562,14 @@ MissionUseFindings CheckMissionUses(CheckContext& check, const std::vector<Looke
     if (check.fm.FMDir.empty()) return out;
     UseCheck(check, looked, out).Run();
     return out;
+}
+
+std::string GameFolderOf(const Project& project, bool* named)
+{
+    if (named) *named = !project.GameDir.empty();
+    if (!project.GameDir.empty()) return project.GameDir;
+    if (project.FMInfo.FMDir.empty()) return {};
+    return platform::Utf8Of(FindGameFolder(platform::PathFromUtf8(project.FMInfo.FMDir)));
 }
 
 std::vector<std::string> FilesTheListLacks(const std::vector<Finding>& findings)

@@ -34,4 +34,9 @@ MissionUseFindings CheckMissionUses(CheckContext& check, const std::vector<Looke
 // once: what "Add What the Missions Use" adds.
 std::vector<std::string> FilesTheListLacks(const std::vector<Finding>& findings);
 
+// The game folder whose archives the check reads: the one the project
+// names (named is then set), else the one found at the FM folder or up to
+// two folders above it; empty when there is none.
+std::string GameFolderOf(const Project& project, bool* named = nullptr);
+
 } // namespace lw

@@ -28,6 +28,8 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -99,6 +101,7 @@ private slots:
     void checkShowsFindingsAndZipAsksOnErrors();
     void fileOutsideTheFMRoundTrips();
     void checkWindowFollowsTheList();
+    void checkAddsWhatTheMissionsUseAndKeepsTheGameFolder();
     void failedSaveKeepsTheInfoFileTheEditorSaved();
     void addFolderAddsWhatTheListLacks();
     void saveListStartsInThisProjectsFolder();
@@ -644,6 +647,53 @@ void MainFormTest::fileOutsideTheFMRoundTrips()
     // The command line packs the same list.
     std::ostringstream out, err;
     QCOMPARE(RunPack(t / "fm/bell.lst", t / "cli.zip", out, err, false), 0);
+}
+
+void MainFormTest::checkAddsWhatTheMissionsUseAndKeepsTheGameFolder()
+{
+    QStandardPaths::setTestModeEnabled(true); // the setting goes to a folder of the tests'
+    QSettings().remove("gameFolder");
+    TempDir t;
+    t.write("thief2.exe");
+    lw::test::MissionSpec mission;
+    mission.gamesys = "bell.gam";
+    mission.textures = {"fam\\bell\\stone", "fam\\stock\\brick"};
+    t.write("miss1.mis", lw::test::MissionBytes(mission));
+    t.write("bell.gam", lw::test::MissionBytes(lw::test::MissionSpec{.gamesys = ""}));
+    t.write("fam/bell/stone.pcx", "texture");
+    t.write("strings/missflag.str", "miss_1:\"end\"\r\n");
+    Fixture f;
+    f.newProject(t.path().string(), "Bell", "bell");
+    f.form.show();
+    Child<QAction>(f.form, "CheckButton")->trigger();
+    TCheckDialog* check = f.form.CheckDialog();
+    QVERIFY(check && check->isVisible());
+    auto* add = Child<QPushButton>(check, "AddUsedButton");
+    QVERIFY(add->isEnabled());
+    QVERIFY(Child<QLabel>(check, "GameFolderText")->text().contains("found beside the FM"));
+
+    add->click();
+    QCOMPARE(f.q.core.messages.size(), size_t(1));
+    QCOMPARE(QString::fromStdString(f.q.core.messages[0]), QString("Added 2 files the missions use to the list."));
+    QVERIFY(listed(f.form).contains("bell.gam"));
+    QVERIFY(listed(f.form).contains("fam\\bell\\stone.pcx"));
+    QVERIFY(!add->isEnabled()); // the check ran again: nothing more to add
+
+    // A game folder named once is kept, and its archives are read: the
+    // stock texture the game lacks is then an error.
+    TempDir game;
+    game.write("cam.cfg");
+    game.write("RES/fam.crf", lw::test::CrfBytes({"stock/other.pcx"}));
+    f.q.core.folders.push_back(game.path().string());
+    Child<QPushButton>(check, "GameFolderButton")->click();
+    QCOMPARE(QSettings().value("gameFolder").toString(), QString::fromStdString(game.path().string()));
+    QVERIFY(Child<QLabel>(check, "GameFolderText")->text().contains(QString::fromStdString(game.path().string())));
+    QTreeWidget* findings = Child<QTreeWidget>(check, "FindingList");
+    QCOMPARE(findings->topLevelItem(0)->text(1), QString("fam\\stock\\brick"));
+    Project later;
+    TMainForm next(f.q, later);
+    QCOMPARE(later.GameDir, game.path().string());
+    QSettings().remove("gameFolder");
 }
 
 void MainFormTest::checkWindowFollowsTheList()
