@@ -26,14 +26,15 @@ std::string trimmed(std::string_view s)
     return TrimControl(s);
 }
 
-// "a\b" as an archive's names are kept: without case, "/" between parts.
-std::string key(std::string_view s)
+// "a\b" as an archive's names are kept: "/" between parts (the hash
+// ignores case), in text that is reused.
+std::string_view key(std::string_view s, std::string& text)
 {
-    std::string k = AsciiLower(s);
-    for (char& c : k)
+    text.assign(s);
+    for (char& c : text)
         if (c == '\\') c = '/';
-    while (!k.empty() && k.back() == '/') k.pop_back();
-    return k;
+    while (!text.empty() && text.back() == '/') text.pop_back();
+    return text;
 }
 
 // resname_base from install.cfg: "key value" lines, ";" starting a comment.
@@ -145,22 +146,24 @@ GameResources::Archive* GameResources::archive(std::string_view folder)
     Archive& a = at->second;
     if (a.read) return &a;
     a.read = true;
+    std::string keyText;
     try {
         platform::File file;
         if (const int err = file.OpenRead(a.path)) ThrowFileError("open", platform::Utf8Of(a.path), err);
         ZipDirectory dir;
         ZipDirOptions options;
         options.ArchiveName = platform::Utf8Of(a.path);
-        ReadZipDirectory(file, file.Info().size, dir, options);
+        options.KeepEntries = false; // the names alone, as they come
         const std::string prefix = at->first + "/";
-        for (ZipDirEntry& e : dir.Entries) {
-            std::string name = key(e.EntryName);
+        options.OnEntry = [&](int, const ZipDirEntry& e) {
+            std::string_view name = key(e.EntryName, keyText);
             // Some archives keep the folder's own name in front.
-            if (name.compare(0, prefix.size(), prefix) == 0) name.erase(0, prefix.size());
-            for (size_t cut = name.find('/'); cut != std::string::npos; cut = name.find('/', cut + 1))
-                a.dirs.insert(name.substr(0, cut));
-            a.names.insert(std::move(name));
-        }
+            if (name.substr(0, prefix.size()) == prefix) name.remove_prefix(prefix.size());
+            for (size_t cut = name.find('/'); cut != std::string_view::npos; cut = name.find('/', cut + 1))
+                a.dirs.insert(FoldedHash(name.substr(0, cut)));
+            a.names.insert(FoldedHash(name));
+        };
+        ReadZipDirectory(file, file.Info().size, dir, options);
     } catch (const std::exception& e) {
         a.problem = e.what();
         a.names.clear();
@@ -174,10 +177,11 @@ Held GameResources::Holds(std::string_view folder, std::string_view inner, const
     Archive* a = archive(folder);
     if (!a) return Held::No;
     if (!a->problem.empty()) return Held::Unknown;
-    const std::string base = key(inner);
-    if (exts.empty()) return a->names.count(base) ? Held::Yes : Held::No;
+    std::string text;
+    const std::string base(key(inner, text));
+    if (exts.empty()) return a->names.count(FoldedHash(base)) ? Held::Yes : Held::No;
     for (const char* ext : exts)
-        if (a->names.count(base + ext)) return Held::Yes;
+        if (a->names.count(FoldedHash(base + ext))) return Held::Yes;
     return Held::No;
 }
 
@@ -186,7 +190,8 @@ Held GameResources::HoldsBelow(std::string_view folder, std::string_view inner)
     Archive* a = archive(folder);
     if (!a) return Held::No;
     if (!a->problem.empty()) return Held::Unknown;
-    return a->dirs.count(key(inner)) ? Held::Yes : Held::No;
+    std::string text;
+    return a->dirs.count(FoldedHash(key(inner, text))) ? Held::Yes : Held::No;
 }
 
 bool GameResources::HoldsFile(std::string_view name) const

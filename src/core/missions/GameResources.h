@@ -7,6 +7,7 @@
 // read once, from its central directory, the first time one is asked for.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -60,9 +61,11 @@ private:
     struct Archive {
         std::filesystem::path path;
         bool read = false;
-        std::string problem;                   // why it could not be read
-        std::unordered_set<std::string> names; // without case, "/" between parts, the folder's own prefix taken off
-        std::unordered_set<std::string> dirs;  // every folder those names lie in
+        std::string problem; // why it could not be read
+        // Hashes of the names without case, "/" between the parts and the
+        // folder's own name taken off the front, and of every folder they
+        // lie in: 8 bytes a name, however long the archive's names are.
+        std::unordered_set<uint64_t> names, dirs;
     };
     Archive* archive(std::string_view folder);
 
