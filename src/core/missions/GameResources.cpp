@@ -43,8 +43,10 @@ std::string resnameBase(const fs::path& gameDir)
     const std::string name = FindNameNoCase(gameDir, "install.cfg");
     if (name.empty()) return {};
     std::string text;
+    const fs::path path = gameDir / platform::PathFromUtf8(name);
+    if (!IsRegularFile(path)) return {}; // a pipe of that name would never end its read
     try {
-        text = ReadWholeFile(gameDir / platform::PathFromUtf8(name), kMaxConfig);
+        text = ReadWholeFile(path, kMaxConfig);
     } catch (const std::exception&) {
         return {};
     }

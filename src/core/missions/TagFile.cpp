@@ -2,6 +2,7 @@
 
 #include "platform/File.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace fs = std::filesystem;
@@ -49,6 +50,9 @@ TagSource TagSource::FromBytes(std::string_view bytes)
 
 TagSource TagSource::FromFile(const fs::path& path)
 {
+    // Opening a pipe would wait for a writer: only files are opened.
+    const platform::FileInfo info = platform::InfoOf(path);
+    if (info.exists && !info.isRegular) ThrowFileError("read", platform::Utf8Of(path), EINVAL);
     auto file = std::make_shared<platform::File>();
     if (const int err = file->OpenRead(path)) ThrowFileError("open", platform::Utf8Of(path), err);
     TagSource s;

@@ -3,6 +3,7 @@
 // with only the missions listed it names the files they use; and each of
 // those taken off the full list is named by an error. Skipped when the
 // corpus is not there.
+#include "base/StrUtils.h"
 #include "core/check/MissionUseRules.h"
 #include "core/check/Preflight.h"
 #include "core/fm/FMUtils.h"
@@ -10,6 +11,7 @@
 #include "core/fm/Project.h"
 #include "platform/File.h"
 #include "support/ScriptedQuestions.h"
+#include "support/TagFiles.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -163,10 +165,45 @@ TEST(Corpus, FullListsHaveNoErrorOfTheMissionsKindsAndEachUsedFileOffTheListIsOn
                 << describe(findings);
         }
 
-        // The command line packs the FM as kept, without a game program.
+        // A used file gone from the disk, with a game folder whose archives
+        // lack it too, is missing for every player.
+        const auto gone = std::find_if(used.begin(), used.end(), [](const std::string& u) {
+            const fs::path p = platform::PathFromUtf8(u);
+            const std::string ext = AsciiLower(platform::Utf8Of(p.extension()));
+            const std::string stem = platform::Utf8Of(p.stem());
+            const size_t digits = stem.find_last_not_of("0123456789");
+            const bool frame = digits != std::string::npos && digits + 1 < stem.size() && stem[digits] == '_';
+            return ext != ".mtl" && ext != ".cal" && !frame; // the file named, no companion of it
+        });
+        if (gone != used.end()) {
+            TempDir g;
+            std::vector<std::string> ignored;
+            std::vector<std::string> entries = layFM(d.path(), g, ignored);
+            std::string shown = *gone;
+            std::replace(shown.begin(), shown.end(), '\\', '/');
+            fs::remove(g.path() / platform::PathFromUtf8(shown));
+            std::erase(entries, *gone);
+            writeList(g, entries);
+            g.write("cam.cfg", "");
+            g.write("RES/fam.crf", CrfBytes({"other/x.pcx"}));
+            const std::vector<Finding> findings = checked(g);
+            const std::string stem = AsciiLower(platform::Utf8Of(platform::PathFromUtf8(shown).stem()));
+            EXPECT_TRUE(std::any_of(findings.begin(), findings.end(),
+                                    [&](const Finding& f) {
+                                        return f.severity == Severity::Error &&
+                                               f.message.find("which is in neither") != std::string::npos &&
+                                               AsciiLower(f.file).find(stem) != std::string::npos;
+                                    }))
+                << *gone << "\n"
+                << describe(findings);
+        }
+
+        // The command line checks and packs the FM as kept, without a game
+        // program, and finds no error that would stop the package.
         writeList(t, all);
         std::ostringstream out, err;
-        EXPECT_EQ(RunPack(t / "fm.lst", t / "fm.zip", out, err, false, true), 0) << err.str();
+        EXPECT_EQ(RunCheck(t / "fm.lst", false, out, err), 0) << out.str() << err.str();
+        EXPECT_EQ(RunPack(t / "fm.lst", t / "fm.zip", out, err, false), 0) << err.str();
     }
     EXPECT_GE(folders, 10);
 }
