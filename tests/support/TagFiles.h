@@ -1,8 +1,7 @@
 // Tag files (.mis, .gam) and models (.bin) as the Dark engine writes them,
 // made in tests from what they should name: a header, the chunks, the
-// directory after them. Small enough to write in every test that needs a
-// mission, and laid out as the corpus's real files are. Beside them the
-// game's .crf archives: zip archives of empty stored files.
+// directory after them, laid out as the corpus's real files are. Beside
+// them the game's .crf archives: zip archives of empty stored files.
 #pragma once
 
 #include <cstdint>
@@ -12,9 +11,17 @@
 
 namespace lw::test {
 
+inline std::string U32(uint32_t v)
+{
+    return {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char(v >> 24)};
+}
+inline std::string U16(uint16_t v)
+{
+    return {char(v & 0xFF), char(v >> 8)};
+}
 inline void Put32(std::string& s, uint32_t v)
 {
-    for (int i = 0; i < 4; ++i) s += char((v >> (8 * i)) & 0xFF);
+    s += U32(v);
 }
 
 // text in a NUL-padded field of n bytes (cut to n).
@@ -27,89 +34,60 @@ inline std::string Field(const std::string& text, size_t n)
 
 class TagFileWriter {
 public:
-    TagFileWriter& Chunk(const std::string& name, const std::string& bytes, uint32_t major = 0, uint32_t minor = 1)
+    TagFileWriter& Chunk(const std::string& name, const std::string& bytes)
     {
-        chunks_.push_back({name, bytes, major, minor});
+        chunks_.emplace_back(name, bytes);
         return *this;
     }
     std::string Bytes() const
     {
-        std::string out(272, '\0');
-        out[268] = char(0xDE), out[269] = char(0xAD), out[270] = char(0xBE), out[271] = char(0xEF);
-        std::string dir;
-        Put32(dir, uint32_t(chunks_.size()));
-        for (const auto& c : chunks_) {
-            dir += Field(c.name, 12);
-            Put32(dir, uint32_t(out.size()));
-            Put32(dir, uint32_t(c.bytes.size()));
-            out += Field(c.name, 12);
-            Put32(out, c.major);
-            Put32(out, c.minor);
-            Put32(out, 0);
-            out += c.bytes;
+        std::string out(272, '\0'), dir = U32(uint32_t(chunks_.size()));
+        out.replace(268, 4, "\xDE\xAD\xBE\xEF");
+        for (const auto& [name, bytes] : chunks_) {
+            dir += Field(name, 12) + U32(uint32_t(out.size())) + U32(uint32_t(bytes.size()));
+            out += Field(name, 12) + U32(0) + U32(1) + U32(0) + bytes; // the versions the reader ignores
         }
-        const uint32_t dirAt = uint32_t(out.size());
-        std::string at;
-        Put32(at, dirAt);
-        out.replace(0, 4, at);
-        out.replace(4, 8, std::string("\0\0\0\0\1\0\0\0", 8));
+        out.replace(0, 12, U32(uint32_t(out.size())) + U32(0) + U32(1));
         return out + dir;
     }
 
 private:
-    struct Entry {
-        std::string name, bytes;
-        uint32_t major, minor;
-    };
-    std::vector<Entry> chunks_;
+    std::vector<std::pair<std::string, std::string>> chunks_;
 };
 
 // P$ records: object id, size, bytes.
 inline std::string PropertyChunk(const std::vector<std::pair<int32_t, std::string>>& records)
 {
     std::string s;
-    for (const auto& [object, data] : records) {
-        Put32(s, uint32_t(object));
-        Put32(s, uint32_t(data.size()));
-        s += data;
-    }
+    for (const auto& [object, data] : records) s += U32(uint32_t(object)) + U32(uint32_t(data.size())) + data;
     return s;
 }
 
 // A u32 length and the text with its NUL, as P$OTxtRepr0 and P$Book hold it.
 inline std::string LengthText(const std::string& text)
 {
-    std::string s;
-    Put32(s, uint32_t(text.size() + 1));
-    return s + text + '\0';
+    return U32(uint32_t(text.size() + 1)) + text + '\0';
 }
 
 // TXLIST of paths "fam\family\name": the tokens are the folder parts.
 inline std::string TxListChunk(const std::vector<std::string>& paths)
 {
     std::vector<std::string> tokens;
-    std::string items;
-    auto item = [&](const std::vector<uint8_t>& ids, const std::string& name) {
-        for (size_t k = 0; k < 4; ++k) items += char(k < ids.size() ? ids[k] : 0);
-        items += Field(name, 16);
-    };
-    item({}, "null");
+    std::string items = std::string(4, '\0') + Field("null", 16);
     for (const std::string& p : paths) {
-        std::vector<uint8_t> ids;
+        std::string ids;
         size_t from = 0;
         for (size_t cut = p.find('\\'); cut != std::string::npos; from = cut + 1, cut = p.find('\\', from)) {
             const std::string part = p.substr(from, cut - from);
             size_t t = 0;
             while (t < tokens.size() && tokens[t] != part) ++t;
             if (t == tokens.size()) tokens.push_back(part);
-            ids.push_back(uint8_t(t + 1));
+            ids += char(t + 1);
         }
-        item(ids, p.substr(from));
+        items += Field(ids, 4) + Field(p.substr(from), 16);
     }
-    std::string s;
-    Put32(s, uint32_t(12 + tokens.size() * 16 + (paths.size() + 1) * 20));
-    Put32(s, uint32_t(paths.size() + 1));
-    Put32(s, uint32_t(tokens.size()));
+    std::string s = U32(uint32_t(12 + tokens.size() * 16 + (paths.size() + 1) * 20)) + U32(uint32_t(paths.size() + 1)) +
+                    U32(uint32_t(tokens.size()));
     for (const std::string& t : tokens) s += Field(t, 16);
     return s + items;
 }
@@ -130,33 +108,27 @@ struct MissionSpec {
 
 inline std::string MissionBytes(const MissionSpec& m)
 {
-    auto named = [](const std::vector<std::string>& names, bool lengthPrefixed) {
-        std::vector<std::pair<int32_t, std::string>> records;
-        int32_t object = 1;
-        for (const std::string& n : names) records.push_back({object++, lengthPrefixed ? LengthText(n) : n});
-        return PropertyChunk(records);
+    auto records = [](const std::vector<std::string>& texts) {
+        std::vector<std::pair<int32_t, std::string>> r;
+        for (const std::string& t : texts) r.push_back({int32_t(r.size() + 1), LengthText(t)});
+        return PropertyChunk(r);
     };
-    TagFileWriter w;
-    w.Chunk("FILE_TYPE", std::string("\0\0\0\0", 4));
-    if (!m.gamesys.empty()) w.Chunk("GAM_FILE", Field(m.gamesys, 256));
-    if (!m.gamesys.empty() || !m.textures.empty()) w.Chunk("TXLIST", TxListChunk(m.textures), 1, 0);
-    std::string objMap;
-    int32_t id = -1;
-    for (const std::string& a : m.archetypes) objMap += PropertyChunk({{id--, a + '\0'}});
-    if (!m.gamesys.empty()) w.Chunk("OBJ_MAP", objMap, 0, 2);
-    std::vector<std::pair<int32_t, std::string>> models;
+    std::vector<std::pair<int32_t, std::string>> models, creatures, archetypes;
     for (const auto& [object, name] : m.models) models.push_back({object, Field(name, 16)});
-    w.Chunk("P$ModelName", PropertyChunk(models), 2, 16);
-    std::vector<std::pair<int32_t, std::string>> creatures;
     for (int32_t c : m.creatures) creatures.push_back({c, std::string(4, '\0')});
-    w.Chunk("P$Creature", PropertyChunk(creatures), 2, 16);
-    w.Chunk("P$OTxtRepr0", named(m.objectTextures, true), 2, 17);
-    w.Chunk("P$OTxtRepr1", "", 2, 17);
-    w.Chunk("P$Book", named(m.books, true), 2, 17);
-    w.Chunk("P$BookArt", named(m.bookArt, true), 2, 17);
+    for (const std::string& a : m.archetypes) archetypes.push_back({-int32_t(archetypes.size()) - 1, a + '\0'});
     std::string scripts;
     for (const std::string& s : m.scripts) scripts += Field(s, 128);
-    if (!m.gamesys.empty()) w.Chunk("ScrModules", scripts, 1, 1);
+    TagFileWriter w;
+    w.Chunk("FILE_TYPE", std::string(4, '\0'));
+    if (!m.gamesys.empty())
+        w.Chunk("GAM_FILE", Field(m.gamesys, 256))
+            .Chunk("OBJ_MAP", PropertyChunk(archetypes))
+            .Chunk("ScrModules", scripts);
+    if (!m.gamesys.empty() || !m.textures.empty()) w.Chunk("TXLIST", TxListChunk(m.textures));
+    w.Chunk("P$ModelName", PropertyChunk(models)).Chunk("P$Creature", PropertyChunk(creatures));
+    w.Chunk("P$OTxtRepr0", records(m.objectTextures)).Chunk("P$OTxtRepr1", "");
+    w.Chunk("P$Book", records(m.books)).Chunk("P$BookArt", records(m.bookArt));
     if (!m.padding.empty()) w.Chunk("PADDING", m.padding);
     return w.Bytes();
 }
@@ -171,23 +143,12 @@ inline std::string PlainMission()
 // An object model (LGMD version 4) whose materials name these textures.
 inline std::string ObjectModelBytes(const std::vector<std::string>& textures)
 {
-    std::string s = "LGMD";
-    Put32(s, 4);
-    s += Field("model", 8);
+    std::string s = "LGMD" + U32(4) + Field("model", 8);
     s.resize(66, '\0');
-    s += char(textures.size());
-    s += std::string(3, '\0');
-    Put32(s, 0);   // subobjects
-    Put32(s, 120); // materials
+    s += char(textures.size()) + std::string(3, '\0') + U32(0) + U32(120); // materials at 120
     s.resize(120, '\0');
     for (const std::string& t : textures) s += Field(t, 16) + std::string(10, '\0');
     return s;
-}
-
-inline void Put16(std::string& s, uint16_t v)
-{
-    s += char(v & 0xFF);
-    s += char(v >> 8);
 }
 
 // A zip archive of empty stored files with these names ("/" between parts),
@@ -196,33 +157,15 @@ inline std::string CrfBytes(const std::vector<std::string>& names)
 {
     std::string out, cd;
     for (const std::string& name : names) {
-        const uint32_t at = uint32_t(out.size());
-        Put32(out, 0x04034B50);
-        Put16(out, 10);
-        out += std::string(4, '\0');  // flags, method: stored
-        out += std::string(16, '\0'); // time, date, CRC and sizes of an empty file
-        Put16(out, uint16_t(name.size()));
-        Put16(out, 0);
-        out += name;
-        Put32(cd, 0x02014B50);
-        Put16(cd, 10);
-        Put16(cd, 10);
-        cd += std::string(20, '\0'); // flags, method, time, date, CRC, sizes
-        Put16(cd, uint16_t(name.size()));
-        cd += std::string(8, '\0'); // extra, comment, disk, internal attributes
-        Put32(cd, 0);               // external attributes
-        Put32(cd, at);
-        cd += name;
+        const uint16_t length = uint16_t(name.size());
+        // Stored, no time, CRC 0 and sizes 0: an empty file.
+        cd += U32(0x02014B50) + U16(10) + U16(10) + std::string(20, '\0') + U16(length) + std::string(12, '\0') +
+              U32(uint32_t(out.size())) + name;
+        out += U32(0x04034B50) + U16(10) + std::string(20, '\0') + U16(length) + U16(0) + name;
     }
-    std::string end;
-    Put32(end, 0x06054B50);
-    Put32(end, 0);
-    Put16(end, uint16_t(names.size()));
-    Put16(end, uint16_t(names.size()));
-    Put32(end, uint32_t(cd.size()));
-    Put32(end, uint32_t(out.size()));
-    Put16(end, 0);
-    return out + cd + end;
+    const uint16_t count = uint16_t(names.size());
+    return out + cd + U32(0x06054B50) + U32(0) + U16(count) + U16(count) + U32(uint32_t(cd.size())) +
+           U32(uint32_t(out.size())) + U16(0);
 }
 
 } // namespace lw::test

@@ -12,29 +12,21 @@ namespace fs = std::filesystem;
 
 TEST(GameResources, TheGameFolderIsTheFMFolderOrUpToTwoAbove)
 {
-    struct Case {
-        const char* mark; // where the game's mark lies, relative to the temporary folder
-        const char* fm;
-        const char* game; // expected, or "" for none
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        // the game's mark, the FM folder, found
+        {"cam.cfg", "", true},
+        {"install.cfg", "FMs/bell", true},
+        {"THIEF2.EXE", "bell", true},
+        {"dromed.exe", "FMs/bell/sub", false}, // three above
+        {"thief.exe/", "FMs/bell", false},     // a folder of that name is no program
     };
-    const Case cases[] = {
-        {"cam.cfg", "", ""}, // the FM folder itself
-        {"install.cfg", "FMs/bell", ""},
-        {"THIEF2.EXE", "bell", ""},
-        {"dromed.exe", "FMs/bell/sub", "none"}, // three above
-        {"thief.exe/", "FMs/bell", "none"},     // a folder of that name is no program
-    };
-    for (const Case& c : cases) {
+    for (const auto& [mark, fm, found] : cases) {
         TempDir t;
-        const std::string mark = c.mark;
-        if (mark.back() == '/') fs::create_directories(t.path() / mark);
+        fs::create_directories(t.path() / fm);
+        if (std::string(mark).ends_with("/")) fs::create_directories(t.path() / mark);
         else
             t.write(mark);
-        fs::create_directories(t.path() / c.fm);
-        const fs::path found = FindGameFolder(t.path() / c.fm);
-        if (std::string(c.game) == "none") EXPECT_TRUE(found.empty()) << c.mark << " " << c.fm;
-        else
-            EXPECT_EQ(found, t.path()) << c.mark << " " << c.fm;
+        EXPECT_EQ(FindGameFolder(t.path() / fm), found ? t.path() : fs::path()) << mark << " " << fm;
     }
 }
 

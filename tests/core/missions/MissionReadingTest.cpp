@@ -10,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace lw;
 using namespace lw::test;
 
@@ -78,72 +76,48 @@ TEST(MissionReading, NamesNoFileOfTheFMCouldAnswerAreLeftOut)
 
 TEST(MissionReading, DamageIsAnErrorThatSaysWhat)
 {
-    const std::string good = MissionBytes(MissionSpec{});
+    MissionSpec spec;
+    spec.textures = {"fam\\x\\y"};
+    spec.books = {"b"};
+    spec.archetypes = {"Object"};
+    const std::string good = MissionBytes(spec);
     const TagFile file(TagSource::FromBytes(good));
-    const TagChunk* txlist = file.Find("TXLIST");
-    const TagChunk* models = file.Find("P$ModelName");
-    ASSERT_TRUE(txlist && models);
-    auto at32 = [](std::string s, size_t at, uint32_t v) {
-        std::string b;
-        Put32(b, v);
-        return s.replace(at, 4, b);
-    };
     const size_t dirAt = good.size() - 4 - file.Chunks().size() * 20;
-    // A mission whose OBJ_MAP record is cut short.
-    MissionSpec cut;
-    cut.archetypes = {"Object"};
-    std::string cutMap = MissionBytes(cut);
-    {
-        const TagFile f(TagSource::FromBytes(cutMap));
-        cutMap = at32(cutMap, size_t(f.Find("OBJ_MAP")->offset) + 24 + 4, 1000);
-    }
-    MissionSpec book;
-    book.books = {"b"};
-    std::string longBook = MissionBytes(book);
-    {
-        const TagFile f(TagSource::FromBytes(longBook));
-        longBook = at32(longBook, size_t(f.Find("P$Book")->offset) + 24 + 8, 1000);
-    }
-    MissionSpec tokens;
-    tokens.textures = {"fam\\x\\y"};
-    std::string badToken = MissionBytes(tokens);
-    {
-        const TagFile f(TagSource::FromBytes(badToken));
-        badToken[size_t(f.Find("TXLIST")->offset) + 24 + 12 + 2 * 16 + 20] = char(9); // item 1, past its two tokens
-    }
-    struct Case {
-        const char* what;
-        std::string bytes;
-        const char* says;
+    // The file with a 32-bit value at (or a byte at) a place of the file or of a chunk's bytes.
+    auto at32 = [&](size_t at, uint32_t v, const char* chunk = nullptr) {
+        std::string b, s = good;
+        Put32(b, v);
+        return s.replace(at + (chunk ? size_t(file.Find(chunk)->offset) + 24 : 0), 4, b);
     };
-    const Case cases[] = {
-        {"empty", "", "too short"},
-        {"a text file", std::string(300, 'x'), "mark"},
-        {"the directory past the end", at32(good, 0, uint32_t(good.size())), "outside the file"},
-        {"the directory inside the header", at32(good, 0, 8), "outside the file"},
-        {"a directory of four billion chunks", at32(good, dirAt, 0xFFFFFFFF), "more than the file holds"},
-        {"a chunk past the end", at32(good, dirAt + 4 + 16, 0x7FFFFFFF), "lies outside"},
-        {"a chunk's offset past the end", at32(good, dirAt + 4 + 12, 0xFFFFFFF0), "lies outside"},
-        {"a chunk's header naming another",
-         good.substr(0, size_t(txlist->offset)) + "TXLISX" + good.substr(size_t(txlist->offset) + 6), "names"},
-        {"TXLIST counting more items than it holds", at32(good, size_t(txlist->offset) + 24 + 4, 0x10000000),
-         "more tokens"},
-        {"TXLIST with a negative count", at32(good, size_t(txlist->offset) + 24 + 8, 0xFFFFFFFF), "negative"},
-        {"TXLIST naming a token it lacks", badToken, "token"},
-        {"a record longer than its chunk", at32(good, dirAt + 4 + 20 * 6 + 16, 3), "cut short"},
-        {"OBJ_MAP with a record longer than the chunk", cutMap, "longer than the chunk"},
-        {"a book longer than its record", longBook, "longer than its record"},
-        {"cut short", good.substr(0, good.size() - 7), ""},
+    std::string badToken = good;
+    badToken[size_t(file.Find("TXLIST")->offset) + 24 + 12 + 2 * 16 + 20] = char(9); // item 1, past both tokens
+    const size_t txAt = size_t(file.Find("TXLIST")->offset);
+    const std::pair<std::string, const char*> cases[] = {
+        // the bytes, what the error says
+        {"", "too short"},
+        {std::string(300, 'x'), "mark"},
+        {at32(0, uint32_t(good.size())), "outside the file"},
+        {at32(0, 8), "outside the file"},                                   // the directory inside the header
+        {at32(dirAt, 0xFFFFFFFF), "more than the file holds"},              // four billion chunks
+        {at32(dirAt + 4 + 16, 0x7FFFFFFF), "lies outside"},                 // a chunk's size
+        {at32(dirAt + 4 + 12, 0xFFFFFFF0), "lies outside"},                 // a chunk's offset
+        {good.substr(0, txAt) + "TXLISX" + good.substr(txAt + 6), "names"}, // its header names another
+        {at32(4, 0x10000000, "TXLIST"), "more tokens"},
+        {at32(8, 0xFFFFFFFF, "TXLIST"), "negative"},
+        {badToken, "token"},
+        {at32(4, 1000, "OBJ_MAP"), "longer than the chunk"},
+        {at32(8, 1000, "P$Book"), "longer than its record"},
+        {at32(4, 3, "P$Book"), "cut short"},
+        {good.substr(0, good.size() - 7), ""},
     };
-    for (const Case& c : cases) {
+    for (const auto& [bytes, says] : cases) {
         try {
-            usesOf(c.bytes);
-            ADD_FAILURE() << c.what << ": read without an error";
+            usesOf(bytes);
+            ADD_FAILURE() << says << ": read without an error";
         } catch (const TagFileError& e) {
-            EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << c.what << ": " << e.what();
+            EXPECT_NE(std::string(e.what()).find(says), std::string::npos) << e.what();
         }
     }
-    (void)models;
 }
 
 TEST(MissionReading, ModelsNameTheirTextures)
@@ -154,14 +128,8 @@ TEST(MissionReading, ModelsNameTheirTextures)
     EXPECT_TRUE(IsReplaceableTexture("replace3"));
     EXPECT_FALSE(IsReplaceableTexture("replace4.gif"));
     // A creature's model: LGMM, its material names first in records of 56 bytes.
-    std::string mesh = "LGMM";
-    Put32(mesh, 2);
-    mesh.resize(22, '\0');
-    mesh += char(2);
-    mesh.resize(40, '\0');
-    Put32(mesh, 64);
-    mesh.resize(64, '\0');
-    mesh += Field("soldx_.png", 56) + Field("soldy_.png", 56);
+    const std::string mesh = "LGMM" + U32(2) + std::string(14, '\0') + char(2) + std::string(17, '\0') + U32(64) +
+                             std::string(20, '\0') + Field("soldx_.png", 56) + Field("soldy_.png", 56);
     EXPECT_EQ(ReadModelTextures(mesh), (Names{"soldx_.png", "soldy_.png"}));
     // Other files name nothing; a table outside the file is damage.
     EXPECT_TRUE(ReadModelTextures("LGMD\x01").empty());

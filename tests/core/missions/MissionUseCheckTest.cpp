@@ -46,44 +46,34 @@ struct FM {
 
     explicit FM(std::string below = "") : dir(std::move(below))
     {
-        MissionSpec m;
-        m.gamesys = "fc.gam";
-        m.textures = {"fam\\doors\\door13", "fam\\stock\\blubrik1"};
-        m.models = {{2, "lamp"}, {3, "guard"}};
-        m.creatures = {3};
-        m.objectTextures = {"obj/txt/sscat"};
-        m.scripts = {"gen", "periapt"};
-        m.books = {"note"};
-        m.bookArt = {"parch"};
-        m.archetypes = {"Object", "RopeyArrow"};
+        MissionSpec m{.gamesys = "fc.gam",
+                      .textures = {"fam\\doors\\door13", "fam\\stock\\blubrik1"},
+                      .models = {{2, "lamp"}, {3, "guard"}},
+                      .creatures = {3},
+                      .objectTextures = {"obj/txt/sscat"},
+                      .scripts = {"gen", "periapt"},
+                      .books = {"note"},
+                      .bookArt = {"parch"},
+                      .archetypes = {"Object", "RopeyArrow"}};
         write("miss1.mis", MissionBytes(m));
-        MissionSpec gamesys;
-        gamesys.gamesys.clear();
-        gamesys.models = {{-7, "gamemodel"}};
-        write("fc.gam", MissionBytes(gamesys));
+        write("fc.gam", MissionBytes({.gamesys = "", .models = {{-7, "gamemodel"}}}));
         for (const std::string& f : kUsed)
-            if (f.find(".bin") == std::string::npos && f != "fc.gam") write(f, "x");
+            if (f != "fc.gam") write(f, "x");
         write("obj\\lamp.bin", ObjectModelBytes({"lamp.png", "REPLACE0.GIF"}));
         write("obj\\gamemodel.bin", ObjectModelBytes({}));
-        write("mesh\\guard.bin", "an old model of another kind");
-        write("books\\parch\\sub\\bookr.bin", "x");
         write("strings\\english\\titles.str", "title_0:\"Bell\"\r\nshort_0:\"bell\"\r\ntitle_1:\"Tower\"\r\n");
         write("intrface\\miss1\\english\\goals.str", "goal_0:\"Ring\"\r\n");
         write("fminfo.txt", "Title: Bell\r\nAuthor: Someone\r\n");
         list(All());
     }
-
-    std::string path(const std::string& rel) const
+    std::string path(std::string rel) const
     {
-        std::string p = dir + rel;
-        std::replace(p.begin(), p.end(), '\\', '/');
-        return t / p;
+        std::replace(rel.begin(), rel.end(), '\\', '/');
+        return t / (dir + rel);
     }
     void write(const std::string& rel, const std::string& bytes) const
     {
-        std::string p = dir + rel;
-        std::replace(p.begin(), p.end(), '\\', '/');
-        t.write(p, bytes);
+        t.write(path(rel).substr(t.dir().size()), bytes);
     }
     static std::vector<std::string> All()
     {
@@ -99,8 +89,7 @@ struct FM {
         for (const std::string& e : entries) text += e + "\r\n";
         write("bell.lst", text);
     }
-    // Off the disk and the list.
-    void remove(const std::string& rel)
+    void remove(const std::string& rel) // off the disk and the list
     {
         fs::remove(path(rel));
         std::erase(entries, rel);
@@ -120,63 +109,48 @@ struct FM {
     }
 };
 
-std::string describe(const std::vector<Finding>& findings)
+// Whether a finding's line holds text; the findings when not.
+::testing::AssertionResult has(const std::vector<Finding>& findings, const std::string& text)
 {
-    std::string s;
-    for (const Finding& f : findings) s += FindingLine(f) + "\n";
-    return s;
-}
-
-const Finding* findingAbout(const std::vector<Finding>& findings, const std::string& text)
-{
-    for (const Finding& f : findings)
-        if (FindingLine(f).find(text) != std::string::npos) return &f;
-    return nullptr;
+    std::string all;
+    for (const Finding& f : findings) {
+        if (FindingLine(f).find(text) != std::string::npos) return ::testing::AssertionSuccess() << FindingLine(f);
+        all += FindingLine(f) + "\n";
+    }
+    return ::testing::AssertionFailure() << "no \"" << text << "\" in\n" << all;
 }
 
 } // namespace
 
-TEST(MissionUseCheck, TheFullListHasNoFindingButTheNamesNoFolderHolds)
+TEST(MissionUseCheck, EachUsedFileOffTheListIsAnErrorAndAddedInOneStep)
 {
     FM fm;
     Project p;
-    const std::vector<Finding> findings = fm.check(&p);
+    std::vector<Finding> findings = fm.check(&p);
     EXPECT_EQ(p.FMInfo.Game, GameThief2); // from the mission: no game program in the folder
-    ASSERT_EQ(findings.size(), 1u) << describe(findings);
     // The stock texture and module: without the game, nothing says they are there.
+    ASSERT_EQ(findings.size(), 1u) << has(findings, "").message();
     EXPECT_EQ(FindingLine(findings[0]),
               "note: 2 names the missions use are not in the FM folder; name the game folder to check them");
-}
-
-TEST(MissionUseCheck, EachUsedFileOffTheListIsAnError)
-{
-    FM fm;
     for (const std::string& used : kUsed) {
         std::vector<std::string> entries = FM::All();
-        entries.erase(std::find(entries.begin(), entries.end(), used));
+        std::erase(entries, used);
         fm.list(entries);
-        const std::vector<Finding> findings = fm.check();
-        const Finding* f = findingAbout(findings, "miss1.mis uses " + used + ", which the list lacks");
-        ASSERT_TRUE(f) << used << "\n" << describe(findings);
-        EXPECT_EQ(f->severity, Severity::Error);
-        EXPECT_EQ(f->file, used);
+        findings = fm.check();
+        EXPECT_TRUE(has(findings, "error: " + used + ": miss1.mis uses " + used + ", which the list lacks"));
         EXPECT_EQ(FilesTheListLacks(findings), std::vector<std::string>{used});
-        EXPECT_EQ(CountOf(findings, Severity::Error), 1) << describe(findings);
+        EXPECT_EQ(CountOf(findings, Severity::Error), 1) << has(findings, "").message();
     }
-    // The command line says so, and exits with 1.
     fm.list({"miss1.mis"});
     std::ostringstream out, err;
     EXPECT_EQ(RunCheck(fm.path("bell.lst"), false, out, err), 1) << err.str();
-    EXPECT_NE(out.str().find("error: fc.gam: miss1.mis uses fc.gam, which the list lacks"), std::string::npos)
-        << out.str();
-    // And adding what the missions use leaves no such error.
-    Project p;
-    std::vector<Finding> findings = fm.check(&p);
+    EXPECT_NE(out.str().find("error: fc.gam: miss1.mis uses fc.gam, which the list lacks"), std::string::npos);
+    findings = fm.check(&p);
     std::vector<std::string> paths;
     for (const std::string& f : FilesTheListLacks(findings)) paths.push_back(fm.path(f));
-    EXPECT_EQ(paths.size(), kUsed.size()) << describe(findings);
+    EXPECT_EQ(paths.size(), kUsed.size());
     p.AddFiles(paths);
-    EXPECT_TRUE(FilesTheListLacks(CheckProject(p)).empty()) << describe(CheckProject(p));
+    EXPECT_TRUE(FilesTheListLacks(CheckProject(p)).empty());
 }
 
 TEST(MissionUseCheck, WithTheGameFolderAFileNeitherHoldsIsAnError)
@@ -185,69 +159,55 @@ TEST(MissionUseCheck, WithTheGameFolderAFileNeitherHoldsIsAnError)
     fm.t.write("Thief2/install.cfg", "resname_base .\\RES\r\n");
     fm.t.write("Thief2/RES/fam.crf", CrfBytes({"stock/BLUBRIK1.PCX"}));
     fm.t.write("Thief2/gen.osm", "module");
-    EXPECT_EQ(CountOf(fm.check(), Severity::Note), 0) << describe(fm.check());
-
+    EXPECT_FALSE(has(fm.check(), "note:"));
     for (const char* gone :
          {"fam\\doors\\DOOR13.GIF", "fam\\doors\\door13_1.gif", "fam\\doors\\door13.mtl", "obj\\txt16\\lamp.png"})
         fm.remove(gone);
     const std::vector<Finding> findings = fm.check();
-    const Finding* texture =
-        findingAbout(findings, "miss1.mis uses fam\\doors\\door13, which is in neither the FM nor the game");
-    ASSERT_TRUE(texture) << describe(findings);
-    EXPECT_EQ(texture->severity, Severity::Error);
-    EXPECT_TRUE(findingAbout(findings, "uses obj\\txt\\lamp.png, which is in neither")) << describe(findings);
-
+    EXPECT_TRUE(has(findings, "error: fam\\doors\\door13: miss1.mis uses fam\\doors\\door13, which is in neither "
+                              "the FM nor the game"));
+    EXPECT_TRUE(has(findings, "uses obj\\txt\\lamp.png, which is in neither"));
     // A game folder named outright is the one looked in.
     TempDir other;
     other.write("RES/fam.crf", CrfBytes({"doors/door13.gif"}));
     other.write("cam.cfg");
-    EXPECT_FALSE(findingAbout(fm.check(nullptr, other.dir()), "door13, which is in neither"));
+    EXPECT_FALSE(has(fm.check(nullptr, other.dir()), "door13, which is in neither"));
 }
 
 TEST(MissionUseCheck, NotesAndWarningsBesideTheErrors)
 {
-    struct Case {
-        const char* what;
-        std::function<void(FM&)> change;
-        const char* finding; // the line expected
-    };
-    const Case cases[] = {
-        {"a listed texture no mission uses",
-         [](FM& fm) {
+    const std::pair<std::function<void(FM&)>, const char*> cases[] = {
+        // a change, the line expected
+        {[](FM& fm) {
              fm.write("fam\\doors\\door12.gif", "x");
-             auto all = FM::All();
-             all.push_back("fam\\doors\\door12.gif");
-             fm.list(all);
+             fm.entries.push_back("fam\\doors\\door12.gif");
+             fm.list(fm.entries);
          },
          "note: fam\\doors\\door12.gif: fam\\doors\\door12.gif is listed but no mission uses it"},
-        {"no goals file", [](FM& fm) { fm.remove("intrface\\miss1\\english\\goals.str"); },
+        {[](FM& fm) { fm.remove("intrface\\miss1\\english\\goals.str"); },
          "warning: intrface\\miss1\\english\\goals.str: Mission 1 has no goals file in English: its objectives "
          "screen is empty"},
-        {"goals not listed, the plain one in place of the language's",
-         [](FM& fm) {
+        {[](FM& fm) { // the plain one stands for every language
              fm.remove("intrface\\miss1\\english\\goals.str");
              fm.write("intrface\\miss1\\GOALS.STR", "x");
          },
          "warning: intrface\\miss1\\GOALS.STR: Is not listed: the objectives screen of mission 1 is empty in "
          "English"},
-        {"a damaged mission",
-         [](FM& fm) {
-             fm.write("miss1.mis", MissionBytes(MissionSpec{}).substr(0, 400));
+        {[](FM& fm) {
+             fm.write("miss1.mis", PlainMission().substr(0, 400));
              fm.told = GameThief2;
          },
          "error: miss1.mis: damaged mission file: the chunk directory lies outside the file"},
-        {"a damaged gamesys", [](FM& fm) { fm.write("fc.gam", "x"); },
-         "error: fc.gam: damaged gamesys file: too short for a tag file"},
-        {"a damaged model", [](FM& fm) { fm.write("obj\\lamp.bin", ObjectModelBytes({"a"}).substr(0, 100)); },
+        {[](FM& fm) { fm.write("fc.gam", "x"); }, "error: fc.gam: damaged gamesys file: too short for a tag file"},
+        {[](FM& fm) { fm.write("obj\\lamp.bin", ObjectModelBytes({"a"}).substr(0, 100)); },
          "warning: obj\\lamp.bin: damaged model file: its materials lie outside the file"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [change, line] : cases) {
         FM fm;
-        c.change(fm);
+        change(fm);
         const std::vector<Finding> findings = fm.check();
-        EXPECT_TRUE(findingAbout(findings, c.finding)) << c.what << "\n" << describe(findings);
-        // The folder rule does not repeat a file these name.
-        EXPECT_FALSE(findingAbout(findings, "not listed: intrface")) << c.what << "\n" << describe(findings);
+        EXPECT_TRUE(has(findings, line));
+        EXPECT_FALSE(has(findings, "not listed: intrface")); // the folder rule does not repeat a file these name
     }
 }
 
@@ -256,15 +216,11 @@ TEST(MissionUseCheck, TheFolderRuleLooksInFamOnlyWhileAMissionCannotBeRead)
     FM fm;
     fm.write("fam\\junk\\source.psd", "x");
     fm.write("snd\\forgotten.wav", "x");
-    std::vector<Finding> findings = fm.check();
-    EXPECT_TRUE(findingAbout(findings, "warning: snd: 1 file in this folder is not listed")) << describe(findings);
-    EXPECT_FALSE(findingAbout(findings, "fam:")) << describe(findings);
-
+    EXPECT_TRUE(has(fm.check(), "warning: snd: 1 file in this folder is not listed"));
+    EXPECT_FALSE(has(fm.check(), "fam:"));
     fm.write("miss1.mis", "damaged");
     fm.told = GameThief2;
-    findings = fm.check();
-    EXPECT_TRUE(findingAbout(findings, "warning: fam: 1 file in this folder is not listed: fam\\junk\\source.psd"))
-        << describe(findings);
+    EXPECT_TRUE(has(fm.check(), "warning: fam: 1 file in this folder is not listed: fam\\junk\\source.psd"));
 }
 
 TEST(MissionUseCheck, AFMFolderThatIsTheGameFolderKeepsTheGamesOwnFiles)
@@ -272,11 +228,8 @@ TEST(MissionUseCheck, AFMFolderThatIsTheGameFolderKeepsTheGamesOwnFiles)
     FM fm;
     fm.write("thief2.exe", "x");
     fm.write("gen.osm", "module");
-    MissionSpec m; // names the stock dark.gam
-    m.scripts = {"gen"};
-    fm.write("miss1.mis", MissionBytes(m));
-    fm.write("dark.gam", MissionBytes(MissionSpec{}));
+    fm.write("miss1.mis", MissionBytes({.scripts = {"gen"}})); // and the stock dark.gam
+    fm.write("dark.gam", PlainMission());
     fm.list({"miss1.mis"});
-    const std::vector<Finding> findings = fm.check();
-    EXPECT_TRUE(FilesTheListLacks(findings).empty()) << describe(findings);
+    EXPECT_TRUE(FilesTheListLacks(fm.check()).empty());
 }
