@@ -176,7 +176,7 @@ grep -q '^error: x.bin: .*same name' "$work/err" && grep -q 'even with --force$'
 # Temporary archives of a killed run: none where the system writes unnamed
 # files, and those a run left (ours, for this archive) go at the next run.
 layout fm.zip
-head -c 60000000 /dev/urandom >"$work/fm/miss1.mis"
+{ cat "$mission"; head -c 60000000 /dev/urandom; } >"$work/fm/miss1.mis"
 "$bin" --pack "$work/fm/bell.lst" --output "$work/out/fm.zip" >/dev/null 2>&1 &
 pid=$!
 writing=""
