@@ -56,8 +56,9 @@ std::vector<std::string> layFM(const fs::path& from, const TempDir& t, std::vect
     for (std::string& f : files) {
         if (f.find('\\') != std::string::npos || !f.ends_with(".mis")) continue;
         if (!MissNumber(f)) {
-            while (fs::exists(t.path() / ("miss" + std::to_string(++n) + ".mis"))) {}
-            fs::rename(t.path() / platform::PathFromUtf8(f), t.path() / ("miss" + std::to_string(n) + ".mis"));
+            while (t.exists("miss" + std::to_string(++n) + ".mis")) {}
+            fs::rename(t.path() / platform::PathFromUtf8(f),
+                       platform::PathFromUtf8(t / ("miss" + std::to_string(n) + ".mis")));
             f = "miss" + std::to_string(n) + ".mis";
         }
         missions.push_back(f);

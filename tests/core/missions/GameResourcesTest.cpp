@@ -22,11 +22,12 @@ TEST(GameResources, TheGameFolderIsTheFMFolderOrUpToTwoAbove)
     };
     for (const auto& [mark, fm, found] : cases) {
         TempDir t;
-        fs::create_directories(t.path() / fm);
-        if (std::string(mark).ends_with("/")) fs::create_directories(t.path() / mark);
+        fs::create_directories(t.path() / platform::PathFromUtf8(fm));
+        if (std::string(mark).ends_with("/")) fs::create_directories(t.path() / platform::PathFromUtf8(mark));
         else
             t.write(mark);
-        EXPECT_EQ(FindGameFolder(t.path() / fm), found ? t.path() : fs::path()) << mark << " " << fm;
+        EXPECT_EQ(FindGameFolder(t.path() / platform::PathFromUtf8(fm)), found ? t.path() : fs::path())
+            << mark << " " << fm;
     }
 }
 
@@ -59,7 +60,7 @@ TEST(GameResources, ArchivesAreFoundWhereInstallCfgSaysAndReadOnce)
     EXPECT_FALSE(game.HoldsFile("periapt.osm"));
 
     // Read once: the archive may go, the names stay known.
-    fs::remove(t.path() / "res/fam.crf");
+    fs::remove(t / "res/fam.crf");
     EXPECT_EQ(game.Holds("fam", "core\\blubrik1", textures), Held::Yes);
 }
 

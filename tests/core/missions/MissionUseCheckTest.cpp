@@ -91,7 +91,7 @@ struct FM {
     }
     void remove(const std::string& rel) // off the disk and the list
     {
-        fs::remove(path(rel));
+        fs::remove(platform::PathFromUtf8(path(rel)));
         std::erase(entries, rel);
         list(entries);
     }
