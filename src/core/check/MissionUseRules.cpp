@@ -136,10 +136,15 @@ public:
         }
         out_.missionsRead = missionsRead;
         checkGoals();
+        // A game folder without archives cannot answer either; naming
+        // another is then the way on, not naming one.
         if (unknown_ > 0)
             add(Severity::Note, "",
                 Numbered(unknown_, "name", "names") + " the missions use " + (unknown_ == 1 ? "is" : "are") +
-                    " not in the FM folder; name the game folder to check them");
+                    " not in the FM folder; " +
+                    (game_.Folder().empty() ? std::string("name the game folder to check them")
+                                            : "the game folder " + platform::Utf8Of(game_.Folder()) +
+                                                  " holds no .crf archives to check them against"));
         for (const std::string& problem : game_.Problems())
             add(Severity::Warning, "", "The game's " + problem + "; the names it holds were not checked");
         // A gamesys of the game names models and object textures nobody

@@ -172,6 +172,11 @@ TEST(MissionUseCheck, WithTheGameFolderAFileNeitherHoldsIsAnError)
     other.write("RES/fam.crf", CrfBytes({"doors/door13.gif"}));
     other.write("cam.cfg");
     EXPECT_FALSE(has(fm.check(nullptr, other.dir()), "door13, which is in neither"));
+    // One without archives is said to be so, not asked for.
+    TempDir bare;
+    const std::vector<Finding> unanswered = fm.check(nullptr, bare.dir());
+    EXPECT_TRUE(has(unanswered, "holds no .crf archives to check them against"));
+    EXPECT_FALSE(has(unanswered, "name the game folder"));
 }
 
 TEST(MissionUseCheck, NotesAndWarningsBesideTheErrors)
