@@ -120,7 +120,7 @@ MissionUses ReadMissionUses(const TagFile& file)
 
 int GameOfMissions(const fs::path& fmDir, const std::vector<int>& missions)
 {
-    bool read = false;
+    bool read = false, damaged = false;
     PathIndex index;
     for (int n : missions) {
         try {
@@ -129,10 +129,14 @@ int GameOfMissions(const fs::path& fmDir, const std::vector<int>& missions)
             if (!file.Find("OBJ_MAP")) continue; // no mission, or one the editor never saved objects in
             if (ObjectMapNames(file.Read("OBJ_MAP"), "RopeyArrow")) return GameThief2;
             read = true;
-        } catch (const Error&) { // missing, unreadable or damaged: it tells nothing
+        } catch (const TagFileError&) {
+            // A damaged mission may be the one with the rope arrows: the
+            // others cannot then say Thief 1.
+            damaged = true;
+        } catch (const Error&) { // missing or unreadable: the chain's rules say so
         }
     }
-    return read ? GameThief1 : -1;
+    return read && !damaged ? GameThief1 : -1;
 }
 
 } // namespace lw

@@ -52,7 +52,8 @@ bool IsPlainRelativeName(std::string_view name);
 
 // The game the missions in play were made for: Thief 2 when any one's
 // OBJ_MAP names RopeyArrow, Thief 1 (or Gold) when those that could be
-// read name it nowhere; -1 when none could be read. fmDir holds the
+// read name it nowhere and none is damaged; -1 when none could be read or
+// one is damaged and no other names it. fmDir holds the
 // mission files (miss<n>.mis, letter case ignored).
 int GameOfMissions(const std::filesystem::path& fmDir, const std::vector<int>& missions);
 

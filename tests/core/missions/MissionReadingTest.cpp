@@ -151,6 +151,8 @@ TEST(MissionReading, TheGameOfMissionsIsThief2WhenAnyHasRopeArrows)
     const auto dir = t.path();
     EXPECT_EQ(GameOfMissions(dir, {1}), 0);
     EXPECT_EQ(GameOfMissions(dir, {1, 2}), 1);
-    EXPECT_EQ(GameOfMissions(dir, {3, 1}), 0);
-    EXPECT_EQ(GameOfMissions(dir, {3, 4}), -1); // damaged and missing tell nothing
+    EXPECT_EQ(GameOfMissions(dir, {1, 4}), 0);  // a missing one tells nothing
+    EXPECT_EQ(GameOfMissions(dir, {3, 1}), -1); // a damaged one may be Thief 2's
+    EXPECT_EQ(GameOfMissions(dir, {3, 2}), 1);
+    EXPECT_EQ(GameOfMissions(dir, {3, 4}), -1);
 }
