@@ -5,10 +5,13 @@
 #include "base/PathResolver.h"
 #include "base/StrUtils.h"
 #include "core/text/TextCodec.h"
+#include "core/zip/ZLibLoad.h"
 #include "core/zip/ZipDirectory.h"
+#include "core/zip/ZipMessages.h"
 #include "platform/Directory.h"
 #include "platform/File.h"
 
+#include <cctype>
 #include <exception>
 
 namespace fs = std::filesystem;
@@ -167,7 +170,17 @@ GameResources::Archive* GameResources::archive(std::string_view folder)
         };
         ReadZipDirectory(file, file.Info().size, dir, options);
     } catch (const std::exception& e) {
-        a.problem = e.what();
+        // The archiver's exception carries a message number: its words,
+        // not the number, go into the finding.
+        const auto* zip = dynamic_cast<const EZipArchiver*>(&e);
+        std::string text = zip ? ZipMessageText(zip->Ident()) : std::string();
+        if (text.empty()) {
+            text = e.what();
+        } else {
+            if (text.ends_with('.')) text.pop_back();
+            text[0] = char(std::tolower(static_cast<unsigned char>(text[0])));
+        }
+        a.problem = text;
         a.names.clear();
         a.dirs.clear();
     }
