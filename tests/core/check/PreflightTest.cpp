@@ -557,16 +557,16 @@ TEST(Preflight, EveryListedFileThatIsNoFileIsNamed)
         int at;
     };
     std::vector<Case> cases = {{"miss2.mis", "Listed, but not found", 3},
-                               {"obj\\gone.bin", "Listed, but not found", 6},
-                               {"obj\\sub", "Is a folder, not a file", 7}};
+                               {"obj\\gone.bin", "Listed, but not found", kListed},
+                               {"obj\\sub", "Is a folder, not a file", kListed + 1}};
 #if !defined(_WIN32)
     ASSERT_EQ(mkfifo((t.path() / "obj/pipe").c_str(), 0600), 0);
     list += "obj\\pipe\r\n";
-    cases.push_back({"obj\\pipe", "Is not a regular file", 8});
+    cases.push_back({"obj\\pipe", "Is not a regular file", kListed + 2});
     if (t.SymlinksWork()) {
-        fs::create_symlink("/dev/null", t.path() / "obj/null.bin");
-        list += "obj\\null.bin\r\n";
-        cases.push_back({"obj\\null.bin", "Is not a regular file", 9});
+        fs::create_symlink("/dev/null", t.path() / "obj/null.wav");
+        list += "obj\\null.wav\r\n";
+        cases.push_back({"obj\\null.wav", "Is not a regular file", kListed + 3});
     }
 #endif
     t.write("bell.lst", list);
@@ -610,8 +610,9 @@ TEST(Preflight, FilesTheGameReadsByOtherNames)
         TempDir t;
         layCleanFM(t);
         fs::rename(t.path() / "miss1.mis", t.path() / "miss01.mis");
-        t.write("bell.lst", "fminfo.txt\r\nstrings\\missflag.str\r\nmiss01.mis\r\nmiss2.mis\r\n"
-                            "strings\\english\\titles.str\r\nobj\\lamp.bin\r\n");
+        std::string list = kList;
+        list.replace(list.find("miss1.mis"), 9, "miss01.mis");
+        t.write("bell.lst", list);
         const auto found = checkList(t);
         EXPECT_ONLY(found, Severity::Error, "miss01.mis");
         EXPECT_NE(found[0].message.find("mission 1 from miss1.mis"), std::string::npos) << found[0].message;
@@ -644,17 +645,17 @@ TEST(Preflight, ANameThatAnswersTwoFilesNamesBoth)
 {
     TempDir t;
     layCleanFM(t);
-    t.write("obj/A.bin", "upper");
-    t.write("obj/a.bin", "lower");
-    if (t.read("obj/A.bin") != "upper") GTEST_SKIP() << "this disk takes A.bin for a.bin";
-    t.write("bell.lst", std::string(kList) + "OBJ\\a.BIN\r\n");
+    t.write("snd/A.wav", "upper");
+    t.write("snd/a.wav", "lower");
+    if (t.read("snd/A.wav") != "upper") GTEST_SKIP() << "this disk takes A.wav for a.wav";
+    t.write("bell.lst", std::string(kList) + "SND\\a.WAV\r\n");
     const auto found = checkList(t);
-    EXPECT_ONLY(found, Severity::Warning, "OBJ\\a.BIN");
-    for (const char* name : {"\"obj\\A.bin\"", "\"obj\\a.bin\""})
+    EXPECT_ONLY(found, Severity::Warning, "SND\\a.WAV");
+    for (const char* name : {"\"snd\\A.wav\"", "\"snd\\a.wav\""})
         EXPECT_NE(found[0].message.find(name), std::string::npos) << found[0].message;
 
     // Both listed: each is packed, and they clash as before.
-    t.write("bell.lst", std::string(kList) + "obj\\a.bin\r\nobj\\A.bin\r\n");
+    t.write("bell.lst", std::string(kList) + "snd\\a.wav\r\nsnd\\A.wav\r\n");
     const auto both = checkList(t);
-    EXPECT_ONLY(both, Severity::Error, "obj\\A.bin");
+    EXPECT_ONLY(both, Severity::Error, "snd\\A.wav");
 }
