@@ -7,6 +7,7 @@
 # Then what --pack and --check must never do to an author's files.
 set -u
 bin="$1"
+mission="$(cd "$(dirname "$0")/../../sample/ShadowsOfTheBell" && pwd)/miss1.mis"
 unset DISPLAY WAYLAND_DISPLAY
 work=$(mktemp -d)
 cleanup() { chattr -i "$work/out" 2>/dev/null; rm -rf "$work"; }
@@ -21,7 +22,9 @@ layout() {  # a fresh FM and an output folder holding an earlier file $1
   rm -rf "$work/fm" "$work/out"
   mkdir -p "$work/fm/strings" "$work/out"
   printf 'x' >"$work/fm/thief2.exe"
-  head -c 20000 /dev/urandom >"$work/fm/miss1.mis"  # does not compress below the limit
+  # A mission (the sample's) with bytes after its chunk directory that do
+  # not compress below the limit.
+  { cat "$mission"; head -c 20000 /dev/urandom; } >"$work/fm/miss1.mis"
   printf 'miss_1:"end"\r\n' >"$work/fm/strings/missflag.str"
   printf 'miss1.mis\r\nstrings\\missflag.str\r\n' >"$work/fm/bell.lst"
   head -c 20000 /dev/urandom | base64 >"$work/notes.txt"
@@ -173,7 +176,7 @@ grep -q '^error: x.bin: .*same name' "$work/err" && grep -q 'even with --force$'
 # Temporary archives of a killed run: none where the system writes unnamed
 # files, and those a run left (ours, for this archive) go at the next run.
 layout fm.zip
-head -c 60000000 /dev/urandom >"$work/fm/miss1.mis"
+{ cat "$mission"; head -c 60000000 /dev/urandom; } >"$work/fm/miss1.mis"
 "$bin" --pack "$work/fm/bell.lst" --output "$work/out/fm.zip" >/dev/null 2>&1 &
 pid=$!
 writing=""

@@ -47,7 +47,8 @@ check convert-unwritable 1 "$bin" --convert "$work/info.TXT" "$work/no/such/dir/
 # --pack: a small FM packed to its default name and to --output.
 mkdir -p "$work/fm/strings/english"
 printf 'x' >"$work/fm/thief2.exe"
-printf 'mission' >"$work/fm/miss1.mis"
+sample="$(cd "$(dirname "$0")/../../sample" && pwd)"
+cp "$sample/ShadowsOfTheBell/miss1.mis" "$work/fm/miss1.mis"
 printf 'title_0:"Bell"\r\nshort_0:"bell"\r\n' >"$work/fm/strings/english/titles.str"
 printf 'miss1.mis\r\nstrings\\english\\titles.str\r\n' >"$work/fm/bell.lst"
 check pack 0 "$bin" --pack "$work/fm/bell.lst"
@@ -60,7 +61,6 @@ expect_text pack-missing-file "$work/err" "error: miss9.mis: Listed, but not fou
 check pack-output-without-pack 2 "$bin" --output "$work/x.zip"
 
 # --check: the sample checks clean; a fault is one line, or one JSON object.
-sample="$(cd "$(dirname "$0")/../../sample" && pwd)"
 check check-sample 0 "$bin" --check "$sample/ShadowsOfTheBell/bell.lst"
 [ ! -s "$work/out" ] && passes=$((passes + 1)) || { echo "FAIL: the sample has findings:"; cat "$work/out"; failures=$((failures + 1)); }
 expect_text check-sample "$work/err" "bell.lst: the check found nothing"
@@ -129,6 +129,28 @@ expect_text pack-refuses-unpackable "$work/err" "cannot be packed as listed, eve
 [ ! -e "$work/odd.zip" ] && passes=$((passes + 1)) || { echo "FAIL: --pack made a package despite errors"; failures=$((failures + 1)); }
 printf 'miss1.mis\r\nmiss1.mis\r\n' >"$work/fm/twice.lst"
 check pack-warnings-do-not-stop 0 "$bin" --pack "$work/fm/twice.lst" --output "$work/twice.zip"
+
+# An FM as authors keep it, without the game's program: the missions tell
+# the game. What they use must be listed; --game and --game-dir say the rest.
+cp -r "$sample/ShadowsOfTheBell" "$work/kept"
+rm "$work/kept/thief2.exe"
+check check-kept-tree 0 "$bin" --check "$work/kept/bell.lst"
+check pack-kept-tree 0 "$bin" --pack "$work/kept/bell.lst" --output "$work/kept.zip"
+grep -v 'stone.pcx' "$work/kept/bell.lst" >"$work/kept/short.lst"
+check check-used-file-off-the-list 1 "$bin" --check "$work/kept/short.lst" --game thief2
+expect_text check-used-file-off-the-list "$work/out" 'error: fam\bell\stone.pcx: miss1.mis uses fam\bell\stone.pcx, which the list lacks'
+mkdir -p "$work/game/RES"
+printf 'x' >"$work/game/cam.cfg"
+python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1], "w").writestr("other/x.pcx", "")' "$work/game/RES/fam.crf"
+rm "$work/kept/fam/bell/stone.pcx"
+check check-game-dir 1 "$bin" --check "$work/kept/short.lst" --game-dir "$work/game"
+expect_text check-game-dir "$work/out" 'error: fam\bell\stone: miss1.mis uses fam\bell\stone, which is in neither the FM nor the game'
+check game-dir-missing 2 "$bin" --check "$work/kept/bell.lst" --game-dir "$work/nowhere"
+expect_text game-dir-missing "$work/err" "nowhere"
+check game-unknown 2 "$bin" --check "$work/kept/bell.lst" --game thief3
+check game-without-check 2 "$bin" --convert "$work/info.TXT" - --game t2x
+check help-names-game 0 "$bin" --help
+expect_text help-names-game "$work/out" "--game-dir DIR"
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -44,6 +44,10 @@ void CheckSpecScan(std::string_view input);
 // The small-file deflate encoder in each of its forms, inflated back by
 // zlib; the form it picks is the smallest.
 void CheckTinyDeflate(std::string_view input);
+// A tag file (mission, gamesys) and a model read as the check reads them:
+// damage is a TagFileError, no read reaches past the file or repeats it
+// without end, no used name leaves the FM folder.
+void CheckTagFile(std::string_view input);
 
 struct Harness {
     const char* name; // the folder of its seeds and regressions
@@ -56,6 +60,7 @@ inline const std::vector<Harness>& AllHarnesses()
         {"rtf_read", CheckRtfRead},           {"rtf_roundtrip", CheckRtfRoundTrip}, {"plain_text", CheckPlainText},
         {"string_file", CheckStringFile},     {"list_file", CheckListFile},         {"zip_dir", CheckZipDirectory},
         {"path_resolver", CheckPathResolver}, {"spec_scan", CheckSpecScan},         {"tiny_deflate", CheckTinyDeflate},
+        {"tag_file", CheckTagFile},
     };
     return all;
 }

@@ -22,9 +22,10 @@ namespace fs = std::filesystem;
 namespace lw {
 
 const std::vector<std::string> ResourceFolders = {
-    "fam",  "obj",    "mesh",     "bitmap", "pal",        "snd",     "snd2",
-    "song", "movies", "intrface", "books",  "sq_scripts", "strings", "subtitles",
+    "fam",    "obj",      "mesh",  "bitmap",     "pal",     "snd",       "snd2",   "song",
+    "movies", "intrface", "books", "sq_scripts", "strings", "subtitles", "schema", "motions",
 };
+const std::vector<std::string> FoldersTheMissionsName = {"fam", "obj", "mesh"};
 
 namespace {
 
@@ -51,7 +52,8 @@ bool sameFile(const platform::FileInfo& a, const platform::FileInfo& b)
 // name, as list entries. Folder links are not followed, as a loader's
 // unpacking would not make them.
 void unlistedFiles(const CheckContext& check, const std::string& dir, int depth,
-                   const std::pmr::unordered_set<std::string_view>& listed, std::vector<std::string>& missing)
+                   const std::pmr::unordered_set<std::string_view>& listed,
+                   const std::unordered_set<std::string>& passBy, std::vector<std::string>& missing)
 {
     if (depth > 64) return;
     std::vector<platform::DirEntry> entries;
@@ -69,10 +71,10 @@ void unlistedFiles(const CheckContext& check, const std::string& dir, int depth,
         if (e.kind != platform::EntryKind::File) continue;
         key = path;
         makePathKey(key);
-        if (listed.count(key)) continue;
+        if (listed.count(key) || passBy.count(key)) continue;
         missing.push_back(RelativeEntry(platform::PathFromUtf8(check.fm.FMDir), platform::PathFromUtf8(path)));
     }
-    for (const std::string& sub : subdirs) unlistedFiles(check, sub, depth + 1, listed, missing);
+    for (const std::string& sub : subdirs) unlistedFiles(check, sub, depth + 1, listed, passBy, missing);
 }
 } // namespace
 
@@ -281,7 +283,14 @@ std::vector<int> CheckListedFiles(CheckContext& check, const std::vector<LookedF
 
 // The files in the resource folders that the list leaves out: a finding
 // for each folder that has some.
-std::vector<Finding> ForgottenFiles(CheckContext& check, const std::vector<LookedFile>& looked)
+std::string PathKeyOf(std::string path)
+{
+    makePathKey(path);
+    return path;
+}
+
+std::vector<Finding> ForgottenFiles(CheckContext& check, const std::vector<LookedFile>& looked,
+                                    const std::unordered_set<std::string>& passBy, bool missionsRead)
 {
     std::vector<Finding> out;
     if (check.fm.FMDir.empty()) return out;
@@ -292,6 +301,9 @@ std::vector<Finding> ForgottenFiles(CheckContext& check, const std::vector<Looke
         if (!l.pathKey.empty()) listed.insert(l.pathKey);
     const std::string base = check.fm.Game == GameThief2x ? "t2x\\" : "";
     for (const std::string& folder : ResourceFolders) {
+        if (missionsRead && std::find(FoldersTheMissionsName.begin(), FoldersTheMissionsName.end(), folder) !=
+                                FoldersTheMissionsName.end())
+            continue;
         fs::path dir;
         try {
             dir = check.index.Resolve(platform::PathFromUtf8(check.fm.FMDir), base + folder);
@@ -300,7 +312,7 @@ std::vector<Finding> ForgottenFiles(CheckContext& check, const std::vector<Looke
         }
         if (!IsDirectory(dir)) continue;
         std::vector<std::string> missing;
-        unlistedFiles(check, platform::Utf8Of(dir), 0, listed, missing);
+        unlistedFiles(check, platform::Utf8Of(dir), 0, listed, passBy, missing);
         if (missing.empty()) continue;
         std::sort(missing.begin(), missing.end());
         std::string names;

@@ -11,6 +11,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace lw {
@@ -48,8 +49,16 @@ LookedFiles LookAtListedFiles(const CheckContext& check);
 std::vector<int> CheckListedFiles(CheckContext& check, const std::vector<LookedFile>& looked);
 
 // The files in the resource folders that the list leaves out: a finding for
-// each folder that has some. Adds no finding to check itself (it reads its
-// folder index), so it may run beside CheckListedFiles.
-std::vector<Finding> ForgottenFiles(CheckContext& check, const std::vector<LookedFile>& looked);
+// each folder that has some. Files in passBy (path keys) are not counted:
+// another finding names them, or a mission uses them. fam, obj and mesh
+// are looked at only when not every mission could be read. Adds no finding
+// to check itself (it reads its folder index), so it may run beside
+// CheckListedFiles.
+std::vector<Finding> ForgottenFiles(CheckContext& check, const std::vector<LookedFile>& looked,
+                                    const std::unordered_set<std::string>& passBy = {}, bool missionsRead = false);
+
+// A found file's path as the check compares paths: without case, "/"
+// between the parts, however the resolver joined them.
+std::string PathKeyOf(std::string path);
 
 } // namespace lw

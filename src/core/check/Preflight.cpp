@@ -7,6 +7,7 @@
 #include "core/check/ListedFileRules.h"
 #include "core/check/LoaderRules.h"
 #include "core/check/MissionRules.h"
+#include "core/check/MissionUseRules.h"
 #include "core/check/PackageLimitRules.h"
 #include "core/fm/Project.h"
 #include "core/text/TextCodec.h"
@@ -52,17 +53,22 @@ std::vector<Finding> CheckProject(const Project& project, FolderCache* folders)
 {
     CheckContext check(project, folders);
     const LookedFiles looked = LookAtListedFiles(check);
-    // The files the list leaves out are looked for while the listed ones
-    // are weighed: both only read what LookAtListedFiles found.
+    // What the missions use, and then the files the list leaves out, are
+    // looked for while the listed ones are weighed: all only read what
+    // LookAtListedFiles found.
     std::vector<Finding> forgotten;
+    MissionUseFindings uses;
     std::vector<int> packed;
     std::exception_ptr failed[2];
     ShareOut(2, 2, [&](size_t from, size_t to) {
         for (size_t task = from; task < to; ++task) {
             try {
-                if (task == 0) packed = CheckListedFiles(check, looked.files);
-                else
-                    forgotten = ForgottenFiles(check, looked.files);
+                if (task == 0) {
+                    packed = CheckListedFiles(check, looked.files);
+                } else {
+                    uses = CheckMissionUses(check, looked.files);
+                    forgotten = ForgottenFiles(check, looked.files, uses.named, uses.missionsRead);
+                }
             } catch (...) { // rethrown on this thread below
                 failed[task] = std::current_exception();
             }
@@ -74,6 +80,8 @@ std::vector<Finding> CheckProject(const Project& project, FolderCache* folders)
     check.findings.insert(check.findings.end(), std::make_move_iterator(forgotten.begin()),
                           std::make_move_iterator(forgotten.end()));
     CheckMissionChain(check);
+    check.findings.insert(check.findings.end(), std::make_move_iterator(uses.findings.begin()),
+                          std::make_move_iterator(uses.findings.end()));
     CheckNames(check);
     CheckInfoFile(check);
     CheckLoaderView(check);

@@ -28,14 +28,19 @@ struct Finding {
     // Zip cannot pack the file as listed (missing, no file, a name Windows
     // cannot unpack ...), whatever the author answers.
     bool stopsPacking = false;
+    // A file the missions use that the list lacks, as a list entry: what
+    // "Add What the Missions Use" adds. Empty for every other finding.
+    std::string add;
 
     bool operator==(const Finding&) const = default;
 };
 
 // Folders a FM keeps its own resources in, below the FM directory (below
 // "t2x\" for Thief 2x): files in them that the list lacks were likely
-// forgotten.
+// forgotten. The missions name what they use of fam, obj and mesh, file by
+// file: those folders are looked at so only while a mission cannot be read.
 extern const std::vector<std::string> ResourceFolders;
+extern const std::vector<std::string> FoldersTheMissionsName;
 
 // Above these a package needs zip64, which some older tools cannot open.
 inline constexpr unsigned long long MaxPlainZipEntries = 65535;

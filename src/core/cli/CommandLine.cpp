@@ -1,5 +1,7 @@
 #include "core/cli/CommandLine.h"
 
+#include "base/StrUtils.h"
+#include "core/fm/FMUtils.h"
 #include "core/fm/Packaging.h"
 #include "core/richtext/InfoConvert.h"
 
@@ -9,8 +11,8 @@ namespace lw {
 
 namespace {
 
-const char* const kModes = "       %1 --pack LISTFILE [--output ZIPFILE] [--force]\n"
-                           "       %1 --check LISTFILE [--json]\n"
+const char* const kModes = "       %1 --pack LISTFILE [--output ZIPFILE] [--force] [GAME OPTIONS]\n"
+                           "       %1 --check LISTFILE [--json] [GAME OPTIONS]\n"
                            "       %1 --convert INPUT OUTPUT\n";
 
 const char* const kOptions = "  --pack LISTFILE          write the string files and pack every listed file,\n"
@@ -23,6 +25,12 @@ const char* const kOptions = "  --pack LISTFILE          write the string files 
                              "                           the info file; one finding a line; exit 0 without\n"
                              "                           errors, 1 with errors, 2 when the list cannot be read\n"
                              "  --json                   with --check: one JSON object a finding\n"
+                             "  --game thief1|thief2|t2x with --pack or --check: the game the FM is for,\n"
+                             "                           whatever the list, the folder or the missions say\n"
+                             "  --game-dir DIR           with --pack or --check: the game's folder, whose .crf\n"
+                             "                           archives hold the resources the FM need not ship;\n"
+                             "                           else looked for at the FM folder and up to two\n"
+                             "                           folders above it\n"
                              "  --convert INPUT OUTPUT   turn an info file into plain text (OUTPUT ends in\n"
                              "                           .txt) or RTF (any other name); \"-\" as OUTPUT writes\n"
                              "                           the text to standard output\n";
@@ -97,6 +105,16 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             if (!value(line.checkList)) return fail(arg + " needs a value (see --help)");
         } else if (arg == "--json") {
             line.json = true;
+        } else if (arg == "--game") {
+            std::string game;
+            if (!value(game)) return fail(arg + " needs a value (see --help)");
+            const char* const names[GameCount] = {"thief1", "thief2", "t2x"};
+            line.game = -1;
+            for (int g = 0; g < GameCount; ++g)
+                if (EqualsNoCase(game, names[g])) line.game = g;
+            if (line.game < 0) return fail("--game takes thief1, thief2 or t2x, not " + game);
+        } else if (arg == "--game-dir") {
+            if (!value(line.gameDir)) return fail(arg + " needs a value (see --help)");
         } else if (arg == "--force") {
             line.force = true;
         } else if (arg == "--output" || arg == "-o") {
@@ -122,6 +140,9 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
     if (line.json && !line.check) return fail("--json goes with --check (see --help)");
     if (line.force && !line.pack) return fail("--force goes with --pack (see --help)");
     if (!line.output.empty() && !line.pack) return fail("--output goes with --pack (see --help)");
+    if (line.game >= 0 && !line.pack && !line.check) return fail("--game goes with --pack or --check (see --help)");
+    if (!line.gameDir.empty() && !line.pack && !line.check)
+        return fail("--game-dir goes with --pack or --check (see --help)");
     if (modes > 0) return line;
     if (program == Program::Console) return fail("nothing to do (see --help)");
     return line;
@@ -139,8 +160,9 @@ int RunHeadless(const CommandLine& line, Program program, const char* version, s
         return 0;
     }
     if (line.convert) return ConvertInfoFile(line.convertIn, line.convertOut, out, err);
-    if (line.check) return RunCheck(line.checkList, line.json, out, err);
-    if (line.pack) return RunPack(line.packList, line.output, out, err, showProgress, line.force);
+    const GameChoice game{line.game, line.gameDir};
+    if (line.check) return RunCheck(line.checkList, line.json, out, err, game);
+    if (line.pack) return RunPack(line.packList, line.output, out, err, showProgress, line.force, game);
     return 2;
 }
 

@@ -355,8 +355,19 @@ std::string oneLine(std::string s)
 
 } // namespace
 
-bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostream& err, FolderCache& folders)
+bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostream& err, FolderCache& folders,
+                        const GameChoice& game)
 {
+    project.ToldGame = game.game;
+    project.GameDir.clear();
+    if (!game.dir.empty()) {
+        const fs::path dir = fs::absolute(platform::PathFromUtf8(game.dir));
+        if (!IsDirectory(dir)) {
+            err << "lanternwright: the game folder " << game.dir << " is not there\n";
+            return false;
+        }
+        project.GameDir = platform::Utf8Of(dir);
+    }
     NoQuestions none;
     const fs::path list = fs::absolute(platform::PathFromUtf8(listFile));
     // A listed file that is not there is a finding of the check, named
@@ -364,21 +375,21 @@ bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostr
     if (project.Open(platform::Utf8Of(list), none, &folders, Project::MissingFiles::Keep)) return true;
     if (none.askedGame)
         err << "lanternwright: cannot tell the game of " << listFile
-            << ": neither the list nor the directory names it\n";
+            << ": neither the list, the directory nor the missions tell it (--game names it)\n";
     else
         err << "lanternwright: " << listFile << ": "
             << (none.lastMessage.empty() ? std::string("cannot be opened") : oneLine(none.lastMessage)) << "\n";
     return false;
 }
 
-int RunCheck(const std::string& listFile, bool json, std::ostream& out, std::ostream& err)
+int RunCheck(const std::string& listFile, bool json, std::ostream& out, std::ostream& err, const GameChoice& game)
 {
     Project project;
     std::vector<Finding> findings;
     try {
         // The check follows the open at once: the folders are read once for both.
         FolderCache folders;
-        if (!OpenForCommandLine(project, listFile, err, folders)) return 2;
+        if (!OpenForCommandLine(project, listFile, err, folders, game)) return 2;
         findings = CheckProject(project, &folders);
     } catch (const std::exception& e) {
         err << "lanternwright: " << oneLine(e.what()) << "\n";
@@ -396,14 +407,14 @@ int RunCheck(const std::string& listFile, bool json, std::ostream& out, std::ost
 }
 
 int RunPack(const std::string& listFile, const std::string& output, std::ostream& out, std::ostream& err,
-            bool showProgress, bool force)
+            bool showProgress, bool force, const GameChoice& game)
 {
     Project project;
     std::string zipPath;
     try {
         // The check follows the open at once: the folders are read once for both.
         FolderCache folders;
-        if (!OpenForCommandLine(project, listFile, err, folders)) return 1;
+        if (!OpenForCommandLine(project, listFile, err, folders, game)) return 1;
         // A line the list cannot hold would leave its file out of the
         // package and its mission out of the flag file: never packed.
         if (!project.RefusedLines.empty()) {

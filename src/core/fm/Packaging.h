@@ -53,22 +53,29 @@ std::string DefaultArchivePath(const Project& project);
 // value reaches 512.
 std::string SizeText(uint64_t bytes, char decimalPoint = '.');
 
+// What the author says of the game on the command line.
+struct GameChoice {
+    int game = -1;   // --game: GameThief1, GameThief2 or GameThief2x; -1 when not said
+    std::string dir; // --game-dir: the game's folder, where its .crf archives are found
+};
+
 // lanternwright --pack LISTFILE [--output ZIPFILE] [--force]: 0 on success,
 // else a one-line reason on err and a non-zero result. The FM is checked
 // first; errors stop the run (each on a line of err) unless force is set,
 // and those that name files Zip cannot pack as listed stop it even then.
 int RunPack(const std::string& listFile, const std::string& output, std::ostream& out, std::ostream& err,
-            bool showProgress, bool force = false);
+            bool showProgress, bool force = false, const GameChoice& game = {});
 
 // lanternwright --check LISTFILE [--json]: one finding a line (a JSON object
 // a line with json), then a one-line summary on err; 0 without errors, 1
-// with errors, 2 when the list cannot be read or the findings cannot be
-// written.
-int RunCheck(const std::string& listFile, bool json, std::ostream& out, std::ostream& err);
+// with errors, 2 when the list cannot be read, the game folder named is not
+// there, or the findings cannot be written.
+int RunCheck(const std::string& listFile, bool json, std::ostream& out, std::ostream& err, const GameChoice& game = {});
 
 // Opens a list file without asking anything, keeping listed files that are
 // not there for the check to name; false after writing the reason to err.
 // folders keeps the folders read for the check that follows.
-bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostream& err, FolderCache& folders);
+bool OpenForCommandLine(Project& project, const std::string& listFile, std::ostream& err, FolderCache& folders,
+                        const GameChoice& game = {});
 
 } // namespace lw

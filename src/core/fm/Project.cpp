@@ -6,6 +6,7 @@
 #include "base/ShareOut.h"
 #include "base/StrUtils.h"
 #include "core/fm/ListFile.h"
+#include "core/missions/MissionUses.h"
 #include "core/questions/Questions.h"
 #include "core/text/CfgFiles.h"
 #include "platform/Directory.h"
@@ -283,13 +284,18 @@ bool Project::Open(const std::string& listFile, Questions& questions, FolderCach
         }
     }
 
+    // The author's word first, then the list's string files, the game's
+    // program in the folder, and the missions in play, which an FM tree
+    // kept without the game tells by itself; the question comes last.
+    if (ToldGame >= 0 && ToldGame < GameCount) FMInfo.Game = ToldGame;
+    if (FMInfo.Game < 0) FMInfo.Game = DetectGame(FMInfo.FMDir);
+    if (FMInfo.Game < 0)
+        FMInfo.Game =
+            GameOfMissions(platform::PathFromUtf8(FMInfo.FMDir), std::vector<int>(missions.begin(), missions.end()));
     if (FMInfo.Game < 0) {
-        FMInfo.Game = DetectGame(FMInfo.FMDir);
-        if (FMInfo.Game < 0) {
-            const int game = questions.ChooseGame();
-            if (game < 0 || game >= GameCount) return fail();
-            FMInfo.Game = game;
-        }
+        const int game = questions.ChooseGame();
+        if (game < 0 || game >= GameCount) return fail();
+        FMInfo.Game = game;
     }
     if (FMInfo.MissFlagFile.empty()) {
         FMInfo.MissFlagFile = StringsDir() + "missflag.str";

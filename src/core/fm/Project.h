@@ -105,6 +105,12 @@ public:
     // Edits (names, flags, files, the release) that neither a Save nor the
     // string files' writing has kept yet.
     bool HasUnsavedChanges() const { return namesChanged_ || listChanged_ || Release.unsaved; }
+    // The game the author names (--game), taken over every other sign; -1
+    // when none is named.
+    int ToldGame = -1;
+    // The game's folder as the author names it (--game-dir, the window's
+    // setting); empty: looked for at the FM folder and above it.
+    std::string GameDir;
 
     // The mission table and its string files.
     void SetMissCount(int count);

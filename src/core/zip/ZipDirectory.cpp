@@ -153,7 +153,7 @@ void ReadZipDirectory(const ZipDirSource& src, ZipDirectory& out, const ZipDirOp
         throw EZipArchiver(ZipMsg::DirectoryUnreadable, opts.ArchiveName);
     // Every entry takes 46 bytes at least: a count the directory cannot
     // hold reserves no more than it could.
-    out.Entries.reserve(out.Entries.size() + size_t(std::min<uint64_t>(entries, cd.size() / 46)));
+    if (opts.KeepEntries) out.Entries.reserve(out.Entries.size() + size_t(std::min<uint64_t>(entries, cd.size() / 46)));
     uint64_t firstOffset = fileSize;
     size_t pos = 0;
     auto take = [&](size_t n, ZipMsg::Id err) {
@@ -219,6 +219,10 @@ void ReadZipDirectory(const ZipDirSource& src, ZipDirectory& out, const ZipDirOp
         firstOffset = std::min(firstOffset, e.RelOffLocalHdr64);
         if (!name.empty() && name.back() == '\\' && !opts.KeepDirOnlyEntries) {
             ++out.DirOnlyCount;
+            continue;
+        }
+        if (!opts.KeepEntries) {
+            if (opts.OnEntry) opts.OnEntry(int(i + 1), e);
             continue;
         }
         out.Entries.push_back(std::move(e));

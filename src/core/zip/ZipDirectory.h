@@ -67,6 +67,9 @@ struct ZipDirOptions {
     std::function<void(ZipMsg::Id ident)> OnWarning;
     // Each entry kept, with its 1-based place in the directory.
     std::function<void(int seqNo, const ZipDirEntry& entry)> OnEntry;
+    // false: entries go to OnEntry only, and Entries stays empty, so a
+    // reader that wants their names alone holds no more than those.
+    bool KeepEntries = true;
 };
 
 // Where the bytes come from: Read fills n bytes at off, false when short.

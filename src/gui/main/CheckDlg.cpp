@@ -1,5 +1,7 @@
 #include "gui/main/CheckDlg.h"
 
+#include "core/check/MissionUseRules.h"
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -72,15 +74,35 @@ TCheckDialog::TCheckDialog(QWidget* parent) : QDialog(parent)
         if (entry >= 0 && OnSelectEntry) OnSelectEntry(entry);
     });
 
+    GameFolderText = new QLabel;
+    GameFolderText->setObjectName(QStringLiteral("GameFolderText"));
+    GameFolderText->setWordWrap(true);
+    GameFolderText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    AddUsedButton = buttons->addButton(tr("&Add What the Missions Use"), QDialogButtonBox::ActionRole);
+    AddUsedButton->setObjectName(QStringLiteral("AddUsedButton"));
+    AddUsedButton->setToolTip(tr("Add every file the missions use that the FM folder holds and the list lacks"));
+    AddUsedButton->setEnabled(false);
+    GameFolderButton = buttons->addButton(tr("&Game Folder..."), QDialogButtonBox::ActionRole);
+    GameFolderButton->setObjectName(QStringLiteral("GameFolderButton"));
+    GameFolderButton->setToolTip(tr("The game's folder, whose .crf archives hold what the FM need not ship"));
     // Enter in the list goes to a finding, as a double-click does; it must
-    // not also press Close and take the other findings off the screen.
-    buttons->button(QDialogButtonBox::Close)->setAutoDefault(false);
+    // not also press a button and take the other findings off the screen.
+    for (QAbstractButton* b : buttons->buttons())
+        if (auto* push = qobject_cast<QPushButton*>(b)) push->setAutoDefault(false);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(AddUsedButton, &QPushButton::clicked, this, [this] {
+        if (OnAddUsed) OnAddUsed();
+    });
+    connect(GameFolderButton, &QPushButton::clicked, this, [this] {
+        if (OnChooseGameFolder) OnChooseGameFolder();
+    });
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(SummaryText);
     layout->addWidget(FindingList, 1);
+    layout->addWidget(GameFolderText);
     layout->addWidget(buttons);
     resize(640, 360);
 }
@@ -103,6 +125,7 @@ void TCheckDialog::ShowFindings(const std::vector<Finding>& findings)
     FindingList->sortByColumn(SeverityColumn, Qt::AscendingOrder);
     FindingList->resizeColumnToContents(SeverityColumn);
     FindingList->resizeColumnToContents(FileColumn);
+    AddUsedButton->setEnabled(!FilesTheListLacks(findings).empty());
     const int errors = CountOf(findings, Severity::Error);
     const int warnings = CountOf(findings, Severity::Warning);
     const int notes = CountOf(findings, Severity::Note);
@@ -113,6 +136,11 @@ void TCheckDialog::ShowFindings(const std::vector<Finding>& findings)
                                  .arg(errors)
                                  .arg(warnings)
                                  .arg(notes));
+}
+
+void TCheckDialog::ShowGameFolder(const QString& text)
+{
+    GameFolderText->setText(text);
 }
 
 } // namespace lw

@@ -3,6 +3,7 @@
 #include "base/FileIO.h"
 #include "base/PathResolver.h"
 #include "base/StrUtils.h"
+#include "core/check/MissionUseRules.h"
 #include "core/fm/InfoTemplate.h"
 #include "core/fm/Packaging.h"
 #include "gui/controls/Hintctrl.h"
@@ -34,6 +35,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -108,6 +110,7 @@ TMainForm::TMainForm(GuiQuestions& questions, Project& project, QWidget* parent)
 
     project_.CurMiss = 0;
     project_.ViewLang = -1;
+    project_.GameDir = QSettings().value(QStringLiteral("gameFolder")).toString().toStdString();
     showNoProject();
     // It opens large enough for every control a project shows (the FM and
     // mission boxes, the whole status line), and no smaller than the
@@ -560,7 +563,20 @@ void TMainForm::showThumbnail()
 // rows, which a changed list would leave pointing at other files.
 void TMainForm::refreshCheck()
 {
-    if (checkDialog_ && checkDialog_->isVisible()) checkDialog_->ShowFindings(CheckProject(project_));
+    if (checkDialog_ && checkDialog_->isVisible()) showCheck(CheckProject(project_));
+}
+
+void TMainForm::showCheck(const std::vector<Finding>& findings)
+{
+    checkDialog_->ShowFindings(findings);
+    bool named = false;
+    const QString folder = QString::fromStdString(GameFolderOf(project_, &named));
+    if (folder.isEmpty())
+        checkDialog_->ShowGameFolder(tr("No game folder beside the FM: name one with Game Folder to check what the "
+                                        "FM folder lacks against the game's own resources."));
+    else
+        checkDialog_->ShowGameFolder(named ? tr("Game folder: %1").arg(folder)
+                                           : tr("Game folder: %1 (found beside the FM)").arg(folder));
 }
 
 void TMainForm::setLangImage()
@@ -856,11 +872,44 @@ void TMainForm::CheckButtonClick()
             FileListBox->scrollToItem(FileListBox->item(entry));
             activateWindow();
         };
+        checkDialog_->OnAddUsed = [this] { guarded([this] { AddUsedClick(); }); };
+        checkDialog_->OnChooseGameFolder = [this] { guarded([this] { GameFolderClick(); }); };
     }
-    checkDialog_->ShowFindings(findings);
+    showCheck(findings);
     checkDialog_->show();
     checkDialog_->raise();
     checkDialog_->activateWindow();
+}
+
+// Adds what the missions use and the list lacks, as the check found it.
+void TMainForm::AddUsedClick()
+{
+    std::vector<std::string> paths;
+    for (const std::string& entry : FilesTheListLacks(CheckProject(project_)))
+        paths.push_back(project_.FullPath(entry));
+    const size_t before = project_.Files.size();
+    {
+        BusyGuard busy(FBusy);
+        project_.AddFiles(paths);
+        appendListEntries(before);
+    }
+    const size_t added = project_.Files.size() - before;
+    questions_.ShowMessage(MessageKind::Information, "Lanternwright",
+                           added == 1 ? "Added 1 file the missions use to the list."
+                                      : "Added " + std::to_string(added) + " files the missions use to the list.");
+}
+
+// The game's folder, kept for the next run: the check reads its archives.
+void TMainForm::GameFolderClick()
+{
+    const std::string start = project_.GameDir.empty() ? GameFolderOf(project_) : project_.GameDir;
+    const auto folder = questions_.ChooseFolder(
+        {"Game Folder", "Select the game's folder, the one with its .crf archives (or their RES folder).",
+         start.empty() ? project_.FMInfo.FMDir : start, FolderOptions::Defaults()});
+    if (!folder) return;
+    project_.GameDir = *folder;
+    QSettings().setValue(QStringLiteral("gameFolder"), QString::fromStdString(*folder));
+    refreshCheck();
 }
 
 void TMainForm::ZipButtonClick()

@@ -2,6 +2,7 @@
 // flag boxes. It shows the project and hands every action to it.
 #pragma once
 
+#include "core/check/Preflight.h"
 #include "core/fm/Project.h"
 #include "core/zip/ZipArch.h"
 
@@ -91,6 +92,8 @@ private:
     void MissFlagCheckClick(QCheckBox* sender);
     void ZipButtonClick();
     void CheckButtonClick();
+    void AddUsedClick();
+    void GameFolderClick();
     void FMInfoButtonClick();
     void ReleaseButtonClick();
     void ThumbButtonClick();
@@ -112,6 +115,7 @@ private:
     void fillFileList();
     void appendListEntries(size_t from);
     void refreshCheck();
+    void showCheck(const std::vector<Finding>& findings);
     void showProject();
     void showNoProject();
     void showMissionBox();

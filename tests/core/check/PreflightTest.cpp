@@ -8,6 +8,7 @@
 #include "platform/File.h"
 #include "support/ScriptedQuestions.h"
 #include "support/System.h"
+#include "support/TagFiles.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -29,15 +30,26 @@ namespace {
 
 const char* kInfo = "Title  : Shadows of the Bell\r\nAuthor : Someone\r\n";
 const char* kList = "fminfo.txt\r\nstrings\\missflag.str\r\nmiss1.mis\r\nmiss2.mis\r\nstrings\\english\\titles.str\r\n"
-                    "obj\\lamp.bin\r\n";
+                    "obj\\lamp.bin\r\nbell.gam\r\nintrface\\miss1\\goals.str\r\nintrface\\miss2\\goals.str\r\n";
+constexpr int kListed = 9; // the entries kList holds
 
 // A Thief 2 FM with two missions that checks clean, in dir below t.
 void layCleanFM(const TempDir& t, const std::string& dir = "")
 {
     t.write(dir + "thief2.exe");
     t.write(dir + "fminfo.txt", kInfo);
-    t.write(dir + "miss1.mis", "m1");
-    t.write(dir + "miss2.mis", "m2");
+    // Missions that use the FM's own gamesys and lamp, and nothing else.
+    lw::test::MissionSpec mission;
+    mission.gamesys = "bell.gam";
+    mission.models = {{1, "lamp"}};
+    mission.archetypes = {"Object", "RopeyArrow"};
+    t.write(dir + "miss1.mis", lw::test::MissionBytes(mission));
+    t.write(dir + "miss2.mis", lw::test::MissionBytes(mission));
+    lw::test::MissionSpec gamesys;
+    gamesys.gamesys.clear();
+    t.write(dir + "bell.gam", lw::test::MissionBytes(gamesys));
+    t.write(dir + "intrface/miss1/goals.str", "goal_0:\"Reach the tower\"\r\n");
+    t.write(dir + "intrface/miss2/goals.str", "goal_0:\"Ring the bell\"\r\n");
     t.write(dir + "obj/lamp.bin", "lamp");
     t.write(dir + "strings/missflag.str", "miss_1:\"\"\r\nmiss_2:\"end\"\r\n");
     t.write(dir + "strings/english/titles.str", "title_0:\"Shadows of the Bell\"\r\nshort_0:\"bell\"\r\n"
@@ -102,10 +114,14 @@ TEST(Preflight, ListedFiles)
     {
         TempDir t;
         layCleanFM(t);
-        // Removed from the disk after the list was opened.
+        // Removed from the disk after the list was opened: the missions'
+        // model is then nowhere the check can see.
         const auto found = checkList(t, [&](Project&) { fs::remove(t.path() / "obj/lamp.bin"); });
-        EXPECT_ONLY(found, Severity::Error, "obj\\lamp.bin");
+        ASSERT_EQ(found.size(), 2u) << describe(found);
+        EXPECT_EQ(found[0].severity, Severity::Error);
+        EXPECT_EQ(found[0].file, "obj\\lamp.bin");
         EXPECT_EQ(found[0].entry, 5);
+        EXPECT_EQ(found[1].severity, Severity::Note) << describe(found);
     }
     {
         TempDir t;
@@ -180,20 +196,20 @@ TEST(Preflight, AThousandsLongListIsCheckedAsOne)
     layCleanFM(t);
     constexpr int kMany = 2400;
     std::string list = kList;
-    const int first = 6; // the entries kList holds
+    const int first = kListed;
     for (int i = 0; i < kMany; ++i) {
-        const std::string name = "obj\\f" + std::to_string(i) + ".bin";
+        const std::string name = "snd\\f" + std::to_string(i) + ".wav";
         // Some in another case than the disk, as lists written on Windows have them.
-        list += (i % 7 == 3 && i % 97 != 13 ? "OBJ\\F" + std::to_string(i) + ".BIN" : name) + "\r\n";
-        t.write("obj/f" + std::to_string(i) + ".bin", "x");
+        list += (i % 7 == 3 && i % 97 != 13 ? "SND\\F" + std::to_string(i) + ".WAV" : name) + "\r\n";
+        t.write("snd/f" + std::to_string(i) + ".wav", "x");
     }
-    list += "OBJ\\F5.BIN\r\n";   // the same file as an early entry, spelled otherwise
+    list += "SND\\F5.WAV\r\n";   // the same file as an early entry, spelled otherwise
     list += "obj\\lamp.bin\r\n"; // listed twice, first in kList
     t.write("bell.lst", list);
     // Every 97th one is gone from the disk after the list was opened.
     auto removeSome = [&](Project&) {
         for (int i = 13; i < kMany; i += 97)
-            fs::remove(t.path() / lw::platform::PathFromUtf8("obj/f" + std::to_string(i) + ".bin"));
+            fs::remove(t.path() / lw::platform::PathFromUtf8("snd/f" + std::to_string(i) + ".wav"));
     };
     const auto found = checkList(t, removeSome);
 
@@ -201,8 +217,8 @@ TEST(Preflight, AThousandsLongListIsCheckedAsOne)
     for (int i = 0; i < kMany; ++i)
         if (i % 97 == 13)
             expected.push_back(
-                {Severity::Error, "obj\\f" + std::to_string(i) + ".bin", "Listed, but not found", first + i, true});
-    expected.push_back({Severity::Warning, "OBJ\\F5.BIN", "Is listed twice (also as \"obj\\f5.bin\")", first + kMany});
+                {Severity::Error, "snd\\f" + std::to_string(i) + ".wav", "Listed, but not found", first + i, true});
+    expected.push_back({Severity::Warning, "SND\\F5.WAV", "Is listed twice (also as \"snd\\f5.wav\")", first + kMany});
     expected.push_back(
         {Severity::Warning, "obj\\lamp.bin", "Is listed twice (also as \"obj\\lamp.bin\")", first + kMany + 1});
     EXPECT_EQ(describe(found), describe(expected));
@@ -210,7 +226,7 @@ TEST(Preflight, AThousandsLongListIsCheckedAsOne)
 
     // The folders the open read, handed on to the check, change nothing:
     // not even for the files removed since.
-    for (int i = 0; i < kMany; ++i) t.write("obj/f" + std::to_string(i) + ".bin", "x");
+    for (int i = 0; i < kMany; ++i) t.write("snd/f" + std::to_string(i) + ".wav", "x");
     FolderCache folders;
     const auto shared = checkList(t, removeSome, &folders);
     EXPECT_EQ(describe(shared), describe(expected));
@@ -247,22 +263,22 @@ TEST(Preflight, ForgottenResourcesAreCountedPerFolder)
 {
     TempDir t;
     layCleanFM(t);
-    for (const char* name : {"fam/tower/a.pcx", "fam/tower/b.pcx", "fam/c.pcx", "fam/d.pcx"}) t.write(name, "tex");
+    for (const char* name : {"snd/tower/a.wav", "snd/tower/b.wav", "snd/c.wav", "snd/d.wav"}) t.write(name, "wave");
     t.write("notes/todo.txt", "not a resource folder");
     const auto found = checkList(t);
-    EXPECT_ONLY(found, Severity::Warning, "fam");
+    EXPECT_ONLY(found, Severity::Warning, "snd");
     EXPECT_NE(found[0].message.find("4 files"), std::string::npos) << found[0].message;
-    EXPECT_NE(found[0].message.find("fam\\c.pcx, fam\\d.pcx, fam\\tower\\a.pcx, …"), std::string::npos)
+    EXPECT_NE(found[0].message.find("snd\\c.wav, snd\\d.wav, snd\\tower\\a.wav, …"), std::string::npos)
         << found[0].message;
 
     // Found together, the listed files' findings come first, as the list reads.
-    t.write("obj/empty.bin", "");
-    t.write("bell.lst", std::string(kList) + "obj\\empty.bin\r\n");
+    t.write("empty.txt", "");
+    t.write("bell.lst", std::string(kList) + "empty.txt\r\n");
     const auto both = checkList(t);
     ASSERT_EQ(both.size(), 2u) << describe(both);
     EXPECT_EQ(both[0].severity, Severity::Note) << describe(both);
-    EXPECT_EQ(both[0].file, "obj\\empty.bin");
-    EXPECT_EQ(both[1].file, "fam");
+    EXPECT_EQ(both[0].file, "empty.txt");
+    EXPECT_EQ(both[1].file, "snd");
 
     // Thief 2x keeps its resources below t2x\.
     TempDir x;
@@ -281,20 +297,20 @@ TEST(Preflight, ForgottenFilesCountFileLinksButNotWhatFolderLinksLeadTo)
     TempDir t;
     if (!t.SymlinksWork()) GTEST_SKIP() << TempDir::NoSymlinks;
     layCleanFM(t);
-    t.write("elsewhere/big/one.bin", "1");
-    t.write("elsewhere/big/two.bin", "2");
-    t.write("elsewhere/single.bin", "s");
-    fs::create_directories(t.path() / "obj");
+    t.write("elsewhere/big/one.wav", "1");
+    t.write("elsewhere/big/two.wav", "2");
+    t.write("elsewhere/single.wav", "s");
+    fs::create_directories(t.path() / "snd");
     // Unpacked, a folder link is no folder of the FM; a file link is a file.
-    fs::create_directory_symlink(t.path() / "elsewhere/big", t.path() / "obj/linked");
-    fs::create_symlink(t.path() / "elsewhere/single.bin", t.path() / "obj/single.bin");
+    fs::create_directory_symlink(t.path() / "elsewhere/big", t.path() / "snd/linked");
+    fs::create_symlink(t.path() / "elsewhere/single.wav", t.path() / "snd/single.wav");
     const auto found = checkList(t);
-    EXPECT_ONLY(found, Severity::Warning, "obj");
-    EXPECT_NE(found[0].message.find("1 file in this folder is not listed: obj\\single.bin"), std::string::npos)
+    EXPECT_ONLY(found, Severity::Warning, "snd");
+    EXPECT_NE(found[0].message.find("1 file in this folder is not listed: snd\\single.wav"), std::string::npos)
         << found[0].message;
 
     // Listed, in another case than on the disk, it is no longer forgotten.
-    t.write("bell.lst", std::string(kList) + "OBJ\\Single.BIN\r\n");
+    t.write("bell.lst", std::string(kList) + "SND\\Single.WAV\r\n");
     EXPECT_TRUE(checkList(t).empty()) << describe(checkList(t));
 }
 
@@ -315,7 +331,8 @@ TEST(Preflight, TheMissionChain)
         return f.severity == Severity::Error && f.file == "strings\\missflag.str";
     })) << describe(unlisted);
     // No mission at all.
-    t.write("bell.lst", "fminfo.txt\r\nstrings\\english\\titles.str\r\nobj\\lamp.bin\r\n");
+    t.write("bell.lst", "fminfo.txt\r\nstrings\\english\\titles.str\r\nobj\\lamp.bin\r\nintrface\\miss1\\goals.str\r\n"
+                        "intrface\\miss2\\goals.str\r\n");
     EXPECT_ONLY(checkList(t), Severity::Error, "");
 }
 
@@ -540,16 +557,16 @@ TEST(Preflight, EveryListedFileThatIsNoFileIsNamed)
         int at;
     };
     std::vector<Case> cases = {{"miss2.mis", "Listed, but not found", 3},
-                               {"obj\\gone.bin", "Listed, but not found", 6},
-                               {"obj\\sub", "Is a folder, not a file", 7}};
+                               {"obj\\gone.bin", "Listed, but not found", kListed},
+                               {"obj\\sub", "Is a folder, not a file", kListed + 1}};
 #if !defined(_WIN32)
     ASSERT_EQ(mkfifo((t.path() / "obj/pipe").c_str(), 0600), 0);
     list += "obj\\pipe\r\n";
-    cases.push_back({"obj\\pipe", "Is not a regular file", 8});
+    cases.push_back({"obj\\pipe", "Is not a regular file", kListed + 2});
     if (t.SymlinksWork()) {
-        fs::create_symlink("/dev/null", t.path() / "obj/null.bin");
-        list += "obj\\null.bin\r\n";
-        cases.push_back({"obj\\null.bin", "Is not a regular file", 9});
+        fs::create_symlink("/dev/null", t.path() / "obj/null.wav");
+        list += "obj\\null.wav\r\n";
+        cases.push_back({"obj\\null.wav", "Is not a regular file", kListed + 3});
     }
 #endif
     t.write("bell.lst", list);
@@ -593,8 +610,9 @@ TEST(Preflight, FilesTheGameReadsByOtherNames)
         TempDir t;
         layCleanFM(t);
         fs::rename(t.path() / "miss1.mis", t.path() / "miss01.mis");
-        t.write("bell.lst", "fminfo.txt\r\nstrings\\missflag.str\r\nmiss01.mis\r\nmiss2.mis\r\n"
-                            "strings\\english\\titles.str\r\nobj\\lamp.bin\r\n");
+        std::string list = kList;
+        list.replace(list.find("miss1.mis"), 9, "miss01.mis");
+        t.write("bell.lst", list);
         const auto found = checkList(t);
         EXPECT_ONLY(found, Severity::Error, "miss01.mis");
         EXPECT_NE(found[0].message.find("mission 1 from miss1.mis"), std::string::npos) << found[0].message;
@@ -627,17 +645,17 @@ TEST(Preflight, ANameThatAnswersTwoFilesNamesBoth)
 {
     TempDir t;
     layCleanFM(t);
-    t.write("obj/A.bin", "upper");
-    t.write("obj/a.bin", "lower");
-    if (t.read("obj/A.bin") != "upper") GTEST_SKIP() << "this disk takes A.bin for a.bin";
-    t.write("bell.lst", std::string(kList) + "OBJ\\a.BIN\r\n");
+    t.write("snd/A.wav", "upper");
+    t.write("snd/a.wav", "lower");
+    if (t.read("snd/A.wav") != "upper") GTEST_SKIP() << "this disk takes A.wav for a.wav";
+    t.write("bell.lst", std::string(kList) + "SND\\a.WAV\r\n");
     const auto found = checkList(t);
-    EXPECT_ONLY(found, Severity::Warning, "OBJ\\a.BIN");
-    for (const char* name : {"\"obj\\A.bin\"", "\"obj\\a.bin\""})
+    EXPECT_ONLY(found, Severity::Warning, "SND\\a.WAV");
+    for (const char* name : {"\"snd\\A.wav\"", "\"snd\\a.wav\""})
         EXPECT_NE(found[0].message.find(name), std::string::npos) << found[0].message;
 
     // Both listed: each is packed, and they clash as before.
-    t.write("bell.lst", std::string(kList) + "obj\\a.bin\r\nobj\\A.bin\r\n");
+    t.write("bell.lst", std::string(kList) + "snd\\a.wav\r\nsnd\\A.wav\r\n");
     const auto both = checkList(t);
-    EXPECT_ONLY(both, Severity::Error, "obj\\A.bin");
+    EXPECT_ONLY(both, Severity::Error, "snd\\A.wav");
 }

@@ -12,6 +12,7 @@
 #include "core/zip/ZipArch.h"
 #include "platform/File.h"
 #include "support/ScriptedQuestions.h"
+#include "support/TagFiles.h"
 #include "support/TempDir.h"
 #include "support/ZipTestSupport.h"
 
@@ -50,7 +51,7 @@ public:
     NonAsciiFM() : dir_(tmp_.path() / platform::PathFromUtf8(kFolder))
     {
         put("thief2.exe", "exe");
-        put("miss1.mis", std::string(3000, 'm'));
+        put("miss1.mis", lw::test::PlainMission());
         put("fminfo.txt", "info");
         put("strings/missflag.str", "miss_1:\"end\"\r\n");
         put("strings/english/titles.str", "title_0:\"Bell\"\r\nshort_0:\"bell\"\r\n");

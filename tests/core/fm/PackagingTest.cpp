@@ -5,6 +5,7 @@
 #include "core/zip/ZipMessages.h"
 #include "support/FileSizeLimit.h"
 #include "support/System.h"
+#include "support/TagFiles.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +33,9 @@ std::vector<std::string> entriesOf(const std::string& zip)
 void layFM(const TempDir& t)
 {
     t.write("thief2.exe");
-    t.write("miss1.mis", std::string(50000, 'm'));
+    lw::test::MissionSpec mission;
+    mission.padding = std::string(50000, 'm');
+    t.write("miss1.mis", lw::test::MissionBytes(mission));
     t.write("Strings/English/Titles.str", "title_0:\"Bell\"\r\nshort_0:\"bell\"\r\n");
     t.write("intrface/miss1/english/goals.str", "goal_0:\"Ring\"\r\n");
     t.write("bell.lst", "miss1.mis\r\nstrings/english/titles.str\r\nintrface\\miss1\\english\\goals.str\r\n");
@@ -197,7 +200,7 @@ TEST(Packaging, FilesOutsideTheFMDirectoryAreFoundAndPacked)
 {
     TempDir t;
     t.write("fm/thief2.exe");
-    t.write("fm/miss1.mis", "mission");
+    t.write("fm/miss1.mis", lw::test::PlainMission());
     t.write("shared/x.wav", "sound");
     t.write("fm/bell.lst", "miss1.mis\r\n..\\shared\\x.wav\r\n..\\SHARED\\X.WAV\r\n");
     std::ostringstream out, err;

@@ -11,6 +11,7 @@
 #include "support/FileSizeLimit.h"
 #include "support/ImmutableDir.h"
 #include "support/ScriptedGuiQuestions.h"
+#include "support/TagFiles.h"
 #include "support/TempDir.h"
 #include "support/WindowParts.h"
 
@@ -288,7 +289,7 @@ struct NamedMission : MainWindow {
     static fs::path lay(const TempDir& t)
     {
         t.write("fm/thief2.exe");
-        t.write("fm/miss1.mis");
+        t.write("fm/miss1.mis", lw::test::PlainMission());
         t.write("fm/strings/missflag.str", "miss_1:\"end\"\r\n");
         t.write("fm/strings/english/titles.str", "short_0:\"bell\"\r\ntitle_1:\"Old\"\r\n");
         t.write("fm/bell.lst", "strings\\missflag.str\r\nmiss1.mis\r\nstrings\\english\\titles.str\r\n");

@@ -9,6 +9,7 @@
 #include "gui/main/ZipDlg.h"
 #include "support/ScriptedGuiQuestions.h"
 #include "support/System.h"
+#include "support/TagFiles.h"
 #include "support/TempDir.h"
 #include "support/WindowParts.h"
 
@@ -27,6 +28,8 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -98,6 +101,7 @@ private slots:
     void checkShowsFindingsAndZipAsksOnErrors();
     void fileOutsideTheFMRoundTrips();
     void checkWindowFollowsTheList();
+    void checkAddsWhatTheMissionsUseAndKeepsTheGameFolder();
     void failedSaveKeepsTheInfoFileTheEditorSaved();
     void addFolderAddsWhatTheListLacks();
     void saveListStartsInThisProjectsFolder();
@@ -263,7 +267,9 @@ void MainFormTest::zipPacksWithProgressAndCanBeStopped()
 {
     TempDir t;
     t.write("thief2.exe");
-    t.write("miss1.mis", std::string(300000, 'm'));
+    lw::test::MissionSpec mission;
+    mission.padding = std::string(300000, 'm');
+    t.write("miss1.mis", lw::test::MissionBytes(mission));
     t.write("fminfo.txt", "info");
     Fixture f;
     f.newProject(t.path().string(), "Bell", "bell");
@@ -300,7 +306,8 @@ void MainFormTest::zipPacksWithProgressAndCanBeStopped()
         previous(z, kind, name, size);
         if (kind == ptItemStart && f.form.Progress()) Child<QPushButton>(f.form.Progress(), "CancelButton")->click();
     };
-    t.write("miss1.mis", std::string(400000, 'n'));
+    mission.padding = std::string(400000, 'n');
+    t.write("miss1.mis", lw::test::MissionBytes(mission));
     f.q.core.saveFiles.push_back(t / "bell.zip");
     Child<QAction>(f.form, "ZipButton")->trigger();
     QVERIFY(!f.form.Progress());
@@ -325,7 +332,7 @@ void MainFormTest::zipSaysWhyNoArchiveWasMade()
 {
     TempDir t;
     t.write("thief2.exe");
-    t.write("miss1.mis", "mission");
+    t.write("miss1.mis", lw::test::PlainMission());
     Fixture f;
     f.newProject(t.path().string(), "Bell", "bell");
     f.q.core.openFileLists.push_back({t / "miss1.mis"});
@@ -526,7 +533,7 @@ void MainFormTest::checkShowsFindingsAndZipAsksOnErrors()
 {
     TempDir t;
     t.write("thief2.exe");
-    t.write("miss1.mis");
+    t.write("miss1.mis", lw::test::PlainMission());
     t.write("strings/missflag.str", "miss_1:\"end\"\r\n");
     t.write("odd?.txt", "a name Windows refuses");
     Fixture f;
@@ -602,7 +609,7 @@ void MainFormTest::fileOutsideTheFMRoundTrips()
     // Zip: each finds the outside file, never a same-named one inside.
     TempDir t;
     t.write("fm/thief2.exe");
-    t.write("fm/miss1.mis", "mission");
+    t.write("fm/miss1.mis", lw::test::PlainMission());
     t.write("fm/strings/missflag.str", "miss_1:\"end\"\r\n");
     t.write("shared/notes.txt", "outside\r\n");
     t.write("fm/shared/notes.txt", "the wrong one\r\n");
@@ -640,6 +647,50 @@ void MainFormTest::fileOutsideTheFMRoundTrips()
     // The command line packs the same list.
     std::ostringstream out, err;
     QCOMPARE(RunPack(t / "fm/bell.lst", t / "cli.zip", out, err, false), 0);
+}
+
+void MainFormTest::checkAddsWhatTheMissionsUseAndKeepsTheGameFolder()
+{
+    QStandardPaths::setTestModeEnabled(true); // the setting goes to a folder of the tests'
+    QSettings().remove("gameFolder");
+    TempDir t;
+    t.write("thief2.exe");
+    t.write("miss1.mis",
+            lw::test::MissionBytes({.gamesys = "bell.gam", .textures = {"fam\\bell\\stone", "fam\\stock\\brick"}}));
+    t.write("bell.gam", lw::test::MissionBytes(lw::test::MissionSpec{.gamesys = ""}));
+    t.write("fam/bell/stone.pcx", "texture");
+    t.write("strings/missflag.str", "miss_1:\"end\"\r\n");
+    Fixture f;
+    f.newProject(t.path().string(), "Bell", "bell");
+    f.form.show();
+    Child<QAction>(f.form, "CheckButton")->trigger();
+    TCheckDialog* check = f.form.CheckDialog();
+    QVERIFY(check && check->isVisible());
+    auto* add = Child<QPushButton>(check, "AddUsedButton");
+    QVERIFY(add->isEnabled());
+    QVERIFY(Child<QLabel>(check, "GameFolderText")->text().contains("found beside the FM"));
+
+    add->click();
+    QCOMPARE(f.q.core.messages.size(), size_t(1));
+    QCOMPARE(QString::fromStdString(f.q.core.messages[0]), QString("Added 2 files the missions use to the list."));
+    QCOMPARE(listed(f.form).mid(2), QStringList({"fam\\bell\\stone.pcx", "bell.gam"}));
+    QVERIFY(!add->isEnabled()); // the check ran again: nothing more to add
+
+    // A game folder named once is kept, and its archives are read: the
+    // stock texture the game lacks is then an error.
+    TempDir game;
+    game.write("cam.cfg");
+    game.write("RES/fam.crf", lw::test::CrfBytes({"stock/other.pcx"}));
+    f.q.core.folders.push_back(game.path().string());
+    Child<QPushButton>(check, "GameFolderButton")->click();
+    QCOMPARE(QSettings().value("gameFolder").toString(), QString::fromStdString(game.path().string()));
+    QVERIFY(Child<QLabel>(check, "GameFolderText")->text().contains(QString::fromStdString(game.path().string())));
+    QTreeWidget* findings = Child<QTreeWidget>(check, "FindingList");
+    QCOMPARE(findings->topLevelItem(0)->text(1), QString("fam\\stock\\brick"));
+    Project later;
+    TMainForm next(f.q, later);
+    QCOMPARE(later.GameDir, game.path().string());
+    QSettings().remove("gameFolder");
 }
 
 void MainFormTest::checkWindowFollowsTheList()

@@ -7,6 +7,7 @@
 #include "gui/dialogs/ReleaseDlg.h"
 #include "gui/main/FMmain.h"
 #include "support/ScriptedGuiQuestions.h"
+#include "support/TagFiles.h"
 #include "support/TempDir.h"
 #include "support/WindowParts.h"
 #include "support/ZipTestSupport.h"
@@ -105,7 +106,7 @@ void ReleaseTest::releaseGoesIntoTheArchiveAndComesBack()
 {
     TempDir t;
     t.write("thief2.exe");
-    t.write("miss1.mis", "mission");
+    t.write("miss1.mis", lw::test::PlainMission());
     t.write("fminfo.txt", "Title: The Bell\r\nAuthor: A. Smith\r\n");
     Fixture f;
     f.newProject(t.path().string(), "Bell", "bell");
