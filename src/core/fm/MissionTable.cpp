@@ -185,9 +185,13 @@ void Project::ReadTitles(const std::string& path, int lang, bool readFMKeys)
     TCfgFile file = TCfgFile::StringFile(FullPath(path));
     StringFileStamps.Read(file.FileName(), file.Stamp());
     const int cp = StringFileCodePage(path, file.ByteOrderMark());
-    if (readFMKeys) {
+    // A file added to the project keeps the FM's name it holds: only a
+    // name the project has for that language already goes in its place.
+    if (readFMKeys || FMInfo.Names[size_t(lang)].empty()) {
         const std::string title = file.ReadString("title_0", "");
         if (!title.empty()) FMInfo.Names[size_t(lang)] = FileText::FromFile(title, cp);
+    }
+    if (readFMKeys) {
         // A short name read from a file is cleaned as a typed one is: it
         // names the archive, which must not land outside the FM directory.
         const std::string shortName = file.ReadString("short_0", "");
