@@ -410,6 +410,21 @@ TEST_F(StringFilesTest, AnotherProgramsChangesAreNotWrittenOverUnasked)
     EXPECT_EQ(titles(), "title_0:\"Bell\"\r\nshort_0:\"bell\"\r\ntitle_1:\"Old\"\r\n");
 }
 
+TEST_F(StringFilesTest, AShortNameCleanedOnReadKeepsItsSpellingInTheFile)
+{
+    // "Bell Tower" names the archive as BellTower.zip; the file is the
+    // author's and keeps it until another short name is typed.
+    const std::string titleText = "title_0:\"Bell\"\r\nshort_0: \"Bell Tower\"\r\n";
+    lay("miss_1:\"end\"\r\n", titleText);
+    create();
+    EXPECT_EQ(p.FMInfo.ShortName.Text(), "BellTower");
+    p.WriteStringFiles();
+    EXPECT_EQ(titles(), titleText);
+    p.SetShortName("Tower");
+    p.WriteStringFiles();
+    EXPECT_EQ(titles(), "title_0:\"Bell\"\r\nshort_0: \"Tower\"\r\n");
+}
+
 TEST_F(StringFilesTest, ATitlesFileTheProjectDidNotListKeepsItsNames)
 {
     // New lists the first language's titles file only; the German one is
