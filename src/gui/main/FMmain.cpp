@@ -689,7 +689,9 @@ bool TMainForm::keepChanges()
 {
     if (!hasProject_ || !project_.HasUnsavedChanges()) return true;
     switch (questions_.AskYesNoCancel("Lanternwright", SaveChangesText)) {
-    case Answer::Yes: return SaveButtonClick();
+    // A string file the author chose not to write over still lacks the
+    // names: the project stays, so they are not dropped after all.
+    case Answer::Yes: return SaveButtonClick() && !project_.HasUnsavedChanges();
     case Answer::No: return true;
     case Answer::Cancel: return false;
     }
