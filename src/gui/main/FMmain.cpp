@@ -823,6 +823,7 @@ void TMainForm::FMNameChange()
     if (project_.SetFMName(FMName->text().toStdString())) {
         BusyGuard busy(FBusy);
         appendListEntries(before);
+        showJoinedNames(FMName);
     }
 }
 
@@ -852,7 +853,20 @@ void TMainForm::MissNameChange(THEdit* sender)
     if (project_.SetMissName(sender == MissShortName, sender->text().toStdString())) {
         BusyGuard busy(FBusy);
         appendListEntries(before);
+        showJoinedNames(sender);
     }
+}
+
+// A titles file that joined the list brought the names its file held: the
+// boxes show them, all but the one being typed in.
+void TMainForm::showJoinedNames(const QLineEdit* typing)
+{
+    const size_t v = size_t(project_.ViewLang);
+    if (typing != FMName) FMName->setText(viewText(project_.FMInfo.Names[v]));
+    if (project_.CurMiss == 0) return;
+    const TMissInfo& m = project_.Missions[size_t(project_.CurMiss)];
+    if (typing != MissName) MissName->setText(viewText(m.LongNames[v]));
+    if (typing != MissShortName) MissShortName->setText(viewText(m.ShortNames[v]));
 }
 
 void TMainForm::MissFlagCheckClick(QCheckBox* sender)
