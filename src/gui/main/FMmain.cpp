@@ -678,6 +678,11 @@ bool TMainForm::SaveButtonClick()
         "Save List File", "File List|*.lst|Text File|*.txt|Any File|*.*", project_.FMInfo.FMDir, name, "", true};
     const auto file = questions_.ChooseSaveFile(req);
     if (!file) return false;
+    // As for the archive: Yes to "replace?" must not cost the author a file of the FM.
+    if (const std::string refusal = ListPathRefusal(project_, *file); !refusal.empty()) {
+        questions_.ShowMessage(MessageKind::Error, "Lanternwright", refusal);
+        return false;
+    }
     project_.SaveListFile(*file);
     listFile_ = QString::fromStdString(*file);
     return true;

@@ -144,7 +144,7 @@ private slots:
     void zipKeepsTheEarlierArchive();
     void anEditedProjectIsNotDroppedUnasked();
     void namesAreWrittenAsTheirFilesHoldThem();
-    void zipNeverReplacesAFileOfTheFM();
+    void zipAndSaveNeverReplaceAFileOfTheFM();
 };
 
 void FailureMatrixTest::editorSaveKeepsTheText()
@@ -368,7 +368,7 @@ void FailureMatrixTest::namesAreWrittenAsTheirFilesHoldThem()
     QVERIFY(QString::fromStdString(w.q.core.questions[0]).contains("changed by another program"));
 }
 
-void FailureMatrixTest::zipNeverReplacesAFileOfTheFM()
+void FailureMatrixTest::zipAndSaveNeverReplaceAFileOfTheFM()
 {
     for (const char* target : {"miss1.mis", "strings/missflag.str", "bell.lst"}) {
         TempDir t;
@@ -382,6 +382,12 @@ void FailureMatrixTest::zipNeverReplacesAFileOfTheFM()
                      QString::fromStdString(w.q.core.messages[0]).contains(QFileInfo(target).fileName()),
                  target);
         QCOMPARE(t.read(std::string("fm/") + target), before);
+        // Nor does Save put the list over one, but over the list itself.
+        w.q.core.saveFiles.push_back(t / (std::string("fm/") + target));
+        QTest::keyClick(fileList(w.form), Qt::Key_S, Qt::ControlModifier);
+        const bool list = std::string(target) == "bell.lst";
+        QVERIFY2(w.q.core.messages.size() == (list ? 1 : 2), target);
+        if (!list) QCOMPARE(t.read(std::string("fm/") + target), before);
     }
 }
 
