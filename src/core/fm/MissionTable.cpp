@@ -372,13 +372,13 @@ bool Project::WriteTitles(const std::string& fullPath, int lang, const ConfirmOv
     };
     const FileText& title = titleFor(FMInfo.Names, lang);
     if (!title.empty()) put("title_0", title, "The FM's name");
-    // A short name read from a file was cleaned to name the archive; a file
+    // A short name the author did not give (the list file's name) goes into
+    // no file. One read from a file was cleaned to name the archive: a file
     // whose own spelling cleans to the same name keeps that spelling.
     std::string held = DecodeCodePage(cp, file.ReadString("short_0", ""));
     CleanShortName(held);
     const bool spelt = file.HasKey("short_0") && held == FMInfo.ShortName.Text();
-    if ((!shortNameFromList_ || file.HasKey("short_0")) && !spelt)
-        put("short_0", FMInfo.ShortName, "The FM's short name");
+    if (!shortNameFromList_ && !spelt) put("short_0", FMInfo.ShortName, "The FM's short name");
     for (int n : Chain()) {
         const TMissInfo& m = Missions[size_t(n)];
         put(key("title_%d", n), titleFor(m.LongNames, lang), "The long name of mission " + std::to_string(n));

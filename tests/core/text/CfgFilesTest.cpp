@@ -410,19 +410,23 @@ TEST_F(StringFilesTest, AnotherProgramsChangesAreNotWrittenOverUnasked)
     EXPECT_EQ(titles(), "title_0:\"Bell\"\r\nshort_0:\"bell\"\r\ntitle_1:\"Old\"\r\n");
 }
 
-TEST_F(StringFilesTest, AShortNameCleanedOnReadKeepsItsSpellingInTheFile)
+TEST_F(StringFilesTest, AShortNameTheAuthorDidNotTypeChangesNoFile)
 {
-    // "Bell Tower" names the archive as BellTower.zip; the file is the
-    // author's and keeps it until another short name is typed.
-    const std::string titleText = "title_0:\"Bell\"\r\nshort_0: \"Bell Tower\"\r\n";
-    lay("miss_1:\"end\"\r\n", titleText);
-    create();
-    EXPECT_EQ(p.FMInfo.ShortName.Text(), "BellTower");
-    p.WriteStringFiles();
-    EXPECT_EQ(titles(), titleText);
-    p.SetShortName("Tower");
-    p.WriteStringFiles();
-    EXPECT_EQ(titles(), "title_0:\"Bell\"\r\nshort_0: \"Tower\"\r\n");
+    // "Bell Tower" names the archive as BellTower.zip, and an empty one the
+    // list's name does; the file keeps what it holds until a name is typed.
+    for (const char* held : {"Bell Tower", ""}) {
+        const std::string titleText = "title_0:\"Bell\"\r\nshort_0: \"" + std::string(held) + "\"\r\n";
+        lay("miss_1:\"end\"\r\n", titleText);
+        tmp.write("bell.lst", "strings\\missflag.str\r\nmiss1.mis\r\nstrings\\english\\titles.str\r\n");
+        lw::test::ScriptedQuestions q;
+        ASSERT_TRUE(p.Open(tmp / "bell.lst", q));
+        EXPECT_EQ(p.FMInfo.ShortName.Text(), *held ? "BellTower" : "bell");
+        p.WriteStringFiles();
+        EXPECT_EQ(titles(), titleText);
+        p.SetShortName("Tower");
+        p.WriteStringFiles();
+        EXPECT_EQ(titles(), "title_0:\"Bell\"\r\nshort_0: \"Tower\"\r\n");
+    }
 }
 
 TEST_F(StringFilesTest, ATitlesFileTheProjectDidNotListKeepsItsNames)
