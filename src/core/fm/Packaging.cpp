@@ -6,6 +6,7 @@
 #include "base/StrUtils.h"
 #include "core/check/LoaderRules.h"
 #include "core/check/Preflight.h"
+#include "core/fm/FMIni.h"
 #include "core/fm/Project.h"
 #include "core/questions/Questions.h"
 #include "core/zip/ZipArch.h"
@@ -167,6 +168,10 @@ std::string fmFileAt(const Project& project, const fs::path& target, const platf
     for (const std::string& entry : stringFiles)
         if (samePlace(target, info, platform::PathFromUtf8(project.FullPath(entry))))
             return "it is the string file \"" + entry + "\"" + replaced;
+    // Loaders read fm.ini, and a later run would write its keys into the
+    // archive standing there: it is a file the run writes, made or not.
+    if (samePlace(target, info, ResolvePath(platform::PathFromUtf8(fm.FMDir), FMIniName)))
+        return std::string("it is the FM's \"") + FMIniName + "\"" + replaced;
     // A listed file it is: where nothing exists yet, one listed by that path
     // (a file still missing); else the same file, found by any name or link.
     const fs::path fmDir = platform::PathFromUtf8(fm.FMDir);
