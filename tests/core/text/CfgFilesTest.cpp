@@ -450,21 +450,15 @@ TEST_F(StringFilesTest, ATitlesFileTheProjectDidNotListKeepsItsNames)
 
 TEST_F(StringFilesTest, ANameBorrowedFromTheProjectLanguageFitsOrStaysOut)
 {
-    // The English file is UTF-8; the German one (code page 850) has no name
-    // for mission 1, so it would borrow "Thief’s Return", whose ’ it cannot
-    // hold. The author typed nothing there: Save goes on, and the file
-    // gains only what it can hold.
+    // The German file (code page 850) borrows the UTF-8 English names it
+    // lacks: "Bell" goes in, the ’ it cannot hold stops no Save.
     lay("miss_1:\"\"\r\nmiss_2:\"end\"\r\n",
         "\xEF\xBB\xBFtitle_1:\"Thief\xE2\x80\x99s Return\"\r\ntitle_2:\"Bell\"\r\n");
-    const std::string german = "title_0:\"Glocke\"\r\n";
-    tmp.write("strings/german/titles.str", german);
+    tmp.write("strings/german/titles.str", "title_0:\"Glocke\"\r\n");
     tmp.write("bell.lst", "miss1.mis\r\nmiss2.mis\r\nstrings\\german\\titles.str\r\nstrings\\english\\titles.str\r\n");
     lw::test::ScriptedQuestions q;
     ASSERT_TRUE(p.Open(tmp / "bell.lst", q));
-    ASSERT_EQ(p.FMInfo.Language, 0);
     EXPECT_TRUE(p.UnwritableNames().empty());
-    p.CurMiss = 1;
-    p.SetMissFlag(2, true);
     p.WriteStringFiles();
-    EXPECT_EQ(tmp.read("strings/german/titles.str"), german + "title_2:\"Bell\"\r\n\r\n");
+    EXPECT_EQ(tmp.read("strings/german/titles.str"), "title_0:\"Glocke\"\r\ntitle_2:\"Bell\"\r\n\r\n");
 }
