@@ -152,8 +152,8 @@ std::vector<int64_t> releaseTimes(const Project& project)
 }
 
 // Why what (the archive, the list) cannot replace target (as info says it
-// is): it is the list file (unless what is the list), a string file or a
-// listed file. Empty when it is none of them.
+// is): it is the list file (unless what is the list), a string file,
+// fm.ini or a listed file. Empty when it is none of them.
 std::string fmFileAt(const Project& project, const fs::path& target, const platform::FileInfo& info,
                      FolderCache* folders, const std::string& what)
 {
