@@ -115,11 +115,12 @@ expect() {
 }
 
 # The archive never takes the place of a file of the FM: a listed one, the
-# list, a string file still to be made, or any file that is no archive.
+# list, a string file still to be made, fm.ini still to be made (loaders
+# read it), or any file that is no archive.
 layout fm.zip
 printf 'Title: Bell\r\nAuthor: A\r\n' >"$work/fm/fminfo.txt"
 printf 'fminfo.txt\r\n' >>"$work/fm/bell.lst"
-for target in miss1.mis fminfo.txt bell.lst ../notes.txt; do
+for target in miss1.mis fminfo.txt bell.lst ../notes.txt fm.ini; do
   expect "--output $target" fail "$(basename "$target")" "$bin" --pack "$work/fm/bell.lst" --output "$work/fm/$target"
 done
 rm "$work/fm/strings/missflag.str"

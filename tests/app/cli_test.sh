@@ -43,6 +43,14 @@ check convert-missing-input 1 "$bin" --convert "$work/nothing.rtf" -
 expect_text convert-missing-input "$work/err" "nothing.rtf"
 [ "$(wc -l <"$work/err")" -eq 1 ] && passes=$((passes + 1)) || { echo "FAIL: reason is not one line"; failures=$((failures + 1)); }
 check convert-unwritable 1 "$bin" --convert "$work/info.TXT" "$work/no/such/dir/out.rtf"
+# Onto itself, by any name: the author's file would be replaced by less.
+cp "$work/back.rtf" "$work/kept.rtf"
+ln -s back.rtf "$work/link.rtf"
+for onto in back.rtf link.rtf; do
+  check "convert-onto-itself $onto" 1 "$bin" --convert "$work/back.rtf" "$work/$onto"
+  cmp -s "$work/back.rtf" "$work/kept.rtf" && [ -L "$work/link.rtf" ] && passes=$((passes + 1)) ||
+    { echo "FAIL: --convert wrote over its input"; failures=$((failures + 1)); }
+done
 
 # --pack: a small FM packed to its default name and to --output.
 mkdir -p "$work/fm/strings/english"

@@ -185,9 +185,13 @@ void Project::ReadTitles(const std::string& path, int lang, bool readFMKeys)
     TCfgFile file = TCfgFile::StringFile(FullPath(path));
     StringFileStamps.Read(file.FileName(), file.Stamp());
     const int cp = StringFileCodePage(path, file.ByteOrderMark());
-    if (readFMKeys) {
+    // A file added to the project keeps the FM's name it holds: only a
+    // name the project has for that language already goes in its place.
+    if (readFMKeys || FMInfo.Names[size_t(lang)].empty()) {
         const std::string title = file.ReadString("title_0", "");
         if (!title.empty()) FMInfo.Names[size_t(lang)] = FileText::FromFile(title, cp);
+    }
+    if (readFMKeys) {
         // A short name read from a file is cleaned as a typed one is: it
         // names the archive, which must not land outside the FM directory.
         const std::string shortName = file.ReadString("short_0", "");
@@ -320,12 +324,17 @@ std::vector<NameProblem> Project::UnwritableNames() const
         auto test = [&](const FileText& t, const std::string& what) {
             if (!t.BytesFor(cp, bytes, &bad)) problems.push_back({k, file, refusalText(what, bad, file, cp)});
         };
-        test(titleFor(FMInfo.Names, k), "The FM's name");
+        // A name borrowed from the project language that the file cannot
+        // hold is left out of it (see WriteTitles): no problem of the file.
+        auto testOwn = [&](const LocalText& names, const std::string& what) {
+            if (!names[size_t(k)].empty()) test(names[size_t(k)], what);
+        };
+        testOwn(FMInfo.Names, "The FM's name");
         if (!shortNameFromList_) test(FMInfo.ShortName, "The FM's short name");
         for (int n : chain) {
             const TMissInfo& m = Missions[size_t(n)];
-            test(titleFor(m.LongNames, k), "The long name of mission " + std::to_string(n));
-            test(titleFor(m.ShortNames, k), "The short name of mission " + std::to_string(n));
+            testOwn(m.LongNames, "The long name of mission " + std::to_string(n));
+            testOwn(m.ShortNames, "The short name of mission " + std::to_string(n));
         }
     }
     return problems;
@@ -360,19 +369,33 @@ bool Project::WriteTitles(const std::string& fullPath, int lang, const ConfirmOv
     file.SetDeferred(true);
     // A name goes in as the file's code page writes it, or not at all; an
     // empty one the file does not hold yet is not added.
-    auto put = [&](const std::string& k, const FileText& t, const std::string& what) {
+    // A name borrowed from the project language's file (this one has none of
+    // its own) was never typed for this file: where the code page cannot
+    // hold it, the file keeps what it has, and the save goes on.
+    auto put = [&](const std::string& k, const FileText& t, const std::string& what, bool borrowed = false) {
         std::string bytes;
         char32_t bad = 0;
-        if (!t.BytesFor(cp, bytes, &bad)) throw Error(refusalText(what, bad, shown, cp));
+        if (!t.BytesFor(cp, bytes, &bad)) {
+            if (borrowed) return;
+            throw Error(refusalText(what, bad, shown, cp));
+        }
         if (!bytes.empty() || file.HasKey(k)) file.WriteString(k, bytes);
     };
-    const FileText& title = titleFor(FMInfo.Names, lang);
-    if (!title.empty()) put("title_0", title, "The FM's name");
-    if (!shortNameFromList_ || file.HasKey("short_0")) put("short_0", FMInfo.ShortName, "The FM's short name");
+    auto putName = [&](const std::string& k, const LocalText& names, const std::string& what) {
+        put(k, titleFor(names, lang), what, names[size_t(lang)].empty());
+    };
+    if (!titleFor(FMInfo.Names, lang).empty()) putName("title_0", FMInfo.Names, "The FM's name");
+    // A short name the author did not give (the list file's name) goes into
+    // no file. One read from a file was cleaned to name the archive: a file
+    // whose own spelling cleans to the same name keeps that spelling.
+    std::string held = DecodeCodePage(cp, file.ReadString("short_0", ""));
+    CleanShortName(held);
+    const bool spelt = file.HasKey("short_0") && held == FMInfo.ShortName.Text();
+    if (!shortNameFromList_ && !spelt) put("short_0", FMInfo.ShortName, "The FM's short name");
     for (int n : Chain()) {
         const TMissInfo& m = Missions[size_t(n)];
-        put(key("title_%d", n), titleFor(m.LongNames, lang), "The long name of mission " + std::to_string(n));
-        put(key("short_%d", n), titleFor(m.ShortNames, lang), "The short name of mission " + std::to_string(n));
+        putName(key("title_%d", n), m.LongNames, "The long name of mission " + std::to_string(n));
+        putName(key("short_%d", n), m.ShortNames, "The short name of mission " + std::to_string(n));
     }
     return WriteBack(file, StringFileStamps, confirm, shown);
 }

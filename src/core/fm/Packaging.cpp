@@ -6,6 +6,7 @@
 #include "base/StrUtils.h"
 #include "core/check/LoaderRules.h"
 #include "core/check/Preflight.h"
+#include "core/fm/FMIni.h"
 #include "core/fm/Project.h"
 #include "core/questions/Questions.h"
 #include "core/zip/ZipArch.h"
@@ -150,16 +151,15 @@ std::vector<int64_t> releaseTimes(const Project& project)
     return times;
 }
 
-} // namespace
-
-std::string ArchivePathRefusal(const Project& project, const std::string& zipPath, FolderCache* folders)
+// Why what (the archive, the list) cannot replace target (as info says it
+// is): it is the list file (unless what is the list), a string file,
+// fm.ini or a listed file. Empty when it is none of them.
+std::string fmFileAt(const Project& project, const fs::path& target, const platform::FileInfo& info,
+                     FolderCache* folders, const std::string& what)
 {
-    std::error_code ec;
-    const fs::path target = fs::absolute(platform::PathFromUtf8(zipPath), ec).lexically_normal();
-    const platform::FileInfo info = platform::InfoOf(target);
-    const std::string cannot = "The archive cannot be written to \"" + zipPath + "\": ";
+    const std::string replaced = ", which the " + what + " would replace.";
     if (!project.ListFile.empty() && samePlace(target, info, platform::PathFromUtf8(project.ListFile)))
-        return cannot + "it is the FM's list file, which the archive would replace.";
+        return what == "list" ? std::string() : "it is the FM's list file" + replaced;
     const TFMInfo& fm = project.FMInfo;
     std::vector<std::string> stringFiles;
     if (!fm.MissFlagFile.empty()) stringFiles.push_back(fm.MissFlagFile);
@@ -167,7 +167,11 @@ std::string ArchivePathRefusal(const Project& project, const std::string& zipPat
         if (!t.empty()) stringFiles.push_back(t);
     for (const std::string& entry : stringFiles)
         if (samePlace(target, info, platform::PathFromUtf8(project.FullPath(entry))))
-            return cannot + "it is the string file \"" + entry + "\", which the archive would replace.";
+            return "it is the string file \"" + entry + "\"" + replaced;
+    // Loaders read fm.ini, and a later run would write its keys into the
+    // archive standing there: it is a file the run writes, made or not.
+    if (samePlace(target, info, ResolvePath(platform::PathFromUtf8(fm.FMDir), FMIniName)))
+        return std::string("it is the FM's \"") + FMIniName + "\"" + replaced;
     // A listed file it is: where nothing exists yet, one listed by that path
     // (a file still missing); else the same file, found by any name or link.
     const fs::path fmDir = platform::PathFromUtf8(fm.FMDir);
@@ -199,13 +203,35 @@ std::string ArchivePathRefusal(const Project& project, const std::string& zipPat
             }
         });
     }
-    // A file not looked at could be the one the archive replaces.
-    if (!lookedAtAll) return cannot + "the listed files could not all be looked at.";
+    // A file not looked at could be the one that would be replaced.
+    if (!lookedAtAll) return "the listed files could not all be looked at.";
     for (size_t i = 0; i < files.size(); ++i)
-        if (same[i]) return cannot + "it is the listed file \"" + files[i] + "\", which the archive would replace.";
+        if (same[i]) return "it is the listed file \"" + files[i] + "\"" + replaced;
+    return {};
+}
+
+} // namespace
+
+std::string ArchivePathRefusal(const Project& project, const std::string& zipPath, FolderCache* folders)
+{
+    std::error_code ec;
+    const fs::path target = fs::absolute(platform::PathFromUtf8(zipPath), ec).lexically_normal();
+    const platform::FileInfo info = platform::InfoOf(target);
+    const std::string cannot = "The archive cannot be written to \"" + zipPath + "\": ";
+    if (const std::string why = fmFileAt(project, target, info, folders, "archive"); !why.empty()) return cannot + why;
     if (info.exists && info.isDirectory) return cannot + "it is a folder.";
     if (info.exists && !isZipArchive(target, info))
         return cannot + "a file of that name exists and is not a zip archive, so it is not replaced.";
+    return {};
+}
+
+std::string ListPathRefusal(const Project& project, const std::string& listPath)
+{
+    std::error_code ec;
+    const fs::path target = fs::absolute(platform::PathFromUtf8(listPath), ec).lexically_normal();
+    const platform::FileInfo info = platform::InfoOf(target);
+    if (const std::string why = fmFileAt(project, target, info, nullptr, "list"); !why.empty())
+        return "The list cannot be saved as \"" + listPath + "\": " + why;
     return {};
 }
 

@@ -45,6 +45,11 @@ PackResult PackProject(TZipArchiver& zipper, const Project& project, const std::
 // already.
 std::string ArchivePathRefusal(const Project& project, const std::string& zipPath, FolderCache* folders = nullptr);
 
+// Why the list cannot be saved as listPath: it is a string file or a file
+// the list names, other than the list file itself (which may be listed).
+// Empty when it can; the text names the file.
+std::string ListPathRefusal(const Project& project, const std::string& listPath);
+
 // The short name with ".zip" in the FM directory, the short name cleaned
 // as a typed one is, so the archive never lands outside that directory.
 std::string DefaultArchivePath(const Project& project);

@@ -526,27 +526,34 @@ void Project::InfoFileSaved(const std::string& fullPath)
 bool Project::EnsureTitleFile(int lang)
 {
     if (lang < 0 || lang >= LangCount || !FMInfo.TitleFiles[size_t(lang)].empty()) return false;
-    FMInfo.TitleFiles[size_t(lang)] = StringsDir() + LangDirs[size_t(lang)] + "titles.str";
-    Files.push_back(FMInfo.TitleFiles[size_t(lang)]);
+    const std::string path = StringsDir() + LangDirs[size_t(lang)] + "titles.str";
+    FMInfo.TitleFiles[size_t(lang)] = path;
+    Files.push_back(path);
     listChanged_ = true;
+    // The file may be there all the same (New lists the first language's
+    // only, a list may leave it out): its names are read, or the next write
+    // would put the project language's names in their place.
+    ReadTitles(path, lang, false);
     return true;
 }
 
 bool Project::SetFMName(const std::string& text)
 {
     if (ViewLang < 0 || ViewLang >= LangCount) return false;
+    const bool added = EnsureTitleFile(ViewLang); // before the typed name, which it must not replace
     FMInfo.Names[size_t(ViewLang)] = FileText::FromUser(text);
     namesChanged_ = true;
-    return EnsureTitleFile(ViewLang);
+    return added;
 }
 
 bool Project::SetMissName(bool shortName, const std::string& text)
 {
     if (CurMiss == 0 || CurMiss > MissCount || ViewLang < 0 || ViewLang >= LangCount) return false;
+    const bool added = EnsureTitleFile(ViewLang);
     TMissInfo& m = Missions[size_t(CurMiss)];
     (shortName ? m.ShortNames : m.LongNames)[size_t(ViewLang)] = FileText::FromUser(text);
     namesChanged_ = true;
-    return EnsureTitleFile(ViewLang);
+    return added;
 }
 
 void Project::SetShortName(const std::string& text)

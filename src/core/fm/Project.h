@@ -118,6 +118,9 @@ public:
     void AddMission(int n);
     void RemoveMission(int n);
     void ReadMissFlags();
+    // The names of lang's missions in play; with readFMKeys also the FM's
+    // name and short name, without it the FM's name only where the project
+    // has none in lang.
     void ReadTitles(const std::string& path, int lang, bool readFMKeys);
     // confirm: asked before writing over a file another program changed
     // since it was read; without it, that throws Error naming the file.
@@ -170,6 +173,8 @@ public:
     bool SetMissName(bool shortName, const std::string& text);
     void SetShortName(const std::string& text);
     void SetMissFlag(int tag, bool checked);
+    // Lists lang's titles file when the project has none, reading the names
+    // a file of that path holds already.
     bool EnsureTitleFile(int lang);
 
     // The level names and mission file names of the chain, as Info lists them.

@@ -141,6 +141,14 @@ int ConvertInfoFile(const std::string& input, const std::string& output, std::os
             }
             return 0;
         }
+        // Converting a file onto itself keeps only what the conversion
+        // carries: the author's own info file would be replaced by less.
+        const platform::FileInfo from = platform::InfoOf(platform::PathFromUtf8(input)),
+                                 to = platform::InfoOf(platform::PathFromUtf8(output));
+        if (to.exists && from.index != 0 && from.volume == to.volume && from.index == to.index) {
+            err << "lanternwright: " << output << " is the file being converted; it is not written over\n";
+            return 1;
+        }
         WriteFileAtomic(platform::PathFromUtf8(output), toText ? EncodePlainText(ToCrLf(result)) : result);
         return 0;
     } catch (const std::exception& e) {

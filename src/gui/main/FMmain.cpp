@@ -678,6 +678,11 @@ bool TMainForm::SaveButtonClick()
         "Save List File", "File List|*.lst|Text File|*.txt|Any File|*.*", project_.FMInfo.FMDir, name, "", true};
     const auto file = questions_.ChooseSaveFile(req);
     if (!file) return false;
+    // As for the archive: Yes to "replace?" must not cost the author a file of the FM.
+    if (const std::string refusal = ListPathRefusal(project_, *file); !refusal.empty()) {
+        questions_.ShowMessage(MessageKind::Error, "Lanternwright", refusal);
+        return false;
+    }
     project_.SaveListFile(*file);
     listFile_ = QString::fromStdString(*file);
     return true;
@@ -689,7 +694,9 @@ bool TMainForm::keepChanges()
 {
     if (!hasProject_ || !project_.HasUnsavedChanges()) return true;
     switch (questions_.AskYesNoCancel("Lanternwright", SaveChangesText)) {
-    case Answer::Yes: return SaveButtonClick();
+    // A string file the author chose not to write over still lacks the
+    // names: the project stays, so they are not dropped after all.
+    case Answer::Yes: return SaveButtonClick() && !project_.HasUnsavedChanges();
     case Answer::No: return true;
     case Answer::Cancel: return false;
     }
@@ -821,6 +828,7 @@ void TMainForm::FMNameChange()
     if (project_.SetFMName(FMName->text().toStdString())) {
         BusyGuard busy(FBusy);
         appendListEntries(before);
+        showJoinedNames(FMName);
     }
 }
 
@@ -850,7 +858,20 @@ void TMainForm::MissNameChange(THEdit* sender)
     if (project_.SetMissName(sender == MissShortName, sender->text().toStdString())) {
         BusyGuard busy(FBusy);
         appendListEntries(before);
+        showJoinedNames(sender);
     }
+}
+
+// A titles file that joined the list brought the names its file held: the
+// boxes show them, all but the one being typed in.
+void TMainForm::showJoinedNames(const QLineEdit* typing)
+{
+    const size_t v = size_t(project_.ViewLang);
+    if (typing != FMName) FMName->setText(viewText(project_.FMInfo.Names[v]));
+    if (project_.CurMiss == 0) return;
+    const TMissInfo& m = project_.Missions[size_t(project_.CurMiss)];
+    if (typing != MissName) MissName->setText(viewText(m.LongNames[v]));
+    if (typing != MissShortName) MissShortName->setText(viewText(m.ShortNames[v]));
 }
 
 void TMainForm::MissFlagCheckClick(QCheckBox* sender)

@@ -15,6 +15,7 @@ class QCheckBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPushButton;
@@ -106,6 +107,7 @@ private:
     bool keepChanges();
     ConfirmOverwrite confirmOverwrite();
     bool refuseName(THEdit* edit, const FileText& shown, int lang);
+    void showJoinedNames(const QLineEdit* typing);
     bool listDropEvent(QEvent* event);
     bool editorVisible() const;
     bool closeEditor();

@@ -409,3 +409,56 @@ TEST_F(StringFilesTest, AnotherProgramsChangesAreNotWrittenOverUnasked)
     p.WriteStringFiles();
     EXPECT_EQ(titles(), "title_0:\"Bell\"\r\nshort_0:\"bell\"\r\ntitle_1:\"Old\"\r\n");
 }
+
+TEST_F(StringFilesTest, AShortNameTheAuthorDidNotTypeChangesNoFile)
+{
+    // "Bell Tower" names the archive as BellTower.zip, and an empty one the
+    // list's name does: the file keeps what it holds.
+    for (const char* held : {"Bell Tower", ""}) {
+        const std::string titleText = "title_0:\"Bell\"\r\nshort_0: \"" + std::string(held) + "\"\r\n";
+        lay("miss_1:\"end\"\r\n", titleText);
+        tmp.write("bell.lst", "strings\\missflag.str\r\nmiss1.mis\r\nstrings\\english\\titles.str\r\n");
+        lw::test::ScriptedQuestions q;
+        ASSERT_TRUE(p.Open(tmp / "bell.lst", q));
+        EXPECT_EQ(p.FMInfo.ShortName.Text(), *held ? "BellTower" : "bell");
+        p.WriteStringFiles();
+        EXPECT_EQ(titles(), titleText);
+    }
+}
+
+TEST_F(StringFilesTest, ATitlesFileTheProjectDidNotListKeepsItsNames)
+{
+    // New lists the first language's titles file only; the German one is
+    // read however it joins: FM name typed, mission name typed, Add Files.
+    const std::string german = "title_0:\"Glocke\"\r\nshort_0:\"bell\"\r\ntitle_1:\"Turm\"\r\ntitle_2:\"Kapelle\"\r\n";
+    const std::string after[] = {"title_0:\"Die Glocke\"" + german.substr(german.find("\r\n")),
+                                 german + "short_2:\"K\"\r\n\r\n", german};
+    for (int how = 0; how < 3; ++how) {
+        lay("miss_1:\"\"\r\nmiss_2:\"end\"\r\n", "title_0:\"Bell\"\r\nshort_0:\"bell\"\r\n");
+        tmp.write("strings/german/titles.str", german);
+        create();
+        p.ViewLang = 2;
+        p.CurMiss = 2;
+        if (how == 0) p.SetFMName("Die Glocke");
+        if (how == 1) p.SetMissName(true, "K");
+        if (how == 2) p.AddFiles({tmp / "strings/german/titles.str"});
+        EXPECT_EQ(p.Missions[2].LongNames[2].Text(), "Kapelle") << how;
+        p.WriteStringFiles();
+        EXPECT_EQ(tmp.read("strings/german/titles.str"), after[how]);
+    }
+}
+
+TEST_F(StringFilesTest, ANameBorrowedFromTheProjectLanguageFitsOrStaysOut)
+{
+    // The German file (code page 850) borrows the UTF-8 English names it
+    // lacks: "Bell" goes in, the ’ it cannot hold stops no Save.
+    lay("miss_1:\"\"\r\nmiss_2:\"end\"\r\n",
+        "\xEF\xBB\xBFtitle_1:\"Thief\xE2\x80\x99s Return\"\r\ntitle_2:\"Bell\"\r\n");
+    tmp.write("strings/german/titles.str", "title_0:\"Glocke\"\r\n");
+    tmp.write("bell.lst", "miss1.mis\r\nmiss2.mis\r\nstrings\\german\\titles.str\r\nstrings\\english\\titles.str\r\n");
+    lw::test::ScriptedQuestions q;
+    ASSERT_TRUE(p.Open(tmp / "bell.lst", q));
+    EXPECT_TRUE(p.UnwritableNames().empty());
+    p.WriteStringFiles();
+    EXPECT_EQ(tmp.read("strings/german/titles.str"), "title_0:\"Glocke\"\r\ntitle_2:\"Bell\"\r\n\r\n");
+}

@@ -144,7 +144,7 @@ private slots:
     void zipKeepsTheEarlierArchive();
     void anEditedProjectIsNotDroppedUnasked();
     void namesAreWrittenAsTheirFilesHoldThem();
-    void zipNeverReplacesAFileOfTheFM();
+    void zipAndSaveNeverReplaceAFileOfTheFM();
 };
 
 void FailureMatrixTest::editorSaveKeepsTheText()
@@ -329,6 +329,16 @@ void FailureMatrixTest::anEditedProjectIsNotDroppedUnasked()
                      where);
             QVERIFY2(t.exists("fm/saved.lst") == (a == Answer::Yes), where);
         }
+    // Yes, then No to writing over another program's change: the names
+    // were not saved, so the window stays with them.
+    TempDir t;
+    NamedMission w(t);
+    w.name()->setText("Renamed");
+    t.replace("fm/strings/english/titles.str", "title_1:\"Theirs\"\r\n");
+    w.q.core.answers = {Answer::Yes, Answer::No};
+    w.q.core.saveFiles.push_back(t / "fm/saved.lst");
+    w.form.close();
+    QVERIFY(w.form.isVisible() && w.project.Missions[1].LongNames[0].Text() == "Renamed");
 }
 
 void FailureMatrixTest::namesAreWrittenAsTheirFilesHoldThem()
@@ -356,7 +366,7 @@ void FailureMatrixTest::namesAreWrittenAsTheirFilesHoldThem()
     QVERIFY(QString::fromStdString(w.q.core.questions[0]).contains("changed by another program"));
 }
 
-void FailureMatrixTest::zipNeverReplacesAFileOfTheFM()
+void FailureMatrixTest::zipAndSaveNeverReplaceAFileOfTheFM()
 {
     for (const char* target : {"miss1.mis", "strings/missflag.str", "bell.lst"}) {
         TempDir t;
@@ -370,6 +380,12 @@ void FailureMatrixTest::zipNeverReplacesAFileOfTheFM()
                      QString::fromStdString(w.q.core.messages[0]).contains(QFileInfo(target).fileName()),
                  target);
         QCOMPARE(t.read(std::string("fm/") + target), before);
+        // Nor does Save put the list over one, but over the list itself.
+        w.q.core.saveFiles.push_back(t / (std::string("fm/") + target));
+        QTest::keyClick(fileList(w.form), Qt::Key_S, Qt::ControlModifier);
+        const bool list = std::string(target) == "bell.lst";
+        QVERIFY2(w.q.core.messages.size() == (list ? 1 : 2), target);
+        if (!list) QCOMPARE(t.read(std::string("fm/") + target), before);
     }
 }
 

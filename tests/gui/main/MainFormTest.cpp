@@ -214,6 +214,7 @@ void MainFormTest::editsGoToTheProject()
     t.write("miss1.mis");
     t.write("strings/missflag.str", "miss_1:\"end\"\r\n");
     t.write("strings/english/titles.str", "title_1:\"First\"\r\nshort_1:\"1st\"\r\n");
+    t.write("strings/german/titles.str", "short_1:\"1.\"\r\n"); // New lists the first language's only
     Fixture f;
     f.newProject(t.path().string(), "Bell", "bell");
     QCOMPARE(listed(f.form), QStringList({"strings\\missflag.str", "miss1.mis", "strings\\english\\titles.str"}));
@@ -235,6 +236,7 @@ void MainFormTest::editsGoToTheProject()
     Child<QLineEdit>(f.form, "MissName")->setText("Erste");
     QCOMPARE(listed(f.form).last(), QString("strings\\german\\titles.str"));
     QCOMPARE(f.project.Missions[1].LongNames[2].Text(), std::string("Erste"));
+    QCOMPARE(Child<QLineEdit>(f.form, "MissShortName")->text(), QString("1.")); // what its file holds
     Child<QCheckBox>(f.form, "CutsceneCheck")->click();
     QCOMPARE(int(f.project.Missions[1].Flags), int(mfEnd | mfCutscene));
 
