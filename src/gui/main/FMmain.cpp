@@ -943,7 +943,6 @@ void TMainForm::ZipButtonClick()
         questions_.AskYesNo("Lanternwright", ZipAnywayText(findings)) != Answer::Yes)
         return;
     project_.WriteStringFiles(confirmOverwrite());
-    writeRelease(true);
     const QString proposed = QFileInfo(QString::fromStdString(DefaultArchivePath(project_))).fileName();
     FileRequest req{"", "Zip Archives|*.zip", project_.FMInfo.FMDir, proposed.toStdString(), "zip", true};
     const auto file = questions_.ChooseSaveFile(req);
@@ -954,6 +953,9 @@ void TMainForm::ZipButtonClick()
         questions_.ShowMessage(MessageKind::Error, "Lanternwright", refusal);
         return;
     }
+    // Only a Zip that goes ahead dates the release: one given up in the
+    // dialog would fix today as the day of a release still to come.
+    writeRelease(true);
     ShowZipProgress();
     FMZipper.SetUnattended(false);
     PackResult result;
