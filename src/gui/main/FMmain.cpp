@@ -548,8 +548,12 @@ void TMainForm::appendListEntries(size_t from)
 void TMainForm::showThumbnail()
 {
     QPixmap picture;
+    // A pipe or device in its place would hold the window until something
+    // writes to it: only a file is read.
     for (const std::string& f : project_.Files)
-        if (EqualsNoCase(f, ThumbName)) picture.load(QString::fromStdString(project_.FullPath(f)));
+        if (const std::string path = project_.FullPath(f);
+            EqualsNoCase(f, ThumbName) && IsRegularFile(platform::PathFromUtf8(path)))
+            picture.load(QString::fromStdString(path));
     if (picture.isNull()) {
         ThumbView->setPixmap({});
         ThumbView->setText(tr("no thumbnail"));
