@@ -222,6 +222,14 @@ TEST(FMIni, TheProjectReadsAndWritesItsFile)
         Project p = opened(t);
         WriteRelease(p, true);
         EXPECT_FALSE(t.exists("fm.ini"));
+        // A release with nothing to say is saved by writing nothing.
+        Project none = opened(t);
+        none.FMInfo.Names[0] = FileText::FromUser("");
+        none.FMInfo.InfoFile.clear();
+        none.Release.wanted = none.Release.unsaved = true;
+        EXPECT_TRUE(WriteRelease(none, false));
+        EXPECT_FALSE(t.exists("fm.ini"));
+        EXPECT_FALSE(none.HasUnsavedChanges());
         p.Release.wanted = true;
         WriteRelease(p, false);
         EXPECT_EQ(t.read("fm.ini"), "NiceName=Bell\r\nInfoFile=fminfo.txt\r\n");
