@@ -131,6 +131,8 @@ void checkFMIni(CheckContext& check)
     auto warn = [&](const std::string& message) { check.Add(Severity::Warning, file, message, at); };
 
     if (ini.HasBom()) warn("Starts with a byte-order mark, which one loader reads as part of the first key");
+    if (ini.IsUtf16())
+        warn("Is UTF-16 text: loaders read fm.ini as UTF-8 or in the system's code page, and find no key");
     std::vector<std::string> withEquals, nonAscii;
     for (const char* key : FMIniKeys) {
         const auto v = ini.Value(key);

@@ -1,6 +1,7 @@
 #include "core/fm/FMIni.h"
 
 #include "base/StrUtils.h"
+#include "core/text/TextCodec.h"
 #include "platform/Time.h"
 
 #include <algorithm>
@@ -62,7 +63,12 @@ FMIniFile FMIniFile::Parse(std::string bytes)
     FMIniFile f;
     f.bytes_ = std::move(bytes);
     std::string_view rest(f.bytes_);
-    if (rest.substr(0, 3) == "\xEF\xBB\xBF") {
+    std::string text;
+    if (rest.substr(0, 2) == "\xFF\xFE" || rest.substr(0, 2) == "\xFE\xFF") {
+        f.utf16_ = true;
+        text = DecodePlainText(rest);
+        rest = text;
+    } else if (rest.substr(0, 3) == "\xEF\xBB\xBF") {
         f.bom_ = true;
         rest.remove_prefix(3);
     }

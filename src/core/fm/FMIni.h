@@ -43,11 +43,15 @@ struct ReleaseInfo {
 class FMIniFile {
 public:
     FMIniFile() = default;
-    // Lines may end with CR LF, LF or CR; a byte-order mark is no part of the first key.
+    // Lines may end with CR LF, LF or CR; a byte-order mark is no part of the
+    // first key. A file saved as UTF-16 (with its mark, as editors write it)
+    // is read as its text: taken byte by byte, its lines would be torn apart
+    // and every key lost.
     static FMIniFile Parse(std::string bytes);
 
     const std::string& Bytes() const { return bytes_; }
     bool HasBom() const { return bom_; }
+    bool IsUtf16() const { return utf16_; }
     // The value of the first line holding key (without regard to case),
     // trimmed of blanks; none when no line does.
     std::optional<std::string> Value(std::string_view key) const;
@@ -60,13 +64,14 @@ public:
     // The file with the changes made: the first line of each key gets the
     // new value under the key's own spelling, a key the file lacks is
     // added at the end; every other line keeps its bytes. Lines end with
-    // CR LF, and there is no byte-order mark. Without changes: Bytes().
+    // CR LF, in UTF-8 without a byte-order mark. Without changes: Bytes().
     std::string With(const std::vector<Change>& changes) const;
 
 private:
     std::string bytes_;
     std::vector<std::string> lines_; // without their ends
     bool bom_ = false;
+    bool utf16_ = false;
 };
 
 // ReleaseDate: a Unix time in upper-case hexadecimal without "0x"

@@ -142,7 +142,10 @@ bool WriteRelease(Project& p, bool zipping, const ConfirmOverwrite& confirm)
         if (clash && !confirm(shown)) return false;
     }
     std::string text = base.With(changes);
-    if (!disk && text.empty()) return true; // nothing to say
+    if (!disk && text.empty()) { // nothing to say
+        r.unsaved = false;
+        return true;
+    }
     if (!disk || text != *disk) WriteFileAtomic(path, text);
     p.AddFiles({platform::Utf8Of(path)});
     r.file = FMIniFile::Parse(std::move(text));

@@ -548,8 +548,12 @@ void TMainForm::appendListEntries(size_t from)
 void TMainForm::showThumbnail()
 {
     QPixmap picture;
+    // A pipe or device in its place would hold the window until something
+    // writes to it: only a file is read.
     for (const std::string& f : project_.Files)
-        if (EqualsNoCase(f, ThumbName)) picture.load(QString::fromStdString(project_.FullPath(f)));
+        if (const std::string path = project_.FullPath(f);
+            EqualsNoCase(f, ThumbName) && IsRegularFile(platform::PathFromUtf8(path)))
+            picture.load(QString::fromStdString(path));
     if (picture.isNull()) {
         ThumbView->setPixmap({});
         ThumbView->setText(tr("no thumbnail"));
@@ -943,7 +947,6 @@ void TMainForm::ZipButtonClick()
         questions_.AskYesNo("Lanternwright", ZipAnywayText(findings)) != Answer::Yes)
         return;
     project_.WriteStringFiles(confirmOverwrite());
-    writeRelease(true);
     const QString proposed = QFileInfo(QString::fromStdString(DefaultArchivePath(project_))).fileName();
     FileRequest req{"", "Zip Archives|*.zip", project_.FMInfo.FMDir, proposed.toStdString(), "zip", true};
     const auto file = questions_.ChooseSaveFile(req);
@@ -954,6 +957,9 @@ void TMainForm::ZipButtonClick()
         questions_.ShowMessage(MessageKind::Error, "Lanternwright", refusal);
         return;
     }
+    // Only a Zip that goes ahead dates the release: one given up in the
+    // dialog would fix today as the day of a release still to come.
+    writeRelease(true);
     ShowZipProgress();
     FMZipper.SetUnattended(false);
     PackResult result;

@@ -412,6 +412,12 @@ TEST(Preflight, TheInfoFile)
 // Each fixture breaks one thing loaders read; exactly one finding says so.
 TEST(Preflight, WhatLoadersShow)
 {
+    // As Windows editors save "Unicode": UTF-16 LE with its mark.
+    auto utf16 = [](const std::string& ascii) {
+        std::string out = "\xFF\xFE";
+        for (char c : ascii) out += std::string{c, '\0'};
+        return out;
+    };
     const std::string jpeg = "\xFF\xD8\xFF\xE0 a picture";
     struct Case {
         std::function<void(const TempDir&)> lay;
@@ -449,6 +455,8 @@ TEST(Preflight, WhatLoadersShow)
          "NiceName, Descr holds characters outside ASCII"},
         {ini("\xEF\xBB\xBFNiceName=Shadows of the Bell\r\nReleaseDate=664746C0\r\nInfoFile=fminfo.txt\r\n"), "fm.ini",
          "byte-order mark"},
+        {ini(utf16("NiceName=Shadows of the Bell\r\nReleaseDate=664746C0\r\nInfoFile=fminfo.txt\r\n")), "fm.ini",
+         "Is UTF-16 text"},
         {ini("ReleaseDate=2024-05-17\r\n"), "fm.ini", "not a hexadecimal Unix time"},
         {ini("ReleaseDate=20240517\r\n"), "fm.ini", "reads as 1987-02-02"},
         {ini("Tags=genre:horror,mood:gloomy,bells\r\n"), "fm.ini", "\"mood:gloomy\", \"bells\" lie outside"},

@@ -30,6 +30,18 @@ TEST(FMIni, UnchangedFilesKeepTheirBytesAndChangesKeepTheRest)
         f.With({{"NiceName", "The Bell"}, {"Descr", std::nullopt}, {"ReleaseDate", "664746C0"}}),
         "nicename=The Bell\r\n; made by hand\r\nLoaderSpecific=1\r\ntags=genre:horror\r\nReleaseDate=664746C0\r\n");
     EXPECT_EQ(FMIniFile().With({{"NiceName", "Bell"}}), "NiceName=Bell\r\n");
+
+    // Saved as UTF-16 by an editor: read as its text, and any change
+    // writes every line again as loaders read them.
+    std::string wide = "\xFF\xFE";
+    for (char c : std::string("NiceName=Bell\r\n; by hand\r\nTags=genre:horror\r\n")) wide += std::string{c, '\0'};
+    const FMIniFile w = FMIniFile::Parse(wide);
+    EXPECT_TRUE(w.IsUtf16());
+    EXPECT_EQ(w.Value("NiceName"), "Bell");
+    EXPECT_EQ(w.Value("Tags"), "genre:horror");
+    EXPECT_EQ(w.With({}), wide);
+    EXPECT_EQ(w.With({{"ReleaseDate", "664746C0"}}),
+              "NiceName=Bell\r\n; by hand\r\nTags=genre:horror\r\nReleaseDate=664746C0\r\n");
 }
 
 TEST(FMIni, ReleaseDatesAreHexadecimalUnixTimesAtNoonUtc)
@@ -210,6 +222,14 @@ TEST(FMIni, TheProjectReadsAndWritesItsFile)
         Project p = opened(t);
         WriteRelease(p, true);
         EXPECT_FALSE(t.exists("fm.ini"));
+        // A release with nothing to say is saved by writing nothing.
+        Project none = opened(t);
+        none.FMInfo.Names[0] = FileText::FromUser("");
+        none.FMInfo.InfoFile.clear();
+        none.Release.wanted = none.Release.unsaved = true;
+        EXPECT_TRUE(WriteRelease(none, false));
+        EXPECT_FALSE(t.exists("fm.ini"));
+        EXPECT_FALSE(none.HasUnsavedChanges());
         p.Release.wanted = true;
         WriteRelease(p, false);
         EXPECT_EQ(t.read("fm.ini"), "NiceName=Bell\r\nInfoFile=fminfo.txt\r\n");
