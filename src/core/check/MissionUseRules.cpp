@@ -26,6 +26,23 @@ namespace lw {
 
 namespace {
 
+// Whether two paths name one folder: by their spelling once made whole, or
+// by the identity the system gives (a link, another case). fs::equivalent
+// alone did not take a folder for itself under Wine.
+bool sameFolder(const fs::path& a, const fs::path& b)
+{
+    auto whole = [](const fs::path& p) {
+        std::error_code ec;
+        fs::path w = fs::absolute(p, ec).lexically_normal();
+        return w.has_filename() ? w : w.parent_path();
+    };
+    if (whole(a) == whole(b)) return true;
+    const platform::FileInfo ia = platform::InfoOf(a), ib = platform::InfoOf(b);
+    if (ia.exists && ib.exists && ia.index != 0) return ia.volume == ib.volume && ia.index == ib.index;
+    std::error_code ec;
+    return fs::equivalent(a, b, ec);
+}
+
 constexpr uint64_t kMaxModel = uint64_t(64) << 20; // models are kilobytes; a larger .bin is read no further
 constexpr int kMaxArtDepth = 8;                    // folders below a book art folder
 
@@ -114,8 +131,7 @@ public:
         }
         const fs::path gameDir = platform::PathFromUtf8(GameFolderOf(check.project));
         game_ = GameResources(gameDir);
-        std::error_code ec;
-        gameIsFM_ = !gameDir.empty() && fs::equivalent(gameDir, fmDir_, ec);
+        gameIsFM_ = !gameDir.empty() && sameFolder(gameDir, fmDir_);
     }
 
     void Run()

@@ -47,6 +47,9 @@ std::vector<std::string> layFM(const fs::path& from, const TempDir& t, std::vect
     fs::copy(from, t.path(), fs::copy_options::recursive);
     std::vector<std::string> files;
     for (const auto& e : fs::recursive_directory_iterator(t.path())) {
+        // The corpus is read-only; on Windows a read-only copy cannot be
+        // removed, which the test does to a used file.
+        fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
         std::string entry = platform::Utf8Of(e.path().lexically_relative(t.path()));
         std::replace(entry.begin(), entry.end(), '/', '\\');
         if (e.is_regular_file()) files.push_back(entry);
