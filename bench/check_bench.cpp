@@ -4,33 +4,19 @@
 // the time to open the list and the time of the check.
 #include "core/check/Preflight.h"
 #include "core/fm/Project.h"
-#include "core/questions/Questions.h"
+#include "core/questions/NoQuestions.h"
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <string>
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-class NoQuestions : public lw::Questions {
-public:
-    std::optional<std::string> ChooseFolder(const lw::FolderRequest&) override { return std::nullopt; }
-    std::optional<std::string> ChooseOpenFile(const lw::FileRequest&) override { return std::nullopt; }
-    std::vector<std::string> ChooseOpenFiles(const lw::FileRequest&) override { return {}; }
-    std::optional<std::string> ChooseSaveFile(const lw::FileRequest&) override { return std::nullopt; }
-    int ChooseGame() override { return 1; }
-    void ShowMessage(lw::MessageKind, const std::string&, const std::string& text) override
-    {
-        std::fprintf(stderr, "%s\n", text.c_str());
-    }
-    lw::Answer AskYesNoCancel(const std::string&, const std::string&) override { return lw::Answer::Cancel; }
-    void Beep() override {}
-};
 
 double secondsSince(Clock::time_point t)
 {
@@ -68,7 +54,7 @@ int main(int argc, char** argv)
     list.close();
 
     lw::Project project;
-    NoQuestions none;
+    lw::NoQuestions none(1, &std::cerr);
     auto start = Clock::now();
     if (!project.Open((root / "big.lst").string(), none)) return 1;
     const double open = secondsSince(start);

@@ -7,7 +7,7 @@
 //   info_check_bench [MB] [model]        (30 MB when not given)
 #include "core/check/Preflight.h"
 #include "core/fm/Project.h"
-#include "core/questions/Questions.h"
+#include "core/questions/NoQuestions.h"
 #include "core/richtext/InfoConvert.h"
 #include "core/richtext/RichDocument.h"
 
@@ -22,18 +22,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class NoQuestions : public lw::Questions {
-public:
-    std::optional<std::string> ChooseFolder(const lw::FolderRequest&) override { return std::nullopt; }
-    std::optional<std::string> ChooseOpenFile(const lw::FileRequest&) override { return std::nullopt; }
-    std::vector<std::string> ChooseOpenFiles(const lw::FileRequest&) override { return {}; }
-    std::optional<std::string> ChooseSaveFile(const lw::FileRequest&) override { return std::nullopt; }
-    int ChooseGame() override { return 1; }
-    void ShowMessage(lw::MessageKind, const std::string&, const std::string&) override {}
-    lw::Answer AskYesNoCancel(const std::string&, const std::string&) override { return lw::Answer::Cancel; }
-    void Beep() override {}
-};
 
 long peakKb()
 {
@@ -76,7 +64,7 @@ int main(int argc, char** argv)
     writeRtf(root / "fminfo.rtf", mb << 20);
 
     lw::Project project;
-    NoQuestions none;
+    lw::NoQuestions none(1);
     if (!project.Open((root / "bench.lst").string(), none)) return 1;
     const long before = peakKb();
     const auto t0 = std::chrono::steady_clock::now();

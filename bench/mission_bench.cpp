@@ -15,7 +15,7 @@
 #include "core/missions/GameResources.h"
 #include "core/missions/MissionUses.h"
 #include "core/missions/TagFile.h"
-#include "core/questions/Questions.h"
+#include "core/questions/NoQuestions.h"
 #include "platform/File.h"
 #include "support/TagFiles.h"
 
@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <set>
 #include <string>
 #include <sys/resource.h>
@@ -35,21 +36,6 @@ using namespace lw;
 namespace {
 
 constexpr size_t kMission = 12u << 20, kGamesys = 1536u << 10, kArchiveNames = 20000;
-
-class NoQuestions : public Questions {
-public:
-    std::optional<std::string> ChooseFolder(const FolderRequest&) override { return std::nullopt; }
-    std::optional<std::string> ChooseOpenFile(const FileRequest&) override { return std::nullopt; }
-    std::vector<std::string> ChooseOpenFiles(const FileRequest&) override { return {}; }
-    std::optional<std::string> ChooseSaveFile(const FileRequest&) override { return std::nullopt; }
-    int ChooseGame() override { return -1; }
-    void ShowMessage(MessageKind, const std::string&, const std::string& text) override
-    {
-        std::fprintf(stderr, "%s\n", text.c_str());
-    }
-    Answer AskYesNoCancel(const std::string&, const std::string&) override { return Answer::Cancel; }
-    void Beep() override {}
-};
 
 double secondsSince(Clock::time_point t)
 {
@@ -163,7 +149,7 @@ int checkOne(const std::string& list)
     for (int run = 0; run < 3; ++run) {
         const auto t0 = Clock::now();
         Project p;
-        NoQuestions q;
+        NoQuestions q(-1, &std::cerr);
         if (!p.Open(list, q)) return 2;
         const std::vector<Finding> found = CheckProject(p);
         best = std::min(best, secondsSince(t0));

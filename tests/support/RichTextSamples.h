@@ -11,6 +11,24 @@
 
 namespace lw::test {
 
+// A table of two rows and three cells: the first two cells merged across,
+// the third merged down.
+inline void AppendMergedCells(RichDocument& doc, const CharFormat& f)
+{
+    TableDefinition table;
+    table.rowEdges = {{2000, 4000, 6000}, {2000, 4000, 6000}};
+    table.rowMerges = {{{MergeKind::First, MergeKind::None},
+                        {MergeKind::Continued, MergeKind::None},
+                        {MergeKind::None, MergeKind::First}},
+                       {{}, {}, {MergeKind::None, MergeKind::Continued}}};
+    doc.tables.push_back(table);
+    const char* cells[] = {"wide", "", "tall", "a", "b", ""};
+    for (int i = 0; i < 6; ++i) {
+        doc.NewParagraph().cell = CellPlace{0, i / 3, i % 3};
+        doc.AppendText(cells[i], f);
+    }
+}
+
 inline RichDocument NotesAndBreaksDocument()
 {
     RichDocument doc;
@@ -43,18 +61,7 @@ inline RichDocument NotesAndBreaksDocument()
     doc.AppendText("On a new page", f);
     doc.NewParagraph(ParaAlign::Right).rightToLeft = true;
     doc.AppendText("\u05E9\u05DC\u05D5\u05DD", f);
-    TableDefinition table;
-    table.rowEdges = {{2000, 4000, 6000}, {2000, 4000, 6000}};
-    table.rowMerges = {{{MergeKind::First, MergeKind::None},
-                        {MergeKind::Continued, MergeKind::None},
-                        {MergeKind::None, MergeKind::First}},
-                       {{}, {}, {MergeKind::None, MergeKind::Continued}}};
-    doc.tables.push_back(table);
-    const char* cells[] = {"wide", "", "tall", "a", "b", ""};
-    for (int i = 0; i < 6; ++i) {
-        doc.NewParagraph().cell = CellPlace{0, i / 3, i % 3};
-        doc.AppendText(cells[i], f);
-    }
+    AppendMergedCells(doc, f);
     doc.NewParagraph();
     doc.AppendText("after the table", f);
     return doc;

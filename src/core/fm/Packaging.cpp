@@ -8,7 +8,7 @@
 #include "core/check/Preflight.h"
 #include "core/fm/FMIni.h"
 #include "core/fm/Project.h"
-#include "core/questions/Questions.h"
+#include "core/questions/NoQuestions.h"
 #include "core/zip/ZipArch.h"
 #include "core/zip/ZipDirectory.h"
 #include "core/zip/ZipMessages.h"
@@ -347,30 +347,6 @@ std::string SizeText(uint64_t n, char decimalPoint)
 }
 
 namespace {
-
-// Asks nothing: a question the packer cannot answer is an error, and the
-// messages it would have shown become the reason.
-class NoQuestions : public Questions {
-public:
-    std::string lastMessage;
-    bool askedFolder = false, askedGame = false;
-    std::optional<std::string> ChooseFolder(const FolderRequest&) override
-    {
-        askedFolder = true;
-        return std::nullopt;
-    }
-    std::optional<std::string> ChooseOpenFile(const FileRequest&) override { return std::nullopt; }
-    std::vector<std::string> ChooseOpenFiles(const FileRequest&) override { return {}; }
-    std::optional<std::string> ChooseSaveFile(const FileRequest&) override { return std::nullopt; }
-    int ChooseGame() override
-    {
-        askedGame = true;
-        return -1;
-    }
-    void ShowMessage(MessageKind, const std::string&, const std::string& text) override { lastMessage = text; }
-    Answer AskYesNoCancel(const std::string&, const std::string&) override { return Answer::Cancel; }
-    void Beep() override {}
-};
 
 std::string oneLine(std::string s)
 {

@@ -2,6 +2,7 @@
 #include "base/FileIO.h"
 #include "core/richtext/RtfReader.h"
 #include "core/richtext/RtfWriter.h"
+#include "support/RichTextSamples.h"
 
 #include <QBuffer>
 #include <QProcess>
@@ -172,18 +173,7 @@ RichDocument everyFormat()
         set(doc.NewParagraph());
         doc.AppendText("paragraph", base);
     }
-    TableDefinition table;
-    table.rowEdges = {{2000, 4000, 6000}, {2000, 4000, 6000}};
-    table.rowMerges = {{{MergeKind::First, MergeKind::None},
-                        {MergeKind::Continued, MergeKind::None},
-                        {MergeKind::None, MergeKind::First}},
-                       {{}, {}, {MergeKind::None, MergeKind::Continued}}};
-    doc.tables.push_back(table);
-    const char* cells[] = {"wide", "", "tall", "a", "b", ""};
-    for (int i = 0; i < 6; ++i) {
-        doc.NewParagraph().cell = CellPlace{0, i / 3, i % 3};
-        doc.AppendText(cells[i], base);
-    }
+    test::AppendMergedCells(doc, base);
     doc.NewParagraph();
     doc.AppendText("after", base);
     return doc;
