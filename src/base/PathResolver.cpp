@@ -668,9 +668,8 @@ std::string WindowsNameProblem(std::string_view name)
     std::string_view stem = name.substr(0, name.find('.'));
     while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
     if (stem.size() != 3 && stem.size() != 4) return {};
-    char upper[4];
-    for (size_t i = 0; i < stem.size(); ++i) upper[i] = AsciiUpper(stem[i]);
-    const std::string_view u(upper, stem.size());
+    std::string u;
+    for (const char c : stem) u += AsciiUpper(c);
     const bool device =
         u == "CON" || u == "PRN" || u == "AUX" || u == "NUL" ||
         (u.size() == 4 && (u.substr(0, 3) == "COM" || u.substr(0, 3) == "LPT") && u[3] >= '1' && u[3] <= '9');

@@ -95,15 +95,15 @@ inline std::string TxListChunk(const std::vector<std::string>& paths)
 // What a made-up mission or gamesys names; the chunks it gets are those a
 // real one has, empty where nothing is named.
 struct MissionSpec {
-    std::string gamesys = "dark.gam";                    // GAM_FILE; empty writes none (a gamesys)
-    std::vector<std::string> textures;                   // "fam\core\blubrik1"
-    std::vector<std::pair<int32_t, std::string>> models; // object, model name
-    std::vector<int32_t> creatures;                      // objects that are creatures
-    std::vector<std::string> objectTextures;             // P$OTxtRepr0 paths
-    std::vector<std::string> scripts;                    // ScrModules
-    std::vector<std::string> books, bookArt;
+    std::string gamesys = "dark.gam";                         // GAM_FILE; empty writes none (a gamesys)
+    std::vector<std::string> textures = {};                   // "fam\core\blubrik1"
+    std::vector<std::pair<int32_t, std::string>> models = {}; // object, model name
+    std::vector<int32_t> creatures = {};                      // objects that are creatures
+    std::vector<std::string> objectTextures = {};             // P$OTxtRepr0 paths
+    std::vector<std::string> scripts = {};                    // ScrModules
+    std::vector<std::string> books = {}, bookArt = {};
     std::vector<std::string> archetypes = {"Object", "Weapon"}; // OBJ_MAP; "RopeyArrow" makes it Thief 2
-    std::string padding;                                        // a chunk of its own, for a mission of some size
+    std::string padding = {};                                   // a chunk of its own, for a mission of some size
 };
 
 inline std::string MissionBytes(const MissionSpec& m)

@@ -30,7 +30,7 @@ struct Finding {
     bool stopsPacking = false;
     // A file the missions use that the list lacks, as a list entry: what
     // "Add What the Missions Use" adds. Empty for every other finding.
-    std::string add;
+    std::string add = {};
 
     bool operator==(const Finding&) const = default;
 };

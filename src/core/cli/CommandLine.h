@@ -12,12 +12,12 @@
 namespace lw {
 
 struct CommandLine {
-    std::string listFile; // to open in the window
-    std::string packList, checkList, output, convertIn, convertOut;
+    std::string listFile = {}; // to open in the window
+    std::string packList = {}, checkList = {}, output = {}, convertIn = {}, convertOut = {};
     bool pack = false, check = false, convert = false, json = false, force = false;
     bool help = false, version = false;
-    int game = -1;       // --game, a game of FMUtils' table
-    std::string gameDir; // --game-dir
+    int game = -1;            // --game, a game of FMUtils' table
+    std::string gameDir = {}; // --game-dir
 
     // A mode that runs without a window and ends the program.
     bool Headless() const { return pack || check || convert || help || version; }

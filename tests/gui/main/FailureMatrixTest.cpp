@@ -325,7 +325,8 @@ void FailureMatrixTest::anEditedProjectIsNotDroppedUnasked()
             const bool renamed = kept || c == Close || a == Answer::Yes;
             QVERIFY2(w.project.Missions[1].LongNames[0].Text() == (renamed ? "Renamed" : "Old"), where);
             QVERIFY2(w.form.isVisible() == (c != Close || kept), where);
-            QVERIFY2(t.read("fm/strings/english/titles.str").find("Renamed") != std::string::npos == (a == Answer::Yes),
+            QVERIFY2((t.read("fm/strings/english/titles.str").find("Renamed") != std::string::npos) ==
+                         (a == Answer::Yes),
                      where);
             QVERIFY2(t.exists("fm/saved.lst") == (a == Answer::Yes), where);
         }
@@ -347,7 +348,7 @@ void FailureMatrixTest::namesAreWrittenAsTheirFilesHoldThem()
     NamedMission w(t);
     // A character code page 850 lacks is refused as it is typed.
     w.name()->setText("Wierno");
-    for (const QString typed : {QString::fromUtf8("ś"), QString::fromUtf8("ć")}) {
+    for (const QString& typed : {QString::fromUtf8("ś"), QString::fromUtf8("ć")}) {
         QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed);
         QApplication::sendEvent(w.name(), &key);
     }
