@@ -10,6 +10,7 @@
 #include "support/ScriptedQuestions.h"
 #include "support/TempDir.h"
 
+#include <cstdio>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -39,11 +40,6 @@ size_t stringFileLines(std::string_view data)
 }
 
 // QuoteStr ends a value at a NUL, so a written value is what comes before it.
-std::string writtenValue(const std::string& v)
-{
-    return v.substr(0, v.find('\0'));
-}
-
 } // namespace
 
 void CheckStringFile(std::string_view input)
@@ -94,13 +90,22 @@ void CheckStringFile(std::string_view input)
 
     TCfgFile again = TCfgFile::StringFile(link);
     const auto& lines = again.Lines();
+    auto shown = [](const std::string& v) {
+        std::string out;
+        for (const unsigned char c : v) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, c < 0x20 || c >= 0x7F ? "\\x%02X" : "%c", c);
+            out += hex;
+        }
+        return out;
+    };
     Expect(lines.size() == expected.size(),
            "saved " + std::to_string(expected.size()) + " entries, read back " + std::to_string(lines.size()));
     for (size_t i = 0; i < lines.size(); ++i) {
-        const bool keyed = !expected[i].key.empty();
-        Expect(lines[i].key == expected[i].key &&
-                   lines[i].value == (keyed ? writtenValue(expected[i].value) : expected[i].value),
-               "entry " + std::to_string(i) + " changed in the save");
+        // A line the save did not write keeps its bytes, a NUL among them.
+        Expect(lines[i].key == expected[i].key && lines[i].value == expected[i].value,
+               "entry " + std::to_string(i) + " changed in the save: " + shown(lines[i].value) + " instead of " +
+                   shown(expected[i].value));
     }
     // Untouched lines keep the bytes the first save gave them.
     again.WriteString(key, value);

@@ -85,8 +85,10 @@ void CheckRtfRoundTrip(std::string_view input)
     const auto back = ReadRtf(first);
     Expect(back.has_value(), "our own output does not read as RTF");
     const std::string second = WriteRtf(*back);
-    Expect(second == first,
-           "the second save differs from the first at byte " + std::to_string(firstDifference(first, second)));
+    const size_t at = firstDifference(first, second);
+    Expect(second == first, "the second save differs from the first at byte " + std::to_string(at) + ": \"" +
+                                first.substr(at < 40 ? 0 : at - 40, 80) + "\" became \"" +
+                                second.substr(at < 40 ? 0 : at - 40, 80) + "\"");
     Expect(PlainTextOf(*back) == writableText(PlainTextOf(*doc)), "the text changed in the save");
 }
 

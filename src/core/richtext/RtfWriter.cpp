@@ -326,14 +326,20 @@ std::string RtfWriter::propsOf(const CharFormat& f)
     return props;
 }
 
-const RtfWriter::Written& RtfWriter::writtenFormat(const CharFormat& f, const RichDocument& doc)
+RtfWriter::Written& RtfWriter::writtenFormat(const CharFormat& f, const RichDocument& doc)
 {
-    for (const Written& w : recent_)
+    for (Written& w : recent_)
         if (w.format == f) return w;
     if (recent_.size() >= 8) recent_.erase(recent_.begin());
     const std::string face = writtenFace(f.face.str());
-    recent_.push_back({f, propsOf(f), doc.KindOf(face.empty() ? faces_[0] : face).symbol});
+    recent_.push_back({f, std::nullopt, doc.KindOf(face.empty() ? faces_[0] : face).symbol});
     return recent_.back();
+}
+
+const std::string& RtfWriter::propsOf(Written& w)
+{
+    if (!w.props) w.props = propsOf(w.format);
+    return *w.props;
 }
 
 void RtfWriter::writeRuns(const Paragraph& p, const RichDocument& doc)
@@ -348,13 +354,13 @@ void RtfWriter::writeRuns(const Paragraph& p, const RichDocument& doc)
         OutRun o;
         o.picture = r.IsPicture();
         o.note = r.note.get();
-        const Written& format = writtenFormat(r.format, doc);
+        Written& format = writtenFormat(r.format, doc);
         if (o.picture) appendPicture(o.body, *r.picture);
         else if (!o.note)
             appendText(o.body, r.text, format.symbol);
         if (o.body.empty() && !o.note) continue;
         if (!o.picture && !o.note && !r.link.empty()) o.link = writtenLink(r.link.str());
-        o.props = format.props;
+        o.props = propsOf(format);
         if (!runs.empty() && !o.picture && !o.note && !runs.back().picture && !runs.back().note &&
             runs.back().props == o.props && runs.back().link == o.link) {
             runs.back().body += o.body;

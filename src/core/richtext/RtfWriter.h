@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,12 +54,15 @@ private:
     std::string propsOf(const CharFormat& f);
     // A run's control words and whether its face is a symbol font, for
     // the few formats written last: files of many short runs repeat them.
+    // props is made when a run of the format is written, so a font of a
+    // run that writes nothing does not enter the font table.
     struct Written {
         CharFormat format;
-        std::string props;
+        std::optional<std::string> props;
         bool symbol = false;
     };
-    const Written& writtenFormat(const CharFormat& f, const RichDocument& doc);
+    Written& writtenFormat(const CharFormat& f, const RichDocument& doc);
+    const std::string& propsOf(Written& w);
     std::vector<Written> recent_;
 
     std::vector<std::string> faces_;

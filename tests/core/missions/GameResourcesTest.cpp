@@ -60,7 +60,7 @@ TEST(GameResources, ArchivesAreFoundWhereInstallCfgSaysAndReadOnce)
     EXPECT_FALSE(game.HoldsFile("periapt.osm"));
 
     // Read once: the archive may go, the names stay known.
-    fs::remove(t / "res/fam.crf");
+    fs::remove(t.path() / platform::PathFromUtf8("res/fam.crf"));
     EXPECT_EQ(game.Holds("fam", "core\\blubrik1", textures), Held::Yes);
 }
 
