@@ -23,6 +23,8 @@ namespace {
 // CR LF, CR or LF; text after the last line end is a line too.
 size_t stringFileLines(std::string_view data)
 {
+    // A byte-order mark says the file is UTF-8; it is no text of a line.
+    if (data.starts_with("\xEF\xBB\xBF")) data.remove_prefix(3);
     data = data.substr(0, data.find('\x1A'));
     size_t lines = 0, i = 0;
     bool open = false;
@@ -39,7 +41,6 @@ size_t stringFileLines(std::string_view data)
     return lines + (open ? 1 : 0);
 }
 
-// QuoteStr ends a value at a NUL, so a written value is what comes before it.
 } // namespace
 
 void CheckStringFile(std::string_view input)
